@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds into build/ (or $NIMBREL_BUILD_DIR). Extra arguments go to cmake.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${NIMBREL_BUILD_DIR:-$root/build}"
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
+cmake --build "$build" -j "$(nproc)"

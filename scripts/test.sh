@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${NIMBREL_BUILD_DIR:-$root/build}"
+NIMBREL_BUILD_DIR="$build" "$root/scripts/build.sh" "$@"
+cd "$build"
+ctest --output-on-failure -j "$(nproc)" --timeout 600

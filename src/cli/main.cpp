@@ -1,0 +1,50 @@
+// nimbrel-cli: the command-line front end over the same core as the GUI.
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "cli/commands.h"
+
+namespace nimbrel::cli {
+// Each subcommand lives in its own file.
+}  // namespace nimbrel::cli
+
+namespace {
+
+using nimbrel::cli::Command;
+
+const Command kCommands[] = {
+    {nullptr, nullptr, nullptr},
+};
+
+void printUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: nimbrel-cli COMMAND [OPTIONS]\n"
+                 "\n"
+                 "Captures, replays and decodes Bluetooth controller firmware logs.\n"
+                 "\n"
+                 "Commands:\n");
+    for (const Command& c : kCommands) {
+        if (c.name) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    }
+    std::fprintf(out, "\nRun 'nimbrel-cli COMMAND --help' for the options of a command.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printUsage(stderr);
+        return nimbrel::cli::kExitUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "help") == 0) {
+        printUsage(stdout);
+        return nimbrel::cli::kExitOk;
+    }
+    for (const Command& c : kCommands) {
+        if (c.name && std::strcmp(c.name, argv[1]) == 0) return c.run(argc - 1, argv + 1);
+    }
+    std::fprintf(stderr, "nimbrel-cli: unknown command '%s'\n\n", argv[1]);
+    printUsage(stderr);
+    return nimbrel::cli::kExitUsage;
+}

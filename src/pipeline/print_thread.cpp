@@ -1,0 +1,89 @@
+#include "pipeline/print_thread.h"
+
+#include <chrono>
+#include <thread>
+
+#include "pipeline/capture_hub.h"
+#include "platform/trace.h"
+
+namespace nimbrel {
+
+// Once the stream has ended, a partial record that stays unfinished this many idle passes
+// is dropped so that the thread can drain and end.
+static constexpr std::uint32_t kAbandonTailAfterIdlePasses = 2 * kFlushAfterIdlePasses;
+
+PrintThread::PrintThread(CaptureHub& hub, RecordSink& sink, Sleeper sleeper)
+    : hub_(hub), sink_(sink), sleep_(std::move(sleeper)) {
+    if (!sleep_) {
+        sleep_ = [](unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    }
+}
+
+bool PrintThread::frame(std::uint32_t length, bool flushed) {
+    RingReadState& rs = hub_.readState;
+    hub_.ring.copyOut(rs.readPosition, window_, length);
+    const FrameOutcome outcome = RecordFramer::frameOne(window_, length, flushed, sink_);
+    std::uint32_t consumed = outcome.consumed;
+    if (flushed && consumed == 0 && rs.idlePasses >= kAbandonTailAfterIdlePasses &&
+        hub_.m_writeThreadQuit.load()) {
+        trace("//unfinished record dropped at capture end\n");
+        consumed = length;
+    }
+    rs.readPosition += consumed;
+    hub_.counters.readPosition.store(rs.readPosition, std::memory_order_relaxed);
+    if (outcome.emitted) hub_.counters.recordsFramed.fetch_add(1, std::memory_order_relaxed);
+    const std::uint32_t noise = consumed - (outcome.emitted ? outcome.recordLength : 0);
+    if (noise) hub_.counters.noiseBytes.fetch_add(noise, std::memory_order_relaxed);
+    return true;
+}
+
+bool PrintThread::pass() {
+    RingReadState& rs = hub_.readState;
+    const std::uint64_t snapshot = hub_.ring.writePosition();
+
+    if (!rs.nonZeroSeen) {
+        if (hub_.ring.rangeIsZero(rs.zeroScannedTo, snapshot)) {
+            rs.zeroScannedTo = snapshot;
+            trace("//big buffer is empty\n");
+            sleep_(1);
+            if (hub_.m_writeThreadQuit.load()) {
+                trace("//big buffer is empty m_writeThreadQuit exit\n ");
+                return false;
+            }
+            return !hub_.m_printThreadQuit.load();
+        }
+        rs.nonZeroSeen = true;
+    }
+
+    const auto waiting = static_cast<std::int64_t>(snapshot - rs.readPosition);
+    if (waiting > static_cast<std::int64_t>(kWindowSize) && waiting <= kOverrunThreshold) {
+        rs.idlePasses = 0;
+        frame(kWindowSize, false);
+    } else if (waiting == 0) {
+        sleep_(100);
+        if (hub_.m_writeThreadQuit.load()) return false;
+    } else if (waiting < 0 || waiting > kOverrunThreshold) {
+        // The producer lapped the reader: resume at the start of its current lap.
+        const std::uint64_t lapStart = static_cast<std::uint64_t>(BigBuffer::lapOf(snapshot)) * BigBuffer::kSize;
+        if (lapStart > rs.readPosition) {
+            hub_.counters.overrunBytes.fetch_add(lapStart - rs.readPosition, std::memory_order_relaxed);
+        }
+        rs.readPosition = lapStart;
+        hub_.counters.readPosition.store(rs.readPosition, std::memory_order_relaxed);
+    } else {
+        sleep_(1);
+        ++rs.idlePasses;
+        if (rs.idlePasses >= kFlushAfterIdlePasses) frame(static_cast<std::uint32_t>(waiting), true);
+    }
+    return !hub_.m_printThreadQuit.load();
+}
+
+int PrintThread::run() {
+    while (pass()) {
+    }
+    hub_.m_printThreadQuit.store(true);
+    trace("Print THread Exit\n");
+    return 0;
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,39 @@
+// The consumer of the capture ring: copies a window at the read position, frames one
+// record, advances by what the framer consumed. Paced with 1 ms sleeps while a partial
+// window waits (flushed after 10 idle passes), 100 ms sleeps when nothing waits.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "pipeline/record_framer.h"
+
+namespace nimbrel {
+
+class CaptureHub;
+
+inline constexpr std::uint32_t kWindowSize = 512;
+inline constexpr std::int64_t kOverrunThreshold = 0x3FEC00;  // 4,189,184: a lap less 5,120 bytes
+inline constexpr std::uint32_t kFlushAfterIdlePasses = 10;
+
+class PrintThread {
+public:
+    using Sleeper = std::function<void(unsigned milliseconds)>;
+
+    PrintThread(CaptureHub& hub, RecordSink& sink, Sleeper sleeper = {});
+
+    // One pass; false when the thread is to end.
+    bool pass();
+    // Passes until the end; then marks the print thread as stopped. Returns 0.
+    int run();
+
+private:
+    bool frame(std::uint32_t length, bool flushed);
+
+    CaptureHub& hub_;
+    RecordSink& sink_;
+    Sleeper sleep_;
+    std::uint8_t window_[kWindowSize];
+};
+
+}  // namespace nimbrel

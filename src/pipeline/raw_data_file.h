@@ -1,0 +1,61 @@
+// Raw data files: every framed record behind a 9-byte local time stamp, so that a capture
+// can be replayed later. One file per started capture; every entry opens, appends and
+// closes the file, so other programs can copy it during a capture.
+//
+// Entry: year (u16 LE), month, day, hour, minute, second (u8 each), millisecond (u16 LE),
+// then the record bytes, then 0A 00 00 00 after the last record of a flushed window.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "pipeline/record_layout.h"
+#include "platform/local_time.h"
+
+namespace nimbrel {
+
+class LogConsole;
+
+inline constexpr std::size_t kRawStampSize = 9;
+inline constexpr std::uint64_t kRawDataSwitchSize = 52428800;  // 50 MiB
+inline constexpr std::array<std::uint8_t, 4> kRawDataTrailer{0x0A, 0x00, 0x00, 0x00};
+
+using RawStamp = std::array<std::uint8_t, kRawStampSize>;
+RawStamp makeRawStamp(const LocalTime& t);
+
+// The process-wide COM port name used in raw data file names: "0" until the first COM
+// capture stores its port. Only the last path element of a device path is kept.
+void setComPortNameForFiles(std::string_view port);
+std::string comPortNameForFiles();
+
+class RawDataFile {
+public:
+    // "<folder>/RawData_YYYYMMDD_hhmmss_<port>.log"
+    static std::string comRouteName(const std::string& folder, const LocalTime& t, const std::string& port);
+    // "<folder>/RawData_YYYYMMDD_hhmmss.log"
+    static std::string driverRouteName(const std::string& folder, const LocalTime& t);
+
+    // Folder for the name of the file switched to after 50 MiB (the program folder).
+    explicit RawDataFile(std::string folder) : folder_(std::move(folder)) {}
+
+    void setName(std::string name);
+    std::string name() const;
+
+    // At capture start, when saving is on: creates the file if missing (keeping its
+    // contents) and reports it on the console.
+    void prepare(LogConsole& console);
+    // One record entry. An entry that cannot be written is silently skipped.
+    void appendRecord(const RecordRef& record, bool lastInWindow);
+    // A text chunk echoing one device read (UTF-16LE, then the trailer).
+    void appendTextChunk(std::u16string_view text);
+
+private:
+    std::string folder_;
+    mutable std::mutex mutex_;  // guards name_ (read by the GUI, switched by the print thread)
+    std::string name_;
+};
+
+}  // namespace nimbrel

@@ -1,0 +1,31 @@
+// What happens to each framed record during a live capture: it is shown (once a message
+// definition file is loaded) and then, with raw data saving on, recorded with a stamp.
+#pragma once
+
+#include <atomic>
+
+#include "pipeline/record_framer.h"
+
+namespace nimbrel {
+
+class RawDataFile;
+
+class RecordEmitter : public RecordSink {
+public:
+    RecordEmitter(RecordSink& display, const std::atomic<bool>& definitionsLoaded, RawDataFile& rawDataFile,
+                  const std::atomic<bool>& autoSaveRawData)
+        : display_(display),
+          definitionsLoaded_(definitionsLoaded),
+          rawDataFile_(rawDataFile),
+          autoSaveRawData_(autoSaveRawData) {}
+
+    void onRecord(const RecordRef& record, bool lastInWindow) override;
+
+private:
+    RecordSink& display_;
+    const std::atomic<bool>& definitionsLoaded_;
+    RawDataFile& rawDataFile_;
+    const std::atomic<bool>& autoSaveRawData_;
+};
+
+}  // namespace nimbrel

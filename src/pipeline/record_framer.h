@@ -1,0 +1,34 @@
+// Finds the records in a window of captured bytes. Each call finds at most one record,
+// hands it to the sink, and says how many bytes of the window are consumed; the caller
+// advances its read position by that much and calls again with the next window.
+#pragma once
+
+#include <cstdint>
+
+#include "pipeline/record_layout.h"
+
+namespace nimbrel {
+
+// Receives each framed record. The bytes are valid only during the call.
+class RecordSink {
+public:
+    virtual ~RecordSink() = default;
+    virtual void onRecord(const RecordRef& record, bool lastInWindow) = 0;
+};
+
+struct FrameOutcome {
+    std::uint32_t consumed = 0;
+    bool emitted = false;
+    std::uint32_t recordLength = 0;  // of the emitted record; the rest consumed was noise
+};
+
+class RecordFramer {
+public:
+    // `windowEndsAtWritePosition`: the window holds everything captured so far and the
+    // caller has been idle long enough to flush it (a "flushed" window); otherwise more
+    // bytes follow the window (a "streaming" window).
+    static FrameOutcome frameOne(const std::uint8_t* window, std::uint32_t windowLength,
+                                 bool windowEndsAtWritePosition, RecordSink& sink);
+};
+
+}  // namespace nimbrel

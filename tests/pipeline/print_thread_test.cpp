@@ -1,0 +1,162 @@
+#include "pipeline/print_thread.h"
+
+#include <gtest/gtest.h>
+
+#include "pipeline/capture_hub.h"
+#include "support/record_builder.h"
+
+namespace nimbrel {
+namespace {
+
+using test::Bytes;
+using test::buildRecord;
+using test::CollectingSink;
+using test::operator+;
+
+// Drives the print thread pass by pass without real sleeps.
+struct Harness {
+    CaptureHub hub{"/nonexistent"};
+    CollectingSink sink;
+    std::vector<unsigned> sleeps;
+    PrintThread thread{hub, sink, [this](unsigned ms) { sleeps.push_back(ms); }};
+
+    Harness() {
+        hub.allocateRing();
+        hub.m_printThreadQuit = false;
+        hub.m_writeThreadQuit = false;
+    }
+    void append(const Bytes& b) { hub.ring.append(b.data(), static_cast<std::uint32_t>(b.size())); }
+    void passes(int n) {
+        for (int i = 0; i < n; ++i) thread.pass();
+    }
+};
+
+Bytes recordOfSize(std::size_t total, std::uint16_t index) {
+    // Layout 8: 9 + n bytes.
+    return buildRecord({.layout = 8, .index = index, .params = std::vector<std::uint32_t>(total - 9, 0x42)});
+}
+
+TEST(BigBuffer, AppendEndingAtTheRingEndKeepsTheLapThenWraps) {
+    BigBuffer ring;
+    ring.allocate();
+    Bytes chunk(BigBuffer::kSize / 2, 1);
+    ring.append(chunk.data(), static_cast<std::uint32_t>(chunk.size()));
+    ring.append(chunk.data(), static_cast<std::uint32_t>(chunk.size()));
+    EXPECT_EQ(BigBuffer::offsetOf(ring.writePosition()), BigBuffer::kSize);
+    EXPECT_EQ(BigBuffer::lapOf(ring.writePosition()), 0u);
+    const Bytes next{7, 8, 9};
+    ring.append(next.data(), 3);
+    EXPECT_EQ(BigBuffer::offsetOf(ring.writePosition()), 3u);
+    EXPECT_EQ(BigBuffer::lapOf(ring.writePosition()), 1u);
+    Bytes out(3);
+    ring.copyOut(BigBuffer::kSize, out.data(), 3);
+    EXPECT_EQ(out, next);
+}
+
+TEST(PrintThread, AllZeroRingIsOnlyReportedAndZerosAreNeverFramed) {
+    Harness h;
+    h.append(Bytes(2000, 0));
+    h.passes(5);
+    EXPECT_EQ(h.sleeps, (std::vector<unsigned>(5, 1)));
+    EXPECT_EQ(h.hub.readState.readPosition, 0u);
+    h.hub.m_writeThreadQuit = true;
+    EXPECT_FALSE(h.thread.pass());  // empty ring and the writer stopped: the thread ends
+    EXPECT_TRUE(h.sink.records().empty());
+}
+
+TEST(PrintThread, FullWindowAtOnceThenPartialWindowAfterTenIdlePasses) {
+    Harness h;
+    Bytes stream;
+    std::vector<Bytes> records;
+    while (stream.size() < 600) {
+        records.push_back(recordOfSize(50, static_cast<std::uint16_t>(records.size())));
+        stream = stream + records.back();
+    }
+    h.append(stream);
+    // More than 512 waiting: framed without sleeping.
+    h.passes(1);
+    EXPECT_TRUE(h.sleeps.empty());
+    EXPECT_EQ(h.sink.records().size(), 1u);
+    // Keep framing until 512 or fewer bytes wait.
+    while (h.hub.ring.writePosition() - h.hub.readState.readPosition > 512) h.passes(1);
+    const std::size_t framedBeforeFlush = h.sink.records().size();
+    h.passes(9);
+    EXPECT_EQ(h.sink.records().size(), framedBeforeFlush);  // still waiting
+    h.passes(1);                                            // tenth idle pass flushes
+    EXPECT_EQ(h.sink.records().size(), framedBeforeFlush + 1);
+    // Once quiet, every further pass flushes at once.
+    while (h.hub.ring.writePosition() != h.hub.readState.readPosition) h.passes(1);
+    EXPECT_EQ(h.sink.records(), records);
+    EXPECT_TRUE(h.sink.items().back().last);
+}
+
+TEST(PrintThread, WindowStraddlingTheRingEndFramesLikeAnyOther) {
+    Harness h;
+    const Bytes filler(BigBuffer::kSize - 20, 0x33);
+    h.append(Bytes{1});  // a non-zero byte so the ring is not all zero
+    h.hub.readState.readPosition = 1;
+    // Move both positions close to the end of the ring without framing the filler.
+    h.hub.ring.append(filler.data(), static_cast<std::uint32_t>(filler.size()));
+    h.hub.readState.readPosition = h.hub.ring.writePosition();
+    const Bytes a = recordOfSize(60, 1), b = recordOfSize(700 - 60, 2);
+    h.append(a + b + a);
+    while (h.hub.ring.writePosition() != h.hub.readState.readPosition) h.passes(1);
+    ASSERT_GE(h.sink.records().size(), 2u);
+    EXPECT_EQ(h.sink.records()[0], a);
+}
+
+TEST(PrintThread, ProducerLappingTheReaderMakesItSkipToTheLapStart) {
+    Harness h;
+    const Bytes chunk(BigBuffer::kSize / 4, 0x22);
+    for (int i = 0; i < 4; ++i) h.append(chunk);
+    h.append(Bytes(100, 0x22));  // 4,194,404 waiting: more than the threshold
+    h.passes(1);
+    EXPECT_EQ(h.hub.readState.readPosition, BigBuffer::kSize);
+    EXPECT_EQ(h.hub.counters.overrunBytes.load(), BigBuffer::kSize);
+    EXPECT_TRUE(h.sink.records().empty());
+    // 4,189,185 waiting is already an overrun; 4,189,184 is not.
+    Harness g;
+    Bytes big(kOverrunThreshold, 0x22);
+    g.append(big);
+    g.passes(1);
+    EXPECT_EQ(g.hub.readState.readPosition, 512u);
+    Harness k;
+    big.push_back(0x22);
+    k.append(big);
+    k.passes(1);
+    EXPECT_EQ(k.hub.readState.readPosition, 0u);
+    EXPECT_EQ(k.hub.counters.overrunBytes.load(), 0u);
+}
+
+TEST(PrintThread, EndsWhenNothingWaitsAndTheWriterStopped) {
+    Harness h;
+    h.append(recordOfSize(20, 1) + recordOfSize(20, 2));
+    h.hub.m_writeThreadQuit = true;
+    int passes = 0;
+    while (h.thread.pass()) ASSERT_LT(++passes, 100);
+    EXPECT_EQ(h.sink.records().size(), 2u);
+    EXPECT_EQ(h.sleeps.back(), 100u);
+}
+
+TEST(PrintThread, UnfinishedTailIsDroppedOnceTheWriterStopped) {
+    Harness h;
+    const Bytes r = recordOfSize(40, 1);
+    h.append(r + Bytes(r.begin(), r.begin() + 15));
+    h.hub.m_writeThreadQuit = true;
+    int passes = 0;
+    while (h.thread.pass()) ASSERT_LT(++passes, 200);
+    EXPECT_EQ(h.sink.records(), std::vector<Bytes>{r});
+    EXPECT_EQ(h.hub.readState.readPosition, h.hub.ring.writePosition());
+}
+
+TEST(PrintThread, StopRequestEndsThePassLoopAndLeavesBytesWaiting) {
+    Harness h;
+    h.append(recordOfSize(600, 1));
+    h.hub.m_printThreadQuit = true;
+    EXPECT_FALSE(h.thread.pass());
+    EXPECT_EQ(h.thread.run(), 0);
+    EXPECT_TRUE(h.hub.m_printThreadQuit.load());
+}
+
+}  // namespace
+}  // namespace nimbrel

@@ -1,0 +1,119 @@
+#include "pipeline/raw_data_file.h"
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "pipeline/log_console.h"
+#include "pipeline/memory_log_view.h"
+#include "pipeline/record_emitter.h"
+#include "support/record_builder.h"
+#include "support/temp_dir.h"
+
+namespace nimbrel {
+namespace {
+
+using test::Bytes;
+using test::buildRecord;
+
+RecordRef refOf(const Bytes& b) { return {b.data(), checkHeader(b.data(), b.size()).layout}; }
+
+TEST(RawDataFile, NamesOfBothRoutes) {
+    const LocalTime t{2026, 3, 7, 9, 5, 4, 321};
+    EXPECT_EQ(RawDataFile::comRouteName("/data", t, "ttyUSB0"), "/data/RawData_20260307_090504_ttyUSB0.log");
+    EXPECT_EQ(RawDataFile::driverRouteName("/data", t), "/data/RawData_20260307_090504.log");
+    setComPortNameForFiles("/dev/pts/7");  // only the last path element goes into names
+    EXPECT_EQ(comPortNameForFiles(), "7");
+    setComPortNameForFiles("0");
+}
+
+TEST(RawDataFile, StampAndRecordBytesWithTrailerOnlyAfterTheLastOfAWindow) {
+    test::TempDir dir;
+    RawDataFile file(dir.path());
+    file.setName(dir.file("raw.log"));
+    const Bytes a = buildRecord({.layout = 4, .index = 1337, .params = {1, 300}});
+    const Bytes b = buildRecord({.layout = 2, .index = 3, .extraByte = 4});
+    const LocalTime before = localTimeNow();
+    file.appendRecord(refOf(a), false);
+    file.appendRecord(refOf(b), true);
+    const Bytes bytes = test::readFileBytes(dir.file("raw.log"));
+    ASSERT_EQ(bytes.size(), 9 + a.size() + 9 + b.size() + 4);
+    EXPECT_EQ(Bytes(bytes.begin() + 9, bytes.begin() + 9 + static_cast<long>(a.size())), a);
+    EXPECT_EQ(Bytes(bytes.end() - 4, bytes.end()), (Bytes{0x0A, 0x00, 0x00, 0x00}));
+    // Stamp: year LE, month, day, hour, minute, second, millisecond LE.
+    EXPECT_EQ(bytes[0] | (bytes[1] << 8), before.year);
+    EXPECT_EQ(bytes[2], before.month);
+    EXPECT_EQ(bytes[3], before.day);
+    EXPECT_LE(bytes[7] | (bytes[8] << 8), 999);
+    const RawStamp s = makeRawStamp({2303, 12, 31, 23, 59, 58, 999});
+    EXPECT_EQ(s, (RawStamp{0xFF, 0x08, 12, 31, 23, 59, 58, 0xE7, 0x03}));
+}
+
+TEST(RawDataFile, PrepareReportsTheFileOrTheFailure) {
+    test::TempDir dir;
+    MemoryLogView view;
+    StringFilter filter;
+    LogConsole console(view, filter);
+    RawDataFile file(dir.path());
+    file.setName(dir.file("raw.log"));
+    file.prepare(console);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("raw.log")));
+    file.setName(dir.file("missing/raw.log"));
+    file.prepare(console);
+    const auto lines = view.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].text, u"[G] Write Log to File(" + std::u16string(dir.path().begin(), dir.path().end()) + u"/raw.log)");
+    EXPECT_EQ(lines[0].colour, (Rgb{0, 255, 0}));
+    EXPECT_NE(lines[1].text.find(u"Fail with error:0x2"), std::u16string::npos);  // ENOENT
+    EXPECT_EQ(lines[1].colour, (Rgb{255, 0, 0}));
+}
+
+TEST(RawDataFile, SwitchesToANewFileAfter50MiBOnlyOnALastOfWindowRecord) {
+    test::TempDir dir;
+    RawDataFile file(dir.path());
+    const std::string first = dir.file("RawData_first.log");
+    file.setName(first);
+    const Bytes r = buildRecord({.layout = 0, .index = 1});
+    ASSERT_EQ(::truncate(first.c_str(), 0), -1);  // not there yet
+    file.appendRecord(refOf(r), false);
+    ASSERT_EQ(::truncate(first.c_str(), static_cast<off_t>(kRawDataSwitchSize)), 0);
+    file.appendRecord(refOf(r), false);  // not last of a window: stays
+    EXPECT_EQ(file.name(), first);
+    file.appendRecord(refOf(r), true);
+    const std::string second = file.name();
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second.rfind(dir.path() + "/RawData_", 0), 0u);
+    EXPECT_EQ(second.substr(second.size() - 6), "_0.log");  // COM suffix, "0" before any COM capture
+    EXPECT_EQ(test::readFileBytes(second).size(), 9 + r.size() + 4);
+}
+
+TEST(RawDataFile, NothingIsWrittenWithSavingOff) {
+    test::TempDir dir;
+    RawDataFile file(dir.path());
+    file.setName(dir.file("raw.log"));
+    test::CollectingSink display;
+    std::atomic<bool> loaded{false}, saving{false};
+    RecordEmitter emitter(display, loaded, file, saving);
+    const Bytes r = buildRecord({.layout = 0});
+    emitter.onRecord(refOf(r), true);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("raw.log")));
+    EXPECT_TRUE(display.records().empty());  // no definitions loaded: not shown either
+    loaded = true;
+    saving = true;
+    emitter.onRecord(refOf(r), true);
+    EXPECT_EQ(display.records().size(), 1u);
+    EXPECT_EQ(test::readFileBytes(dir.file("raw.log")).size(), 9 + r.size() + 4);
+}
+
+TEST(RawDataFile, TextChunkIsUtf16WithSignExtendedBytesAndNeverHoldsTheSyncPair) {
+    test::TempDir dir;
+    RawDataFile file(dir.path());
+    file.setName(dir.file("raw.log"));
+    file.appendTextChunk(u"A\xFFA5");
+    EXPECT_EQ(test::readFileBytes(dir.file("raw.log")), (Bytes{0x41, 0x00, 0xA5, 0xFF, 0x0A, 0x00, 0x00, 0x00}));
+}
+
+}  // namespace
+}  // namespace nimbrel

@@ -1,0 +1,22 @@
+// A temporary folder removed with its contents at the end of a test.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace nimbrel::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+}  // namespace nimbrel::test
