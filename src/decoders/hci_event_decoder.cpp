@@ -1,0 +1,38 @@
+// HCI event records: word 0 holds the event code (bits 0-7), word 1 the parameter
+// length byte, words 2 to 21 the first 20 parameter bytes, one byte per word. For the
+// LE meta event, parameter byte 0 is the subevent code.
+#include "decoders/decoder_tables.h"
+#include "decoders/decoders.h"
+#include "decoders/line_builder.h"
+
+namespace nimbrel {
+
+void AppendHciEvent(std::u16string& out, ParamWords words) {
+    using namespace decoding;
+    const std::uint32_t code = words[0] & 0xFFu;
+    RowView row;
+    if (code == kLeMetaEventCode) {
+        row = kLeMetaSubeventTable.find(words[2] & 0xFFu);
+        if (row.head == nullptr) {
+            return;  // subevents without a row are not decoded at all
+        }
+    } else {
+        row = kHciEventTable.find(code);
+        if (row.head == nullptr) {
+            out.reserve(out.size() + kUnknownHciEvent.size());
+            appendAscii(out, kUnknownHciEvent);
+            return;
+        }
+    }
+    static constexpr HciHeadStyle kStyle{"HCI_EVENT", "code", 2};
+    out.reserve(out.size() + kHciHeadReserve + row.capacity);
+    appendHciLine(out, kStyle, code, row, words);
+}
+
+std::u16string DecodeHciEvent(ParamWords words) {
+    std::u16string text;
+    AppendHciEvent(text, words);
+    return text;
+}
+
+}  // namespace nimbrel
