@@ -11,6 +11,8 @@ namespace nimbrel {
 std::u16string utf8ToUtf16(std::string_view text);
 // UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(std::u16string_view text);
+// Appends UTF-16 text as UTF-8 (the fast path of writers).
+void appendUtf8(std::string& out, std::u16string_view text);
 // Each byte becomes the character of the same value (definition files).
 std::u16string latin1ToUtf16(std::string_view bytes);
 

@@ -1,0 +1,307 @@
+#include "pipeline/record_formatter.h"
+
+#include <algorithm>
+
+#include "decoders/decoders.h"
+#include "pipeline/color_tag.h"
+#include "pipeline/line_output.h"
+#include "pipeline/log_console.h"
+#include "pipeline/message_definition_table.h"
+#include "pipeline/string_filter.h"
+#include "pipeline/text_trim.h"
+
+namespace nimbrel {
+namespace {
+
+struct ColourTag {
+    std::u16string_view tag;
+    Rgb colour;
+};
+
+// By colour code 0..7.
+constexpr ColourTag kColourTags[8] = {
+    {u"[D] [", kGrey},  {u"[G] [", kGreen},  {u"[R] [", kRed},  {u"[W] [", kWhite},
+    {u"[B] [", kBlue},  {u"[Y] [", kYellow}, {u"[D] [", kGrey}, {u"[D] [", kGrey},
+};
+constexpr ColourTag kErrorTag{u"[R] [", kRed};
+
+using AppendDecoder = void (*)(std::u16string&, ParamWords);
+
+struct DecoderRow {
+    std::uint16_t index;
+    AppendDecoder decode;
+    bool hci;  // HCI records skip their first word on chips that are both Ember and Flint
+};
+
+constexpr DecoderRow kDecoders[] = {
+    {kHciCommandIndex, AppendHciCommand, true},      {kHciEventIndex, AppendHciEvent, true},
+    {kLmpSentIndex, AppendLmpSent, false},           {kLmpSentExtIndex, AppendLmpSentExt, false},
+    {kLmpReceivedIndex, AppendLmpReceived, false},   {kLmpReceivedExtIndex, AppendLmpReceivedExt, false},
+};
+
+const DecoderRow* decoderFor(std::uint16_t index) {
+    for (const DecoderRow& row : kDecoders) {
+        if (row.index == index) return &row;
+    }
+    return nullptr;
+}
+
+// Appends a non-negative number with at least `width` digits, zero-padded ("%0Nd").
+void appendPadded(std::u16string& out, std::int64_t value, int width) {
+    char16_t digits[24];
+    int n = 0;
+    const bool negative = value < 0;
+    std::uint64_t v = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char16_t>(u'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (negative) out.push_back(u'-');
+    for (int i = n + (negative ? 1 : 0); i < width; ++i) out.push_back(u'0');
+    while (n > 0) out.push_back(digits[--n]);
+}
+
+void appendHexByte(std::u16string& out, std::uint8_t b, bool padded) {
+    static constexpr char16_t kHex[] = u"0123456789abcdef";
+    if (padded || b >= 16) out.push_back(kHex[b >> 4]);
+    out.push_back(kHex[b & 15]);
+}
+
+std::u16string_view routeTag(int threadId, bool errorColumn) {
+    if (threadId == COM_THREAD_ID) return u"[COM] ";
+    if (threadId == FILTER_THREAD_ID) return u"[FIL] ";
+    return errorColumn ? u"" : u"[FIL] ";
+}
+
+std::uint32_t readWord(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+void appendTime(std::u16string& out, int hour, int minute, int second, int millisecond) {
+    appendPadded(out, hour, 2);
+    out.push_back(u':');
+    appendPadded(out, minute, 2);
+    out.push_back(u':');
+    appendPadded(out, second, 2);
+    out.push_back(u'.');
+    appendPadded(out, millisecond, 3);
+    out.append(u"  ");
+}
+
+}  // namespace
+
+bool isPlausibleStamp(const RawStamp& s) {
+    const unsigned year = s[0] | (s[1] << 8);
+    const unsigned ms = s[7] | (s[8] << 8);
+    return s[1] <= 8 && year != 0 && s[2] >= 1 && s[2] <= 12 && s[3] >= 1 && s[3] <= 31 && s[4] <= 23 &&
+           s[5] <= 59 && s[6] <= 59 && ms <= 999;
+}
+
+void advanceStampByOneMillisecond(RawStamp& s) {
+    unsigned ms = (s[7] | (s[8] << 8)) + 1u;
+    if (ms > 999) {
+        ms = 0;
+        if (++s[6] > 59) {
+            s[6] = 0;
+            if (++s[5] > 59) {
+                s[5] = 0;
+                ++s[4];
+            }
+        }
+    }
+    s[7] = static_cast<std::uint8_t>(ms & 0xFF);
+    s[8] = static_cast<std::uint8_t>(ms >> 8);
+}
+
+RecordFormatter::RecordFormatter(const MessageDefinitionTable& definitions, LogConsole& console,
+                                 FormatterToggles& toggles)
+    : definitions_(definitions), console_(console), toggles_(toggles) {}
+
+void RecordFormatter::onRecord(const RecordRef& record, bool) { formatAndShow(record, nullptr); }
+
+void RecordFormatter::setLineOutput(LineOutput* output) {
+    std::lock_guard lock(mutex_);
+    output_ = output;
+}
+
+void RecordFormatter::resetLastStamp() {
+    std::lock_guard lock(mutex_);
+    m_lastStamp = RawStamp{};
+}
+
+void RecordFormatter::clear() {
+    std::lock_guard lock(mutex_);
+    console_.view().clear();
+    m_lineNumber = 1;
+}
+
+void RecordFormatter::setPaused(bool paused) { toggles_.m_bPaused.store(paused); }
+bool RecordFormatter::paused() const { return toggles_.m_bPaused.load(); }
+
+std::int64_t RecordFormatter::lineNumber() const {
+    std::lock_guard lock(mutex_);
+    return m_lineNumber;
+}
+
+// Fills body_ (and decoded_ when a decoder runs). `matched`: the record fits its
+// definition; `decoded`: a decoder was called.
+void RecordFormatter::buildBody(const RecordRef& record, std::uint32_t n, bool& matched, bool& decoded) {
+    const RecordLayout& layout = record.layout;
+    const std::uint16_t index = record.messageIndex();
+    const MessageEntry e = definitions_.entry(index);
+    const std::uint8_t* params = record.bytes + layout.paramStart;
+
+    matched = static_cast<std::int32_t>(layout.paramWidth) == e.expectedWidth &&
+              e.expectedParams <= static_cast<std::int32_t>(n);
+    decoded = false;
+    body_.clear();
+    if (matched) {
+        if (layout.paramWidth == 1) {
+            scratch_.clear();
+            for (std::uint32_t i = 0; i < n && params[i] != 0; ++i) scratch_.push_back(params[i]);
+            e.format.applyString(body_, scratch_);
+        } else if (layout.paramWidth == 4 && n >= 1 && n <= kMaxFormattedParams) {
+            std::uint32_t words[kMaxFormattedParams];
+            for (std::uint32_t i = 0; i < n; ++i) words[i] = readWord(params + 4 * i);
+            e.format.applyWords(body_, words, n);
+        } else {
+            body_.append(e.formatText);
+        }
+    } else {
+        body_.append(u"parameter error:");
+        const std::uint32_t end = layout.paramStart + n * layout.paramWidth;
+        if (layout.extraByteOffset && layout.extraWordOffset) {
+            body_.append(u" [Para Num] ");
+            appendPadded(body_, n, 2);
+            body_.append(u" Para");
+            // Four bytes a group, highest offset first, so a 32-bit parameter reads as one
+            // hexadecimal number; a short last group shows only the bytes it has.
+            int group = 0;
+            for (std::uint32_t at = 12; at < end; at += 4, ++group) {
+                body_.append(u" [");
+                appendPadded(body_, group, 1);
+                body_.append(u"]0x");
+                const std::uint32_t last = std::min(at + 4, end);
+                for (std::uint32_t i = last; i > at; --i) appendHexByte(body_, record.bytes[i - 1], true);
+            }
+        } else {
+            for (std::uint32_t i = 0; i < end; ++i) {
+                appendHexByte(body_, record.bytes[i], true);
+                body_.push_back(u' ');
+            }
+        }
+    }
+
+    decoded_.clear();
+    const DecoderRow* decoder = decoderFor(index);
+    if (matched && decoder && toggles_.m_bAutoParseLog.load(std::memory_order_relaxed)) {
+        decoded = true;
+        if (layout.paramWidth == 4) {
+            std::uint32_t words[255];
+            for (std::uint32_t i = 0; i < n; ++i) words[i] = readWord(params + 4 * i);
+            ParamWords pw{words, n};
+            if (decoder->hci && toggles_.m_bEmberType.load(std::memory_order_relaxed) &&
+                toggles_.m_bFlintType.load(std::memory_order_relaxed)) {
+                pw = n > 0 ? ParamWords{words + 1, n - 1} : ParamWords{};
+            }
+            decoder->decode(decoded_, pw);
+        } else if (layout.paramWidth == 1) {
+            decoded_.append(u"paraWide is 1 not 4");
+        }
+    }
+
+    if (!decoded && index == kRawDumpIndex) {
+        body_.clear();
+        for (std::uint32_t i = 0; i < n; ++i) {
+            body_.push_back(u' ');
+            appendHexByte(body_, params[i], false);
+        }
+    }
+}
+
+void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* stamp) {
+    std::lock_guard lock(mutex_);
+    const RecordLayout& layout = record.layout;
+    const std::uint32_t n = layout.paramStart ? record.bytes[layout.paramStart - 1] : 0;
+    bool matched = false, decoded = false;
+    buildBody(record, n, matched, decoded);
+
+    const int threadId = toggles_.m_threadId.load(std::memory_order_relaxed);
+    const ColourTag& tag = matched ? kColourTags[record.colourCode()] : kErrorTag;
+
+    line_.clear();
+    if (!stamp) {
+        const LocalTime now = localTimeNow();
+        appendTime(line_, now.hour, now.minute, now.second, now.millisecond);
+    } else {
+        const RawStamp* shown = stamp;
+        if (toggles_.m_bAutoFixTimeStamp.load(std::memory_order_relaxed)) {
+            if (isPlausibleStamp(*stamp)) {
+                m_lastStamp = *stamp;
+            } else {
+                advanceStampByOneMillisecond(m_lastStamp);
+            }
+            shown = &m_lastStamp;
+        }
+        const RawStamp& s = *shown;
+        appendTime(line_, s[4], s[5], s[6], s[7] | (s[8] << 8));
+    }
+    line_.append(routeTag(threadId, !matched));
+    line_.append(tag.tag);
+    appendPadded(line_, m_lineNumber, 5);
+    line_.append(u"] [");
+    appendPadded(line_, record.infoByte(), 3);
+    line_.append(u"] [");
+    appendPadded(line_, record.extraByte(), 3);
+    line_.append(u"] [");
+    appendPadded(line_, record.extraWord(), 5);
+    line_.append(u"] ");
+    line_.append(body_);
+    if (decoded && !decoded_.empty()) {
+        line_.push_back(u'\n');
+        line_.append(decoded_);
+        line_.push_back(u'\n');
+    }
+
+    if (toggles_.m_bPaused.load(std::memory_order_relaxed)) {
+        m_pendingText.append(line_);
+        m_pendingText.push_back(u'\n');
+        ++m_lineNumber;
+        return;
+    }
+    if (!m_pendingText.empty()) flushPendingLocked();
+
+    if (console_.filter().matches(line_)) {
+        ++m_lineNumber;
+        return;
+    }
+    if (!output_ && !console_.view().exists()) return;
+
+    std::u16string_view text = trimWhiteSpace(line_);
+    // Deliver the trimmed line followed by exactly one newline.
+    scratch_.assign(text);
+    scratch_.push_back(u'\n');
+    if (output_) {
+        output_->writeLine(scratch_, tag.colour);
+    } else {
+        console_.view().append(scratch_, tag.colour);
+    }
+    ++m_lineNumber;
+}
+
+// Shows the lines held back while paused, each through the console so that it takes the
+// colour of the tag it carries.
+void RecordFormatter::flushPendingLocked() {
+    std::u16string pending;
+    pending.swap(m_pendingText);
+    std::u16string_view rest = pending;
+    while (!rest.empty()) {
+        const auto nl = rest.find(u'\n');
+        const std::u16string_view piece = rest.substr(0, nl);
+        console_.printText(piece);
+        rest = nl == std::u16string_view::npos ? std::u16string_view{} : rest.substr(nl + 1);
+    }
+}
+
+}  // namespace nimbrel
