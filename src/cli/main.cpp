@@ -7,6 +7,10 @@
 
 namespace nimbrel::cli {
 // Each subcommand lives in its own file.
+int runReplay(int, char**);
+#if NIMBREL_HAVE_APP
+int runSettings(int, char**);
+#endif
 }  // namespace nimbrel::cli
 
 namespace {
@@ -14,6 +18,10 @@ namespace {
 using nimbrel::cli::Command;
 
 const Command kCommands[] = {
+    {"replay", "Decode a raw data file offline", nimbrel::cli::runReplay},
+#if NIMBREL_HAVE_APP
+    {"settings", "List, read and change the stored settings", nimbrel::cli::runSettings},
+#endif
     {nullptr, nullptr, nullptr},
 };
 

@@ -1,0 +1,10 @@
+#include "cli/default_definitions.h"
+
+#include "pipeline/definition_file_choice.h"
+#include "platform/text.h"
+
+namespace nimbrel::cli {
+
+std::string defaultDefinitionFile() { return utf16ToUtf8(preferredDefinitionFile(u"")); }
+
+}  // namespace nimbrel::cli

@@ -1,0 +1,155 @@
+// nimbrel-cli replay: decodes a raw data file offline. stdout holds what the replay's text
+// file would hold; console lines go to stderr.
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "cli/arg_parser.h"
+#include "cli/commands.h"
+#include "cli/default_definitions.h"
+#include "cli/terminal_view.h"
+#include "files/raw_data_replay.h"
+#include "files/text_line_writer.h"
+#include "pipeline/log_console.h"
+#include "pipeline/message_definition_table.h"
+#include "pipeline/record_formatter.h"
+#include "platform/mapped_file.h"
+#include "platform/text.h"
+
+namespace nimbrel::cli {
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: nimbrel-cli replay [OPTIONS] RAWFILE\n"
+    "\n"
+    "Decodes a raw data file offline: one line per record on stdout (or in FILE),\n"
+    "status messages on stderr.\n"
+    "\n"
+    "Options:\n"
+    "  --defs FILE           message definition file (default: the stored Log1Path\n"
+    "                        when that file exists, else LOG1.h in the program folder)\n"
+    "  --parse               decode HCI commands, HCI events and LMP PDUs below their lines\n"
+    "  --no-fix-timestamp    show stored time stamps as they are (no repair)\n"
+    "  --ember-flint         HCI records carry one leading word to skip\n"
+    "  --filter TEXT         hide lines containing TEXT (case-sensitive; repeatable)\n"
+    "  --color WHEN          auto, always or never (default auto)\n"
+    "  -o, --output FILE     write the lines to FILE instead of stdout\n"
+    "  -h, --help            show this help\n"
+    "\n"
+    "Exit status: 0 success, 1 failure, 2 usage error.\n";
+
+struct Options {
+    std::string defs;
+    bool parse = false;
+    bool fixTimestamp = true;
+    bool emberFlint = false;
+    std::vector<std::u16string> filters;
+    ColourMode colour = ColourMode::Auto;
+    std::string output;
+    std::string rawFile;
+};
+
+int parse(int argc, char** argv, Options& o) {
+    Args args(argc, argv);
+    std::vector<std::string> positional;
+    while (!args.done()) {
+        if (args.isHelp()) {
+            std::fputs(kHelp, stdout);
+            return -1;
+        }
+        std::string value;
+        bool missing = false;
+        if (args.flag("--parse")) {
+            o.parse = true;
+        } else if (args.flag("--no-fix-timestamp")) {
+            o.fixTimestamp = false;
+        } else if (args.flag("--ember-flint")) {
+            o.emberFlint = true;
+        } else if (args.option("--defs", value, missing)) {
+            if (missing) return usageError("replay", "--defs needs a file");
+            o.defs = value;
+        } else if (args.option("--filter", value, missing)) {
+            if (missing || value.empty()) return usageError("replay", "--filter needs a non-empty text");
+            o.filters.push_back(utf8ToUtf16(value));
+        } else if (args.option("--color", value, missing)) {
+            if (missing || !parseColourMode(value.c_str(), o.colour)) {
+                return usageError("replay", "--color takes auto, always or never");
+            }
+        } else if (args.option("--output", value, missing) || args.option("-o", value, missing)) {
+            if (missing) return usageError("replay", "--output needs a file");
+            o.output = value;
+        } else if (args.peek().size() > 1 && args.peek()[0] == '-') {
+            return usageError("replay", "unknown option '" + std::string(args.peek()) + "'");
+        } else {
+            positional.emplace_back(args.take());
+        }
+    }
+    if (positional.size() != 1) return usageError("replay", "expected exactly one RAWFILE");
+    o.rawFile = positional[0];
+    return 0;
+}
+
+}  // namespace
+
+int runReplay(int argc, char** argv) {
+    Options o;
+    if (const int rc = parse(argc, argv, o); rc != 0) return rc < 0 ? kExitOk : rc;
+
+    TerminalView view(stderr, useColour(o.colour, stderr));
+    StringFilter filter;
+    filter.replaceAll(o.filters);
+    LogConsole console(view, filter);
+
+    MessageDefinitionTable definitions;
+    const std::string defs = o.defs.empty() ? defaultDefinitionFile() : o.defs;
+    if (!definitions.load(defs, console)) return kExitFailure;
+
+    struct stat st {};
+    if (::stat(o.rawFile.c_str(), &st) != 0) {
+        console.print(u"[R] File \"%s\" doesn't exist.", {utf8ToUtf16(o.rawFile)});
+        return kExitFailure;
+    }
+    MappedFile raw;
+    if (const int err = raw.open(o.rawFile); err != 0) {
+        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {utf8ToUtf16(o.rawFile), err});
+        return kExitFailure;
+    }
+
+    TextLineWriter writer;
+    if (o.output.empty()) {
+        writer.attach(STDOUT_FILENO);
+        writer.setColour(useColour(o.colour, stdout));
+    } else {
+        if (const int err = writer.open(o.output); err != 0) {
+            console.print(u"[R] Fail to create \"%s\", error:0x%x", {utf8ToUtf16(o.output), err});
+            return kExitFailure;
+        }
+        writer.setColour(o.colour == ColourMode::Always);
+    }
+
+    FormatterToggles toggles;
+    toggles.m_bAutoParseLog = o.parse;
+    toggles.m_bAutoFixTimeStamp = o.fixTimestamp;
+    toggles.m_bEmberType = o.emberFlint;
+    toggles.m_bFlintType = o.emberFlint;
+    RecordFormatter formatter(definitions, console, toggles);
+    formatter.setLineOutput(&writer);
+    formatter.resetLastStamp();
+
+    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    std::atomic<bool> stop{false};
+    scanRawData(raw.data(), raw.size(), formatter, console, stop, [&](int percent) {
+        if (showProgress) std::fprintf(stderr, "\rAnalyze raw file to %d %%, please wait...", percent);
+    });
+    if (showProgress) std::fputs("\r\x1b[K", stderr);
+
+    if (const int err = writer.close(); err != 0) {
+        console.print(u"[R] Fail to write the decoded lines, error:0x%x", {err});
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace nimbrel::cli

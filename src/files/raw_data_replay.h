@@ -1,0 +1,45 @@
+// Offline replay of a raw data file: finds every record in the file, takes the nine bytes
+// in front of its sync pair as its stamp, and hands it to the record formatter.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace nimbrel {
+
+class LogConsole;
+class RecordFormatter;
+
+struct ReplayScanResult {
+    bool cancelled = false;
+    std::uint64_t records = 0;  // records handed to the formatter
+};
+
+// Scans `size` bytes. `progress` (may be empty) is called with each new whole percentage
+// of the position; `stop` ends the scan after the current record.
+ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, RecordFormatter& formatter,
+                             LogConsole& console, const std::atomic<bool>& stop,
+                             const std::function<void(int percent)>& progress);
+
+// The replay's text file: "_nimbrel_temp.txt" in the per-user data folder, created if
+// missing.
+std::string replayTextFilePath();
+
+// The part of the replay's text file from `startPercent` to `endPercent` of its length
+// (clamped to 0..100, start at most end). The file is cut at the end; the returned offset
+// is where the shown part begins.
+struct ReplayRange {
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+};
+ReplayRange cutReplayText(const std::string& path, int startPercent, int endPercent);
+
+// Shows the range: as one plain text replacing the view (colour off), or line by line
+// through the console so each line takes the colour of its tag (colour on; stops early
+// when `stop` is set). False when the file cannot be read.
+bool showReplayRange(const std::string& path, ReplayRange range, bool colour, LogConsole& console,
+                     const std::atomic<bool>& stop);
+
+}  // namespace nimbrel

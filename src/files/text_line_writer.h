@@ -1,0 +1,45 @@
+// Buffered UTF-8 line writer: the replay's text file and the command line's stdout.
+// Optionally wraps each line in a 24-bit foreground colour escape of its colour.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "pipeline/line_output.h"
+
+namespace nimbrel {
+
+class TextLineWriter : public LineOutput {
+public:
+    TextLineWriter() = default;
+    ~TextLineWriter() override;
+    TextLineWriter(const TextLineWriter&) = delete;
+    TextLineWriter& operator=(const TextLineWriter&) = delete;
+
+    // Creates or truncates the file; 0 on success, else the errno value.
+    int open(const std::string& path);
+    // Writes to a descriptor the caller owns (stdout).
+    void attach(int fd);
+    void setColour(bool colour) { colour_ = colour; }
+
+    void writeLine(std::u16string_view line, Rgb colour) override;
+    // Appends raw text (no colour, no newline added).
+    void writeText(std::u16string_view text);
+    // 0 on success, else the errno value of the first failed write.
+    int flush();
+    int close();
+    int error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    bool ownsFd_ = false;
+    bool colour_ = false;
+    int error_ = 0;
+    std::string buffer_;
+};
+
+// Appends a line as UTF-8 wrapped in a 24-bit foreground colour escape; a trailing "\n"
+// stays after the reset so the next line starts clean.
+void appendColouredUtf8(std::string& out, std::u16string_view line, Rgb colour);
+
+}  // namespace nimbrel

@@ -1,0 +1,140 @@
+#include "files/raw_data_replay.h"
+
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "pipeline/line_output.h"
+#include "pipeline/log_console.h"
+#include "pipeline/memory_log_view.h"
+#include "pipeline/message_definition_table.h"
+#include "pipeline/record_formatter.h"
+#include "support/record_builder.h"
+#include "support/temp_dir.h"
+
+namespace nimbrel {
+namespace {
+
+using test::Bytes;
+using test::buildRecord;
+using test::operator+;
+
+const Bytes kStamp{0xEA, 0x07, 12, 9, 8, 7, 6, 0x05, 0x00};  // 08:07:06.005
+
+struct Lines : LineOutput {
+    std::vector<std::u16string> lines;
+    void writeLine(std::u16string_view line, Rgb) override { lines.emplace_back(line.substr(0, line.size() - 1)); }
+};
+
+struct Replay {
+    MemoryLogView view;
+    StringFilter filter;
+    LogConsole console{view, filter};
+    MessageDefinitionTable table;
+    FormatterToggles toggles;
+    RecordFormatter formatter{table, console, toggles};
+    Lines out;
+    std::atomic<bool> stop{false};
+    std::vector<int> percents;
+
+    Replay() {
+        table.loadFromText("#define A 1 //\"one %d\"\n#define B 2 //\"two\"\n");
+        formatter.setLineOutput(&out);
+        formatter.resetLastStamp();
+    }
+    ReplayScanResult run(const Bytes& file) {
+        return scanRawData(file.data(), file.size(), formatter, console, stop, [this](int p) { percents.push_back(p); });
+    }
+};
+
+Bytes entry(const Bytes& record) { return kStamp + record; }
+
+TEST(RawDataReplay, NoiseTruncatedLastRecordBadLayoutAndInnerSyncPairs) {
+    const Bytes one = buildRecord({.layout = 4, .colour = 1, .index = 1, .params = {5}});
+    const Bytes inner = buildRecord({.layout = 4, .colour = 1, .index = 1, .params = {0xA5A5}});
+    Bytes bad = buildRecord({.layout = 0, .index = 2});
+    bad[2] = 13 << 1;  // layout 13
+    const Bytes two = buildRecord({.layout = 0, .colour = 2, .index = 2});
+    const Bytes file = Bytes{1, 2, 3} + entry(one) + Bytes{0x0A, 0, 0, 0} + Bytes(20, 0x77) + entry(bad) +
+                       entry(inner) + entry(two) + entry(inner) + entry(Bytes(one.begin(), one.end() - 1));
+    Replay r;
+    const ReplayScanResult result = r.run(file);
+    EXPECT_FALSE(result.cancelled);
+    ASSERT_EQ(r.out.lines.size(), 4u);
+    EXPECT_EQ(r.out.lines[0], u"08:07:06.005  [FIL] [G] [00001] [000] [000] [00000] one 5");
+    EXPECT_EQ(r.out.lines[1], u"08:07:06.005  [FIL] [G] [00002] [000] [000] [00000] one 42405");
+    EXPECT_EQ(r.out.lines[2], u"08:07:06.005  [FIL] [R] [00003] [000] [000] [00000] two");
+    EXPECT_EQ(r.out.lines[3], u"08:07:06.005  [FIL] [G] [00004] [000] [000] [00000] one 42405");
+    EXPECT_EQ(r.view.plainText(), u"++++++default case, error++++++\n");
+    ASSERT_FALSE(r.percents.empty());
+    EXPECT_TRUE(std::is_sorted(r.percents.begin(), r.percents.end()));
+}
+
+TEST(RawDataReplay, FirstRecordWithoutStampAndRecordsEndingTheFile) {
+    Replay r;
+    // A sync pair at offset 0 has no stamp in front: the line shows the local time now.
+    const Bytes eight = buildRecord({.layout = 0, .colour = 1, .index = 2});
+    r.run(eight + entry(eight));
+    ASSERT_EQ(r.out.lines.size(), 2u);
+    EXPECT_EQ(r.out.lines[0].substr(12, 21), u"  [FIL] [G] [00001] [");
+    // The last record of a file ends it exactly, even a layout-0 record of eight bytes.
+    EXPECT_TRUE(r.out.lines[1].starts_with(u"08:07:06.005  "));
+}
+
+TEST(RawDataReplay, SyncPairsCloserThanTheRecordSkipTheFirstAndTheStopFlagEndsTheScan) {
+    Replay r;
+    const Bytes one = buildRecord({.layout = 4, .colour = 1, .index = 1, .params = {5}});
+    const Bytes cut(one.begin(), one.begin() + 6);
+    r.run(entry(cut) + entry(one) + entry(one));
+    EXPECT_EQ(r.out.lines.size(), 2u);
+    Replay s;
+    s.stop = true;
+    const ReplayScanResult result = s.run(entry(one) + entry(one) + entry(one));
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(s.out.lines.size(), 1u);
+}
+
+TEST(RawDataReplay, EmptyFileShowsNothing) {
+    Replay r;
+    const ReplayScanResult result = r.run(Bytes{});
+    EXPECT_EQ(result.records, 0u);
+    EXPECT_TRUE(r.out.lines.empty());
+    EXPECT_TRUE(r.percents.empty());
+}
+
+TEST(ReplayRange, CutsClampsAndShowsPlainOrColouredLines) {
+    test::TempDir dir;
+    const std::string path = dir.file("t.txt");
+    const std::string text = "[G] a\n[R] b\n[D] c\nzz\n";  // 21 bytes
+    auto write = [&] { std::ofstream(path, std::ios::binary) << text; };
+    write();
+    ReplayRange range = cutReplayText(path, 50, 100);
+    EXPECT_EQ(range.begin, 10u);
+    EXPECT_EQ(range.end, 21u);
+    MemoryLogView view;
+    StringFilter filter;
+    LogConsole console(view, filter);
+    std::atomic<bool> stop{false};
+    ASSERT_TRUE(showReplayRange(path, range, false, console, stop));
+    EXPECT_EQ(view.plainText(), u"b\n[D] c\nzz\n");  // starts mid-line when the cut falls there
+    // Out-of-range and reversed percentages are clamped; the file is cut at the end.
+    range = cutReplayText(path, 80, 30);
+    EXPECT_EQ(range.begin, 6u);
+    EXPECT_EQ(range.end, 6u);
+    EXPECT_EQ(test::readFileBytes(path).size(), 6u);
+    write();
+    range = cutReplayText(path, -5, 250);
+    EXPECT_EQ(range.begin, 0u);
+    EXPECT_EQ(range.end, 21u);
+    view.clear();
+    ASSERT_TRUE(showReplayRange(path, range, true, console, stop));
+    const auto lines = view.lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].colour, (Rgb{0, 255, 0}));
+    EXPECT_EQ(lines[1].colour, (Rgb{255, 0, 0}));
+    EXPECT_EQ(lines[2].colour, (Rgb{128, 128, 128}));
+    EXPECT_FALSE(showReplayRange(dir.file("missing"), range, true, console, stop));
+}
+
+}  // namespace
+}  // namespace nimbrel
