@@ -2,10 +2,13 @@
 // exists, else LOG1.h in the program folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace nimbrel::cli {
 
 std::string defaultDefinitionFile();
+// The stored PrintRawData setting (0 when absent); 1 echoes every chunk read.
+std::uint32_t storedPrintRawData();
 
 }  // namespace nimbrel::cli

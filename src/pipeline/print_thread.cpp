@@ -79,9 +79,15 @@ bool PrintThread::pass() {
 }
 
 int PrintThread::run() {
-    while (pass()) {
+    for (;;) {
+        while (pass()) {
+        }
+        hub_.m_printThreadQuit.store(true);
+        // A capture that started between the decision to end and now saw this thread still
+        // running and started none: unless somebody else claimed the flag since, carry on.
+        if (!hub_.m_writeThreadQuit.load() && hub_.m_printThreadQuit.exchange(false)) continue;
+        break;
     }
-    hub_.m_printThreadQuit.store(true);
     trace("Print THread Exit\n");
     return 0;
 }

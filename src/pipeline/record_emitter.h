@@ -8,14 +8,15 @@
 
 namespace nimbrel {
 
+class MessageDefinitionTable;
 class RawDataFile;
 
 class RecordEmitter : public RecordSink {
 public:
-    RecordEmitter(RecordSink& display, const std::atomic<bool>& definitionsLoaded, RawDataFile& rawDataFile,
+    RecordEmitter(RecordSink& display, const MessageDefinitionTable& definitions, RawDataFile& rawDataFile,
                   const std::atomic<bool>& autoSaveRawData)
         : display_(display),
-          definitionsLoaded_(definitionsLoaded),
+          definitions_(definitions),
           rawDataFile_(rawDataFile),
           autoSaveRawData_(autoSaveRawData) {}
 
@@ -23,7 +24,7 @@ public:
 
 private:
     RecordSink& display_;
-    const std::atomic<bool>& definitionsLoaded_;
+    const MessageDefinitionTable& definitions_;
     RawDataFile& rawDataFile_;
     const std::atomic<bool>& autoSaveRawData_;
 };

@@ -10,6 +10,7 @@
 
 #include "pipeline/capture_hub.h"
 #include "pipeline/print_thread.h"
+#include "pipeline/message_definition_table.h"
 #include "pipeline/record_emitter.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"
@@ -89,8 +90,9 @@ TEST(CaptureStreamProperty, ProducerThreadAndRealPrintThreadLoseNothing) {
 
     CaptureHub hub(dir.path());
     CollectingSink display;
-    std::atomic<bool> definitionsLoaded{true};
-    RecordEmitter emitter(display, definitionsLoaded, hub.rawDataFile, hub.m_bAutoSaveRawData);
+    MessageDefinitionTable definitions;
+    definitions.loadFromText("");
+    RecordEmitter emitter(display, definitions, hub.rawDataFile, hub.m_bAutoSaveRawData);
     hub.m_bAutoSaveRawData = true;
     hub.rawDataFile.setName(dir.file("raw.log"));
     hub.allocateRing();

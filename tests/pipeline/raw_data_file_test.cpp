@@ -8,6 +8,7 @@
 
 #include "pipeline/log_console.h"
 #include "pipeline/memory_log_view.h"
+#include "pipeline/message_definition_table.h"
 #include "pipeline/record_emitter.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"
@@ -94,13 +95,14 @@ TEST(RawDataFile, NothingIsWrittenWithSavingOff) {
     RawDataFile file(dir.path());
     file.setName(dir.file("raw.log"));
     test::CollectingSink display;
-    std::atomic<bool> loaded{false}, saving{false};
-    RecordEmitter emitter(display, loaded, file, saving);
+    MessageDefinitionTable definitions;
+    std::atomic<bool> saving{false};
+    RecordEmitter emitter(display, definitions, file, saving);
     const Bytes r = buildRecord({.layout = 0});
     emitter.onRecord(refOf(r), true);
     EXPECT_FALSE(std::filesystem::exists(dir.file("raw.log")));
     EXPECT_TRUE(display.records().empty());  // no definitions loaded: not shown either
-    loaded = true;
+    definitions.loadFromText("");
     saving = true;
     emitter.onRecord(refOf(r), true);
     EXPECT_EQ(display.records().size(), 1u);

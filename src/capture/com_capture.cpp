@@ -1,0 +1,105 @@
+#include "capture/com_capture.h"
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "capture/com_port.h"
+#include "capture/view_core.h"
+#include "platform/local_time.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+
+namespace nimbrel {
+
+ComCapture::ComCapture(ViewCore& core, std::function<std::uint32_t()> printRawData)
+    : core_(core), printRawData_(std::move(printRawData)) {}
+
+ComCapture::StartResult ComCapture::start(const std::string& definitionFile, const std::string& port,
+                                          std::uint32_t baudRate) {
+    // One capture thread at a time: a thread still opening its port counts as active.
+    if (core_.capture.m_viewInUse.load() || core_.capture.m_captureThread.running()) return StartResult::ViewInUse;
+    core_.definitions.load(definitionFile, core_.console);
+    openFailed_ = false;
+    deviceGone_ = false;
+    core_.capture.m_captureThread.start([this, port, baudRate] { threadMain(port, baudRate); });
+    core_.toggles.m_threadId.store(COM_THREAD_ID);
+    return StartResult::Started;
+}
+
+void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
+    SerialPort& serial = comPort();
+    const std::u16string shownPort = utf8ToUtf16(port);
+    const SerialOpenResult opened = serial.open(port, baudRate);
+    if (!opened.ok()) {
+        openFailed_ = true;
+        switch (opened.failedStep) {
+        case SerialOpenStep::Open:
+            core_.console.print(u"[R] Step 1, Fail to open %s: GetLastError=0x%x", {shownPort, opened.error});
+            if (opened.error == EACCES || opened.error == EPERM) {
+                core_.console.print(
+                    u"[Y] Permission denied on %s: add your user to the group that owns the device (commonly "
+                    u"dialout), then log in again.",
+                    {utf8ToUtf16(serialDevicePath(port))});
+            }
+            break;
+        case SerialOpenStep::Timeouts:
+            core_.console.print(u"[R] Step 2, Fail to open %s", {shownPort});
+            break;
+        default:
+            core_.console.print(u"[R] Step 3, Fail to open %s", {shownPort});
+            break;
+        }
+        return;
+    }
+    trace("[D] [%s]\n", port.c_str());
+
+    CaptureHub& hub = core_.hub;
+    core_.capture.m_viewInUse.store(true);
+    hub.m_writeThreadQuit.store(false);
+    hub.allocateRing();
+    hub.counters.reset();
+
+    setComPortNameForFiles(port);
+    hub.rawDataFile.setName(RawDataFile::comRouteName(core_.programFolder, localTimeNow(), comPortNameForFiles()));
+    if (hub.m_bAutoSaveRawData.load()) hub.rawDataFile.prepare(core_.console);
+    hub.startPrintThreadIfIdle(core_.emitter);
+
+    std::uint8_t buffer[kSerialReadMax];
+    while (!hub.m_writeThreadQuit.load()) {
+        const SerialReadResult r = serial.read(buffer, sizeof buffer);
+        if (r.status == SerialReadStatus::DeviceGone) {
+            trace("ReadFile GetLastError()=0x%x\n", 5);
+            // The capture is over; the print thread still shows and records what waits in
+            // the ring, then ends by itself.
+            deviceGone_ = true;
+            hub.m_writeThreadQuit.store(true);
+            break;
+        }
+        if (r.status == SerialReadStatus::Closed) break;  // closed by the shutdown
+        if (r.status == SerialReadStatus::Failed) {
+            trace("ReadFile GetLastError()=0x%x\n", r.error);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));  // no busy loop on a sick port
+            continue;
+        }
+        if (hub.m_writeThreadQuit.load()) break;
+        if (r.count == 0) continue;
+        if (printRawData_ && printRawData_() == 1) echoChunk(buffer, r.count);
+        hub.ring.append(buffer, static_cast<std::uint32_t>(r.count));
+    }
+    serial.close();
+    core_.capture.m_viewInUse.store(false);
+}
+
+// Shows the chunk as text (each byte a signed 8-bit character) and writes it into the raw
+// data file as a text chunk, whether raw data saving is on or not.
+void ComCapture::echoChunk(const std::uint8_t* bytes, std::size_t n) {
+    std::u16string text(n, u'\0');
+    for (std::size_t i = 0; i < n; ++i) {
+        text[i] = static_cast<char16_t>(static_cast<std::int16_t>(static_cast<std::int8_t>(bytes[i])));
+    }
+    core_.console.printText(text);
+    core_.hub.rawDataFile.appendTextChunk(text);
+}
+
+}  // namespace nimbrel

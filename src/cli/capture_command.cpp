@@ -1,0 +1,167 @@
+// nimbrel-cli capture: a live capture over a serial port, as With Com does it. Record lines
+// go to stdout, console lines to stderr; ends on SIGINT/SIGTERM, after --duration, or when
+// the port goes away, with a summary of what was framed, skipped and lost.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include "capture/capture_shutdown.h"
+#include "capture/com_capture.h"
+#include "capture/view_core.h"
+#include "cli/arg_parser.h"
+#include "cli/commands.h"
+#include "cli/default_definitions.h"
+#include "cli/stop_signal.h"
+#include "cli/terminal_view.h"
+#include "files/text_line_writer.h"
+#include "platform/local_time.h"
+#include "platform/program_folder.h"
+#include "platform/serial_port.h"
+#include "platform/text.h"
+
+namespace nimbrel::cli {
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: nimbrel-cli capture --com PORT [OPTIONS]\n"
+    "\n"
+    "Captures the controller's log live over a serial port: record lines on stdout,\n"
+    "status messages on stderr. Ends on Ctrl-C (SIGINT), SIGTERM, after --duration,\n"
+    "or when the port goes away, and then prints a summary on stderr.\n"
+    "\n"
+    "Options:\n"
+    "  --com PORT            serial port: a name such as ttyUSB0 (in /dev) or a path\n"
+    "  --baud N              baud rate (default 115200)\n"
+    "  --defs FILE           message definition file (default: the stored Log1Path\n"
+    "                        when that file exists, else LOG1.h in the program folder)\n"
+    "  --parse               decode HCI commands, HCI events and LMP PDUs\n"
+    "  --save-raw            record every record with a time stamp into a raw data file\n"
+    "                        in the program folder\n"
+    "  --duration SEC        stop after SEC seconds\n"
+    "  --color WHEN          auto, always or never (default auto)\n"
+    "  -h, --help            show this help\n"
+    "\n"
+    "Exit status: 0 success, 1 failure (port cannot be opened), 2 usage error.\n";
+
+// Record lines from the print thread, flushed by the main thread while the stream is quiet.
+class SharedStdout : public LineOutput {
+public:
+    explicit SharedStdout(bool colour) {
+        writer_.attach(STDOUT_FILENO);
+        writer_.setColour(colour);
+    }
+    void writeLine(std::u16string_view line, Rgb colour) override {
+        std::lock_guard lock(mutex_);
+        writer_.writeLine(line, colour);
+    }
+    int flush() {
+        std::lock_guard lock(mutex_);
+        return writer_.flush();
+    }
+
+private:
+    std::mutex mutex_;
+    TextLineWriter writer_;
+};
+
+struct Options {
+    std::string port;
+    long long baud = kDefaultBaudRate;
+    std::string defs;
+    bool parse = false;
+    bool saveRaw = false;
+    long long durationSeconds = 0;
+    ColourMode colour = ColourMode::Auto;
+};
+
+int parse(int argc, char** argv, Options& o) {
+    Args args(argc, argv);
+    while (!args.done()) {
+        if (args.isHelp()) {
+            std::fputs(kHelp, stdout);
+            return -1;
+        }
+        std::string value;
+        bool missing = false;
+        if (args.flag("--parse")) {
+            o.parse = true;
+        } else if (args.flag("--save-raw")) {
+            o.saveRaw = true;
+        } else if (args.option("--com", value, missing)) {
+            if (missing || value.empty()) return usageError("capture", "--com needs a port name");
+            o.port = value;
+        } else if (args.option("--baud", value, missing)) {
+            if (missing || !parseNumber(value, 1, 4000000, o.baud)) {
+                return usageError("capture", "--baud needs a rate from 1 to 4000000");
+            }
+        } else if (args.option("--defs", value, missing)) {
+            if (missing) return usageError("capture", "--defs needs a file");
+            o.defs = value;
+        } else if (args.option("--duration", value, missing)) {
+            if (missing || !parseNumber(value, 1, 1000000000, o.durationSeconds)) {
+                return usageError("capture", "--duration needs a whole number of seconds");
+            }
+        } else if (args.option("--color", value, missing)) {
+            if (missing || !parseColourMode(value.c_str(), o.colour)) {
+                return usageError("capture", "--color takes auto, always or never");
+            }
+        } else {
+            return usageError("capture", "unexpected argument '" + std::string(args.peek()) + "'");
+        }
+    }
+    if (o.port.empty()) return usageError("capture", "--com PORT is required");
+    return 0;
+}
+
+}  // namespace
+
+int runCapture(int argc, char** argv) {
+    Options o;
+    if (const int rc = parse(argc, argv, o); rc != 0) return rc < 0 ? kExitOk : rc;
+
+    installStopSignals();
+
+    TerminalView view(stderr, useColour(o.colour, stderr));
+    SharedStdout out(useColour(o.colour, stdout));
+    ViewCore core(view, programFolder());
+    core.toggles.m_bAutoParseLog = o.parse;
+    core.hub.m_bAutoSaveRawData = o.saveRaw;
+    core.formatter.setLineOutput(&out);
+
+    ComCapture com(core, storedPrintRawData);
+    const std::string defs = o.defs.empty() ? defaultDefinitionFile() : o.defs;
+    com.start(defs, o.port, static_cast<std::uint32_t>(o.baud));
+    if (!core.definitions.loaded()) {
+        // Without definitions records would be recorded but never shown.
+        WaitForAllThreadExit(core, std::chrono::milliseconds(2000));
+        return kExitFailure;
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    const auto deadline = started + std::chrono::seconds(o.durationSeconds);
+    while (!stopRequested() && core.capture.m_captureThread.running()) {
+        if (o.durationSeconds > 0 && std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        out.flush();
+    }
+    WaitForAllThreadExit(core, std::chrono::milliseconds(5000), true);
+    out.flush();
+    if (com.openFailed()) return kExitFailure;
+
+    const CaptureCounters& c = core.hub.counters;
+    std::fprintf(stderr,
+                 "Capture ended%s: %llu records framed, %llu bytes skipped as noise, %llu bytes lost to a ring "
+                 "overrun.\n",
+                 com.deviceGone() ? " (the port went away)" : "",
+                 static_cast<unsigned long long>(c.recordsFramed.load()),
+                 static_cast<unsigned long long>(c.noiseBytes.load()),
+                 static_cast<unsigned long long>(c.overrunBytes.load()));
+    if (o.saveRaw) std::fprintf(stderr, "Raw data file: %s\n", core.hub.rawDataFile.name().c_str());
+    return kExitOk;
+}
+
+}  // namespace nimbrel::cli
