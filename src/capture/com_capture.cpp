@@ -22,6 +22,9 @@ ComCapture::StartResult ComCapture::start(const std::string& definitionFile, con
     core_.definitions.load(definitionFile, core_.console);
     openFailed_ = false;
     deviceGone_ = false;
+    // Cleared here rather than in the thread, so that a stop request raised before the
+    // thread has opened its port is not lost.
+    core_.hub.m_writeThreadQuit.store(false);
     core_.capture.m_captureThread.start([this, port, baudRate] { threadMain(port, baudRate); });
     core_.toggles.m_threadId.store(COM_THREAD_ID);
     return StartResult::Started;
@@ -33,6 +36,7 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     const SerialOpenResult opened = serial.open(port, baudRate);
     if (!opened.ok()) {
         openFailed_ = true;
+        core_.hub.m_writeThreadQuit.store(true);
         switch (opened.failedStep) {
         case SerialOpenStep::Open:
             core_.console.print(u"[R] Step 1, Fail to open %s: GetLastError=0x%x", {shownPort, opened.error});
@@ -56,7 +60,6 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
 
     CaptureHub& hub = core_.hub;
     core_.capture.m_viewInUse.store(true);
-    hub.m_writeThreadQuit.store(false);
     hub.allocateRing();
     hub.counters.reset();
 
@@ -85,6 +88,7 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
         if (hub.m_writeThreadQuit.load()) break;
         if (r.count == 0) continue;
         if (printRawData_ && printRawData_() == 1) echoChunk(buffer, r.count);
+        hub.waitForRoom(static_cast<std::uint32_t>(r.count));
         hub.ring.append(buffer, static_cast<std::uint32_t>(r.count));
     }
     serial.close();

@@ -1,5 +1,8 @@
 #include "pipeline/capture_hub.h"
 
+#include <chrono>
+#include <thread>
+
 #include "pipeline/print_thread.h"
 
 namespace nimbrel {
@@ -19,6 +22,18 @@ void CaptureHub::startPrintThreadIfIdle(RecordSink& sink) {
         PrintThread thread(*this, sink);
         thread.run();
     });
+}
+
+}  // namespace nimbrel
+
+namespace nimbrel {
+
+void CaptureHub::waitForRoom(std::uint32_t n) {
+    while (!m_writeThreadQuit.load() && !m_printThreadQuit.load()) {
+        const std::uint64_t ahead = ring.writePosition() + n - counters.readPosition.load(std::memory_order_relaxed);
+        if (ahead <= static_cast<std::uint64_t>(kOverrunThreshold)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 }  // namespace nimbrel

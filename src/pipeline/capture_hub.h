@@ -49,6 +49,12 @@ public:
     // Called only when neither the capture thread nor the print thread can touch the ring.
     void releaseRing() { ring.release(); }
 
+    // Producer side, before appending n bytes: waits (1 ms steps) while the bytes would
+    // bring the writer closer than an overrun to the reader, so that a source that can be
+    // throttled (a serial port whose kernel buffer holds the rest) loses nothing. Returns
+    // at once when no print thread runs or the capture is being stopped.
+    void waitForRoom(std::uint32_t n);
+
     // Starts the print thread unless one runs. `sink` must outlive the thread.
     void startPrintThreadIfIdle(RecordSink& sink);
 
