@@ -1,0 +1,316 @@
+// nimbrel-cli settings: lists, reads and changes the stored settings (the settings file,
+// fwconfig.ini read-only, and the autostart entry in the listing). Built only with the Qt
+// part of the program, which holds the settings store.
+#if NIMBREL_HAVE_APP
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <vector>
+
+#include "app/auto_start.h"
+#include "app/settings_store.h"
+#include "cli/commands.h"
+#include "platform/text.h"
+
+namespace nimbrel::cli {
+namespace {
+
+enum class Kind {
+    Text,      // a string
+    Number,    // a 32-bit number
+    Look,      // the application look, 210..218
+    FwConfig,  // a key of fwconfig.ini [setting], read-only
+};
+
+struct Setting {
+    const char* name;   // as given on the command line and shown by list
+    const char* alias;  // another accepted name, or nullptr
+    Kind kind;
+    const char* about;
+    // What the system reads; nullptr for values it writes but never reads back.
+    std::u16string (*effective)(const SettingsStore&);
+};
+
+std::u16string number(std::uint64_t n) { return utf8ToUtf16(std::to_string(n)); }
+
+const Setting kSettings[] = {
+    {"Log1Path", nullptr, Kind::Text, "message definition file last chosen",
+     [](const SettingsStore& s) { return s.GetLog1Path(); }},
+    {"RawDataPath", nullptr, Kind::Text, "raw data file last replayed",
+     [](const SettingsStore& s) { return s.GetRawDataPath(); }},
+    {"LogFilePath", nullptr, Kind::Text, "text log file last opened",
+     [](const SettingsStore& s) { return s.GetLogFilePath(); }},
+    {"Com", nullptr, Kind::Text, "serial port of the COM capture",
+     [](const SettingsStore& s) { return s.GetComPort(); }},
+    {"BaudRate", nullptr, Kind::Number, "serial baud rate",
+     [](const SettingsStore& s) { return number(s.GetBaudRate()); }},
+    {"PrintRawData", nullptr, Kind::Number, "1: the COM capture also echoes the raw bytes",
+     [](const SettingsStore& s) { return number(s.GetPrintRawData()); }},
+    {"AutoGetLogForUart", nullptr, Kind::Number, "not 0: start the UART-driver capture at start-up",
+     [](const SettingsStore& s) { return number(s.GetAutoGetLogForUart()); }},
+    {"AutoGetLog", nullptr, Kind::Number, "written by the USB auto-start toggle, never read", nullptr},
+    {"AutoSaveRawData", nullptr, Kind::Number, "written by Auto Generate Raw Data, never read", nullptr},
+    {"Workspace/ApplicationLook", "ApplicationLook", Kind::Look, "visual style, 210 to 218",
+     [](const SettingsStore& s) { return number(static_cast<std::uint64_t>(s.GetApplicationLook())); }},
+    {"fwconfig:AutoGetLog", nullptr, Kind::FwConfig, "1: start the filter-driver capture at start-up",
+     [](const SettingsStore& s) { return utf8ToUtf16(std::to_string(s.fwconfigInteger(u"AutoGetLog"))); }},
+    {"fwconfig:AutoSaveRawData", nullptr, Kind::FwConfig, "1: record raw data from start-up",
+     [](const SettingsStore& s) { return utf8ToUtf16(std::to_string(s.fwconfigInteger(u"AutoSaveRawData"))); }},
+};
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+const Setting* findSetting(std::string_view name) {
+    for (const Setting& s : kSettings) {
+        if (sameName(name, s.name) || (s.alias && sameName(name, s.alias))) return &s;
+    }
+    return nullptr;
+}
+
+bool fileExists(const std::u16string& path) {
+    struct stat st {};
+    return ::stat(utf16ToUtf8(path).c_str(), &st) == 0;
+}
+
+void printNames(std::FILE* out) {
+    std::fprintf(out, "Names:\n");
+    for (const Setting& s : kSettings) {
+        const char* type = s.kind == Kind::Text ? "text" : s.kind == Kind::FwConfig ? "read-only" : "number";
+        std::fprintf(out, "  %-26s %-9s %s%s%s\n", s.name, type, s.about, s.alias ? "; also " : "",
+                     s.alias ? s.alias : "");
+    }
+}
+
+void usageTop(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: nimbrel-cli settings list\n"
+                 "       nimbrel-cli settings get NAME\n"
+                 "       nimbrel-cli settings set NAME VALUE\n"
+                 "\n"
+                 "Lists, reads and changes the stored settings: the settings file under\n"
+                 "$XDG_CONFIG_HOME, fwconfig.ini in the program folder (read-only: edit it by hand)\n"
+                 "and the autostart entry (shown by list).\n"
+                 "\n");
+    printNames(out);
+    std::fprintf(out, "\nNames are matched without regard to case.\n");
+}
+
+void usageList(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: nimbrel-cli settings list\n"
+                 "\n"
+                 "Shows every setting with its value and where it lives; values not stored\n"
+                 "are shown with the default the program uses.\n");
+}
+
+void usageGet(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: nimbrel-cli settings get NAME\n"
+                 "\n"
+                 "Prints the value the program reads (the default when nothing is stored).\n"
+                 "AutoGetLog and AutoSaveRawData have no default: when they are not stored,\n"
+                 "get fails with exit code 1.\n\n");
+    printNames(out);
+}
+
+void usageSet(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: nimbrel-cli settings set NAME VALUE\n"
+                 "\n"
+                 "Stores a value in the settings file. Numbers are decimal, 0x hexadecimal,\n"
+                 "or negative down to -2147483648; the application look takes 210 to 218.\n"
+                 "Use -- before a VALUE that starts with \"--\".\n\n");
+    printNames(out);
+}
+
+int usageError(const char* message, const std::string& detail, void (*usage)(std::FILE*)) {
+    std::fprintf(stderr, "nimbrel-cli settings: %s%s\n\n", message, detail.c_str());
+    usage(stderr);
+    return kExitUsage;
+}
+
+// Splits the words after the subcommand into positionals; --help anywhere asks for help.
+struct Words {
+    std::vector<std::string> positional;
+    bool help = false;
+    std::string unknownOption;
+};
+
+Words splitWords(int argc, char** argv, int first) {
+    Words words;
+    bool optionsEnded = false;
+    for (int i = first; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (!optionsEnded && (arg == "--help" || arg == "-h")) {
+            words.help = true;
+        } else if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.starts_with("--")) {
+            if (words.unknownOption.empty()) words.unknownOption = arg;
+        } else {
+            words.positional.emplace_back(arg);
+        }
+    }
+    return words;
+}
+
+// Whether the program takes a stored text as it stands (otherwise it uses the default).
+bool usable(const Setting& s, const std::u16string& stored) {
+    if (s.kind == Kind::Text) return true;
+    const auto n = parseSettingNumber(stored);
+    if (s.kind == Kind::Look) return n && *n >= kFirstApplicationLook && *n <= kLastApplicationLook;
+    return n.has_value();
+}
+
+std::string shown(const std::u16string& value) { return value.empty() ? "(empty)" : utf16ToUtf8(value); }
+
+int runList() {
+    const SettingsStore store;
+    const std::u16string settingsFile = SettingsStore::settingsFilePath();
+    std::printf("Settings file: %s%s\n", utf16ToUtf8(settingsFile).c_str(),
+                fileExists(settingsFile) ? "" : "  (not created yet)");
+    for (const Setting& s : kSettings) {
+        if (s.kind == Kind::FwConfig) continue;
+        const auto stored = store.storedValue(utf8ToUtf16(s.name));
+        std::string line;
+        if (!s.effective) {
+            line = stored ? shown(*stored) : "(not set)";
+        } else {
+            const std::u16string value = s.effective(store);
+            line = shown(value);
+            if (!stored) {
+                line += "  (default)";
+            } else if (!usable(s, *stored)) {
+                line += "  (stored \"" + utf16ToUtf8(*stored) + "\" is not usable)";
+            }
+        }
+        std::printf("  %-26s %s\n", s.name, line.c_str());
+    }
+
+    const std::u16string fwconfig = SettingsStore::fwconfigPath();
+    std::printf("Program settings, read-only: %s%s\n", utf16ToUtf8(fwconfig).c_str(),
+                fileExists(fwconfig) ? "" : "  (missing)");
+    for (const Setting& s : kSettings) {
+        if (s.kind != Kind::FwConfig) continue;
+        const std::u16string value = s.effective(store);
+        std::printf("  %-26s %s  (%s)\n", s.name, utf16ToUtf8(value).c_str(), value == u"1" ? "on" : "off");
+    }
+
+    const std::u16string entry = autostartEntryPath();
+    std::printf("Autostart entry: %s  (%s)\n", utf16ToUtf8(entry).c_str(),
+                fileExists(entry) ? "present: started at log-on" : "absent");
+    return kExitOk;
+}
+
+int runGet(const std::string& name) {
+    const Setting* s = findSetting(name);
+    if (!s) return usageError("unknown setting ", "'" + name + "'", usageGet);
+    const SettingsStore store;
+    if (!s->effective) {
+        const auto stored = store.storedValue(utf8ToUtf16(s->name));
+        if (!stored) {
+            std::fprintf(stderr, "nimbrel-cli settings: %s is not stored\n", s->name);
+            return kExitFailure;
+        }
+        std::printf("%s\n", utf16ToUtf8(*stored).c_str());
+        return kExitOk;
+    }
+    std::printf("%s\n", utf16ToUtf8(s->effective(store)).c_str());
+    return kExitOk;
+}
+
+int runSet(const std::string& name, const std::string& value) {
+    const Setting* s = findSetting(name);
+    if (!s) return usageError("unknown setting ", "'" + name + "'", usageSet);
+    if (s->kind == Kind::FwConfig) {
+        return usageError(s->name, std::string(" lives in fwconfig.ini, which is read-only here: edit ") +
+                                       utf16ToUtf8(SettingsStore::fwconfigPath()) + " by hand",
+                          usageSet);
+    }
+    const SettingsStore store;
+    const std::u16string key = utf8ToUtf16(s->name);
+    bool written = false;
+    if (s->kind == Kind::Text) {
+        written = store.storeText(key, utf8ToUtf16(value));
+    } else {
+        const auto n = parseSettingNumber(utf8ToUtf16(value));
+        if (!n) {
+            return usageError(s->name, " takes a number (0 to 4294967295, 0x hexadecimal), not '" + value + "'",
+                              usageSet);
+        }
+        if (s->kind == Kind::Look && (*n < kFirstApplicationLook || *n > kLastApplicationLook)) {
+            return usageError(s->name, " takes a number from 210 to 218, not '" + value + "'", usageSet);
+        }
+        written = store.storeNumber(key, *n);
+    }
+    if (!written) {
+        std::fprintf(stderr, "nimbrel-cli settings: could not write %s to %s\n", s->name,
+                     utf16ToUtf8(SettingsStore::settingsFilePath()).c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int runSettings(int argc, char** argv) {
+    // The subcommand is the first word after "settings" that is not an option.
+    int at = 1;
+    if (at < argc && std::string_view(argv[at]) != "--" && std::string_view(argv[at]).starts_with("-")) {
+        const std::string_view arg(argv[at]);
+        if (arg == "--help" || arg == "-h") {
+            usageTop(stdout);
+            return kExitOk;
+        }
+        return usageError("unknown option ", std::string(arg), usageTop);
+    }
+    if (at < argc && std::string_view(argv[at]) == "--") ++at;
+    if (at >= argc) return usageError("missing command", "", usageTop);
+    const std::string_view command(argv[at]);
+    const Words words = splitWords(argc, argv, at + 1);
+
+    if (command == "list") {
+        if (words.help) {
+            usageList(stdout);
+            return kExitOk;
+        }
+        if (!words.unknownOption.empty()) return usageError("unknown option ", words.unknownOption, usageList);
+        if (!words.positional.empty()) return usageError("list takes no arguments", "", usageList);
+        return runList();
+    }
+    if (command == "get") {
+        if (words.help) {
+            usageGet(stdout);
+            return kExitOk;
+        }
+        if (!words.unknownOption.empty()) return usageError("unknown option ", words.unknownOption, usageGet);
+        if (words.positional.size() != 1) return usageError("get takes one NAME", "", usageGet);
+        return runGet(words.positional[0]);
+    }
+    if (command == "set") {
+        if (words.help) {
+            usageSet(stdout);
+            return kExitOk;
+        }
+        if (!words.unknownOption.empty()) return usageError("unknown option ", words.unknownOption, usageSet);
+        if (words.positional.size() != 2) return usageError("set takes NAME and VALUE", "", usageSet);
+        return runSet(words.positional[0], words.positional[1]);
+    }
+    return usageError("unknown command ", "'" + std::string(command) + "'", usageTop);
+}
+
+}  // namespace nimbrel::cli
+
+#endif  // NIMBREL_HAVE_APP

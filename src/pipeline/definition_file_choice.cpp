@@ -1,0 +1,109 @@
+#include "pipeline/definition_file_choice.h"
+
+#include <mutex>
+#include <sys/stat.h>
+
+#include "pipeline/log_console.h"
+#include "platform/program_folder.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+
+namespace nimbrel {
+namespace {
+
+std::mutex g_pathMutex;
+std::u16string g_definitionFilePath;  // guarded by g_pathMutex
+
+std::u16string inProgramFolder(std::u16string_view fileName) {
+    std::u16string path = utf8ToUtf16(programFolder());
+    if (path.empty() || path.back() != u'/') path.push_back(u'/');
+    path.append(fileName);
+    return path;
+}
+
+void printChoice(LogConsole& console, std::u16string_view path) {
+    console.print(u"[G] set log1.h = \"%s\"", {path});
+    console.print(u"[Y] !!!Important, please check log1.h!!!");
+}
+
+// Adopts a path as the file in use and tells the user.
+void adopt(std::u16string_view path, LogConsole& console, const char* traceText) {
+    DefinitionFilePath::set(path);
+    trace("%s", traceText);
+    printChoice(console, path);
+}
+
+}  // namespace
+
+std::u16string DefinitionFilePath::get() {
+    std::lock_guard lock(g_pathMutex);
+    return g_definitionFilePath;
+}
+
+void DefinitionFilePath::set(std::u16string_view path) {
+    std::u16string copy(path);
+    std::lock_guard lock(g_pathMutex);
+    g_definitionFilePath.swap(copy);
+}
+
+std::u16string defaultDefinitionFile() { return inProgramFolder(u"LOG1.h"); }
+
+bool definitionFileExists(std::u16string_view path) {
+    if (path.empty()) return false;
+    struct stat st {};
+    return ::stat(utf16ToUtf8(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::u16string preferredDefinitionFile(std::u16string_view log1Path) {
+    if (definitionFileExists(log1Path)) return std::u16string(log1Path);
+    return defaultDefinitionFile();
+}
+
+void chooseStartupDefinitionFile(const Log1PathStore& store, LogConsole& console) {
+    const std::u16string stored = store.GetLog1Path();
+    if (definitionFileExists(stored)) {
+        DefinitionFilePath::set(stored);
+    } else {
+        const std::u16string fallback = defaultDefinitionFile();
+        DefinitionFilePath::set(fallback);
+        store.SetLog1Path(fallback);
+    }
+    trace("look1\n");
+    printChoice(console, DefinitionFilePath::get());
+}
+
+int chooseIcTypeDefinitionFile(int commandId, const Log1PathStore& store, LogConsole& console) {
+    for (const IcTypeFile& chip : kIcTypeFiles) {
+        if (chip.commandId != commandId) continue;
+        const std::u16string path = inProgramFolder(chip.fileName);
+        if (!definitionFileExists(path)) console.print(u"[R] File \"%s\" doesn't exist.", {std::u16string_view(path)});
+        adopt(path, console, "look2");
+        store.SetLog1Path(path);
+        return chip.icType;
+    }
+    return -1;
+}
+
+Log1PathDialogStart beginLog1PathChoice(const Log1PathStore& store, LogConsole& console) {
+    trace("look3");
+    // Shows the file in use before the user picks another one.
+    printChoice(console, DefinitionFilePath::get());
+    Log1PathDialogStart start{{}, u"LOG1.h"};
+    const std::u16string stored = store.GetLog1Path();
+    if (const auto slash = stored.rfind(u'/'); slash != std::u16string::npos) {
+        start.folder = stored.substr(0, slash == 0 ? 1 : slash);
+    }
+    return start;
+}
+
+bool adoptChosenDefinitionFile(std::u16string_view chosenPath, const Log1PathStore& store, LogConsole& console) {
+    if (!definitionFileExists(chosenPath)) {
+        console.print(u"[R] File \"%s\" doesn't exist.", {chosenPath});
+        return false;
+    }
+    adopt(chosenPath, console, "look4");
+    store.SetLog1Path(chosenPath);
+    return true;
+}
+
+}  // namespace nimbrel

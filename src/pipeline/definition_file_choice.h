@@ -1,0 +1,81 @@
+// Which message definition file is in use, and how the shell chooses it: at start-up
+// (the remembered Log1Path, else LOG1.h in the program folder), by the IC Type commands
+// (a per-chip file in the program folder) and by Setting > Log1 Path (a file the user
+// picked). Choosing a file does not load it: the loader reads DefinitionFilePath::get()
+// at the next capture start or replay.
+//
+// The GUI and the command line both call these functions; their console lines go through
+// the LogConsole they are given.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nimbrel {
+
+class LogConsole;
+
+// The process-wide path of the definition file in use (empty until a choice was made).
+// Written on the GUI thread; safe to read from any thread.
+class DefinitionFilePath {
+public:
+    static std::u16string get();
+    static void set(std::u16string_view path);
+};
+
+// Where the choice is remembered between runs (the setting Log1Path).
+class Log1PathStore {
+public:
+    virtual ~Log1PathStore() = default;
+    virtual std::u16string GetLog1Path() const = 0;
+    // True when the value was written.
+    virtual bool SetLog1Path(std::u16string_view path) const = 0;
+};
+
+// LOG1.h in the program folder.
+std::u16string defaultDefinitionFile();
+
+// The file a start-up would choose for this remembered path, without storing anything:
+// log1Path when it is not empty and names an existing file, else defaultDefinitionFile().
+std::u16string preferredDefinitionFile(std::u16string_view log1Path);
+
+// True when the path names something that exists and is not a folder.
+bool definitionFileExists(std::u16string_view path);
+
+// Start-up: adopts the remembered file when it exists, otherwise LOG1.h in the program
+// folder (without checking that one) and remembers that; then prints which file is used.
+void chooseStartupDefinitionFile(const Log1PathStore& store, LogConsole& console);
+
+// The per-chip definition files of the IC Type commands.
+struct IcTypeFile {
+    int commandId;
+    const char16_t* fileName;
+    int icType;  // the view's m_nIcType after the command
+};
+inline constexpr IcTypeFile kIcTypeFiles[] = {
+    {1011, u"log_amber.h", 0},
+    {1012, u"log_basalt.h", 1},
+    {1013, u"log_cobalt.h", 2},
+    {1014, u"log_dolomite.h", 3},
+};
+
+// IC Type command 1011-1014: adopts the chip's file from the program folder (a missing
+// file is reported in red and adopted all the same) and remembers it. Returns the new
+// m_nIcType, or -1 without doing anything for any other command id.
+int chooseIcTypeDefinitionFile(int commandId, const Log1PathStore& store, LogConsole& console);
+
+// Setting > Log1 Path, before its file dialog opens: prints the file in use now and
+// gives where the dialog starts (the folder of the remembered file, possibly empty, and
+// the initial file name "LOG1.h").
+struct Log1PathDialogStart {
+    std::u16string folder;
+    std::u16string fileName;
+};
+Log1PathDialogStart beginLog1PathChoice(const Log1PathStore& store, LogConsole& console);
+
+// Setting > Log1 Path, after the dialog was confirmed: a file that does not exist is
+// reported in red and changes nothing (false); an existing one is adopted, printed and
+// remembered (true).
+bool adoptChosenDefinitionFile(std::u16string_view chosenPath, const Log1PathStore& store, LogConsole& console);
+
+}  // namespace nimbrel

@@ -1,0 +1,171 @@
+// nimbrel-cli settings, run as its own process with the test's XDG_CONFIG_HOME and
+// NIMBREL_HOME.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include "app/settings_store.h"
+#include "settings_test_env.h"
+
+namespace nimbrel {
+namespace {
+
+using test::configHome;
+using test::fileExists;
+using test::programHome;
+using test::readFile;
+using test::writeFile;
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string shellQuoted(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted.push_back(c);
+        }
+    }
+    return quoted + "'";
+}
+
+CliRun runCli(const std::vector<std::string>& args) {
+    const std::string outFile = test::scratchFolder() + "/out.txt";
+    const std::string errFile = test::scratchFolder() + "/err.txt";
+    std::string command = shellQuoted(NIMBREL_CLI_PATH);
+    for (const std::string& arg : args) command += " " + shellQuoted(arg);
+    command += " >" + shellQuoted(outFile) + " 2>" + shellQuoted(errFile);
+    CliRun run;
+    const int status = std::system(command.c_str());
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    readFile(outFile, run.out);
+    readFile(errFile, run.err);
+    return run;
+}
+
+class SettingsCommandTest : public test::SettingsWorldTest {
+protected:
+    static std::string settingsFile() { return configHome() + "/Corvane/Bluetooth/Nimbrel.conf"; }
+
+    SettingsStore store;
+};
+
+TEST_F(SettingsCommandTest, SetWritesWhatTheProgramThenReads) {
+    CliRun run = runCli({"settings", "set", "BaudRate", "9600"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(store.GetBaudRate(), 9600u);
+    EXPECT_EQ(runCli({"settings", "get", "baudrate"}).out, "9600\n");
+
+    EXPECT_EQ(runCli({"settings", "set", "Com", ""}).code, 0);
+    EXPECT_EQ(store.GetComPort(), u"");
+    EXPECT_EQ(runCli({"settings", "get", "Com"}).out, "\n");
+
+    EXPECT_EQ(runCli({"settings", "set", "Log1Path", "/opt/my defs/LOG1.h"}).code, 0);
+    EXPECT_EQ(store.GetLog1Path(), u"/opt/my defs/LOG1.h");
+
+    EXPECT_EQ(runCli({"settings", "set", "ApplicationLook", "215"}).code, 0);
+    EXPECT_EQ(store.GetApplicationLook(), 215);
+    EXPECT_EQ(runCli({"settings", "set", "AutoGetLogForUart", "-1"}).code, 0);
+    EXPECT_EQ(store.GetAutoGetLogForUart(), 0xFFFFFFFFu);
+}
+
+TEST_F(SettingsCommandTest, GetGivesTheDefaultsAndFailsForValuesThatAreNeverRead) {
+    EXPECT_EQ(runCli({"settings", "get", "Com"}).out, "ttyUSB0\n");
+    EXPECT_EQ(runCli({"settings", "get", "Workspace/ApplicationLook"}).out, "214\n");
+    EXPECT_EQ(runCli({"settings", "get", "Log1Path"}).out, "\n");
+
+    const CliRun absent = runCli({"settings", "get", "AutoGetLog"});
+    EXPECT_EQ(absent.code, 1);
+    EXPECT_NE(absent.err.find("AutoGetLog is not stored"), std::string::npos) << absent.err;
+    EXPECT_FALSE(fileExists(settingsFile())) << "reading created the settings file";
+    store.SetAutoGetLog(1);
+    EXPECT_EQ(runCli({"settings", "get", "AutoGetLog"}).out, "1\n");
+
+    ASSERT_TRUE(writeFile(programHome() + "/fwconfig.ini", "[setting]\nAutoGetLog=2\n"));
+    EXPECT_EQ(runCli({"settings", "get", "fwconfig:AutoGetLog"}).out, "2\n");
+}
+
+TEST_F(SettingsCommandTest, BadValuesAndNamesAreUsageErrorsThatChangeNothing) {
+    const CliRun word = runCli({"settings", "set", "BaudRate", "fast"});
+    EXPECT_EQ(word.code, 2);
+    EXPECT_NE(word.err.find("BaudRate takes a number"), std::string::npos) << word.err;
+    EXPECT_EQ(runCli({"settings", "set", "PrintRawData", "4294967296"}).code, 2);
+    EXPECT_EQ(runCli({"settings", "set", "ApplicationLook", "300"}).code, 2);
+    EXPECT_EQ(runCli({"settings", "set", "NoSuchThing", "1"}).code, 2);
+    EXPECT_FALSE(fileExists(settingsFile()));
+
+    const CliRun readOnly = runCli({"settings", "set", "fwconfig:AutoGetLog", "1"});
+    EXPECT_EQ(readOnly.code, 2);
+    EXPECT_NE(readOnly.err.find("read-only"), std::string::npos) << readOnly.err;
+    EXPECT_FALSE(fileExists(programHome() + "/fwconfig.ini"));
+
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"settings"},
+                                               {"settings", "frob"},
+                                               {"settings", "--bogus"},
+                                               {"settings", "list", "extra"},
+                                               {"settings", "get"},
+                                               {"settings", "get", "Nope"},
+                                               {"settings", "set", "Log1Path"},
+                                               {"settings", "set", "Com", "a", "b"},
+                                               {"settings", "set", "--force", "Com", "a"}}) {
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.code, 2) << args.back();
+        EXPECT_NE(run.err.find("Usage: nimbrel-cli settings"), std::string::npos) << args.back() << ": " << run.err;
+    }
+}
+
+TEST_F(SettingsCommandTest, HelpEverywhere) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"settings", "--help"}, {"settings", "list", "--help"}, {"settings", "get", "--help"},
+             {"settings", "set", "-h"}}) {
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.code, 0) << args.back();
+        EXPECT_EQ(run.out.rfind("Usage: nimbrel-cli settings", 0), 0u) << run.out;
+    }
+    const CliRun top = runCli({"--help"});
+    EXPECT_NE(top.out.find("settings"), std::string::npos) << top.out;
+}
+
+TEST_F(SettingsCommandTest, ListShowsEveryValueAndWhereItLives) {
+    CliRun empty = runCli({"settings", "list"});
+    EXPECT_EQ(empty.code, 0) << empty.err;
+    EXPECT_FALSE(fileExists(settingsFile())) << "listing created the settings file";
+    EXPECT_NE(empty.out.find("Settings file: " + settingsFile() + "  (not created yet)\n"), std::string::npos)
+        << empty.out;
+
+    store.SetLog1Path(u"/opt/defs/LOG1.h");
+    store.SetAutoGetLog(0);
+    ASSERT_TRUE(writeFile(settingsFile(), "[General]\nLog1Path=/opt/defs/LOG1.h\nAutoGetLog=0\nBaudRate=fast\n"));
+    ASSERT_TRUE(writeFile(programHome() + "/fwconfig.ini", "[setting]\nAutoGetLog=2\nAutoSaveRawData=1\n"));
+    const CliRun run = runCli({"settings", "list"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    for (const std::string& expected : {
+             "Settings file: " + settingsFile() + "\n",
+             std::string("  Log1Path                   /opt/defs/LOG1.h\n"),
+             std::string("  RawDataPath                (empty)  (default)\n"),
+             std::string("  Com                        ttyUSB0  (default)\n"),
+             std::string("  BaudRate                   115200  (stored \"fast\" is not usable)\n"),
+             std::string("  AutoGetLog                 0\n"),
+             std::string("  AutoSaveRawData            (not set)\n"),
+             std::string("  Workspace/ApplicationLook  214  (default)\n"),
+             "Program settings, read-only: " + programHome() + "/fwconfig.ini\n",
+             std::string("  fwconfig:AutoGetLog        2  (off)\n"),
+             std::string("  fwconfig:AutoSaveRawData   1  (on)\n"),
+             "Autostart entry: " + configHome() + "/autostart/nimbrel.desktop  (absent)\n",
+         }) {
+        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\nin:\n" << run.out;
+    }
+}
+
+}  // namespace
+}  // namespace nimbrel
