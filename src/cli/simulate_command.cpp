@@ -1,0 +1,259 @@
+// nimbrel-cli simulate: the controller simulator. Writes raw data files, or streams a live
+// firmware log to a serial device or to a new pseudo-terminal.
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <poll.h>
+#include <termios.h>
+
+#include "cli/commands.h"
+#include "platform/pseudo_terminal.h"
+#include "platform/serial_port.h"
+#include "sim/log_generator.h"
+#include "sim/raw_file_writer.h"
+#include "sim/serial_streamer.h"
+
+namespace nimbrel::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: nimbrel-cli simulate --raw-file OUT [--records N] [--seed S]\n"
+    "       nimbrel-cli simulate --serial [PORT] [--rate RECORDS_PER_S] [--records N] [--seed S] [--baud N]\n";
+
+constexpr const char* kHelp =
+    "Simulates a Bluetooth controller that writes its firmware log: start-up messages, HCI\n"
+    "commands and events, LMP PDUs, state, warning and error lines in every colour, strings,\n"
+    "raw dumps and an occasional message index that LOG1.h does not define. The records use\n"
+    "the message indices of the demo definition file LOG1.h. The same seed always gives the\n"
+    "same records.\n"
+    "\n"
+    "Options:\n"
+    "  --raw-file OUT   write a raw data file of N records, as a capture would have saved it\n"
+    "  --serial [PORT]  stream the log to a serial port (a name without '/' means /dev/NAME);\n"
+    "                   without PORT, create a pseudo-terminal, print its path on one line and\n"
+    "                   stream to it until interrupted (or N records have been read)\n"
+    "  --rate R         records per second while streaming; 0 = as fast as the device takes\n"
+    "                   them (default 100)\n"
+    "  --records N      number of records (default 1000 for --raw-file, unlimited for --serial)\n"
+    "  --seed S         seed of the generator (default 1)\n"
+    "  --baud N         baud rate of a serial PORT (default 115200)\n"
+    "  -h, --help       show this help\n"
+    "\n"
+    "Streaming ends cleanly on SIGINT or SIGTERM.\n";
+
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
+
+extern "C" void onStopSignal(int) { g_stop.store(true, std::memory_order_relaxed); }
+
+class StopSignals {
+public:
+    StopSignals() {
+        g_stop.store(false);
+        struct sigaction sa{};
+        sa.sa_handler = onStopSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = 0;  // no SA_RESTART: waits end early and look at the flag
+        sigaction(SIGINT, &sa, &oldInt_);
+        sigaction(SIGTERM, &sa, &oldTerm_);
+    }
+    ~StopSignals() {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    struct sigaction oldInt_{};
+    struct sigaction oldTerm_{};
+};
+
+bool parseUnsigned(const char* text, std::uint64_t& out) {
+    if (!text || !*text || *text == '-' || *text == '+') return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long v = std::strtoull(text, &end, 0);
+    if (errno != 0 || *end != '\0') return false;
+    out = v;
+    return true;
+}
+
+bool parseRate(const char* text, double& out) {
+    if (!text || !*text) return false;
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < 0) return false;
+    out = v;
+    return true;
+}
+
+struct Options {
+    std::string rawFile;
+    bool serial = false;
+    std::string port;  // empty: a new pseudo-terminal
+    bool haveRecords = false;
+    std::uint64_t records = 0;
+    std::uint64_t seed = 1;
+    double rate = 100;
+    bool haveRate = false;
+    std::uint64_t baud = kDefaultBaudRate;
+    bool haveBaud = false;
+    bool help = false;
+};
+
+int usageError(const char* message, const char* detail = nullptr) {
+    if (detail) {
+        std::fprintf(stderr, "nimbrel-cli simulate: %s '%s'\n", message, detail);
+    } else {
+        std::fprintf(stderr, "nimbrel-cli simulate: %s\n", message);
+    }
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+}
+
+// Returns -1 when parsing succeeded, else the exit code.
+int parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        auto value = [&](const char*& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        const char* v = nullptr;
+        if (a == "-h" || a == "--help") {
+            o.help = true;
+        } else if (a == "--raw-file") {
+            if (!value(v) || !*v) return usageError("--raw-file needs a file name");
+            o.rawFile = v;
+        } else if (a == "--serial") {
+            o.serial = true;
+            if (i + 1 < argc && argv[i + 1][0] != '-') o.port = argv[++i];
+        } else if (a == "--records") {
+            if (!value(v) || !parseUnsigned(v, o.records)) return usageError("--records needs a count, not", v ? v : "");
+            o.haveRecords = true;
+        } else if (a == "--seed") {
+            if (!value(v) || !parseUnsigned(v, o.seed)) return usageError("--seed needs a number, not", v ? v : "");
+        } else if (a == "--rate") {
+            if (!value(v) || !parseRate(v, o.rate)) return usageError("--rate needs records per second, not", v ? v : "");
+            o.haveRate = true;
+        } else if (a == "--baud") {
+            if (!value(v) || !parseUnsigned(v, o.baud) || o.baud == 0 || o.baud > 0xFFFFFFFFu)
+                return usageError("--baud needs a baud rate, not", v ? v : "");
+            o.haveBaud = true;
+        } else {
+            return usageError("unknown argument", argv[i]);
+        }
+    }
+    if (o.help) return -1;
+    if (o.rawFile.empty() == !o.serial) return usageError("choose one of --raw-file OUT and --serial [PORT]");
+    if (!o.rawFile.empty() && (o.haveRate || o.haveBaud)) return usageError("--rate and --baud belong to --serial");
+    if (o.serial && o.port.empty() && o.haveBaud) return usageError("--baud needs a serial PORT");
+    return -1;
+}
+
+int runRawFile(const Options& o) {
+    const std::uint64_t records = o.haveRecords ? o.records : 1000;
+    const int err = sim::writeRawDataFile(o.rawFile, o.seed, records);
+    if (err != 0) {
+        std::fprintf(stderr, "nimbrel-cli simulate: cannot write %s: %s\n", o.rawFile.c_str(), std::strerror(err));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int reportStream(const sim::StreamResult& r, const std::string& where) {
+    switch (r.end) {
+        case sim::StreamEnd::Finished:
+        case sim::StreamEnd::Stopped:
+            return kExitOk;
+        case sim::StreamEnd::DeviceGone:
+            std::fprintf(stderr, "nimbrel-cli simulate: %s went away (%s)\n", where.c_str(), std::strerror(r.error));
+            return kExitFailure;
+        case sim::StreamEnd::Failed:
+            break;
+    }
+    std::fprintf(stderr, "nimbrel-cli simulate: writing to %s failed: %s\n", where.c_str(), std::strerror(r.error));
+    return kExitFailure;
+}
+
+int runSerialPort(const Options& o, sim::StreamOptions so) {
+    SerialPort port;
+    const SerialOpenResult opened = port.open(o.port, static_cast<std::uint32_t>(o.baud));
+    if (!opened.ok()) {
+        std::fprintf(stderr, "nimbrel-cli simulate: cannot open %s: %s\n", serialDevicePath(o.port).c_str(),
+                     std::strerror(opened.error));
+        return kExitFailure;
+    }
+    const StopSignals signals;
+    sim::LogGenerator generator(o.seed);
+    const sim::StreamResult r = sim::streamRecords(port.nativeHandle(), generator, so, g_stop);
+    if (r.end == sim::StreamEnd::Finished) {
+        // Let the last bytes leave the UART before the port closes.
+        while (::tcdrain(port.nativeHandle()) != 0 && errno == EINTR && !g_stop.load()) {
+        }
+    }
+    return reportStream(r, serialDevicePath(o.port));
+}
+
+int runPseudoTerminal(sim::StreamOptions so, std::uint64_t seed) {
+    PseudoTerminal pty;
+    if (const int err = pty.open(); err != 0) {
+        std::fprintf(stderr, "nimbrel-cli simulate: cannot create a pseudo-terminal: %s\n", std::strerror(err));
+        return kExitFailure;
+    }
+    // Holding the slave open lets captures come and go without hanging the stream up.
+    if (const int err = pty.holdSlave(); err != 0) {
+        std::fprintf(stderr, "nimbrel-cli simulate: cannot open %s: %s\n", pty.slavePath().c_str(), std::strerror(err));
+        return kExitFailure;
+    }
+    std::printf("%s\n", pty.slavePath().c_str());
+    std::fflush(stdout);
+
+    const StopSignals signals;
+    sim::LogGenerator generator(seed);
+    const sim::StreamResult r = sim::streamRecords(pty.masterFd(), generator, so, g_stop);
+    if (r.end == sim::StreamEnd::Finished) {
+        // Closing the master would throw away what no reader has taken yet. Bytes pass
+        // through the kernel's buffers on their way to the slave's queue, so the queue must
+        // stay empty for a while before everything counts as taken.
+        int emptyChecks = 0;
+        while (emptyChecks < 5 && !g_stop.load()) {
+            emptyChecks = pty.unreadBytes() == 0 ? emptyChecks + 1 : 0;
+            ::poll(nullptr, 0, 20);
+        }
+    }
+    return reportStream(r, pty.slavePath());
+}
+
+}  // namespace
+
+int runSimulate(int argc, char** argv) {
+    Options o;
+    if (const int rc = parse(argc, argv, o); rc >= 0) return rc;
+    if (o.help) {
+        std::fputs(kUsage, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(kHelp, stdout);
+        return kExitOk;
+    }
+    if (!o.rawFile.empty()) return runRawFile(o);
+
+    sim::StreamOptions so;
+    so.recordsPerSecond = o.rate;
+    so.recordLimit = o.haveRecords ? o.records : 0;
+    if (o.haveRecords && o.records == 0) return kExitOk;
+    if (!o.port.empty()) return runSerialPort(o, so);
+    return runPseudoTerminal(so, o.seed);
+}
+
+}  // namespace nimbrel::cli

@@ -1,0 +1,19 @@
+// The serial ports a user can choose from: the real serial devices the kernel lists under
+// /sys/class/tty, followed by names the user typed earlier.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace nimbrel {
+
+inline constexpr const char* kSysClassTtyDir = "/sys/class/tty";
+
+// Port names (for example "ttyS0", "ttyUSB0") of the entries of sysClassTty that belong to
+// a device: virtual consoles and the like (no "device" link) and UART slots without hardware
+// ("type" 0) are left out. Sorted with numbers in numeric order (ttyS2 before ttyS10).
+// Then every typed name that is not empty and not yet listed, in the given order.
+std::vector<std::string> listSerialPorts(const std::vector<std::string>& typedNames = {},
+                                         const std::string& sysClassTty = kSysClassTtyDir);
+
+}  // namespace nimbrel

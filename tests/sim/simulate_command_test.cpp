@@ -1,0 +1,197 @@
+// nimbrel-cli simulate, run as a separate process.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/serial_port.h"
+#include "sim/log_generator.h"
+#include "sim/raw_file_writer.h"
+
+extern char** environ;
+
+namespace nimbrel::sim {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A running nimbrel-cli whose stdout we read.
+class CliProcess {
+public:
+    explicit CliProcess(std::vector<std::string> args) {
+        args.insert(args.begin(), NIMBREL_CLI_PATH);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        out_ = fds[0];
+    }
+    ~CliProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0) ::close(out_);
+    }
+
+    bool started() const { return pid_ > 0; }
+
+    // One line of stdout, waiting up to timeoutMs.
+    std::string readLine(int timeoutMs) {
+        std::string line;
+        const auto start = Clock::now();
+        while (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() < timeoutMs) {
+            pollfd p{out_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            char c;
+            if (::read(out_, &c, 1) != 1) break;
+            if (c == '\n') return line;
+            line += c;
+        }
+        return line;
+    }
+
+    void signal(int sig) { ::kill(pid_, sig); }
+
+    // Exit code, or -1 when the process did not end within timeoutMs or died of a signal.
+    int wait(int timeoutMs) {
+        const auto start = Clock::now();
+        while (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() < timeoutMs) {
+            int status = 0;
+            const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            ::poll(nullptr, 0, 10);
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+};
+
+int runCli(std::vector<std::string> args) {
+    CliProcess p(std::move(args));
+    if (!p.started()) return -1;
+    return p.wait(20000);
+}
+
+std::vector<std::uint8_t> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::uint8_t> expectedStream(std::uint64_t seed, int records) {
+    LogGenerator g(seed);
+    std::vector<std::uint8_t> out;
+    for (int i = 0; i < records; ++i) {
+        const SimRecord& r = g.next();
+        out.insert(out.end(), r.bytes.begin(), r.bytes.end());
+    }
+    return out;
+}
+
+TEST(SimulateCommand, RawFileMatchesTheWriter) {
+    const std::string dir = ::testing::TempDir();
+    const std::string cliFile = dir + "nimbrel_cli_sim_" + std::to_string(::getpid()) + ".log";
+    const std::string libFile = dir + "nimbrel_lib_sim_" + std::to_string(::getpid()) + ".log";
+    ASSERT_EQ(runCli({"simulate", "--raw-file", cliFile, "--records", "500", "--seed", "77"}), 0);
+    ASSERT_EQ(writeRawDataFile(libFile, 77, 500), 0);
+    const std::vector<std::uint8_t> a = fileBytes(cliFile);
+    EXPECT_FALSE(a.empty());
+    EXPECT_EQ(a, fileBytes(libFile));
+    std::remove(cliFile.c_str());
+    std::remove(libFile.c_str());
+}
+
+TEST(SimulateCommand, ExitCodes) {
+    EXPECT_EQ(runCli({"simulate", "--help"}), 0);
+    EXPECT_EQ(runCli({"simulate"}), 2);
+    EXPECT_EQ(runCli({"simulate", "--raw-file", "/tmp/x.log", "--serial"}), 2);
+    EXPECT_EQ(runCli({"simulate", "--raw-file", "/tmp/x.log", "--records", "many"}), 2);
+    EXPECT_EQ(runCli({"simulate", "--raw-file", "/tmp/x.log", "--rate", "5"}), 2);
+    EXPECT_EQ(runCli({"simulate", "--serial", "--rate", "-3"}), 2);
+    EXPECT_EQ(runCli({"simulate", "--raw-file"}), 2);
+    EXPECT_EQ(runCli({"simulate", "--frobnicate"}), 2);
+    EXPECT_EQ(runCli({"simulate", "--raw-file", "/nonexistent-folder-nimbrel/x.log"}), 1);
+    EXPECT_EQ(runCli({"simulate", "--serial", "ttyNimbrelNoSuchPort7", "--rate", "10"}), 1);
+}
+
+TEST(SimulateCommand, StreamsToANewPseudoTerminalUntilInterrupted) {
+    CliProcess sim({"simulate", "--serial", "--rate", "0", "--seed", "5"});
+    ASSERT_TRUE(sim.started());
+    const std::string path = sim.readLine(5000);
+    ASSERT_EQ(path.rfind("/dev/", 0), 0u) << "got '" << path << "'";
+
+    SerialPort port;
+    ASSERT_TRUE(port.open(path).ok());
+    const std::vector<std::uint8_t> expected = expectedStream(5, 400);
+    std::vector<std::uint8_t> got;
+    std::uint8_t buf[kSerialReadMax];
+    while (got.size() < expected.size()) {
+        const SerialReadResult r = port.read(buf, sizeof buf);
+        ASSERT_EQ(r.status, SerialReadStatus::Ok);
+        ASSERT_GT(r.count, 0u);
+        got.insert(got.end(), buf, buf + r.count);
+    }
+    got.resize(expected.size());
+    EXPECT_EQ(got, expected);
+
+    sim.signal(SIGINT);
+    EXPECT_EQ(sim.wait(5000), 0);
+    // The simulator's end is the device going away for the reader.
+    SerialReadResult r;
+    do {
+        r = port.read(buf, sizeof buf);
+    } while (r.status == SerialReadStatus::Ok && r.count > 0);
+    EXPECT_EQ(r.status, SerialReadStatus::DeviceGone);
+}
+
+TEST(SimulateCommand, LimitedStreamEndsAfterTheReaderTookEverything) {
+    CliProcess sim({"simulate", "--serial", "--rate", "500", "--records", "60", "--seed", "6"});
+    ASSERT_TRUE(sim.started());
+    const std::string path = sim.readLine(5000);
+    ASSERT_FALSE(path.empty());
+    SerialPort port;
+    ASSERT_TRUE(port.open(path).ok());
+
+    const std::vector<std::uint8_t> expected = expectedStream(6, 60);
+    std::vector<std::uint8_t> got;
+    std::uint8_t buf[kSerialReadMax];
+    for (;;) {
+        const SerialReadResult r = port.read(buf, sizeof buf);
+        if (r.status != SerialReadStatus::Ok) {
+            EXPECT_EQ(r.status, SerialReadStatus::DeviceGone);
+            break;
+        }
+        got.insert(got.end(), buf, buf + r.count);
+        ASSERT_LE(got.size(), expected.size());
+    }
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(sim.wait(5000), 0);
+}
+
+}  // namespace
+}  // namespace nimbrel::sim
