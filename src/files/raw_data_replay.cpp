@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,12 +37,12 @@ bool wellDelimited(const std::uint8_t* d, std::uint64_t end, std::uint64_t size)
 
 // First sync pair at or after `from` (pairs must lie wholly inside the file), or size.
 std::uint64_t findSync(const std::uint8_t* d, std::uint64_t from, std::uint64_t size) {
-    for (std::uint64_t i = from; i + 1 < size; ++i) {
-        if (d[i + 1] != kSyncByte) {
-            ++i;  // no pair can start at i or i + 1
-            continue;
-        }
-        if (d[i] == kSyncByte) return i;
+    while (from + 1 < size) {
+        const void* hit = std::memchr(d + from, kSyncByte, static_cast<std::size_t>(size - 1 - from));
+        if (!hit) return size;
+        const auto i = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - d);
+        if (d[i + 1] == kSyncByte) return i;
+        from = i + 2;  // d[i + 1] is not A5: no pair starts at i or i + 1
     }
     return size;
 }

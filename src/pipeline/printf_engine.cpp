@@ -171,10 +171,19 @@ bool CompiledFormat::writeInteger(std::u16string& out, const Piece& piece, std::
     std::size_t begin = end;
     const bool zeroValue = magnitude == 0;
     if (!(zeroValue && piece.precision == 0)) {
-        do {
-            digits[--begin] = static_cast<char16_t>(alphabet[magnitude % base]);
-            magnitude /= base;
-        } while (magnitude != 0);
+        // Constant divisors: the compiler turns them into multiplications and shifts.
+        if (base == 10) {
+            do {
+                digits[--begin] = static_cast<char16_t>(u'0' + magnitude % 10);
+                magnitude /= 10;
+            } while (magnitude != 0);
+        } else {
+            const unsigned shift = base == 16 ? 4 : 3;
+            do {
+                digits[--begin] = static_cast<char16_t>(alphabet[magnitude & (base - 1)]);
+                magnitude >>= shift;
+            } while (magnitude != 0);
+        }
     }
     const std::size_t digitCount = end - begin;
 

@@ -13,6 +13,8 @@
 namespace nimbrel {
 namespace {
 
+using namespace std::string_view_literals;
+
 struct ColourTag {
     std::u16string_view tag;
     Rgb colour;
@@ -46,19 +48,20 @@ const DecoderRow* decoderFor(std::uint16_t index) {
     return nullptr;
 }
 
-// Appends a non-negative number with at least `width` digits, zero-padded ("%0Nd").
+// Appends a number with at least `width` digits, zero-padded ("%0Nd"), in one append.
 void appendPadded(std::u16string& out, std::int64_t value, int width) {
     char16_t digits[24];
-    int n = 0;
+    int n = 24;
     const bool negative = value < 0;
     std::uint64_t v = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     do {
-        digits[n++] = static_cast<char16_t>(u'0' + v % 10);
+        digits[--n] = static_cast<char16_t>(u'0' + v % 10);
         v /= 10;
     } while (v != 0);
-    if (negative) out.push_back(u'-');
-    for (int i = n + (negative ? 1 : 0); i < width; ++i) out.push_back(u'0');
-    while (n > 0) out.push_back(digits[--n]);
+    const int pad = width - (24 - n) - (negative ? 1 : 0);
+    for (int i = 0; i < pad && n > 1; ++i) digits[--n] = u'0';
+    if (negative) digits[--n] = u'-';
+    out.append(digits + n, static_cast<std::size_t>(24 - n));
 }
 
 void appendHexByte(std::u16string& out, std::uint8_t b, bool padded) {
@@ -68,9 +71,9 @@ void appendHexByte(std::u16string& out, std::uint8_t b, bool padded) {
 }
 
 std::u16string_view routeTag(int threadId, bool errorColumn) {
-    if (threadId == COM_THREAD_ID) return u"[COM] ";
-    if (threadId == FILTER_THREAD_ID) return u"[FIL] ";
-    return errorColumn ? u"" : u"[FIL] ";
+    if (threadId == COM_THREAD_ID) return u"[COM] "sv;
+    if (threadId == FILTER_THREAD_ID) return u"[FIL] "sv;
+    return errorColumn ? u""sv : u"[FIL] "sv;
 }
 
 std::uint32_t readWord(const std::uint8_t* p) {
@@ -78,16 +81,66 @@ std::uint32_t readWord(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-void appendTime(std::u16string& out, int hour, int minute, int second, int millisecond) {
-    appendPadded(out, hour, 2);
-    out.push_back(u':');
-    appendPadded(out, minute, 2);
-    out.push_back(u':');
-    appendPadded(out, second, 2);
-    out.push_back(u'.');
-    appendPadded(out, millisecond, 3);
-    out.append(u"  ");
-}
+// The fixed-width head of a line: time, route tag, colour tag and the header numbers.
+class HeadWriter {
+public:
+    void text(std::u16string_view t) {
+        std::copy(t.begin(), t.end(), buf_ + n_);
+        n_ += t.size();
+    }
+    // "%0Nd" of a number.
+    __attribute__((always_inline)) void padded(std::int64_t value, int width) {
+        // The common case: a number that fits its width (loop bounds known to the compiler).
+        if (width == 2 && value >= 0 && value < 100) return fixed<2>(static_cast<std::uint32_t>(value));
+        if (width == 3 && value >= 0 && value < 1000) return fixed<3>(static_cast<std::uint32_t>(value));
+        if (width == 5 && value >= 0 && value < 100000) return fixed<5>(static_cast<std::uint32_t>(value));
+        char16_t digits[24];
+        int k = 24;
+        const bool negative = value < 0;
+        std::uint64_t v = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+        do {
+            digits[--k] = static_cast<char16_t>(u'0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        if (negative) buf_[n_++] = u'-';
+        for (int i = 24 - k + (negative ? 1 : 0); i < width; ++i) buf_[n_++] = u'0';
+        while (k < 24) buf_[n_++] = digits[k++];
+    }
+    // "%02d:%02d:%02d.%03d  "
+    void time(int hour, int minute, int second, int millisecond) {
+        padded(hour, 2);
+        buf_[n_++] = u':';
+        padded(minute, 2);
+        buf_[n_++] = u':';
+        padded(second, 2);
+        buf_[n_++] = u'.';
+        padded(millisecond, 3);
+        text(u"  "sv);
+    }
+    std::u16string_view view() const { return {buf_, n_}; }
+
+private:
+    // Width digits of v < 10^Width, two at a time from a table of pairs.
+    template <int Width>
+    void fixed(std::uint32_t v) {
+        static constexpr char kPairs[] =
+            "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+            "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+            "8081828384858687888990919293949596979899";
+        int i = Width - 1;
+        for (; i >= 1; i -= 2) {
+            const std::uint32_t pair = v % 100;
+            v /= 100;
+            buf_[n_ + static_cast<std::size_t>(i) - 1] = static_cast<char16_t>(kPairs[2 * pair]);
+            buf_[n_ + static_cast<std::size_t>(i)] = static_cast<char16_t>(kPairs[2 * pair + 1]);
+        }
+        if (i == 0) buf_[n_] = static_cast<char16_t>(u'0' + v);
+        n_ += Width;
+    }
+
+    char16_t buf_[192];  // the longest head is well under 100 characters
+    std::size_t n_ = 0;
+};
 
 }  // namespace
 
@@ -144,18 +197,16 @@ std::int64_t RecordFormatter::lineNumber() const {
     return m_lineNumber;
 }
 
-// Fills body_ (and decoded_ when a decoder runs). `matched`: the record fits its
-// definition; `decoded`: a decoder was called.
-void RecordFormatter::buildBody(const RecordRef& record, std::uint32_t n, bool& matched, bool& decoded) {
+// Appends the message text to line_ (and fills decoded_ when a decoder runs). `matched`:
+// the record fits its definition; `decoded`: a decoder was called.
+void RecordFormatter::appendBody(const RecordRef& record, const MessageEntry& e, std::uint32_t n, bool matched,
+                                 bool& decoded) {
     const RecordLayout& layout = record.layout;
     const std::uint16_t index = record.messageIndex();
-    const MessageEntry e = definitions_.entry(index);
     const std::uint8_t* params = record.bytes + layout.paramStart;
-
-    matched = static_cast<std::int32_t>(layout.paramWidth) == e.expectedWidth &&
-              e.expectedParams <= static_cast<std::int32_t>(n);
+    const std::size_t bodyStart = line_.size();
+    std::u16string& body_ = line_;
     decoded = false;
-    body_.clear();
     if (matched) {
         if (layout.paramWidth == 1) {
             scratch_.clear();
@@ -212,7 +263,7 @@ void RecordFormatter::buildBody(const RecordRef& record, std::uint32_t n, bool& 
     }
 
     if (!decoded && index == kRawDumpIndex) {
-        body_.clear();
+        body_.resize(bodyStart);
         for (std::uint32_t i = 0; i < n; ++i) {
             body_.push_back(u' ');
             appendHexByte(body_, params[i], false);
@@ -224,16 +275,18 @@ void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* sta
     std::lock_guard lock(mutex_);
     const RecordLayout& layout = record.layout;
     const std::uint32_t n = layout.paramStart ? record.bytes[layout.paramStart - 1] : 0;
-    bool matched = false, decoded = false;
-    buildBody(record, n, matched, decoded);
+    const MessageEntry e = definitions_.entry(record.messageIndex());
+    const bool matched = static_cast<std::int32_t>(layout.paramWidth) == e.expectedWidth &&
+                         e.expectedParams <= static_cast<std::int32_t>(n);
 
     const int threadId = toggles_.m_threadId.load(std::memory_order_relaxed);
     const ColourTag& tag = matched ? kColourTags[record.colourCode()] : kErrorTag;
 
-    line_.clear();
+    // The fixed-width head goes through a stack buffer: one append per line.
+    HeadWriter head;
     if (!stamp) {
         const LocalTime now = localTimeNow();
-        appendTime(line_, now.hour, now.minute, now.second, now.millisecond);
+        head.time(now.hour, now.minute, now.second, now.millisecond);
     } else {
         const RawStamp* shown = stamp;
         if (toggles_.m_bAutoFixTimeStamp.load(std::memory_order_relaxed)) {
@@ -245,19 +298,22 @@ void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* sta
             shown = &m_lastStamp;
         }
         const RawStamp& s = *shown;
-        appendTime(line_, s[4], s[5], s[6], s[7] | (s[8] << 8));
+        head.time(s[4], s[5], s[6], s[7] | (s[8] << 8));
     }
-    line_.append(routeTag(threadId, !matched));
-    line_.append(tag.tag);
-    appendPadded(line_, m_lineNumber, 5);
-    line_.append(u"] [");
-    appendPadded(line_, record.infoByte(), 3);
-    line_.append(u"] [");
-    appendPadded(line_, record.extraByte(), 3);
-    line_.append(u"] [");
-    appendPadded(line_, record.extraWord(), 5);
-    line_.append(u"] ");
-    line_.append(body_);
+    head.text(routeTag(threadId, !matched));
+    head.text(tag.tag);
+    head.padded(m_lineNumber, 5);
+    head.text(u"] ["sv);
+    head.padded(record.infoByte(), 3);
+    head.text(u"] ["sv);
+    head.padded(record.extraByte(), 3);
+    head.text(u"] ["sv);
+    head.padded(record.extraWord(), 5);
+    head.text(u"] "sv);
+    line_.assign(head.view());
+
+    bool decoded = false;
+    appendBody(record, e, n, matched, decoded);
     if (decoded && !decoded_.empty()) {
         line_.push_back(u'\n');
         line_.append(decoded_);
@@ -278,14 +334,16 @@ void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* sta
     }
     if (!output_ && !console_.view().exists()) return;
 
-    std::u16string_view text = trimWhiteSpace(line_);
-    // Deliver the trimmed line followed by exactly one newline.
-    scratch_.assign(text);
-    scratch_.push_back(u'\n');
+    // Deliver the line trimmed of white space at both ends, followed by exactly one newline.
+    const std::u16string_view trimmed = trimWhiteSpace(line_);
+    const auto lead = static_cast<std::size_t>(trimmed.data() - line_.data());
+    line_.resize(lead + trimmed.size());
+    line_.push_back(u'\n');
+    const std::u16string_view text = std::u16string_view(line_).substr(lead);
     if (output_) {
-        output_->writeLine(scratch_, tag.colour);
+        output_->writeLine(text, tag.colour);
     } else {
-        console_.view().append(scratch_, tag.colour);
+        console_.view().append(text, tag.colour);
     }
     ++m_lineNumber;
 }

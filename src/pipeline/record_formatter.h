@@ -18,6 +18,7 @@ namespace nimbrel {
 class LineOutput;
 class LogConsole;
 class MessageDefinitionTable;
+struct MessageEntry;
 
 // Decoder message indices and the raw-dump index.
 inline constexpr std::uint16_t kHciCommandIndex = 1355;
@@ -61,7 +62,7 @@ public:
     std::int64_t lineNumber() const;
 
 private:
-    void buildBody(const RecordRef& record, std::uint32_t n, bool& matched, bool& decoded);
+    void appendBody(const RecordRef& record, const MessageEntry& e, std::uint32_t n, bool matched, bool& decoded);
     void flushPendingLocked();
 
     const MessageDefinitionTable& definitions_;
@@ -78,7 +79,6 @@ private:
 
     // Reused for every record: no allocation once they have grown.
     std::u16string line_;
-    std::u16string body_;
     std::u16string decoded_;
     std::u16string scratch_;
 };

@@ -1,5 +1,8 @@
 #include "platform/text.h"
 
+#include <algorithm>
+#include <type_traits>
+
 namespace nimbrel {
 
 std::u16string utf8ToUtf16(std::string_view in) {
@@ -54,10 +57,41 @@ std::string utf16ToUtf8(std::u16string_view in) {
 }
 
 void appendUtf8(std::string& out, std::u16string_view in) {
-    for (std::size_t i = 0; i < in.size(); ++i) {
+    // Converted through a small stack buffer: one append per few hundred characters
+    // instead of one per byte. Blocks of plain ASCII are narrowed in one vectorisable
+    // pass; a block with anything else goes through the general path below.
+    char buf[512];
+    std::size_t n = 0;
+    std::size_t i = 0;
+    // Fixed block sizes let the compiler vectorise each pass without a scalar epilogue.
+    auto narrowBlocks = [&](auto blockSize) {
+        constexpr std::size_t kBlock = decltype(blockSize)::value;
+        while (i + kBlock <= in.size()) {
+            if (n > sizeof buf - kBlock) {
+                out.append(buf, n);
+                n = 0;
+            }
+            char16_t any = 0;
+            for (std::size_t k = 0; k < kBlock; ++k) {
+                const char16_t c = in[i + k];
+                any |= c;
+                buf[n + k] = static_cast<char>(c);
+            }
+            if (any >= 0x80) return false;
+            n += kBlock;
+            i += kBlock;
+        }
+        return true;
+    };
+    if (narrowBlocks(std::integral_constant<std::size_t, 64>{})) narrowBlocks(std::integral_constant<std::size_t, 8>{});
+    for (; i < in.size(); ++i) {
+        if (n > sizeof buf - 4) {
+            out.append(buf, n);
+            n = 0;
+        }
         char32_t c = in[i];
         if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
+            buf[n++] = static_cast<char>(c);
             continue;
         }
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
@@ -67,18 +101,19 @@ void appendUtf8(std::string& out, std::u16string_view in) {
             c = 0xFFFD;
         }
         if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            buf[n++] = static_cast<char>(0xC0 | (c >> 6));
         } else {
             if (c < 0x10000) {
-                out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+                buf[n++] = static_cast<char>(0xE0 | (c >> 12));
             } else {
-                out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-                out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+                buf[n++] = static_cast<char>(0xF0 | (c >> 18));
+                buf[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
             }
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            buf[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         }
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        buf[n++] = static_cast<char>(0x80 | (c & 0x3F));
     }
+    out.append(buf, n);
 }
 
 std::u16string latin1ToUtf16(std::string_view bytes) {
