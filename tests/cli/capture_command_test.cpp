@@ -1,0 +1,80 @@
+#include <algorithm>
+#include <chrono>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/pseudo_terminal.h"
+#include "support/cli_run.h"
+#include "support/record_builder.h"
+#include "support/temp_dir.h"
+
+namespace nimbrel {
+namespace {
+
+using test::runCli;
+
+TEST(CaptureCommand, MissingPortFailsWithTheStepOneLineAndAUsageErrorWithoutPort) {
+    test::TempDir home;
+    const auto r = runCli({"capture", "--com", "nimbrel-missing-port", "--defs",
+                           std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h"},
+                          {"NIMBREL_HOME=" + home.path()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("[R] Step 1, Fail to open nimbrel-missing-port: GetLastError=0x2"), std::string::npos);
+    EXPECT_EQ(runCli({"capture"}).code, 2);
+    EXPECT_EQ(runCli({"capture", "--com", "x", "--baud", "fast"}).code, 2);
+    EXPECT_EQ(runCli({"capture", "--com", "x", "--duration", "-1"}).code, 2);
+}
+
+TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.open(), 0);
+    test::TempDir home;
+    test::Bytes stream;
+    for (int i = 0; i < 30; ++i) {
+        stream = test::operator+(stream, test::buildRecord({.layout = 0, .colour = 1, .index = 112}));
+    }
+    // The far side writes once the capture runs, then goes away.
+    std::thread controller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_EQ(::write(pty.masterFd(), stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        pty.closeMaster();
+    });
+    const auto r = runCli({"capture", "--com", pty.slavePath(), "--save-raw", "--duration", "20", "--defs",
+                           std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h"},
+                          {"NIMBREL_HOME=" + home.path()});
+    controller.join();
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30);
+    EXPECT_NE(r.out.find("[COM] [G] [00030]"), std::string::npos);
+    EXPECT_NE(r.err.find("Capture ended (the port went away): 30 records framed, 0 bytes skipped as noise, 0 bytes "
+                         "lost to a ring overrun."),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Raw data file: " + home.path() + "/RawData_"), std::string::npos);
+}
+
+TEST(SendCommand, WritesTheEightParsedBytesInOneWrite) {
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.open(), 0);
+    const auto r = runCli({"send", "--com", pty.slavePath(), "0x1F", "a5", "  7", "-1", "100", "zz", "", "FF"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    test::Bytes got;
+    while (got.size() < 8) {
+        pollfd p{pty.masterFd(), POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 5000), 1);
+        std::uint8_t buf[16];
+        const ssize_t n = ::read(pty.masterFd(), buf, sizeof buf);
+        ASSERT_GT(n, 0);
+        got.insert(got.end(), buf, buf + n);
+    }
+    EXPECT_EQ(got, (test::Bytes{0x1F, 0xA5, 0x07, 0xFF, 0x00, 0x00, 0x00, 0xFF}));
+    EXPECT_EQ(runCli({"send", "--com", pty.slavePath(), "1", "2"}).code, 2);
+    EXPECT_EQ(runCli({"send", "--com", "nimbrel-missing-port", "1", "2", "3", "4", "5", "6", "7", "8"}).code, 1);
+}
+
+}  // namespace
+}  // namespace nimbrel
