@@ -2,12 +2,11 @@
 // NIMBREL_HOME.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "app/settings_store.h"
+#include "support/cli_run.h"
 #include "settings_test_env.h"
 
 namespace nimbrel {
@@ -19,37 +18,7 @@ using test::programHome;
 using test::readFile;
 using test::writeFile;
 
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string shellQuoted(const std::string& word) {
-    std::string quoted = "'";
-    for (char c : word) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted.push_back(c);
-        }
-    }
-    return quoted + "'";
-}
-
-CliRun runCli(const std::vector<std::string>& args) {
-    const std::string outFile = test::scratchFolder() + "/out.txt";
-    const std::string errFile = test::scratchFolder() + "/err.txt";
-    std::string command = shellQuoted(NIMBREL_CLI_PATH);
-    for (const std::string& arg : args) command += " " + shellQuoted(arg);
-    command += " >" + shellQuoted(outFile) + " 2>" + shellQuoted(errFile);
-    CliRun run;
-    const int status = std::system(command.c_str());
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    readFile(outFile, run.out);
-    readFile(errFile, run.err);
-    return run;
-}
+using test::runCli;
 
 class SettingsCommandTest : public test::SettingsWorldTest {
 protected:
@@ -59,7 +28,7 @@ protected:
 };
 
 TEST_F(SettingsCommandTest, SetWritesWhatTheProgramThenReads) {
-    CliRun run = runCli({"settings", "set", "BaudRate", "9600"});
+    test::CliResult run = runCli({"settings", "set", "BaudRate", "9600"});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(store.GetBaudRate(), 9600u);
@@ -83,7 +52,7 @@ TEST_F(SettingsCommandTest, GetGivesTheDefaultsAndFailsForValuesThatAreNeverRead
     EXPECT_EQ(runCli({"settings", "get", "Workspace/ApplicationLook"}).out, "214\n");
     EXPECT_EQ(runCli({"settings", "get", "Log1Path"}).out, "\n");
 
-    const CliRun absent = runCli({"settings", "get", "AutoGetLog"});
+    const test::CliResult absent = runCli({"settings", "get", "AutoGetLog"});
     EXPECT_EQ(absent.code, 1);
     EXPECT_NE(absent.err.find("AutoGetLog is not stored"), std::string::npos) << absent.err;
     EXPECT_FALSE(fileExists(settingsFile())) << "reading created the settings file";
@@ -95,7 +64,7 @@ TEST_F(SettingsCommandTest, GetGivesTheDefaultsAndFailsForValuesThatAreNeverRead
 }
 
 TEST_F(SettingsCommandTest, BadValuesAndNamesAreUsageErrorsThatChangeNothing) {
-    const CliRun word = runCli({"settings", "set", "BaudRate", "fast"});
+    const test::CliResult word = runCli({"settings", "set", "BaudRate", "fast"});
     EXPECT_EQ(word.code, 2);
     EXPECT_NE(word.err.find("BaudRate takes a number"), std::string::npos) << word.err;
     EXPECT_EQ(runCli({"settings", "set", "PrintRawData", "4294967296"}).code, 2);
@@ -103,7 +72,7 @@ TEST_F(SettingsCommandTest, BadValuesAndNamesAreUsageErrorsThatChangeNothing) {
     EXPECT_EQ(runCli({"settings", "set", "NoSuchThing", "1"}).code, 2);
     EXPECT_FALSE(fileExists(settingsFile()));
 
-    const CliRun readOnly = runCli({"settings", "set", "fwconfig:AutoGetLog", "1"});
+    const test::CliResult readOnly = runCli({"settings", "set", "fwconfig:AutoGetLog", "1"});
     EXPECT_EQ(readOnly.code, 2);
     EXPECT_NE(readOnly.err.find("read-only"), std::string::npos) << readOnly.err;
     EXPECT_FALSE(fileExists(programHome() + "/fwconfig.ini"));
@@ -118,7 +87,7 @@ TEST_F(SettingsCommandTest, BadValuesAndNamesAreUsageErrorsThatChangeNothing) {
                                                {"settings", "set", "Log1Path"},
                                                {"settings", "set", "Com", "a", "b"},
                                                {"settings", "set", "--force", "Com", "a"}}) {
-        const CliRun run = runCli(args);
+        const test::CliResult run = runCli(args);
         EXPECT_EQ(run.code, 2) << args.back();
         EXPECT_NE(run.err.find("Usage: nimbrel-cli settings"), std::string::npos) << args.back() << ": " << run.err;
     }
@@ -128,16 +97,16 @@ TEST_F(SettingsCommandTest, HelpEverywhere) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"settings", "--help"}, {"settings", "list", "--help"}, {"settings", "get", "--help"},
              {"settings", "set", "-h"}}) {
-        const CliRun run = runCli(args);
+        const test::CliResult run = runCli(args);
         EXPECT_EQ(run.code, 0) << args.back();
         EXPECT_EQ(run.out.rfind("Usage: nimbrel-cli settings", 0), 0u) << run.out;
     }
-    const CliRun top = runCli({"--help"});
+    const test::CliResult top = runCli({"--help"});
     EXPECT_NE(top.out.find("settings"), std::string::npos) << top.out;
 }
 
 TEST_F(SettingsCommandTest, ListShowsEveryValueAndWhereItLives) {
-    CliRun empty = runCli({"settings", "list"});
+    test::CliResult empty = runCli({"settings", "list"});
     EXPECT_EQ(empty.code, 0) << empty.err;
     EXPECT_FALSE(fileExists(settingsFile())) << "listing created the settings file";
     EXPECT_NE(empty.out.find("Settings file: " + settingsFile() + "  (not created yet)\n"), std::string::npos)
@@ -147,7 +116,7 @@ TEST_F(SettingsCommandTest, ListShowsEveryValueAndWhereItLives) {
     store.SetAutoGetLog(0);
     ASSERT_TRUE(writeFile(settingsFile(), "[General]\nLog1Path=/opt/defs/LOG1.h\nAutoGetLog=0\nBaudRate=fast\n"));
     ASSERT_TRUE(writeFile(programHome() + "/fwconfig.ini", "[setting]\nAutoGetLog=2\nAutoSaveRawData=1\n"));
-    const CliRun run = runCli({"settings", "list"});
+    const test::CliResult run = runCli({"settings", "list"});
     EXPECT_EQ(run.code, 0) << run.err;
     for (const std::string& expected : {
              "Settings file: " + settingsFile() + "\n",
