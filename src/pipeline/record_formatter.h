@@ -10,6 +10,7 @@
 #include <string>
 
 #include "pipeline/formatter_state.h"
+#include "pipeline/message_indices.h"
 #include "pipeline/raw_data_file.h"
 #include "pipeline/record_framer.h"
 
@@ -20,14 +21,6 @@ class LogConsole;
 class MessageDefinitionTable;
 struct MessageEntry;
 
-// Decoder message indices and the raw-dump index.
-inline constexpr std::uint16_t kHciCommandIndex = 1355;
-inline constexpr std::uint16_t kHciEventIndex = 1358;
-inline constexpr std::uint16_t kLmpSentIndex = 3091;
-inline constexpr std::uint16_t kLmpSentExtIndex = 3092;
-inline constexpr std::uint16_t kLmpReceivedIndex = 3093;
-inline constexpr std::uint16_t kLmpReceivedExtIndex = 3094;
-inline constexpr std::uint16_t kRawDumpIndex = 65535;
 // Records with more 32-bit parameters than this show their text unfilled.
 inline constexpr std::uint32_t kMaxFormattedParams = 32;
 

@@ -80,18 +80,18 @@ constexpr std::array<MessageShape, kMessageCount> kShapes{{
     {6001, 4, kGrey, kModPm},      // PmWake
     {6002, 4, kYellow, kModPm},    // PmVoltage
     // raw dump
-    {kIndexRawDump, 9, kGrey, kModSys},  // RawDump (extra word: address)
+    {kRawDumpIndex, 9, kGrey, kModSys},  // RawDump (extra word: address)
     // deliberately undefined
     {kUndefinedIndices[0], 0, kYellow, kModLm},  // UndefinedPlain
     {kUndefinedIndices[1], 4, kCyan, kModLe},    // UndefinedWithParams
 }};
 
-static_assert(kShapes[static_cast<std::size_t>(Msg::HciCommand)].index == kIndexHciCommand);
-static_assert(kShapes[static_cast<std::size_t>(Msg::HciEvent)].index == kIndexHciEvent);
-static_assert(kShapes[static_cast<std::size_t>(Msg::LmpTx)].index == kIndexLmpSent);
-static_assert(kShapes[static_cast<std::size_t>(Msg::LmpTxExt)].index == kIndexLmpSentExt);
-static_assert(kShapes[static_cast<std::size_t>(Msg::LmpRx)].index == kIndexLmpReceived);
-static_assert(kShapes[static_cast<std::size_t>(Msg::LmpRxExt)].index == kIndexLmpReceivedExt);
+static_assert(kShapes[static_cast<std::size_t>(Msg::HciCommand)].index == kHciCommandIndex);
+static_assert(kShapes[static_cast<std::size_t>(Msg::HciEvent)].index == kHciEventIndex);
+static_assert(kShapes[static_cast<std::size_t>(Msg::LmpTx)].index == kLmpSentIndex);
+static_assert(kShapes[static_cast<std::size_t>(Msg::LmpTxExt)].index == kLmpSentExtIndex);
+static_assert(kShapes[static_cast<std::size_t>(Msg::LmpRx)].index == kLmpReceivedIndex);
+static_assert(kShapes[static_cast<std::size_t>(Msg::LmpRxExt)].index == kLmpReceivedExtIndex);
 static_assert(kShapes[static_cast<std::size_t>(Msg::PmVoltage)].index == 6002);
 
 }  // namespace

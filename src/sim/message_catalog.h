@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pipeline/message_indices.h"
+
 namespace nimbrel::sim {
 
 // Colour codes of the flags byte.
@@ -62,14 +64,6 @@ inline constexpr std::size_t kMessageCount = static_cast<std::size_t>(Msg::Count
 
 const MessageShape& messageShape(Msg m);
 
-// Message indices of the HCI and LMP records that the decoders read.
-inline constexpr std::uint16_t kIndexHciCommand = 1355;
-inline constexpr std::uint16_t kIndexHciEvent = 1358;
-inline constexpr std::uint16_t kIndexLmpSent = 3091;
-inline constexpr std::uint16_t kIndexLmpSentExt = 3092;
-inline constexpr std::uint16_t kIndexLmpReceived = 3093;
-inline constexpr std::uint16_t kIndexLmpReceivedExt = 3094;
-inline constexpr std::uint16_t kIndexRawDump = 65535;
 inline constexpr std::array<std::uint16_t, 2> kUndefinedIndices = {3098, 4110};
 
 }  // namespace nimbrel::sim

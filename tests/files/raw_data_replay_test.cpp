@@ -9,6 +9,7 @@
 #include "pipeline/memory_log_view.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/record_formatter.h"
+#include "support/formatter_rig.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"
 
@@ -26,19 +27,12 @@ struct Lines : LineOutput {
     void writeLine(std::u16string_view line, Rgb) override { lines.emplace_back(line.substr(0, line.size() - 1)); }
 };
 
-struct Replay {
-    MemoryLogView view;
-    StringFilter filter;
-    LogConsole console{view, filter};
-    MessageDefinitionTable table;
-    FormatterToggles toggles;
-    RecordFormatter formatter{table, console, toggles};
+struct Replay : test::FormatterRig {
     Lines out;
     std::atomic<bool> stop{false};
     std::vector<int> percents;
 
-    Replay() {
-        table.loadFromText("#define A 1 //\"one %d\"\n#define B 2 //\"two\"\n");
+    Replay() : FormatterRig("#define A 1 //\"one %d\"\n#define B 2 //\"two\"\n") {
         formatter.setLineOutput(&out);
         formatter.resetLastStamp();
     }

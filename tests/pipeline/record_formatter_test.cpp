@@ -6,6 +6,7 @@
 #include "pipeline/log_console.h"
 #include "pipeline/memory_log_view.h"
 #include "pipeline/message_definition_table.h"
+#include "support/formatter_rig.h"
 #include "support/record_builder.h"
 
 namespace nimbrel {
@@ -24,15 +25,8 @@ constexpr char kDefinitions[] =
     "#define MANY 43 //\"first %d second %d\"\n"
     "#define THREE 44 //\"%d %d %d\"\n";
 
-struct Fixture {
-    MemoryLogView view;
-    StringFilter filter;
-    LogConsole console{view, filter};
-    MessageDefinitionTable table;
-    FormatterToggles toggles;
-    RecordFormatter formatter{table, console, toggles};
-
-    Fixture() { table.loadFromText(kDefinitions); }
+struct Fixture : test::FormatterRig {
+    Fixture() : FormatterRig(kDefinitions) {}
 
     // Formats with a fixed stamp (12:34:56.789) so lines are comparable.
     void show(const Bytes& r, RawStamp stamp = {0xEA, 0x07, 3, 4, 12, 34, 56, 0x15, 0x03}) {

@@ -135,8 +135,8 @@ TEST(LogGenerator, CoversAllLayoutsColoursAndMessages) {
         }
         EXPECT_TRUE(layouts.all()) << layouts;
         EXPECT_TRUE(colours.all()) << colours;
-        for (std::uint16_t index : {kIndexHciCommand, kIndexHciEvent, kIndexLmpSent, kIndexLmpSentExt,
-                                    kIndexLmpReceived, kIndexLmpReceivedExt, kIndexRawDump}) {
+        for (std::uint16_t index : {kHciCommandIndex, kHciEventIndex, kLmpSentIndex, kLmpSentExtIndex,
+                                    kLmpReceivedIndex, kLmpReceivedExtIndex, kRawDumpIndex}) {
             EXPECT_EQ(indices.count(index), 1u) << index;
         }
         for (std::uint16_t index : kUndefinedIndices) EXPECT_EQ(indices.count(index), 1u) << index;
@@ -165,7 +165,7 @@ TEST(LogGenerator, EveryDefinedIndexMatchesItsDefinition) {
         ASSERT_LE(it->second.params, static_cast<int>(n)) << "index " << index;
         if (shape.paramWidth == 1) {
             // A text: printable, at most a terminating zero.
-            for (std::size_t k = 0; k < n && index != kIndexRawDump; ++k) {
+            for (std::size_t k = 0; k < n && index != kRawDumpIndex; ++k) {
                 const bool last = k + 1 == n;
                 ASSERT_TRUE((r.params[k] >= 0x20 && r.params[k] < 0x7F) || (last && r.params[k] == 0))
                     << "index " << index;
@@ -182,7 +182,7 @@ TEST(LogGenerator, StartsWithTheBootSequenceAndTheHostReset) {
     int firstCommand = -1;
     for (int i = 1; i < 60 && firstCommand < 0; ++i) {
         const SimRecord& r = g.next();
-        if (r.fields.messageIndex == kIndexHciCommand) firstCommand = static_cast<int>(r.params[0]);
+        if (r.fields.messageIndex == kHciCommandIndex) firstCommand = static_cast<int>(r.params[0]);
     }
     EXPECT_EQ(firstCommand, 0x0C03);
 }
@@ -199,13 +199,13 @@ TEST(LogGenerator, ProtocolRecordsArePackedForTheDecoders) {
         const SimRecord& r = g.next();
         const std::uint16_t index = r.fields.messageIndex;
         const std::vector<std::uint32_t>& w = r.params;
-        if (index == kIndexHciCommand || index == kIndexHciEvent) {
+        if (index == kHciCommandIndex || index == kHciEventIndex) {
             ASSERT_EQ(kLayoutTable[r.fields.layout].paramWidth, 4u);
             ASSERT_GE(w.size(), 2u);
             ASSERT_LE(w.size(), 22u);
             ASSERT_EQ(w.size(), 2 + std::min<std::size_t>(w[1], 20)) << "length and logged bytes disagree";
             for (std::size_t k = 2; k < w.size(); ++k) ASSERT_LE(w[k], 0xFFu);
-            if (index == kIndexHciCommand) {
+            if (index == kHciCommandIndex) {
                 ASSERT_LE(w[0], 0xFFFFu);
                 commands.insert(w[0]);
                 lastCommand = w[0];
@@ -218,10 +218,10 @@ TEST(LogGenerator, ProtocolRecordsArePackedForTheDecoders) {
                     ASSERT_EQ(w[3] | (w[4] << 8), lastCommand);
                 }
             }
-        } else if (index == kIndexLmpSent || index == kIndexLmpReceived) {
+        } else if (index == kLmpSentIndex || index == kLmpReceivedIndex) {
             ASSERT_EQ(w.size(), 15u);
             ASSERT_EQ(kBasicLmpOpcodes.count(w[1]), 1u) << w[1];
-        } else if (index == kIndexLmpSentExt || index == kIndexLmpReceivedExt) {
+        } else if (index == kLmpSentExtIndex || index == kLmpReceivedExtIndex) {
             ASSERT_EQ(w.size(), 16u);
             ASSERT_EQ(w[1], 127u);
             ASSERT_EQ(kExtLmpOpcodes.count(w[2]), 1u) << w[2];
