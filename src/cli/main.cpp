@@ -8,6 +8,9 @@
 namespace nimbrel::cli {
 // Each subcommand lives in its own file.
 int runReplay(int, char**);
+int runCapture(int, char**);
+int runSend(int, char**);
+int runSimulate(int, char**);
 #if NIMBREL_HAVE_APP
 int runSettings(int, char**);
 #endif
@@ -19,6 +22,9 @@ using nimbrel::cli::Command;
 
 const Command kCommands[] = {
     {"replay", "Decode a raw data file offline", nimbrel::cli::runReplay},
+    {"capture", "Capture the log live over a serial port", nimbrel::cli::runCapture},
+    {"send", "Send eight bytes to the controller over a serial port", nimbrel::cli::runSend},
+    {"simulate", "Simulate a controller: raw data files or a live serial stream", nimbrel::cli::runSimulate},
 #if NIMBREL_HAVE_APP
     {"settings", "List, read and change the stored settings", nimbrel::cli::runSettings},
 #endif
