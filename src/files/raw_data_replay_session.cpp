@@ -1,0 +1,100 @@
+#include "files/raw_data_replay_session.h"
+
+#include <sys/stat.h>
+
+#include "capture/view_core.h"
+#include "files/raw_data_replay.h"
+#include "files/text_line_writer.h"
+#include "platform/mapped_file.h"
+#include "platform/text.h"
+
+namespace nimbrel {
+namespace {
+
+constexpr std::u16string_view kProgress = u"[R]Analyze raw file to %d %%, please wait...";
+
+// Holds the view for the replay: captures, other replays and text-log opens are refused
+// meanwhile. Lines go back to the view at the end on every way out.
+class ViewClaim {
+public:
+    explicit ViewClaim(ViewCore& core) : core_(core) {
+        bool expected = false;
+        claimed_ = !core_.capture.m_captureThread.running() &&
+                   core_.capture.m_viewInUse.compare_exchange_strong(expected, true);
+    }
+    ~ViewClaim() {
+        if (!claimed_) return;
+        core_.formatter.setLineOutput(nullptr);
+        core_.capture.m_viewInUse.store(false);
+    }
+    bool claimed() const { return claimed_; }
+
+private:
+    ViewCore& core_;
+    bool claimed_ = false;
+};
+
+}  // namespace
+
+ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options, std::atomic<bool>& stop) {
+    ViewClaim claim(core);
+    if (!claim.claimed()) return ReplayOutcome::ViewInUse;
+    LogConsole& console = core.console;
+
+    core.definitions.load(options.definitionFile, console);
+    if (!core.definitions.loaded()) return ReplayOutcome::NoDefinitions;
+
+    const std::u16string shownPath = utf8ToUtf16(options.rawFile);
+    struct stat st {};
+    if (::stat(options.rawFile.c_str(), &st) != 0) {
+        console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
+        return ReplayOutcome::Missing;
+    }
+    MappedFile raw;
+    if (const int err = raw.open(options.rawFile); err != 0) {
+        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {shownPath, err});
+        return ReplayOutcome::Unreadable;
+    }
+    if (options.started) options.started(options.rawFile);
+
+    core.formatter.resetLastStamp();
+    core.view.clear();
+
+    const bool toFile = options.method == ReplayMethod::ToTextFile;
+    const std::string textPath = replayTextFilePath();
+    TextLineWriter writer;
+    if (toFile) {
+        if (const int err = writer.open(textPath); err != 0) {
+            console.print(u"[R] Fail to create \"%s\", error:0x%x", {utf8ToUtf16(textPath), err});
+            return ReplayOutcome::Unreadable;
+        }
+        core.formatter.setLineOutput(&writer);
+    }
+
+    console.print(kProgress, {0});
+    const ReplayScanResult scan =
+        scanRawData(raw.data(), raw.size(), core.formatter, console, stop, [&](int percent) {
+            if (toFile) console.printReplacingAll(kProgress, {percent});
+        });
+    raw.close();
+    core.formatter.setLineOutput(nullptr);
+    const int writeError = writer.close();
+    if (scan.cancelled) return ReplayOutcome::Cancelled;
+    if (!toFile) return ReplayOutcome::Done;
+    if (writeError != 0) {
+        console.print(u"[R] Fail to write \"%s\", error:0x%x", {utf8ToUtf16(textPath), writeError});
+        return ReplayOutcome::Unreadable;
+    }
+
+    console.printReplacingAll(kProgress, {100});
+    console.print(u"[G]File path: %s", {utf8ToUtf16(textPath)});
+    const ReplayRangeChoice choice = options.chooseRange ? options.chooseRange(textPath) : ReplayRangeChoice{};
+    const ReplayRange range = cutReplayText(textPath, choice.startPercent, choice.endPercent);
+    if (!showReplayRange(textPath, range, choice.colour, console, stop)) {
+        console.print(u"[R] Fail to read \"%s\"", {utf8ToUtf16(textPath)});
+        return ReplayOutcome::Unreadable;
+    }
+    return ReplayOutcome::Done;
+}
+
+}  // namespace nimbrel

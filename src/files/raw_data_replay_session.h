@@ -1,0 +1,48 @@
+// File > Open Raw Data without its dialogs: the whole replay of one raw data file, from
+// the guard against a running capture to the range display of the text file. The caller
+// (GUI or test) supplies the file, the method and the range choice, and runs it off the
+// GUI thread; `stop` cancels it.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+namespace nimbrel {
+
+class ViewCore;
+
+struct ReplayRangeChoice {
+    int startPercent = 0;
+    int endPercent = 100;
+    bool colour = false;
+};
+
+enum class ReplayMethod {
+    ToView,      // every line appended to the view as it is formatted
+    ToTextFile,  // lines written to the replay's text file, then a chosen range shown
+};
+
+enum class ReplayOutcome {
+    ViewInUse,      // a capture or another replay runs: "Error!The view is being used."
+    NoDefinitions,  // no definition file was ever loaded (the loader reported why)
+    Missing,        // "[R] File "..." doesn't exist."
+    Unreadable,     // the file exists but cannot be read (reported in red)
+    Cancelled,      // stopped during the scan: no range display
+    Done,
+};
+
+struct ReplaySessionOptions {
+    std::string definitionFile;
+    std::string rawFile;
+    ReplayMethod method = ReplayMethod::ToTextFile;
+    // Called after a complete scan with the text file's path; Cancel returns the defaults.
+    std::function<ReplayRangeChoice(const std::string& textFile)> chooseRange;
+    // Called when the file has been read and the replay starts (the GUI puts the path in
+    // its caption and remembers it as RawDataPath).
+    std::function<void(const std::string& rawFile)> started;
+};
+
+ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options, std::atomic<bool>& stop);
+
+}  // namespace nimbrel
