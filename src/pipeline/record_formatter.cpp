@@ -191,6 +191,8 @@ void RecordFormatter::clear() {
 
 void RecordFormatter::setPaused(bool paused) { toggles_.m_bPaused.store(paused); }
 bool RecordFormatter::paused() const { return toggles_.m_bPaused.load(); }
+bool RecordFormatter::clearEnabled() const { return console_.view().hasText(); }
+std::u16string_view RecordFormatter::pauseMenuText() const { return paused() ? u"Continue"sv : u"Pause"sv; }
 
 std::int64_t RecordFormatter::lineNumber() const {
     std::lock_guard lock(mutex_);

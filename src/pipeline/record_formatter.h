@@ -51,6 +51,10 @@ public:
     // Pause / Continue. Held-back lines are shown before the next record after Continue.
     void setPaused(bool paused);
     bool paused() const;
+    // Menu states: Clear is enabled only while the view holds text; the Pause item reads
+    // "Continue" while paused.
+    bool clearEnabled() const;
+    std::u16string_view pauseMenuText() const;
 
     std::int64_t lineNumber() const;
 

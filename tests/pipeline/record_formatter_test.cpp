@@ -154,7 +154,9 @@ TEST(RecordFormatter, StampRepairAndLiveTime) {
 
 TEST(RecordFormatter, PauseHoldsLinesBackAndContinueFlushesThemThroughTheConsole) {
     Fixture f;
+    EXPECT_EQ(f.formatter.pauseMenuText(), u"Pause");
     f.formatter.setPaused(true);
+    EXPECT_EQ(f.formatter.pauseMenuText(), u"Continue");
     f.show(record(0, 2, 41));  // red
     f.show(record(0, 0, 41));  // grey [D]
     EXPECT_FALSE(f.view.hasText());
@@ -176,7 +178,11 @@ TEST(RecordFormatter, FilterClearAndVanishedView) {
     EXPECT_FALSE(f.view.hasText());
     EXPECT_EQ(f.formatter.lineNumber(), 2);  // filtered lines still count
     f.filter.replaceAll({});
+    EXPECT_FALSE(f.formatter.clearEnabled());  // nothing shown yet
+    f.show(record(0, 1, 41));
+    EXPECT_TRUE(f.formatter.clearEnabled());
     f.formatter.clear();
+    EXPECT_FALSE(f.formatter.clearEnabled());
     f.show(record(0, 1, 41));
     EXPECT_NE(f.lines().at(0).text.find(u"[00001]"), std::u16string::npos);
     f.view.setExists(false);
