@@ -30,7 +30,8 @@ bool PrintThread::frame(std::uint32_t length, bool flushed) {
         consumed = length;
     }
     rs.readPosition += consumed;
-    hub_.counters.readPosition.store(rs.readPosition, std::memory_order_relaxed);
+    // Release: a producer that waits for room acquires it before overwriting what was read.
+    hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
     if (outcome.emitted) hub_.counters.recordsFramed.fetch_add(1, std::memory_order_relaxed);
     const std::uint32_t noise = consumed - (outcome.emitted ? outcome.recordLength : 0);
     if (noise) hub_.counters.noiseBytes.fetch_add(noise, std::memory_order_relaxed);
@@ -63,13 +64,18 @@ bool PrintThread::pass() {
         sleep_(100);
         if (hub_.m_writeThreadQuit.load()) return false;
     } else if (waiting < 0 || waiting > kOverrunThreshold) {
-        // The producer lapped the reader: resume at the start of its current lap.
+        // The producer lapped the reader: resume at the start of its current lap. When even
+        // that lies more than the threshold behind (the producer is in the last bytes of
+        // its lap, or still in its first one), resume at the threshold instead: the next
+        // pass would otherwise find the same overrun and skip to the same place for ever.
         const std::uint64_t lapStart = static_cast<std::uint64_t>(BigBuffer::lapOf(snapshot)) * BigBuffer::kSize;
-        if (lapStart > rs.readPosition) {
-            hub_.counters.overrunBytes.fetch_add(lapStart - rs.readPosition, std::memory_order_relaxed);
+        const std::uint64_t resume =
+            snapshot - lapStart > static_cast<std::uint64_t>(kOverrunThreshold) ? snapshot - kOverrunThreshold : lapStart;
+        if (resume > rs.readPosition) {
+            hub_.counters.overrunBytes.fetch_add(resume - rs.readPosition, std::memory_order_relaxed);
         }
-        rs.readPosition = lapStart;
-        hub_.counters.readPosition.store(rs.readPosition, std::memory_order_relaxed);
+        rs.readPosition = resume;
+        hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
     } else {
         sleep_(1);
         ++rs.idlePasses;
@@ -82,9 +88,11 @@ int PrintThread::run() {
     for (;;) {
         while (pass()) {
         }
-        hub_.m_printThreadQuit.store(true);
-        // A capture that started between the decision to end and now saw this thread still
-        // running and started none: unless somebody else claimed the flag since, carry on.
+        // Told to stop: stop.
+        if (hub_.m_printThreadQuit.exchange(true)) break;
+        // Ended by itself because the writer stopped. A capture that started between that
+        // decision and now saw this thread still running and started none: unless somebody
+        // else claimed the flag since, carry on.
         if (!hub_.m_writeThreadQuit.load() && hub_.m_printThreadQuit.exchange(false)) continue;
         break;
     }

@@ -124,8 +124,10 @@ TEST(PrintThread, ProducerLappingTheReaderMakesItSkipToTheLapStart) {
     big.push_back(0x22);
     k.append(big);
     k.passes(1);
-    EXPECT_EQ(k.hub.readState.readPosition, 0u);
-    EXPECT_EQ(k.hub.counters.overrunBytes.load(), 0u);
+    // Still in the first lap: the lap start is no closer, so the reader resumes at the
+    // threshold.
+    EXPECT_EQ(k.hub.readState.readPosition, 1u);
+    EXPECT_EQ(k.hub.counters.overrunBytes.load(), 1u);
 }
 
 TEST(PrintThread, EndsWhenNothingWaitsAndTheWriterStopped) {
