@@ -17,7 +17,7 @@
 //     missing, when the argument has the wrong kind (a number for %s, a text for %d), or
 //     when the conversion itself is refused: %n, %p, the floating conversions
 //     (f F e E g G a A) and any '*' width or precision.
-//   - A '%' followed by an unknown character, or a '%' specification cut off by the end of
+//   - A '%' followed by an unknown character, or a '%' conversion cut off by the end of
 //     the text (a lone trailing '%'), is not a conversion: it is copied as written and
 //     takes no argument.
 //   - A zero character given to %c adds nothing (the field's padding still counts it).

@@ -72,14 +72,14 @@ TEST(PrintfEngine, IntegerConversionsMatchCPrintf) {
 // Typed integer arguments keep their full 64 bits.
 TEST(PrintfEngine, TypedIntegersMatchCPrintfWith64Bits) {
     const std::vector<long long> values{0, -1, 42, LLONG_MIN, LLONG_MAX, 5'000'000'000LL, -300};
-    for (const std::string spec : {"%d", "%+8i", "%-22u", "%#x", "%020X", "%.25o", "% d"}) {
-        std::string cSpec = spec;
-        cSpec.insert(cSpec.size() - 1, "ll");
+    for (const std::string conversion : {"%d", "%+8i", "%-22u", "%#x", "%020X", "%.25o", "% d"}) {
+        std::string cConversion = conversion;
+        cConversion.insert(cConversion.size() - 1, "ll");
         for (const long long v : values) {
-            const char c = spec.back();
+            const char c = conversion.back();
             const std::string expected =
-                c == 'd' || c == 'i' ? cFormat(cSpec, v) : cFormat(cSpec, static_cast<unsigned long long>(v));
-            EXPECT_EQ(typed(latin1ToUtf16(spec), {v}), expected) << spec << " with " << v;
+                c == 'd' || c == 'i' ? cFormat(cConversion, v) : cFormat(cConversion, static_cast<unsigned long long>(v));
+            EXPECT_EQ(typed(latin1ToUtf16(conversion), {v}), expected) << conversion << " with " << v;
         }
     }
     EXPECT_EQ(typed(u"%x", {-1}), "ffffffffffffffff");
@@ -97,9 +97,9 @@ TEST(PrintfEngine, LengthModifiersAreIgnoredAndTakeOneWordEach) {
 }
 
 TEST(PrintfEngine, CharacterConversion) {
-    for (const std::string spec : {"%c", "%5c", "%-5c", "[%3c]"}) {
+    for (const std::string conversion : {"%c", "%5c", "%-5c", "[%3c]"}) {
         for (const int v : {'A', 'z', '%', ' '}) {
-            EXPECT_EQ(words(latin1ToUtf16(spec), {static_cast<std::uint32_t>(v)}), cFormat(spec, v)) << spec;
+            EXPECT_EQ(words(latin1ToUtf16(conversion), {static_cast<std::uint32_t>(v)}), cFormat(conversion, v)) << conversion;
         }
     }
     std::u16string out;
@@ -111,9 +111,9 @@ TEST(PrintfEngine, CharacterConversion) {
 }
 
 TEST(PrintfEngine, StringConversionWithWidthAndPrecisionMatchesCPrintf) {
-    for (const std::string spec : {"%s", "%8s", "%-8s", "%.2s", "%8.3s", "%-8.0s", "%.10s", "%2s"}) {
-        EXPECT_EQ(withString(latin1ToUtf16(spec), u"hello"), cFormat(spec, "hello")) << spec;
-        EXPECT_EQ(typed(latin1ToUtf16(spec), {u"hello"}), cFormat(spec, "hello")) << spec;
+    for (const std::string conversion : {"%s", "%8s", "%-8s", "%.2s", "%8.3s", "%-8.0s", "%.10s", "%2s"}) {
+        EXPECT_EQ(withString(latin1ToUtf16(conversion), u"hello"), cFormat(conversion, "hello")) << conversion;
+        EXPECT_EQ(typed(latin1ToUtf16(conversion), {u"hello"}), cFormat(conversion, "hello")) << conversion;
     }
 }
 
