@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -82,7 +83,9 @@ TEST(ReplayCommand, FailuresAndUsageErrors) {
     EXPECT_EQ(runCli({"replay", raw.path, raw.path}).code, 2);
     EXPECT_EQ(runCli({"nonsense"}).code, 2);
 
-    for (const char* command : {"replay", "capture", "send", "simulate", "settings"}) {
+    std::vector<const char*> commands{"replay", "capture", "send", "simulate"};
+    if (runCli({"--help"}).out.find("settings") != std::string::npos) commands.push_back("settings");  // with Qt
+    for (const char* command : commands) {
         const auto help = runCli({command, "--help"});
         EXPECT_EQ(help.code, 0) << command;
         EXPECT_NE(help.out.find("Usage: nimbrel-cli"), std::string::npos) << command;
