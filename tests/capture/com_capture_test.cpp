@@ -20,6 +20,7 @@
 #include "sim/log_generator.h"
 #include "sim/serial_streamer.h"
 #include "support/record_builder.h"
+#include "support/sim_stream.h"
 #include "support/temp_dir.h"
 
 namespace nimbrel {
@@ -176,12 +177,7 @@ TEST(ComCapture, HundredThousandRecordsAsFastAsThePortTakesThemLoseNothing) {
     r.core.hub.m_bAutoSaveRawData = true;
     r.start();
     constexpr std::uint64_t kRecords = 100000;
-    std::vector<Bytes> sent;
-    sent.reserve(kRecords);
-    {
-        sim::LogGenerator copy(77);
-        for (std::uint64_t i = 0; i < kRecords; ++i) sent.push_back(copy.next().bytes);
-    }
+    const std::vector<Bytes> sent = test::simulatedRecords(77, kRecords);
     sim::LogGenerator gen(77);
     std::atomic<bool> stop{false};
     const sim::StreamResult result = sim::streamRecords(r.pty.masterFd(), gen, {0, kRecords}, stop);

@@ -10,19 +10,15 @@
 #include "platform/pseudo_terminal.h"
 #include "platform/serial_port.h"
 
+#include "support/sim_stream.h"
+
 namespace nimbrel::sim {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 std::vector<std::uint8_t> expectedStream(std::uint64_t seed, int records) {
-    LogGenerator g(seed);
-    std::vector<std::uint8_t> out;
-    for (int i = 0; i < records; ++i) {
-        const SimRecord& r = g.next();
-        out.insert(out.end(), r.bytes.begin(), r.bytes.end());
-    }
-    return out;
+    return test::simulatedStream(seed, static_cast<std::size_t>(records));
 }
 
 // Reads the slave side until `size` bytes arrived or the reads stay empty for a while.

@@ -20,6 +20,8 @@
 
 extern char** environ;
 
+#include "support/sim_stream.h"
+
 namespace nimbrel::sim {
 namespace {
 
@@ -104,13 +106,7 @@ std::vector<std::uint8_t> fileBytes(const std::string& path) {
 }
 
 std::vector<std::uint8_t> expectedStream(std::uint64_t seed, int records) {
-    LogGenerator g(seed);
-    std::vector<std::uint8_t> out;
-    for (int i = 0; i < records; ++i) {
-        const SimRecord& r = g.next();
-        out.insert(out.end(), r.bytes.begin(), r.bytes.end());
-    }
-    return out;
+    return test::simulatedStream(seed, static_cast<std::size_t>(records));
 }
 
 TEST(SimulateCommand, RawFileMatchesTheWriter) {
