@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,7 +11,8 @@
 namespace nimbrel {
 namespace {
 
-constexpr std::size_t kFlushAt = 1 << 20;
+constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::size_t kColourEscapeRoom = 32;
 
 }  // namespace
 
@@ -32,7 +34,6 @@ int TextLineWriter::open(const std::string& path) {
     if (fd_ < 0) return errno;
     ownsFd_ = true;
     error_ = 0;
-    buffer_.reserve(kFlushAt + 4096);
     return 0;
 }
 
@@ -41,27 +42,49 @@ void TextLineWriter::attach(int fd) {
     fd_ = fd;
     ownsFd_ = false;
     error_ = 0;
-    buffer_.reserve(kFlushAt + 4096);
+}
+
+char* TextLineWriter::reserve(std::size_t units) {
+    const std::size_t need = 3 * units + kColourEscapeRoom;
+    if (used_ + need > kBufferSize) flush();
+    if (need > kBufferSize) return nullptr;
+    if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+    return buffer_.get() + used_;
 }
 
 void TextLineWriter::writeLine(std::u16string_view line, Rgb colour) {
     if (colour_) {
-        appendColouredUtf8(buffer_, line, colour);
-    } else {
-        appendUtf8(buffer_, line);
+        std::string coloured;
+        appendColouredUtf8(coloured, line, colour);
+        writeBytes(coloured);
+        return;
     }
-    if (buffer_.size() >= kFlushAt) flush();
+    if (char* out = reserve(line.size())) {
+        used_ += encodeUtf8(out, line);
+    } else {
+        std::string long_;
+        appendUtf8(long_, line);
+        writeBytes(long_);
+    }
 }
 
-void TextLineWriter::writeText(std::u16string_view text) {
-    appendUtf8(buffer_, text);
-    if (buffer_.size() >= kFlushAt) flush();
+void TextLineWriter::writeText(std::u16string_view text) { writeLine(text, Rgb{}); }
+
+void TextLineWriter::writeBytes(std::string_view bytes) {
+    if (used_ + bytes.size() > kBufferSize) flush();
+    if (bytes.size() > kBufferSize) {
+        writeAll(bytes.data(), bytes.size());
+        return;
+    }
+    if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+    std::copy(bytes.begin(), bytes.end(), buffer_.get() + used_);
+    used_ += bytes.size();
 }
 
-int TextLineWriter::flush() {
+void TextLineWriter::writeAll(const char* data, std::size_t size) {
     std::size_t done = 0;
-    while (fd_ >= 0 && done < buffer_.size()) {
-        const ssize_t w = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    while (fd_ >= 0 && done < size) {
+        const ssize_t w = ::write(fd_, data + done, size - done);
         if (w < 0) {
             if (errno == EINTR) continue;
             if (!error_) error_ = errno;
@@ -69,7 +92,11 @@ int TextLineWriter::flush() {
         }
         done += static_cast<std::size_t>(w);
     }
-    buffer_.clear();
+}
+
+int TextLineWriter::flush() {
+    if (used_ > 0) writeAll(buffer_.get(), used_);
+    used_ = 0;
     return error_;
 }
 

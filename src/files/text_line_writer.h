@@ -2,6 +2,7 @@
 // Optionally wraps each line in a 24-bit foreground colour escape of its colour.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,17 @@ public:
     int error() const { return error_; }
 
 private:
+    // Room for a line of `units` UTF-16 units plus a colour escape, flushing first if needed.
+    char* reserve(std::size_t units);
+    void writeBytes(std::string_view bytes);
+    void writeAll(const char* data, std::size_t size);
+
     int fd_ = -1;
     bool ownsFd_ = false;
     bool colour_ = false;
     int error_ = 0;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
 };
 
 // Appends a line as UTF-8 wrapped in a 24-bit foreground colour escape; a trailing "\n"

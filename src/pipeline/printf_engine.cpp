@@ -19,9 +19,27 @@ int readField(std::u16string_view text, std::size_t& pos) {
     return std::min(value, kPrintfFieldLimit);
 }
 
-void appendPadding(std::u16string& out, std::size_t count, char16_t c) {
+template <class Out>
+void appendPadding(Out& out, std::size_t count, char16_t c) {
     if (count > 0) out.append(count, c);
 }
+
+// Writes straight into a buffer known to be large enough: no bookkeeping per append.
+struct BufferSink {
+    char16_t* p;
+    void append(const char16_t* s, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) p[i] = s[i];
+        p += n;
+    }
+    void append(std::size_t n, char16_t c) {
+        for (std::size_t i = 0; i < n; ++i) p[i] = c;
+        p += n;
+    }
+    void append(std::u16string_view t) { append(t.data(), t.size()); }
+    void push_back(char16_t c) { *p++ = c; }
+};
+
+constexpr std::size_t kStackRenderLimit = 2048;
 
 }  // namespace
 
@@ -129,14 +147,22 @@ CompiledFormat::CompiledFormat(std::u16string_view format) : text_(format) {
         ++conversionCount_;
         pos = p;
     }
+    // Bound of applyWords' output: a conversion writes its source text, or at most its
+    // width or precision plus 22 digits and a two-character prefix.
+    for (const Piece& piece : pieces_) {
+        const std::size_t widest =
+            static_cast<std::size_t>(std::max<int>(piece.width, std::max<int>(piece.precision, 0))) + 24;
+        maxWordsOutput_ += piece.kind == Kind::Literal ? piece.length : std::max<std::size_t>(piece.length, widest);
+    }
 }
 
-void CompiledFormat::appendSource(std::u16string& out, const Piece& piece) const {
+template <class Out>
+void CompiledFormat::appendSource(Out& out, const Piece& piece) const {
     out.append(text_.data() + piece.offset, piece.length);
 }
 
-template <class Convert>
-void CompiledFormat::render(std::u16string& out, Convert&& convert) const {
+template <class Out, class Convert>
+void CompiledFormat::render(Out& out, Convert&& convert) const {
     std::size_t argument = 0;
     for (const Piece& piece : pieces_) {
         if (piece.kind == Kind::Literal) {
@@ -148,7 +174,8 @@ void CompiledFormat::render(std::u16string& out, Convert&& convert) const {
     }
 }
 
-bool CompiledFormat::writeInteger(std::u16string& out, const Piece& piece, std::int64_t asSigned,
+template <class Out>
+bool CompiledFormat::writeInteger(Out& out, const Piece& piece, std::int64_t asSigned,
                                   std::uint64_t asUnsigned) {
     unsigned base = 10;
     const char* alphabet = "0123456789abcdef";
@@ -225,7 +252,8 @@ bool CompiledFormat::writeInteger(std::u16string& out, const Piece& piece, std::
     return true;
 }
 
-void CompiledFormat::writeText(std::u16string& out, const Piece& piece, std::u16string_view text) {
+template <class Out>
+void CompiledFormat::writeText(Out& out, const Piece& piece, std::u16string_view text) {
     if (piece.precision >= 0 && text.size() > static_cast<std::size_t>(piece.precision)) {
         text = text.substr(0, static_cast<std::size_t>(piece.precision));
     }
@@ -240,7 +268,8 @@ void CompiledFormat::writeText(std::u16string& out, const Piece& piece, std::u16
     }
 }
 
-void CompiledFormat::writeCharacter(std::u16string& out, const Piece& piece, char16_t c) {
+template <class Out>
+void CompiledFormat::writeCharacter(Out& out, const Piece& piece, char16_t c) {
     const std::size_t width = static_cast<std::size_t>(piece.width);
     const std::size_t pad = width > 1 ? width - 1 : 0;
     if (!(piece.flags & kLeft)) appendPadding(out, pad, u' ');
@@ -249,7 +278,7 @@ void CompiledFormat::writeCharacter(std::u16string& out, const Piece& piece, cha
 }
 
 void CompiledFormat::applyWords(std::u16string& out, const std::uint32_t* params, std::size_t count) const {
-    render(out, [params, count](std::u16string& o, const Piece& piece, std::size_t i) {
+    auto convert = [params, count](auto& o, const Piece& piece, std::size_t i) {
         if (i >= count) return false;
         const std::uint32_t word = params[i];
         if (piece.kind == Kind::String) return false;  // a number is never taken for an address
@@ -258,7 +287,16 @@ void CompiledFormat::applyWords(std::u16string& out, const std::uint32_t* params
             return true;
         }
         return writeInteger(o, piece, static_cast<std::int32_t>(word), word);
-    });
+    };
+    // The common short format renders into a stack buffer and lands with one append.
+    if (maxWordsOutput_ <= kStackRenderLimit) {
+        char16_t buffer[kStackRenderLimit];
+        BufferSink sink{buffer};
+        render(sink, convert);
+        out.append(buffer, static_cast<std::size_t>(sink.p - buffer));
+        return;
+    }
+    render(out, convert);
 }
 
 void CompiledFormat::applyString(std::u16string& out, std::u16string_view text) const {

@@ -91,17 +91,24 @@ private:
     };
 
     // Runs over the pieces; convert(out, piece, argumentIndex) writes one conversion and
-    // returns false when it cannot, which copies the conversion as written.
-    template <class Convert>
-    void render(std::u16string& out, Convert&& convert) const;
-    void appendSource(std::u16string& out, const Piece& piece) const;
-    static bool writeInteger(std::u16string& out, const Piece& piece, std::int64_t asSigned, std::uint64_t asUnsigned);
-    static void writeText(std::u16string& out, const Piece& piece, std::u16string_view text);
-    static void writeCharacter(std::u16string& out, const Piece& piece, char16_t c);
+    // returns false when it cannot, which copies the conversion as written. Out is a
+    // std::u16string, or a sink writing to a stack buffer (see applyWords).
+    template <class Out, class Convert>
+    void render(Out& out, Convert&& convert) const;
+    template <class Out>
+    void appendSource(Out& out, const Piece& piece) const;
+    template <class Out>
+    static bool writeInteger(Out& out, const Piece& piece, std::int64_t asSigned, std::uint64_t asUnsigned);
+    template <class Out>
+    static void writeText(Out& out, const Piece& piece, std::u16string_view text);
+    template <class Out>
+    static void writeCharacter(Out& out, const Piece& piece, char16_t c);
 
     std::u16string text_;
     std::vector<Piece> pieces_;
     std::size_t conversionCount_ = 0;
+    // The most characters applyWords can produce with this format.
+    std::size_t maxWordsOutput_ = 0;
 };
 
 // Compiles and applies in one go (console messages).

@@ -56,42 +56,31 @@ std::string utf16ToUtf8(std::u16string_view in) {
     return out;
 }
 
-void appendUtf8(std::string& out, std::u16string_view in) {
-    // Converted through a small stack buffer: one append per few hundred characters
-    // instead of one per byte. Blocks of plain ASCII are narrowed in one vectorisable
-    // pass; a block with anything else goes through the general path below.
-    char buf[512];
-    std::size_t n = 0;
+std::size_t encodeUtf8(char* out, std::u16string_view in) {
+    char* const start = out;
     std::size_t i = 0;
-    // Fixed block sizes let the compiler vectorise each pass without a scalar epilogue.
+    // Plain ASCII is narrowed a fixed-size block at a time, which the compiler vectorises
+    // without a scalar epilogue; a block holding anything else goes the general way.
     auto narrowBlocks = [&](auto blockSize) {
         constexpr std::size_t kBlock = decltype(blockSize)::value;
         while (i + kBlock <= in.size()) {
-            if (n > sizeof buf - kBlock) {
-                out.append(buf, n);
-                n = 0;
-            }
             char16_t any = 0;
             for (std::size_t k = 0; k < kBlock; ++k) {
                 const char16_t c = in[i + k];
                 any |= c;
-                buf[n + k] = static_cast<char>(c);
+                out[k] = static_cast<char>(c);
             }
             if (any >= 0x80) return false;
-            n += kBlock;
+            out += kBlock;
             i += kBlock;
         }
         return true;
     };
     if (narrowBlocks(std::integral_constant<std::size_t, 64>{})) narrowBlocks(std::integral_constant<std::size_t, 8>{});
     for (; i < in.size(); ++i) {
-        if (n > sizeof buf - 4) {
-            out.append(buf, n);
-            n = 0;
-        }
         char32_t c = in[i];
         if (c < 0x80) {
-            buf[n++] = static_cast<char>(c);
+            *out++ = static_cast<char>(c);
             continue;
         }
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
@@ -101,19 +90,30 @@ void appendUtf8(std::string& out, std::u16string_view in) {
             c = 0xFFFD;
         }
         if (c < 0x800) {
-            buf[n++] = static_cast<char>(0xC0 | (c >> 6));
+            *out++ = static_cast<char>(0xC0 | (c >> 6));
         } else {
             if (c < 0x10000) {
-                buf[n++] = static_cast<char>(0xE0 | (c >> 12));
+                *out++ = static_cast<char>(0xE0 | (c >> 12));
             } else {
-                buf[n++] = static_cast<char>(0xF0 | (c >> 18));
-                buf[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                *out++ = static_cast<char>(0xF0 | (c >> 18));
+                *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
             }
-            buf[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         }
-        buf[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
-    out.append(buf, n);
+    return static_cast<std::size_t>(out - start);
+}
+
+void appendUtf8(std::string& out, std::u16string_view in) {
+    // Through a stack buffer, a slice at a time (a surrogate pair is never split).
+    char buf[3 * 256];
+    while (!in.empty()) {
+        std::size_t take = std::min<std::size_t>(in.size(), 256);
+        if (take < in.size() && in[take - 1] >= 0xD800 && in[take - 1] <= 0xDBFF) --take;
+        out.append(buf, encodeUtf8(buf, in.substr(0, take)));
+        in.remove_prefix(take);
+    }
 }
 
 std::u16string latin1ToUtf16(std::string_view bytes) {
