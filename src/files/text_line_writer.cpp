@@ -68,8 +68,6 @@ void TextLineWriter::writeLine(std::u16string_view line, Rgb colour) {
     }
 }
 
-void TextLineWriter::writeText(std::u16string_view text) { writeLine(text, Rgb{}); }
-
 void TextLineWriter::writeBytes(std::string_view bytes) {
     if (used_ + bytes.size() > kBufferSize) flush();
     if (bytes.size() > kBufferSize) {

@@ -24,8 +24,6 @@ public:
     void setColour(bool colour) { colour_ = colour; }
 
     void writeLine(std::u16string_view line, Rgb colour) override;
-    // Appends raw text (no colour, no newline added).
-    void writeText(std::u16string_view text);
     // 0 on success, else the errno value of the first failed write.
     int flush();
     int close();
