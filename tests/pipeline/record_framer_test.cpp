@@ -10,7 +10,7 @@ namespace {
 using test::Bytes;
 using test::buildRecord;
 using test::CollectingSink;
-using test::RecordSpec;
+using test::RecordParts;
 using test::operator+;
 
 FrameOutcome frame(const Bytes& w, bool flushed, CollectingSink& sink) {

@@ -2,18 +2,18 @@
 
 namespace nimbrel::test {
 
-Bytes buildRecord(const RecordSpec& spec) {
-    Bytes b{kSyncByte, kSyncByte, makeFlags(spec.layout, spec.colour), kMarkerByte,
-            static_cast<std::uint8_t>(spec.index & 0xFF), static_cast<std::uint8_t>(spec.index >> 8), spec.info, 0};
-    const bool hasWord = spec.layout & 1, hasByte = spec.layout & 2, wide = spec.layout & 4, narrow = spec.layout & 8;
-    if (hasByte) b.push_back(spec.extraByte);
+Bytes buildRecord(const RecordParts& parts) {
+    Bytes b{kSyncByte, kSyncByte, makeFlags(parts.layout, parts.colour), kMarkerByte,
+            static_cast<std::uint8_t>(parts.index & 0xFF), static_cast<std::uint8_t>(parts.index >> 8), parts.info, 0};
+    const bool hasWord = parts.layout & 1, hasByte = parts.layout & 2, wide = parts.layout & 4, narrow = parts.layout & 8;
+    if (hasByte) b.push_back(parts.extraByte);
     if (hasWord) {
-        b.push_back(static_cast<std::uint8_t>(spec.extraWord & 0xFF));
-        b.push_back(static_cast<std::uint8_t>(spec.extraWord >> 8));
+        b.push_back(static_cast<std::uint8_t>(parts.extraWord & 0xFF));
+        b.push_back(static_cast<std::uint8_t>(parts.extraWord >> 8));
     }
     if (wide || narrow) {
-        b.push_back(static_cast<std::uint8_t>(spec.params.size()));
-        for (std::uint32_t p : spec.params) {
+        b.push_back(static_cast<std::uint8_t>(parts.params.size()));
+        for (std::uint32_t p : parts.params) {
             b.push_back(static_cast<std::uint8_t>(p));
             if (wide) {
                 b.push_back(static_cast<std::uint8_t>(p >> 8));
@@ -59,23 +59,23 @@ namespace nimbrel::test {
 Bytes randomRecord(std::mt19937& rng, std::size_t maxLength) {
     auto pick = [&rng](unsigned lo, unsigned hi) { return std::uniform_int_distribution<unsigned>(lo, hi)(rng); };
     auto byte = [&] { return static_cast<std::uint8_t>(pick(0, 7) == 0 ? 0xA5 : pick(0, 255)); };
-    RecordSpec spec;
-    spec.layout = pick(0, 11);
-    spec.colour = pick(0, 7);
-    spec.index = static_cast<std::uint16_t>(byte() | (byte() << 8));
-    spec.info = byte();
-    spec.extraByte = byte();
-    spec.extraWord = static_cast<std::uint16_t>(byte() | (byte() << 8));
-    const std::size_t base = kLayoutTable[spec.layout].fixedLength;
-    const std::size_t width = kLayoutTable[spec.layout].paramWidth;
+    RecordParts parts;
+    parts.layout = pick(0, 11);
+    parts.colour = pick(0, 7);
+    parts.index = static_cast<std::uint16_t>(byte() | (byte() << 8));
+    parts.info = byte();
+    parts.extraByte = byte();
+    parts.extraWord = static_cast<std::uint16_t>(byte() | (byte() << 8));
+    const std::size_t base = kLayoutTable[parts.layout].fixedLength;
+    const std::size_t width = kLayoutTable[parts.layout].paramWidth;
     if (width) {
         const std::size_t maxCount = std::min<std::size_t>(255, (maxLength - base) / width);
         const std::size_t n = pick(0, static_cast<unsigned>(maxCount));
         for (std::size_t i = 0; i < n; ++i) {
-            spec.params.push_back(byte() | (byte() << 8) | (byte() << 16) | (static_cast<std::uint32_t>(byte()) << 24));
+            parts.params.push_back(byte() | (byte() << 8) | (byte() << 16) | (static_cast<std::uint32_t>(byte()) << 24));
         }
     }
-    Bytes r = buildRecord(spec);
+    Bytes r = buildRecord(parts);
     r[2] = static_cast<std::uint8_t>(r[2] | pick(0, 1));  // bit 0 carries nothing
     r[7] = byte();                                        // reserved
     return r;

@@ -12,7 +12,7 @@ namespace nimbrel::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct RecordSpec {
+struct RecordParts {
     unsigned layout = 0;
     unsigned colour = 1;
     std::uint16_t index = 1;
@@ -22,7 +22,7 @@ struct RecordSpec {
     std::vector<std::uint32_t> params;  // truncated to a byte each for layouts 8-11
 };
 
-Bytes buildRecord(const RecordSpec& spec);
+Bytes buildRecord(const RecordParts& parts);
 
 // Concatenation helper.
 Bytes operator+(Bytes a, const Bytes& b);
