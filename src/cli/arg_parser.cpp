@@ -33,6 +33,27 @@ bool Args::option(std::string_view name, std::string& value, bool& missing) {
     return false;
 }
 
+Taken takeDecodeOption(Args& args, const char* command, DecodeOptions& options) {
+    std::string value;
+    bool missing = false;
+    if (args.flag("--parse")) {
+        options.parse = true;
+        return Taken::Yes;
+    }
+    if (args.option("--defs", value, missing)) {
+        if (missing) return usageError(command, "--defs needs a file"), Taken::UsageError;
+        options.defs = value;
+        return Taken::Yes;
+    }
+    if (args.option("--color", value, missing)) {
+        if (missing || !parseColourMode(value.c_str(), options.colour)) {
+            return usageError(command, "--color takes auto, always or never"), Taken::UsageError;
+        }
+        return Taken::Yes;
+    }
+    return Taken::No;
+}
+
 int usageError(const char* command, const std::string& message) {
     std::fprintf(stderr, "nimbrel-cli %s: %s\nRun 'nimbrel-cli %s --help' for usage.\n", command, message.c_str(),
                  command);

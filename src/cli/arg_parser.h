@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "cli/terminal_view.h"
+
 namespace nimbrel::cli {
 
 class Args {
@@ -25,6 +27,18 @@ private:
     char** argv_;
     int index_ = 1;  // argv[0] is the command's name
 };
+
+// Options shared by the commands that decode records (replay, capture).
+struct DecodeOptions {
+    std::string defs;  // empty: the file the GUI would choose
+    bool parse = false;
+    ColourMode colour = ColourMode::Auto;
+};
+
+enum class Taken { No, Yes, UsageError };
+// Takes --defs, --parse or --color when it is the current argument (a usage error has been
+// printed when it returns UsageError).
+Taken takeDecodeOption(Args& args, const char* command, DecodeOptions& options);
 
 // Prints "nimbrel-cli COMMAND: MESSAGE" and a hint to --help on stderr; returns 2.
 int usageError(const char* command, const std::string& message);

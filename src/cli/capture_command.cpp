@@ -71,11 +71,9 @@ private:
 struct Options {
     std::string port;
     long long baud = kDefaultBaudRate;
-    std::string defs;
-    bool parse = false;
+    DecodeOptions decode;
     bool saveRaw = false;
     long long durationSeconds = 0;
-    ColourMode colour = ColourMode::Auto;
 };
 
 int parse(int argc, char** argv, Options& o) {
@@ -85,11 +83,12 @@ int parse(int argc, char** argv, Options& o) {
             std::fputs(kHelp, stdout);
             return -1;
         }
+        const Taken common = takeDecodeOption(args, "capture", o.decode);
+        if (common == Taken::UsageError) return kExitUsage;
+        if (common == Taken::Yes) continue;
         std::string value;
         bool missing = false;
-        if (args.flag("--parse")) {
-            o.parse = true;
-        } else if (args.flag("--save-raw")) {
+        if (args.flag("--save-raw")) {
             o.saveRaw = true;
         } else if (args.option("--com", value, missing)) {
             if (missing || value.empty()) return usageError("capture", "--com needs a port name");
@@ -98,16 +97,9 @@ int parse(int argc, char** argv, Options& o) {
             if (missing || !parseNumber(value, 1, 4000000, o.baud)) {
                 return usageError("capture", "--baud needs a rate from 1 to 4000000");
             }
-        } else if (args.option("--defs", value, missing)) {
-            if (missing) return usageError("capture", "--defs needs a file");
-            o.defs = value;
         } else if (args.option("--duration", value, missing)) {
             if (missing || !parseNumber(value, 1, 1000000000, o.durationSeconds)) {
                 return usageError("capture", "--duration needs a whole number of seconds");
-            }
-        } else if (args.option("--color", value, missing)) {
-            if (missing || !parseColourMode(value.c_str(), o.colour)) {
-                return usageError("capture", "--color takes auto, always or never");
             }
         } else {
             return usageError("capture", "unexpected argument '" + std::string(args.peek()) + "'");
@@ -125,15 +117,15 @@ int runCapture(int argc, char** argv) {
 
     installStopSignals();
 
-    TerminalView view(stderr, useColour(o.colour, stderr));
-    SharedStdout out(useColour(o.colour, stdout));
+    TerminalView view(stderr, useColour(o.decode.colour, stderr));
+    SharedStdout out(useColour(o.decode.colour, stdout));
     ViewCore core(view, programFolder());
-    core.toggles.m_bAutoParseLog = o.parse;
+    core.toggles.m_bAutoParseLog = o.decode.parse;
     core.hub.m_bAutoSaveRawData = o.saveRaw;
     core.formatter.setLineOutput(&out);
 
     ComCapture com(core, storedPrintRawData);
-    const std::string defs = o.defs.empty() ? defaultDefinitionFile() : o.defs;
+    const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
     com.start(defs, o.port, static_cast<std::uint32_t>(o.baud));
     if (!core.definitions.loaded()) {
         // Without definitions records would be recorded but never shown.

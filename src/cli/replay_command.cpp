@@ -41,12 +41,10 @@ constexpr const char* kHelp =
     "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 struct Options {
-    std::string defs;
-    bool parse = false;
+    DecodeOptions decode;
     bool fixTimestamp = true;
     bool emberFlint = false;
     std::vector<std::u16string> filters;
-    ColourMode colour = ColourMode::Auto;
     std::string output;
     std::string rawFile;
 };
@@ -59,24 +57,18 @@ int parse(int argc, char** argv, Options& o) {
             std::fputs(kHelp, stdout);
             return -1;
         }
+        const Taken common = takeDecodeOption(args, "replay", o.decode);
+        if (common == Taken::UsageError) return kExitUsage;
+        if (common == Taken::Yes) continue;
         std::string value;
         bool missing = false;
-        if (args.flag("--parse")) {
-            o.parse = true;
-        } else if (args.flag("--no-fix-timestamp")) {
+        if (args.flag("--no-fix-timestamp")) {
             o.fixTimestamp = false;
         } else if (args.flag("--ember-flint")) {
             o.emberFlint = true;
-        } else if (args.option("--defs", value, missing)) {
-            if (missing) return usageError("replay", "--defs needs a file");
-            o.defs = value;
         } else if (args.option("--filter", value, missing)) {
             if (missing || value.empty()) return usageError("replay", "--filter needs a non-empty text");
             o.filters.push_back(utf8ToUtf16(value));
-        } else if (args.option("--color", value, missing)) {
-            if (missing || !parseColourMode(value.c_str(), o.colour)) {
-                return usageError("replay", "--color takes auto, always or never");
-            }
         } else if (args.option("--output", value, missing) || args.option("-o", value, missing)) {
             if (missing) return usageError("replay", "--output needs a file");
             o.output = value;
@@ -97,13 +89,13 @@ int runReplay(int argc, char** argv) {
     Options o;
     if (const int rc = parse(argc, argv, o); rc != 0) return rc < 0 ? kExitOk : rc;
 
-    TerminalView view(stderr, useColour(o.colour, stderr));
+    TerminalView view(stderr, useColour(o.decode.colour, stderr));
     StringFilter filter;
     filter.replaceAll(o.filters);
     LogConsole console(view, filter);
 
     MessageDefinitionTable definitions;
-    const std::string defs = o.defs.empty() ? defaultDefinitionFile() : o.defs;
+    const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
     if (!definitions.load(defs, console)) return kExitFailure;
 
     struct stat st {};
@@ -120,17 +112,17 @@ int runReplay(int argc, char** argv) {
     TextLineWriter writer;
     if (o.output.empty()) {
         writer.attach(STDOUT_FILENO);
-        writer.setColour(useColour(o.colour, stdout));
+        writer.setColour(useColour(o.decode.colour, stdout));
     } else {
         if (const int err = writer.open(o.output); err != 0) {
             console.print(u"[R] Fail to create \"%s\", error:0x%x", {utf8ToUtf16(o.output), err});
             return kExitFailure;
         }
-        writer.setColour(o.colour == ColourMode::Always);
+        writer.setColour(o.decode.colour == ColourMode::Always);
     }
 
     FormatterToggles toggles;
-    toggles.m_bAutoParseLog = o.parse;
+    toggles.m_bAutoParseLog = o.decode.parse;
     toggles.m_bAutoFixTimeStamp = o.fixTimestamp;
     toggles.m_bEmberType = o.emberFlint;
     toggles.m_bFlintType = o.emberFlint;
