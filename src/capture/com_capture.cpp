@@ -17,16 +17,15 @@ ComCapture::ComCapture(ViewCore& core, std::function<std::uint32_t()> printRawDa
 
 ComCapture::StartResult ComCapture::start(const std::string& definitionFile, const std::string& port,
                                           std::uint32_t baudRate) {
-    // One capture thread at a time: a thread still opening its port counts as active.
-    if (core_.capture.m_viewInUse.load() || core_.capture.m_captureThread.running()) return StartResult::ViewInUse;
-    core_.definitions.load(definitionFile, core_.console);
+    // Refused while a route, a replay or any capture or print thread holds the view.
+    if (!core_.capture.claimRoute(CaptureRoute::Com)) return StartResult::ViewInUse;
+    core_.reloadDefinitions(definitionFile);
     openFailed_ = false;
     deviceGone_ = false;
-    // Cleared here rather than in the thread, so that a stop request raised before the
-    // thread has opened its port is not lost.
-    core_.hub.m_writeThreadQuit.store(false);
-    core_.capture.m_captureThread.start([this, port, baudRate] { threadMain(port, baudRate); });
-    core_.toggles.m_threadId.store(COM_THREAD_ID);
+    core_.capture.startCaptureThread([this, port, baudRate] {
+        threadMain(port, baudRate);
+        core_.capture.captureThreadEnded();
+    });
     return StartResult::Started;
 }
 
@@ -36,7 +35,6 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     const SerialOpenResult opened = serial.open(port, baudRate);
     if (!opened.ok()) {
         openFailed_ = true;
-        core_.hub.m_writeThreadQuit.store(true);
         switch (opened.failedStep) {
         case SerialOpenStep::Open:
             core_.console.print(u"[R] Step 1, Fail to open %s: GetLastError=0x%x", {shownPort, opened.error});
@@ -59,7 +57,7 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     trace("[D] [%s]\n", port.c_str());
 
     CaptureHub& hub = core_.hub;
-    core_.capture.m_viewInUse.store(true);
+    CaptureState& state = core_.capture;
     hub.allocateRing();
     hub.counters.reset();
 
@@ -69,14 +67,14 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     hub.startPrintThreadIfIdle(core_.emitter);
 
     std::uint8_t buffer[kSerialReadMax];
-    while (!hub.m_writeThreadQuit.load()) {
+    while (!state.stopRequested()) {
         const SerialReadResult r = serial.read(buffer, sizeof buffer);
         if (r.status == SerialReadStatus::DeviceGone) {
             trace("ReadFile GetLastError()=0x%x\n", 5);
             // The capture is over; the print thread still shows and records what waits in
             // the ring, then ends by itself.
             deviceGone_ = true;
-            hub.m_writeThreadQuit.store(true);
+            state.sourceGone();
             break;
         }
         if (r.status == SerialReadStatus::Closed) break;  // closed by the shutdown
@@ -85,14 +83,13 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));  // no busy loop on a sick port
             continue;
         }
-        if (hub.m_writeThreadQuit.load()) break;
+        if (state.stopRequested()) break;
         if (r.count == 0) continue;
         if (printRawData_ && printRawData_() == 1) echoChunk(buffer, r.count);
         hub.waitForRoom(static_cast<std::uint32_t>(r.count));
         hub.ring.append(buffer, static_cast<std::uint32_t>(r.count));
     }
     serial.close();
-    core_.capture.m_viewInUse.store(false);
 }
 
 // Shows the chunk as text (each byte a signed 8-bit character) and writes it into the raw

@@ -122,7 +122,7 @@ int runCapture(int argc, char** argv) {
     ViewCore core(view, programFolder());
     core.toggles.m_bAutoParseLog = o.decode.parse;
     core.hub.m_bAutoSaveRawData = o.saveRaw;
-    core.formatter.setLineOutput(&out);
+    core.setLineOutput(&out);
 
     ComCapture com(core, storedPrintRawData);
     const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
@@ -135,7 +135,7 @@ int runCapture(int argc, char** argv) {
 
     const auto started = std::chrono::steady_clock::now();
     const auto deadline = started + std::chrono::seconds(o.durationSeconds);
-    while (!stopRequested() && core.capture.m_captureThread.running()) {
+    while (!stopRequested() && core.capture.captureThreadRunning()) {
         if (o.durationSeconds > 0 && std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         out.flush();
