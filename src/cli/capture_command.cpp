@@ -4,8 +4,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -45,7 +47,8 @@ constexpr const char* kHelp =
     "  --color WHEN          auto, always or never (default auto)\n"
     "  -h, --help            show this help\n"
     "\n"
-    "Exit status: 0 success, 1 failure (port cannot be opened), 2 usage error.\n";
+    "Exit status: 0 success, 1 failure (port cannot be opened, raw data file cannot be\n"
+    "written), 2 usage error.\n";
 
 // Record lines from the print thread, flushed by the main thread while the stream is quiet.
 class SharedStdout : public LineOutput {
@@ -109,6 +112,27 @@ int parse(int argc, char** argv, Options& o) {
     return 0;
 }
 
+// The summary's last line: the raw data file, or why there is none or why it is
+// incomplete (exit 1). A file that was never created is never named as the result.
+int reportRawDataFile(const RawDataFile& file) {
+    const std::string name = file.name();
+    const int error = file.lastError();
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0) {
+        std::fprintf(stderr, "No raw data file was written: %s cannot be created (error 0x%x: %s).\n", name.c_str(),
+                     error, std::strerror(error));
+        return kExitFailure;
+    }
+    if (file.entriesLost() > 0) {
+        std::fprintf(stderr, "Raw data file: %s is incomplete: %llu records could not be written (error 0x%x: %s).\n",
+                     name.c_str(), static_cast<unsigned long long>(file.entriesLost()), error,
+                     std::strerror(error));
+        return kExitFailure;
+    }
+    std::fprintf(stderr, "Raw data file: %s\n", name.c_str());
+    return kExitOk;
+}
+
 }  // namespace
 
 int runCapture(int argc, char** argv) {
@@ -152,8 +176,7 @@ int runCapture(int argc, char** argv) {
                  static_cast<unsigned long long>(c.recordsFramed.load()),
                  static_cast<unsigned long long>(c.noiseBytes.load()),
                  static_cast<unsigned long long>(c.overrunBytes.load()));
-    if (o.saveRaw) std::fprintf(stderr, "Raw data file: %s\n", core.hub.rawDataFile.name().c_str());
-    return kExitOk;
+    return o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
 }
 
 }  // namespace nimbrel::cli

@@ -28,25 +28,38 @@ TEST(CaptureCommand, MissingPortFailsWithTheStepOneLineAndAUsageErrorWithoutPort
     EXPECT_EQ(runCli({"capture", "--com", "x", "--duration", "-1"}).code, 2);
 }
 
-TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
+// Runs `capture` (with `args` after "capture") while the far side of a pseudo-terminal
+// writes 30 records once the capture runs and then goes away. "PTY" in args and env is
+// replaced with the terminal's path.
+test::CliResult captureThirtyRecords(std::vector<std::string> args, std::vector<std::string> env = {}) {
     PseudoTerminal pty;
-    ASSERT_EQ(pty.open(), 0);
-    test::TempDir home;
+    EXPECT_EQ(pty.open(), 0);
+    for (auto* list : {&args, &env}) {
+        for (std::string& a : *list) {
+            if (const auto at = a.find("PTY"); at != std::string::npos) a.replace(at, 3, pty.slavePath());
+        }
+    }
     test::Bytes stream;
     for (int i = 0; i < 30; ++i) {
         stream = test::operator+(stream, test::buildRecord({.layout = 0, .colour = 1, .index = 112}));
     }
-    // The far side writes once the capture runs, then goes away.
     std::thread controller([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ASSERT_EQ(::write(pty.masterFd(), stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
+        EXPECT_EQ(::write(pty.masterFd(), stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         pty.closeMaster();
     });
-    const auto r = runCli({"capture", "--com", pty.slavePath(), "--save-raw", "--duration", "20", "--defs",
-                           std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h"},
-                          {"NIMBREL_HOME=" + home.path()});
+    args.insert(args.begin(), "capture");
+    for (const char* a : {"--duration", "20", "--defs"}) args.emplace_back(a);
+    args.push_back(std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h");
+    auto r = runCli(args, env);
     controller.join();
+    return r;
+}
+
+TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
+    test::TempDir home;
+    const auto r = captureThirtyRecords({"--com", "PTY", "--save-raw"}, {"NIMBREL_HOME=" + home.path()});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30);
     EXPECT_NE(r.out.find("[COM] [G] [00030]"), std::string::npos);
@@ -55,6 +68,17 @@ TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("Raw data file: " + home.path() + "/RawData_"), std::string::npos);
+}
+
+TEST(CaptureCommand, ARawDataFileThatCannotBeWrittenFailsTheCapture) {
+    test::TempDir home;
+    const std::string missing = home.file("no-such-folder");
+    const auto r = captureThirtyRecords({"--com", "PTY", "--save-raw"}, {"NIMBREL_HOME=" + missing});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30) << "the records are still shown";
+    EXPECT_NE(r.err.find("[R] Write Log to File(" + missing + "/RawData_"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("No raw data file was written: " + missing + "/RawData_"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Raw data file: "), std::string::npos) << r.err;
 }
 
 TEST(SendCommand, WritesTheEightParsedBytesInOneWrite) {
