@@ -12,6 +12,29 @@
 
 namespace nimbrel {
 
+void reportPortOpenFailure(LogConsole& console, const std::string& port, const SerialOpenResult& result) {
+    const std::u16string shownPort = utf8ToUtf16(port);
+    switch (result.failedStep) {
+    case SerialOpenStep::Open:
+        console.print(u"[R] Step 1, Fail to open %s: GetLastError=0x%x", {shownPort, result.error});
+        if (result.error == EACCES || result.error == EPERM) {
+            console.print(
+                u"[Y] Permission denied on %s: add your user to the group that owns the device (commonly "
+                u"dialout), then log in again.",
+                {utf8ToUtf16(serialDevicePath(port))});
+        }
+        break;
+    case SerialOpenStep::Timeouts:
+        console.print(u"[R] Step 2, Fail to open %s", {shownPort});
+        break;
+    case SerialOpenStep::Settings:
+        console.print(u"[R] Step 3, Fail to open %s", {shownPort});
+        break;
+    case SerialOpenStep::None:
+        break;
+    }
+}
+
 ComCapture::ComCapture(ViewCore& core, std::function<std::uint32_t()> printRawData)
     : core_(core), printRawData_(std::move(printRawData)) {}
 
@@ -31,30 +54,13 @@ ComCapture::StartResult ComCapture::start(const std::string& definitionFile, con
 
 void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     SerialPort& serial = comPort();
-    const std::u16string shownPort = utf8ToUtf16(port);
     const SerialOpenResult opened = serial.open(port, baudRate);
     if (!opened.ok()) {
         openFailed_ = true;
-        switch (opened.failedStep) {
-        case SerialOpenStep::Open:
-            core_.console.print(u"[R] Step 1, Fail to open %s: GetLastError=0x%x", {shownPort, opened.error});
-            if (opened.error == EACCES || opened.error == EPERM) {
-                core_.console.print(
-                    u"[Y] Permission denied on %s: add your user to the group that owns the device (commonly "
-                    u"dialout), then log in again.",
-                    {utf8ToUtf16(serialDevicePath(port))});
-            }
-            break;
-        case SerialOpenStep::Timeouts:
-            core_.console.print(u"[R] Step 2, Fail to open %s", {shownPort});
-            break;
-        default:
-            core_.console.print(u"[R] Step 3, Fail to open %s", {shownPort});
-            break;
-        }
+        reportPortOpenFailure(core_.console, port, opened);
         return;
     }
-    trace("[D] [%s]\n", port.c_str());
+    core_.console.print(u"[D] [%s]", {utf8ToUtf16(port)});
 
     CaptureHub& hub = core_.hub;
     CaptureState& state = core_.capture;

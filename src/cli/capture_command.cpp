@@ -29,7 +29,7 @@ namespace nimbrel::cli {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: nimbrel-cli capture --com PORT [OPTIONS]\n"
+    "Usage: nimbrel-cli capture [--com PORT] [OPTIONS]\n"
     "\n"
     "Captures the controller's log live over a serial port: record lines on stdout,\n"
     "status messages on stderr. Ends on Ctrl-C (SIGINT), SIGTERM, after --duration,\n"
@@ -37,7 +37,9 @@ constexpr const char* kHelp =
     "\n"
     "Options:\n"
     "  --com PORT            serial port: a name such as ttyUSB0 (in /dev) or a path\n"
-    "  --baud N              baud rate (default 115200)\n"
+    "                        (default: the stored Com setting, as With Com uses it)\n"
+    "  --baud N              baud rate (default: the stored BaudRate setting, 115200\n"
+    "                        when none is stored)\n"
     "  --defs FILE           message definition file (default: the stored Log1Path\n"
     "                        when that file exists, else LOG1.h in the program folder)\n"
     "  --parse               decode HCI commands, HCI events and LMP PDUs\n"
@@ -72,8 +74,8 @@ private:
 };
 
 struct Options {
-    std::string port;
-    long long baud = kDefaultBaudRate;
+    std::string port;  // empty: the stored Com
+    long long baud = 0;  // 0: the stored BaudRate
     DecodeOptions decode;
     bool saveRaw = false;
     long long durationSeconds = 0;
@@ -108,7 +110,6 @@ int parse(int argc, char** argv, Options& o) {
             return usageError("capture", "unexpected argument '" + std::string(args.peek()) + "'");
         }
     }
-    if (o.port.empty()) return usageError("capture", "--com PORT is required");
     return 0;
 }
 
@@ -148,6 +149,12 @@ int runCapture(int argc, char** argv) {
     core.hub.m_bAutoSaveRawData = o.saveRaw;
     core.setLineOutput(&out);
 
+    // Like With Com: what was not given comes from the stored Com and BaudRate.
+    const char* portSource = o.port.empty() ? " (stored setting Com)" : "";
+    const char* baudSource = o.baud == 0 ? " (stored setting BaudRate)" : "";
+    if (o.port.empty()) o.port = storedComPort();
+    if (o.baud == 0) o.baud = storedBaudRate();
+    std::fprintf(stderr, "Capturing from %s%s at %lld baud%s.\n", o.port.c_str(), portSource, o.baud, baudSource);
     ComCapture com(core, storedPrintRawData);
     const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
     com.start(defs, o.port, static_cast<std::uint32_t>(o.baud));

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
@@ -16,29 +17,29 @@ namespace {
 
 using test::runCli;
 
-TEST(CaptureCommand, MissingPortFailsWithTheStepOneLineAndAUsageErrorWithoutPort) {
+TEST(CaptureCommand, MissingPortFailsWithTheStepOneLineAndUsageErrors) {
     test::TempDir home;
     const auto r = runCli({"capture", "--com", "nimbrel-missing-port", "--defs",
                            std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h"},
                           {"NIMBREL_HOME=" + home.path()});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("[R] Step 1, Fail to open nimbrel-missing-port: GetLastError=0x2"), std::string::npos);
-    EXPECT_EQ(runCli({"capture"}).code, 2);
+    EXPECT_EQ(runCli({"capture", "--com"}).code, 2);
     EXPECT_EQ(runCli({"capture", "--com", "x", "--baud", "fast"}).code, 2);
     EXPECT_EQ(runCli({"capture", "--com", "x", "--duration", "-1"}).code, 2);
 }
 
 // Runs `capture` (with `args` after "capture") while the far side of a pseudo-terminal
-// writes 30 records once the capture runs and then goes away. "PTY" in args and env is
-// replaced with the terminal's path.
-test::CliResult captureThirtyRecords(std::vector<std::string> args, std::vector<std::string> env = {}) {
+// writes 30 records once the capture runs and then goes away. "PTY" in args is replaced
+// with the terminal's path; `before` runs first with that path.
+test::CliResult captureThirtyRecords(std::vector<std::string> args, std::vector<std::string> env = {},
+                                     const std::function<void(const std::string&)>& before = {}) {
     PseudoTerminal pty;
     EXPECT_EQ(pty.open(), 0);
-    for (auto* list : {&args, &env}) {
-        for (std::string& a : *list) {
-            if (const auto at = a.find("PTY"); at != std::string::npos) a.replace(at, 3, pty.slavePath());
-        }
+    for (std::string& a : args) {
+        if (a == "PTY") a = pty.slavePath();
     }
+    if (before) before(pty.slavePath());
     test::Bytes stream;
     for (int i = 0; i < 30; ++i) {
         stream = test::operator+(stream, test::buildRecord({.layout = 0, .colour = 1, .index = 112}));
@@ -79,6 +80,31 @@ TEST(CaptureCommand, ARawDataFileThatCannotBeWrittenFailsTheCapture) {
     EXPECT_NE(r.err.find("[R] Write Log to File(" + missing + "/RawData_"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("No raw data file was written: " + missing + "/RawData_"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Raw data file: "), std::string::npos) << r.err;
+}
+
+TEST(CaptureCommand, WithoutComItUsesTheStoredPortAndBaudRateAndSaysWhichPortItOpened) {
+    test::TempDir home;
+    const std::vector<std::string> env{"NIMBREL_HOME=" + home.path(), "XDG_CONFIG_HOME=" + home.file("config")};
+    std::string port;
+    const auto r = captureThirtyRecords({}, env, [&](const std::string& pty) {
+        port = pty;
+        ASSERT_EQ(runCli({"settings", "set", "Com", pty}, env).code, 0);
+        ASSERT_EQ(runCli({"settings", "set", "BaudRate", "9600"}, env).code, 0);
+    });
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Capturing from " + port + " (stored setting Com) at 9600 baud (stored setting BaudRate)."),
+              std::string::npos)
+        << r.err;
+    // The console line of an opened port.
+    EXPECT_NE(r.err.find("[D] [" + port + "]\n"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30);
+}
+
+TEST(SendCommand, APortThatIsNoTerminalFailsAtTheSettingsStep) {
+    const auto r = runCli({"send", "--com", "/dev/null", "1", "2", "3", "4", "5", "6", "7", "8"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("[R] Step 3, Fail to open /dev/null"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Step 1"), std::string::npos) << r.err;
 }
 
 TEST(SendCommand, WritesTheEightParsedBytesInOneWrite) {
