@@ -307,8 +307,7 @@ constexpr Entry kCommands[] = {
     row(0x201F, "LE Test End Command"), note("No parameters"),
 };
 
-constexpr std::size_t kMaxParameterBytes = 20;
-static_assert(wellFormed(kCommands, kMaxParameterBytes), "HCI command table is malformed");
+static_assert(wellFormed(kCommands, kHciLoggedParamBytes), "HCI command table is malformed");
 static_assert(countRows(kCommands) == 190);
 constexpr auto kCommandRows = indexRows<countRows(kCommands)>(kCommands, 2);
 

@@ -8,7 +8,6 @@
 namespace nimbrel::decoding {
 namespace {
 
-constexpr std::size_t kMaxParameterBytes = 20;
 
 constexpr Entry kEvents[] = {
     row(0x01, "Inquiry Complete Event", kNoSpaceAfterKeys), field("Status", 1),
@@ -135,7 +134,7 @@ constexpr Entry kEvents[] = {
     row(0x4D, "AMP Status Change Event"), field("Status", 1), field("AMP_Status", 1),
 };
 
-static_assert(wellFormed(kEvents, kMaxParameterBytes), "HCI event table is malformed");
+static_assert(wellFormed(kEvents, kHciLoggedParamBytes), "HCI event table is malformed");
 static_assert(countRows(kEvents) == 63);
 constexpr auto kEventRows = indexRows<countRows(kEvents)>(kEvents, 2);
 
@@ -159,7 +158,7 @@ constexpr Entry kLeMetaSubevents[] = {
         field("Latency", 2), field("Timeout", 2),
 };
 
-static_assert(wellFormed(kLeMetaSubevents, kMaxParameterBytes), "LE meta table is malformed");
+static_assert(wellFormed(kLeMetaSubevents, kHciLoggedParamBytes), "LE meta table is malformed");
 constexpr auto kLeMetaSubeventRows = indexRows<countRows(kLeMetaSubevents)>(kLeMetaSubevents, 2);
 
 }  // namespace

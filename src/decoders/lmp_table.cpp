@@ -90,7 +90,7 @@ constexpr Entry kBasic[] = {
     rowRange(124, 127, "Escape 1"), field("extended op code", 1), field("variable", 6),
 };
 
-static_assert(wellFormed(kBasic, 7), "LMP table is malformed");
+static_assert(wellFormed(kBasic, kLmpBasicContentWords), "LMP table is malformed");
 static_assert(countRows(kBasic) == 64);
 constexpr auto kBasicRows = indexRows<countRows(kBasic)>(kBasic, 8);
 
@@ -132,7 +132,7 @@ constexpr Entry kExtended[] = {
     row(32, "LMP_power_control_res"), field("power_adjustment_response", 1),
 };
 
-static_assert(wellFormed(kExtended, 6), "extended LMP table is malformed");
+static_assert(wellFormed(kExtended, kLmpExtContentWords), "extended LMP table is malformed");
 static_assert(countRows(kExtended) == 21);
 constexpr auto kExtendedRows = indexRows<countRows(kExtended)>(kExtended, 8);
 
