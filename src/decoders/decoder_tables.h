@@ -1,4 +1,6 @@
-// The decoders' tables and fixed texts (defined in the *_table.cpp files).
+// The decoders' tables and fixed texts (defined in the *_table.cpp files). The texts are
+// kept letter for letter as users and their tools know them, odd spellings included: do
+// not correct them.
 #pragma once
 
 #include <cstdint>

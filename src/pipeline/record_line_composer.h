@@ -2,7 +2,8 @@
 //   time  route-tag colour-tag [line]  [info] [extraByte] [extraWord]  message text
 // with the decoded packet below it for HCI and LMP records when Auto Parse Log is on, and
 // the colour the line is shown in. What becomes of the line (pause, filter, numbering,
-// output) is the RecordFormatter's business.
+// output) is the RecordFormatter's business. The texts of a line are kept letter for letter
+// as users and their tools know them, odd spellings included: do not correct them.
 #pragma once
 
 #include <cstdint>
