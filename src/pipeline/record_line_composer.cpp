@@ -21,8 +21,8 @@ struct ColourTag {
 
 // By colour code 0..7.
 constexpr ColourTag kColourTags[8] = {
-    {u"[D] [", kGrey},  {u"[G] [", kGreen},  {u"[R] [", kRed},  {u"[W] [", kWhite},
-    {u"[B] [", kBlue},  {u"[Y] [", kYellow}, {u"[D] [", kGrey}, {u"[D] [", kGrey},
+    {u"[D] [", kLightGrey}, {u"[G] [", kGreen},  {u"[R] [", kRed},       {u"[W] [", kWhite},
+    {u"[B] [", kCyan},      {u"[Y] [", kYellow}, {u"[D] [", kLightGrey}, {u"[D] [", kLightGrey},
 };
 constexpr ColourTag kErrorTag{u"[R] [", kRed};
 
