@@ -47,22 +47,6 @@ const DecoderRow* decoderFor(std::uint16_t index) {
     return nullptr;
 }
 
-// Appends a number with at least `width` digits, zero-padded ("%0Nd"), in one append.
-void appendPadded(std::u16string& out, std::int64_t value, int width) {
-    char16_t digits[24];
-    int n = 24;
-    const bool negative = value < 0;
-    std::uint64_t v = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    do {
-        digits[--n] = static_cast<char16_t>(u'0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    const int pad = width - (24 - n) - (negative ? 1 : 0);
-    for (int i = 0; i < pad && n > 1; ++i) digits[--n] = u'0';
-    if (negative) digits[--n] = u'-';
-    out.append(digits + n, static_cast<std::size_t>(24 - n));
-}
-
 void appendHexByte(std::u16string& out, std::uint8_t b, bool padded) {
     static constexpr char16_t kHex[] = u"0123456789abcdef";
     if (padded || b >= 16) out.push_back(kHex[b >> 4]);
@@ -135,6 +119,13 @@ private:
     char16_t buf_[192];  // the longest head is well under 100 characters
     std::size_t n_ = 0;
 };
+
+// Appends a number with at least `width` digits, zero-padded ("%0Nd"), in one append.
+void appendPadded(std::u16string& out, std::int64_t value, int width) {
+    HeadWriter digits;
+    digits.padded(value, width);
+    out.append(digits.view());
+}
 
 }  // namespace
 
