@@ -78,8 +78,7 @@ probe_thread_sanitizer() {
 run_thread() {
   local build="$out/build-tsan" start=$SECONDS
   echo "== ThreadSanitizer: $build"
-  # The GUI stays on: the command line's settings command is built from it. Only the
-  # targets below are built, so the GUI itself is not.
+  # Only the targets below are built, so the GUI is not.
   cmake -S "$root" -B "$build" "${common[@]}" -DNIMBREL_SANITIZE=thread >/dev/null || return 1
   probe_thread_sanitizer "$build" || return 1
   # The modules with threads of their own (capture ring and print thread, capture routes,

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <iterator>
 
+#include "platform/little_endian.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -118,8 +119,8 @@ std::optional<std::u16string> readIniText(const std::u16string& path) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
         std::u16string text;
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                 (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+            text.push_back(static_cast<char16_t>(
+                loadLe16(reinterpret_cast<const std::uint8_t*>(bytes.data() + i))));
         }
         return text;
     }

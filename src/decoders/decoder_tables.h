@@ -1,10 +1,13 @@
-// The decoders' tables and fixed texts (defined in the *_table.cpp files).
+// The decoders' tables and fixed texts (defined in the *_table.cpp files). The texts are
+// kept letter for letter as users and their tools know them, odd spellings included: do
+// not correct them.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
 #include "decoders/decode_table.h"
+#include "decoders/hci_lmp_codes.h"
 
 namespace nimbrel::decoding {
 
@@ -14,18 +17,16 @@ extern const DecodeTable kHciCommandTable;
 // decoder does not handle.
 std::string_view hciCommandFallback(unsigned ogf);
 
-// HCI events keyed by event code, and LE meta event (0x3E) rows keyed by subevent code;
+// HCI events keyed by event code, and LE meta event rows keyed by subevent code;
 // at most 20 parameter bytes per row.
 extern const DecodeTable kHciEventTable;
 extern const DecodeTable kLeMetaSubeventTable;
-inline constexpr std::uint32_t kLeMetaEventCode = 0x3E;
 inline constexpr std::string_view kUnknownHciEvent = "unknow HCI EVENT";
 
 // LMP PDUs keyed by basic opcode (at most 7 content words per row) and by extended
 // opcode (at most 6 content words per row).
 extern const DecodeTable kLmpTable;
 extern const DecodeTable kLmpExtTable;
-inline constexpr std::uint32_t kLmpEscapeOpcode = 127;
 inline constexpr std::string_view kUnknownLmp = "unknow lmp message";
 inline constexpr std::string_view kUnknownLmpExt = "unknow ext lmp message";
 inline constexpr std::string_view kNotLmpExt = "it is not ext lmp message";

@@ -1,5 +1,4 @@
-// HCI command records: word 0 holds the opcode (bits 0-15), word 1 the parameter
-// length byte, words 2 to 21 the first 20 parameter bytes, one byte per word.
+// HCI command records (word positions in hci_lmp_codes.h), keyed by the 16-bit opcode.
 #include "decoders/decoder_tables.h"
 #include "decoders/decoders.h"
 #include "decoders/line_builder.h"
@@ -8,7 +7,7 @@ namespace nimbrel {
 
 void AppendHciCommand(std::u16string& out, ParamWords words) {
     using namespace decoding;
-    const std::uint32_t opcode = words[0] & 0xFFFFu;
+    const std::uint32_t opcode = words[kHciCodeWord] & 0xFFFFu;
     const std::string_view fallback = hciCommandFallback(opcode >> 10);
     if (fallback.empty()) {
         return;  // a group this decoder does not handle (vendor-specific among them)

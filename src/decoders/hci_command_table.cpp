@@ -2,6 +2,9 @@
 // its parameters (label and size in bytes), in packet order. A row prints at most the
 // first 20 parameter bytes; a parameter that does not fit, or has a variable length, is
 // replaced by a fixed note.
+//
+// Names, labels and notes are kept letter for letter as users and their tools know them,
+// odd spellings and spacing included: do not correct them.
 #include <array>
 
 #include "decoders/decoder_tables.h"
@@ -9,6 +12,7 @@
 namespace nimbrel::decoding {
 namespace {
 
+// clang-format off
 constexpr Entry kCommands[] = {
     // OGF 1, Link Control
     row(0x0401, "Inquiry command"), field("LAP", 3, kNoSpaceAfterColon),
@@ -306,9 +310,9 @@ constexpr Entry kCommands[] = {
         field("Length_Of_Test_Data", 1), field("Packet_Payload", 1),
     row(0x201F, "LE Test End Command"), note("No parameters"),
 };
+// clang-format on
 
-constexpr std::size_t kMaxParameterBytes = 20;
-static_assert(wellFormed(kCommands, kMaxParameterBytes), "HCI command table is malformed");
+static_assert(wellFormed(kCommands, kHciLoggedParamBytes), "HCI command table is malformed");
 static_assert(countRows(kCommands) == 190);
 constexpr auto kCommandRows = indexRows<countRows(kCommands)>(kCommands, 2);
 

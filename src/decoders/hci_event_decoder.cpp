@@ -1,6 +1,5 @@
-// HCI event records: word 0 holds the event code (bits 0-7), word 1 the parameter
-// length byte, words 2 to 21 the first 20 parameter bytes, one byte per word. For the
-// LE meta event, parameter byte 0 is the subevent code.
+// HCI event records (word positions in hci_lmp_codes.h). For the LE meta event, the rows
+// are keyed by the subevent code.
 #include "decoders/decoder_tables.h"
 #include "decoders/decoders.h"
 #include "decoders/line_builder.h"
@@ -9,10 +8,10 @@ namespace nimbrel {
 
 void AppendHciEvent(std::u16string& out, ParamWords words) {
     using namespace decoding;
-    const std::uint32_t code = words[0] & 0xFFu;
+    const std::uint32_t code = words[kHciCodeWord] & 0xFFu;
     RowView row;
-    if (code == kLeMetaEventCode) {
-        row = kLeMetaSubeventTable.find(words[2] & 0xFFu);
+    if (code == kLeMetaEvent) {
+        row = kLeMetaSubeventTable.find(words[kLeSubeventWord] & 0xFFu);
         if (row.head == nullptr) {
             return;  // subevents without a row are not decoded at all
         }

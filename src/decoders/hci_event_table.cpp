@@ -3,13 +3,16 @@
 // order. A row prints at most the first 20 parameter bytes; parameters that do not fit,
 // or have a variable length, are replaced by a fixed note. Events that repeat a group of
 // fields per response or per handle show the first group, its labels marked "[i]".
+//
+// Names, labels and notes are kept letter for letter as users and their tools know them,
+// odd spellings and spacing included: do not correct them.
 #include "decoders/decoder_tables.h"
 
 namespace nimbrel::decoding {
 namespace {
 
-constexpr std::size_t kMaxParameterBytes = 20;
 
+// clang-format off
 constexpr Entry kEvents[] = {
     row(0x01, "Inquiry Complete Event", kNoSpaceAfterKeys), field("Status", 1),
     row(0x02, "Inquiry Result Event", kOpcodeKeyWord),
@@ -134,12 +137,14 @@ constexpr Entry kEvents[] = {
         field("Physical_Link_Handle", 1), field("Short_Range_Mode_State", 1),
     row(0x4D, "AMP Status Change Event"), field("Status", 1), field("AMP_Status", 1),
 };
+// clang-format on
 
-static_assert(wellFormed(kEvents, kMaxParameterBytes), "HCI event table is malformed");
+static_assert(wellFormed(kEvents, kHciLoggedParamBytes), "HCI event table is malformed");
 static_assert(countRows(kEvents) == 63);
 constexpr auto kEventRows = indexRows<countRows(kEvents)>(kEvents, 2);
 
 // Subevents of the LE meta event; parameter byte 0 is the subevent code.
+// clang-format off
 constexpr Entry kLeMetaSubevents[] = {
     row(0x01, "LE Connection Complete Event"), field("Subevent_Code", 1), field("Status", 1),
         field("Connection_Handle", 2), field("Role", 1), field("Peer_Address_Type", 1),
@@ -158,8 +163,9 @@ constexpr Entry kLeMetaSubevents[] = {
         field("Connection_Handle", 2), field("Interval_Min", 2), field("Interval_Max", 2),
         field("Latency", 2), field("Timeout", 2),
 };
+// clang-format on
 
-static_assert(wellFormed(kLeMetaSubevents, kMaxParameterBytes), "LE meta table is malformed");
+static_assert(wellFormed(kLeMetaSubevents, kHciLoggedParamBytes), "LE meta table is malformed");
 constexpr auto kLeMetaSubeventRows = indexRows<countRows(kLeMetaSubevents)>(kLeMetaSubevents, 2);
 
 }  // namespace

@@ -157,9 +157,9 @@ void appendHciLine(std::u16string& out, const HciHeadStyle& style, std::uint32_t
     if (spaced) {
         out.push_back(u' ');
     }
-    appendHex(out, words[1] & 0xFFu, 2);
+    appendHex(out, words[kHciLengthWord] & 0xFFu, 2);
 
-    ValueCursor values{words, 2, true};
+    ValueCursor values{words, kHciFirstParamWord, true};
     appendItems(out, row, values);
 }
 

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "decoders/decode_table.h"
+#include "decoders/hci_lmp_codes.h"
 #include "decoders/param_words.h"
 
 namespace nimbrel::decoding {

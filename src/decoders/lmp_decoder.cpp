@@ -1,6 +1,4 @@
-// LMP PDU records. Basic entries: word 1 is the opcode, words 8 to 14 the content.
-// Extended entries: word 1 is the escape opcode (127), word 2 the extended opcode,
-// words 10 to 15 the content. Content words are printed whole.
+// LMP PDU records (word positions in hci_lmp_codes.h). Content words are printed whole.
 #include "decoders/decoder_tables.h"
 #include "decoders/decoders.h"
 #include "decoders/line_builder.h"
@@ -10,8 +8,6 @@ namespace {
 
 using namespace decoding;
 
-constexpr std::size_t kBasicFirstContentWord = 8;
-constexpr std::size_t kExtendedFirstContentWord = 10;
 // "receive lmp ext opcode: " with two numbers of up to 11 characters and ", name is ".
 constexpr std::size_t kPrefixReserve = 64;
 
@@ -29,7 +25,7 @@ void appendBody(std::u16string& out, const RowView& row, ParamWords words, std::
 
 // "<direction> lmp opcode: %d, name is " and the row.
 void appendBasic(std::u16string& out, std::string_view direction, ParamWords words) {
-    const std::uint32_t opcode = words[1];
+    const std::uint32_t opcode = words[kLmpOpcodeWord];
     const RowView row = kLmpTable.find(opcode);
     if (row.head == nullptr) {
         appendUnknown(out, kUnknownLmp);
@@ -39,16 +35,16 @@ void appendBasic(std::u16string& out, std::string_view direction, ParamWords wor
     appendAscii(out, direction);
     appendAscii(out, " lmp opcode: ");
     appendSignedDecimal(out, opcode);
-    appendBody(out, row, words, kBasicFirstContentWord);
+    appendBody(out, row, words, kLmpBasicFirstContentWord);
 }
 
 // "<direction> lmp ext opcode: %d/%d, name is " and the row.
 void appendExtended(std::u16string& out, std::string_view direction, ParamWords words) {
-    if (words[1] != kLmpEscapeOpcode) {
+    if (words[kLmpOpcodeWord] != kLmpEscapeOpcode) {
         appendUnknown(out, kNotLmpExt);
         return;
     }
-    const std::uint32_t opcode = words[2];
+    const std::uint32_t opcode = words[kLmpExtOpcodeWord];
     const RowView row = kLmpExtTable.find(opcode);
     if (row.head == nullptr) {
         appendUnknown(out, kUnknownLmpExt);
@@ -57,10 +53,10 @@ void appendExtended(std::u16string& out, std::string_view direction, ParamWords 
     out.reserve(out.size() + kPrefixReserve + row.capacity);
     appendAscii(out, direction);
     appendAscii(out, " lmp ext opcode: ");
-    appendSignedDecimal(out, words[1]);
+    appendSignedDecimal(out, words[kLmpOpcodeWord]);
     out.push_back(u'/');
     appendSignedDecimal(out, opcode);
-    appendBody(out, row, words, kExtendedFirstContentWord);
+    appendBody(out, row, words, kLmpExtFirstContentWord);
 }
 
 template <void (*Append)(std::u16string&, ParamWords)>

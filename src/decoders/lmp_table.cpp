@@ -2,12 +2,16 @@
 // number of content words). A row prints at most the content words the record carries
 // (seven for a basic opcode, six for an extended one); a longer PDU ends in a note that
 // stands for the rest.
+//
+// Names, labels and notes are kept letter for letter as users and their tools know them,
+// odd spellings and spacing included: do not correct them.
 #include "decoders/decoder_tables.h"
 
 namespace nimbrel::decoding {
 namespace {
 
 // Basic opcodes; the escape opcodes 124 to 127 share one row.
+// clang-format off
 constexpr Entry kBasic[] = {
     row(1, "LMP_name_req"), field("name offset", 1),
     row(2, "LMP_name_res"), field("name offset", 1), field("name length", 1),
@@ -89,12 +93,14 @@ constexpr Entry kBasic[] = {
     row(65, "LMP_DHkey_Check"), fieldThen("Confirmation Value", 7, "lost the others"),
     rowRange(124, 127, "Escape 1"), field("extended op code", 1), field("variable", 6),
 };
+// clang-format on
 
-static_assert(wellFormed(kBasic, 7), "LMP table is malformed");
+static_assert(wellFormed(kBasic, kLmpBasicContentWords), "LMP table is malformed");
 static_assert(countRows(kBasic) == 64);
 constexpr auto kBasicRows = indexRows<countRows(kBasic)>(kBasic, 8);
 
 // Extended opcodes (escape opcode 127).
+// clang-format off
 constexpr Entry kExtended[] = {
     row(1, "LMP_accepted_ext"), field("escape op code", 1), field("extended op code", 1),
     row(2, "LMP_not_accepted_ext"), field("escape op code", 1), field("extended op code", 1),
@@ -131,8 +137,9 @@ constexpr Entry kExtended[] = {
     row(31, "LMP_power_control_req"), field("power_adjustment_request", 1),
     row(32, "LMP_power_control_res"), field("power_adjustment_response", 1),
 };
+// clang-format on
 
-static_assert(wellFormed(kExtended, 6), "extended LMP table is malformed");
+static_assert(wellFormed(kExtended, kLmpExtContentWords), "extended LMP table is malformed");
 static_assert(countRows(kExtended) == 21);
 constexpr auto kExtendedRows = indexRows<countRows(kExtended)>(kExtended, 8);
 

@@ -8,7 +8,7 @@ std::optional<Rgb> colourOfTags(std::u16string_view text) {
         Rgb colour;
     };
     static constexpr TagColour kOrder[] = {
-        {u"[R]", kRed}, {u"[G]", kGreen}, {u"[B]", kBlue}, {u"[W]", kWhite}, {u"[Y]", kYellow},
+        {u"[R]", kRed}, {u"[G]", kGreen}, {u"[B]", kCyan}, {u"[W]", kWhite}, {u"[Y]", kYellow},
     };
     for (const TagColour& t : kOrder) {
         if (text.find(t.tag) != std::u16string_view::npos) return t.colour;

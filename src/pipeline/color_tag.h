@@ -11,11 +11,10 @@ namespace nimbrel {
 
 inline constexpr Rgb kRed{255, 0, 0};
 inline constexpr Rgb kGreen{0, 255, 0};
-inline constexpr Rgb kBlue{100, 255, 255};
+inline constexpr Rgb kCyan{100, 255, 255};  // the "[B]" tag's colour
 inline constexpr Rgb kWhite{255, 255, 255};
 inline constexpr Rgb kYellow{255, 255, 0};
-inline constexpr Rgb kGrey{160, 160, 160};         // "[D]" record lines
-inline constexpr Rgb kDefaultText{128, 128, 128};  // the view's default text colour
+inline constexpr Rgb kLightGrey{160, 160, 160};  // "[D]" record lines
 
 // Colour of the first tag found in the order [R] [G] [B] [W] [Y], if any.
 std::optional<Rgb> colourOfTags(std::u16string_view text);

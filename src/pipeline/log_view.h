@@ -14,6 +14,8 @@ struct Rgb {
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
+inline constexpr Rgb kGrey{128, 128, 128};  // the view's default text colour
+
 class LogView {
 public:
     virtual ~LogView() = default;
@@ -28,7 +30,7 @@ public:
     virtual bool exists() const = 0;
     virtual std::u16string plainText() const = 0;
     // The view's default text colour.
-    virtual Rgb defaultColour() const { return Rgb{128, 128, 128}; }
+    virtual Rgb defaultColour() const { return kGrey; }
 };
 
 }  // namespace nimbrel

@@ -220,7 +220,7 @@ bool CompiledFormat::writeInteger(Out& out, const Piece& piece, std::int64_t asS
     const bool alternate = (piece.flags & kAlternate) != 0;
     if (piece.kind == Kind::Octal && alternate && zeros == 0 && (digitCount == 0 || digits[begin] != u'0')) zeros = 1;
 
-    char16_t prefix[2];
+    char16_t prefix[2] = {};
     std::size_t prefixLength = 0;
     if (piece.kind == Kind::Signed) {
         if (negative) prefix[prefixLength++] = u'-';

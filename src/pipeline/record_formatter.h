@@ -1,8 +1,7 @@
-// Turns one framed record into one line of the log view:
-//   time  route-tag colour-tag [line]  [info] [extraByte] [extraWord]  message text
-// with the decoded packet below it for HCI and LMP records when Auto Parse Log is on.
-// The line goes to the view in the record's colour unless the display is paused (held
-// back) or a filter string occurs in it (dropped).
+// Shows one framed record as one numbered line of the log view (the line's text comes from
+// the RecordLineComposer). The line goes to the view, or to a text file during a replay,
+// in the record's colour unless the display is paused (held back) or a filter string
+// occurs in it (dropped).
 #pragma once
 
 #include <cstdint>
@@ -13,22 +12,13 @@
 #include "pipeline/message_indices.h"
 #include "pipeline/raw_data_file.h"
 #include "pipeline/record_framer.h"
+#include "pipeline/record_line_composer.h"
 
 namespace nimbrel {
 
 class LineOutput;
 class LogConsole;
 class MessageDefinitionTable;
-struct MessageEntry;
-
-// Records with more 32-bit parameters than this show their text unfilled.
-inline constexpr std::uint32_t kMaxFormattedParams = 32;
-
-// A replay stamp that can stand as a time of day.
-bool isPlausibleStamp(const RawStamp& stamp);
-// Adds one millisecond, carrying into seconds, minutes and hours (the hour is not wrapped
-// and the date is not touched).
-void advanceStampByOneMillisecond(RawStamp& stamp);
 
 class RecordFormatter : public RecordSink {
 public:
@@ -59,25 +49,18 @@ public:
     std::int64_t lineNumber() const;
 
 private:
-    void appendBody(const RecordRef& record, const MessageEntry& e, std::uint32_t n, bool matched, bool& decoded);
     void flushPendingLocked();
 
-    const MessageDefinitionTable& definitions_;
     LogConsole& console_;
     FormatterToggles& toggles_;
 
-    // Guards the line number, the held-back text and the line buffers: the formatter runs
-    // on the print thread (or the replay's thread) while Clear and Pause come from the UI.
+    // Guards the line number, the held-back text and the composer: the formatter runs on
+    // the print thread (or the replay's thread) while Clear and Pause come from the UI.
     mutable std::mutex mutex_;
+    RecordLineComposer composer_;
     std::int64_t m_lineNumber = 1;
     std::u16string m_pendingText;
-    RawStamp m_lastStamp{};
     LineOutput* output_ = nullptr;
-
-    // Reused for every record: no allocation once they have grown.
-    std::u16string line_;
-    std::u16string decoded_;
-    std::u16string scratch_;
 };
 
 }  // namespace nimbrel

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/little_endian.h"
+
 namespace nimbrel {
 
 inline constexpr std::uint8_t kSyncByte = 0xA5;
@@ -112,15 +114,12 @@ struct RecordRef {
     std::uint8_t flags() const { return bytes[2]; }
     unsigned layoutNumber() const { return layoutOfFlags(bytes[2]); }
     unsigned colourCode() const { return colourCodeOfFlags(bytes[2]); }
-    std::uint16_t messageIndex() const {
-        return static_cast<std::uint16_t>(bytes[4] | (bytes[5] << 8));
-    }
+    std::uint16_t messageIndex() const { return loadLe16(bytes + 4); }
     std::uint8_t infoByte() const { return bytes[6]; }
     std::uint8_t extraByte() const { return layout.extraByteOffset ? bytes[layout.extraByteOffset] : 0; }
     std::uint16_t extraWord() const {
         if (!layout.extraWordOffset) return 0;
-        return static_cast<std::uint16_t>(bytes[layout.extraWordOffset] |
-                                          (bytes[layout.extraWordOffset + 1] << 8));
+        return loadLe16(bytes + layout.extraWordOffset);
     }
     std::uint32_t paramCount() const { return layout.paramStart ? bytes[layout.paramStart - 1] : 0; }
 };

@@ -3,52 +3,11 @@
 #include <array>
 #include <string_view>
 
+#include "decoders/hci_lmp_codes.h"
 #include "sim/scenario_context.h"
 
 namespace nimbrel::sim {
 namespace {
-
-// LMP opcodes.
-enum : std::uint32_t {
-    kLmpNameReq = 1,
-    kLmpNameRes = 2,
-    kLmpAccepted = 3,
-    kLmpDetach = 7,
-    kLmpEncryptionModeReq = 15,
-    kLmpEncryptionKeySizeReq = 16,
-    kLmpStartEncryptionReq = 17,
-    kLmpSwitchReq = 19,
-    kLmpSniffReq = 23,
-    kLmpUnsniffReq = 24,
-    kLmpIncrPowerReq = 31,
-    kLmpMaxPower = 33,
-    kLmpVersionReq = 37,
-    kLmpVersionRes = 38,
-    kLmpFeaturesReq = 39,
-    kLmpFeaturesRes = 40,
-    kLmpQualityOfServiceReq = 42,
-    kLmpMaxSlot = 45,
-    kLmpSetupComplete = 49,
-    kLmpHostConnectionReq = 51,
-    kLmpSupervisionTimeout = 55,
-    kLmpSetAfh = 60,
-    kLmpSimplePairingConfirm = 63,
-    kLmpSimplePairingNumber = 64,
-    kLmpDhkeyCheck = 65,
-};
-
-// LMP extended opcodes.
-enum : std::uint32_t {
-    kExtFeaturesReq = 3,
-    kExtFeaturesRes = 4,
-    kExtPacketTypeTableReq = 11,
-    kExtChannelClassificationReq = 16,
-    kExtChannelClassification = 17,
-    kExtIoCapabilityReq = 25,
-    kExtIoCapabilityRes = 26,
-    kExtPowerControlReq = 31,
-    kExtPowerControlRes = 32,
-};
 
 constexpr std::array<std::string_view, 6> kPeerNames = {
     "Desk Speaker", "Car Kit 7", "Headset HS-200", "Office Keyboard", "Phone of Sam", "Tablet",
@@ -89,7 +48,7 @@ ClassicLink& openLink(ScenarioContext& c, ClassicLink& l, const BdAddr& peer, st
 }
 
 void closeLink(ScenarioContext& c, ClassicLink& l, std::uint8_t reason, int colour) {
-    c.hciEvent(0x05, Bytes{kSuccess}.u16(l.handle).u8(reason), -1, colour);
+    c.hciEvent(kDisconnectionCompleteEvent, Bytes{kSuccess}.u16(l.handle).u8(reason), -1, colour);
     c.emit(Msg::LmpLinkState, {c.linkIdOf(l), 2, 0});
     l.up = false;
 }
@@ -99,7 +58,7 @@ void closeLink(ScenarioContext& c, ClassicLink& l, std::uint8_t reason, int colo
 void scenarioInquiry(ScenarioContext& c) {
     Random& r = c.rng;
     const std::uint32_t length = r.range(4, 10);
-    c.hciStatusExchange(0x0401, Bytes{0x33, 0x8B, 0x9E}.u8(length).u8(0));
+    c.hciStatusExchange(kHciInquiry, Bytes{0x33, 0x8B, 0x9E}.u8(length).u8(0));
     c.emit(Msg::LcInquiryStart, {0x9E8B33, length});
     const std::uint32_t responses = r.range(1, 4);
     for (std::uint32_t i = 0; i < responses; ++i) {
@@ -112,14 +71,14 @@ void scenarioInquiry(ScenarioContext& c) {
         if (r.chance(70)) {
             const std::string_view name = kPeerNames[r.below(kPeerNames.size())];
             b.u8(static_cast<std::uint8_t>(name.size() + 1)).u8(0x09).text(name);
-            c.hciEvent(0x2F, b, 255);  // Extended Inquiry Result
+            c.hciEvent(kExtendedInquiryResultEvent, b, 255);
         } else {
-            c.hciEvent(0x22, b, 15);  // Inquiry Result with RSSI
+            c.hciEvent(kInquiryResultWithRssiEvent, b, 15);
         }
         if (c.discovered.size() < 8) c.discovered.push_back(peer);
     }
     c.wait(r.range(200, 1500));
-    c.hciEvent(0x01, Bytes{kSuccess});
+    c.hciEvent(kInquiryCompleteEvent, Bytes{kSuccess});
 }
 
 void scenarioConnect(ScenarioContext& c) {
@@ -133,11 +92,11 @@ void scenarioConnect(ScenarioContext& c) {
     }
     const bool incoming = r.chance(35);
     if (incoming) {
-        c.hciEvent(0x04, Bytes{}.addr(peer).u24(0x240404).u8(1));  // Connection Request
+        c.hciEvent(kConnectionRequestEvent, Bytes{}.addr(peer).u24(0x240404).u8(1));
         c.wait(r.range(1, 5));
-        c.hciStatusExchange(0x0409, Bytes{}.addr(peer).u8(1));     // Accept, stay peripheral
+        c.hciStatusExchange(kHciAcceptConnectionRequest, Bytes{}.addr(peer).u8(1));  // stay peripheral
     } else {
-        c.hciStatusExchange(0x0405, Bytes{}.addr(peer).u16(0xCC18).u8(1).u8(0).u16(0x8000 | r.below(0x7FFF)).u8(1));
+        c.hciStatusExchange(kHciCreateConnection, Bytes{}.addr(peer).u16(0xCC18).u8(1).u8(0).u16(0x8000 | r.below(0x7FFF)).u8(1));
         emitPageStart(c, peer);
     }
     c.wait(r.range(15, 250));
@@ -155,9 +114,9 @@ void scenarioConnect(ScenarioContext& c) {
     c.lmp(true, l, kLmpFeaturesReq, features(), tid);
     c.wait(r.range(2, 10));
     c.lmp(false, l, kLmpFeaturesRes, Bytes{}.random(r, 8), tid);
-    c.lmpExt(true, l, kExtFeaturesReq, Bytes{1, 2}.u8(0x0B).zeros(7), tid);
+    c.lmpExt(true, l, kLmpExtFeaturesReq, Bytes{1, 2}.u8(0x0B).zeros(7), tid);
     c.wait(r.range(2, 10));
-    c.lmpExt(false, l, kExtFeaturesRes, Bytes{1, 2}.u8(r.below(16)).zeros(7), tid);
+    c.lmpExt(false, l, kLmpExtFeaturesRes, Bytes{1, 2}.u8(r.below(16)).zeros(7), tid);
     const std::uint16_t company = kCompanies[r.below(kCompanies.size())];
     c.lmp(true, l, kLmpVersionReq, Bytes{0x09}.u16(0x05F1).u16(0x2207), tid);
     c.wait(r.range(2, 10));
@@ -169,18 +128,18 @@ void scenarioConnect(ScenarioContext& c) {
     }
     c.lmp(false, l, kLmpSetupComplete, {}, 1 - tid);
     c.lmp(true, l, kLmpSetupComplete, {}, tid);
-    c.hciEvent(0x03, Bytes{kSuccess}.u16(l.handle).addr(peer).u8(1).u8(0), -1, kGreen);
+    c.hciEvent(kConnectionCompleteEvent, Bytes{kSuccess}.u16(l.handle).addr(peer).u8(1).u8(0), -1, kGreen);
     c.emit(Msg::LmpLinkState, {id, 1, 2});
 
     c.wait(r.range(5, 40));
-    c.hciStatusExchange(0x041B, Bytes{}.u16(l.handle));  // Read Remote Supported Features
+    c.hciStatusExchange(kHciReadRemoteSupportedFeatures, Bytes{}.u16(l.handle));
     c.wait(r.range(1, 5));
-    c.hciEvent(0x0B, Bytes{kSuccess}.u16(l.handle).random(r, 8));
+    c.hciEvent(kReadRemoteSupportedFeaturesCompleteEvent, Bytes{kSuccess}.u16(l.handle).random(r, 8));
     c.lmp(false, l, kLmpMaxSlot, Bytes{5}, 1 - tid);
-    c.hciEvent(0x1B, Bytes{}.u16(l.handle).u8(5));
+    c.hciEvent(kMaxSlotsChangeEvent, Bytes{}.u16(l.handle).u8(5));
     if (r.chance(50)) {
-        c.lmpExt(false, l, kExtPacketTypeTableReq, Bytes{1}, 1 - tid);
-        c.lmpExt(true, l, 1, Bytes{127, kExtPacketTypeTableReq}, 1 - tid);  // accepted_ext
+        c.lmpExt(false, l, kLmpExtPacketTypeTableReq, Bytes{1}, 1 - tid);
+        c.lmpExt(true, l, kLmpExtAccepted, Bytes{kLmpEscapeOpcode, kLmpExtPacketTypeTableReq}, 1 - tid);
     }
 }
 
@@ -189,7 +148,7 @@ void scenarioRemoteInfo(ScenarioContext& c) {
     if (!l) return;
     Random& r = c.rng;
     if (r.chance(50)) {
-        c.hciStatusExchange(0x0419, Bytes{}.addr(l->peer).u8(1).u8(0).u16(0x8000 | r.below(0x7FFF)));
+        c.hciStatusExchange(kHciRemoteNameRequest, Bytes{}.addr(l->peer).u8(1).u8(0).u16(0x8000 | r.below(0x7FFF)));
         const std::string_view name = kPeerNames[r.below(kPeerNames.size())];
         c.lmp(true, *l, kLmpNameReq, Bytes{0}, l->role);
         c.wait(r.range(2, 12));
@@ -198,15 +157,15 @@ void scenarioRemoteInfo(ScenarioContext& c) {
         Extra e;
         e.byte = c.linkIdOf(*l);
         c.emitText(Msg::LmpRemoteName, name, r.chance(50), e);
-        c.hciEvent(0x07, Bytes{kSuccess}.addr(l->peer).text(name), 255);
+        c.hciEvent(kRemoteNameRequestCompleteEvent, Bytes{kSuccess}.addr(l->peer).text(name), 255);
     } else {
-        c.hciStatusExchange(0x041D, Bytes{}.u16(l->handle));  // Read Remote Version Information
+        c.hciStatusExchange(kHciReadRemoteVersionInformation, Bytes{}.u16(l->handle));
         c.lmp(true, *l, kLmpVersionReq, Bytes{0x09}.u16(0x05F1).u16(0x2207), l->role);
         c.wait(r.range(2, 12));
         const std::uint16_t company = kCompanies[r.below(kCompanies.size())];
         const std::uint16_t sub = static_cast<std::uint16_t>(r.below(0xFFFF));
         c.lmp(false, *l, kLmpVersionRes, Bytes{0x0A}.u16(company).u16(sub), l->role);
-        c.hciEvent(0x0C, Bytes{kSuccess}.u16(l->handle).u8(0x0A).u16(company).u16(sub));
+        c.hciEvent(kReadRemoteVersionInformationCompleteEvent, Bytes{kSuccess}.u16(l->handle).u8(0x0A).u16(company).u16(sub));
     }
 }
 
@@ -220,15 +179,15 @@ void scenarioPairing(ScenarioContext& c) {
     Random& r = c.rng;
     const std::uint32_t tid = l.role;
 
-    c.hciStatusExchange(0x0411, Bytes{}.u16(l.handle));  // Authentication Requested
-    c.hciEvent(0x17, Bytes{}.addr(l.peer));               // Link Key Request
-    c.hciExchange(0x040C, Bytes{}.addr(l.peer), Bytes{kSuccess}.addr(l.peer));
-    c.hciEvent(0x31, Bytes{}.addr(l.peer));               // IO Capability Request
-    c.hciExchange(0x042B, Bytes{}.addr(l.peer).u8(1).u8(0).u8(3), Bytes{kSuccess}.addr(l.peer));
-    c.lmpExt(true, l, kExtIoCapabilityReq, Bytes{1, 0, 3}, tid);
+    c.hciStatusExchange(kHciAuthenticationRequested, Bytes{}.u16(l.handle));
+    c.hciEvent(kLinkKeyRequestEvent, Bytes{}.addr(l.peer));
+    c.hciExchange(kHciLinkKeyRequestReply, Bytes{}.addr(l.peer), Bytes{kSuccess}.addr(l.peer));
+    c.hciEvent(kIoCapabilityRequestEvent, Bytes{}.addr(l.peer));
+    c.hciExchange(kHciIoCapabilityRequestReply, Bytes{}.addr(l.peer).u8(1).u8(0).u8(3), Bytes{kSuccess}.addr(l.peer));
+    c.lmpExt(true, l, kLmpExtIoCapabilityReq, Bytes{1, 0, 3}, tid);
     c.wait(r.range(5, 30));
-    c.lmpExt(false, l, kExtIoCapabilityRes, Bytes{1, 0, 3}, tid);
-    c.hciEvent(0x32, Bytes{}.addr(l.peer).u8(1).u8(0).u8(3));  // IO Capability Response
+    c.lmpExt(false, l, kLmpExtIoCapabilityRes, Bytes{1, 0, 3}, tid);
+    c.hciEvent(kIoCapabilityResponseEvent, Bytes{}.addr(l.peer).u8(1).u8(0).u8(3));
     c.wait(r.range(20, 80));                                    // public key exchange
     c.lmp(false, l, kLmpSimplePairingConfirm, Bytes{}.random(r, 16), tid);
     c.lmp(true, l, kLmpSimplePairingNumber, Bytes{}.random(r, 16), tid);
@@ -236,23 +195,23 @@ void scenarioPairing(ScenarioContext& c) {
     c.lmp(false, l, kLmpAccepted, Bytes{kLmpSimplePairingNumber}, tid);
     c.lmp(false, l, kLmpSimplePairingNumber, Bytes{}.random(r, 16), tid);
     c.lmp(true, l, kLmpAccepted, Bytes{kLmpSimplePairingNumber}, tid);
-    c.hciEvent(0x33, Bytes{}.addr(l.peer).u32(r.below(1000000)));  // User Confirmation Request
+    c.hciEvent(kUserConfirmationRequestEvent, Bytes{}.addr(l.peer).u32(r.below(1000000)));
     c.wait(r.range(300, 2500));                                     // the user presses "yes"
-    c.hciExchange(0x042C, Bytes{}.addr(l.peer), Bytes{kSuccess}.addr(l.peer));
+    c.hciExchange(kHciUserConfirmationRequestReply, Bytes{}.addr(l.peer), Bytes{kSuccess}.addr(l.peer));
     c.lmp(true, l, kLmpDhkeyCheck, Bytes{}.random(r, 16), tid);
     c.wait(r.range(2, 10));
     c.lmp(false, l, kLmpAccepted, Bytes{kLmpDhkeyCheck}, tid);
     c.lmp(false, l, kLmpDhkeyCheck, Bytes{}.random(r, 16), tid);
     c.lmp(true, l, kLmpAccepted, Bytes{kLmpDhkeyCheck}, tid);
-    c.hciEvent(0x36, Bytes{kSuccess}.addr(l.peer));                // Simple Pairing Complete
-    c.hciEvent(0x18, Bytes{}.addr(l.peer).random(r, 16).u8(5), 23);  // Link Key Notification
-    c.hciEvent(0x06, Bytes{kSuccess}.u16(l.handle), -1, kGreen);   // Authentication Complete
+    c.hciEvent(kSimplePairingCompleteEvent, Bytes{kSuccess}.addr(l.peer));
+    c.hciEvent(kLinkKeyNotificationEvent, Bytes{}.addr(l.peer).random(r, 16).u8(5), 23);
+    c.hciEvent(kAuthenticationCompleteEvent, Bytes{kSuccess}.u16(l.handle), -1, kGreen);
 
-    c.hciStatusExchange(0x0413, Bytes{}.u16(l.handle).u8(1));     // Set Connection Encryption
+    c.hciStatusExchange(kHciSetConnectionEncryption, Bytes{}.u16(l.handle).u8(1));
     lmpRoundTrip(c, l, kLmpEncryptionModeReq, Bytes{1}, tid);
     lmpRoundTrip(c, l, kLmpEncryptionKeySizeReq, Bytes{16}, tid);
     lmpRoundTrip(c, l, kLmpStartEncryptionReq, Bytes{}.random(r, 16), tid);
-    c.hciEvent(0x08, Bytes{kSuccess}.u16(l.handle).u8(1), -1, kGreen);  // Encryption Change
+    c.hciEvent(kEncryptionChangeEvent, Bytes{kSuccess}.u16(l.handle).u8(1), -1, kGreen);
     c.emit(Msg::LcEncryption, {1, c.linkIdOf(l), 16});
     l.encrypted = true;
 }
@@ -264,19 +223,19 @@ void scenarioSniff(ScenarioContext& c) {
     if (!l->sniff) {
         const std::uint16_t interval = static_cast<std::uint16_t>(r.range(0x50, 0x320) & ~1u);
         const std::uint16_t attempt = static_cast<std::uint16_t>(r.range(1, 8));
-        c.hciStatusExchange(0x0803, Bytes{}.u16(l->handle).u16(0x0320).u16(0x0050).u16(attempt).u16(1));
+        c.hciStatusExchange(kHciSniffMode, Bytes{}.u16(l->handle).u16(0x0320).u16(0x0050).u16(attempt).u16(1));
         c.lmp(true, *l, kLmpSniffReq, Bytes{0}.u16(r.below(interval)).u16(interval).u16(attempt).u16(1), l->role);
         c.wait(r.range(5, 40));
         c.lmp(false, *l, kLmpAccepted, Bytes{kLmpSniffReq}, l->role);
-        c.hciEvent(0x14, Bytes{kSuccess}.u16(l->handle).u8(2).u16(interval));  // Mode Change: sniff
+        c.hciEvent(kModeChangeEvent, Bytes{kSuccess}.u16(l->handle).u8(2).u16(interval));  // sniff
         c.emit(Msg::LcSniff, {c.linkIdOf(*l), interval, attempt});
         l->sniff = true;
     } else {
-        c.hciStatusExchange(0x0804, Bytes{}.u16(l->handle));  // Exit Sniff Mode
+        c.hciStatusExchange(kHciExitSniffMode, Bytes{}.u16(l->handle));
         c.lmp(true, *l, kLmpUnsniffReq, {}, l->role);
         c.wait(r.range(20, 300));
         c.lmp(false, *l, kLmpAccepted, Bytes{kLmpUnsniffReq}, l->role);
-        c.hciEvent(0x14, Bytes{kSuccess}.u16(l->handle).u8(0).u16(0));  // Mode Change: active
+        c.hciEvent(kModeChangeEvent, Bytes{kSuccess}.u16(l->handle).u8(0).u16(0));  // active
         l->sniff = false;
     }
 }
@@ -286,7 +245,7 @@ void scenarioRoleSwitch(ScenarioContext& c) {
     if (!l) return;
     Random& r = c.rng;
     const std::uint8_t newRole = static_cast<std::uint8_t>(1 - l->role);
-    c.hciStatusExchange(0x080B, Bytes{}.addr(l->peer).u8(newRole));
+    c.hciStatusExchange(kHciSwitchRole, Bytes{}.addr(l->peer).u8(newRole));
     c.lmp(true, *l, kLmpSwitchReq, Bytes{}.u32((c.btClock + 0x200) & 0x0FFFFFFE), l->role);
     c.wait(r.range(5, 20));
     if (r.chance(85)) {
@@ -294,10 +253,10 @@ void scenarioRoleSwitch(ScenarioContext& c) {
         c.wait(r.range(30, 90));
         l->role = newRole;
         c.emit(Msg::LcRoleSwitch, {c.linkIdOf(*l), newRole});
-        c.hciEvent(0x12, Bytes{kSuccess}.addr(l->peer).u8(newRole));
+        c.hciEvent(kRoleChangeEvent, Bytes{kSuccess}.addr(l->peer).u8(newRole));
     } else {
-        c.lmp(false, *l, 4, Bytes{kLmpSwitchReq, 0x21}, l->role);  // not accepted: role change not allowed
-        c.hciEvent(0x12, Bytes{0x21}.addr(l->peer).u8(l->role), -1, kRed);
+        c.lmp(false, *l, kLmpNotAccepted, Bytes{kLmpSwitchReq, 0x21}, l->role);  // role change not allowed
+        c.hciEvent(kRoleChangeEvent, Bytes{0x21}.addr(l->peer).u8(l->role), -1, kRed);
     }
 }
 
@@ -312,9 +271,9 @@ void scenarioAfh(ScenarioContext& c) {
     c.lmp(true, *l, kLmpSetAfh, map, l->role);
     c.emit(Msg::LcAfhUpdate, {used});
     if (r.chance(60)) {
-        c.lmpExt(true, *l, kExtChannelClassificationReq, Bytes{1}.u16(0x0640).u16(0xBB80), l->role);
+        c.lmpExt(true, *l, kLmpExtChannelClassificationReq, Bytes{1}.u16(0x0640).u16(0xBB80), l->role);
         c.wait(r.range(100, 900));
-        c.lmpExt(false, *l, kExtChannelClassification, Bytes{}.random(r, 10), 1 - l->role);
+        c.lmpExt(false, *l, kLmpExtChannelClassification, Bytes{}.random(r, 10), 1 - l->role);
     }
 }
 
@@ -333,7 +292,7 @@ void scenarioAclTraffic(ScenarioContext& c) {
         c.wait(r.range(0, 8));
     }
     if (sent > 0) {
-        c.hciEvent(0x13, Bytes{1}.u16(l->handle).u16(sent));  // Number Of Completed Packets
+        c.hciEvent(kNumberOfCompletedPacketsEvent, Bytes{1}.u16(l->handle).u16(sent));
         c.emit(Msg::HciNumCompleted, {l->handle, sent});
     }
 }
@@ -344,8 +303,8 @@ void scenarioPowerControl(ScenarioContext& c) {
     Random& r = c.rng;
     switch (r.below(4)) {
         case 0:
-            c.lmpExt(false, *l, kExtPowerControlReq, Bytes{static_cast<std::uint8_t>(r.below(3))}, 1 - l->role);
-            c.lmpExt(true, *l, kExtPowerControlRes, Bytes{static_cast<std::uint8_t>(r.below(0x2B))}, 1 - l->role);
+            c.lmpExt(false, *l, kLmpExtPowerControlReq, Bytes{static_cast<std::uint8_t>(r.below(3))}, 1 - l->role);
+            c.lmpExt(true, *l, kLmpExtPowerControlRes, Bytes{static_cast<std::uint8_t>(r.below(0x2B))}, 1 - l->role);
             break;
         case 1:
             c.lmp(false, *l, kLmpIncrPowerReq, Bytes{0}, 1 - l->role);
@@ -354,7 +313,7 @@ void scenarioPowerControl(ScenarioContext& c) {
             break;
         case 2: {
             const std::uint16_t lsto = static_cast<std::uint16_t>(r.range(0x1F40, 0x7D00));
-            c.hciExchange(0x0C37, Bytes{}.u16(l->handle).u16(lsto), Bytes{kSuccess}.u16(l->handle));
+            c.hciExchange(kHciWriteLinkSupervisionTimeout, Bytes{}.u16(l->handle).u16(lsto), Bytes{kSuccess}.u16(l->handle));
             c.lmp(true, *l, kLmpSupervisionTimeout, Bytes{}.u16(lsto), l->role);
             break;
         }
@@ -371,7 +330,7 @@ void scenarioDisconnect(ScenarioContext& c) {
     if (!l) return;
     Random& r = c.rng;
     if (r.chance(60)) {
-        c.hciStatusExchange(0x0406, Bytes{}.u16(l->handle).u8(kRemoteUserTerminated));
+        c.hciStatusExchange(kHciDisconnect, Bytes{}.u16(l->handle).u8(kRemoteUserTerminated));
         c.lmp(true, *l, kLmpDetach, Bytes{kRemoteUserTerminated}, l->role);
         c.wait(r.range(20, 60));
         closeLink(c, *l, kLocalHostTerminated, -1);

@@ -2,17 +2,13 @@
 
 #include <algorithm>
 
+#include "decoders/hci_lmp_codes.h"
 #include "pipeline/record_layout.h"
+#include "platform/little_endian.h"
 
 namespace nimbrel::sim {
 namespace {
 
-constexpr std::size_t kHciLoggedBytes = 20;
-constexpr std::size_t kLmpBasicWords = 15;
-constexpr std::size_t kLmpBasicContent = 7;
-constexpr std::size_t kLmpExtWords = 16;
-constexpr std::size_t kLmpExtContent = 6;
-constexpr std::uint32_t kLmpEscape = 127;
 
 }  // namespace
 
@@ -93,8 +89,7 @@ void ScenarioContext::finish(SimRecord& r) {
     const std::uint8_t* p = r.bytes.data() + check.layout.paramStart;
     for (std::size_t i = 0; i < r.params.size(); ++i) {
         if (check.layout.paramWidth == 4) {
-            r.params[i] = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+            r.params[i] = loadLe32(p);
             p += 4;
         } else {
             r.params[i] = *p++;
@@ -104,28 +99,28 @@ void ScenarioContext::finish(SimRecord& r) {
 
 namespace {
 
-// Word 0: opcode or event code; word 1: the packet's parameter length; then the first
-// parameter bytes of the packet (at most 20), one per word. A packet longer than the bytes
-// given continues with zeros (padding of names and extended inquiry responses).
+// The code, the packet's parameter length and its first parameter bytes, one per word. A
+// packet longer than the bytes given continues with zeros (padding of names and extended
+// inquiry responses).
 std::size_t packHci(std::uint32_t code, const Bytes& params, int declaredLength, std::uint32_t* words) {
     const std::size_t length = declaredLength >= 0 ? static_cast<std::size_t>(declaredLength) : params.size();
-    const std::size_t n = std::min(length, kHciLoggedBytes);
-    words[0] = code;
-    words[1] = static_cast<std::uint32_t>(length);
-    for (std::size_t i = 0; i < n; ++i) words[2 + i] = i < params.size() ? params[i] : 0;
-    return 2 + n;
+    const std::size_t n = std::min(length, kHciLoggedParamBytes);
+    words[kHciCodeWord] = code;
+    words[kHciLengthWord] = static_cast<std::uint32_t>(length);
+    for (std::size_t i = 0; i < n; ++i) words[kHciFirstParamWord + i] = i < params.size() ? params[i] : 0;
+    return kHciFirstParamWord + n;
 }
 
 }  // namespace
 
 void ScenarioContext::hciCommand(std::uint16_t opcode, const Bytes& params, int declaredLength) {
-    std::uint32_t words[2 + kHciLoggedBytes];
+    std::uint32_t words[kHciFirstParamWord + kHciLoggedParamBytes];
     const std::size_t n = packHci(opcode, params, declaredLength, words);
     emit(Msg::HciCommand, std::span<const std::uint32_t>(words, n));
 }
 
 void ScenarioContext::hciEvent(std::uint8_t code, const Bytes& params, int declaredLength, int colour) {
-    std::uint32_t words[2 + kHciLoggedBytes];
+    std::uint32_t words[kHciFirstParamWord + kHciLoggedParamBytes];
     const std::size_t n = packHci(code, params, declaredLength, words);
     Extra extra;
     extra.byte = static_cast<std::uint8_t>(rng.below(3));  // events still queued for the host
@@ -138,11 +133,11 @@ void ScenarioContext::commandComplete(std::uint16_t opcode, const Bytes& returnP
     b.u8(1).u16(opcode);
     for (std::size_t i = 0; i < returnParams.size(); ++i) b.u8(returnParams[i]);
     if (colour < 0 && returnParams.size() > 0 && returnParams[0] != 0) colour = kRed;
-    hciEvent(0x0E, b, -1, colour);
+    hciEvent(kCommandCompleteEvent, b, -1, colour);
 }
 
 void ScenarioContext::commandStatus(std::uint16_t opcode, std::uint8_t status) {
-    hciEvent(0x0F, Bytes{status, 1}.u16(opcode), -1, status ? kRed : -1);
+    hciEvent(kCommandStatusEvent, Bytes{status, 1}.u16(opcode), -1, status ? kRed : -1);
 }
 
 void ScenarioContext::hciExchange(std::uint16_t opcode, const Bytes& params, const Bytes& returnParams,
@@ -161,14 +156,14 @@ void ScenarioContext::hciStatusExchange(std::uint16_t opcode, const Bytes& param
 void ScenarioContext::lmp(bool sent, const ClassicLink& link, std::uint32_t opcode, const Bytes& content,
                           std::uint32_t tid) {
     std::uint32_t words[kLmpBasicWords] = {};
-    const std::size_t n = std::min(content.size(), kLmpBasicContent);
-    words[0] = linkIdOf(link);
-    words[1] = opcode;
+    const std::size_t n = std::min(content.size(), kLmpBasicContentWords);
+    words[kLmpLinkWord] = linkIdOf(link);
+    words[kLmpOpcodeWord] = opcode;
     words[2] = tid;
     words[3] = static_cast<std::uint32_t>(1 + content.size());
     words[4] = btClock;
     words[5] = link.role;
-    for (std::size_t i = 0; i < n; ++i) words[8 + i] = content[i];
+    for (std::size_t i = 0; i < n; ++i) words[kLmpBasicFirstContentWord + i] = content[i];
     Extra extra;
     extra.byte = linkIdOf(link);
     extra.word = static_cast<std::uint16_t>(btClock);
@@ -178,15 +173,15 @@ void ScenarioContext::lmp(bool sent, const ClassicLink& link, std::uint32_t opco
 void ScenarioContext::lmpExt(bool sent, const ClassicLink& link, std::uint32_t extOpcode, const Bytes& content,
                              std::uint32_t tid) {
     std::uint32_t words[kLmpExtWords] = {};
-    const std::size_t n = std::min(content.size(), kLmpExtContent);
-    words[0] = linkIdOf(link);
-    words[1] = kLmpEscape;
-    words[2] = extOpcode;
+    const std::size_t n = std::min(content.size(), kLmpExtContentWords);
+    words[kLmpLinkWord] = linkIdOf(link);
+    words[kLmpOpcodeWord] = kLmpEscapeOpcode;
+    words[kLmpExtOpcodeWord] = extOpcode;
     words[3] = tid;
     words[4] = static_cast<std::uint32_t>(2 + content.size());
     words[5] = btClock;
     words[6] = link.role;
-    for (std::size_t i = 0; i < n; ++i) words[10 + i] = content[i];
+    for (std::size_t i = 0; i < n; ++i) words[kLmpExtFirstContentWord + i] = content[i];
     Extra extra;
     extra.byte = linkIdOf(link);
     extra.word = static_cast<std::uint16_t>(btClock);

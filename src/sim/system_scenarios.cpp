@@ -2,6 +2,7 @@
 #include <array>
 #include <string_view>
 
+#include "decoders/hci_lmp_codes.h"
 #include "sim/scenario_context.h"
 
 namespace nimbrel::sim {
@@ -31,22 +32,22 @@ void emitBdAddr(ScenarioContext& c, Msg m, const BdAddr& a, std::initializer_lis
 
 void hostInit(ScenarioContext& c) {
     Random& r = c.rng;
-    c.hciExchange(0x0C03, {}, {0});  // Reset
+    c.hciExchange(kHciReset, {}, {0});
     c.wait(r.range(1, 4));
     // Read Local Version Information: HCI 5.0, revision, LMP 5.0, company, subversion.
-    c.hciExchange(0x1001, {}, Bytes{0, 0x09}.u16(0x000E).u8(0x09).u16(0x05F1).u16(0x2207));
-    c.hciExchange(0x1003, {}, Bytes{0, 0xFF, 0xFE, 0x8F, 0xFE, 0xD8, 0x3F, 0x5B, 0x87});
-    c.hciExchange(0x1005, {}, Bytes{0}.u16(1021).u8(64).u16(8).u16(4));  // Read Buffer Size
-    c.hciExchange(0x1009, {}, Bytes{0}.addr(c.localAddr));              // Read BD_ADDR
-    c.hciExchange(0x0C01, Bytes{0xFF, 0xFF, 0xFB, 0xFF, 0x07, 0xF8, 0xBF, 0x3D}, {0});
-    c.hciExchange(0x2001, Bytes{0x1F, 0, 0, 0, 0, 0, 0, 0}, {0});        // LE Set Event Mask
-    c.hciExchange(0x2002, {}, Bytes{0}.u16(251).u8(8));                 // LE Read Buffer Size
-    c.hciExchange(0x0C56, Bytes{1}, {0});                               // Simple Pairing Mode
-    c.hciExchange(0x0C13, Bytes{}.text("nimbrel-demo-board").zeros(2), {0}, 248);  // Local Name
-    c.hciExchange(0x0C24, Bytes{}.u24(0x5A020C), {0});                  // Class of Device
-    c.hciExchange(0x0C45, Bytes{2}, {0});                               // Inquiry Mode: extended
-    c.hciExchange(0x0C52, Bytes{1, 0x13, 0x09}.text("nimbrel-demo"), {0}, 241);  // EIR
-    c.hciExchange(0x0C1A, Bytes{3}, {0});                               // Scan Enable
+    c.hciExchange(kHciReadLocalVersionInformation, {}, Bytes{0, 0x09}.u16(0x000E).u8(0x09).u16(0x05F1).u16(0x2207));
+    c.hciExchange(kHciReadLocalSupportedFeatures, {}, Bytes{0, 0xFF, 0xFE, 0x8F, 0xFE, 0xD8, 0x3F, 0x5B, 0x87});
+    c.hciExchange(kHciReadBufferSize, {}, Bytes{0}.u16(1021).u8(64).u16(8).u16(4));
+    c.hciExchange(kHciReadBdAddr, {}, Bytes{0}.addr(c.localAddr));
+    c.hciExchange(kHciSetEventMask, Bytes{0xFF, 0xFF, 0xFB, 0xFF, 0x07, 0xF8, 0xBF, 0x3D}, {0});
+    c.hciExchange(kHciLeSetEventMask, Bytes{0x1F, 0, 0, 0, 0, 0, 0, 0}, {0});
+    c.hciExchange(kHciLeReadBufferSize, {}, Bytes{0}.u16(251).u8(8));
+    c.hciExchange(kHciWriteSimplePairingMode, Bytes{1}, {0});
+    c.hciExchange(kHciWriteLocalName, Bytes{}.text("nimbrel-demo-board").zeros(2), {0}, 248);
+    c.hciExchange(kHciWriteClassOfDevice, Bytes{}.u24(0x5A020C), {0});
+    c.hciExchange(kHciWriteInquiryMode, Bytes{2}, {0});                               // Inquiry Mode: extended
+    c.hciExchange(kHciWriteExtendedInquiryResponse, Bytes{1, 0x13, 0x09}.text("nimbrel-demo"), {0}, 241);
+    c.hciExchange(kHciWriteScanEnable, Bytes{3}, {0});
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ struct Line {
 };
 
 // Every row whose head or labels depart from the common pattern.
+// clang-format off
 const Line kDepartingRows[] = {
     {0x0402, "HCI_CMD:Inquiry Cancel Command, opcode: 0x0402, len: %02x"},
     {0x0403, "HCI_CMD:Periodic Inquiry Mode Command, opcode: 0x0403, len: %02x"
@@ -105,6 +106,7 @@ const Line kDepartingRows[] = {
              " \n\t Physical _Link_Handle:: %02x \n\t Dedicated_AMP_Key_Length: %02x"
              " \n\t Dedicated_AMP_Key_Type: %02x \n\t Dedicated_AMP_Key is unknow length"},
 };
+// clang-format on
 
 TEST(HciCommandDecoder, RowsWithTheirOwnHeadsAndLabels) {
     for (const Line& line : kDepartingRows) {
@@ -114,6 +116,7 @@ TEST(HciCommandDecoder, RowsWithTheirOwnHeadsAndLabels) {
 }
 
 // Rows that cut long parameters, print notes in their place or end on an empty item.
+// clang-format off
 const Line kNotedRows[] = {
     {0x0810, "HCI_CMD: Flow Specification Command, opcode: 0x0810, len: %02x"
              " \n\t Connection_Handle: %02x %02x \n\t Flags: %02x \n\t Flow_direction: %02x"
@@ -140,6 +143,7 @@ const Line kNotedRows[] = {
     {0x1409, "HCI_CMD: Read Local AMP Info Command, opcode: 0x1409, len: %02x"
              " \n\t No parameters"},
 };
+// clang-format on
 
 TEST(HciCommandDecoder, LongAndVariableParametersGiveNotes) {
     for (const Line& line : kNotedRows) {

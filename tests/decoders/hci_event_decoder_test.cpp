@@ -46,6 +46,7 @@ TEST(HciEventDecoder, DisconnectionCompleteLine) {
 }
 
 // Every row whose head or labels depart from the common pattern, and rows with notes.
+// clang-format off
 const Line kRows[] = {
     {0x01, "HCI_EVENT: Inquiry Complete Event, code:0x01, len:%02x \n\t Status: %02x"},
     {0x02, "HCI_EVENT: Inquiry Result Event, opcode: 0x02, len: %02x"
@@ -91,6 +92,7 @@ const Line kRows[] = {
     {0x4D, "HCI_EVENT: AMP Status Change Event, code: 0x4D, len: %02x \n\t Status: %02x"
            " \n\t AMP_Status: %02x"},
 };
+// clang-format on
 
 TEST(HciEventDecoder, RowsWithTheirOwnHeadsLabelsAndNotes) {
     for (const Line& line : kRows) {
@@ -100,6 +102,7 @@ TEST(HciEventDecoder, RowsWithTheirOwnHeadsLabelsAndNotes) {
 }
 
 // LE meta event: parameter byte 0 selects the row and prints as Subevent_Code.
+// clang-format off
 const Line kSubevents[] = {
     {0x01, "HCI_EVENT: LE Connection Complete Event, code: 0x3E, len: %02x"
            " \n\t Subevent_Code: %02x \n\t Status: %02x \n\t Connection_Handle: %02x %02x"
@@ -126,6 +129,7 @@ const Line kSubevents[] = {
            " \n\t Interval_Min: %02x %02x \n\t Interval_Max: %02x %02x"
            " \n\t Latency: %02x %02x \n\t Timeout: %02x %02x"},
 };
+// clang-format on
 
 TEST(HciEventDecoder, LeMetaSubevents) {
     for (const Line& line : kSubevents) {

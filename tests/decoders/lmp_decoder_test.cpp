@@ -58,6 +58,7 @@ struct GoldenLine {
     const char* pattern;  // the text after ", name is "
 };
 
+// clang-format off
 const GoldenLine kBasicLines[] = {
     {2, 2,
      "LMP_name_res \n\t name offset: %02x \n\t name length: %02x \n\t "
@@ -98,7 +99,9 @@ const GoldenLine kBasicLines[] = {
      "AFH_channel_map: %02x %02x lost the others"},
     {124, 127, "Escape 1 \n\t extended op code: %02x \n\t variable: %02x %02x %02x %02x %02x %02x"},
 };
+// clang-format on
 
+// clang-format off
 const GoldenLine kExtendedLines[] = {
     {3, 3,
      "LMP_features_req_ext \n\t features page: %02x \n\t max supported page: %02x \n\t "
@@ -120,6 +123,7 @@ const GoldenLine kExtendedLines[] = {
      "OOB Authentication Data: %02x \n\t Authentication Requirement: %02x"},
     {27, 27, "LMP_numeric_comparison_failed \n\t no content"},
 };
+// clang-format on
 
 // Content words: one above 0xFF and one with all bits set, both printed whole; more
 // values than a record holds, cut to the content words by basicWords and extendedWords.

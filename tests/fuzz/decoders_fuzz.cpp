@@ -16,6 +16,7 @@
 
 #include "decoders/decoders.h"
 #include "fuzz_check.h"
+#include "platform/little_endian.h"
 
 namespace {
 
@@ -47,8 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::unique_ptr<std::uint32_t[]> words(count ? new std::uint32_t[count] : nullptr);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* p = data + 1 + 4 * i;
-        words[i] = static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | static_cast<std::uint32_t>(p[3]) << 24;
+        words[i] = loadLe32(data + 1 + 4 * i);
     }
     const ParamWords pw{words.get(), count};
 

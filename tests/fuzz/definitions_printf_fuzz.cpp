@@ -29,6 +29,7 @@
 #include "pipeline/definition_line.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/printf_engine.h"
+#include "platform/little_endian.h"
 
 namespace {
 
@@ -131,8 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Exactly `count` parameters on the heap: a read past them is caught.
     std::unique_ptr<std::uint32_t[]> params(new std::uint32_t[count == 0 ? 1 : count]);
     for (std::size_t i = 0; i < count; ++i, pos += 4) {
-        params[i] = static_cast<std::uint32_t>(data[pos] | data[pos + 1] << 8 | data[pos + 2] << 16) |
-                    static_cast<std::uint32_t>(data[pos + 3]) << 24;
+        params[i] = loadLe32(data + pos);
     }
     std::u16string string;
     if (pos < size) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pipeline/record_layout.h"
+#include "platform/little_endian.h"
 
 namespace nimbrel::sim {
 namespace {
@@ -58,8 +59,7 @@ TEST(RecordEncoder, EveryLayoutRoundTripsThroughTheLayoutTable) {
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint8_t* p = out.data() + shape.paramStart + i * shape.paramWidth;
             if (shape.paramWidth == 4) {
-                const std::uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-                EXPECT_EQ(v, params[i]);
+                EXPECT_EQ(loadLe32(p), params[i]);
             } else {
                 EXPECT_EQ(*p, params[i] & 0xFF);
             }
