@@ -78,7 +78,9 @@ ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, Recor
         if (header.badLayout && rest >= 9) console.print(u"++++++default case, error++++++");
         const std::uint32_t length = header.layout.length;
         const bool valid = header.state == HeaderState::Known && rest >= length;
-        const std::uint64_t next = findSync(data, at + 2, size);
+        // As in live framing: after a candidate that is no record, a pair at its second
+        // sync byte is looked at too.
+        const std::uint64_t next = findSync(data, at + (header.state == HeaderState::Invalid ? 1 : 2), size);
         if (next >= size) {
             if (valid) show(at, header.layout);
             break;
