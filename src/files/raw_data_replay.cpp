@@ -74,9 +74,8 @@ struct Scanner {
     std::uint64_t scan(const std::uint8_t* data, std::uint64_t size, bool fileEnd, std::uint64_t position,
                        std::uint64_t base) {
         auto show = [&](std::uint64_t at, const RecordLayout& layout) {
-            RawStamp stamp;
             const bool stamped = base + at >= kRawStampSize && at >= kRawStampSize;
-            if (stamped) std::copy(data + at - kRawStampSize, data + at, stamp.begin());
+            const RawStamp stamp = stamped ? RawStamp::fromBytes(data + at - kRawStampSize) : RawStamp{};
             formatter.formatAndShow({data + at, layout}, stamped ? &stamp : nullptr);
             ++result.records;
         };
