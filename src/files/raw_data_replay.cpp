@@ -59,6 +59,10 @@ constexpr std::uint64_t kLookahead = 2048;
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
 struct Scanner {
+    Scanner(RecordFormatter& f, LogConsole& c, const std::atomic<bool>& s, const std::function<void(int)>& p,
+            std::uint64_t fileSize)
+        : formatter(f), console(c), stop(s), progress(p), total(fileSize) {}
+
     RecordFormatter& formatter;
     LogConsole& console;
     const std::atomic<bool>& stop;
@@ -133,7 +137,7 @@ struct Scanner {
 ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, RecordFormatter& formatter,
                              LogConsole& console, const std::atomic<bool>& stop,
                              const std::function<void(int)>& progress) {
-    Scanner scanner{formatter, console, stop, progress, size};
+    Scanner scanner(formatter, console, stop, progress, size);
     scanner.scan(data, size, true, 0, 0);
     return scanner.result;
 }
@@ -168,7 +172,7 @@ void RawDataInput::close() {
 
 ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter, LogConsole& console,
                                  const std::atomic<bool>& stop, const std::function<void(int)>& progress) {
-    Scanner scanner{formatter, console, stop, progress, input.size()};
+    Scanner scanner(formatter, console, stop, progress, input.size());
     std::vector<std::uint8_t> buffer(kReadBlock + kLookahead);
     std::uint64_t base = 0;      // file offset of buffer[0]
     std::size_t filled = 0;      // bytes in the buffer
