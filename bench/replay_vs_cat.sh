@@ -43,5 +43,5 @@ awk -v n="$lines" -v size="$size" -v w="$replay_wall" -v c="$replay_cpu" -v cw="
   printf "records per second:   %.2f million (CPU time)\n", n / (c > 0 ? c : 0.001) / 1e6
   printf "cat of the same file: %.4f s wall\n", cw
   printf "replay / cat:         %.0f x\n", w / (cw > 0 ? cw : 0.001)
-  printf "peak memory:          %.0f MiB resident, of which up to %.0f MiB is the mapped file\n", rss / 1024, size / 1048576
+  printf "peak memory:          %.0f MiB resident\n", rss / 1024
 }'

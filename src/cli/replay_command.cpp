@@ -15,7 +15,6 @@
 #include "pipeline/log_console.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/record_formatter.h"
-#include "platform/mapped_file.h"
 #include "platform/text.h"
 
 namespace nimbrel::cli {
@@ -103,7 +102,7 @@ int runReplay(int argc, char** argv) {
         console.print(u"[R] File \"%s\" doesn't exist.", {utf8ToUtf16(o.rawFile)});
         return kExitFailure;
     }
-    MappedFile raw;
+    RawDataInput raw;
     if (const int err = raw.open(o.rawFile); err != 0) {
         console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {utf8ToUtf16(o.rawFile), err});
         return kExitFailure;
@@ -132,16 +131,24 @@ int runReplay(int argc, char** argv) {
 
     const bool showProgress = ::isatty(STDERR_FILENO) == 1;
     std::atomic<bool> stop{false};
-    scanRawData(raw.data(), raw.size(), formatter, console, stop, [&](int percent) {
+    const ReplayScanResult scan = scanRawDataFile(raw, formatter, console, stop, [&](int percent) {
         if (showProgress) std::fprintf(stderr, "\rAnalyze raw file to %d %%, please wait...", percent);
     });
     if (showProgress) std::fputs("\r\x1b[K", stderr);
+    bool failed = false;
+    if (scan.readError != 0) {
+        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {utf8ToUtf16(o.rawFile), scan.readError});
+        failed = true;
+    } else if (scan.fileChanged) {
+        console.print(kRawDataChangedMessage, {utf8ToUtf16(o.rawFile)});
+        failed = true;
+    }
 
     if (const int err = writer.close(); err != 0) {
         console.print(u"[R] Fail to write the decoded lines, error:0x%x", {err});
         return kExitFailure;
     }
-    return kExitOk;
+    return failed ? kExitFailure : kExitOk;
 }
 
 }  // namespace nimbrel::cli

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "pipeline/color_tag.h"
 #include "pipeline/log_console.h"
@@ -49,56 +50,169 @@ std::uint64_t findSync(const std::uint8_t* d, std::uint64_t from, std::uint64_t 
 
 }  // namespace
 
+namespace {
+
+// Bytes a record's handling may look at from its sync pair on: the longest record, a
+// trailer, the next entry's stamp and sync pair.
+constexpr std::uint64_t kLookahead = 2048;
+// The file is read through this much at a time.
+constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+
+struct Scanner {
+    Scanner(RecordFormatter& f, LogConsole& c, const std::atomic<bool>& s, const std::function<void(int)>& p,
+            std::uint64_t fileSize)
+        : formatter(f), console(c), stop(s), progress(p), total(fileSize) {}
+
+    RecordFormatter& formatter;
+    LogConsole& console;
+    const std::atomic<bool>& stop;
+    const std::function<void(int)>& progress;
+    std::uint64_t total = 0;  // bytes of the whole file, for the percentage
+    int lastPercent = 0;
+    ReplayScanResult result;
+
+    // Scans data[position, size), where data[0] is byte `base` of the file. `fileEnd`: the
+    // file ends at data[size]. Otherwise a candidate is looked at only with kLookahead
+    // bytes in front of it, and the return value is where scanning continues once more
+    // bytes are there; size means the scan is over (end of file or stopped).
+    std::uint64_t scan(const std::uint8_t* data, std::uint64_t size, bool fileEnd, std::uint64_t position,
+                       std::uint64_t base) {
+        auto show = [&](std::uint64_t at, const RecordLayout& layout) {
+            const bool stamped = base + at >= kRawStampSize && at >= kRawStampSize;
+            const RawStamp stamp = stamped ? RawStamp::fromBytes(data + at - kRawStampSize) : RawStamp{};
+            formatter.formatAndShow({data + at, layout}, stamped ? &stamp : nullptr);
+            ++result.records;
+        };
+        while (position < size) {
+            if (progress && total > 0) {
+                const int percent = static_cast<int>((base + position) * 100 / total);
+                if (percent > lastPercent) {
+                    lastPercent = percent;
+                    progress(percent);
+                }
+            }
+            if (size - position <= 1) return fileEnd ? size : position;
+            const std::uint64_t at = findSync(data, position, size);
+            if (at >= size) return fileEnd ? size : size - 1;  // the last byte may start a pair
+            if (!fileEnd && size - at < kLookahead) return at;
+            position = at;
+            const std::uint64_t rest = size - at;
+            const HeaderCheck header =
+                checkHeader(data + at, static_cast<std::size_t>(std::min<std::uint64_t>(rest, kLongestRecord)));
+            if (header.badLayout && rest >= 9) console.print(u"++++++default case, error++++++");
+            const std::uint32_t length = header.layout.length;
+            const bool valid = header.state == HeaderState::Known && rest >= length;
+            // As in live framing: after a candidate that is no record, a pair at its second
+            // sync byte is looked at too.
+            const std::uint64_t next = findSync(data, at + (header.state == HeaderState::Invalid ? 1 : 2), size);
+            if (next >= size) {
+                if (valid) show(at, header.layout);
+                // In the middle of the file no pair lies within the bytes read: carry on
+                // after them.
+                if (fileEnd) return size;
+                position = size - 1;
+            } else {
+                const std::uint64_t k = next - at;
+                if (valid && k >= length) {
+                    show(at, header.layout);
+                    position = next;
+                } else if (valid && wellDelimited(data, at + length, size)) {
+                    show(at, header.layout);
+                    position = at + length;
+                } else {
+                    position = next;
+                }
+            }
+            if (stop.load(std::memory_order_relaxed)) {
+                result.cancelled = true;
+                return size;
+            }
+        }
+        return fileEnd ? size : position;
+    }
+};
+
+}  // namespace
+
 ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, RecordFormatter& formatter,
                              LogConsole& console, const std::atomic<bool>& stop,
                              const std::function<void(int)>& progress) {
-    ReplayScanResult result;
-    int lastPercent = 0;
-    std::uint64_t position = 0;
-    auto show = [&](std::uint64_t at, const RecordLayout& layout) {
-        RawStamp stamp;
-        if (at >= kRawStampSize) std::copy(data + at - kRawStampSize, data + at, stamp.begin());
-        formatter.formatAndShow({data + at, layout}, at >= kRawStampSize ? &stamp : nullptr);
-        ++result.records;
-    };
-    while (position < size) {
-        if (progress) {
-            const int percent = static_cast<int>(position * 100 / size);
-            if (percent > lastPercent) {
-                lastPercent = percent;
-                progress(percent);
+    Scanner scanner(formatter, console, stop, progress, size);
+    scanner.scan(data, size, true, 0, 0);
+    return scanner.result;
+}
+
+RawDataInput::~RawDataInput() { close(); }
+
+int RawDataInput::open(const std::string& path) {
+    close();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return err;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    fd_ = fd;
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    return 0;
+}
+
+void RawDataInput::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    size_ = 0;
+}
+
+ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter, LogConsole& console,
+                                 const std::atomic<bool>& stop, const std::function<void(int)>& progress) {
+    Scanner scanner(formatter, console, stop, progress, input.size());
+    std::vector<std::uint8_t> buffer(kReadBlock + kLookahead);
+    std::uint64_t base = 0;      // file offset of buffer[0]
+    std::size_t filled = 0;      // bytes in the buffer
+    std::uint64_t position = 0;  // where scanning continues, in the buffer
+    for (;;) {
+        // Fill the buffer from the file; the file ends where it ended when it was opened.
+        bool fileEnd = false;
+        while (filled < buffer.size()) {
+            const std::uint64_t offset = base + filled;
+            if (offset >= input.size()) {
+                fileEnd = true;
+                break;
+            }
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size() - filled, input.size() - offset));
+            const ssize_t got = ::pread(input.fd(), buffer.data() + filled, want, static_cast<off_t>(offset));
+            if (got > 0) {
+                filled += static_cast<std::size_t>(got);
+            } else if (got == 0) {
+                // Shorter than when it was opened: what was read is all there is.
+                scanner.result.fileChanged = true;
+                fileEnd = true;
+                break;
+            } else if (errno != EINTR) {
+                scanner.result.readError = errno;
+                fileEnd = true;
+                break;
             }
         }
-        if (size - position <= 1) break;
-        const std::uint64_t at = findSync(data, position, size);
-        if (at >= size) break;
-        position = at;
-        const std::uint64_t rest = size - at;
-        const HeaderCheck header = checkHeader(data + at, static_cast<std::size_t>(std::min<std::uint64_t>(rest, kLongestRecord)));
-        if (header.badLayout && rest >= 9) console.print(u"++++++default case, error++++++");
-        const std::uint32_t length = header.layout.length;
-        const bool valid = header.state == HeaderState::Known && rest >= length;
-        const std::uint64_t next = findSync(data, at + 2, size);
-        if (next >= size) {
-            if (valid) show(at, header.layout);
-            break;
-        }
-        const std::uint64_t k = next - at;
-        if (valid && k >= length) {
-            show(at, header.layout);
-            position = next;
-        } else if (valid && wellDelimited(data, at + length, size)) {
-            show(at, header.layout);
-            position = at + length;
-        } else {
-            position = next;
-        }
-        if (stop.load(std::memory_order_relaxed)) {
-            result.cancelled = true;
-            break;
-        }
+        const std::uint64_t resume = scanner.scan(buffer.data(), filled, fileEnd, position, base);
+        if (fileEnd || scanner.result.cancelled) break;
+        // Keep the bytes from the resume point on, with the stamp in front of it, and read
+        // on behind them.
+        const std::uint64_t keepFrom = resume - std::min<std::uint64_t>(resume, kRawStampSize);
+        std::memmove(buffer.data(), buffer.data() + keepFrom, filled - static_cast<std::size_t>(keepFrom));
+        base += keepFrom;
+        filled -= static_cast<std::size_t>(keepFrom);
+        position = resume - keepFrom;
     }
-    return result;
+    return scanner.result;
 }
 
 std::string replayTextFilePath() {

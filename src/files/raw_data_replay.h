@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace nimbrel {
 
@@ -15,6 +16,10 @@ class RecordFormatter;
 struct ReplayScanResult {
     bool cancelled = false;
     std::uint64_t records = 0;  // records handed to the formatter
+    // The file became shorter while it was read: the scan ended after the last complete
+    // record of the bytes it could read.
+    bool fileChanged = false;
+    int readError = 0;  // errno of a failed read; the scan ended there
 };
 
 // Scans `size` bytes. `progress` (may be empty) is called with each new whole percentage
@@ -22,6 +27,33 @@ struct ReplayScanResult {
 ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, RecordFormatter& formatter,
                              LogConsole& console, const std::atomic<bool>& stop,
                              const std::function<void(int percent)>& progress);
+
+// A raw data file opened for a replay. It is read in large blocks rather than mapped, so
+// that a file another program shortens meanwhile (a capture restarted over the same name,
+// log rotation) ends the replay with a message instead of a fault.
+class RawDataInput {
+public:
+    RawDataInput() = default;
+    ~RawDataInput();
+    RawDataInput(const RawDataInput&) = delete;
+    RawDataInput& operator=(const RawDataInput&) = delete;
+
+    // 0 on success, else the errno value (EISDIR for a folder, EINVAL for no regular file).
+    int open(const std::string& path);
+    void close();
+    int fd() const { return fd_; }
+    std::uint64_t size() const { return size_; }  // when it was opened
+
+private:
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// Scans the file as scanRawData does, block by block. The text of the red line for a file
+// that became shorter is kRawDataChangedMessage.
+ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter, LogConsole& console,
+                                 const std::atomic<bool>& stop, const std::function<void(int percent)>& progress);
+inline constexpr std::u16string_view kRawDataChangedMessage = u"[R]Raw data file changed while it was read: %s";
 
 // The replay's text file: "_nimbrel_temp.txt" in the per-user data folder, created if
 // missing.

@@ -5,7 +5,6 @@
 #include "capture/view_core.h"
 #include "files/raw_data_replay.h"
 #include "files/text_line_writer.h"
-#include "platform/mapped_file.h"
 #include "platform/text.h"
 
 namespace nimbrel {
@@ -46,7 +45,7 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
         console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
         return ReplayOutcome::Missing;
     }
-    MappedFile raw;
+    RawDataInput raw;
     if (const int err = raw.open(options.rawFile); err != 0) {
         console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {shownPath, err});
         return ReplayOutcome::Unreadable;
@@ -68,15 +67,26 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
     }
 
     console.print(kProgress, {0});
-    const ReplayScanResult scan =
-        scanRawData(raw.data(), raw.size(), core.formatter, console, stop, [&](int percent) {
-            if (toFile) console.printReplacingAll(kProgress, {percent});
-        });
+    const ReplayScanResult scan = scanRawDataFile(raw, core.formatter, console, stop, [&](int percent) {
+        if (toFile) console.printReplacingAll(kProgress, {percent});
+    });
     raw.close();
+    // A file that shrank or could not be read to its end: the lines formatted so far are
+    // kept and shown; the red line comes last, so that the range display does not hide it.
+    auto reportShortRead = [&] {
+        if (scan.readError != 0) {
+            console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {shownPath, scan.readError});
+        } else if (scan.fileChanged) {
+            console.print(kRawDataChangedMessage, {shownPath});
+        }
+    };
     core.setLineOutput(nullptr);
     const int writeError = writer.close();
     if (scan.cancelled) return ReplayOutcome::Cancelled;
-    if (!toFile) return ReplayOutcome::Done;
+    if (!toFile) {
+        reportShortRead();
+        return ReplayOutcome::Done;
+    }
     if (writeError != 0) {
         console.print(u"[R] Fail to write \"%s\", error:0x%x", {utf8ToUtf16(textPath), writeError});
         return ReplayOutcome::Unreadable;
@@ -90,6 +100,7 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
         console.print(u"[R] Fail to read \"%s\"", {utf8ToUtf16(textPath)});
         return ReplayOutcome::Unreadable;
     }
+    reportShortRead();
     return ReplayOutcome::Done;
 }
 

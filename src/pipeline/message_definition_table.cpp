@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <optional>
@@ -18,30 +19,47 @@ namespace {
 
 constexpr std::size_t kIndexCount = 65536;
 
-// The whole file, or nothing when it cannot be opened or read. Opened read-only without
-// locking, so other readers and writers are not disturbed.
-std::optional<std::string> readWholeFile(const std::string& path) {
+enum class ReadOutcome { Read, Unreadable, TooLarge };
+
+// The whole file, read up to `limit` bytes: a FIFO or a device that never ends is not read
+// past it. Opened read-only without locking, so other readers and writers are not
+// disturbed.
+ReadOutcome readWholeFile(const std::string& path, std::size_t limit, std::string& bytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string bytes;
+    if (fd < 0) return ReadOutcome::Unreadable;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char chunk[1 << 16];
-    bool ok = true;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        if (static_cast<std::uint64_t>(info.st_size) > limit) {
+            ::close(fd);
+            return ReadOutcome::TooLarge;
+        }
+        bytes.resize(static_cast<std::size_t>(info.st_size) + 1);  // one read, and one to see the end
+    }
+    // Read straight into the string, growing it by doubling, up to one byte past the limit.
+    ReadOutcome outcome = ReadOutcome::Read;
+    std::size_t filled = 0;
     for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (filled == bytes.size()) {
+            if (filled > limit) {
+                outcome = ReadOutcome::TooLarge;
+                break;
+            }
+            bytes.resize(std::min(limit + 1, std::max<std::size_t>(filled * 2, 1 << 16)));
+        }
+        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
         if (got > 0) {
-            bytes.append(chunk, static_cast<std::size_t>(got));
+            filled += static_cast<std::size_t>(got);
         } else if (got == 0) {
             break;
         } else if (errno != EINTR) {
-            ok = false;  // e.g. a folder
+            outcome = ReadOutcome::Unreadable;  // e.g. a folder
             break;
         }
     }
+    bytes.resize(filled);
     ::close(fd);
-    if (!ok) return std::nullopt;
-    return bytes;
+    if (outcome != ReadOutcome::Read) std::string().swap(bytes);
+    return outcome;
 }
 
 std::int32_t saturatingAdd(std::int32_t a, std::size_t b) {
@@ -60,14 +78,19 @@ void MessageDefinitionTable::resetToUndefined() {
     definitions_.push_back(Definition{CompiledFormat(kUndefinedMessageText), 0, 0});
 }
 
-bool MessageDefinitionTable::load(const std::string& path, LogConsole& console) {
-    const std::optional<std::string> bytes = readWholeFile(path);
-    if (!bytes) {
+bool MessageDefinitionTable::load(const std::string& path, LogConsole& console, std::size_t sizeLimit) {
+    std::string bytes;
+    const ReadOutcome outcome = readWholeFile(path, sizeLimit, bytes);
+    if (outcome != ReadOutcome::Read) {
         const std::u16string widePath = utf8ToUtf16(path);
         console.print(u"[R] Open message definition file \"%s\" failed!", {std::u16string_view(widePath)});
+        if (outcome == ReadOutcome::TooLarge) {
+            console.print(u"[R] A message definition file is read up to %u MiB; \"%s\" is longer.",
+                          {static_cast<unsigned long long>(sizeLimit >> 20), std::u16string_view(widePath)});
+        }
         return false;
     }
-    loadFromText(*bytes);
+    loadFromText(bytes);
     return true;
 }
 

@@ -35,6 +35,9 @@ struct MessageEntry {
     const CompiledFormat& format;  // the text compiled for the printf engine
 };
 
+// Far above any real definition file (a few hundred kilobytes).
+inline constexpr std::size_t kDefinitionFileSizeLimit = std::size_t{64} << 20;
+
 class MessageDefinitionTable {
 public:
     MessageDefinitionTable();
@@ -42,10 +45,11 @@ public:
     MessageDefinitionTable& operator=(const MessageDefinitionTable&) = delete;
 
     // Reads the definition file at path (8-bit text). When it cannot be opened or read,
-    // prints "[R] Open message definition file "<path>" failed!" to the console, leaves
-    // the table as it was and returns false. Otherwise rebuilds the table from scratch
-    // and returns true.
-    bool load(const std::string& path, LogConsole& console);
+    // or holds more than `sizeLimit` bytes (read no further: a FIFO or device may never
+    // end), prints "[R] Open message definition file "<path>" failed!" to the console
+    // (with a second line naming the limit when that was the cause), leaves the table as
+    // it was and returns false. Otherwise rebuilds the table from scratch and returns true.
+    bool load(const std::string& path, LogConsole& console, std::size_t sizeLimit = kDefinitionFileSizeLimit);
     // Rebuilds the table from a file's bytes; counts as a successful load.
     void loadFromText(std::string_view bytes);
     // Applies one line (without its line end) to the table as it stands.

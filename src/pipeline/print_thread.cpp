@@ -8,10 +8,6 @@
 
 namespace nimbrel {
 
-// Once the stream has ended, a partial record that stays unfinished this many idle passes
-// is dropped so that the thread can drain and end.
-static constexpr std::uint32_t kAbandonTailAfterIdlePasses = 2 * kFlushAfterIdlePasses;
-
 PrintThread::PrintThread(CaptureHub& hub, RecordSink& sink, Sleeper sleeper)
     : hub_(hub), sink_(sink), sleep_(std::move(sleeper)) {
     if (!sleep_) {
@@ -22,10 +18,10 @@ PrintThread::PrintThread(CaptureHub& hub, RecordSink& sink, Sleeper sleeper)
 bool PrintThread::frame(std::uint32_t length, bool flushed) {
     RingReadState& rs = hub_.readState;
     hub_.ring.copyOut(rs.readPosition, window_, length);
-    const FrameOutcome outcome = RecordFramer::frameOne(window_, length, flushed, sink_);
+    const bool settled = flushed && rs.quietPasses >= kSettledAfterQuietPasses;
+    const FrameOutcome outcome = RecordFramer::frameOne(window_, length, flushed, sink_, settled);
     std::uint32_t consumed = outcome.consumed;
-    if (flushed && consumed == 0 && rs.idlePasses >= kAbandonTailAfterIdlePasses &&
-        hub_.m_writeThreadQuit.load()) {
+    if (settled && consumed == 0 && hub_.m_writeThreadQuit.load()) {
         trace("//unfinished record dropped at capture end\n");
         consumed = length;
     }
@@ -41,6 +37,12 @@ bool PrintThread::frame(std::uint32_t length, bool flushed) {
 bool PrintThread::pass() {
     RingReadState& rs = hub_.readState;
     const std::uint64_t snapshot = hub_.ring.writePosition();
+    if (snapshot == rs.lastWritePosition) {
+        if (rs.quietPasses < kSettledAfterQuietPasses) ++rs.quietPasses;
+    } else {
+        rs.quietPasses = 0;
+        rs.lastWritePosition = snapshot;
+    }
 
     if (!rs.nonZeroSeen) {
         if (hub_.ring.rangeIsZero(rs.zeroScannedTo, snapshot)) {

@@ -15,6 +15,11 @@ class CaptureHub;
 inline constexpr std::uint32_t kWindowSize = 512;
 inline constexpr std::int64_t kOverrunThreshold = 0x3FEC00;  // 4,189,184: a lap less 5,120 bytes
 inline constexpr std::uint32_t kFlushAfterIdlePasses = 10;
+// A stream that has brought no byte for this many passes (five times the flush delay, well
+// above the latency timer of common USB serial adapters) has settled: a record still
+// incomplete in a flushed window is given up when records follow it, and once the writer
+// has stopped, an unfinished tail is dropped so that the thread can drain and end.
+inline constexpr std::uint32_t kSettledAfterQuietPasses = 5 * kFlushAfterIdlePasses;
 
 class PrintThread {
 public:

@@ -103,12 +103,20 @@ CompiledFormat::CompiledFormat(std::u16string_view format) : text_(format) {
                 piece.precision = static_cast<std::int16_t>(readField(text, p));
             }
         }
+        // Size prefixes: "h" and "hh" narrow the value to 16 or 8 bits as C printf does;
+        // every other size takes the one 32-bit parameter unchanged.
+        unsigned hCount = 0;
+        bool otherSize = false;
         while (p < n) {
             const char16_t c = text[p];
-            if (c == u'h' || c == u'l' || c == u'L' || c == u'j' || c == u'z' || c == u't' || c == u'q' ||
-                c == u'w') {
+            if (c == u'h') {
+                ++hCount;
+                ++p;
+            } else if (c == u'l' || c == u'L' || c == u'j' || c == u'z' || c == u't' || c == u'q' || c == u'w') {
+                otherSize = true;
                 ++p;
             } else if (c == u'I') {
+                otherSize = true;
                 ++p;
                 if (p + 1 < n && ((text[p] == u'3' && text[p + 1] == u'2') || (text[p] == u'6' && text[p + 1] == u'4'))) {
                     p += 2;
@@ -141,6 +149,7 @@ CompiledFormat::CompiledFormat(std::u16string_view format) : text_(format) {
                 continue;
         }
         if (star) piece.kind = Kind::Unsupported;
+        if (hCount > 0 && !otherSize) piece.narrowBits = hCount == 1 ? 16 : 8;
         piece.offset = static_cast<std::uint32_t>(percent);
         piece.length = static_cast<std::uint32_t>(p - percent);
         pieces_.push_back(piece);
@@ -177,6 +186,13 @@ void CompiledFormat::render(Out& out, Convert&& convert) const {
 template <class Out>
 bool CompiledFormat::writeInteger(Out& out, const Piece& piece, std::int64_t asSigned,
                                   std::uint64_t asUnsigned) {
+    if (piece.narrowBits == 16) {
+        asSigned = static_cast<std::int16_t>(asUnsigned);
+        asUnsigned = static_cast<std::uint16_t>(asUnsigned);
+    } else if (piece.narrowBits == 8) {
+        asSigned = static_cast<std::int8_t>(asUnsigned);
+        asUnsigned = static_cast<std::uint8_t>(asUnsigned);
+    }
     unsigned base = 10;
     const char* alphabet = "0123456789abcdef";
     bool negative = false;

@@ -88,6 +88,7 @@ private:
         std::uint8_t flags = 0;
         std::int16_t width = 0;       // 0 when none
         std::int16_t precision = -1;  // -1 when none
+        std::uint8_t narrowBits = 0;  // 16 for "h", 8 for "hh": the value is narrowed first
     };
 
     // Runs over the pieces; convert(out, piece, argumentIndex) writes one conversion and

@@ -43,15 +43,9 @@ std::string stampedName(const std::string& folder, const LocalTime& t, const cha
 }  // namespace
 
 RawStamp makeRawStamp(const LocalTime& t) {
-    return {static_cast<std::uint8_t>(t.year & 0xFF),
-            static_cast<std::uint8_t>((t.year >> 8) & 0xFF),
-            static_cast<std::uint8_t>(t.month),
-            static_cast<std::uint8_t>(t.day),
-            static_cast<std::uint8_t>(t.hour),
-            static_cast<std::uint8_t>(t.minute),
-            static_cast<std::uint8_t>(t.second),
-            static_cast<std::uint8_t>(t.millisecond & 0xFF),
-            static_cast<std::uint8_t>((t.millisecond >> 8) & 0xFF)};
+    return {static_cast<std::uint16_t>(t.year), static_cast<std::uint8_t>(t.month), static_cast<std::uint8_t>(t.day),
+            static_cast<std::uint8_t>(t.hour), static_cast<std::uint8_t>(t.minute),
+            static_cast<std::uint8_t>(t.second), static_cast<std::uint16_t>(t.millisecond)};
 }
 
 void setComPortNameForFiles(std::string_view port) {
@@ -121,9 +115,8 @@ void RawDataFile::appendRecord(const RecordRef& record, bool lastInWindow) {
     }
     // One write per entry: stamp, record and trailer land together.
     std::uint8_t entry[kRawStampSize + kLongestRecord + kRawDataTrailer.size()];
-    const RawStamp stamp = makeRawStamp(localTimeNow());
     std::size_t n = 0;
-    for (std::uint8_t b : stamp) entry[n++] = b;
+    for (std::uint8_t b : makeRawStamp(localTimeNow()).toBytes()) entry[n++] = b;
     const std::uint32_t length = std::min<std::uint32_t>(record.layout.length, kLongestRecord);
     std::copy(record.bytes, record.bytes + length, entry + n);
     n += length;

@@ -24,7 +24,28 @@ inline constexpr std::size_t kRawStampSize = 9;
 inline constexpr std::uint64_t kRawDataSwitchSize = 52428800;  // 50 MiB
 inline constexpr std::array<std::uint8_t, 4> kRawDataTrailer{0x0A, 0x00, 0x00, 0x00};
 
-using RawStamp = std::array<std::uint8_t, kRawStampSize>;
+// The local time written in front of every record of a raw data file. On disk: year
+// (16-bit little-endian), month, day, hour, minute, second, millisecond (16-bit LE).
+struct RawStamp {
+    std::uint16_t year = 0;
+    std::uint8_t month = 0;
+    std::uint8_t day = 0;
+    std::uint8_t hour = 0;
+    std::uint8_t minute = 0;
+    std::uint8_t second = 0;
+    std::uint16_t millisecond = 0;
+
+    static RawStamp fromBytes(const std::uint8_t* bytes) {
+        return {static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)), bytes[2], bytes[3], bytes[4], bytes[5],
+                bytes[6], static_cast<std::uint16_t>(bytes[7] | (bytes[8] << 8))};
+    }
+    std::array<std::uint8_t, kRawStampSize> toBytes() const {
+        return {static_cast<std::uint8_t>(year & 0xFF), static_cast<std::uint8_t>(year >> 8), month, day, hour,
+                minute, second, static_cast<std::uint8_t>(millisecond & 0xFF),
+                static_cast<std::uint8_t>(millisecond >> 8)};
+    }
+    bool operator==(const RawStamp&) const = default;
+};
 RawStamp makeRawStamp(const LocalTime& t);
 
 // The process-wide COM port name used in raw data file names: "0" until the first COM

@@ -26,7 +26,9 @@ std::uint32_t consumeAllButTrailingSync(const std::uint8_t* w, std::uint32_t len
 
 }  // namespace
 
-FrameOutcome RecordFramer::frameOne(const std::uint8_t* w, std::uint32_t length, bool flushed, RecordSink& sink) {
+FrameOutcome RecordFramer::frameOne(const std::uint8_t* w, std::uint32_t length, bool flushed, RecordSink& sink,
+                                    bool settled) {
+    settled = settled && flushed;
     if (length <= 1) {
         // A lone A5 may be the start of a record whose second sync byte is on its way.
         if (length == 1 && w[0] == kSyncByte) return {0, false};
@@ -46,8 +48,11 @@ FrameOutcome RecordFramer::frameOne(const std::uint8_t* w, std::uint32_t length,
     const bool complete = valid && rest >= recordLength;
     const bool plausible = header.state == HeaderState::Incomplete || (valid && !complete);
 
-    // Next sync pair after the candidate's own, at s + p with p >= 2.
-    const std::uint32_t next = findSync(w, s + 2, length);
+    // Next sync pair after the candidate's own, at s + p with p >= 2. A candidate that is
+    // not a record lets the pair at s + 1 be looked at too: a stray A5 right in front of a
+    // record's sync pair must not cost that record.
+    const std::uint32_t searchFrom = header.state == HeaderState::Invalid ? s + 1 : s + 2;
+    const std::uint32_t next = findSync(w, searchFrom, length);
     const bool haveNext = next < length;
     const std::uint32_t p = next - s;
 
@@ -57,10 +62,11 @@ FrameOutcome RecordFramer::frameOne(const std::uint8_t* w, std::uint32_t length,
     };
 
     // A candidate that may still become a record once more bytes arrive is kept (only the
-    // bytes before its sync are consumed): in a flushed window always, in a streaming
-    // window when it does not already start the window (a record longer than a streaming
-    // window cannot be framed).
-    if (plausible && (flushed || s > 0)) return {s, false};
+    // bytes before its sync are consumed): in a flushed window until the stream has
+    // settled, in a streaming window when it does not already start the window (a record
+    // longer than a streaming window cannot be framed). Once the stream has settled, a
+    // candidate with a later sync pair behind it is given up below ("not correct").
+    if (plausible && (flushed || s > 0) && !(settled && haveNext)) return {s, false};
 
     if (complete) {
         const std::uint32_t end = s + recordLength;
@@ -80,7 +86,14 @@ FrameOutcome RecordFramer::frameOne(const std::uint8_t* w, std::uint32_t length,
                 emit(true);
                 return {length, true, recordLength};
             }
-            if (end + 1 == length && w[end] == kSyncByte && (flushed || s > 0)) return {s, false};
+            if (end + 1 == length && w[end] == kSyncByte && (flushed || s > 0)) {
+                // One A5 after the record: wait for the byte that confirms its end, unless
+                // the stream has settled; the record then ends the window's bytes.
+                if (!settled) return {s, false};
+                trace("Last Log Msg\n");
+                emit(true);
+                return {end, true, recordLength};
+            }
             if (!flushed && end + 1 >= length && s > 0) return {s, false};
         } else if (flushed) {
             trace("Last Log Msg\n");

@@ -27,8 +27,13 @@ public:
     // `windowEndsAtWritePosition`: the window holds everything captured so far and the
     // caller has been idle long enough to flush it (a "flushed" window); otherwise more
     // bytes follow the window (a "streaming" window).
+    // `streamSettled` (flushed windows only): no bytes have arrived for so long, or the
+    // capture has ended, that a record still incomplete in the window is not going to be
+    // completed. A candidate that is kept waiting for its bytes is then given up when a
+    // later sync pair follows it, so that the records behind it are framed.
     static FrameOutcome frameOne(const std::uint8_t* window, std::uint32_t windowLength,
-                                 bool windowEndsAtWritePosition, RecordSink& sink);
+                                 bool windowEndsAtWritePosition, RecordSink& sink,
+                                 bool streamSettled = false);
 };
 
 }  // namespace nimbrel

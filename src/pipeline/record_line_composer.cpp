@@ -130,26 +130,21 @@ void appendPadded(std::u16string& out, std::int64_t value, int width) {
 }  // namespace
 
 bool isPlausibleStamp(const RawStamp& s) {
-    const unsigned year = s[0] | (s[1] << 8);
-    const unsigned ms = s[7] | (s[8] << 8);
-    return s[1] <= 8 && year != 0 && s[2] >= 1 && s[2] <= 12 && s[3] >= 1 && s[3] <= 31 && s[4] <= 23 &&
-           s[5] <= 59 && s[6] <= 59 && ms <= 999;
+    return (s.year >> 8) <= 8 && s.year != 0 && s.month >= 1 && s.month <= 12 && s.day >= 1 && s.day <= 31 &&
+           s.hour <= 23 && s.minute <= 59 && s.second <= 59 && s.millisecond <= 999;
 }
 
 void advanceStampByOneMillisecond(RawStamp& s) {
-    unsigned ms = (s[7] | (s[8] << 8)) + 1u;
-    if (ms > 999) {
-        ms = 0;
-        if (++s[6] > 59) {
-            s[6] = 0;
-            if (++s[5] > 59) {
-                s[5] = 0;
-                ++s[4];
+    if (++s.millisecond > 999) {
+        s.millisecond = 0;
+        if (++s.second > 59) {
+            s.second = 0;
+            if (++s.minute > 59) {
+                s.minute = 0;
+                ++s.hour;
             }
         }
     }
-    s[7] = static_cast<std::uint8_t>(ms & 0xFF);
-    s[8] = static_cast<std::uint8_t>(ms >> 8);
 }
 
 RecordLineComposer::RecordLineComposer(const MessageDefinitionTable& definitions,
@@ -257,7 +252,7 @@ ComposedLine RecordLineComposer::compose(const RecordRef& record, const RawStamp
             shown = &m_lastStamp;
         }
         const RawStamp& s = *shown;
-        head.time(s[4], s[5], s[6], s[7] | (s[8] << 8));
+        head.time(s.hour, s.minute, s.second, s.millisecond);
     }
     head.text(routeTag(threadId, !matched));
     head.text(tag.tag);

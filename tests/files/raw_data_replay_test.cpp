@@ -1,6 +1,8 @@
 #include "files/raw_data_replay.h"
 
 #include <fstream>
+#include <random>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +40,14 @@ struct Replay : test::FormatterRig {
     }
     ReplayScanResult run(const Bytes& file) {
         return scanRawData(file.data(), file.size(), formatter, console, stop, [this](int p) { percents.push_back(p); });
+    }
+    ReplayScanResult runFile(const std::string& path, const std::function<void(int)>& onPercent = {}) {
+        RawDataInput input;
+        EXPECT_EQ(input.open(path), 0);
+        return scanRawDataFile(input, formatter, console, stop, [&](int p) {
+            percents.push_back(p);
+            if (onPercent) onPercent(p);
+        });
     }
 };
 
@@ -86,6 +96,62 @@ TEST(RawDataReplay, SyncPairsCloserThanTheRecordSkipTheFirstAndTheStopFlagEndsTh
     const ReplayScanResult result = s.run(entry(one) + entry(one) + entry(one));
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(s.out.lines.size(), 1u);
+}
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+// Reading the file block by block finds exactly what a scan of the whole file in memory
+// finds, records and noise straddling the block ends included.
+TEST(RawDataReplay, BlockReadingMatchesTheWholeFileScan) {
+    std::mt19937 rng(8);
+    Bytes file;
+    while (file.size() < 3'500'000) {
+        auto add = [&file](const Bytes& b) { file.insert(file.end(), b.begin(), b.end()); };
+        add(entry(test::randomRecord(rng)));
+        const int extra = std::uniform_int_distribution<int>(0, 9)(rng);
+        if (extra == 0) add(Bytes{0x0A, 0, 0, 0});
+        if (extra == 1) add(Bytes(std::uniform_int_distribution<std::size_t>(1, 3000)(rng), 0x33));
+    }
+    test::TempDir dir;
+    writeFile(dir.file("raw.log"), file);
+    Replay whole;
+    const ReplayScanResult expected = whole.run(file);
+    Replay blocks;
+    const ReplayScanResult got = blocks.runFile(dir.file("raw.log"));
+    EXPECT_GT(expected.records, 10000u);
+    EXPECT_EQ(got.records, expected.records);
+    EXPECT_FALSE(got.fileChanged);
+    EXPECT_EQ(got.readError, 0);
+    EXPECT_TRUE(blocks.out.lines == whole.out.lines);
+    EXPECT_EQ(blocks.percents, whole.percents);
+}
+
+// Another program cuts the file to half while it is replayed: the scan ends after the last
+// complete record of what is left, says so, and no signal is raised.
+TEST(RawDataReplay, FileShortenedDuringTheReplayEndsAfterTheLastCompleteRecord) {
+    const Bytes one = buildRecord({.layout = 4, .colour = 1, .index = 1, .params = {5}});
+    const Bytes e = entry(one);
+    Bytes file;
+    while (file.size() < 6'000'000) file.insert(file.end(), e.begin(), e.end());
+    test::TempDir dir;
+    const std::string path = dir.file("raw.log");
+    writeFile(path, file);
+    const std::uint64_t half = file.size() / 2 + 5;  // inside an entry
+    Replay r;
+    bool cut = false;
+    const ReplayScanResult result = r.runFile(path, [&](int percent) {
+        if (percent == 10 && !cut) cut = ::truncate(path.c_str(), static_cast<off_t>(half)) == 0;
+    });
+    ASSERT_TRUE(cut);
+    EXPECT_TRUE(result.fileChanged);
+    EXPECT_FALSE(result.cancelled);
+    EXPECT_EQ(result.records, half / e.size());
+    EXPECT_EQ(r.out.lines.size(), half / e.size());
+    EXPECT_TRUE(r.out.lines.back().starts_with(u"08:07:06.005  [FIL] [G] ["));
+    EXPECT_TRUE(r.out.lines.back().ends_with(u"] [000] [000] [00000] one 5"));
 }
 
 TEST(RawDataReplay, EmptyFileShowsNothing) {

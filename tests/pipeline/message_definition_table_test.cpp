@@ -1,9 +1,15 @@
 #include "pipeline/message_definition_table.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -209,6 +215,89 @@ TEST(MessageDefinitionTable, LoadFromFileAndFailedLoadKeepsTheTable) {
     TempFile empty("");
     EXPECT_TRUE(table.load(empty.path(), console));
     expectEntry(table, 1, kUndefined);
+}
+
+long peakResidentKiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Sources that never end (a FIFO whose writer never stops, /dev/zero) and a file far too
+// large are refused after reading at most the limit, quickly and with bounded memory; the
+// table in force stays in force.
+TEST(MessageDefinitionTable, EndlessOrHugeSourcesAreRefusedAndKeepTheTable) {
+    MemoryLogView view;
+    StringFilter filter;
+    LogConsole console(view, filter);
+    MessageDefinitionTable table;
+    TempFile good("#define A 1 //\"kept %d\"\n");
+    ASSERT_TRUE(table.load(good.path(), console));
+
+    const std::string fifo = good.path() + ".fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto oldPipeHandler = std::signal(SIGPIPE, SIG_IGN);
+    std::atomic<std::uint64_t> written{0};
+    std::thread writer([&fifo, &written] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        const std::string line(4096, '#');
+        ssize_t n = 0;
+        while ((n = ::write(fd, line.data(), line.size())) > 0) written += static_cast<std::uint64_t>(n);
+        ::close(fd);  // the reader went away
+    });
+    // A sparse regular file of 100 MB: refused from its size, without reading it.
+    const std::string huge = good.path() + ".huge";
+    {
+        const int fd = ::open(huge.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, 100'000'000), 0);
+        ::close(fd);
+    }
+
+    const long peakBefore = peakResidentKiB();
+    for (const std::string& path : {fifo, std::string("/dev/zero"), huge}) {
+        view.clear();
+        EXPECT_FALSE(table.load(path, console)) << path;
+        const std::u16string widePath(path.begin(), path.end());
+        EXPECT_EQ(view.plainText(), u"[R] Open message definition file \"" + widePath +
+                                        u"\" failed!\n[R] A message definition file is read up to 64 MiB; \"" +
+                                        widePath + u"\" is longer.\n")
+            << path;
+        ASSERT_EQ(view.lines().size(), 2u);
+        EXPECT_EQ(view.lines()[1].colour, (Rgb{255, 0, 0}));
+        expectEntry(table, 1, {u"kept %d", 1, 4});
+    }
+    // At most the limit was held at once.
+    EXPECT_LT(peakResidentKiB() - peakBefore, 3 * static_cast<long>(kDefinitionFileSizeLimit >> 10));
+    writer.join();
+    // The writer ran into the closed end soon after the limit: nothing read past it.
+    EXPECT_GT(written.load(), kDefinitionFileSizeLimit);
+    EXPECT_LT(written.load(), kDefinitionFileSizeLimit + (std::uint64_t{1} << 20));
+    std::signal(SIGPIPE, oldPipeHandler);
+    std::remove(fifo.c_str());
+    std::remove(huge.c_str());
+}
+
+// A pipe, as a shell's process substitution "<(cat LOG1.h)" gives, is read to its end.
+TEST(MessageDefinitionTable, PipeIsReadToItsEnd) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "#define M" + std::to_string(i) + " " + std::to_string(i) + " //\"m %d\"\n";
+    std::thread writer([&] {
+        ::write(fds[1], text.data(), text.size());
+        ::close(fds[1]);
+    });
+    MemoryLogView view;
+    StringFilter filter;
+    LogConsole console(view, filter);
+    MessageDefinitionTable table;
+    EXPECT_TRUE(table.load("/dev/fd/" + std::to_string(fds[0]), console));
+    writer.join();
+    ::close(fds[0]);
+    EXPECT_EQ(table.definedCount(), 3000u);
+    EXPECT_TRUE(view.plainText().empty());
 }
 
 TEST(MessageDefinitionTable, LargeFileKeepsEveryDefinition) {

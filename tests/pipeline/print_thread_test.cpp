@@ -151,6 +151,41 @@ TEST(PrintThread, UnfinishedTailIsDroppedOnceTheWriterStopped) {
     EXPECT_EQ(h.hub.readState.readPosition, h.hub.ring.writePosition());
 }
 
+// A record cut short (its header declares 209 bytes, 12 arrived) followed by good records
+// in a stream that then goes quiet: the cut record is given up once the stream has
+// settled, and the records behind it are shown then, not lost at stop.
+TEST(PrintThread, CutRecordIsGivenUpOnceTheStreamSettlesAndTheRecordsBehindItAreShown) {
+    Harness h;
+    const Bytes first = recordOfSize(30, 1);
+    const Bytes cut = recordOfSize(209, 2);
+    const Bytes second = recordOfSize(25, 3);
+    const Bytes third = recordOfSize(40, 4);
+    h.append(first + Bytes(cut.begin(), cut.begin() + 12) + second + third);
+    h.passes(kFlushAfterIdlePasses + 5);  // flushed, but the rest of the cut record may still come
+    EXPECT_EQ(h.sink.records(), std::vector<Bytes>{first});
+    h.passes(kSettledAfterQuietPasses);
+    EXPECT_EQ(h.sink.records(), (std::vector<Bytes>{first, second, third}));
+    EXPECT_EQ(h.hub.readState.readPosition, h.hub.ring.writePosition());
+    h.hub.m_writeThreadQuit = true;
+    int passes = 0;
+    while (h.thread.pass()) ASSERT_LT(++passes, 100);
+    EXPECT_EQ(h.sink.records().size(), 3u);
+}
+
+// A record with A5 A5 among its parameters, cut by a read boundary, waits through a pause
+// that flushes the window and completes when its bytes arrive.
+TEST(PrintThread, RecordWithInnerSyncPairCompletesAfterAShortPause) {
+    Harness h;
+    const Bytes inner = buildRecord({.layout = 4, .index = 9, .params = {0xA5A5, 7, 8}});
+    const Bytes next = recordOfSize(20, 5);
+    h.append(Bytes(inner.begin(), inner.begin() + 15));
+    h.passes(kFlushAfterIdlePasses + 5);
+    EXPECT_TRUE(h.sink.records().empty());
+    h.append(Bytes(inner.begin() + 15, inner.end()) + next);
+    h.passes(kFlushAfterIdlePasses + 1);
+    EXPECT_EQ(h.sink.records(), (std::vector<Bytes>{inner, next}));
+}
+
 TEST(PrintThread, StopRequestEndsThePassLoopAndLeavesBytesWaiting) {
     Harness h;
     h.append(recordOfSize(600, 1));

@@ -91,9 +91,42 @@ TEST(PrintfEngine, WordsAreSignedForDAndUnsignedOtherwise) {
     EXPECT_EQ(words(u"conn %d, handle %x", {1, 300}), "conn 1, handle 12c");
 }
 
-TEST(PrintfEngine, LengthModifiersAreIgnoredAndTakeOneWordEach) {
-    EXPECT_EQ(words(u"%lld|%hx|%I64u|%hhd|%lu|%I32x|%Id|%zu|%ls", {0xFFFFFFFF, 0x12345, 7, 300, 9, 255, 3, 4, 5}),
-              "-1|12345|7|300|9|ff|3|4|%ls");
+TEST(PrintfEngine, SizePrefixesTakeOneWordEachAndHNarrows) {
+    EXPECT_EQ(words(u"%lld|%hx|%I64u|%hhd|%lu|%I32x|%Id|%zu|%ls|%jd|%td", {0xFFFFFFFF, 0x12345, 7, 300, 9, 255, 3, 4, 5, 0xFFFFFFFF, 6}),
+              "-1|2345|7|44|9|ff|3|4|%ls|-1|6");
+    EXPECT_EQ(words(u"v %hx %hhx %hd", {0x12345678, 0x1FF, 70000}), "v 5678 ff 4464");
+    EXPECT_EQ(words(u"%hd %hhd %hu %hhu %hho", {0x8000, 0x80, 0xFFFF8000, 0x1FF, 0x1FF}), "-32768 -128 32768 255 377");
+}
+
+// "h" and "hh" with random flags, widths, precisions and values, against the C library
+// given the value in the narrowed C type.
+TEST(PrintfEngine, NarrowedConversionsMatchCPrintf) {
+    std::mt19937 rng(17);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const std::string flagSet = "-+ #0";
+    for (int round = 0; round < 20000; ++round) {
+        std::string format = "<%";
+        for (char f : flagSet)
+            if (pick(0, 3) == 0) format += f;
+        if (pick(0, 1)) format += std::to_string(pick(1, 12));
+        if (pick(0, 2) == 0) format += "." + std::to_string(pick(0, 8));
+        const bool hh = pick(0, 1) == 1;
+        format += hh ? "hh" : "h";
+        const char conversion = "diuxXo"[pick(0, 5)];
+        format += conversion;
+        format += ">";
+        const auto value = static_cast<std::uint32_t>(rng());
+        const bool isSigned = conversion == 'd' || conversion == 'i';
+        std::string expected;
+        if (hh) {
+            expected = isSigned ? cFormat(format, static_cast<signed char>(value))
+                                : cFormat(format, static_cast<unsigned char>(value));
+        } else {
+            expected = isSigned ? cFormat(format, static_cast<short>(value))
+                                : cFormat(format, static_cast<unsigned short>(value));
+        }
+        ASSERT_EQ(words(latin1ToUtf16(format), {value}), expected) << format << " with " << value;
+    }
 }
 
 TEST(PrintfEngine, CharacterConversion) {

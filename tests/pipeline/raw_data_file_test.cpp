@@ -50,7 +50,9 @@ TEST(RawDataFile, StampAndRecordBytesWithTrailerOnlyAfterTheLastOfAWindow) {
     EXPECT_EQ(bytes[3], before.day);
     EXPECT_LE(bytes[7] | (bytes[8] << 8), 999);
     const RawStamp s = makeRawStamp({2303, 12, 31, 23, 59, 58, 999});
-    EXPECT_EQ(s, (RawStamp{0xFF, 0x08, 12, 31, 23, 59, 58, 0xE7, 0x03}));
+    EXPECT_EQ(s, (RawStamp{2303, 12, 31, 23, 59, 58, 999}));
+    EXPECT_EQ(s.toBytes(), (std::array<std::uint8_t, kRawStampSize>{0xFF, 0x08, 12, 31, 23, 59, 58, 0xE7, 0x03}));
+    EXPECT_EQ(RawStamp::fromBytes(s.toBytes().data()), s);
 }
 
 TEST(RawDataFile, PrepareReportsTheFileOrTheFailure) {

@@ -22,7 +22,7 @@ struct Rig : test::FormatterRig {
     Rig() : FormatterRig(kDefinitions) {}
     std::u16string show(const Bytes& r) {
         view.clear();
-        const RawStamp stamp{0xEA, 0x07, 1, 1, 1, 2, 3, 4, 0};
+        const RawStamp stamp{2026, 1, 1, 1, 2, 3, 4};
         formatter.formatAndShow({r.data(), checkHeader(r.data(), r.size()).layout}, &stamp);
         return view.plainText();
     }

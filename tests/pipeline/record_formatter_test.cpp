@@ -29,7 +29,7 @@ struct Fixture : test::FormatterRig {
     Fixture() : FormatterRig(kDefinitions) {}
 
     // Formats with a fixed stamp (12:34:56.789) so lines are comparable.
-    void show(const Bytes& r, RawStamp stamp = {0xEA, 0x07, 3, 4, 12, 34, 56, 0x15, 0x03}) {
+    void show(const Bytes& r, RawStamp stamp = {2026, 3, 4, 12, 34, 56, 789}) {
         formatter.formatAndShow({r.data(), checkHeader(r.data(), r.size()).layout}, &stamp);
     }
     std::vector<MemoryLogView::Run> lines() const { return view.lines(); }
@@ -132,11 +132,11 @@ TEST(RecordFormatter, RawDumpReplacesTextOrErrorDump) {
 TEST(RecordFormatter, StampRepairAndLiveTime) {
     Fixture f;
     f.formatter.resetLastStamp();
-    f.show(record(0, 1, 41), {0xEA, 0x07, 3, 4, 10, 59, 59, 0xE7, 0x03});  // 10:59:59.999
-    f.show(record(0, 1, 41), {0x00, 0x09, 3, 4, 10, 59, 59, 0x00, 0x00});  // year above 2303
-    f.show(record(0, 1, 41), {0xEA, 0x07, 0, 4, 1, 2, 3, 0x00, 0x00});     // month 0
+    f.show(record(0, 1, 41), {2026, 3, 4, 10, 59, 59, 999});
+    f.show(record(0, 1, 41), {0x0900, 3, 4, 10, 59, 59, 0});  // year above 2303
+    f.show(record(0, 1, 41), {2026, 0, 4, 1, 2, 3, 0});       // month 0
     f.toggles.m_bAutoFixTimeStamp = false;
-    f.show(record(0, 1, 41), {0xEA, 0x07, 0, 4, 30, 2, 3, 0x00, 0x00});  // shown as it stands
+    f.show(record(0, 1, 41), {2026, 0, 4, 30, 2, 3, 0});  // shown as it stands
     const auto lines = f.lines();
     EXPECT_TRUE(lines[0].text.starts_with(u"10:59:59.999  "));
     EXPECT_TRUE(lines[1].text.starts_with(u"11:00:00.000  "));

@@ -13,8 +13,8 @@ using test::CollectingSink;
 using test::RecordParts;
 using test::operator+;
 
-FrameOutcome frame(const Bytes& w, bool flushed, CollectingSink& sink) {
-    return RecordFramer::frameOne(w.data(), static_cast<std::uint32_t>(w.size()), flushed, sink);
+FrameOutcome frame(const Bytes& w, bool flushed, CollectingSink& sink, bool settled = false) {
+    return RecordFramer::frameOne(w.data(), static_cast<std::uint32_t>(w.size()), flushed, sink, settled);
 }
 
 Bytes noise(std::size_t n, std::uint8_t value = 0x11) { return Bytes(n, value); }
@@ -138,6 +138,45 @@ TEST(RecordFramer, IncompleteRecordIsKeptUntilTheRestArrives) {
         // The rest arrives: the record is framed whole.
         const FrameOutcome out = frame(whole, false, sink);
         EXPECT_TRUE(out.emitted);
+        EXPECT_EQ(sink.records().at(0), kRecA);
+    }
+}
+
+TEST(RecordFramer, SettledStreamGivesUpOnlyTheIncompleteCandidate) {
+    const Bytes long_ = buildRecord({.layout = 4, .index = 3, .params = std::vector<std::uint32_t>(50, 7)});
+    const Bytes cut(long_.begin(), long_.begin() + 12);
+    for (std::size_t lead : {0u, 3u}) {
+        CollectingSink sink;
+        const Bytes w = noise(lead) + cut + kRecB;
+        // Not settled: kept, with only the noise before it consumed.
+        EXPECT_EQ(frame(w, true, sink).consumed, lead);
+        // Settled: the candidate goes up to the next sync pair, and the record there is framed.
+        const FrameOutcome out = frame(w, true, sink, true);
+        EXPECT_FALSE(out.emitted);
+        EXPECT_EQ(out.consumed, lead + cut.size());
+        const Bytes rest(w.begin() + out.consumed, w.end());
+        EXPECT_TRUE(frame(rest, true, sink, true).emitted);
+        EXPECT_EQ(sink.records(), std::vector<Bytes>{kRecB});
+    }
+    // Settled with nothing behind it: still kept (the capture may resume).
+    CollectingSink sink;
+    EXPECT_EQ(frame(noise(2) + cut, true, sink, true).consumed, 2u);
+    // A complete record with an inner sync pair and one A5 after it ends the settled window.
+    const Bytes inner = buildRecord({.layout = 4, .index = 9, .params = {0xA5A5, 7}});
+    const FrameOutcome out = frame(inner + Bytes{0xA5}, true, sink, true);
+    EXPECT_TRUE(out.emitted);
+    EXPECT_EQ(out.consumed, inner.size());
+}
+
+TEST(RecordFramer, StrayA5InFrontOfARecordDoesNotCostTheRecord) {
+    for (bool flushed : {false, true}) {
+        CollectingSink sink;
+        Bytes w = Bytes{0xA5} + kRecA + kRecB;
+        const FrameOutcome out = frame(w, flushed, sink);
+        EXPECT_FALSE(out.emitted);
+        EXPECT_EQ(out.consumed, 1u);
+        w.erase(w.begin(), w.begin() + out.consumed);
+        EXPECT_TRUE(frame(w, flushed, sink).emitted);
         EXPECT_EQ(sink.records().at(0), kRecA);
     }
 }
