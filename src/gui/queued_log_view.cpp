@@ -67,7 +67,6 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
         }
         return;
     }
-    bool wake = false;
     {
         std::unique_lock lock(mutex_);
         ++producersInside_;
@@ -82,11 +81,15 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
             }
             b.text.append(text);
             b.lines += std::max<std::size_t>(1, lineBreaks(text));
-            if (b.lines >= capacity_ && !drainRequested_) wake = drainRequested_ = true;
+            // A full queue is drained at once instead of at the next tick. Posted while
+            // the lock is held, so the pump outlives the post (the destructor waits).
+            if (b.lines >= capacity_ && !drainRequested_) {
+                drainRequested_ = true;
+                requestDrain();
+            }
         }
         if (--producersInside_ == 0 && shutDown_) idle_.notify_all();
     }
-    if (wake) requestDrain();
 }
 
 void QueuedLogView::requestDrain() {
