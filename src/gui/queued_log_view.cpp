@@ -56,6 +56,7 @@ void QueuedLogView::shutDown() {
         pending_.reset();
     }
     room_.notify_all();
+    textReady_.notify_all();
     if (onGuiThread() && timer_) timer_->stop();
 }
 
@@ -85,12 +86,6 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
             }
             b.text.append(text);
             b.lines += std::max<std::size_t>(1, lineBreaks(text));
-            // A full queue is drained at once instead of at the next tick. Posted while
-            // the lock is held, so the pump outlives the post (the destructor waits).
-            if (b.lines >= capacity_ && !drainRequested_) {
-                drainRequested_ = true;
-                requestDrain();
-            }
         }
         if (--producersInside_ == 0 && shutDown_) idle_.notify_all();
     }
@@ -104,10 +99,6 @@ void QueuedLogView::dropQueued() {
     room_.notify_all();
     draining_.reset();
     drainItem_ = drainOffset_ = 0;
-}
-
-void QueuedLogView::requestDrain() {
-    QMetaObject::invokeMethod(pump_.get(), [this] { drainSome(); }, Qt::QueuedConnection);
 }
 
 void QueuedLogView::replaceAll(std::u16string_view text, Rgb colour) {
@@ -168,17 +159,37 @@ bool QueuedLogView::hasText() const {
 }
 
 std::u16string QueuedLogView::plainText() const {
-    auto read = [this] {
-        const_cast<QueuedLogView*>(this)->drainNow();
-        if (!widget_) return std::u16string();
-        const QString text = widget_->plainText();
-        return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
-    };
-    if (onGuiThread()) return read();
-    if (!exists_.load()) return {};
-    std::u16string result;
-    QMetaObject::invokeMethod(pump_.get(), [&] { result = read(); }, Qt::BlockingQueuedConnection);
-    return result;
+    auto* self = const_cast<QueuedLogView*>(this);
+    if (onGuiThread()) return self->readWidgetText();
+    // Another thread asks the GUI thread, which answers at its next drain. Only standard
+    // locks pass the text across, so the hand-over is as visible to the tools that check
+    // threads as the rest of the queue.
+    std::unique_lock lock(mutex_);
+    if (shutDown_) return {};
+    const std::uint64_t ticket = ++self->textRequests_;
+    self->textReady_.wait(lock, [&] { return shutDown_ || textAnswered_ >= ticket; });
+    return shutDown_ && textAnswered_ < ticket ? std::u16string() : textAnswer_;
+}
+
+std::u16string QueuedLogView::readWidgetText() {
+    drainNow();
+    if (!widget_) return {};
+    const QString text = widget_->plainText();
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+}
+
+void QueuedLogView::answerTextRequests() {
+    {
+        std::lock_guard lock(mutex_);
+        if (textAnswered_ >= textRequests_) return;
+    }
+    std::u16string text = readWidgetText();
+    {
+        std::lock_guard lock(mutex_);
+        textAnswer_ = std::move(text);
+        textAnswered_ = textRequests_;
+    }
+    textReady_.notify_all();
 }
 
 std::size_t QueuedLogView::queuedLines() const {
@@ -189,7 +200,6 @@ std::size_t QueuedLogView::queuedLines() const {
 bool QueuedLogView::swapIn() {
     {
         std::lock_guard lock(mutex_);
-        drainRequested_ = false;
         if (pending_.empty()) return false;
         draining_.reset();
         std::swap(pending_, draining_);
@@ -207,6 +217,7 @@ void QueuedLogView::drainNow() {
 
 void QueuedLogView::drainSome() {
     continuationPosted_ = false;
+    answerTextRequests();
     bool done = applyDraining(kDrainBudgetMs);
     if (done && swapIn()) done = applyDraining(kDrainBudgetMs);
     if (!done && !continuationPosted_) {

@@ -34,7 +34,7 @@ public:
     void clear() override;
     bool hasText() const override;
     bool exists() const override;
-    // From another thread this waits for the GUI thread.
+    // From another thread this waits for the GUI thread's next drain.
     std::u16string plainText() const override;
 
     // exists() turns false, queued text is dropped and waiting producers are released.
@@ -92,7 +92,8 @@ private:
     bool applyDraining(qint64 budgetMs);
     bool swapIn();
     void dropQueued();  // GUI thread: a clear or replacement makes the queued text moot
-    void requestDrain();  // producer: the queue is full, drain before the next tick
+    std::u16string readWidgetText();
+    void answerTextRequests();
 
     QPointer<LogTextView> widget_;
     QThread* guiThread_;
@@ -111,7 +112,11 @@ private:
     int guiBlocked_ = 0;
     int producersInside_ = 0;
     bool shutDown_ = false;
-    bool drainRequested_ = false;
+    // plainText() from other threads: requests and the GUI thread's answer.
+    std::condition_variable textReady_;
+    std::uint64_t textRequests_ = 0;
+    std::uint64_t textAnswered_ = 0;
+    std::u16string textAnswer_;
     std::atomic<bool> exists_{true};
     std::atomic<bool> widgetHasText_{false};
 };
