@@ -34,6 +34,10 @@ QueuedLogView::QueuedLogView(LogTextView& widget, std::size_t capacityLines)
     timer_ = new QTimer(pump_.get());
     timer_->setInterval(kDrainIntervalMs);
     QObject::connect(timer_, &QTimer::timeout, pump_.get(), [this] { drainSome(); });
+    more_ = new QTimer(pump_.get());
+    more_->setSingleShot(true);
+    more_->setInterval(0);
+    QObject::connect(more_, &QTimer::timeout, pump_.get(), [this] { drainSome(); });
     timer_->start();
     QObject::connect(&widget, &QObject::destroyed, pump_.get(), [this] { shutDown(); });
     widgetHasText_.store(widget.hasText());
@@ -57,7 +61,10 @@ void QueuedLogView::shutDown() {
     }
     room_.notify_all();
     textReady_.notify_all();
-    if (onGuiThread() && timer_) timer_->stop();
+    if (onGuiThread() && timer_) {
+        timer_->stop();
+        more_->stop();
+    }
 }
 
 bool QueuedLogView::exists() const { return exists_.load(); }
@@ -197,6 +204,11 @@ std::size_t QueuedLogView::queuedLines() const {
     return pending_.lines;
 }
 
+bool QueuedLogView::isDrained() const {
+    std::lock_guard lock(mutex_);
+    return pending_.empty() && drainItem_ >= draining_.items.size();
+}
+
 bool QueuedLogView::swapIn() {
     {
         std::lock_guard lock(mutex_);
@@ -216,15 +228,13 @@ void QueuedLogView::drainNow() {
 }
 
 void QueuedLogView::drainSome() {
-    continuationPosted_ = false;
     answerTextRequests();
     bool done = applyDraining(kDrainBudgetMs);
     if (done && swapIn()) done = applyDraining(kDrainBudgetMs);
-    if (!done && !continuationPosted_) {
-        // The rest follows as soon as the event loop has had its turn.
-        continuationPosted_ = true;
-        QMetaObject::invokeMethod(pump_.get(), [this] { drainSome(); }, Qt::QueuedConnection);
-    }
+    // The rest follows at the event loop's next pass over its timers, after the other
+    // timers and the screen have had their turn (a posted event could be handled in the
+    // same pass, again and again).
+    if (!done && !more_->isActive()) more_->start();
 }
 
 bool QueuedLogView::applyDraining(qint64 budgetMs) {

@@ -48,6 +48,8 @@ public:
     void drainSome();
     // Lines waiting in the queue.
     std::size_t queuedLines() const;
+    // GUI thread: nothing waits in the queue and no batch is half shown.
+    bool isDrained() const;
     std::size_t capacityLines() const { return capacity_; }
 
     // Hold one on the GUI thread around a call that waits for the print thread: the
@@ -100,6 +102,7 @@ private:
     const std::size_t capacity_;
     std::unique_ptr<QObject> pump_;  // lives on the GUI thread: timer and wake-ups
     QTimer* timer_ = nullptr;
+    QTimer* more_ = nullptr;  // the rest of a batch that did not fit one turn
 
     mutable std::mutex mutex_;
     std::condition_variable room_;
@@ -108,7 +111,6 @@ private:
     Batch draining_; // swapped out by the GUI thread; reused to avoid allocations
     std::size_t drainItem_ = 0;    // GUI thread: progress through draining_
     std::size_t drainOffset_ = 0;
-    bool continuationPosted_ = false;
     int guiBlocked_ = 0;
     int producersInside_ = 0;
     bool shutDown_ = false;
