@@ -55,9 +55,16 @@ private:
     int wakeFd_ = -1;
 };
 
-// The one process-wide registration for radio notifications: the first call starts a
-// watcher on radioClassDirectory() with its callbacks; later calls change nothing and
-// return false. The watch lasts until the process ends.
+// Process-wide subscriptions to radio changes, all served by one watcher on
+// radioClassDirectory() (as it is when a subscription is made: a changed folder moves the
+// watch there). Callbacks run on the watcher's thread. subscribe returns an id > 0, or 0
+// when the watcher cannot run; unsubscribe is true when the id was subscribed.
+int subscribeRadioChanges(RadioCallbacks callbacks);
+bool unsubscribeRadioChanges(int id);
+
+// The one process-wide registration for radio notifications (the window's): the first
+// call subscribes its callbacks for the rest of the process; later calls only move the
+// watch to radioClassDirectory() if that changed, and return false.
 bool registerRadioNotification(RadioCallbacks callbacks);
 bool radioNotificationRegistered();
 

@@ -14,6 +14,7 @@
 #include "capture/driver_requests.h"
 #include "platform/device_bridge_protocol.h"
 #include "support/sim_stream.h"
+#include "support/running_driver.h"
 #include "support/temp_dir.h"
 
 namespace nimbrel::sim {
@@ -22,34 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Emulator {
-    test::TempDir dir;
-    std::mutex logMutex;
-    std::vector<std::string> log;
-    std::atomic<bool> stop{false};
-    std::unique_ptr<DriverEmulator> emulator;
-    std::thread thread;
-
-    explicit Emulator(DriverEmulatorOptions o) {
-        ::setenv("NIMBREL_DEVICE_DIR", dir.file("dev").c_str(), 1);
-        o.socketPath = devicePath(o.kind == DriverKind::Filter ? kFilterDeviceName : kUartDeviceName);
-        o.requestLog = [this](std::string_view line) {
-            std::lock_guard lock(logMutex);
-            log.emplace_back(line);
-        };
-        emulator = std::make_unique<DriverEmulator>(std::move(o));
-        EXPECT_EQ(emulator->listen(), 0);
-        thread = std::thread([this] { emulator->run(stop); });
-    }
-    ~Emulator() {
-        stop = true;
-        thread.join();
-    }
-    std::vector<std::string> lines() {
-        std::lock_guard lock(logMutex);
-        return log;
-    }
-};
+using Emulator = test::RunningDriver;
 
 TEST(DriverEmulator, RepliesCarryEveryRecordOnceInOrderThroughRandomReplySizes) {
     constexpr std::size_t kRecords = 3000;
