@@ -34,6 +34,21 @@ std::u16string_view driverCaption(CaptureRoute route) {
     return route == CaptureRoute::Uart ? u"DebugViaUartDriver" : u"DebugViaFilterDriver";
 }
 
+CaptureRoute onSystemResume(ViewCore& core) {
+    WaitForAllThreadExit(core, std::chrono::milliseconds(2000));
+    switch (core.capture.m_threadId()) {
+    case CaptureRoute::Filter:
+        trace("FILTER_THREAD_ID\n");
+        return CaptureRoute::Filter;
+    case CaptureRoute::Uart:
+        trace("UART_THREAD_ID\n");
+        return CaptureRoute::Uart;
+    default:
+        trace("other THREAD_ID\n");
+        return CaptureRoute::None;
+    }
+}
+
 DriverCapture::DriverCapture(ViewCore& core, RadioCallbacks windowNotifications)
     : core_(core), windowNotifications_(std::move(windowNotifications)) {}
 

@@ -23,6 +23,12 @@ class ViewCore;
 // The main window's caption while the route is in use.
 std::u16string_view driverCaption(CaptureRoute route);
 
+// The system resumed: every capture stopped (WaitForAllThreadExit, 2000 ms), then the
+// route whose Debug command is to run again after kResumeRestartPause (a driver route; it
+// starts with a new raw data file), or CaptureRoute::None (a COM route stays stopped).
+CaptureRoute onSystemResume(ViewCore& core);
+inline constexpr std::chrono::milliseconds kResumeRestartPause{3000};
+
 class DriverCapture {
 public:
     // `windowNotifications` are the radio arrival and removal-complete notifications the

@@ -13,11 +13,13 @@
 
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
+#include "capture/com_port.h"
 #include "capture/driver_requests.h"
 #include "capture/radio_handle.h"
 #include "capture/view_core.h"
 #include "pipeline/line_output.h"
 #include "pipeline/memory_log_view.h"
+#include "platform/pseudo_terminal.h"
 #include "platform/trace.h"
 #include "support/record_builder.h"
 #include "support/running_driver.h"
@@ -276,6 +278,39 @@ TEST(DriverCapture, ShutdownAndCloseRequestSendOffThenStop) {
     ASSERT_GT(off, stop);
     EXPECT_GT(sim.waitForLine("set-log stop", static_cast<std::size_t>(off)), off);
     EXPECT_EQ(traces.get().rfind("WaitForAllThreadExit+++++\n", 0), 0u);
+}
+
+TEST(DriverCapture, ResumeRestartsADriverRouteWithANewRawDataFileAndLeavesComStopped) {
+    Traces traces;
+    Rig r;
+    r.core.hub.m_bAutoSaveRawData = true;
+    test::RunningDriver sim({.kind = DriverKind::Filter, .recordsPerSecond = 500, .radioDir = r.radios.path()});
+    ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
+    ASSERT_EQ(r.start(CaptureRoute::Filter), DriverCapture::StartResult::Started);
+    ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > 10; }));
+    const std::string before = r.core.hub.rawDataFile.name();
+
+    EXPECT_EQ(onSystemResume(r.core), CaptureRoute::Filter);
+    EXPECT_FALSE(r.core.capture.viewInUse());
+    EXPECT_FALSE(r.core.capture.threadsRunning());
+    std::this_thread::sleep_for(1100ms);  // raw data file names change by the second
+    ASSERT_EQ(r.start(CaptureRoute::Filter), DriverCapture::StartResult::Started);
+    EXPECT_FALSE(r.core.capture.m_deviceOn.load());
+    EXPECT_TRUE(waitUntil([&] { return r.core.hub.rawDataFile.name() != before; }));
+
+    // A COM route: the port is closed and nothing is to restart.
+    WaitForAllThreadExit(r.core, 5000ms);
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.open(), 0);
+    ComCapture com(r.core, nullptr);
+    ASSERT_EQ(com.start(kDefinitions, pty.slavePath(), 115200), ComCapture::StartResult::Started);
+    ASSERT_TRUE(waitUntil([&] { return comPort().isOpen(); }));
+    EXPECT_EQ(onSystemResume(r.core), CaptureRoute::None);
+    EXPECT_FALSE(comPort().isOpen());
+    EXPECT_FALSE(r.core.capture.viewInUse());
+    const std::string t = traces.get();
+    EXPECT_NE(t.find("FILTER_THREAD_ID\n"), std::string::npos);
+    EXPECT_NE(t.find("other THREAD_ID\n"), std::string::npos);
 }
 
 TEST(DriverCapture, AnArrivalWithNoRouteKeptStartsNothing) {
