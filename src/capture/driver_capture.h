@@ -33,7 +33,9 @@ class DriverCapture {
 public:
     // `windowNotifications` are the radio arrival and removal-complete notifications the
     // view wants (the GUI posts them to OnDeviceChange on its thread); they are
-    // registered once per process, by the first Debug command of a driver route.
+    // registered once per process, by the first Debug command of a driver route, and are
+    // called on the watcher's thread for the rest of the process: what they reach must
+    // live as long (post to the GUI thread through an object that lives as long).
     DriverCapture(ViewCore& core, RadioCallbacks windowNotifications);
     // Stops a capture thread of a driver route that still runs: it uses this object.
     ~DriverCapture();
