@@ -241,7 +241,7 @@ bool SettingsStore::IniAutoSaveRawData() const {
 }
 
 int SettingsStore::GetApplicationLook() const {
-    // As stored: the frame decides what a value outside 210..218 looks like.
+    // As stored: the frame decides how a value outside 210..218 looks.
     return static_cast<int>(readNumber(kApplicationLookKey, kDefaultApplicationLook));
 }
 

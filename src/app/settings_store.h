@@ -67,7 +67,7 @@ public:
     bool IniAutoSaveRawData() const;
 
     // The visual style as stored (214 when absent or not a number). Values outside 210..218
-    // are returned as they are; the frame shows its default style for them.
+    // are returned as they are; the frame picks its fallback style for them.
     int GetApplicationLook() const;
     bool SetApplicationLook(int id) const;
 

@@ -32,7 +32,7 @@ void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit, bool 
     const bool captureEnded = state.waitForCaptureThread(limit);
     // With the writer stopped, a draining print thread ends by itself once the ring is
     // empty; without `drain` it is told to stop at once.
-    const bool printEnded = state.waitForPrintThread(limit, drain && captureEnded);
+    const bool printEnded = state.waitForPrintThread(limit, drain);
 
     // The ring goes only when no thread can touch it any more; otherwise it stays until a
     // later shutdown finds both threads ended.

@@ -97,6 +97,12 @@ bool CaptureState::waitForCaptureThread(std::chrono::milliseconds limit) {
 }
 
 bool CaptureState::waitForPrintThread(std::chrono::milliseconds limit, bool drain) {
+    // A capture thread that outlived its wait may be starting the print thread right now:
+    // then the print thread is only told to stop, and not waited for here.
+    if (m_captureThread.running()) {
+        hub_.m_printThreadQuit.store(true);
+        return false;
+    }
     if (drain) hub_.m_printThread.waitFor(limit);
     hub_.m_printThreadQuit.store(true);
     return hub_.m_printThread.waitFor(limit);

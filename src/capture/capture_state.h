@@ -94,7 +94,8 @@ public:
     bool waitForCaptureThread(std::chrono::milliseconds limit);
     // `drain`: first lets the print thread show what waits in the ring (it ends by itself
     // once the writer has stopped). Then raises its stop request and waits; true when none
-    // runs any more.
+    // runs any more. While the capture thread still runs (it starts the print thread), the
+    // print thread is only told to stop.
     bool waitForPrintThread(std::chrono::milliseconds limit, bool drain);
     // Gives the view back (m_viewInUse = 0). The view stays in use while a thread that a
     // wait gave up on still runs.
