@@ -82,11 +82,11 @@ run_thread() {
   cmake -S "$root" -B "$build" "${common[@]}" -DNIMBREL_SANITIZE=thread >/dev/null || return 1
   probe_thread_sanitizer "$build" || return 1
   # The modules with threads of their own (capture ring and print thread, capture routes,
-  # platform threads and devices, replay, the command line's capture, the log view's
-  # cross-thread queue).
+  # platform threads and devices, replay, the simulator's driver side, the command line's
+  # capture, the log view's cross-thread queue).
   local available targets=()
   available="$(ninja -C "$build" -t targets all)"
-  for t in test_pipeline test_capture test_platform test_files test_cli test_gui; do
+  for t in test_pipeline test_capture test_platform test_files test_sim test_cli test_gui; do
     grep -q "^$t:" <<<"$available" && targets+=("$t")
   done
   "${tsan_wrap[@]}" cmake --build "$build" -j "$jobs" --target "${targets[@]}" || return 1

@@ -1,6 +1,7 @@
 #include "capture/capture_shutdown.h"
 
 #include "capture/com_port.h"
+#include "capture/driver_requests.h"
 #include "capture/view_core.h"
 #include "platform/trace.h"
 
@@ -10,8 +11,24 @@ void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit, bool 
     trace("WaitForAllThreadExit+++++\n");
     CaptureState& state = core.capture;
     state.requestStop();
-    // Closing the port ends a pending read at once instead of after its time-out.
-    if (state.m_threadId() == CaptureRoute::Com) comPort().close();
+    // The route's devices go before the wait: closing the port, or turning the driver's
+    // logging off and closing its device, ends a pending read at once, so the capture
+    // thread ends within the wait instead of outliving it.
+    switch (state.m_threadId()) {
+    case CaptureRoute::Com:
+        comPort().close();
+        break;
+    case CaptureRoute::Filter:
+        EnableFilterLog(0);  // opens the device again if it was closed
+        DisableFilterLog();
+        break;
+    case CaptureRoute::Uart:
+        EnableUartLog(0);
+        DisableUartLog();
+        break;
+    case CaptureRoute::None:
+        break;
+    }
     const bool captureEnded = state.waitForCaptureThread(limit);
     // With the writer stopped, a draining print thread ends by itself once the ring is
     // empty; without `drain` it is told to stop at once.

@@ -1,6 +1,7 @@
-// nimbrel-cli capture: a live capture over a serial port, as With Com does it. Record lines
-// go to stdout, console lines to stderr; ends on SIGINT/SIGTERM, after --duration, or when
-// the port goes away, with a summary of what was framed, skipped and lost.
+// nimbrel-cli capture: a live capture over a serial port, as With Com does it, or over the
+// filter or UART driver, as With Filter Driver and With Uart Driver do it. Record lines go
+// to stdout, console lines to stderr; ends on SIGINT/SIGTERM, after --duration, or when the
+// port goes away, with a summary of what was framed, skipped and lost.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -10,9 +11,12 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
+#include "capture/driver_capture.h"
 #include "capture/view_core.h"
 #include "cli/arg_parser.h"
 #include "cli/commands.h"
@@ -20,6 +24,8 @@
 #include "cli/stop_signal.h"
 #include "cli/terminal_view.h"
 #include "files/text_line_writer.h"
+#include "platform/device_bridge.h"
+#include "platform/device_bridge_protocol.h"
 #include "platform/local_time.h"
 #include "platform/program_folder.h"
 #include "platform/serial_port.h"
@@ -29,15 +35,21 @@ namespace nimbrel::cli {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: nimbrel-cli capture [--com PORT] [OPTIONS]\n"
+    "Usage: nimbrel-cli capture [--com PORT | --filter-driver | --uart-driver] [OPTIONS]\n"
     "\n"
-    "Captures the controller's log live over a serial port: record lines on stdout,\n"
-    "status messages on stderr. Ends on Ctrl-C (SIGINT), SIGTERM, after --duration,\n"
-    "or when the port goes away, and then prints a summary on stderr.\n"
+    "Captures the controller's log live over a serial port or through the filter or\n"
+    "UART bus driver: record lines on stdout, status messages on stderr. Ends on Ctrl-C\n"
+    "(SIGINT), SIGTERM, after --duration, or when the port goes away, and then prints a\n"
+    "summary on stderr. A driver capture stays armed while the radio is away and goes on\n"
+    "when it comes back.\n"
     "\n"
     "Options:\n"
     "  --com PORT            serial port: a name such as ttyUSB0 (in /dev) or a path\n"
     "                        (default: the stored Com setting, as With Com uses it)\n"
+    "  --filter-driver       capture through the filter driver's device BtFilter\n"
+    "  --uart-driver         capture through the UART bus driver's device CorvaneUartBus\n"
+    "                        (devices in NIMBREL_DEVICE_DIR, radios in\n"
+    "                        NIMBREL_BT_CLASS_DIR; see docs/device-bridge.md)\n"
     "  --baud N              baud rate (default: the stored BaudRate setting, 115200\n"
     "                        when none is stored)\n"
     "  --defs FILE           message definition file (default: the stored Log1Path\n"
@@ -49,8 +61,8 @@ constexpr const char* kHelp =
     "  --color WHEN          auto, always or never (default auto)\n"
     "  -h, --help            show this help\n"
     "\n"
-    "Exit status: 0 success, 1 failure (port cannot be opened, raw data file cannot be\n"
-    "written), 2 usage error.\n";
+    "Exit status: 0 success, 1 failure (port cannot be opened, driver logging cannot be\n"
+    "enabled, raw data file cannot be written), 2 usage error.\n";
 
 // Record lines from the print thread, flushed by the main thread while the stream is quiet.
 class SharedStdout : public LineOutput {
@@ -79,6 +91,7 @@ struct Options {
     DecodeOptions decode;
     bool saveRaw = false;
     long long durationSeconds = 0;
+    CaptureRoute route = CaptureRoute::Com;
 };
 
 int parse(int argc, char** argv, Options& o) {
@@ -95,6 +108,12 @@ int parse(int argc, char** argv, Options& o) {
         bool missing = false;
         if (args.flag("--save-raw")) {
             o.saveRaw = true;
+        } else if (args.flag("--filter-driver")) {
+            if (o.route == CaptureRoute::Uart) return usageError("capture", "choose one of --filter-driver and --uart-driver");
+            o.route = CaptureRoute::Filter;
+        } else if (args.flag("--uart-driver")) {
+            if (o.route == CaptureRoute::Filter) return usageError("capture", "choose one of --filter-driver and --uart-driver");
+            o.route = CaptureRoute::Uart;
         } else if (args.option("--com", value, missing)) {
             if (missing || value.empty()) return usageError("capture", "--com needs a port name");
             o.port = value;
@@ -110,7 +129,41 @@ int parse(int argc, char** argv, Options& o) {
             return usageError("capture", "unexpected argument '" + std::string(args.peek()) + "'");
         }
     }
+    if (isDriverRoute(o.route) && (!o.port.empty() || o.baud != 0)) {
+        return usageError("capture", "--com and --baud belong to a serial capture, not to a driver");
+    }
     return 0;
+}
+
+// Radio notifications, posted by the watcher's thread to the main loop (as the GUI posts
+// them to its window). Process-wide: the registration outlives the command.
+struct RadioEvents {
+    std::mutex mutex;
+    std::vector<bool> arrivals;  // true: arrival, false: removal complete
+    static RadioEvents& get() {
+        static RadioEvents instance;
+        return instance;
+    }
+    static RadioCallbacks callbacks() {
+        return {[](const std::string&) { get().post(true); }, [](const std::string&) { get().post(false); }};
+    }
+    void post(bool arrival) {
+        std::lock_guard lock(mutex);
+        arrivals.push_back(arrival);
+    }
+    std::vector<bool> take() {
+        std::lock_guard lock(mutex);
+        return std::exchange(arrivals, {});
+    }
+};
+
+void printSummary(const CaptureCounters& c, const char* how) {
+    std::fprintf(stderr,
+                 "Capture ended%s: %llu records framed, %llu bytes skipped as noise, %llu bytes lost to a ring "
+                 "overrun.\n",
+                 how, static_cast<unsigned long long>(c.recordsFramed.load()),
+                 static_cast<unsigned long long>(c.noiseBytes.load()),
+                 static_cast<unsigned long long>(c.overrunBytes.load()));
 }
 
 // The summary's last line: the raw data file, or why there is none or why it is
@@ -134,6 +187,62 @@ int reportRawDataFile(const RawDataFile& file) {
     return kExitOk;
 }
 
+// With Filter Driver / With Uart Driver: the route stays armed across radio removals until
+// the command is stopped; a radio arrival restarts it (the UART route after its pause).
+int captureFromDriver(const Options& o, ViewCore& core, SharedStdout& out) {
+    const bool uart = o.route == CaptureRoute::Uart;
+    std::fprintf(stderr, "Capturing through the %s driver at %s.\n", uart ? "UART bus" : "filter",
+                 devicePath(uart ? kUartDeviceName : kFilterDeviceName).c_str());
+    RadioEvents::get().take();
+    DriverCapture driver(core, RadioEvents::callbacks());
+    const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
+    if (uart) {
+        driver.OnDebugWithUartDriver(defs);
+    } else {
+        driver.OnDebugWithFilterDriver(defs);
+    }
+    if (!core.definitions.loaded()) {
+        WaitForAllThreadExit(core, std::chrono::milliseconds(2000));
+        return kExitFailure;
+    }
+
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(o.durationSeconds);
+    bool restartPending = false;
+    Clock::time_point restartAt;
+    bool firstEnableFailed = false;
+    while (!stopRequested()) {
+        if (o.durationSeconds > 0 && Clock::now() >= deadline) break;
+        // Without a driver the command has nothing to wait for.
+        if (driver.threadsStarted() == 1 && !core.capture.captureThreadRunning() && driver.enableFailed()) {
+            firstEnableFailed = true;
+            break;
+        }
+        for (const bool arrival : RadioEvents::get().take()) {
+            if (!arrival) {
+                driver.onDeviceRemovalComplete();
+                continue;
+            }
+            const auto pause = driver.onDeviceArrival();
+            if (pause.count() >= 0) {
+                restartPending = true;
+                restartAt = Clock::now() + pause;
+            }
+        }
+        if (restartPending && Clock::now() >= restartAt) {
+            restartPending = false;
+            driver.restartAfterArrival();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        out.flush();
+    }
+    WaitForAllThreadExit(core, std::chrono::milliseconds(5000), true);
+    out.flush();
+    if (firstEnableFailed) return kExitFailure;
+    printSummary(core.hub.counters, "");
+    return o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
+}
+
 }  // namespace
 
 int runCapture(int argc, char** argv) {
@@ -148,6 +257,7 @@ int runCapture(int argc, char** argv) {
     core.toggles.m_bAutoParseLog = o.decode.parse;
     core.hub.m_bAutoSaveRawData = o.saveRaw;
     core.setLineOutput(&out);
+    if (isDriverRoute(o.route)) return captureFromDriver(o, core, out);
 
     // Like With Com: what was not given comes from the stored Com and BaudRate.
     const char* portSource = o.port.empty() ? " (stored setting Com)" : "";
@@ -175,14 +285,7 @@ int runCapture(int argc, char** argv) {
     out.flush();
     if (com.openFailed()) return kExitFailure;
 
-    const CaptureCounters& c = core.hub.counters;
-    std::fprintf(stderr,
-                 "Capture ended%s: %llu records framed, %llu bytes skipped as noise, %llu bytes lost to a ring "
-                 "overrun.\n",
-                 com.deviceGone() ? " (the port went away)" : "",
-                 static_cast<unsigned long long>(c.recordsFramed.load()),
-                 static_cast<unsigned long long>(c.noiseBytes.load()),
-                 static_cast<unsigned long long>(c.overrunBytes.load()));
+    printSummary(core.hub.counters, com.deviceGone() ? " (the port went away)" : "");
     return o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
 }
 

@@ -24,7 +24,7 @@ const Command kCommands[] = {
     {"replay", "Decode a raw data file offline", nimbrel::cli::runReplay},
     {"capture", "Capture the log live over a serial port", nimbrel::cli::runCapture},
     {"send", "Send eight bytes to the controller over a serial port", nimbrel::cli::runSend},
-    {"simulate", "Simulate a controller: raw data files or a live serial stream", nimbrel::cli::runSimulate},
+    {"simulate", "Simulate a controller: raw data files, a live serial stream or the driver devices", nimbrel::cli::runSimulate},
 #if NIMBREL_HAVE_APP
     {"settings", "List, read and change the stored settings", nimbrel::cli::runSettings},
 #endif

@@ -1,5 +1,6 @@
 // nimbrel-cli simulate: the controller simulator. Writes raw data files, or streams a live
-// firmware log to a serial device or to a new pseudo-terminal.
+// firmware log to a serial device or to a new pseudo-terminal, or serves the filter or UART
+// driver device of the device bridge.
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -14,8 +15,11 @@
 #include <termios.h>
 
 #include "cli/commands.h"
+#include "platform/device_bridge.h"
+#include "platform/device_bridge_protocol.h"
 #include "platform/pseudo_terminal.h"
 #include "platform/serial_port.h"
+#include "sim/driver_emulator.h"
 #include "sim/log_generator.h"
 #include "sim/raw_file_writer.h"
 #include "sim/serial_streamer.h"
@@ -25,7 +29,10 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: nimbrel-cli simulate --raw-file OUT [--records N] [--seed S]\n"
-    "       nimbrel-cli simulate --serial [PORT] [--rate RECORDS_PER_S] [--records N] [--seed S] [--baud N]\n";
+    "       nimbrel-cli simulate --serial [PORT] [--rate RECORDS_PER_S] [--records N] [--seed S] [--baud N]\n"
+    "       nimbrel-cli simulate --driver filter|uart [--rate RECORDS_PER_S] [--records N] [--seed S]\n"
+    "                            [--random-replies] [--request-log FILE] [--radio-dir DIR]\n"
+    "                            [--radio-off-after SEC] [--radio-on-after SEC]\n";
 
 constexpr const char* kHelp =
     "Simulates a Bluetooth controller that writes its firmware log: start-up messages, HCI\n"
@@ -39,9 +46,22 @@ constexpr const char* kHelp =
     "  --serial [PORT]  stream the log to a serial port (a name without '/' means /dev/NAME);\n"
     "                   without PORT, create a pseudo-terminal, print its path on one line and\n"
     "                   stream to it until interrupted (or N records have been read)\n"
-    "  --rate R         records per second while streaming; 0 = as fast as the device takes\n"
-    "                   them (default 100)\n"
-    "  --records N      number of records (default 1000 for --raw-file, unlimited for --serial)\n"
+    "  --driver KIND    serve the filter driver (KIND filter) or the UART bus driver (uart)\n"
+    "                   device: listen on BtFilter or CorvaneUartBus in the device folder\n"
+    "                   (NIMBREL_DEVICE_DIR, else $XDG_RUNTIME_DIR/nimbrel, else\n"
+    "                   /tmp/nimbrel-UID), print the socket's path on one line and answer\n"
+    "                   set-log and read requests with the log until interrupted\n"
+    "  --rate R         records per second while streaming or while the driver's logging is\n"
+    "                   on; 0 = as fast as the device or the reads take them (default 100)\n"
+    "  --records N      number of records (default 1000 for --raw-file, unlimited otherwise)\n"
+    "  --random-replies each read reply carries a random number (1 to 1023) of bytes\n"
+    "  --request-log F  write the requests the driver receives to F (default: stderr)\n"
+    "  --radio-dir DIR  keep the controller's radio entry DIR/hci0 while the radio is present\n"
+    "                   (point NIMBREL_BT_CLASS_DIR of the capture at DIR)\n"
+    "  --radio-off-after SEC, --radio-on-after SEC\n"
+    "                   seconds from the start at which the radio disappears or appears; the\n"
+    "                   radio is present at the start unless it is to appear first. While it\n"
+    "                   is absent, read requests fail with ENODEV\n"
     "  --seed S         seed of the generator (default 1)\n"
     "  --baud N         baud rate of a serial PORT (default 115200)\n"
     "  -h, --help       show this help\n"
@@ -108,6 +128,12 @@ struct Options {
     std::uint64_t baud = kDefaultBaudRate;
     bool haveBaud = false;
     bool help = false;
+    std::string driver;  // "filter" or "uart"
+    bool randomReplies = false;
+    std::string requestLog;
+    std::string radioDir;
+    double radioOffAfter = -1;
+    double radioOnAfter = -1;
 };
 
 int usageError(const char* message, const char* detail = nullptr) {
@@ -138,6 +164,22 @@ int parse(int argc, char** argv, Options& o) {
         } else if (a == "--serial") {
             o.serial = true;
             if (i + 1 < argc && argv[i + 1][0] != '-') o.port = argv[++i];
+        } else if (a == "--driver") {
+            if (!value(v) || (std::strcmp(v, "filter") != 0 && std::strcmp(v, "uart") != 0))
+                return usageError("--driver needs filter or uart, not", v ? v : "");
+            o.driver = v;
+        } else if (a == "--random-replies") {
+            o.randomReplies = true;
+        } else if (a == "--request-log") {
+            if (!value(v) || !*v) return usageError("--request-log needs a file name");
+            o.requestLog = v;
+        } else if (a == "--radio-dir") {
+            if (!value(v) || !*v) return usageError("--radio-dir needs a folder");
+            o.radioDir = v;
+        } else if (a == "--radio-off-after") {
+            if (!value(v) || !parseRate(v, o.radioOffAfter)) return usageError("--radio-off-after needs seconds, not", v ? v : "");
+        } else if (a == "--radio-on-after") {
+            if (!value(v) || !parseRate(v, o.radioOnAfter)) return usageError("--radio-on-after needs seconds, not", v ? v : "");
         } else if (a == "--records") {
             if (!value(v) || !parseUnsigned(v, o.records)) return usageError("--records needs a count, not", v ? v : "");
             o.haveRecords = true;
@@ -155,7 +197,14 @@ int parse(int argc, char** argv, Options& o) {
         }
     }
     if (o.help) return -1;
-    if (o.rawFile.empty() == !o.serial) return usageError("choose one of --raw-file OUT and --serial [PORT]");
+    if (static_cast<int>(!o.rawFile.empty()) + static_cast<int>(o.serial) + static_cast<int>(!o.driver.empty()) != 1)
+        return usageError("choose one of --raw-file OUT, --serial [PORT] and --driver KIND");
+    const bool driverOptions = o.randomReplies || !o.requestLog.empty() || !o.radioDir.empty() ||
+                               o.radioOffAfter >= 0 || o.radioOnAfter >= 0;
+    if (o.driver.empty() && driverOptions) return usageError("--random-replies, --request-log and --radio-* belong to --driver");
+    if (o.radioDir.empty() && (o.radioOffAfter >= 0 || o.radioOnAfter >= 0))
+        return usageError("--radio-off-after and --radio-on-after need --radio-dir");
+    if (!o.driver.empty() && o.haveBaud) return usageError("--baud belongs to --serial");
     if (!o.rawFile.empty() && (o.haveRate || o.haveBaud)) return usageError("--rate and --baud belong to --serial");
     if (o.serial && o.port.empty() && o.haveBaud) return usageError("--baud needs a serial PORT");
     return -1;
@@ -235,6 +284,46 @@ int runPseudoTerminal(sim::StreamOptions so, std::uint64_t seed) {
     return reportStream(r, pty.slavePath());
 }
 
+int runDriver(const Options& o) {
+    std::FILE* log = stderr;
+    if (!o.requestLog.empty()) {
+        log = std::fopen(o.requestLog.c_str(), "w");
+        if (!log) {
+            std::fprintf(stderr, "nimbrel-cli simulate: cannot write %s: %s\n", o.requestLog.c_str(), std::strerror(errno));
+            return kExitFailure;
+        }
+    }
+    sim::DriverEmulatorOptions eo;
+    eo.kind = o.driver == "uart" ? sim::DriverKind::Uart : sim::DriverKind::Filter;
+    eo.socketPath = devicePath(eo.kind == sim::DriverKind::Uart ? kUartDeviceName : kFilterDeviceName);
+    eo.recordsPerSecond = o.rate;
+    eo.recordLimit = o.haveRecords ? o.records : 0;
+    eo.seed = o.seed;
+    eo.randomReplySizes = o.randomReplies;
+    eo.radioDir = o.radioDir;
+    eo.radioOffAfterS = o.radioOffAfter;
+    eo.radioOnAfterS = o.radioOnAfter;
+    eo.requestLog = [log](std::string_view line) {
+        std::fprintf(log, "%.*s\n", static_cast<int>(line.size()), line.data());
+        std::fflush(log);
+    };
+    int rc = kExitOk;
+    {
+        sim::DriverEmulator emulator(eo);
+        if (const int err = emulator.listen(); err != 0) {
+            std::fprintf(stderr, "nimbrel-cli simulate: cannot serve %s: %s\n", eo.socketPath.c_str(), std::strerror(err));
+            rc = kExitFailure;
+        } else {
+            const StopSignals signals;
+            std::printf("%s\n", eo.socketPath.c_str());
+            std::fflush(stdout);
+            emulator.run(g_stop);
+        }
+    }
+    if (log != stderr) std::fclose(log);
+    return rc;
+}
+
 }  // namespace
 
 int runSimulate(int argc, char** argv) {
@@ -247,6 +336,7 @@ int runSimulate(int argc, char** argv) {
         return kExitOk;
     }
     if (!o.rawFile.empty()) return runRawFile(o);
+    if (!o.driver.empty()) return runDriver(o);
 
     sim::StreamOptions so;
     so.recordsPerSecond = o.rate;

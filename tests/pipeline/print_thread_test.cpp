@@ -146,7 +146,7 @@ TEST(PrintThread, UnfinishedTailIsDroppedOnceTheWriterStopped) {
     h.append(r + Bytes(r.begin(), r.begin() + 15));
     h.hub.m_writeThreadQuit = true;
     int passes = 0;
-    while (h.thread.pass()) ASSERT_LT(++passes, 200);
+    while (h.thread.pass()) ASSERT_LT(++passes, static_cast<int>(2 * kSettledAfterQuietPasses));
     EXPECT_EQ(h.sink.records(), std::vector<Bytes>{r});
     EXPECT_EQ(h.hub.readState.readPosition, h.hub.ring.writePosition());
 }

@@ -1,0 +1,196 @@
+#include "capture/driver_capture.h"
+
+#include <thread>
+
+#include "capture/capture_shutdown.h"
+#include "capture/driver_requests.h"
+#include "capture/radio_handle.h"
+#include "capture/view_core.h"
+#include "platform/local_time.h"
+#include "platform/trace.h"
+
+namespace nimbrel {
+namespace {
+
+// What tells the two driver routes apart.
+struct DriverRouteTraits {
+    DriverDevice& (*device)();
+    std::u16string_view enableSuccess;
+    std::u16string_view enableFail;
+    const char* noRadioTrace;    // when the radio count is 0 (nullptr: none)
+    const char* loopLeftTrace;   // when the loop is left (nullptr: none)
+};
+
+const DriverRouteTraits kFilterTraits{filterDriver, u"[G] Enable Filter Log success", u"[R] Enable Filter Log fail",
+                                      nullptr, nullptr};
+const DriverRouteTraits kUartTraits{uartDriver, u"[G] Enable Uart Log success", u"[R] Enable Uart Log fail",
+                                    " EnumerateLocalRadios()==0\n", "**********jump out while***********\n"};
+
+const DriverRouteTraits& traitsOf(CaptureRoute route) { return route == CaptureRoute::Uart ? kUartTraits : kFilterTraits; }
+
+}  // namespace
+
+std::u16string_view driverCaption(CaptureRoute route) {
+    return route == CaptureRoute::Uart ? u"DebugViaUartDriver" : u"DebugViaFilterDriver";
+}
+
+CaptureRoute onSystemResume(ViewCore& core) {
+    WaitForAllThreadExit(core, std::chrono::milliseconds(2000));
+    switch (core.capture.m_threadId()) {
+    case CaptureRoute::Filter:
+        trace("FILTER_THREAD_ID\n");
+        return CaptureRoute::Filter;
+    case CaptureRoute::Uart:
+        trace("UART_THREAD_ID\n");
+        return CaptureRoute::Uart;
+    default:
+        trace("other THREAD_ID\n");
+        return CaptureRoute::None;
+    }
+}
+
+DriverCapture::DriverCapture(ViewCore& core, RadioCallbacks windowNotifications)
+    : core_(core), windowNotifications_(std::move(windowNotifications)) {}
+
+DriverCapture::~DriverCapture() {
+    if (isDriverRoute(core_.capture.m_threadId()) && core_.capture.captureThreadRunning()) {
+        WaitForAllThreadExit(core_, std::chrono::milliseconds(5000));
+    }
+}
+
+DriverCapture::StartResult DriverCapture::OnDebugWithFilterDriver(const std::string& definitionFile) {
+    return start(CaptureRoute::Filter, definitionFile);
+}
+
+DriverCapture::StartResult DriverCapture::OnDebugWithUartDriver(const std::string& definitionFile) {
+    return start(CaptureRoute::Uart, definitionFile);
+}
+
+DriverCapture::StartResult DriverCapture::start(CaptureRoute route, const std::string& definitionFile) {
+    // The claim clears the stop request and m_deviceOn and makes this the route last started.
+    if (!core_.capture.claimRoute(route)) return StartResult::ViewInUse;
+    core_.reloadDefinitions(definitionFile);
+    // The window's registration: one per process, never withdrawn.
+    registerRadioNotification(windowNotifications_);
+    if (route == CaptureRoute::Filter) trace("start thread");
+    startThread(false);
+    return StartResult::Started;
+}
+
+void DriverCapture::startThread(bool restart) {
+    auto body = [this] {
+        if (core_.capture.m_threadId() == CaptureRoute::Uart) {
+            UartCaptureThread();
+        } else {
+            FilterCaptureThread();
+        }
+        core_.capture.captureThreadEnded();
+    };
+    if (restart) {
+        if (!core_.capture.restartArmedRoute(body)) return;
+    } else {
+        core_.capture.startCaptureThread(body);
+    }
+    threadsStarted_.fetch_add(1);
+}
+
+std::chrono::milliseconds DriverCapture::onDeviceArrival() {
+    trace("==========> Bluetooth Device On!\n");
+    switch (core_.capture.m_threadId()) {
+    case CaptureRoute::Filter:
+        trace("FILTER_THREAD_ID\n");
+        return std::chrono::milliseconds(0);
+    case CaptureRoute::Uart:
+        trace("UART_THREAD_ID\n");
+        return kUartArrivalPause;
+    default:
+        trace("other THREAD_ID\n");
+        return std::chrono::milliseconds(-1);
+    }
+}
+
+bool DriverCapture::restartAfterArrival() {
+    const int before = threadsStarted_.load();
+    startThread(true);
+    return threadsStarted_.load() != before;
+}
+
+void DriverCapture::onDeviceRemovalComplete() { trace("==========> Bluetooth Device Off!\n"); }
+
+void DriverCapture::prepareWindowClose() {
+    CloseRadioHandle();
+    DisableFilterLog();
+}
+
+bool DriverCapture::captureLog(CaptureRoute route) {
+    const DriverRouteTraits& traits = traitsOf(route);
+    DriverDevice& device = traits.device();
+    if (!device.enableLog(1)) {
+        enableFailed_ = true;
+        core_.console.print(traits.enableFail, {});
+        return false;
+    }
+    enableFailed_ = false;
+    core_.console.print(traits.enableSuccess, {});
+
+    CaptureHub& hub = core_.hub;
+    CaptureState& state = core_.capture;
+    hub.allocateRing();
+    // A thread restarted by a radio arrival continues the raw data file (and the counts).
+    if (!state.m_deviceOn.load()) {
+        hub.counters.reset();
+        hub.rawDataFile.setName(RawDataFile::driverRouteName(core_.programFolder, localTimeNow()));
+    }
+    if (hub.m_bAutoSaveRawData.load()) hub.rawDataFile.prepare(core_.console);
+    hub.startPrintThreadIfIdle(core_.emitter);
+
+    ReadLogReply reply;
+    while (!state.stopRequested()) {
+        if (EnumerateLocalRadios() == 0) {
+            if (traits.noRadioTrace) trace("%s", traits.noRadioTrace);
+            break;
+        }
+        const ReadLogResult r = device.readLog(reply);
+        if (!r.counted) std::this_thread::sleep_for(kFailedReadPause);
+        if (r.dataSize == 0) continue;
+        if (state.stopRequested()) break;
+        const auto n = static_cast<std::uint32_t>(r.dataSize);
+        // Between requests the driver holds the data: wait for room rather than overrun.
+        hub.waitForRoom(n);
+        hub.ring.append(reply.data() + kReadLogHeaderSize, n);
+    }
+    device.disableLog();
+    if (traits.loopLeftTrace) trace("%s", traits.loopLeftTrace);
+    return true;
+}
+
+void DriverCapture::FilterCaptureThread() {
+    if (RegisterRadioInterfaceNotification() == 0) {
+        core_.console.print(u"[G] Register Bluetooth interface notification success", {});
+    } else {
+        core_.console.print(u"[R] Register Bluetooth interface notification fail", {});
+    }
+    const std::uint32_t handle = OpenRadioInterface();
+    core_.console.print(u"[G] notification handle: 0x%x", {handle});
+    if (handle != kInvalidRadioHandle) {
+        if (RegisterRadioHandleNotification() == 0) {
+            core_.console.print(u"[G] Register Bluetooth device notification success", {});
+        } else {
+            core_.console.print(u"[G] Register Bluetooth device notification fail", {});
+        }
+    }
+
+    captureLog(CaptureRoute::Filter);
+    CloseRadioHandle();
+
+    if (UnregisterRadioHandleNotification()) {
+        core_.console.print(u"[G] Unregister Bluetooth device notification success", {});
+    }
+    if (UnregisterRadioInterfaceNotification()) {
+        core_.console.print(u"[G] Unregister Bluetooth interface notification success", {});
+    }
+}
+
+void DriverCapture::UartCaptureThread() { captureLog(CaptureRoute::Uart); }
+
+}  // namespace nimbrel
