@@ -51,11 +51,16 @@ std::uint64_t findSync(const std::uint8_t* d, std::uint64_t from, std::uint64_t 
 
 ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, RecordFormatter& formatter,
                              LogConsole& console, const std::atomic<bool>& stop,
-                             const std::function<void(int)>& progress) {
+                             const std::function<void(int)>& progress, const DefaultCaseReport& defaultCase) {
     ReplayScanResult result;
     int lastPercent = 0;
     std::uint64_t position = 0;
+    std::uint64_t accounted = 0;  // end of the last record (and its trailer) shown
     auto show = [&](std::uint64_t at, const RecordLayout& layout) {
+        const std::uint64_t stampStart = at >= kRawStampSize ? at - kRawStampSize : at;
+        if (stampStart > accounted) result.noiseBytes += stampStart - accounted;
+        accounted = std::max(accounted, at + layout.length);
+        if (trailerAt(data, accounted, size)) accounted += kRawDataTrailer.size();
         RawStamp stamp;
         if (at >= kRawStampSize) std::copy(data + at - kRawStampSize, data + at, stamp.begin());
         formatter.formatAndShow({data + at, layout}, at >= kRawStampSize ? &stamp : nullptr);
@@ -75,7 +80,14 @@ ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, Recor
         position = at;
         const std::uint64_t rest = size - at;
         const HeaderCheck header = checkHeader(data + at, static_cast<std::size_t>(std::min<std::uint64_t>(rest, kLongestRecord)));
-        if (header.badLayout && rest >= 9) console.print(u"++++++default case, error++++++");
+        if (header.badLayout && rest >= 9) {
+            ++result.defaultCases;
+            if (defaultCase) {
+                defaultCase(at);
+            } else {
+                console.print(u"++++++default case, error++++++");
+            }
+        }
         const std::uint32_t length = header.layout.length;
         const bool valid = header.state == HeaderState::Known && rest >= length;
         const std::uint64_t next = findSync(data, at + 2, size);
@@ -98,6 +110,7 @@ ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, Recor
             break;
         }
     }
+    if (!result.cancelled && size > accounted) result.noiseBytes += size - accounted;
     return result;
 }
 

@@ -15,13 +15,22 @@ class RecordFormatter;
 struct ReplayScanResult {
     bool cancelled = false;
     std::uint64_t records = 0;  // records handed to the formatter
+    // Bytes that belong to no record, no record's stamp and no trailer after a record.
+    std::uint64_t noiseBytes = 0;
+    // Candidates whose header names no known layout (the "default case" lines).
+    std::uint64_t defaultCases = 0;
 };
+
+// Called with the file offset of a candidate with an unknown layout; when given, it reports
+// the candidate instead of the console's "default case" line.
+using DefaultCaseReport = std::function<void(std::uint64_t offset)>;
 
 // Scans `size` bytes. `progress` (may be empty) is called with each new whole percentage
 // of the position; `stop` ends the scan after the current record.
 ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, RecordFormatter& formatter,
                              LogConsole& console, const std::atomic<bool>& stop,
-                             const std::function<void(int percent)>& progress);
+                             const std::function<void(int percent)>& progress,
+                             const DefaultCaseReport& defaultCase = {});
 
 // The replay's text file: "_nimbrel_temp.txt" in the per-user data folder, created if
 // missing.

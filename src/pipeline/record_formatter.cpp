@@ -199,6 +199,11 @@ std::int64_t RecordFormatter::lineNumber() const {
     return m_lineNumber;
 }
 
+FormatCounts RecordFormatter::counts() const {
+    std::lock_guard lock(mutex_);
+    return counts_;
+}
+
 // Appends the message text to line_ (and fills decoded_ when a decoder runs). `matched`:
 // the record fits its definition; `decoded`: a decoder was called.
 void RecordFormatter::appendBody(const RecordRef& record, const MessageEntry& e, std::uint32_t n, bool matched,
@@ -280,6 +285,8 @@ void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* sta
     const MessageEntry e = definitions_.entry(record.messageIndex());
     const bool matched = static_cast<std::int32_t>(layout.paramWidth) == e.expectedWidth &&
                          e.expectedParams <= static_cast<std::int32_t>(n);
+    if (!matched) ++counts_.parameterErrors;
+    if (e.formatText == kUndefinedMessageText) ++counts_.undefinedIndices;
 
     const CaptureRoute threadId = toggles_.m_threadId.load(std::memory_order_relaxed);
     const ColourTag& tag = matched ? kColourTags[record.colourCode()] : kErrorTag;

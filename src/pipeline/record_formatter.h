@@ -30,6 +30,13 @@ bool isPlausibleStamp(const RawStamp& stamp);
 // and the date is not touched).
 void advanceStampByOneMillisecond(RawStamp& stamp);
 
+// What the formatter met so far: records whose index the definition file does not define,
+// and records shown as a parameter-error line.
+struct FormatCounts {
+    std::uint64_t undefinedIndices = 0;
+    std::uint64_t parameterErrors = 0;
+};
+
 class RecordFormatter : public RecordSink {
 public:
     RecordFormatter(const MessageDefinitionTable& definitions, LogConsole& console, FormatterToggles& toggles);
@@ -57,6 +64,7 @@ public:
     std::u16string_view pauseMenuText() const;
 
     std::int64_t lineNumber() const;
+    FormatCounts counts() const;
 
 private:
     void appendBody(const RecordRef& record, const MessageEntry& e, std::uint32_t n, bool matched, bool& decoded);
@@ -73,6 +81,7 @@ private:
     std::u16string m_pendingText;
     RawStamp m_lastStamp{};
     LineOutput* output_ = nullptr;
+    FormatCounts counts_;
 
     // Reused for every record: no allocation once they have grown.
     std::u16string line_;
