@@ -42,6 +42,8 @@ foreach(page nimbrel.1 nimbrel-cli.1 changelog.Debian)
   endif()
 endforeach()
 add_custom_target(nimbrel_compressed_docs ALL DEPENDS ${NIMBREL_COMPRESSED})
+# A build of nimbrel-cli alone can still be installed.
+add_dependencies(nimbrel-cli nimbrel_compressed_docs)
 list(GET NIMBREL_COMPRESSED 0 1 NIMBREL_MAN_PAGES)
 list(GET NIMBREL_COMPRESSED 2 NIMBREL_CHANGELOG)
 install(FILES ${NIMBREL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
