@@ -4,8 +4,16 @@
 # records, until Ctrl-C (or for NIMBREL_DEMO_SECONDS seconds when set).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${NIMBREL_BUILD_DIR:-$root/build}"
-NIMBREL_BUILD_DIR="$build" "$root/scripts/build.sh"
+# Its own build folder without tests and benchmarks, so only the build packages are needed
+# and only the programs are compiled.
+build="${NIMBREL_DEMO_BUILD_DIR:-$root/build-demo}"
+NIMBREL_DEPS=build "$root/scripts/install-deps.sh"
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$build" -G Ninja -DNIMBREL_BUILD_TESTS=OFF -DNIMBREL_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+targets=(nimbrel-cli)
+cmake --build "$build" --target help | grep -q '^nimbrel: ' && targets+=(nimbrel)
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 cli="$build/bin/nimbrel-cli"
 
 work="$(mktemp -d)"
@@ -17,7 +25,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-"$cli" simulate --serial --rate "${NIMBREL_DEMO_RATE:-50}" > "$work/pty" &
+# The simulator runs in a session of its own: Ctrl-C in the terminal reaches only the
+# capture, which then reports that the user stopped it (the simulator is ended afterwards).
+setsid "$cli" simulate --serial --rate "${NIMBREL_DEMO_RATE:-50}" > "$work/pty" &
 sim=$!
 for _ in $(seq 100); do [ -s "$work/pty" ] && break; sleep 0.05; done
 port=$(head -n 1 "$work/pty")

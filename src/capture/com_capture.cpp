@@ -44,6 +44,7 @@ ComCapture::StartResult ComCapture::start(const std::string& definitionFile, con
     if (!core_.capture.claimRoute(CaptureRoute::Com)) return StartResult::ViewInUse;
     core_.reloadDefinitions(definitionFile);
     openFailed_ = false;
+    openError_ = 0;
     deviceGone_ = false;
     core_.capture.startCaptureThread([this, port, baudRate] {
         threadMain(port, baudRate);
@@ -56,6 +57,7 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     SerialPort& serial = comPort();
     const SerialOpenResult opened = serial.open(port, baudRate);
     if (!opened.ok()) {
+        openError_ = opened.error;
         openFailed_ = true;
         reportPortOpenFailure(core_.console, port, opened);
         return;

@@ -33,6 +33,8 @@ public:
 
     // The last capture failed to open or configure its port.
     bool openFailed() const { return openFailed_.load(); }
+    // The errno value of the failed open step (0 when none failed).
+    int openError() const { return openError_.load(); }
     // The last capture ended because its device went away.
     bool deviceGone() const { return deviceGone_.load(); }
 
@@ -43,6 +45,7 @@ private:
     ViewCore& core_;
     std::function<std::uint32_t()> printRawData_;
     std::atomic<bool> openFailed_{false};
+    std::atomic<int> openError_{0};
     std::atomic<bool> deviceGone_{false};
 };
 

@@ -4,6 +4,7 @@
 // port goes away, with a summary of what was framed, skipped and lost.
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -19,8 +20,10 @@
 #include "capture/driver_capture.h"
 #include "capture/view_core.h"
 #include "cli/arg_parser.h"
+#include "cli/colour_depth.h"
 #include "cli/commands.h"
 #include "cli/default_definitions.h"
+#include "cli/failure_report.h"
 #include "cli/stop_signal.h"
 #include "cli/terminal_view.h"
 #include "files/text_line_writer.h"
@@ -55,21 +58,22 @@ constexpr const char* kHelp =
     "  --defs FILE           message definition file (default: the stored Log1Path\n"
     "                        when that file exists, else LOG1.h in the program folder)\n"
     "  --parse               decode HCI commands, HCI events and LMP PDUs\n"
-    "  --save-raw            record every record with a time stamp into a raw data file\n"
-    "                        in the program folder\n"
+    "  --save-raw[=DIR]      record every record with a time stamp into a raw data file\n"
+    "                        in DIR (default: the program folder)\n"
     "  --duration SEC        stop after SEC seconds\n"
     "  --color WHEN          auto, always or never (default auto)\n"
     "  -h, --help            show this help\n"
     "\n"
-    "Exit status: 0 success, 1 failure (port cannot be opened, driver logging cannot be\n"
-    "enabled, raw data file cannot be written), 2 usage error.\n";
+    "Exit status: 0 success (also when stopped by Ctrl-C), 1 failure (port cannot be\n"
+    "opened, driver logging cannot be enabled, raw data file cannot be written), 2 usage\n"
+    "error.\n";
 
 // Record lines from the print thread, flushed by the main thread while the stream is quiet.
 class SharedStdout : public LineOutput {
 public:
     explicit SharedStdout(bool colour) {
         writer_.attach(STDOUT_FILENO);
-        writer_.setColour(colour);
+        writer_.setColour(colour, terminalColourDepth());
     }
     void writeLine(std::u16string_view line, Rgb colour) override {
         std::lock_guard lock(mutex_);
@@ -90,6 +94,7 @@ struct Options {
     long long baud = 0;  // 0: the stored BaudRate
     DecodeOptions decode;
     bool saveRaw = false;
+    std::string saveRawFolder;  // empty: the program folder
     long long durationSeconds = 0;
     CaptureRoute route = CaptureRoute::Com;
 };
@@ -114,6 +119,11 @@ int parse(int argc, char** argv, Options& o) {
         } else if (args.flag("--uart-driver")) {
             if (o.route == CaptureRoute::Filter) return usageError("capture", "choose one of --filter-driver and --uart-driver");
             o.route = CaptureRoute::Uart;
+        } else if (args.option("--save-raw", value, missing)) {
+            if (value.empty()) return usageError("capture", "--save-raw= needs a folder");
+            o.saveRaw = true;
+            o.saveRawFolder = value;
+            while (o.saveRawFolder.size() > 1 && o.saveRawFolder.back() == '/') o.saveRawFolder.pop_back();
         } else if (args.option("--com", value, missing)) {
             if (missing || value.empty()) return usageError("capture", "--com needs a port name");
             o.port = value;
@@ -239,7 +249,7 @@ int captureFromDriver(const Options& o, ViewCore& core, SharedStdout& out) {
     WaitForAllThreadExit(core, std::chrono::milliseconds(5000), true);
     out.flush();
     if (firstEnableFailed) return kExitFailure;
-    printSummary(core.hub.counters, "");
+    printSummary(core.hub.counters, stopRequested() ? " (stopped by the user)" : "");
     return o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
 }
 
@@ -249,11 +259,27 @@ int runCapture(int argc, char** argv) {
     Options o;
     if (const int rc = parse(argc, argv, o); rc != 0) return rc < 0 ? kExitOk : rc;
 
+    if (!o.saveRawFolder.empty()) {
+        struct stat st {};
+        int err = 0;
+        if (::stat(o.saveRawFolder.c_str(), &st) != 0) {
+            err = errno;
+        } else if (!S_ISDIR(st.st_mode)) {
+            err = ENOTDIR;
+        } else if (::access(o.saveRawFolder.c_str(), W_OK | X_OK) != 0) {
+            err = errno;
+        }
+        if (err != 0) {
+            reportFailure("cannot save raw data files in " + o.saveRawFolder, err);
+            return kExitFailure;
+        }
+    }
+
     installStopSignals();
 
     TerminalView view(stderr, useColour(o.decode.colour, stderr));
     SharedStdout out(useColour(o.decode.colour, stdout));
-    ViewCore core(view, programFolder());
+    ViewCore core(view, o.saveRawFolder.empty() ? programFolder() : o.saveRawFolder);
     core.toggles.m_bAutoParseLog = o.decode.parse;
     core.hub.m_bAutoSaveRawData = o.saveRaw;
     core.setLineOutput(&out);
@@ -283,9 +309,15 @@ int runCapture(int argc, char** argv) {
     }
     WaitForAllThreadExit(core, std::chrono::milliseconds(5000), true);
     out.flush();
-    if (com.openFailed()) return kExitFailure;
+    if (com.openFailed()) {
+        const int err = com.openError();
+        reportFailure("cannot open " + serialDevicePath(o.port), err, serialPortHint(err, "capture"));
+        return kExitFailure;
+    }
 
-    printSummary(core.hub.counters, com.deviceGone() ? " (the port went away)" : "");
+    printSummary(core.hub.counters, stopRequested() ? " (stopped by the user)"
+                                    : com.deviceGone() ? " (the port went away)"
+                                                       : "");
     return o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "cli/commands.h"
+#include "platform/version.h"
 
 namespace nimbrel::cli {
 // Each subcommand lives in its own file.
@@ -41,12 +42,16 @@ void printUsage(std::FILE* out) {
     for (const Command& c : kCommands) {
         if (c.name) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
     }
-    std::fprintf(out, "\nRun 'nimbrel-cli COMMAND --help' for the options of a command.\n");
+    std::fprintf(out,
+                 "\nRun 'nimbrel-cli COMMAND --help' for the options of a command,\n"
+                 "'nimbrel-cli --version' for the version.\n"
+                 "\nExit status: 0 success, 1 failure, 2 usage error.\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (nimbrel::printVersionIfAsked("nimbrel-cli", argc, argv)) return nimbrel::cli::kExitOk;
     if (argc < 2) {
         printUsage(stderr);
         return nimbrel::cli::kExitUsage;

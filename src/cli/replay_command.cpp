@@ -1,5 +1,7 @@
 // nimbrel-cli replay: decodes a raw data file offline. stdout holds what the replay's text
 // file would hold; console lines go to stderr.
+#include <cerrno>
+#include <cinttypes>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -7,8 +9,11 @@
 #include <vector>
 
 #include "cli/arg_parser.h"
+#include "cli/colour_depth.h"
 #include "cli/commands.h"
 #include "cli/default_definitions.h"
+#include "cli/failure_report.h"
+#include "cli/progress_line.h"
 #include "cli/terminal_view.h"
 #include "files/raw_data_replay.h"
 #include "files/text_line_writer.h"
@@ -24,7 +29,7 @@ constexpr const char* kHelp =
     "Usage: nimbrel-cli replay [OPTIONS] RAWFILE\n"
     "\n"
     "Decodes a raw data file offline: one line per record on stdout (or in FILE),\n"
-    "status messages on stderr.\n"
+    "status messages and a closing summary on stderr.\n"
     "\n"
     "Options:\n"
     "  --defs FILE           message definition file (default: the stored Log1Path\n"
@@ -33,7 +38,8 @@ constexpr const char* kHelp =
     "  --no-fix-timestamp    show stored time stamps as they are (no repair)\n"
     "  --ember-flint         HCI records carry one leading word to skip\n"
     "  --filter TEXT         hide lines containing TEXT (case-sensitive; repeatable)\n"
-    "  --color WHEN          auto, always or never (default auto)\n"
+    "  --color WHEN          auto, always or never (default auto; 24-bit colour when\n"
+    "                        COLORTERM is truecolor, else 256 or 16 colours after TERM)\n"
     "  -o, --output FILE     write the lines to FILE instead of stdout\n"
     "  -h, --help            show this help\n"
     "\n"
@@ -82,6 +88,23 @@ int parse(int argc, char** argv, Options& o) {
     return 0;
 }
 
+// The errno value of reading `path`, for a file the definition loader could not read.
+int readError(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    return ::access(path.c_str(), R_OK) == 0 ? 0 : errno;
+}
+
+void printSummary(const ReplayScanResult& scan, const FormatCounts& counts) {
+    auto n = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
+    std::fprintf(stderr,
+                 "Replay: records formatted %llu, bytes skipped as noise %llu, undefined message indices %llu, "
+                 "parameter errors %llu, unknown layouts %llu.\n",
+                 n(scan.records), n(scan.noiseBytes), n(counts.undefinedIndices), n(counts.parameterErrors),
+                 n(scan.defaultCases));
+}
+
 }  // namespace
 
 int runReplay(int argc, char** argv) {
@@ -95,29 +118,39 @@ int runReplay(int argc, char** argv) {
 
     MessageDefinitionTable definitions;
     const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
-    if (!definitions.load(defs, console)) return kExitFailure;
+    if (!definitions.load(defs, console)) {
+        reportFailure("cannot read the definition file " + defs, readError(defs),
+                      "give one with --defs FILE, or put LOG1.h in the program folder");
+        return kExitFailure;
+    }
 
     struct stat st {};
     if (::stat(o.rawFile.c_str(), &st) != 0) {
+        const int err = errno;
         console.print(u"[R] File \"%s\" doesn't exist.", {utf8ToUtf16(o.rawFile)});
+        reportFailure("cannot open " + o.rawFile, err);
         return kExitFailure;
     }
     RawDataInput raw;
-    if (const int err = raw.open(o.rawFile); err != 0) {
-        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {utf8ToUtf16(o.rawFile), err});
+    const int openError = S_ISDIR(st.st_mode) ? EISDIR : raw.open(o.rawFile);
+    if (openError != 0) {
+        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {utf8ToUtf16(o.rawFile), openError});
+        reportFailure("cannot read " + o.rawFile, openError,
+                      openError == EISDIR ? "replay takes one raw data file, such as RawData_*.log" : "");
         return kExitFailure;
     }
 
     TextLineWriter writer;
     if (o.output.empty()) {
         writer.attach(STDOUT_FILENO);
-        writer.setColour(useColour(o.decode.colour, stdout));
+        writer.setColour(useColour(o.decode.colour, stdout), terminalColourDepth());
     } else {
         if (const int err = writer.open(o.output); err != 0) {
             console.print(u"[R] Fail to create \"%s\", error:0x%x", {utf8ToUtf16(o.output), err});
+            reportFailure("cannot create " + o.output, err);
             return kExitFailure;
         }
-        writer.setColour(o.decode.colour == ColourMode::Always);
+        writer.setColour(o.decode.colour == ColourMode::Always, terminalColourDepth());
     }
 
     FormatterToggles toggles;
@@ -129,15 +162,22 @@ int runReplay(int argc, char** argv) {
     formatter.setLineOutput(&writer);
     formatter.resetLastStamp();
 
-    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    ProgressLine progress(stderr);
     std::atomic<bool> stop{false};
-    const ReplayScanResult scan = scanRawDataFile(raw, formatter, console, stop, [&](int percent) {
-        if (showProgress) std::fprintf(stderr, "\rAnalyze raw file to %d %%, please wait...", percent);
-    });
-    if (showProgress) std::fputs("\r\x1b[K", stderr);
+    const ReplayScanResult scan = scanRawDataFile(
+        raw, formatter, console, stop, [&](int percent) { progress.update(percent); },
+        [&](std::uint64_t offset) {
+            // The console's line, with where the candidate lies in the file.
+            progress.finish();
+            char at[32];
+            std::snprintf(at, sizeof at, "0x%" PRIx64, offset);
+            console.print(u"++++++default case, error++++++ (file offset %s)", {utf8ToUtf16(at)});
+        });
+    progress.finish();
     bool failed = false;
     if (scan.readError != 0) {
         console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {utf8ToUtf16(o.rawFile), scan.readError});
+        reportFailure("cannot read " + o.rawFile, scan.readError);
         failed = true;
     } else if (scan.fileChanged) {
         console.print(kRawDataChangedMessage, {utf8ToUtf16(o.rawFile)});
@@ -146,7 +186,12 @@ int runReplay(int argc, char** argv) {
 
     if (const int err = writer.close(); err != 0) {
         console.print(u"[R] Fail to write the decoded lines, error:0x%x", {err});
+        reportFailure("cannot write the decoded lines" + (o.output.empty() ? std::string() : " to " + o.output), err);
         return kExitFailure;
+    }
+    printSummary(scan, formatter.counts());
+    if (scan.records == 0 && raw.size() > 0) {
+        std::fprintf(stderr, "nimbrel-cli: no records found: is this a raw data file?\n");
     }
     return failed ? kExitFailure : kExitOk;
 }

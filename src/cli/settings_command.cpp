@@ -3,6 +3,7 @@
 // part of the program, which holds the settings store.
 #if NIMBREL_HAVE_APP
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,7 @@ struct Setting {
     const char* alias;  // another accepted name, or nullptr
     Kind kind;
     const char* about;
+    bool guiOnly;  // only the GUI reads it; the command line ignores it
     // What the system reads; nullptr for values it writes but never reads back.
     std::u16string (*effective)(const SettingsStore&);
 };
@@ -39,27 +41,27 @@ struct Setting {
 std::u16string number(std::uint64_t n) { return utf8ToUtf16(std::to_string(n)); }
 
 const Setting kSettings[] = {
-    {"Log1Path", nullptr, Kind::Text, "message definition file last chosen",
+    {"Log1Path", nullptr, Kind::Text, "message definition file last chosen", false,
      [](const SettingsStore& s) { return s.GetLog1Path(); }},
-    {"RawDataPath", nullptr, Kind::Text, "raw data file last replayed",
+    {"RawDataPath", nullptr, Kind::Text, "raw data file last replayed", true,
      [](const SettingsStore& s) { return s.GetRawDataPath(); }},
-    {"LogFilePath", nullptr, Kind::Text, "text log file last opened",
+    {"LogFilePath", nullptr, Kind::Text, "text log file last opened", true,
      [](const SettingsStore& s) { return s.GetLogFilePath(); }},
-    {"Com", nullptr, Kind::Text, "serial port of the COM capture",
+    {"Com", nullptr, Kind::Text, "serial port of the COM capture", false,
      [](const SettingsStore& s) { return s.GetComPort(); }},
-    {"BaudRate", nullptr, Kind::Number, "serial baud rate",
+    {"BaudRate", nullptr, Kind::Number, "serial baud rate", false,
      [](const SettingsStore& s) { return number(s.GetBaudRate()); }},
-    {"PrintRawData", nullptr, Kind::Number, "1: the COM capture also echoes the raw bytes",
+    {"PrintRawData", nullptr, Kind::Number, "1: the COM capture also echoes the raw bytes", false,
      [](const SettingsStore& s) { return number(s.GetPrintRawData()); }},
-    {"AutoGetLogForUart", nullptr, Kind::Number, "not 0: start the UART-driver capture at start-up",
+    {"AutoGetLogForUart", nullptr, Kind::Number, "not 0: start the UART-driver capture at start-up", true,
      [](const SettingsStore& s) { return number(s.GetAutoGetLogForUart()); }},
-    {"AutoGetLog", nullptr, Kind::Number, "written by the USB auto-start toggle, never read", nullptr},
-    {"AutoSaveRawData", nullptr, Kind::Number, "written by Auto Generate Raw Data, never read", nullptr},
-    {"Workspace/ApplicationLook", "ApplicationLook", Kind::Look, "visual style, 210 to 218",
+    {"AutoGetLog", nullptr, Kind::Number, "written by the USB auto-start toggle, never read", false, nullptr},
+    {"AutoSaveRawData", nullptr, Kind::Number, "written by Auto Generate Raw Data, never read", false, nullptr},
+    {"Workspace/ApplicationLook", "ApplicationLook", Kind::Look, "visual style, 210 to 218", true,
      [](const SettingsStore& s) { return number(static_cast<std::uint64_t>(s.GetApplicationLook())); }},
-    {"fwconfig:AutoGetLog", nullptr, Kind::FwConfig, "1: start the filter-driver capture at start-up",
+    {"fwconfig:AutoGetLog", nullptr, Kind::FwConfig, "1: start the filter-driver capture at start-up", true,
      [](const SettingsStore& s) { return utf8ToUtf16(std::to_string(s.fwconfigInteger(u"AutoGetLog"))); }},
-    {"fwconfig:AutoSaveRawData", nullptr, Kind::FwConfig, "1: record raw data from start-up",
+    {"fwconfig:AutoSaveRawData", nullptr, Kind::FwConfig, "1: record raw data from start-up", true,
      [](const SettingsStore& s) { return utf8ToUtf16(std::to_string(s.fwconfigInteger(u"AutoSaveRawData"))); }},
 };
 
@@ -84,12 +86,16 @@ bool fileExists(const std::u16string& path) {
     return ::stat(utf16ToUtf8(path).c_str(), &st) == 0;
 }
 
+constexpr const char* kExitStatus =
+    "Exit status: 0 success, 1 failure (value not stored, settings file not writable),\n"
+    "2 usage error.\n";
+
 void printNames(std::FILE* out) {
     std::fprintf(out, "Names:\n");
     for (const Setting& s : kSettings) {
         const char* type = s.kind == Kind::Text ? "text" : s.kind == Kind::FwConfig ? "read-only" : "number";
-        std::fprintf(out, "  %-26s %-9s %s%s%s\n", s.name, type, s.about, s.alias ? "; also " : "",
-                     s.alias ? s.alias : "");
+        std::fprintf(out, "  %-26s %-9s %s%s%s%s\n", s.name, type, s.about, s.guiOnly ? " (GUI only)" : "",
+                     s.alias ? "; also " : "", s.alias ? s.alias : "");
     }
 }
 
@@ -104,7 +110,7 @@ void usageTop(std::FILE* out) {
                  "and the autostart entry (shown by list).\n"
                  "\n");
     printNames(out);
-    std::fprintf(out, "\nNames are matched without regard to case.\n");
+    std::fprintf(out, "\nNames are matched without regard to case.\n\n%s", kExitStatus);
 }
 
 void usageList(std::FILE* out) {
@@ -112,7 +118,9 @@ void usageList(std::FILE* out) {
                  "Usage: nimbrel-cli settings list\n"
                  "\n"
                  "Shows every setting with its value and where it lives; values not stored\n"
-                 "are shown with the default the program uses.\n");
+                 "are shown with the default the program uses. Settings marked \"read by the GUI\n"
+                 "only\" do not change what nimbrel-cli does.\n\n%s",
+                 kExitStatus);
 }
 
 void usageGet(std::FILE* out) {
@@ -123,6 +131,7 @@ void usageGet(std::FILE* out) {
                  "AutoGetLog and AutoSaveRawData have no default: when they are not stored,\n"
                  "get fails with exit code 1.\n\n");
     printNames(out);
+    std::fprintf(out, "\n%s", kExitStatus);
 }
 
 void usageSet(std::FILE* out) {
@@ -133,11 +142,17 @@ void usageSet(std::FILE* out) {
                  "or negative down to -2147483648; the application look takes 210 to 218.\n"
                  "Use -- before a VALUE that starts with \"--\".\n\n");
     printNames(out);
+    std::fprintf(out, "\n%s", kExitStatus);
 }
 
+// One line saying what is wrong and one pointing to the help that explains it.
 int usageError(const char* message, const std::string& detail, void (*usage)(std::FILE*)) {
-    std::fprintf(stderr, "nimbrel-cli settings: %s%s\n\n", message, detail.c_str());
-    usage(stderr);
+    const char* help = usage == usageList ? "settings list --help"
+                       : usage == usageGet ? "settings get --help"
+                       : usage == usageSet ? "settings set --help"
+                                           : "settings --help";
+    std::fprintf(stderr, "nimbrel-cli settings: %s%s\nRun 'nimbrel-cli %s' for usage.\n", message, detail.c_str(),
+                 help);
     return kExitUsage;
 }
 
@@ -176,37 +191,66 @@ bool usable(const Setting& s, const std::u16string& stored) {
 
 std::string shown(const std::u16string& value) { return value.empty() ? "(empty)" : utf16ToUtf8(value); }
 
+// A row of the listing: name, value, and what to say about the value.
+struct Row {
+    std::string name;
+    std::string value;
+    std::string note;
+};
+
+// Prints rows with their values in one column and their notes in the next.
+void printRows(const std::vector<Row>& rows) {
+    std::size_t nameWidth = 0, valueWidth = 0;
+    for (const Setting& s : kSettings) nameWidth = std::max(nameWidth, std::strlen(s.name));
+    for (const Row& r : rows) {
+        valueWidth = std::max(valueWidth, r.value.size());
+    }
+    for (const Row& r : rows) {
+        std::string line = "  " + r.name + std::string(nameWidth - r.name.size() + 2, ' ') + r.value;
+        if (!r.note.empty()) line += std::string(valueWidth - r.value.size() + 2, ' ') + r.note;
+        std::printf("%s\n", line.c_str());
+    }
+}
+
+std::string withGuiOnly(const Setting& s, std::string note) {
+    if (!s.guiOnly) return note;
+    return note.empty() ? "(read by the GUI only)" : note.substr(0, note.size() - 1) + "; read by the GUI only)";
+}
+
 int runList() {
     const SettingsStore store;
     const std::u16string settingsFile = SettingsStore::settingsFilePath();
     std::printf("Settings file: %s%s\n", utf16ToUtf8(settingsFile).c_str(),
                 fileExists(settingsFile) ? "" : "  (not created yet)");
+    std::vector<Row> stored, fwconfigRows;
     for (const Setting& s : kSettings) {
-        if (s.kind == Kind::FwConfig) continue;
-        const auto stored = store.storedValue(utf8ToUtf16(s.name));
-        std::string line;
+        if (s.kind == Kind::FwConfig) {
+            const std::string value = utf16ToUtf8(s.effective(store));
+            fwconfigRows.push_back({s.name, value, withGuiOnly(s, value == "1" ? "(on)" : "(off)")});
+            continue;
+        }
+        const auto value = store.storedValue(utf8ToUtf16(s.name));
+        Row row{s.name, "", ""};
         if (!s.effective) {
-            line = stored ? shown(*stored) : "(not set)";
+            row.value = value ? shown(*value) : "(not set)";
+            row.note = "(never read)";
         } else {
-            const std::u16string value = s.effective(store);
-            line = shown(value);
-            if (!stored) {
-                line += "  (default)";
-            } else if (!usable(s, *stored)) {
-                line += "  (stored \"" + utf16ToUtf8(*stored) + "\" is not usable)";
+            row.value = shown(s.effective(store));
+            if (!value) {
+                row.note = "(default)";
+            } else if (!usable(s, *value)) {
+                row.note = "(stored \"" + utf16ToUtf8(*value) + "\" is not usable)";
             }
         }
-        std::printf("  %-26s %s\n", s.name, line.c_str());
+        row.note = withGuiOnly(s, row.note);
+        stored.push_back(std::move(row));
     }
+    printRows(stored);
 
     const std::u16string fwconfig = SettingsStore::fwconfigPath();
     std::printf("Program settings, read-only: %s%s\n", utf16ToUtf8(fwconfig).c_str(),
                 fileExists(fwconfig) ? "" : "  (missing)");
-    for (const Setting& s : kSettings) {
-        if (s.kind != Kind::FwConfig) continue;
-        const std::u16string value = s.effective(store);
-        std::printf("  %-26s %s  (%s)\n", s.name, utf16ToUtf8(value).c_str(), value == u"1" ? "on" : "off");
-    }
+    printRows(fwconfigRows);
 
     const std::u16string entry = autostartEntryPath();
     std::printf("Autostart entry: %s  (%s)\n", utf16ToUtf8(entry).c_str(),

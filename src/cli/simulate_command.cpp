@@ -66,7 +66,9 @@ constexpr const char* kHelp =
     "  --baud N         baud rate of a serial PORT (default 115200)\n"
     "  -h, --help       show this help\n"
     "\n"
-    "Streaming ends cleanly on SIGINT or SIGTERM.\n";
+    "Streaming ends cleanly on SIGINT or SIGTERM.\n"
+    "\n"
+    "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 std::atomic<bool> g_stop{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");

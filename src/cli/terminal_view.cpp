@@ -34,7 +34,7 @@ bool useColour(ColourMode mode, std::FILE* stream) {
 void TerminalView::append(std::u16string_view text, Rgb colour) {
     std::string out;
     if (colour_ && !text.empty()) {
-        appendColouredUtf8(out, text, colour);
+        appendColouredUtf8(out, text, colour, depth_);
     } else {
         appendUtf8(out, text);
     }

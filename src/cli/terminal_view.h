@@ -1,10 +1,11 @@
 // The command line's log view: console lines go to a terminal stream (stderr) as UTF-8,
-// optionally coloured with 24-bit escapes.
+// optionally coloured (24-bit escapes, or the palette the terminal takes).
 #pragma once
 
 #include <cstdio>
 #include <mutex>
 
+#include "cli/colour_depth.h"
 #include "pipeline/log_view.h"
 
 namespace nimbrel::cli {
@@ -18,7 +19,8 @@ bool useColour(ColourMode mode, std::FILE* stream);
 
 class TerminalView : public LogView {
 public:
-    TerminalView(std::FILE* stream, bool colour) : stream_(stream), colour_(colour) {}
+    TerminalView(std::FILE* stream, bool colour)
+        : stream_(stream), colour_(colour), depth_(terminalColourDepth()) {}
 
     void append(std::u16string_view text, Rgb colour) override;
     void replaceAll(std::u16string_view text, Rgb colour) override;
@@ -30,6 +32,7 @@ public:
 private:
     std::FILE* stream_;
     bool colour_;
+    ColourDepth depth_;
     mutable std::mutex mutex_;
     bool written_ = false;
 };

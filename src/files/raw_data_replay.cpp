@@ -60,14 +60,16 @@ constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
 struct Scanner {
     Scanner(RecordFormatter& f, LogConsole& c, const std::atomic<bool>& s, const std::function<void(int)>& p,
-            std::uint64_t fileSize)
-        : formatter(f), console(c), stop(s), progress(p), total(fileSize) {}
+            const DefaultCaseReport& d, std::uint64_t fileSize)
+        : formatter(f), console(c), stop(s), progress(p), defaultCase(d), total(fileSize) {}
 
     RecordFormatter& formatter;
     LogConsole& console;
     const std::atomic<bool>& stop;
     const std::function<void(int)>& progress;
+    const DefaultCaseReport& defaultCase;
     std::uint64_t total = 0;  // bytes of the whole file, for the percentage
+    std::uint64_t accounted = 0;  // file offset of the end of the last record (and trailer) shown
     int lastPercent = 0;
     ReplayScanResult result;
 
@@ -78,6 +80,13 @@ struct Scanner {
     std::uint64_t scan(const std::uint8_t* data, std::uint64_t size, bool fileEnd, std::uint64_t position,
                        std::uint64_t base) {
         auto show = [&](std::uint64_t at, const RecordLayout& layout) {
+            // Bytes between the last record shown (with its trailer) and this record's stamp
+            // belong to nothing: noise.
+            const std::uint64_t from = base + at;
+            const std::uint64_t stampStart = from >= kRawStampSize ? from - kRawStampSize : from;
+            if (stampStart > accounted) result.noiseBytes += stampStart - accounted;
+            accounted = std::max(accounted, from + layout.length);
+            if (trailerAt(data, accounted - base, size)) accounted += kRawDataTrailer.size();
             const bool stamped = base + at >= kRawStampSize && at >= kRawStampSize;
             const RawStamp stamp = stamped ? RawStamp::fromBytes(data + at - kRawStampSize) : RawStamp{};
             formatter.formatAndShow({data + at, layout}, stamped ? &stamp : nullptr);
@@ -99,7 +108,14 @@ struct Scanner {
             const std::uint64_t rest = size - at;
             const HeaderCheck header =
                 checkHeader(data + at, static_cast<std::size_t>(std::min<std::uint64_t>(rest, kLongestRecord)));
-            if (header.badLayout && rest >= 9) console.print(u"++++++default case, error++++++");
+            if (header.badLayout && rest >= 9) {
+                ++result.defaultCases;
+                if (defaultCase) {
+                    defaultCase(base + at);
+                } else {
+                    console.print(u"++++++default case, error++++++");
+                }
+            }
             const std::uint32_t length = header.layout.length;
             const bool valid = header.state == HeaderState::Known && rest >= length;
             // As in live framing: after a candidate that is no record, a pair at its second
@@ -130,15 +146,21 @@ struct Scanner {
         }
         return fileEnd ? size : position;
     }
+
+    // The scan ended at file offset `end`: what follows the last record shown is noise.
+    void finish(std::uint64_t end) {
+        if (!result.cancelled && end > accounted) result.noiseBytes += end - accounted;
+    }
 };
 
 }  // namespace
 
 ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, RecordFormatter& formatter,
                              LogConsole& console, const std::atomic<bool>& stop,
-                             const std::function<void(int)>& progress) {
-    Scanner scanner(formatter, console, stop, progress, size);
+                             const std::function<void(int)>& progress, const DefaultCaseReport& defaultCase) {
+    Scanner scanner(formatter, console, stop, progress, defaultCase, size);
     scanner.scan(data, size, true, 0, 0);
+    scanner.finish(size);
     return scanner.result;
 }
 
@@ -171,8 +193,9 @@ void RawDataInput::close() {
 }
 
 ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter, LogConsole& console,
-                                 const std::atomic<bool>& stop, const std::function<void(int)>& progress) {
-    Scanner scanner(formatter, console, stop, progress, input.size());
+                                 const std::atomic<bool>& stop, const std::function<void(int)>& progress,
+                                 const DefaultCaseReport& defaultCase) {
+    Scanner scanner(formatter, console, stop, progress, defaultCase, input.size());
     std::vector<std::uint8_t> buffer(kReadBlock + kLookahead);
     std::uint64_t base = 0;      // file offset of buffer[0]
     std::size_t filled = 0;      // bytes in the buffer
@@ -212,6 +235,7 @@ ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& for
         filled -= static_cast<std::size_t>(keepFrom);
         position = resume - keepFrom;
     }
+    scanner.finish(base + filled);
     return scanner.result;
 }
 

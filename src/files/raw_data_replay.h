@@ -20,13 +20,22 @@ struct ReplayScanResult {
     // record of the bytes it could read.
     bool fileChanged = false;
     int readError = 0;  // errno of a failed read; the scan ended there
+    // Bytes that belong to no record, no record's stamp and no trailer after a record.
+    std::uint64_t noiseBytes = 0;
+    // Candidates whose header names no known layout (the "default case" lines).
+    std::uint64_t defaultCases = 0;
 };
+
+// Called with the file offset of a candidate with an unknown layout; when given, it reports
+// the candidate instead of the console's "default case" line.
+using DefaultCaseReport = std::function<void(std::uint64_t offset)>;
 
 // Scans `size` bytes. `progress` (may be empty) is called with each new whole percentage
 // of the position; `stop` ends the scan after the current record.
 ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, RecordFormatter& formatter,
                              LogConsole& console, const std::atomic<bool>& stop,
-                             const std::function<void(int percent)>& progress);
+                             const std::function<void(int percent)>& progress,
+                             const DefaultCaseReport& defaultCase = {});
 
 // A raw data file opened for a replay. It is read in large blocks rather than mapped, so
 // that a file another program shortens meanwhile (a capture restarted over the same name,
@@ -52,7 +61,8 @@ private:
 // Scans the file as scanRawData does, block by block. The text of the red line for a file
 // that became shorter is kRawDataChangedMessage.
 ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter, LogConsole& console,
-                                 const std::atomic<bool>& stop, const std::function<void(int percent)>& progress);
+                                 const std::atomic<bool>& stop, const std::function<void(int percent)>& progress,
+                                 const DefaultCaseReport& defaultCase = {});
 inline constexpr std::u16string_view kRawDataChangedMessage = u"[R]Raw data file changed while it was read: %s";
 
 // The replay's text file: "_nimbrel_temp.txt" in the per-user data folder, created if

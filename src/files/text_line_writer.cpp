@@ -16,10 +16,8 @@ constexpr std::size_t kColourEscapeRoom = 32;
 
 }  // namespace
 
-void appendColouredUtf8(std::string& out, std::u16string_view line, Rgb colour) {
-    char sgr[32];
-    const int n = std::snprintf(sgr, sizeof sgr, "\x1b[38;2;%u;%u;%um", colour.r, colour.g, colour.b);
-    out.append(sgr, static_cast<std::size_t>(n));
+void appendColouredUtf8(std::string& out, std::u16string_view line, Rgb colour, ColourDepth depth) {
+    appendColourEscape(out, colour, depth);
     const bool newline = !line.empty() && line.back() == u'\n';
     appendUtf8(out, newline ? line.substr(0, line.size() - 1) : line);
     out.append("\x1b[0m");
@@ -55,7 +53,7 @@ char* TextLineWriter::reserve(std::size_t units) {
 void TextLineWriter::writeLine(std::u16string_view line, Rgb colour) {
     if (colour_) {
         std::string coloured;
-        appendColouredUtf8(coloured, line, colour);
+        appendColouredUtf8(coloured, line, colour, depth_);
         writeBytes(coloured);
         return;
     }

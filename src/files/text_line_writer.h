@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "files/colour_escape.h"
 #include "pipeline/line_output.h"
 
 namespace nimbrel {
@@ -21,7 +22,10 @@ public:
     int open(const std::string& path);
     // Writes to a descriptor the caller owns (stdout).
     void attach(int fd);
-    void setColour(bool colour) { colour_ = colour; }
+    void setColour(bool colour, ColourDepth depth = ColourDepth::TrueColour) {
+        colour_ = colour;
+        depth_ = depth;
+    }
 
     void writeLine(std::u16string_view line, Rgb colour) override;
     // 0 on success, else the errno value of the first failed write.
@@ -38,13 +42,15 @@ private:
     int fd_ = -1;
     bool ownsFd_ = false;
     bool colour_ = false;
+    ColourDepth depth_ = ColourDepth::TrueColour;
     int error_ = 0;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
 };
 
-// Appends a line as UTF-8 wrapped in a 24-bit foreground colour escape; a trailing "\n"
-// stays after the reset so the next line starts clean.
-void appendColouredUtf8(std::string& out, std::u16string_view line, Rgb colour);
+// Appends a line as UTF-8 wrapped in a foreground colour escape (24-bit unless `depth` asks
+// for a palette); a trailing "\n" stays after the reset so the next line starts clean.
+void appendColouredUtf8(std::string& out, std::u16string_view line, Rgb colour,
+                        ColourDepth depth = ColourDepth::TrueColour);
 
 }  // namespace nimbrel

@@ -41,9 +41,16 @@ std::int64_t RecordFormatter::lineNumber() const {
     return m_lineNumber;
 }
 
+FormatCounts RecordFormatter::counts() const {
+    std::lock_guard lock(mutex_);
+    return counts_;
+}
+
 void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* stamp) {
     std::lock_guard lock(mutex_);
-    const auto [line, colour] = composer_.compose(record, stamp, m_lineNumber);
+    const auto [line, colour, parameterError, undefinedIndex] = composer_.compose(record, stamp, m_lineNumber);
+    if (parameterError) ++counts_.parameterErrors;
+    if (undefinedIndex) ++counts_.undefinedIndices;
 
     if (toggles_.m_bPaused.load(std::memory_order_relaxed)) {
         m_pendingText.append(line);

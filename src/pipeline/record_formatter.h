@@ -20,6 +20,13 @@ class LineOutput;
 class LogConsole;
 class MessageDefinitionTable;
 
+// What the formatter met so far: records whose index the definition file does not define,
+// and records shown as a parameter-error line.
+struct FormatCounts {
+    std::uint64_t undefinedIndices = 0;
+    std::uint64_t parameterErrors = 0;
+};
+
 class RecordFormatter : public RecordSink {
 public:
     RecordFormatter(const MessageDefinitionTable& definitions, LogConsole& console, FormatterToggles& toggles);
@@ -47,6 +54,7 @@ public:
     std::u16string_view pauseMenuText() const;
 
     std::int64_t lineNumber() const;
+    FormatCounts counts() const;
 
 private:
     void flushPendingLocked();
@@ -61,6 +69,7 @@ private:
     std::int64_t m_lineNumber = 1;
     std::u16string m_pendingText;
     LineOutput* output_ = nullptr;
+    FormatCounts counts_;
 };
 
 }  // namespace nimbrel

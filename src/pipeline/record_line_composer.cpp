@@ -273,7 +273,7 @@ ComposedLine RecordLineComposer::compose(const RecordRef& record, const RawStamp
         line_.append(decoded_);
         line_.push_back(u'\n');
     }
-    return {line_, tag.colour};
+    return {line_, tag.colour, !matched, e.formatText == kUndefinedMessageText};
 }
 
 }  // namespace nimbrel

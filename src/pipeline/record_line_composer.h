@@ -32,6 +32,8 @@ void advanceStampByOneMillisecond(RawStamp& stamp);
 struct ComposedLine {
     std::u16string& text;  // the composer's buffer: valid until the next compose
     Rgb colour;
+    bool parameterError;  // the record does not fit its definition
+    bool undefinedIndex;  // the definition file does not define the record's index
 };
 
 // Not thread-safe: one caller at a time (the formatter calls it under its lock).

@@ -1,5 +1,7 @@
 // nimbrel-cli settings, run as its own process with the test's XDG_CONFIG_HOME and
 // NIMBREL_HOME.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -87,9 +89,12 @@ TEST_F(SettingsCommandTest, BadValuesAndNamesAreUsageErrorsThatChangeNothing) {
                                                {"settings", "set", "Log1Path"},
                                                {"settings", "set", "Com", "a", "b"},
                                                {"settings", "set", "--force", "Com", "a"}}) {
+        // One line saying what is wrong, one pointing to the help: not the whole help.
         const test::CliResult run = runCli(args);
         EXPECT_EQ(run.code, 2) << args.back();
-        EXPECT_NE(run.err.find("Usage: nimbrel-cli settings"), std::string::npos) << args.back() << ": " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << args.back() << ": " << run.err;
+        EXPECT_EQ(run.err.rfind("nimbrel-cli settings: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("\nRun 'nimbrel-cli settings"), std::string::npos) << args.back() << ": " << run.err;
     }
 }
 
@@ -118,18 +123,19 @@ TEST_F(SettingsCommandTest, ListShowsEveryValueAndWhereItLives) {
     ASSERT_TRUE(writeFile(programHome() + "/fwconfig.ini", "[setting]\nAutoGetLog=2\nAutoSaveRawData=1\n"));
     const test::CliResult run = runCli({"settings", "list"});
     EXPECT_EQ(run.code, 0) << run.err;
+    // Values in one column, notes in the next (the longest value here is the path).
     for (const std::string& expected : {
              "Settings file: " + settingsFile() + "\n",
              std::string("  Log1Path                   /opt/defs/LOG1.h\n"),
-             std::string("  RawDataPath                (empty)  (default)\n"),
-             std::string("  Com                        ttyUSB0  (default)\n"),
-             std::string("  BaudRate                   115200  (stored \"fast\" is not usable)\n"),
-             std::string("  AutoGetLog                 0\n"),
-             std::string("  AutoSaveRawData            (not set)\n"),
-             std::string("  Workspace/ApplicationLook  214  (default)\n"),
+             std::string("  RawDataPath                (empty)           (default; read by the GUI only)\n"),
+             std::string("  Com                        ttyUSB0           (default)\n"),
+             std::string("  BaudRate                   115200            (stored \"fast\" is not usable)\n"),
+             std::string("  AutoGetLog                 0                 (never read)\n"),
+             std::string("  AutoSaveRawData            (not set)         (never read)\n"),
+             std::string("  Workspace/ApplicationLook  214               (default; read by the GUI only)\n"),
              "Program settings, read-only: " + programHome() + "/fwconfig.ini\n",
-             std::string("  fwconfig:AutoGetLog        2  (off)\n"),
-             std::string("  fwconfig:AutoSaveRawData   1  (on)\n"),
+             std::string("  fwconfig:AutoGetLog        2  (off; read by the GUI only)\n"),
+             std::string("  fwconfig:AutoSaveRawData   1  (on; read by the GUI only)\n"),
              "Autostart entry: " + configHome() + "/autostart/nimbrel.desktop  (absent)\n",
          }) {
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\nin:\n" << run.out;

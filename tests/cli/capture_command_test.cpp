@@ -24,6 +24,10 @@ TEST(CaptureCommand, MissingPortFailsWithTheStepOneLineAndUsageErrors) {
                           {"NIMBREL_HOME=" + home.path()});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("[R] Step 1, Fail to open nimbrel-missing-port: GetLastError=0x2"), std::string::npos);
+    EXPECT_NE(r.err.find("nimbrel-cli: cannot open /dev/nimbrel-missing-port: No such file or directory (is the "
+                         "adapter plugged in? see 'nimbrel-cli capture --help')\n"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(runCli({"capture", "--com"}).code, 2);
     EXPECT_EQ(runCli({"capture", "--com", "x", "--baud", "fast"}).code, 2);
     EXPECT_EQ(runCli({"capture", "--com", "x", "--duration", "-1"}).code, 2);
@@ -83,6 +87,20 @@ TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
     EXPECT_NE(r.err.find("Raw data file: " + home.path() + "/RawData_"), std::string::npos);
 }
 
+TEST(CaptureCommand, SaveRawTakesAFolder) {
+    test::TempDir home, elsewhere;
+    const auto r = captureThirtyRecords({"--com", "PTY", "--save-raw=" + elsewhere.path() + "/"},
+                                        {"NIMBREL_HOME=" + home.path()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Raw data file: " + elsewhere.path() + "/RawData_"), std::string::npos) << r.err;
+
+    const std::string missing = elsewhere.file("no-such-folder");
+    const auto refused = runCli({"capture", "--com", "x", "--save-raw=" + missing});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.err, "nimbrel-cli: cannot save raw data files in " + missing + ": No such file or directory\n");
+    EXPECT_EQ(runCli({"capture", "--com", "x", "--save-raw="}).code, 2);
+}
+
 TEST(CaptureCommand, ARawDataFileThatCannotBeWrittenFailsTheCapture) {
     test::TempDir home;
     const std::string missing = home.file("no-such-folder");
@@ -112,18 +130,32 @@ TEST(CaptureCommand, WithoutComItUsesTheStoredPortAndBaudRateAndSaysWhichPortItO
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30);
 }
 
+TEST(SendCommand, RefusesByteTextsThatAreNotHexadecimalBytesBeforeOpeningThePort) {
+    for (const char* bad : {"zz", "", "-1", "100", "1FF", " 7", "0x", "0x123", "+1", "7 "}) {
+        const auto r = runCli({"send", "--com", "nimbrel-missing-port", "1", "2", "3", bad, "5", "6", "7", "8"});
+        EXPECT_EQ(r.code, 2) << "'" << bad << "'";
+        EXPECT_EQ(r.err, "nimbrel-cli send: '" + std::string(bad) +
+                             "' is not a hexadecimal byte (00 to FF)\nRun 'nimbrel-cli send --help' for usage.\n");
+    }
+}
+
 TEST(SendCommand, APortThatIsNoTerminalFailsAtTheSettingsStep) {
     const auto r = runCli({"send", "--com", "/dev/null", "1", "2", "3", "4", "5", "6", "7", "8"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("[R] Step 3, Fail to open /dev/null"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Step 1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nimbrel-cli: cannot open /dev/null: Inappropriate ioctl for device (is it a serial port? "
+                         "see 'nimbrel-cli send --help')"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST(SendCommand, WritesTheEightParsedBytesInOneWrite) {
     PseudoTerminal pty;
     ASSERT_EQ(pty.open(), 0);
-    const auto r = runCli({"send", "--com", pty.slavePath(), "0x1F", "a5", "  7", "-1", "100", "zz", "", "FF"});
+    const auto r = runCli({"send", "--com", pty.slavePath(), "0x1F", "a5", "7", "0XfF", "0", "00", "C", "FF"});
     ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "Sent 1F A5 07 FF 00 00 0C FF to " + pty.slavePath() + " at 115200 baud.\n");
     test::Bytes got;
     while (got.size() < 8) {
         pollfd p{pty.masterFd(), POLLIN, 0};
@@ -133,7 +165,7 @@ TEST(SendCommand, WritesTheEightParsedBytesInOneWrite) {
         ASSERT_GT(n, 0);
         got.insert(got.end(), buf, buf + n);
     }
-    EXPECT_EQ(got, (test::Bytes{0x1F, 0xA5, 0x07, 0xFF, 0x00, 0x00, 0x00, 0xFF}));
+    EXPECT_EQ(got, (test::Bytes{0x1F, 0xA5, 0x07, 0xFF, 0x00, 0x00, 0x0C, 0xFF}));
     EXPECT_EQ(runCli({"send", "--com", pty.slavePath(), "1", "2"}).code, 2);
     EXPECT_EQ(runCli({"send", "--com", "nimbrel-missing-port", "1", "2", "3", "4", "5", "6", "7", "8"}).code, 1);
 }

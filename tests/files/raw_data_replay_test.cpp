@@ -72,6 +72,36 @@ TEST(RawDataReplay, NoiseTruncatedLastRecordBadLayoutAndInnerSyncPairs) {
     EXPECT_EQ(r.view.plainText(), u"++++++default case, error++++++\n");
     ASSERT_FALSE(r.percents.empty());
     EXPECT_TRUE(std::is_sorted(r.percents.begin(), r.percents.end()));
+    // Noise: the three leading bytes, the 20 bytes of 0x77, the bad candidate with its stamp
+    // and the cut last record with its stamp; stamps and the trailer of shown records are not.
+    EXPECT_EQ(result.records, 4u);
+    EXPECT_EQ(result.noiseBytes, 3u + 20u + (9u + bad.size()) + (9u + one.size() - 1));
+    EXPECT_EQ(result.defaultCases, 1u);
+
+    // With a report for unknown layouts, it gets the candidate's offset instead of the line.
+    Replay withOffsets;
+    std::vector<std::uint64_t> offsets;
+    withOffsets.formatter.setLineOutput(&withOffsets.out);
+    scanRawData(file.data(), file.size(), withOffsets.formatter, withOffsets.console, withOffsets.stop, {},
+                [&](std::uint64_t at) { offsets.push_back(at); });
+    const std::uint64_t badAt = 3 + entry(one).size() + 4 + 20 + kStamp.size();
+    EXPECT_EQ(offsets, std::vector<std::uint64_t>{badAt});
+    EXPECT_EQ(withOffsets.view.plainText(), u"");
+}
+
+TEST(RawDataReplay, CountsUndefinedIndicesAndParameterErrors) {
+    Replay r;
+    const Bytes undefinedPlain = buildRecord({.layout = 0, .index = 9});
+    const Bytes undefinedWithParams = buildRecord({.layout = 4, .index = 9, .params = {1}});
+    const Bytes twoWithParams = buildRecord({.layout = 4, .index = 2, .params = {1}});
+    const Bytes fine = buildRecord({.layout = 4, .index = 1, .params = {7}});
+    const ReplayScanResult result =
+        r.run(entry(undefinedPlain) + entry(undefinedWithParams) + entry(twoWithParams) + entry(fine));
+    EXPECT_EQ(result.records, 4u);
+    EXPECT_EQ(result.noiseBytes, 0u);
+    const FormatCounts counts = r.formatter.counts();
+    EXPECT_EQ(counts.undefinedIndices, 2u);
+    EXPECT_EQ(counts.parameterErrors, 2u);  // the undefined index with a parameter, and "two" with one
 }
 
 TEST(RawDataReplay, FirstRecordWithoutStampAndRecordsEndingTheFile) {
