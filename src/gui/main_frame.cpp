@@ -1,0 +1,195 @@
+#include "gui/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/settings_store.h"
+#include "gui/app_icon.h"
+#include "gui/command_actions.h"
+#include "gui/keyboard_indicators.h"
+#include "gui/message_box.h"
+#include "gui/nimbrel_doc.h"
+#include "gui/nimbrel_view.h"
+#include "gui/toolbar_icons.h"
+
+namespace nimbrel::gui {
+namespace {
+
+QSettings workspaceSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
+                     QString::fromLatin1(kSettingsApplication));
+}
+
+}  // namespace
+
+int storedApplicationLook() {
+    const std::optional<std::u16string> text = SettingsStore().storedValue(u"Workspace/ApplicationLook");
+    if (!text) return kDefaultApplicationLook;
+    const std::optional<std::uint32_t> value = parseSettingNumber(*text);
+    if (!value) return kDefaultApplicationLook;
+    return static_cast<int>(*value);
+}
+
+CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
+    : QMainWindow(parent), m_doc(doc), m_nAppLook(storedApplicationLook()) {
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowIcon(appIcon());
+    OnApplicationLook(m_nAppLook);
+
+    m_view = new CNimbrelView(doc, this);
+    setCentralWidget(m_view);
+
+    m_actions = new CommandActions(this);
+    m_actions->buildMenuBar(menuBar());
+    menuBar()->setObjectName(QStringLiteral("menuBar"));
+    m_view->setContextMenu(m_actions->buildContextMenu(m_view));
+    for (const int id : standardToolbarCommands()) {
+        if (id != 0) m_actions->action(id)->setIcon(commandIcon(id));
+    }
+
+    m_wndToolBar = new QToolBar(QStringLiteral("Standard"), this);
+    m_wndToolBar->setObjectName(QStringLiteral("toolbarStandard"));
+    m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_wndToolBar->setMovable(true);
+    m_wndToolBar->setIconSize(QSize(16, 16));
+    m_actions->fillStandardToolbar(m_wndToolBar);
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+
+    auto* toolbarsMenu = new QMenu(this);
+    m_actions->action(cmd::ViewToolbars)->setMenu(toolbarsMenu);
+    connect(toolbarsMenu, &QMenu::aboutToShow, this, &CMainFrame::fillToolbarsMenu);
+
+    m_messagePane = new QLabel(QStringLiteral("Ready"), this);
+    m_messagePane->setObjectName(QStringLiteral("messagePane"));
+    statusBar()->addWidget(m_messagePane, 1);
+    m_indicators = new KeyboardIndicators(statusBar());
+
+    connect(m_actions, &CommandActions::triggered, this, &CMainFrame::routeCommand);
+    connect(m_actions, &CommandActions::aboutToShowMenu, this, &CMainFrame::refreshCommandStates);
+    connect(m_view, &CNimbrelView::commandStatesChanged, this, &CMainFrame::scheduleRefresh);
+    connect(m_view, &CNimbrelView::captionRequested, this, [this](const QString& caption) {
+        m_caption = caption;
+        updateTitle();
+    });
+    connect(&m_doc, &CNimbrelDoc::titleChanged, this, [this] {
+        m_caption.clear();
+        updateTitle();
+    });
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(50);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &CMainFrame::refreshCommandStates);
+
+    resize(1000, 640);
+    restoreLayout();
+    updateTitle();
+    refreshCommandStates();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::routeCommand(int id) {
+    bool handled = m_view->onCommand(id) || onFrameCommand(id) || (m_appHandler && m_appHandler(id));
+    refreshCommandStates();
+    return handled;
+}
+
+bool CMainFrame::onFrameCommand(int id) {
+    if (id >= cmd::LookWindows2000 && id <= cmd::LookAqua) {
+        OnApplicationLook(id);
+        return true;
+    }
+    switch (id) {
+    case cmd::AppExit: close(); return true;
+    case cmd::ViewStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); return true;
+    case cmd::NextPane: focusNextChild(); return true;
+    case cmd::PrevPane: focusPreviousChild(); return true;
+    case cmd::Escape: return true;  // bound to Esc so that the key does nothing
+    default: return false;
+    }
+}
+
+void CMainFrame::OnApplicationLook(int id) {
+    m_nAppLook = id;
+    m_look = lookFor(id, m_look.scheme);
+    applyLook(m_look);
+    SettingsStore().SetApplicationLook(id);
+}
+
+void CMainFrame::refreshCommandStates() {
+    if (!m_actions) return;
+    CommandActions::StateSource source;
+    source.ruleHolds = [this](EnableRule rule) { return m_view->ruleHolds(rule); };
+    source.marked = [this](const CommandSpec& spec) {
+        switch (spec.markSource) {
+        case MarkSource::ApplicationLook: return spec.id == m_nAppLook;
+        case MarkSource::StatusBar: return !statusBar()->isHidden();
+        default: return m_view->marked(spec);
+        }
+    };
+    source.textFor = [this](int id) { return m_view->commandText(id); };
+    m_actions->refresh(source);
+}
+
+void CMainFrame::scheduleRefresh() {
+    if (!m_refreshTimer.isActive()) m_refreshTimer.start();
+}
+
+void CMainFrame::updateTitle() {
+    setWindowTitle(m_caption.isEmpty() ? m_doc.title() + QStringLiteral(" - ") + QString::fromLatin1(kAppTitle)
+                                       : m_caption);
+}
+
+void CMainFrame::fillToolbarsMenu() {
+    auto* menu = qobject_cast<QMenu*>(sender());
+    if (!menu) return;
+    menu->clear();
+    for (QToolBar* bar : findChildren<QToolBar*>()) menu->addAction(bar->toggleViewAction());
+    menu->addSeparator();
+    menu->addAction(m_actions->action(cmd::ToolbarCustomize));
+}
+
+void CMainFrame::OnQueryEndSession() {
+    m_sessionEnding = true;
+    m_doc.setModifiedFlag(false);
+    close();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!m_sessionEnding) {
+        const QMessageBox::StandardButton answer = showMessageBox(
+            this, QString::fromLatin1(kCloseQuestion), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        if (answer != QMessageBox::Yes && answer != QMessageBox::No) {
+            event->ignore();
+            return;
+        }
+        // Whatever Save As does (saved, cancelled, failed), the window closes.
+        if (answer == QMessageBox::Yes) m_view->OnFileSaveAs();
+    }
+    m_doc.setModifiedFlag(false);
+    saveLayout();
+    event->accept();
+}
+
+void CMainFrame::restoreLayout() {
+    QSettings s = workspaceSettings();
+    s.beginGroup(QString::fromLatin1(kWorkspaceGroup));
+    const QByteArray geometry = s.value(QStringLiteral("WindowGeometry")).toByteArray();
+    const QByteArray state = s.value(QStringLiteral("WindowState")).toByteArray();
+    if (!geometry.isEmpty()) restoreGeometry(geometry);
+    if (!state.isEmpty()) restoreState(state);
+}
+
+void CMainFrame::saveLayout() const {
+    QSettings s = workspaceSettings();
+    s.beginGroup(QString::fromLatin1(kWorkspaceGroup));
+    s.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
+    s.setValue(QStringLiteral("WindowState"), saveState());
+}
+
+}  // namespace nimbrel::gui
