@@ -139,7 +139,7 @@ constexpr Accelerator kAccelerators[] = {
     {"Ctrl+X", cmd::EditCut},       {"Shift+Del", cmd::EditCut},      {"Ctrl+C", cmd::EditCopy},
     {"Ctrl+Ins", cmd::EditCopy},    {"Ctrl+V", cmd::EditPaste},       {"Shift+Ins", cmd::EditPaste},
     {"Ctrl+A", cmd::EditSelectAll}, {"Ctrl+F", cmd::EditFind},        {"F3", cmd::EditFindNext},
-    {"Ctrl+H", cmd::EditReplace},   {"Alt+Return", cmd::ObjectProperties}, {"F6", cmd::NextPane},
+    {"Ctrl+H", cmd::EditReplace},   {"Alt+Enter", cmd::ObjectProperties}, {"Alt+Return", cmd::ObjectProperties}, {"F6", cmd::NextPane},
     {"Shift+F6", cmd::PrevPane},    {"Esc", cmd::Escape},
 };
 

@@ -91,7 +91,11 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     refreshCommandStates();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The view outlives the frame's own members while the window is torn down.
+    m_view->disconnect(this);
+    m_refreshTimer.stop();
+}
 
 bool CMainFrame::routeCommand(int id) {
     bool handled = m_view->onCommand(id) || onFrameCommand(id) || (m_appHandler && m_appHandler(id));

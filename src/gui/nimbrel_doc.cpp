@@ -18,7 +18,9 @@ void CNimbrelDoc::setModifiedFlag(bool modified) {
 
 void CNimbrelDoc::reset() {
     setModifiedFlag(false);
-    setTitle(QString::fromLatin1(kUntitled));
+    m_title = QString::fromLatin1(kUntitled);
+    // Announced even when unchanged: the window's caption goes back to the title.
+    emit titleChanged(m_title);
 }
 
 }  // namespace nimbrel::gui

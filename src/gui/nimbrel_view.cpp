@@ -46,7 +46,7 @@ CNimbrelView::~CNimbrelView() {
     // Producers waiting for room in the view's queue are released first: the GUI thread
     // that would drain it is busy here.
     m_logView.shutDown();
-    stopAllCaptures(std::chrono::milliseconds(5000));
+    WaitForAllThreadExit(m_core, std::chrono::milliseconds(5000));
 }
 
 void CNimbrelView::addHandlers() {
@@ -147,11 +147,14 @@ void CNimbrelView::OnInitialUpdate() {
 
 void CNimbrelView::OnNewDocument() {
     stopAllCaptures(std::chrono::milliseconds(2000));
-    clear();
+    // Through the queue, so that lines still on their way are emptied too.
+    m_logView.clear();
     OnInitialUpdate();
 }
 
-void CNimbrelView::OnFileSaveAs() {}
+void CNimbrelView::OnFileSaveAs() {
+    if (m_saveAsHandler) m_saveAsHandler();
+}
 
 void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
     WaitForAllThreadExit(m_core, limit);

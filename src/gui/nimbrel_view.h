@@ -48,8 +48,9 @@ public:
     void OnInitialUpdate();
     // New: stops the captures, empties the view, then runs the start-up sequence again.
     void OnNewDocument();
-    // Save As; the text log files are not offered by this window yet, so it saves nothing.
-    virtual void OnFileSaveAs();
+    // Save As: runs the handler the file commands install (nothing without one).
+    void OnFileSaveAs();
+    void setSaveAsHandler(std::function<void()> handler) { m_saveAsHandler = std::move(handler); }
 
     // With Com on a given port, as the command does it with the stored port and rate.
     void startComCapture(const QString& port, std::uint32_t baudRate);
@@ -96,6 +97,7 @@ private:
     ComCapture m_com;
     QMenu* m_contextMenu = nullptr;
     QHash<int, std::function<void()>> m_handlers;
+    std::function<void()> m_saveAsHandler;
 };
 
 }  // namespace nimbrel::gui
