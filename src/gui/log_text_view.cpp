@@ -1,0 +1,365 @@
+#include "gui/log_text_view.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <algorithm>
+
+#include "gui/log_edit_history.h"
+#include "gui/log_text_accessible.h"
+#include "gui/log_text_colour.h"
+
+namespace nimbrel::gui {
+
+namespace {
+
+constexpr int kTabColumns = 8;
+const QColor kBackground(0, 0, 0);
+
+bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
+
+// The view's font: 9-point "宋体" when the face exists, else the system's fixed-pitch face.
+QFont viewFont() {
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSize(9);
+    font.setWeight(QFont::Normal);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    const QFontInfo info(font);
+    if (info.family() != font.family() || !info.fixedPitch()) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setPointSize(9);
+        font.setWeight(QFont::Normal);
+    }
+    return font;
+}
+
+}  // namespace
+
+LogTextView::LogTextView(QWidget* parent)
+    : QAbstractScrollArea(parent), m_history(std::make_unique<LogEditHistory>()) {
+    LogTextAccessible::install();
+    m_font = viewFont();
+    setFont(m_font);
+    viewport()->setFont(m_font);
+    const QFontMetrics fm(m_font);
+    m_lineHeight = std::max(1, fm.height());
+    m_ascent = fm.ascent();
+    m_charWidth = std::max<qreal>(1, QFontMetricsF(m_font).horizontalAdvance(QLatin1Char('0')));
+    m_tabWidth = kTabColumns * m_charWidth;
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, kBackground);
+    pal.setColor(QPalette::Window, kBackground);
+    pal.setColor(QPalette::Text, defaultTextColour());
+    setPalette(pal);
+    viewport()->setPalette(pal);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setAttribute(Qt::WA_InputMethodEnabled);
+    setAttribute(Qt::WA_InputMethodEnabled);
+
+    setFocusPolicy(Qt::StrongFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setAcceptDrops(false);
+    viewport()->setAcceptDrops(false);
+    verticalScrollBar()->setSingleStep(1);
+
+    // Scrolling by the user decides whether the view keeps following the end.
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            m_followEnd = !hasSelection() && verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+        });
+    });
+
+    m_autoScroll.setInterval(50);
+    connect(&m_autoScroll, &QTimer::timeout, this, [this] {
+        const QRect r = viewport()->rect();
+        int dy = 0;
+        if (m_lastMousePos.y() < r.top()) dy = -std::max(1, (r.top() - m_lastMousePos.y()) / m_lineHeight + 1);
+        if (m_lastMousePos.y() > r.bottom()) dy = std::max(1, (m_lastMousePos.y() - r.bottom()) / m_lineHeight + 1);
+        int dx = 0;
+        if (m_lastMousePos.x() < r.left()) dx = -qRound(m_charWidth * 4);
+        if (m_lastMousePos.x() > r.right()) dx = qRound(m_charWidth * 4);
+        if (dy == 0 && dx == 0) return;
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + dy);
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + dx);
+        const QPoint clamped(std::clamp(m_lastMousePos.x(), r.left(), r.right()),
+                             std::clamp(m_lastMousePos.y(), r.top(), r.bottom()));
+        moveCaret(posAt(clamped), true);
+    });
+
+    const int flash = QApplication::cursorFlashTime();
+    m_blink.setInterval(flash > 0 ? flash / 2 : 500);
+    connect(&m_blink, &QTimer::timeout, this, [this] { setCaretVisible(!m_caretShown); });
+
+    updateScrollBars();
+}
+
+LogTextView::~LogTextView() = default;
+
+// ---- Text -------------------------------------------------------------------------------
+
+void LogTextView::appendText(QStringView text, QColor colour) {
+    if (text.isEmpty()) return;
+    m_store.append(text, colourValue(colour));
+    if (m_batchDepth > 0) {
+        m_batchDirty = true;
+        return;
+    }
+    afterAppend();
+}
+
+void LogTextView::endAppendBatch() {
+    if (--m_batchDepth > 0 || !m_batchDirty) return;
+    m_batchDirty = false;
+    afterAppend();
+}
+
+void LogTextView::replaceAll(QStringView text, QColor colour) {
+    ++m_generation;
+    m_store.clear();
+    m_store.append(text, colourValue(colour));
+    m_history->clear();
+    const TextPos oldAnchor = m_anchor, oldCaret = m_caret;
+    m_caret = m_anchor = m_store.endPos();
+    m_followEnd = true;
+    emitSelectionChangedIfNeeded(oldAnchor, oldCaret);
+    emitUndoRedoState();
+    afterAppend();
+}
+
+void LogTextView::clear() {
+    const bool had = hasText();
+    ++m_generation;
+    m_store.clear();
+    m_history->clear();
+    const TextPos oldAnchor = m_anchor, oldCaret = m_caret;
+    m_caret = m_anchor = TextPos{};
+    m_followEnd = true;
+    horizontalScrollBar()->setValue(0);
+    emitSelectionChangedIfNeeded(oldAnchor, oldCaret);
+    emitUndoRedoState();
+    updateScrollBars();
+    viewport()->update();
+    if (had) emit textChanged();
+}
+
+bool LogTextView::hasText() const { return !m_store.isEmpty(); }
+
+qint64 LogTextView::lineCount() const {
+    const qint64 n = m_store.lineCount();
+    return m_store.lineLength(n - 1) == 0 ? n - 1 : n;
+}
+
+QString LogTextView::plainText() const { return m_store.text(TextPos{}, m_store.endPos()); }
+
+QString LogTextView::lineText(qint64 line) const {
+    if (line < 0 || line >= m_store.lineCount()) return {};
+    return m_store.lineText(line);
+}
+
+QList<LogTextView::Run> LogTextView::lineRuns(qint64 line) const {
+    QList<Run> out;
+    if (line < 0 || line >= m_store.lineCount()) return out;
+    for (const ColourRun& r : m_store.lineRuns(line)) out.push_back({r.start, r.length, colourOf(r.colour)});
+    return out;
+}
+
+void LogTextView::afterAppend() {
+    // Appends never move the caret or the selection: they add text after them.
+    updateScrollBars();
+    if (m_followEnd) scrollToEnd();
+    viewport()->update();
+    emit textChanged();
+}
+
+// ---- Selection and states ---------------------------------------------------------------
+
+bool LogTextView::hasSelection() const { return m_anchor != m_caret; }
+
+bool LogTextView::canPaste() const {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data && data->hasText();
+}
+
+bool LogTextView::canUndo() const { return m_history->canUndo(); }
+bool LogTextView::canRedo() const { return m_history->canRedo(); }
+
+QString LogTextView::selectedText() const {
+    if (!hasSelection()) return {};
+    return m_store.text(std::min(m_anchor, m_caret), std::max(m_anchor, m_caret));
+}
+
+void LogTextView::setSelection(TextPos anchor, TextPos caret) {
+    const TextPos oldAnchor = m_anchor, oldCaret = m_caret;
+    m_anchor = m_store.clamp(anchor);
+    m_caret = m_store.clamp(caret);
+    m_preferredX = -1;
+    if (hasSelection()) m_followEnd = false;
+    ensureCaretVisible();
+    emitSelectionChangedIfNeeded(oldAnchor, oldCaret);
+    viewport()->update();
+}
+
+void LogTextView::emitSelectionChangedIfNeeded(TextPos oldAnchor, TextPos oldCaret) {
+    if (oldAnchor == m_anchor && oldCaret == m_caret) return;
+    const bool hadSelection = oldAnchor != oldCaret;
+    if (hadSelection || hasSelection()) emit selectionChanged();
+    if (!hasSelection() && hadSelection) {
+        m_followEnd = verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+    }
+}
+
+void LogTextView::emitUndoRedoState() {
+    emit undoAvailable(canUndo());
+    emit redoAvailable(canRedo());
+}
+
+void LogTextView::moveCaret(TextPos to, bool extend) {
+    const TextPos oldAnchor = m_anchor, oldCaret = m_caret;
+    m_caret = m_store.clamp(to);
+    if (!extend) m_anchor = m_caret;
+    if (hasSelection()) m_followEnd = false;
+    setCaretVisible(true);
+    if (hasFocus()) m_blink.start();
+    ensureCaretVisible();
+    emitSelectionChangedIfNeeded(oldAnchor, oldCaret);
+    viewport()->update();
+}
+
+// ---- Edit commands ------------------------------------------------------------------------
+
+void LogTextView::cut() {
+    if (!hasSelection()) return;
+    copy();
+    replaceSelection({}, false);
+}
+
+void LogTextView::paste() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    // Only plain text is pasted; a picture or anything else leaves the view untouched.
+    if (!data || !data->hasText()) return;
+    replaceSelection(data->text(), false);
+}
+
+void LogTextView::selectAll() {
+    setSelection(TextPos{}, m_store.endPos());
+}
+
+void LogTextView::deleteSelection() {
+    if (hasSelection()) replaceSelection({}, false);
+}
+
+void LogTextView::undo() {
+    if (!canUndo()) return;
+    const auto [from, to] = m_history->undo(m_store);
+    setSelection(to, to);
+    afterEdit();
+}
+
+void LogTextView::redo() {
+    if (!canRedo()) return;
+    const auto [from, to] = m_history->redo(m_store);
+    setSelection(to, to);
+    afterEdit();
+}
+
+void LogTextView::replaceSelection(QStringView text, bool typing) {
+    const TextPos from = std::min(m_anchor, m_caret);
+    const TextPos to = std::max(m_anchor, m_caret);
+    if (from == to && text.isEmpty()) return;
+    if (!typing) m_history->breakTyping();
+    // Inserted text takes the colour of the character before it (the default colour at
+    // the start of an empty line).
+    Colour colour = colourValue(defaultTextColour());
+    const std::vector<ColourRun> runs = m_store.lineRuns(from.line);
+    for (const ColourRun& r : runs) {
+        if (r.start < from.column || (from.column == 0 && r.start == 0)) colour = r.colour;
+    }
+    if (runs.empty() && from.line > 0) {
+        const std::vector<ColourRun> before = m_store.lineRuns(from.line - 1);
+        if (!before.empty()) colour = before.back().colour;
+    }
+    TextFragment f;
+    f.text = text.toString();
+    f.text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    f.text.replace(u'\r', u'\n');
+    if (!f.text.isEmpty()) f.runs.push_back({0, static_cast<int>(f.text.size()), colour});
+    const TextPos end = m_history->apply(m_store, from, to, f, typing);
+    const TextPos oldAnchor = m_anchor, oldCaret = m_caret;
+    m_caret = m_anchor = end;
+    m_preferredX = -1;
+    emitSelectionChangedIfNeeded(oldAnchor, oldCaret);
+    afterEdit();
+}
+
+void LogTextView::afterEdit() {
+    ++m_generation;
+    updateScrollBars();
+    ensureCaretVisible();
+    viewport()->update();
+    emitUndoRedoState();
+    emit textChanged();
+    emit userEdited();
+}
+
+// ---- Words and lines ----------------------------------------------------------------------
+
+TextPos LogTextView::wordStart(TextPos p) const {
+    const QString line = m_store.lineText(p.line);
+    int c = std::min(p.column, static_cast<int>(line.size()));
+    if (c == 0 && p.line > 0) return {p.line - 1, m_store.lineLength(p.line - 1)};
+    while (c > 0 && line[c - 1].isSpace()) --c;
+    if (c > 0 && isWordChar(line[c - 1])) {
+        while (c > 0 && isWordChar(line[c - 1])) --c;
+    } else if (c > 0) {
+        --c;
+    }
+    return {p.line, c};
+}
+
+TextPos LogTextView::wordEnd(TextPos p) const {
+    const QString line = m_store.lineText(p.line);
+    const int n = static_cast<int>(line.size());
+    int c = p.column;
+    if (c >= n) return p.line + 1 < m_store.lineCount() ? TextPos{p.line + 1, 0} : p;
+    if (isWordChar(line[c])) {
+        while (c < n && isWordChar(line[c])) ++c;
+    } else if (!line[c].isSpace()) {
+        ++c;
+    }
+    while (c < n && line[c].isSpace()) ++c;
+    return {p.line, c};
+}
+
+void LogTextView::selectWordAt(TextPos p) {
+    const QString line = m_store.lineText(p.line);
+    const int n = static_cast<int>(line.size());
+    int s = std::min(p.column, n), e = s;
+    auto same = [&](QChar c, QChar ref) {
+        return isWordChar(ref) ? isWordChar(c) : ref.isSpace() ? c.isSpace() : c == ref;
+    };
+    const QChar ref = s < n ? line[s] : (s > 0 ? line[s - 1] : QChar(u' '));
+    if (s == n && s > 0) --s, e = n;
+    while (s > 0 && same(line[s - 1], ref)) --s;
+    while (e < n && same(line[e], ref)) ++e;
+    m_unitAnchorStart = {p.line, s};
+    m_unitAnchorEnd = {p.line, e};
+    setSelection(m_unitAnchorStart, m_unitAnchorEnd);
+}
+
+void LogTextView::selectLineAt(TextPos p) {
+    m_unitAnchorStart = {p.line, 0};
+    m_unitAnchorEnd = p.line + 1 < m_store.lineCount() ? TextPos{p.line + 1, 0} : TextPos{p.line, m_store.lineLength(p.line)};
+    setSelection(m_unitAnchorStart, m_unitAnchorEnd);
+}
+
+}  // namespace nimbrel::gui

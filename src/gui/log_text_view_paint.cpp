@@ -1,0 +1,180 @@
+// Geometry, scrolling and painting of the log view: only the visible rows are laid out.
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+
+#include "gui/log_text_colour.h"
+#include "gui/log_text_view.h"
+
+namespace nimbrel::gui {
+
+namespace {
+
+const QColor kSelectionBackground(38, 79, 120);
+const QColor kCaretColour(220, 220, 220);
+constexpr int kLeftMargin = 2;
+// Room past the longest line (in characters) for the horizontal range.
+constexpr int kTabColumnsMargin = 8;
+
+}  // namespace
+
+qreal LogTextView::advance(const QString& line, int& i, qreal x) const {
+    const QChar c = line[i];
+    if (c == u'\t') {
+        ++i;
+        return (std::floor(x / m_tabWidth + 1e-9) + 1) * m_tabWidth;
+    }
+    if (c.unicode() < 0x80) {
+        ++i;
+        return x + m_charWidth;
+    }
+    const int n = c.isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate() ? 2 : 1;
+    const qreal w = QFontMetricsF(m_font).horizontalAdvance(line.mid(i, n));
+    i += n;
+    return x + w;
+}
+
+qreal LogTextView::xOfColumn(const QString& line, int column) const {
+    column = std::min(column, static_cast<int>(line.size()));
+    qreal x = 0;
+    for (int i = 0; i < column;) x = advance(line, i, x);
+    return x;
+}
+
+int LogTextView::columnAtX(const QString& line, qreal x) const {
+    qreal at = 0;
+    int i = 0;
+    while (i < line.size()) {
+        const int before = i;
+        const qreal next = advance(line, i, at);
+        if (x < (at + next) / 2) return before;
+        at = next;
+    }
+    return static_cast<int>(line.size());
+}
+
+qint64 LogTextView::firstVisibleLine() const { return verticalScrollBar()->value(); }
+
+int LogTextView::visibleLineCount() const { return std::max(1, viewport()->height() / m_lineHeight); }
+
+TextPos LogTextView::posAt(const QPoint& p) const {
+    const qint64 line = std::clamp<qint64>(firstVisibleLine() + (p.y() < 0 ? (p.y() / m_lineHeight) - 1 : p.y() / m_lineHeight),
+                                           0, m_store.lineCount() - 1);
+    const qreal x = p.x() + horizontalScrollBar()->value() - kLeftMargin;
+    return {line, columnAtX(m_store.lineText(line), x)};
+}
+
+QRect LogTextView::caretRect() const {
+    const qint64 row = m_caret.line - firstVisibleLine();
+    const qreal x = xOfColumn(m_store.lineText(m_caret.line), m_caret.column) + kLeftMargin - horizontalScrollBar()->value();
+    return QRect(static_cast<int>(x), static_cast<int>(row * m_lineHeight), 2, m_lineHeight);
+}
+
+void LogTextView::updateScrollBars() {
+    QScrollBar* v = verticalScrollBar();
+    const qint64 lines = m_store.lineCount();
+    const int page = visibleLineCount();
+    const qint64 maximum = std::max<qint64>(0, lines - page);
+    v->setPageStep(page);
+    v->setRange(0, static_cast<int>(std::min<qint64>(maximum, INT32_MAX)));
+
+    QScrollBar* h = horizontalScrollBar();
+    const int estimate = static_cast<int>(std::min<qreal>((m_store.longestLine() + kTabColumnsMargin) * m_charWidth, 1e9));
+    const int width = std::max(estimate, m_contentWidth) + kLeftMargin * 2;
+    h->setPageStep(viewport()->width());
+    h->setSingleStep(static_cast<int>(m_charWidth * 2));
+    h->setRange(0, std::max(0, width - viewport()->width()));
+}
+
+void LogTextView::scrollToEnd() { verticalScrollBar()->setValue(verticalScrollBar()->maximum()); }
+
+void LogTextView::ensureCaretVisible() {
+    QScrollBar* v = verticalScrollBar();
+    const qint64 first = firstVisibleLine();
+    const int page = visibleLineCount();
+    if (m_caret.line < first) {
+        v->setValue(static_cast<int>(m_caret.line));
+    } else if (m_caret.line >= first + page) {
+        v->setValue(static_cast<int>(m_caret.line - page + 1));
+    }
+    QScrollBar* h = horizontalScrollBar();
+    const int x = static_cast<int>(xOfColumn(m_store.lineText(m_caret.line), m_caret.column)) + kLeftMargin;
+    const int w = viewport()->width();
+    if (x < h->value()) {
+        h->setValue(std::max(0, x - w / 4));
+    } else if (x > h->value() + w - 4) {
+        if (x > h->maximum() + w - 4) updateScrollBars();
+        h->setValue(x - w + w / 4);
+    }
+    if (!hasSelection()) m_followEnd = v->value() >= v->maximum() && m_caret.line >= m_store.lineCount() - page;
+}
+
+void LogTextView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+    if (m_followEnd) scrollToEnd();
+}
+
+void LogTextView::scrollContentsBy(int, int) { viewport()->update(); }
+
+void LogTextView::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    painter.fillRect(event->rect(), palette().color(QPalette::Base));
+    painter.setFont(m_font);
+
+    const qint64 first = firstVisibleLine();
+    const qint64 last = std::min<qint64>(m_store.lineCount(), first + viewport()->height() / m_lineHeight + 2);
+    const qreal left = kLeftMargin - horizontalScrollBar()->value();
+    const qreal right = viewport()->width();
+    const TextPos selFrom = std::min(m_anchor, m_caret);
+    const TextPos selTo = std::max(m_anchor, m_caret);
+    int widest = m_contentWidth;
+
+    for (qint64 l = first; l < last; ++l) {
+        const int y = static_cast<int>((l - first) * m_lineHeight);
+        if (y > event->rect().bottom()) break;
+        const QString text = m_store.lineText(l);
+
+        if (hasSelection() && l >= selFrom.line && l <= selTo.line) {
+            const qreal x1 = l == selFrom.line ? xOfColumn(text, selFrom.column) : 0;
+            // A selected line break shows as a character-wide mark past the line's end.
+            const qreal x2 = l == selTo.line ? xOfColumn(text, selTo.column) : xOfColumn(text, static_cast<int>(text.size())) + m_charWidth;
+            painter.fillRect(QRectF(left + x1, y, x2 - x1, m_lineHeight), kSelectionBackground);
+        }
+
+        // Draw the colour runs piece by piece: tabs and wide characters place each piece.
+        qreal x = 0;
+        int i = 0;
+        for (const ColourRun& run : m_store.lineRuns(l)) {
+            painter.setPen(colourOf(run.colour));
+            const int end = run.start + run.length;
+            while (i < end) {
+                if (text[i] == u'\t') {
+                    x = advance(text, i, x);
+                    continue;
+                }
+                int j = i;
+                qreal pieceEnd = x;
+                while (j < end && text[j] != u'\t') pieceEnd = advance(text, j, pieceEnd);
+                if (left + pieceEnd >= 0 && left + x <= right) {
+                    painter.drawText(QPointF(left + x, y + m_ascent), text.mid(i, j - i));
+                }
+                x = pieceEnd;
+                i = j;
+            }
+        }
+        widest = std::max(widest, static_cast<int>(x) + static_cast<int>(m_charWidth));
+    }
+
+    if (hasFocus() && m_caretShown && m_caret.line >= first && m_caret.line < last) {
+        painter.fillRect(caretRect(), kCaretColour);
+    }
+    if (widest > m_contentWidth) {
+        m_contentWidth = widest;
+        QTimer::singleShot(0, this, [this] { updateScrollBars(); });
+    }
+}
+
+}  // namespace nimbrel::gui

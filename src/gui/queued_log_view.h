@@ -1,0 +1,109 @@
+// The core's LogView on a LogTextView, for any thread. Text from other threads goes into
+// a bounded queue that the GUI thread drains in batches a few dozen times per second; a
+// producer that finds the queue full waits for room (nothing is dropped). On the GUI
+// thread every call acts at once, after what is queued.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "pipeline/log_view.h"
+
+class QTimer;
+class QThread;
+
+namespace nimbrel::gui {
+
+class LogTextView;
+
+class QueuedLogView : public nimbrel::LogView {
+public:
+    explicit QueuedLogView(LogTextView& widget, std::size_t capacityLines = 65536);
+    ~QueuedLogView() override;  // exists() false from here; waiting producers released
+    QueuedLogView(const QueuedLogView&) = delete;
+    QueuedLogView& operator=(const QueuedLogView&) = delete;
+
+    void append(std::u16string_view text, Rgb colour) override;
+    void replaceAll(std::u16string_view text, Rgb colour) override;
+    void clear() override;
+    bool hasText() const override;
+    bool exists() const override;
+    // From another thread this waits for the GUI thread.
+    std::u16string plainText() const override;
+
+    // exists() turns false, queued text is dropped and waiting producers are released.
+    // Called by itself when the widget is destroyed.
+    void shutDown();
+
+    // GUI thread: shows what is queued now.
+    void drainNow();
+    // Lines waiting in the queue.
+    std::size_t queuedLines() const;
+    std::size_t capacityLines() const { return capacity_; }
+
+    // Hold one on the GUI thread around a call that waits for the print thread: the
+    // formatter's Clear (the print thread holds the formatter's lock while it appends)
+    // and the capture shutdown (it waits for the print thread to end). Meanwhile
+    // producers do not wait for queue room, so a print thread never waits for a GUI
+    // thread that waits for it. The queue may grow past its bound for that moment.
+    class GuiThreadBlocked {
+    public:
+        explicit GuiThreadBlocked(QueuedLogView& view);
+        ~GuiThreadBlocked();
+        GuiThreadBlocked(const GuiThreadBlocked&) = delete;
+        GuiThreadBlocked& operator=(const GuiThreadBlocked&) = delete;
+
+    private:
+        QueuedLogView& view_;
+    };
+
+private:
+    enum class Kind { Append, ReplaceAll, Clear };
+    struct Item {
+        Kind kind;
+        std::size_t offset;
+        std::size_t length;
+        Rgb colour;
+    };
+    struct Batch {
+        std::u16string text;
+        std::vector<Item> items;
+        std::size_t lines = 0;
+        bool empty() const { return items.empty(); }
+        void reset() {
+            text.clear();
+            items.clear();
+            lines = 0;
+        }
+    };
+
+    bool onGuiThread() const;
+    void apply(Batch& batch);
+    void requestDrain();  // producer: the queue is full, drain before the next tick
+
+    QPointer<LogTextView> widget_;
+    QThread* guiThread_;
+    const std::size_t capacity_;
+    std::unique_ptr<QObject> pump_;  // lives on the GUI thread: timer and wake-ups
+    QTimer* timer_ = nullptr;
+
+    mutable std::mutex mutex_;
+    std::condition_variable room_;
+    std::condition_variable idle_;
+    Batch pending_;  // filled by producers
+    Batch draining_; // swapped out by the GUI thread; reused to avoid allocations
+    int guiBlocked_ = 0;
+    int producersInside_ = 0;
+    bool shutDown_ = false;
+    bool drainRequested_ = false;
+    std::atomic<bool> exists_{true};
+    std::atomic<bool> widgetHasText_{false};
+};
+
+}  // namespace nimbrel::gui
