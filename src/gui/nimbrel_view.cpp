@@ -157,7 +157,11 @@ void CNimbrelView::OnFileSaveAs() {
 }
 
 void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
-    WaitForAllThreadExit(m_core, limit);
+    {
+        // The print thread may be waiting for room in the view's queue.
+        QueuedLogView::GuiThreadBlocked blocked(m_logView);
+        WaitForAllThreadExit(m_core, limit);
+    }
     emit commandStatesChanged();
 }
 
@@ -261,7 +265,11 @@ void CNimbrelView::OnUartInBox() {
 
 // --- context menu ---
 
-void CNimbrelView::OnEditClear() { m_core.formatter.clear(); }
+void CNimbrelView::OnEditClear() {
+    // The print thread holds the formatter's lock while it waits for room in the queue.
+    QueuedLogView::GuiThreadBlocked blocked(m_logView);
+    m_core.formatter.clear();
+}
 
 void CNimbrelView::OnPause() { m_core.formatter.setPaused(!m_core.formatter.paused()); }
 
