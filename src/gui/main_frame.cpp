@@ -16,6 +16,7 @@
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
+#include "gui/toolbar_customize_dlg.h"
 #include "gui/toolbar_icons.h"
 
 namespace nimbrel::gui {
@@ -28,16 +29,8 @@ QSettings workspaceSettings() {
 
 }  // namespace
 
-int storedApplicationLook() {
-    const std::optional<std::u16string> text = SettingsStore().storedValue(u"Workspace/ApplicationLook");
-    if (!text) return kDefaultApplicationLook;
-    const std::optional<std::uint32_t> value = parseSettingNumber(*text);
-    if (!value) return kDefaultApplicationLook;
-    return static_cast<int>(*value);
-}
-
 CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
-    : QMainWindow(parent), m_doc(doc), m_nAppLook(storedApplicationLook()) {
+    : QMainWindow(parent), m_doc(doc), m_nAppLook(SettingsStore().GetApplicationLook()) {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(appIcon());
     OnApplicationLook(m_nAppLook);
@@ -114,6 +107,7 @@ bool CMainFrame::onFrameCommand(int id) {
     case cmd::NextPane: focusNextChild(); return true;
     case cmd::PrevPane: focusPreviousChild(); return true;
     case cmd::Escape: return true;  // bound to Esc so that the key does nothing
+    case cmd::ToolbarCustomize: OnToolbarCustomize(); return true;
     default: return false;
     }
 }
@@ -158,6 +152,49 @@ void CMainFrame::fillToolbarsMenu() {
     menu->addAction(m_actions->action(cmd::ToolbarCustomize));
 }
 
+QMenu* CMainFrame::createPopupMenu() {
+    QMenu* menu = QMainWindow::createPopupMenu();
+    if (!menu) menu = new QMenu(this);
+    menu->addSeparator();
+    menu->addAction(m_actions->action(cmd::ToolbarCustomize));
+    return menu;
+}
+
+namespace {
+constexpr int kMaxUserToolbars = 10;
+const QString kUserToolbarPrefix = QStringLiteral("userToolbar");
+}  // namespace
+
+QToolBar* CMainFrame::addUserToolbar() {
+    for (int n = 1; n <= kMaxUserToolbars; ++n) {
+        const QString name = kUserToolbarPrefix + QString::number(n);
+        if (findChild<QToolBar*>(name)) continue;
+        auto* bar = new QToolBar(QStringLiteral("Toolbar%1").arg(n), this);
+        bar->setObjectName(name);
+        bar->setAllowedAreas(Qt::AllToolBarAreas);
+        bar->setIconSize(m_wndToolBar->iconSize());
+        addToolBar(Qt::TopToolBarArea, bar);
+        return bar;
+    }
+    return nullptr;
+}
+
+bool CMainFrame::isUserToolbar(const QToolBar* bar) const {
+    return bar && bar->objectName().startsWith(kUserToolbarPrefix);
+}
+
+void CMainFrame::removeUserToolbar(QToolBar* bar) {
+    if (!isUserToolbar(bar)) return;
+    removeToolBar(bar);
+    delete bar;
+}
+
+void CMainFrame::OnToolbarCustomize() {
+    CToolbarCustomizeDlg dlg(*this, this);
+    dlg.exec();
+    saveLayout();
+}
+
 void CMainFrame::OnQueryEndSession() {
     m_sessionEnding = true;
     m_doc.setModifiedFlag(false);
@@ -180,7 +217,37 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+// Toolbar contents are kept as command numbers (0 for a separator) per toolbar.
+void CMainFrame::restoreToolbarContents() {
+    QSettings s = workspaceSettings();
+    s.beginGroup(QString::fromLatin1(kWorkspaceGroup));
+    for (const QString& name : s.value(QStringLiteral("UserToolbars")).toStringList()) {
+        if (!name.startsWith(kUserToolbarPrefix) || findChild<QToolBar*>(name)) continue;
+        const int n = name.mid(kUserToolbarPrefix.size()).toInt();
+        if (n < 1 || n > kMaxUserToolbars) continue;
+        auto* bar = new QToolBar(QStringLiteral("Toolbar%1").arg(n), this);
+        bar->setObjectName(name);
+        bar->setAllowedAreas(Qt::AllToolBarAreas);
+        bar->setIconSize(m_wndToolBar->iconSize());
+        addToolBar(Qt::TopToolBarArea, bar);
+    }
+    for (QToolBar* bar : findChildren<QToolBar*>()) {
+        const QString key = QStringLiteral("Toolbar-") + bar->objectName();
+        if (!s.contains(key)) continue;
+        bar->clear();
+        for (const QString& item : s.value(key).toStringList()) {
+            const int id = item.toInt();
+            if (id == 0) {
+                bar->addSeparator();
+            } else if (QAction* a = m_actions->action(id); a && findCommand(id) && *findCommand(id)->menu) {
+                bar->addAction(a);
+            }
+        }
+    }
+}
+
 void CMainFrame::restoreLayout() {
+    restoreToolbarContents();
     QSettings s = workspaceSettings();
     s.beginGroup(QString::fromLatin1(kWorkspaceGroup));
     const QByteArray geometry = s.value(QStringLiteral("WindowGeometry")).toByteArray();
@@ -192,6 +259,14 @@ void CMainFrame::restoreLayout() {
 void CMainFrame::saveLayout() const {
     QSettings s = workspaceSettings();
     s.beginGroup(QString::fromLatin1(kWorkspaceGroup));
+    QStringList userBars;
+    for (QToolBar* bar : findChildren<QToolBar*>()) {
+        if (isUserToolbar(bar)) userBars << bar->objectName();
+        QStringList items;
+        for (QAction* a : bar->actions()) items << QString::number(a->isSeparator() ? 0 : a->data().toInt());
+        s.setValue(QStringLiteral("Toolbar-") + bar->objectName(), items);
+    }
+    s.setValue(QStringLiteral("UserToolbars"), userBars);
     s.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
     s.setValue(QStringLiteral("WindowState"), saveState());
 }
