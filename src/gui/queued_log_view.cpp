@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -14,6 +15,9 @@ namespace {
 
 // About forty drains a second: smooth to the eye, few enough to batch well.
 constexpr int kDrainIntervalMs = 25;
+// Longest a drain keeps the GUI thread before it lets the event loop run.
+constexpr qint64 kDrainBudgetMs = 8;
+constexpr int kLinesPerPiece = 256;
 
 QColor toQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
@@ -29,7 +33,7 @@ QueuedLogView::QueuedLogView(LogTextView& widget, std::size_t capacityLines)
     pump_->moveToThread(guiThread_);
     timer_ = new QTimer(pump_.get());
     timer_->setInterval(kDrainIntervalMs);
-    QObject::connect(timer_, &QTimer::timeout, pump_.get(), [this] { drainNow(); });
+    QObject::connect(timer_, &QTimer::timeout, pump_.get(), [this] { drainSome(); });
     timer_->start();
     QObject::connect(&widget, &QObject::destroyed, pump_.get(), [this] { shutDown(); });
     widgetHasText_.store(widget.hasText());
@@ -92,18 +96,24 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
     }
 }
 
+void QueuedLogView::dropQueued() {
+    {
+        std::lock_guard lock(mutex_);
+        pending_.reset();
+    }
+    room_.notify_all();
+    draining_.reset();
+    drainItem_ = drainOffset_ = 0;
+}
+
 void QueuedLogView::requestDrain() {
-    QMetaObject::invokeMethod(pump_.get(), [this] { drainNow(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(pump_.get(), [this] { drainSome(); }, Qt::QueuedConnection);
 }
 
 void QueuedLogView::replaceAll(std::u16string_view text, Rgb colour) {
     if (!exists_.load()) return;
     if (onGuiThread()) {
-        {
-            std::lock_guard lock(mutex_);
-            pending_.reset();
-        }
-        room_.notify_all();
+        dropQueued();
         if (widget_) {
             widget_->replaceAll(QStringView(text.data(), static_cast<qsizetype>(text.size())), toQColor(colour));
             widgetHasText_.store(widget_->hasText());
@@ -124,11 +134,7 @@ void QueuedLogView::replaceAll(std::u16string_view text, Rgb colour) {
 
 void QueuedLogView::clear() {
     if (onGuiThread()) {
-        {
-            std::lock_guard lock(mutex_);
-            pending_.reset();
-        }
-        room_.notify_all();
+        dropQueued();
         if (widget_) widget_->clear();
         widgetHasText_.store(false);
         return;
@@ -151,7 +157,13 @@ bool QueuedLogView::hasText() const {
         // A queued clear or replacement decides alone.
         if (!pending_.items.empty() && pending_.items.front().kind != Kind::Append) return false;
     }
-    if (onGuiThread()) return widget_ && widget_->hasText();
+    if (onGuiThread()) {
+        // The rest of a batch in progress.
+        for (std::size_t k = drainItem_; k < draining_.items.size(); ++k) {
+            if (draining_.items[k].kind != Kind::Clear && draining_.items[k].length > 0) return true;
+        }
+        return widget_ && widget_->hasText();
+    }
     return widgetHasText_.load();
 }
 
@@ -174,39 +186,78 @@ std::size_t QueuedLogView::queuedLines() const {
     return pending_.lines;
 }
 
-void QueuedLogView::drainNow() {
+bool QueuedLogView::swapIn() {
     {
         std::lock_guard lock(mutex_);
         drainRequested_ = false;
-        if (pending_.empty()) return;
+        if (pending_.empty()) return false;
         draining_.reset();
         std::swap(pending_, draining_);
     }
+    drainItem_ = drainOffset_ = 0;
     room_.notify_all();
-    apply(draining_);
+    return true;
 }
 
-void QueuedLogView::apply(Batch& batch) {
-    if (!widget_ || !exists_.load()) return;
+void QueuedLogView::drainNow() {
+    // First the rest of a batch in progress, then everything queued now.
+    applyDraining(-1);
+    if (swapIn()) applyDraining(-1);
+}
+
+void QueuedLogView::drainSome() {
+    continuationPosted_ = false;
+    bool done = applyDraining(kDrainBudgetMs);
+    if (done && swapIn()) done = applyDraining(kDrainBudgetMs);
+    if (!done && !continuationPosted_) {
+        // The rest follows as soon as the event loop has had its turn.
+        continuationPosted_ = true;
+        QMetaObject::invokeMethod(pump_.get(), [this] { drainSome(); }, Qt::QueuedConnection);
+    }
+}
+
+bool QueuedLogView::applyDraining(qint64 budgetMs) {
+    if (drainItem_ >= draining_.items.size()) return true;
+    if (!widget_ || !exists_.load()) {
+        draining_.reset();
+        drainItem_ = drainOffset_ = 0;
+        return true;
+    }
     LogTextView& w = *widget_;
+    QElapsedTimer clock;
+    clock.start();
     w.beginAppendBatch();
-    for (const Item& i : batch.items) {
-        const QStringView text(batch.text.data() + i.offset, static_cast<qsizetype>(i.length));
-        switch (i.kind) {
-        case Kind::Append:
-            w.appendText(text, toQColor(i.colour));
-            break;
-        case Kind::ReplaceAll:
-            w.replaceAll(text, toQColor(i.colour));
-            break;
-        case Kind::Clear:
-            w.clear();
-            break;
+    while (drainItem_ < draining_.items.size()) {
+        const Item& i = draining_.items[drainItem_];
+        const char16_t* base = draining_.text.data() + i.offset;
+        if (i.kind == Kind::Append) {
+            // Pieces of a few hundred lines, so that a budget can stop between them.
+            std::size_t end = drainOffset_;
+            for (int lines = 0; end < i.length && lines < kLinesPerPiece; ++end) {
+                if (base[end] == u'\n') ++lines;
+            }
+            w.appendText(QStringView(base + drainOffset_, static_cast<qsizetype>(end - drainOffset_)), toQColor(i.colour));
+            drainOffset_ = end;
+            if (drainOffset_ >= i.length) {
+                ++drainItem_;
+                drainOffset_ = 0;
+            }
+        } else {
+            if (i.kind == Kind::ReplaceAll) {
+                w.replaceAll(QStringView(base, static_cast<qsizetype>(i.length)), toQColor(i.colour));
+            } else {
+                w.clear();
+            }
+            ++drainItem_;
         }
+        if (budgetMs >= 0 && clock.elapsed() >= budgetMs) break;
     }
     w.endAppendBatch();
     widgetHasText_.store(w.hasText());
-    batch.reset();
+    if (drainItem_ < draining_.items.size()) return false;
+    draining_.reset();
+    drainItem_ = drainOffset_ = 0;
+    return true;
 }
 
 QueuedLogView::GuiThreadBlocked::GuiThreadBlocked(QueuedLogView& view) : view_(view) {

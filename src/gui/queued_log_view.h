@@ -41,8 +41,11 @@ public:
     // Called by itself when the widget is destroyed.
     void shutDown();
 
-    // GUI thread: shows what is queued now.
+    // GUI thread: shows everything queued now.
     void drainNow();
+    // GUI thread: shows queued text for a few milliseconds at most and schedules the
+    // rest for the next turn of the event loop (the timer's drain).
+    void drainSome();
     // Lines waiting in the queue.
     std::size_t queuedLines() const;
     std::size_t capacityLines() const { return capacity_; }
@@ -84,7 +87,11 @@ private:
     };
 
     bool onGuiThread() const;
-    void apply(Batch& batch);
+    // Applies the swapped-out batch from where it stopped; with a budget, stops at a line
+    // boundary once the budget is used up. Returns true when the batch is done.
+    bool applyDraining(qint64 budgetMs);
+    bool swapIn();
+    void dropQueued();  // GUI thread: a clear or replacement makes the queued text moot
     void requestDrain();  // producer: the queue is full, drain before the next tick
 
     QPointer<LogTextView> widget_;
@@ -98,6 +105,9 @@ private:
     std::condition_variable idle_;
     Batch pending_;  // filled by producers
     Batch draining_; // swapped out by the GUI thread; reused to avoid allocations
+    std::size_t drainItem_ = 0;    // GUI thread: progress through draining_
+    std::size_t drainOffset_ = 0;
+    bool continuationPosted_ = false;
     int guiBlocked_ = 0;
     int producersInside_ = 0;
     bool shutDown_ = false;
