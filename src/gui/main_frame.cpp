@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -22,9 +21,22 @@
 namespace nimbrel::gui {
 namespace {
 
-QSettings workspaceSettings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
-                     QString::fromLatin1(kSettingsApplication));
+// The window's layout is kept in the settings' "Workspace" group, as text, through the
+// settings store (which serialises every access to the file).
+QString workspaceText(const QString& key) {
+    const std::optional<std::u16string> text =
+        SettingsStore().storedValue((QString::fromLatin1(kWorkspaceGroup) + u'/' + key).toStdU16String());
+    return text ? QString::fromStdU16String(*text) : QString();
+}
+
+void setWorkspaceText(const QString& key, const QString& text) {
+    SettingsStore().storeText((QString::fromLatin1(kWorkspaceGroup) + u'/' + key).toStdU16String(),
+                              text.toStdU16String());
+}
+
+QStringList workspaceList(const QString& key) {
+    const QString text = workspaceText(key);
+    return text.isEmpty() ? QStringList() : text.split(u',');
 }
 
 }  // namespace
@@ -219,9 +231,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 // Toolbar contents are kept as command numbers (0 for a separator) per toolbar.
 void CMainFrame::restoreToolbarContents() {
-    QSettings s = workspaceSettings();
-    s.beginGroup(QString::fromLatin1(kWorkspaceGroup));
-    for (const QString& name : s.value(QStringLiteral("UserToolbars")).toStringList()) {
+    for (const QString& name : workspaceList(QStringLiteral("UserToolbars"))) {
         if (!name.startsWith(kUserToolbarPrefix) || findChild<QToolBar*>(name)) continue;
         const int n = name.mid(kUserToolbarPrefix.size()).toInt();
         if (n < 1 || n > kMaxUserToolbars) continue;
@@ -233,9 +243,10 @@ void CMainFrame::restoreToolbarContents() {
     }
     for (QToolBar* bar : findChildren<QToolBar*>()) {
         const QString key = QStringLiteral("Toolbar-") + bar->objectName();
-        if (!s.contains(key)) continue;
+        if (workspaceText(key).isEmpty()) continue;
         bar->clear();
-        for (const QString& item : s.value(key).toStringList()) {
+        for (const QString& item : workspaceList(key)) {
+            if (item == u'-') continue;
             const int id = item.toInt();
             if (id == 0) {
                 bar->addSeparator();
@@ -248,27 +259,25 @@ void CMainFrame::restoreToolbarContents() {
 
 void CMainFrame::restoreLayout() {
     restoreToolbarContents();
-    QSettings s = workspaceSettings();
-    s.beginGroup(QString::fromLatin1(kWorkspaceGroup));
-    const QByteArray geometry = s.value(QStringLiteral("WindowGeometry")).toByteArray();
-    const QByteArray state = s.value(QStringLiteral("WindowState")).toByteArray();
+    const QByteArray geometry = QByteArray::fromBase64(workspaceText(QStringLiteral("WindowGeometry")).toLatin1());
+    const QByteArray state = QByteArray::fromBase64(workspaceText(QStringLiteral("WindowState")).toLatin1());
     if (!geometry.isEmpty()) restoreGeometry(geometry);
     if (!state.isEmpty()) restoreState(state);
 }
 
 void CMainFrame::saveLayout() const {
-    QSettings s = workspaceSettings();
-    s.beginGroup(QString::fromLatin1(kWorkspaceGroup));
     QStringList userBars;
     for (QToolBar* bar : findChildren<QToolBar*>()) {
         if (isUserToolbar(bar)) userBars << bar->objectName();
         QStringList items;
         for (QAction* a : bar->actions()) items << QString::number(a->isSeparator() ? 0 : a->data().toInt());
-        s.setValue(QStringLiteral("Toolbar-") + bar->objectName(), items);
+        // "-" marks an emptied toolbar, so that it stays empty at the next start.
+        const QString text = items.isEmpty() ? QStringLiteral("-") : items.join(u',');
+        setWorkspaceText(QStringLiteral("Toolbar-") + bar->objectName(), text);
     }
-    s.setValue(QStringLiteral("UserToolbars"), userBars);
-    s.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
-    s.setValue(QStringLiteral("WindowState"), saveState());
+    setWorkspaceText(QStringLiteral("UserToolbars"), userBars.join(u','));
+    setWorkspaceText(QStringLiteral("WindowGeometry"), QString::fromLatin1(saveGeometry().toBase64()));
+    setWorkspaceText(QStringLiteral("WindowState"), QString::fromLatin1(saveState().toBase64()));
 }
 
 }  // namespace nimbrel::gui
