@@ -34,6 +34,10 @@ QueuedLogView::QueuedLogView(LogTextView& widget, std::size_t capacityLines)
     timer_ = new QTimer(pump_.get());
     timer_->setInterval(kDrainIntervalMs);
     QObject::connect(timer_, &QTimer::timeout, pump_.get(), [this] { drainSome(); });
+    more_ = new QTimer(pump_.get());
+    more_->setSingleShot(true);
+    more_->setInterval(0);
+    QObject::connect(more_, &QTimer::timeout, pump_.get(), [this] { drainSome(); });
     timer_->start();
     QObject::connect(&widget, &QObject::destroyed, pump_.get(), [this] { shutDown(); });
     widgetHasText_.store(widget.hasText());
@@ -56,7 +60,11 @@ void QueuedLogView::shutDown() {
         pending_.reset();
     }
     room_.notify_all();
-    if (onGuiThread() && timer_) timer_->stop();
+    textReady_.notify_all();
+    if (onGuiThread() && timer_) {
+        timer_->stop();
+        more_->stop();
+    }
 }
 
 bool QueuedLogView::exists() const { return exists_.load(); }
@@ -85,12 +93,6 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
             }
             b.text.append(text);
             b.lines += std::max<std::size_t>(1, lineBreaks(text));
-            // A full queue is drained at once instead of at the next tick. Posted while
-            // the lock is held, so the pump outlives the post (the destructor waits).
-            if (b.lines >= capacity_ && !drainRequested_) {
-                drainRequested_ = true;
-                requestDrain();
-            }
         }
         if (--producersInside_ == 0 && shutDown_) idle_.notify_all();
     }
@@ -104,10 +106,6 @@ void QueuedLogView::dropQueued() {
     room_.notify_all();
     draining_.reset();
     drainItem_ = drainOffset_ = 0;
-}
-
-void QueuedLogView::requestDrain() {
-    QMetaObject::invokeMethod(pump_.get(), [this] { drainSome(); }, Qt::QueuedConnection);
 }
 
 void QueuedLogView::replaceAll(std::u16string_view text, Rgb colour) {
@@ -168,17 +166,37 @@ bool QueuedLogView::hasText() const {
 }
 
 std::u16string QueuedLogView::plainText() const {
-    auto read = [this] {
-        const_cast<QueuedLogView*>(this)->drainNow();
-        if (!widget_) return std::u16string();
-        const QString text = widget_->plainText();
-        return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
-    };
-    if (onGuiThread()) return read();
-    if (!exists_.load()) return {};
-    std::u16string result;
-    QMetaObject::invokeMethod(pump_.get(), [&] { result = read(); }, Qt::BlockingQueuedConnection);
-    return result;
+    auto* self = const_cast<QueuedLogView*>(this);
+    if (onGuiThread()) return self->readWidgetText();
+    // Another thread asks the GUI thread, which answers at its next drain. Only standard
+    // locks pass the text across, so the hand-over is as visible to the tools that check
+    // threads as the rest of the queue.
+    std::unique_lock lock(mutex_);
+    if (shutDown_) return {};
+    const std::uint64_t ticket = ++self->textRequests_;
+    self->textReady_.wait(lock, [&] { return shutDown_ || textAnswered_ >= ticket; });
+    return shutDown_ && textAnswered_ < ticket ? std::u16string() : textAnswer_;
+}
+
+std::u16string QueuedLogView::readWidgetText() {
+    drainNow();
+    if (!widget_) return {};
+    const QString text = widget_->plainText();
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+}
+
+void QueuedLogView::answerTextRequests() {
+    {
+        std::lock_guard lock(mutex_);
+        if (textAnswered_ >= textRequests_) return;
+    }
+    std::u16string text = readWidgetText();
+    {
+        std::lock_guard lock(mutex_);
+        textAnswer_ = std::move(text);
+        textAnswered_ = textRequests_;
+    }
+    textReady_.notify_all();
 }
 
 std::size_t QueuedLogView::queuedLines() const {
@@ -186,10 +204,14 @@ std::size_t QueuedLogView::queuedLines() const {
     return pending_.lines;
 }
 
+bool QueuedLogView::isDrained() const {
+    std::lock_guard lock(mutex_);
+    return pending_.empty() && drainItem_ >= draining_.items.size();
+}
+
 bool QueuedLogView::swapIn() {
     {
         std::lock_guard lock(mutex_);
-        drainRequested_ = false;
         if (pending_.empty()) return false;
         draining_.reset();
         std::swap(pending_, draining_);
@@ -206,14 +228,13 @@ void QueuedLogView::drainNow() {
 }
 
 void QueuedLogView::drainSome() {
-    continuationPosted_ = false;
+    answerTextRequests();
     bool done = applyDraining(kDrainBudgetMs);
     if (done && swapIn()) done = applyDraining(kDrainBudgetMs);
-    if (!done && !continuationPosted_) {
-        // The rest follows as soon as the event loop has had its turn.
-        continuationPosted_ = true;
-        QMetaObject::invokeMethod(pump_.get(), [this] { drainSome(); }, Qt::QueuedConnection);
-    }
+    // The rest follows at the event loop's next pass over its timers, after the other
+    // timers and the screen have had their turn (a posted event could be handled in the
+    // same pass, again and again).
+    if (!done && !more_->isActive()) more_->start();
 }
 
 bool QueuedLogView::applyDraining(qint64 budgetMs) {

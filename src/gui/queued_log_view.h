@@ -34,7 +34,7 @@ public:
     void clear() override;
     bool hasText() const override;
     bool exists() const override;
-    // From another thread this waits for the GUI thread.
+    // From another thread this waits for the GUI thread's next drain.
     std::u16string plainText() const override;
 
     // exists() turns false, queued text is dropped and waiting producers are released.
@@ -48,6 +48,8 @@ public:
     void drainSome();
     // Lines waiting in the queue.
     std::size_t queuedLines() const;
+    // GUI thread: nothing waits in the queue and no batch is half shown.
+    bool isDrained() const;
     std::size_t capacityLines() const { return capacity_; }
 
     // Hold one on the GUI thread around a call that waits for the print thread: the
@@ -92,13 +94,15 @@ private:
     bool applyDraining(qint64 budgetMs);
     bool swapIn();
     void dropQueued();  // GUI thread: a clear or replacement makes the queued text moot
-    void requestDrain();  // producer: the queue is full, drain before the next tick
+    std::u16string readWidgetText();
+    void answerTextRequests();
 
     QPointer<LogTextView> widget_;
     QThread* guiThread_;
     const std::size_t capacity_;
     std::unique_ptr<QObject> pump_;  // lives on the GUI thread: timer and wake-ups
     QTimer* timer_ = nullptr;
+    QTimer* more_ = nullptr;  // the rest of a batch that did not fit one turn
 
     mutable std::mutex mutex_;
     std::condition_variable room_;
@@ -107,11 +111,14 @@ private:
     Batch draining_; // swapped out by the GUI thread; reused to avoid allocations
     std::size_t drainItem_ = 0;    // GUI thread: progress through draining_
     std::size_t drainOffset_ = 0;
-    bool continuationPosted_ = false;
     int guiBlocked_ = 0;
     int producersInside_ = 0;
     bool shutDown_ = false;
-    bool drainRequested_ = false;
+    // plainText() from other threads: requests and the GUI thread's answer.
+    std::condition_variable textReady_;
+    std::uint64_t textRequests_ = 0;
+    std::uint64_t textAnswered_ = 0;
+    std::u16string textAnswer_;
     std::atomic<bool> exists_{true};
     std::atomic<bool> widgetHasText_{false};
 };

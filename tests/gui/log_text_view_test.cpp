@@ -237,6 +237,17 @@ TEST_F(LogTextViewTest, FollowsTheEndUntilTheUserScrollsUpOrSelects) {
     key(Qt::Key_End, Qt::ControlModifier);  // caret to the end: the selection is gone
     addLines(800, 810);
     EXPECT_EQ(vbar()->value(), vbar()->maximum());
+
+    // The mouse wheel scrolls up just as well.
+    const QPointF inside(50, 50);
+    QWheelEvent wheel(inside, view->viewport()->mapToGlobal(inside), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+    QTest::qWait(10);
+    const int wheeled = vbar()->value();
+    EXPECT_LT(wheeled, vbar()->maximum());
+    addLines(810, 900);
+    EXPECT_EQ(vbar()->value(), wheeled);
 }
 
 TEST_F(LogTextViewTest, LongLinesScrollSidewaysWithoutWrapping) {
