@@ -37,12 +37,16 @@ bool PrintThread::frame(std::uint32_t length, bool flushed) {
 bool PrintThread::pass() {
     RingReadState& rs = hub_.readState;
     const std::uint64_t snapshot = hub_.ring.writePosition();
-    if (snapshot == rs.lastWritePosition) {
-        if (rs.quietPasses < kSettledAfterQuietPasses) ++rs.quietPasses;
-    } else {
+    // Quiet passes are counted only where the pass sleeps, so that they measure time without
+    // new bytes: working through a backlog while the producer pauses takes many passes but
+    // says nothing about whether a record's missing bytes are still on their way.
+    if (snapshot != rs.lastWritePosition) {
         rs.quietPasses = 0;
         rs.lastWritePosition = snapshot;
     }
+    auto countQuietPass = [&rs] {
+        if (rs.quietPasses < kSettledAfterQuietPasses) ++rs.quietPasses;
+    };
 
     if (!rs.nonZeroSeen) {
         if (hub_.ring.rangeIsZero(rs.zeroScannedTo, snapshot)) {
@@ -63,6 +67,7 @@ bool PrintThread::pass() {
         rs.idlePasses = 0;
         frame(kWindowSize, false);
     } else if (waiting == 0) {
+        countQuietPass();
         sleep_(100);
         if (hub_.m_writeThreadQuit.load()) return false;
     } else if (waiting < 0 || waiting > kOverrunThreshold) {
@@ -79,6 +84,7 @@ bool PrintThread::pass() {
         rs.readPosition = resume;
         hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
     } else {
+        countQuietPass();
         sleep_(1);
         ++rs.idlePasses;
         if (rs.idlePasses >= kFlushAfterIdlePasses) frame(static_cast<std::uint32_t>(waiting), true);

@@ -15,12 +15,12 @@ class CaptureHub;
 inline constexpr std::uint32_t kWindowSize = 512;
 inline constexpr std::int64_t kOverrunThreshold = 0x3FEC00;  // 4,189,184: a lap less 5,120 bytes
 inline constexpr std::uint32_t kFlushAfterIdlePasses = 10;
-// A stream that has brought no byte for this many passes (each sleeps at least 1 ms, so at
-// least 300 ms: far above the latency timer of USB serial adapters and a busy machine's
-// scheduling delays, so a record merely paused mid-way is not given up) has settled: a record still
+// A stream that has brought no byte for this many sleeping passes (at least 1 ms each: five
+// times the flush delay, well above the latency timer of common USB serial adapters) has
+// settled: a record still
 // incomplete in a flushed window is given up when records follow it, and once the writer
 // has stopped, an unfinished tail is dropped so that the thread can drain and end.
-inline constexpr std::uint32_t kSettledAfterQuietPasses = 30 * kFlushAfterIdlePasses;
+inline constexpr std::uint32_t kSettledAfterQuietPasses = 5 * kFlushAfterIdlePasses;
 
 class PrintThread {
 public:

@@ -146,7 +146,7 @@ TEST(PrintThread, UnfinishedTailIsDroppedOnceTheWriterStopped) {
     h.append(r + Bytes(r.begin(), r.begin() + 15));
     h.hub.m_writeThreadQuit = true;
     int passes = 0;
-    while (h.thread.pass()) ASSERT_LT(++passes, static_cast<int>(2 * kSettledAfterQuietPasses));
+    while (h.thread.pass()) ASSERT_LT(++passes, 200);
     EXPECT_EQ(h.sink.records(), std::vector<Bytes>{r});
     EXPECT_EQ(h.hub.readState.readPosition, h.hub.ring.writePosition());
 }
@@ -184,6 +184,25 @@ TEST(PrintThread, RecordWithInnerSyncPairCompletesAfterAShortPause) {
     h.append(Bytes(inner.begin() + 15, inner.end()) + next);
     h.passes(kFlushAfterIdlePasses + 1);
     EXPECT_EQ(h.sink.records(), (std::vector<Bytes>{inner, next}));
+}
+
+// Working through a backlog takes many passes without new bytes, but no time: a record cut
+// at the backlog's end is still waited for, however long the backlog was.
+TEST(PrintThread, LongBacklogDoesNotCountAsAQuietStream) {
+    Harness h;
+    const Bytes filler = recordOfSize(100, 1);
+    Bytes backlog;
+    for (int i = 0; i < 2000; ++i) backlog = backlog + filler;  // far more windows than the settle count
+    const Bytes inner = buildRecord({.layout = 4, .index = 9, .params = {0xA5A5, 7, 8}});
+    const Bytes next = recordOfSize(20, 5);
+    h.append(backlog + Bytes(inner.begin(), inner.begin() + 15));
+    h.passes(2000 + kFlushAfterIdlePasses + 5);  // one record a pass
+    ASSERT_EQ(h.sink.records().size(), 2000u);
+    h.append(Bytes(inner.begin() + 15, inner.end()) + next);
+    h.passes(kFlushAfterIdlePasses + 1);
+    ASSERT_EQ(h.sink.records().size(), 2002u);
+    EXPECT_EQ(h.sink.records()[2000], inner);
+    EXPECT_EQ(h.sink.records()[2001], next);
 }
 
 TEST(PrintThread, StopRequestEndsThePassLoopAndLeavesBytesWaiting) {

@@ -1,0 +1,161 @@
+#include "gui/command_table.h"
+
+namespace nimbrel::gui {
+namespace {
+
+using enum Owner;
+using enum Mark;
+using enum EnableRule;
+using M = MarkSource;
+
+constexpr const char* kFile = "&File";
+constexpr const char* kEdit = "&Edit";
+constexpr const char* kView = "&View";
+constexpr const char* kLook = "&View/&Application Look";
+constexpr const char* kLook2007 = "&View/&Application Look/Office 200&7";
+constexpr const char* kDebug = "Debug";
+constexpr const char* kSetting = "Setting";
+constexpr const char* kIcType = "Setting/IC Type";
+constexpr const char* kControl = "Control";
+constexpr const char* kHelp = "&Help";
+
+constexpr CommandSpec kCommands[] = {
+    // id, menu, text, owner, mark, mark source, enable, separator before, hint
+    {cmd::FileNew, kFile, "&New\tCtrl+N", App, None, M::None, Always, false, "Create a new document"},
+    {cmd::FileOpen, kFile, "&Open...\tCtrl+O", View, None, M::None, NotYet, false, "Open a text log file"},
+    {cmd::OpenRawData, kFile, "Open Raw Data", View, None, M::None, NotYet, false, "Replay a raw data file"},
+    {cmd::FileSave, kFile, "&Save\tCtrl+S", View, None, M::None, NotYet, false, "Save the log text"},
+    {cmd::FileSaveAs, kFile, "Save &As...", View, None, M::None, NotYet, false,
+     "Save the log text under a new name"},
+    {cmd::FilePrint, kFile, "&Print...\tCtrl+P", View, None, M::None, NotYet, true, "Print the log text"},
+    {cmd::FilePrintPreview, kFile, "Print Pre&view", View, None, M::None, NotYet, false,
+     "Show how the printed log will look"},
+    {cmd::FilePrintSetup, kFile, "P&rint Setup...", App, None, M::None, NotYet, false,
+     "Choose a printer and its options"},
+    {cmd::FileMru, kFile, "Recent File", App, None, M::None, NotYet, true, "Open a recently used file"},
+    {cmd::AppExit, kFile, "E&xit", Frame, None, M::None, Always, true, "Quit the application"},
+
+    {cmd::EditUndo, kEdit, "&Undo\tCtrl+Z", View, None, M::None, CanUndo, false, "Undo the last edit"},
+    {cmd::EditCut, kEdit, "Cu&t\tCtrl+X", View, None, M::None, HasSelection, true,
+     "Cut the selection to the clipboard"},
+    {cmd::EditCopy, kEdit, "&Copy\tCtrl+C", View, None, M::None, HasSelection, false,
+     "Copy the selection to the clipboard"},
+    {cmd::EditPaste, kEdit, "&Paste\tCtrl+V", View, None, M::None, CanPaste, false,
+     "Insert the clipboard's text"},
+    {cmd::EditPasteSpecial, kEdit, "Paste &Special...", View, None, M::None, Never, false,
+     "Insert the clipboard in a chosen format"},
+    {cmd::EditSelectAll, kEdit, "Select A&ll\tCtrl+A", View, None, M::None, HasText, true, "Select the whole text"},
+    {cmd::EditFind, kEdit, "&Find...\tCtrl+F", View, None, M::None, HasText, true, "Find a text"},
+    {cmd::EditFindNext, kEdit, "F&ind Next\tF3", View, None, M::None, HasText, false,
+     "Find the next occurrence of the text"},
+    {cmd::EditReplace, kEdit, "R&eplace\tCtrl+H", View, None, M::None, HasText, false,
+     "Replace a text with another"},
+    {cmd::InsertObject, kEdit, "Insert &New Object...", View, None, M::None, Never, true,
+     "Insert an embedded object"},
+    {cmd::EditLinks, kEdit, "Lin&ks...", View, None, M::None, Never, false, "Edit the linked objects"},
+    {cmd::ObjectProperties, kEdit, "Object P&roperties\tAlt+Enter", View, None, M::None, Never, false,
+     "Show the properties of the selected object"},
+    {cmd::ObjectVerbs, kEdit, "&Object", View, None, M::None, Never, false, "Act on the selected object"},
+
+    {cmd::ViewToolbars, kView, "&Toolbars and Docking Windows", Frame, None, M::None, Always, false,
+     "Show or hide the toolbars"},
+    {cmd::ViewStatusBar, kView, "&Status Bar", Frame, Check, M::StatusBar, Always, false,
+     "Show or hide the status bar"},
+    {cmd::LookWindows2000, kLook, "Windows &2000", Frame, Radio, M::ApplicationLook, Always, false,
+     "Plain classic look"},
+    {cmd::LookOfficeXp, kLook, "Office &XP", Frame, Radio, M::ApplicationLook, Always, false, "Office XP look"},
+    {cmd::LookWindowsXp, kLook, "&Windows XP", Frame, Radio, M::ApplicationLook, Always, false,
+     "Windows XP look"},
+    {cmd::LookOffice2003, kLook, "Office 200&3", Frame, Radio, M::ApplicationLook, Always, false,
+     "Office 2003 look"},
+    {cmd::LookVs2005, kLook, "Visual Studio.NET 200&5", Frame, Radio, M::ApplicationLook, Always, false,
+     "Visual Studio 2005 look"},
+    {cmd::LookBlue, kLook2007, "&Blue Style", Frame, Radio, M::ApplicationLook, Always, false,
+     "Office 2007 look, blue"},
+    {cmd::LookBlack, kLook2007, "B&lack Style", Frame, Radio, M::ApplicationLook, Always, false,
+     "Office 2007 look, black"},
+    {cmd::LookSilver, kLook2007, "&Silver Style", Frame, Radio, M::ApplicationLook, Always, false,
+     "Office 2007 look, silver"},
+    {cmd::LookAqua, kLook2007, "&Aqua Style", Frame, Radio, M::ApplicationLook, Always, false,
+     "Office 2007 look, aqua"},
+
+    {cmd::DebugWithFilterDriver, kDebug, "With Filter Driver", View, None, M::None, Always, false,
+     "Capture the log through the Bluetooth filter driver"},
+    {cmd::DebugWithCom, kDebug, "With Com", View, None, M::None, Always, false,
+     "Capture the log from the serial port chosen in Com Setting"},
+    {cmd::DebugWithUartDriver, kDebug, "With Uart Driver", View, None, M::None, Always, false,
+     "Capture the log through the UART bus driver"},
+
+    {cmd::ComSetting, kSetting, "Com Setting", View, None, M::None, Always, false,
+     "Choose the serial port and its baud rate"},
+    {cmd::Log1Path, kSetting, "Log1 Path", View, None, M::None, Always, false,
+     "Choose the message definition file"},
+    {cmd::AddStringFilter, kSetting, "Add String Filter", View, None, M::None, Always, false,
+     "Hide the lines that contain chosen strings"},
+    {cmd::IcAmber, kIcType, "Amber", View, Check, M::IcType, Never, false, "Definitions of the Amber chip"},
+    {cmd::IcBasalt, kIcType, "Basalt", View, Check, M::IcType, Always, false, "Definitions of the Basalt chip"},
+    {cmd::IcCobalt, kIcType, "Cobalt", View, Check, M::IcType, Always, false, "Definitions of the Cobalt chip"},
+    {cmd::IcDolomite, kIcType, "Dolomite", View, Check, M::IcType, Always, false,
+     "Definitions of the Dolomite chip"},
+    {cmd::IcEmber, kIcType, "Ember", View, None, M::None, Always, false, "The chip is an Ember"},
+    {cmd::IcFlint, kIcType, "Flint", View, None, M::None, Always, false, "The chip is a Flint"},
+    {cmd::AutoParseLog, kSetting, "Auto Parse Log", View, Check, M::AutoParseLog, Always, false,
+     "Decode HCI commands, HCI events and LMP PDUs"},
+    {cmd::AutoGenerateRawData, kSetting, "Auto Generate Raw Data", View, Check, M::AutoSaveRawData, Always, false,
+     "Record the captured records into a raw data file"},
+    {cmd::AutoCatchLogUsb, kSetting, "Auto Catch Log @USB Platform", View, Check, M::AutoGetLog, Always, false,
+     "Start at log-on and capture through the filter driver"},
+    {cmd::AutoCatchLogUart, kSetting, "Auto Catch Log @Uart Platform", View, Check, M::AutoGetLogForUart, Always,
+     false, "Start at log-on and capture through the UART driver"},
+    {cmd::AutoFixTimeStamp, kSetting, "Auto Fix TimeStamp", View, Check, M::AutoFixTimeStamp, Always, false,
+     "Repair implausible time stamps during a replay"},
+
+    {cmd::UartInBox, kControl, "Uart_In_Box", View, None, M::None, Always, false,
+     "Send eight bytes to the controller over the serial port"},
+
+    {cmd::AppAbout, kHelp, "&About Nimbrel...", App, None, M::None, Always, false,
+     "Show the program's version"},
+
+    // Context menu only.
+    {cmd::EditClear, "", "Clear", View, None, M::None, HasText, false, "Empty the view"},
+    {cmd::Pause, "", "Pause", View, None, M::None, Always, false, "Hold the record lines back, or show them again"},
+    // Keys only.
+    {cmd::NextPane, "", "Next Pane", Frame, None, M::None, Always, false, "Move to the next pane"},
+    {cmd::PrevPane, "", "Previous Pane", Frame, None, M::None, Always, false, "Move to the previous pane"},
+    {cmd::Escape, "", "Escape", Frame, None, M::None, Always, false, ""},
+    {cmd::ToolbarCustomize, "", "Customize...", Frame, None, M::None, Always, false,
+     "Add and remove toolbar commands"},
+};
+
+constexpr int kContextMenu[] = {cmd::EditCut,       cmd::EditCopy, cmd::EditPaste, cmd::EditSelectAll, 0,
+                                cmd::EditClear, cmd::Pause};
+
+constexpr int kStandardToolbar[] = {cmd::FileNew,  cmd::FileOpen,  cmd::FileSave, 0, cmd::EditCut, cmd::EditCopy,
+                                    cmd::EditPaste, 0, cmd::FilePrint, cmd::AppAbout};
+
+constexpr Accelerator kAccelerators[] = {
+    {"Ctrl+N", cmd::FileNew},       {"Ctrl+O", cmd::FileOpen},        {"Ctrl+S", cmd::FileSave},
+    {"Ctrl+P", cmd::FilePrint},     {"Ctrl+Z", cmd::EditUndo},        {"Alt+Backspace", cmd::EditUndo},
+    {"Ctrl+X", cmd::EditCut},       {"Shift+Del", cmd::EditCut},      {"Ctrl+C", cmd::EditCopy},
+    {"Ctrl+Ins", cmd::EditCopy},    {"Ctrl+V", cmd::EditPaste},       {"Shift+Ins", cmd::EditPaste},
+    {"Ctrl+A", cmd::EditSelectAll}, {"Ctrl+F", cmd::EditFind},        {"F3", cmd::EditFindNext},
+    {"Ctrl+H", cmd::EditReplace},   {"Alt+Enter", cmd::ObjectProperties}, {"Alt+Return", cmd::ObjectProperties}, {"F6", cmd::NextPane},
+    {"Shift+F6", cmd::PrevPane},    {"Esc", cmd::Escape},
+};
+
+}  // namespace
+
+std::span<const CommandSpec> commandTable() { return kCommands; }
+
+const CommandSpec* findCommand(int id) {
+    for (const CommandSpec& c : kCommands) {
+        if (c.id == id) return &c;
+    }
+    return nullptr;
+}
+
+std::span<const int> contextMenuCommands() { return kContextMenu; }
+std::span<const int> standardToolbarCommands() { return kStandardToolbar; }
+std::span<const Accelerator> acceleratorTable() { return kAccelerators; }
+
+}  // namespace nimbrel::gui

@@ -1,0 +1,90 @@
+// The main window: menu bar, the toolbar "Standard", the status bar with its message pane
+// and the CAP, NUM and SCRL panes, the visual style, the window title and the close
+// request. Commands are offered to the view first, then to the frame, then to the
+// application.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+
+#include "gui/application_look.h"
+
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace nimbrel::gui {
+
+class CNimbrelDoc;
+class CNimbrelView;
+class CommandActions;
+class KeyboardIndicators;
+
+inline constexpr char kCloseQuestion[] = "Save this document and Quit?";
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CNimbrelDoc& doc, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CNimbrelView* view() const { return m_view; }
+    CommandActions* actions() const { return m_actions; }
+    QToolBar* toolBar() const { return m_wndToolBar; }
+    QLabel* messagePane() const { return m_messagePane; }
+    KeyboardIndicators* indicators() const { return m_indicators; }
+
+    // Runs a command as if chosen from a menu: the view, the frame, then the application.
+    bool routeCommand(int id);
+    // The application's own commands (New, About, ...).
+    void setApplicationHandler(std::function<bool(int)> handler) { m_appHandler = std::move(handler); }
+
+    // Application Look 210-218 (any other value: the 2007 look, scheme unchanged).
+    void OnApplicationLook(int id);
+    int currentLook() const { return m_nAppLook; }
+    LookChoice currentLookChoice() const { return m_look; }
+
+    // Log-off or shut-down: nothing is asked and nothing is saved; the window closes.
+    void OnQueryEndSession();
+
+    // Applies the states of every command now (menus also do it when they open).
+    void refreshCommandStates();
+
+    // Toolbars of the user's own (at most 10), made in the Customize dialog.
+    QToolBar* addUserToolbar();
+    bool isUserToolbar(const QToolBar* bar) const;
+    void removeUserToolbar(QToolBar* bar);
+    void OnToolbarCustomize();
+
+    // The right-click menu of the bars: the toolbars, and Customize...
+    QMenu* createPopupMenu() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateTitle();
+    void scheduleRefresh();
+    void fillToolbarsMenu();
+    void restoreLayout();
+    void restoreToolbarContents();
+    void saveLayout() const;
+    bool onFrameCommand(int id);
+
+    CNimbrelDoc& m_doc;
+    CNimbrelView* m_view;
+    CommandActions* m_actions;
+    QToolBar* m_wndToolBar;
+    QLabel* m_messagePane;
+    KeyboardIndicators* m_indicators;
+    QString m_caption;  // set by capture starts, replaces the document's title
+    int m_nAppLook;
+    LookChoice m_look;
+    bool m_sessionEnding = false;
+    std::function<bool(int)> m_appHandler;
+    QTimer m_refreshTimer;
+};
+
+}  // namespace nimbrel::gui

@@ -1,0 +1,119 @@
+#include "gui/nimbrel_app.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+#include "gui/about_dlg.h"
+#include "gui/app_icon.h"
+#include "gui/command_table.h"
+#include "gui/demo_controller.h"
+#include "gui/main_frame.h"
+#include "gui/message_box.h"
+#include "gui/nimbrel_doc.h"
+#include "gui/nimbrel_view.h"
+#include "pipeline/definition_file_choice.h"
+
+#include <cstring>
+
+namespace nimbrel::gui {
+
+AppOptions parseAppArguments(const QStringList& arguments) {
+    AppOptions o;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--demo")) {
+            o.demo = true;
+        } else if (a == QLatin1String("--rate")) {
+            bool ok = false;
+            o.demoRate = i + 1 < arguments.size() ? arguments[++i].toDouble(&ok) : 0;
+            if (!ok || o.demoRate <= 0 || o.demoRate > 100000) o.error = QStringLiteral("--rate needs a number of records per second");
+        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+            o.help = true;
+        } else if (a.startsWith(u'-') && a.size() > 1) {
+            o.error = QStringLiteral("unexpected option '%1'").arg(a);
+        } else if (o.file.isEmpty()) {
+            o.file = a;
+        } else {
+            o.error = QStringLiteral("unexpected argument '%1'").arg(a);
+        }
+    }
+    return o;
+}
+
+CNimbrelApp::CNimbrelApp(QApplication& app) : QObject(&app), m_app(app) {
+    QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(kAppTitle));
+    QApplication::setWindowIcon(appIcon());
+}
+
+CNimbrelApp::~CNimbrelApp() {
+    // The view stops its captures before the simulated controller goes away.
+    m_frame.reset();
+    m_demo.reset();
+}
+
+CNimbrelView* CNimbrelApp::view() const { return m_frame ? m_frame->view() : nullptr; }
+
+bool CNimbrelApp::InitInstance(const AppOptions& options) {
+    m_doc = std::make_unique<CNimbrelDoc>();
+    m_frame = std::make_unique<CMainFrame>(*m_doc);
+    m_frame->setApplicationHandler([this](int id) { return onCommand(id); });
+    // A log-off or shut-down closes the window without a question and saves nothing.
+    connect(&m_app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        if (m_frame) m_frame->OnQueryEndSession();
+    });
+
+    view()->OnInitialUpdate();
+    if (!options.file.isEmpty()) {
+        const std::u16string file = options.file.toStdU16String();
+        view()->core().console.print(u"[Y] Text logs cannot be opened by this version: \"%s\"", {file});
+    }
+    if (options.demo && !startDemo(options.demoRate)) return false;
+    m_frame->show();
+    return true;
+}
+
+bool CNimbrelApp::startDemo(double rate) {
+    m_demo = std::make_unique<DemoController>();
+    if (const int err = m_demo->start(rate); err != 0) {
+        std::fprintf(stderr, "nimbrel: cannot create a pseudo-terminal for the demo: %s\n", std::strerror(err));
+        return false;
+    }
+    CNimbrelView* v = view();
+    v->core().toggles.m_bAutoParseLog.store(true);
+    // The demo's definitions are those beside the program, whatever file was chosen before.
+    const std::u16string demoDefinitions = defaultDefinitionFile();
+    if (definitionFileExists(demoDefinitions)) DefinitionFilePath::set(demoDefinitions);
+    v->core().console.print(u"[B] Demo: a simulated controller streams its log on %s",
+                            {m_demo->portPath().toStdU16String()});
+    v->startComCapture(m_demo->portPath(), 115200);
+    return true;
+}
+
+bool CNimbrelApp::onCommand(int id) {
+    switch (id) {
+    case cmd::FileNew: OnFileNew(); return true;
+    case cmd::AppAbout: OnAppAbout(); return true;
+    default: return false;
+    }
+}
+
+void CNimbrelApp::OnFileNew() {
+    if (m_doc->isModified()) {
+        const QMessageBox::StandardButton answer =
+            showMessageBox(m_frame.get(), QStringLiteral("Save changes to %1?").arg(m_doc->title()),
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        if (answer != QMessageBox::Yes && answer != QMessageBox::No) return;
+        if (answer == QMessageBox::Yes) view()->OnFileSaveAs();
+    }
+    m_doc->reset();
+    view()->OnNewDocument();
+    m_doc->setModifiedFlag(false);
+}
+
+void CNimbrelApp::OnAppAbout() {
+    CAboutDlg dlg(m_frame.get());
+    dlg.exec();
+}
+
+}  // namespace nimbrel::gui

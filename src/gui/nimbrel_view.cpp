@@ -1,0 +1,285 @@
+#include "gui/nimbrel_view.h"
+
+#include <QMenu>
+
+#include "app/ic_type_choice.h"
+#include "app/settings_store.h"
+#include "capture/capture_shutdown.h"
+#include "capture/inbox_sender.h"
+#include "gui/com_dlg.h"
+#include "gui/message_box.h"
+#include "gui/nimbrel_doc.h"
+#include "gui/str_filter_dlg.h"
+#include "gui/uart_in_box_dlg.h"
+#include "pipeline/definition_file_choice.h"
+#include "platform/program_folder.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+
+namespace nimbrel::gui {
+namespace {
+
+std::uint32_t storedPrintRawData() { return SettingsStore().GetPrintRawData(); }
+
+QString viewInUseText() { return QString::fromStdU16String(std::u16string(kViewInUseMessage)); }
+
+}  // namespace
+
+CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
+    : LogTextView(parent),
+      m_doc(doc),
+      m_logView(*this),
+      m_core(m_logView, programFolder()),
+      m_com(m_core, storedPrintRawData) {
+    setObjectName(QStringLiteral("nimbrelView"));
+    trace("CNimbrelView::CNimbrelView()+++++\n");
+    const SettingsStore settings;
+    m_core.hub.m_bAutoSaveRawData.store(settings.IniAutoSaveRawData());
+    m_autoStart = initialAutoStartToggles(settings);
+    addHandlers();
+    connect(this, &LogTextView::contextMenuRequested, this, &CNimbrelView::OnContextMenu);
+    connect(this, &LogTextView::userEdited, this, [this] { m_doc.setModifiedFlag(true); });
+    connect(this, &LogTextView::selectionChanged, this, &CNimbrelView::commandStatesChanged);
+    connect(this, &LogTextView::textChanged, this, &CNimbrelView::commandStatesChanged);
+}
+
+CNimbrelView::~CNimbrelView() {
+    // Producers waiting for room in the view's queue are released first: the GUI thread
+    // that would drain it is busy here.
+    m_logView.shutDown();
+    WaitForAllThreadExit(m_core, std::chrono::milliseconds(5000));
+}
+
+void CNimbrelView::addHandlers() {
+    m_handlers = {
+        {cmd::DebugWithFilterDriver, [this] { OnDebugWithFilterDriver(); }},
+        {cmd::DebugWithCom, [this] { OnDebugWithCom(); }},
+        {cmd::DebugWithUartDriver, [this] { OnDebugWithUartDriver(); }},
+        {cmd::ComSetting, [this] { OnComSetting(); }},
+        {cmd::Log1Path, [this] { OnLog1Path(); }},
+        {cmd::AddStringFilter, [this] { OnAddStringFilter(); }},
+        {cmd::IcAmber, [this] { OnIcType(cmd::IcAmber); }},
+        {cmd::IcBasalt, [this] { OnIcType(cmd::IcBasalt); }},
+        {cmd::IcCobalt, [this] { OnIcType(cmd::IcCobalt); }},
+        {cmd::IcDolomite, [this] { OnIcType(cmd::IcDolomite); }},
+        {cmd::IcEmber, [this] { OnIcEmber(); }},
+        {cmd::IcFlint, [this] { OnIcFlint(); }},
+        {cmd::AutoParseLog, [this] { OnAutoParseLog(); }},
+        {cmd::AutoGenerateRawData, [this] { OnAutoGenerateRawData(); }},
+        {cmd::AutoCatchLogUsb, [this] { OnAutoCatchLogUsb(); }},
+        {cmd::AutoCatchLogUart, [this] { OnAutoCatchLogUart(); }},
+        {cmd::AutoFixTimeStamp, [this] { OnAutoFixTimeStamp(); }},
+        {cmd::UartInBox, [this] { OnUartInBox(); }},
+        {cmd::EditClear, [this] { OnEditClear(); }},
+        {cmd::Pause, [this] { OnPause(); }},
+        {cmd::EditPaste, [this] { OnEditPaste(); }},
+        {cmd::EditCut, [this] { cut(); }},
+        {cmd::EditCopy, [this] { copy(); }},
+        {cmd::EditUndo, [this] { undo(); }},
+        {cmd::EditSelectAll, [this] { selectAll(); }},
+        {cmd::EditFind, [this] { showFindDialog(); }},
+        {cmd::EditFindNext, [this] { findNext(); }},
+        {cmd::EditReplace, [this] { showReplaceDialog(); }},
+        {cmd::FileSaveAs, [this] { OnFileSaveAs(); }},
+    };
+}
+
+bool CNimbrelView::onCommand(int id) {
+    const auto it = m_handlers.constFind(id);
+    if (it == m_handlers.cend()) return false;
+    it.value()();
+    emit commandStatesChanged();
+    return true;
+}
+
+bool CNimbrelView::ruleHolds(EnableRule rule) const {
+    switch (rule) {
+    case EnableRule::Always: return true;
+    case EnableRule::Never:
+    case EnableRule::NotYet: return false;
+    case EnableRule::HasText: return hasText();
+    case EnableRule::HasSelection: return hasSelection();
+    case EnableRule::CanPaste: return canPaste();
+    case EnableRule::CanUndo: return canUndo();
+    }
+    return false;
+}
+
+bool CNimbrelView::marked(const CommandSpec& spec) const {
+    const FormatterToggles& t = m_core.toggles;
+    switch (spec.markSource) {
+    case MarkSource::AutoParseLog: return t.m_bAutoParseLog.load();
+    case MarkSource::AutoFixTimeStamp: return t.m_bAutoFixTimeStamp.load();
+    case MarkSource::AutoSaveRawData: return m_core.hub.m_bAutoSaveRawData.load();
+    case MarkSource::AutoGetLog: return m_autoStart.m_bAutoGetLog;
+    case MarkSource::AutoGetLogForUart: return m_autoStart.m_bAutoGetLogForUart;
+    case MarkSource::IcType:
+        for (const IcTypeFile& chip : kIcTypeFiles) {
+            if (commandNumber(chip.command) == spec.id) return chip.icType == m_nIcType;
+        }
+        return false;
+    default: return false;
+    }
+}
+
+QString CNimbrelView::commandText(int id) const {
+    if (id == cmd::Pause) return QString::fromStdU16String(std::u16string(m_core.formatter.pauseMenuText()));
+    return {};
+}
+
+// --- start-up and shutdown ---
+
+void CNimbrelView::OnInitialUpdate() {
+    // Nothing can be dragged into the view; margins, font and colours are the widget's own.
+    setAcceptDrops(false);
+    stopAllCaptures(std::chrono::milliseconds(2000));
+    const SettingsStore settings;
+    chooseStartupDefinitionFile(settings, m_core.console);
+    if (settings.IniAutoGetLog()) {
+        trace("look1.1 \n");
+        OnDebugWithFilterDriver();
+    } else {
+        trace("look1.2 \n");
+    }
+    if (settings.GetAutoGetLogForUart() != 0) OnDebugWithUartDriver();
+    emit commandStatesChanged();
+}
+
+void CNimbrelView::OnNewDocument() {
+    stopAllCaptures(std::chrono::milliseconds(2000));
+    // Through the queue, so that lines still on their way are emptied too.
+    m_logView.clear();
+    OnInitialUpdate();
+}
+
+void CNimbrelView::OnFileSaveAs() {
+    if (m_saveAsHandler) m_saveAsHandler();
+}
+
+void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
+    {
+        // The print thread may be waiting for room in the view's queue.
+        QueuedLogView::GuiThreadBlocked blocked(m_logView);
+        WaitForAllThreadExit(m_core, limit);
+    }
+    emit commandStatesChanged();
+}
+
+// --- Debug ---
+
+void CNimbrelView::OnDebugWithFilterDriver() {
+    if (m_core.capture.viewInUse()) {
+        showMessageBox(this, viewInUseText());
+        return;
+    }
+    m_core.console.print(u"[R] With Filter Driver: the filter driver route is not available on this system.");
+}
+
+void CNimbrelView::OnDebugWithUartDriver() {
+    if (m_core.capture.viewInUse()) {
+        showMessageBox(this, viewInUseText());
+        return;
+    }
+    m_core.console.print(u"[R] With Uart Driver: the UART driver route is not available on this system.");
+}
+
+void CNimbrelView::OnDebugWithCom() {
+    if (m_core.capture.viewInUse()) {
+        showMessageBox(this, viewInUseText());
+        return;
+    }
+    const SettingsStore settings;
+    startComCapture(QString::fromStdU16String(settings.GetComPort()), settings.GetBaudRate());
+}
+
+void CNimbrelView::startComCapture(const QString& port, std::uint32_t baudRate) {
+    const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
+    if (m_com.start(definitions, port.toStdString(), baudRate) == ComCapture::StartResult::ViewInUse) {
+        showMessageBox(this, viewInUseText());
+        return;
+    }
+    emit captionRequested(QStringLiteral("DebugVia") + port);
+    emit commandStatesChanged();
+}
+
+// --- Setting ---
+
+void CNimbrelView::OnComSetting() {
+    const SettingsStore settings;
+    CComDlg dlg(comDialogPorts(QString::fromStdU16String(settings.GetComPort())), settings.GetBaudRate(), this);
+    if (dlg.exec() != QDialog::Accepted) return;
+    settings.SetComPort(dlg.m_comName.toStdU16String());
+    settings.SetBaudRate(dlg.m_baudRate);
+}
+
+void CNimbrelView::OnLog1Path() {
+    const SettingsStore settings;
+    const Log1PathDialogStart start = beginLog1PathChoice(settings, m_core.console);
+    const QString chosen = askOpenFileName(
+        nullptr, {QStringLiteral("Open"), QString::fromStdU16String(start.folder),
+                  QString::fromStdU16String(start.fileName), QStringLiteral("Message Definition File (*)")});
+    if (chosen.isEmpty()) return;
+    adoptChosenDefinitionFile(chosen.toStdU16String(), settings, m_core.console);
+}
+
+void CNimbrelView::OnAddStringFilter() {
+    CStrFilterDlg dlg(stringFilter(), this);
+    dlg.exec();
+}
+
+void CNimbrelView::OnIcType(int id) {
+    const int icType = chooseIcTypeDefinitionFile(static_cast<MenuCommand>(id), SettingsStore(), m_core.console);
+    if (icType >= 0) m_nIcType = icType;
+}
+
+void CNimbrelView::OnIcEmber() { m_core.toggles.m_bEmberType.store(true); }
+void CNimbrelView::OnIcFlint() { m_core.toggles.m_bFlintType.store(true); }
+
+void CNimbrelView::OnAutoParseLog() { m_core.toggles.m_bAutoParseLog.store(!m_core.toggles.m_bAutoParseLog.load()); }
+
+void CNimbrelView::OnAutoFixTimeStamp() {
+    m_core.toggles.m_bAutoFixTimeStamp.store(!m_core.toggles.m_bAutoFixTimeStamp.load());
+}
+
+void CNimbrelView::OnAutoGenerateRawData() {
+    CaptureHub& hub = m_core.hub;
+    const bool old = hub.m_bAutoSaveRawData.load();
+    hub.m_bAutoSaveRawData.store(!old);
+    const CaptureRoute route = m_core.capture.m_threadId();
+    if (route == CaptureRoute::Com || (route == CaptureRoute::Filter && !old)) {
+        m_core.console.print(u"[G] Write Log to File(%s)", {utf8ToUtf16(hub.rawDataFile.name())});
+    }
+    SettingsStore().SetAutoSaveRawData(old ? 0 : 1);
+}
+
+void CNimbrelView::OnAutoCatchLogUsb() { toggleAutoCatchLogUsb(m_autoStart); }
+void CNimbrelView::OnAutoCatchLogUart() { toggleAutoCatchLogUart(m_autoStart); }
+
+// --- Control ---
+
+void CNimbrelView::OnUartInBox() {
+    if (!openInBox(m_core)) return;
+    CDialogUartInBox dlg(this);
+    dlg.exec();
+}
+
+// --- context menu ---
+
+void CNimbrelView::OnEditClear() {
+    // The print thread holds the formatter's lock while it waits for room in the queue.
+    QueuedLogView::GuiThreadBlocked blocked(m_logView);
+    m_core.formatter.clear();
+}
+
+void CNimbrelView::OnPause() { m_core.formatter.setPaused(!m_core.formatter.paused()); }
+
+void CNimbrelView::OnEditPaste() {
+    // Only plain text is pasted; anything else on the clipboard is ignored.
+    if (canPaste()) paste();
+}
+
+void CNimbrelView::OnContextMenu(const QPoint& globalPos) {
+    if (m_contextMenu) m_contextMenu->popup(globalPos);
+}
+
+}  // namespace nimbrel::gui

@@ -1,0 +1,103 @@
+// The view: the log text widget, the non-GUI state it owns (definitions, formatter, capture
+// hub and routes, in a ViewCore) and nearly every command of the window. The console of
+// the core prints into this widget through a queue that any thread may fill.
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/auto_start.h"
+#include "capture/com_capture.h"
+#include "capture/view_core.h"
+#include "gui/command_table.h"
+#include "gui/log_text_view.h"
+#include "gui/queued_log_view.h"
+
+class QMenu;
+
+namespace nimbrel::gui {
+
+class CNimbrelDoc;
+class CommandActions;
+
+class CNimbrelView : public LogTextView {
+    Q_OBJECT
+public:
+    CNimbrelView(CNimbrelDoc& doc, QWidget* parent = nullptr);
+    ~CNimbrelView() override;
+
+    CNimbrelDoc& GetDocument() const { return m_doc; }
+    ViewCore& core() { return m_core; }
+    const ViewCore& core() const { return m_core; }
+
+    // Runs the command if the view handles it; false otherwise.
+    bool onCommand(int id);
+    // Command states for the menus.
+    bool ruleHolds(EnableRule rule) const;
+    bool marked(const CommandSpec& spec) const;
+    QString commandText(int id) const;
+    // The context menu is built by the frame from the command table.
+    void setContextMenu(QMenu* menu) { m_contextMenu = menu; }
+
+    // The start-up sequence, at launch and after every New.
+    void OnInitialUpdate();
+    // New: stops the captures, empties the view, then runs the start-up sequence again.
+    void OnNewDocument();
+    // Save As: runs the handler the file commands install (nothing without one).
+    void OnFileSaveAs();
+    void setSaveAsHandler(std::function<void()> handler) { m_saveAsHandler = std::move(handler); }
+
+    // With Com on a given port, as the command does it with the stored port and rate.
+    void startComCapture(const QString& port, std::uint32_t baudRate);
+    // Stops every capture thread and the print thread, waiting up to `limit` for each.
+    void stopAllCaptures(std::chrono::milliseconds limit);
+
+    // Command handlers.
+    void OnDebugWithFilterDriver();
+    void OnDebugWithCom();
+    void OnDebugWithUartDriver();
+    void OnComSetting();
+    void OnLog1Path();
+    void OnAddStringFilter();
+    void OnIcType(int id);
+    void OnIcEmber();
+    void OnIcFlint();
+    void OnAutoParseLog();
+    void OnAutoGenerateRawData();
+    void OnAutoCatchLogUsb();
+    void OnAutoCatchLogUart();
+    void OnAutoFixTimeStamp();
+    void OnUartInBox();
+    void OnEditClear();
+    void OnPause();
+    void OnEditPaste();
+    void OnContextMenu(const QPoint& globalPos);
+
+    // Members of the view that are not part of the core.
+    AutoStartToggles m_autoStart;
+    int m_nIcType = -1;
+
+signals:
+    // The main window's caption should read this ("DebugViattyUSB0").
+    void captionRequested(const QString& caption);
+    // Something that menus show may have changed.
+    void commandStatesChanged();
+
+private:
+    void addHandlers();
+
+    CNimbrelDoc& m_doc;
+    QueuedLogView m_logView;
+    ViewCore m_core;
+    ComCapture m_com;
+    QMenu* m_contextMenu = nullptr;
+    QHash<int, std::function<void()>> m_handlers;
+    std::function<void()> m_saveAsHandler;
+};
+
+}  // namespace nimbrel::gui

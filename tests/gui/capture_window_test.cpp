@@ -1,0 +1,94 @@
+// A capture from the window end to end: the simulated controller on a pseudo-terminal,
+// Debug > With Com, coloured record lines in the view, the far side going away, and New
+// stopping a running capture.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "app/settings_store.h"
+#include "capture/view_core.h"
+#include "gui/command_table.h"
+#include "gui/demo_controller.h"
+#include "gui/main_frame.h"
+#include "gui/nimbrel_view.h"
+#include "window_test_support.h"
+
+namespace nimbrel::test {
+namespace {
+
+using namespace nimbrel::gui;
+
+class CaptureWindowTest : public WindowTest {
+protected:
+    void copyDefinitions() {
+        std::string log1;
+        ASSERT_TRUE(readFile(std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h", log1));
+        ASSERT_TRUE(writeFile(programHome() + "/LOG1.h", log1));
+    }
+    void useSimulator(DemoController& sim) {
+        ASSERT_EQ(sim.start(400), 0);
+        SettingsStore().SetComPort(sim.portPath().toStdU16String());
+    }
+    int recordLines() const { return viewLines().filter(QStringLiteral("[COM]")).size(); }
+    bool capturing() const { return view().core().capture.viewInUse(); }
+};
+
+TEST_F(CaptureWindowTest, WithComShowsColouredRecordsUntilTheFarSideCloses) {
+    copyDefinitions();
+    auto sim = std::make_unique<DemoController>();
+    useSimulator(*sim);
+    startApp();
+    run(cmd::AutoParseLog);
+    run(cmd::DebugWithCom);
+    ASSERT_TRUE(waitFor([&] { return recordLines() >= 40; })) << viewLines().join(u'\n').toStdString();
+    EXPECT_EQ(frame().windowTitle(), QStringLiteral("DebugVia") + sim->portPath());
+
+    // Record lines carry their colours; decoded HCI lines follow with Auto Parse Log on.
+    QSet<QRgb> colours;
+    for (qint64 i = 0; i < view().lineCount(); ++i) {
+        if (!view().lineText(i).contains(QStringLiteral("[COM]"))) continue;
+        for (const auto& run : view().lineRuns(i)) colours.insert(run.colour.rgb());
+    }
+    EXPECT_GE(colours.size(), 3) << "record lines in fewer than three colours";
+    EXPECT_TRUE(colours.contains(QColor(0, 255, 0).rgb()));
+
+    // Auto Generate Raw Data during a COM capture names the raw data file, on and off.
+    run(cmd::AutoGenerateRawData);
+    run(cmd::AutoGenerateRawData);
+    ASSERT_TRUE(waitFor([&] { return viewLines().filter(QStringLiteral("[G] Write Log to File(")).size() == 2; }));
+
+    // A second With Com while capturing is refused.
+    run(cmd::DebugWithCom);
+    ASSERT_EQ(boxes->boxes().size(), 1u);
+    EXPECT_EQ(boxes->boxes()[0].text, "Error!The view is being used.");
+
+    // The far side goes away: the capture ends by itself and With Com works again.
+    sim->stop();
+    ASSERT_TRUE(waitFor([&] { return !capturing() && !view().core().capture.captureThreadRunning(); }));
+    sim = std::make_unique<DemoController>();
+    useSimulator(*sim);
+    const int before = recordLines();
+    run(cmd::DebugWithCom);
+    ASSERT_TRUE(waitFor([&] { return recordLines() >= before + 20; }));
+    EXPECT_EQ(boxes->boxes().size(), 1u);
+}
+
+TEST_F(CaptureWindowTest, NewStopsARunningCapture) {
+    copyDefinitions();
+    DemoController sim;
+    useSimulator(sim);
+    startApp();
+    run(cmd::DebugWithCom);
+    ASSERT_TRUE(waitFor([&] { return capturing() && recordLines() > 0; }));
+    run(cmd::FileNew);
+    EXPECT_FALSE(capturing());
+    EXPECT_FALSE(view().core().capture.captureThreadRunning());
+    EXPECT_EQ(frame().windowTitle(), "Untitled - Nimbrel");
+    // The view starts again with the start-up lines only.
+    QTest::qWait(100);
+    EXPECT_EQ(recordLines(), 0);
+    EXPECT_TRUE(viewLines().contains("[Y] !!!Important, please check log1.h!!!"));
+}
+
+}  // namespace
+}  // namespace nimbrel::test

@@ -1,0 +1,216 @@
+// The main window around the view: Application Look across restarts, the close
+// question's three answers, the log-off path, and a picture of the window after a short
+// capture.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/settings_store.h"
+#include "gui/application_look.h"
+#include "gui/command_table.h"
+#include "gui/keyboard_indicators.h"
+#include "gui/main_frame.h"
+#include "gui/nimbrel_app.h"
+#include "gui/nimbrel_doc.h"
+#include "gui/nimbrel_view.h"
+#include "gui/toolbar_customize_dlg.h"
+#include "window_test_support.h"
+
+namespace nimbrel::test {
+namespace {
+
+using namespace nimbrel::gui;
+
+class FrameTest : public WindowTest {};
+
+TEST_F(FrameTest, ApplicationLookSurvivesARestart) {
+    startApp();
+    EXPECT_EQ(frame().currentLook(), 214);
+    run(cmd::LookWindowsXp);
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor("#ece9d8"));
+    stopApp();
+    startApp();
+    EXPECT_EQ(frame().currentLook(), 212);
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor("#ece9d8"));
+    run(cmd::LookWindows2000);
+    EXPECT_EQ(QApplication::style()->name().toLower(), "windows");
+    run(cmd::LookBlack);
+    EXPECT_EQ(QApplication::style()->name().toLower(), "fusion");
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor("#535353"));
+}
+
+TEST_F(FrameTest, AStoredLookOutsideTheRangeGivesThe2007LookAndKeepsTheScheme) {
+    SettingsStore().SetApplicationLook(300);
+    startApp();
+    EXPECT_EQ(frame().currentLook(), 300);
+    EXPECT_TRUE(frame().currentLookChoice().is2007);
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor("#bfdbff"));  // blue
+    run(cmd::LookAqua);
+    frame().OnApplicationLook(300);
+    EXPECT_TRUE(frame().currentLookChoice().is2007);
+    EXPECT_EQ(frame().currentLookChoice().scheme, Scheme2007::Aqua);
+    // No look shows the radio mark.
+    frame().refreshCommandStates();
+    for (int id = cmd::LookWindows2000; id <= cmd::LookAqua; ++id) {
+        EXPECT_FALSE(frame().findChild<QAction*>(QStringLiteral("command%1").arg(id))->isChecked()) << id;
+    }
+}
+
+TEST_F(FrameTest, CloseQuestionCancelKeepsTheWindowNoClosesYesSavesFirst) {
+    startApp();
+    int saves = 0;
+    view().setSaveAsHandler([&] { ++saves; });
+    app->document()->setModifiedFlag(true);
+
+    boxes->setAnswer(QMessageBox::Cancel);
+    run(cmd::AppExit);
+    ASSERT_EQ(boxes->boxes().size(), 1u);
+    EXPECT_EQ(boxes->boxes()[0].text, "Save this document and Quit?");
+    EXPECT_EQ(boxes->boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(boxes->boxes()[0].icon, QMessageBox::Question);
+    EXPECT_TRUE(frame().isVisible());
+    EXPECT_EQ(saves, 0);
+
+    boxes->setAnswer(QMessageBox::Yes);
+    frame().close();
+    EXPECT_FALSE(frame().isVisible());
+    EXPECT_EQ(saves, 1);
+    EXPECT_FALSE(app->document()->isModified());
+    stopApp();
+
+    startApp();
+    view().setSaveAsHandler([&] { ++saves; });
+    boxes->setAnswer(QMessageBox::No);
+    frame().close();
+    EXPECT_FALSE(frame().isVisible());
+    EXPECT_EQ(saves, 1);
+}
+
+TEST_F(FrameTest, LogOffClosesWithoutAQuestion) {
+    startApp();
+    app->document()->setModifiedFlag(true);
+    frame().OnQueryEndSession();
+    EXPECT_FALSE(frame().isVisible());
+    EXPECT_TRUE(boxes->boxes().empty());
+    EXPECT_FALSE(app->document()->isModified());
+}
+
+TEST_F(FrameTest, StatusBarAndToolbar) {
+    startApp();
+    EXPECT_EQ(frame().messagePane()->text(), "Ready");
+    QStringList panes;
+    for (auto* label : frame().statusBar()->findChildren<QLabel*>()) {
+        if (label->objectName().startsWith("indicator")) panes << label->text();
+    }
+    EXPECT_EQ(panes, (QStringList{"CAP", "NUM", "SCRL"}));
+    QStringList tools;
+    for (QAction* a : frame().toolBar()->actions()) tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(tools, (QStringList{"&New", "&Open...", "&Save", "-", "Cu&t", "&Copy", "&Paste", "-", "&Print...",
+                                  "&About Nimbrel..."}));
+    EXPECT_EQ(frame().toolBar()->windowTitle(), "Standard");
+    EXPECT_EQ(frame().toolBar()->allowedAreas(), Qt::AllToolBarAreas);
+    for (QAction* a : frame().toolBar()->actions()) {
+        if (!a->isSeparator()) { EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString(); }
+    }
+    // A menu hint replaces the message pane while it shows.
+    frame().statusBar()->showMessage("Create a new document");
+    EXPECT_EQ(frame().statusBar()->currentMessage(), "Create a new document");
+}
+
+TEST_F(FrameTest, LockKeyPanesFollowTheKeyboardLeds) {
+    const std::string leds = scratchFolder() + "/leds";
+    QDir().mkpath(QString::fromStdString(leds + "/input3::capslock"));
+    QDir().mkpath(QString::fromStdString(leds + "/input3::numlock"));
+    ASSERT_TRUE(writeFile(leds + "/input3::capslock/brightness", "1\n"));
+    ASSERT_TRUE(writeFile(leds + "/input3::numlock/brightness", "0\n"));
+    const LockKeyStates s = readLockKeyStates(QString::fromStdString(leds));
+    EXPECT_EQ(s.capsLock, true);
+    EXPECT_EQ(s.numLock, false);
+    EXPECT_EQ(s.scrollLock, std::nullopt);  // the system does not tell: greyed
+    EXPECT_EQ(readLockKeyStates("/nonexistent").capsLock, std::nullopt);
+}
+
+TEST_F(FrameTest, CustomizedToolbarsAndUserToolbarsSurviveARestart) {
+    startApp();
+    whenModalShown([](QWidget* w) {
+        auto* dlg = qobject_cast<CToolbarCustomizeDlg*>(w);
+        ASSERT_NE(dlg, nullptr);
+        // The standard toolbar loses New.
+        dlg->toolbarCombo()->setCurrentIndex(dlg->toolbarCombo()->findText("Standard"));
+        dlg->buttonList()->setCurrentRow(0);
+        dlg->OnRemove();
+        EXPECT_EQ(dlg->buttonList()->item(0)->text(), "Open...");
+        // A toolbar of the user's own with With Com, a separator and About.
+        dlg->OnNewToolbar();
+        EXPECT_EQ(dlg->toolbarCombo()->currentText(), "Toolbar1");
+        for (const char* command : {"With Com", "About Nimbrel..."}) {
+            dlg->commandList()->setCurrentItem(dlg->commandList()->findItems(command, Qt::MatchExactly).value(0));
+            dlg->OnAddCommand();
+            if (QString(command) == "With Com") dlg->OnAddSeparator();
+        }
+        EXPECT_EQ(dlg->buttonList()->count(), 3);
+        dlg->accept();
+    });
+    run(cmd::ToolbarCustomize);
+    stopApp();
+
+    startApp();
+    auto* user = frame().findChild<QToolBar*>("userToolbar1");
+    ASSERT_NE(user, nullptr);
+    QStringList tools;
+    for (QAction* a : user->actions()) tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(tools, (QStringList{"With Com", "-", "&About Nimbrel..."}));
+    EXPECT_EQ(frame().toolBar()->actions().first()->text(), "&Open...");
+    // The bars' right-click menu lists the toolbars and offers Customize...
+    std::unique_ptr<QMenu> popup(frame().createPopupMenu());
+    QStringList entries;
+    for (QAction* a : popup->actions()) entries << a->text();
+    EXPECT_TRUE(entries.contains("Standard"));
+    EXPECT_TRUE(entries.contains("Toolbar1"));
+    EXPECT_EQ(entries.last(), "Customize...");
+}
+
+// Grabs the window after a short demo capture into the test's output folder; the picture
+// shows the black view with coloured lines.
+TEST_F(FrameTest, ScreenshotAfterAShortCapture) {
+    std::string log1;
+    ASSERT_TRUE(readFile(std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h", log1));
+    ASSERT_TRUE(writeFile(programHome() + "/LOG1.h", log1));
+    startApp(true);
+    frame().resize(1100, 620);
+    ASSERT_TRUE(waitFor([&] { return viewLines().filter("[COM]").size() >= 60; }));
+    QTest::qWait(200);
+    const QImage shot = frame().grab().toImage();
+    const QString out = QDir::currentPath() + "/nimbrel-window.png";
+    ASSERT_TRUE(shot.save(out)) << out.toStdString();
+
+    const QImage viewShot = view().viewport()->grab().toImage();
+    int black = 0, grey = 0, coloured = 0;
+    for (int y = 0; y < viewShot.height(); y += 2) {
+        for (int x = 0; x < viewShot.width(); x += 2) {
+            const QColor c = viewShot.pixelColor(x, y);
+            if (c == Qt::black) {
+                ++black;
+            } else if (c.saturation() > 100) {
+                ++coloured;
+            } else {
+                ++grey;
+            }
+        }
+    }
+    EXPECT_GT(black, (viewShot.width() * viewShot.height() / 4) / 2) << "mostly black background";
+    EXPECT_GT(coloured, 200) << "coloured text";
+}
+
+}  // namespace
+}  // namespace nimbrel::test
