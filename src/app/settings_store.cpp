@@ -241,9 +241,8 @@ bool SettingsStore::IniAutoSaveRawData() const {
 }
 
 int SettingsStore::GetApplicationLook() const {
-    const std::uint32_t look = readNumber(kApplicationLookKey, kDefaultApplicationLook);
-    if (look < kFirstApplicationLook || look > kLastApplicationLook) return kDefaultApplicationLook;
-    return static_cast<int>(look);
+    // As stored: the frame decides how a value outside 210..218 looks.
+    return static_cast<int>(readNumber(kApplicationLookKey, kDefaultApplicationLook));
 }
 
 bool SettingsStore::SetApplicationLook(int id) const {

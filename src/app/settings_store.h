@@ -66,7 +66,8 @@ public:
     bool IniAutoGetLog() const;
     bool IniAutoSaveRawData() const;
 
-    // The visual style, 210..218; 214 when absent or out of range.
+    // The visual style as stored (214 when absent or not a number). Values outside 210..218
+    // are returned as they are; the frame picks its fallback style for them.
     int GetApplicationLook() const;
     bool SetApplicationLook(int id) const;
 

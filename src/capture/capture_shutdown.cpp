@@ -8,25 +8,24 @@ namespace nimbrel {
 
 void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit, bool drain) {
     trace("WaitForAllThreadExit+++++\n");
-    CaptureHub& hub = core.hub;
-    hub.m_writeThreadQuit.store(true);
+    CaptureState& state = core.capture;
+    state.requestStop();
     // Closing the port ends a pending read at once instead of after its time-out.
-    if (core.toggles.m_threadId.load() == COM_THREAD_ID) comPort().close();
-    const bool captureEnded = core.capture.m_captureThread.waitFor(limit);
-
-    // With the writer stopped, the print thread ends by itself once the ring is drained.
-    if (drain && captureEnded) hub.m_printThread.waitFor(limit);
-    hub.m_printThreadQuit.store(true);
-    const bool printEnded = hub.m_printThread.waitFor(limit);
+    if (state.m_threadId() == CaptureRoute::Com) comPort().close();
+    const bool captureEnded = state.waitForCaptureThread(limit);
+    // With the writer stopped, a draining print thread ends by itself once the ring is
+    // empty; without `drain` it is told to stop at once.
+    const bool printEnded = state.waitForPrintThread(limit, drain);
 
     // The ring goes only when no thread can touch it any more; otherwise it stays until a
     // later shutdown finds both threads ended.
     if (captureEnded && printEnded) {
-        hub.releaseRing();
+        core.hub.releaseRing();
     } else {
         trace("WaitForAllThreadExit: a thread is still running, the capture ring is kept\n");
     }
-    core.capture.m_viewInUse.store(false);
+    // A thread that outlived its wait keeps the view in use until it has ended.
+    state.releaseView();
     trace("WaitForAllThreadExit------------\n");
 }
 

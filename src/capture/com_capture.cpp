@@ -12,54 +12,58 @@
 
 namespace nimbrel {
 
+void reportPortOpenFailure(LogConsole& console, const std::string& port, const SerialOpenResult& result) {
+    const std::u16string shownPort = utf8ToUtf16(port);
+    switch (result.failedStep) {
+    case SerialOpenStep::Open:
+        console.print(u"[R] Step 1, Fail to open %s: GetLastError=0x%x", {shownPort, result.error});
+        if (result.error == EACCES || result.error == EPERM) {
+            console.print(
+                u"[Y] Permission denied on %s: add your user to the group that owns the device (commonly "
+                u"dialout), then log in again.",
+                {utf8ToUtf16(serialDevicePath(port))});
+        }
+        break;
+    case SerialOpenStep::Timeouts:
+        console.print(u"[R] Step 2, Fail to open %s", {shownPort});
+        break;
+    case SerialOpenStep::Settings:
+        console.print(u"[R] Step 3, Fail to open %s", {shownPort});
+        break;
+    case SerialOpenStep::None:
+        break;
+    }
+}
+
 ComCapture::ComCapture(ViewCore& core, std::function<std::uint32_t()> printRawData)
     : core_(core), printRawData_(std::move(printRawData)) {}
 
 ComCapture::StartResult ComCapture::start(const std::string& definitionFile, const std::string& port,
                                           std::uint32_t baudRate) {
-    // One capture thread at a time: a thread still opening its port counts as active.
-    if (core_.capture.m_viewInUse.load() || core_.capture.m_captureThread.running()) return StartResult::ViewInUse;
-    core_.definitions.load(definitionFile, core_.console);
+    // Refused while a route, a replay or any capture or print thread holds the view.
+    if (!core_.capture.claimRoute(CaptureRoute::Com)) return StartResult::ViewInUse;
+    core_.reloadDefinitions(definitionFile);
     openFailed_ = false;
     deviceGone_ = false;
-    // Cleared here rather than in the thread, so that a stop request raised before the
-    // thread has opened its port is not lost.
-    core_.hub.m_writeThreadQuit.store(false);
-    core_.capture.m_captureThread.start([this, port, baudRate] { threadMain(port, baudRate); });
-    core_.toggles.m_threadId.store(COM_THREAD_ID);
+    core_.capture.startCaptureThread([this, port, baudRate] {
+        threadMain(port, baudRate);
+        core_.capture.captureThreadEnded();
+    });
     return StartResult::Started;
 }
 
 void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     SerialPort& serial = comPort();
-    const std::u16string shownPort = utf8ToUtf16(port);
     const SerialOpenResult opened = serial.open(port, baudRate);
     if (!opened.ok()) {
         openFailed_ = true;
-        core_.hub.m_writeThreadQuit.store(true);
-        switch (opened.failedStep) {
-        case SerialOpenStep::Open:
-            core_.console.print(u"[R] Step 1, Fail to open %s: GetLastError=0x%x", {shownPort, opened.error});
-            if (opened.error == EACCES || opened.error == EPERM) {
-                core_.console.print(
-                    u"[Y] Permission denied on %s: add your user to the group that owns the device (commonly "
-                    u"dialout), then log in again.",
-                    {utf8ToUtf16(serialDevicePath(port))});
-            }
-            break;
-        case SerialOpenStep::Timeouts:
-            core_.console.print(u"[R] Step 2, Fail to open %s", {shownPort});
-            break;
-        default:
-            core_.console.print(u"[R] Step 3, Fail to open %s", {shownPort});
-            break;
-        }
+        reportPortOpenFailure(core_.console, port, opened);
         return;
     }
-    trace("[D] [%s]\n", port.c_str());
+    core_.console.print(u"[D] [%s]", {utf8ToUtf16(port)});
 
     CaptureHub& hub = core_.hub;
-    core_.capture.m_viewInUse.store(true);
+    CaptureState& state = core_.capture;
     hub.allocateRing();
     hub.counters.reset();
 
@@ -69,14 +73,14 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     hub.startPrintThreadIfIdle(core_.emitter);
 
     std::uint8_t buffer[kSerialReadMax];
-    while (!hub.m_writeThreadQuit.load()) {
+    while (!state.stopRequested()) {
         const SerialReadResult r = serial.read(buffer, sizeof buffer);
         if (r.status == SerialReadStatus::DeviceGone) {
             trace("ReadFile GetLastError()=0x%x\n", 5);
             // The capture is over; the print thread still shows and records what waits in
             // the ring, then ends by itself.
             deviceGone_ = true;
-            hub.m_writeThreadQuit.store(true);
+            state.sourceGone();
             break;
         }
         if (r.status == SerialReadStatus::Closed) break;  // closed by the shutdown
@@ -85,14 +89,13 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));  // no busy loop on a sick port
             continue;
         }
-        if (hub.m_writeThreadQuit.load()) break;
+        if (state.stopRequested()) break;
         if (r.count == 0) continue;
         if (printRawData_ && printRawData_() == 1) echoChunk(buffer, r.count);
         hub.waitForRoom(static_cast<std::uint32_t>(r.count));
         hub.ring.append(buffer, static_cast<std::uint32_t>(r.count));
     }
     serial.close();
-    core_.capture.m_viewInUse.store(false);
 }
 
 // Shows the chunk as text (each byte a signed 8-bit character) and writes it into the raw

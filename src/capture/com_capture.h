@@ -8,9 +8,17 @@
 #include <functional>
 #include <string>
 
+#include "platform/serial_port.h"
+
 namespace nimbrel {
 
+class LogConsole;
 class ViewCore;
+
+// Reports a port that could not be opened or configured, naming the step that failed:
+// "[R] Step 1, Fail to open %s: GetLastError=0x%x" (with a hint when access was denied),
+// "[R] Step 2, Fail to open %s" (time-outs), "[R] Step 3, Fail to open %s" (settings).
+void reportPortOpenFailure(LogConsole& console, const std::string& port, const SerialOpenResult& result);
 
 class ComCapture {
 public:

@@ -48,7 +48,7 @@ InBoxMessage buildInBoxMessage(const std::array<std::u16string_view, 8>& texts) 
 }
 
 bool openInBox(ViewCore& core) {
-    if (core.toggles.m_threadId.load() != COM_THREAD_ID) {
+    if (core.capture.m_threadId() != CaptureRoute::Com) {
         core.console.print(u"[R] Com port doesn't open ");
         return false;
     }

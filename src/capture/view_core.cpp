@@ -1,7 +1,5 @@
 #include "capture/view_core.h"
 
-#include <chrono>
-
 #include "capture/capture_shutdown.h"
 
 namespace nimbrel {
@@ -17,8 +15,19 @@ ViewCore::ViewCore(LogView& v, std::string folder)
       formatter(definitions, console, toggles),
       hub(folder),
       emitter(formatter, definitions, hub.rawDataFile, hub.m_bAutoSaveRawData),
+      capture(hub, toggles.m_threadId),
       programFolder(std::move(folder)) {}
 
-ViewCore::~ViewCore() { WaitForAllThreadExit(*this, std::chrono::milliseconds(5000)); }
+ViewCore::~ViewCore() { WaitForAllThreadExit(*this, closeWait); }
+
+bool ViewCore::reloadDefinitions(const std::string& path) {
+    bool loaded = false;
+    if (!capture.whileNoThreadRuns([&] { loaded = definitions.load(path, console); })) return false;
+    return loaded;
+}
+
+bool ViewCore::setLineOutput(LineOutput* output) {
+    return capture.whileNoThreadRuns([&] { formatter.setLineOutput(output); });
+}
 
 }  // namespace nimbrel

@@ -4,8 +4,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -27,7 +29,7 @@ namespace nimbrel::cli {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: nimbrel-cli capture --com PORT [OPTIONS]\n"
+    "Usage: nimbrel-cli capture [--com PORT] [OPTIONS]\n"
     "\n"
     "Captures the controller's log live over a serial port: record lines on stdout,\n"
     "status messages on stderr. Ends on Ctrl-C (SIGINT), SIGTERM, after --duration,\n"
@@ -35,7 +37,9 @@ constexpr const char* kHelp =
     "\n"
     "Options:\n"
     "  --com PORT            serial port: a name such as ttyUSB0 (in /dev) or a path\n"
-    "  --baud N              baud rate (default 115200)\n"
+    "                        (default: the stored Com setting, as With Com uses it)\n"
+    "  --baud N              baud rate (default: the stored BaudRate setting, 115200\n"
+    "                        when none is stored)\n"
     "  --defs FILE           message definition file (default: the stored Log1Path\n"
     "                        when that file exists, else LOG1.h in the program folder)\n"
     "  --parse               decode HCI commands, HCI events and LMP PDUs\n"
@@ -45,7 +49,8 @@ constexpr const char* kHelp =
     "  --color WHEN          auto, always or never (default auto)\n"
     "  -h, --help            show this help\n"
     "\n"
-    "Exit status: 0 success, 1 failure (port cannot be opened), 2 usage error.\n";
+    "Exit status: 0 success, 1 failure (port cannot be opened, raw data file cannot be\n"
+    "written), 2 usage error.\n";
 
 // Record lines from the print thread, flushed by the main thread while the stream is quiet.
 class SharedStdout : public LineOutput {
@@ -69,8 +74,8 @@ private:
 };
 
 struct Options {
-    std::string port;
-    long long baud = kDefaultBaudRate;
+    std::string port;  // empty: the stored Com
+    long long baud = 0;  // 0: the stored BaudRate
     DecodeOptions decode;
     bool saveRaw = false;
     long long durationSeconds = 0;
@@ -105,8 +110,28 @@ int parse(int argc, char** argv, Options& o) {
             return usageError("capture", "unexpected argument '" + std::string(args.peek()) + "'");
         }
     }
-    if (o.port.empty()) return usageError("capture", "--com PORT is required");
     return 0;
+}
+
+// The summary's last line: the raw data file, or why there is none or why it is
+// incomplete (exit 1). A file that was never created is never named as the result.
+int reportRawDataFile(const RawDataFile& file) {
+    const std::string name = file.name();
+    const int error = file.lastError();
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0) {
+        std::fprintf(stderr, "No raw data file was written: %s cannot be created (error 0x%x: %s).\n", name.c_str(),
+                     error, std::strerror(error));
+        return kExitFailure;
+    }
+    if (file.entriesLost() > 0) {
+        std::fprintf(stderr, "Raw data file: %s is incomplete: %llu records could not be written (error 0x%x: %s).\n",
+                     name.c_str(), static_cast<unsigned long long>(file.entriesLost()), error,
+                     std::strerror(error));
+        return kExitFailure;
+    }
+    std::fprintf(stderr, "Raw data file: %s\n", name.c_str());
+    return kExitOk;
 }
 
 }  // namespace
@@ -122,8 +147,14 @@ int runCapture(int argc, char** argv) {
     ViewCore core(view, programFolder());
     core.toggles.m_bAutoParseLog = o.decode.parse;
     core.hub.m_bAutoSaveRawData = o.saveRaw;
-    core.formatter.setLineOutput(&out);
+    core.setLineOutput(&out);
 
+    // Like With Com: what was not given comes from the stored Com and BaudRate.
+    const char* portSource = o.port.empty() ? " (stored setting Com)" : "";
+    const char* baudSource = o.baud == 0 ? " (stored setting BaudRate)" : "";
+    if (o.port.empty()) o.port = storedComPort();
+    if (o.baud == 0) o.baud = storedBaudRate();
+    std::fprintf(stderr, "Capturing from %s%s at %lld baud%s.\n", o.port.c_str(), portSource, o.baud, baudSource);
     ComCapture com(core, storedPrintRawData);
     const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
     com.start(defs, o.port, static_cast<std::uint32_t>(o.baud));
@@ -135,7 +166,7 @@ int runCapture(int argc, char** argv) {
 
     const auto started = std::chrono::steady_clock::now();
     const auto deadline = started + std::chrono::seconds(o.durationSeconds);
-    while (!stopRequested() && core.capture.m_captureThread.running()) {
+    while (!stopRequested() && core.capture.captureThreadRunning()) {
         if (o.durationSeconds > 0 && std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         out.flush();
@@ -152,8 +183,7 @@ int runCapture(int argc, char** argv) {
                  static_cast<unsigned long long>(c.recordsFramed.load()),
                  static_cast<unsigned long long>(c.noiseBytes.load()),
                  static_cast<unsigned long long>(c.overrunBytes.load()));
-    if (o.saveRaw) std::fprintf(stderr, "Raw data file: %s\n", core.hub.rawDataFile.name().c_str());
-    return kExitOk;
+    return o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
 }
 
 }  // namespace nimbrel::cli

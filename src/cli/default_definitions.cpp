@@ -1,6 +1,7 @@
 #include "cli/default_definitions.h"
 
 #include "pipeline/definition_file_choice.h"
+#include "platform/serial_port.h"
 #include "platform/text.h"
 
 #if NIMBREL_HAVE_APP
@@ -22,6 +23,22 @@ std::uint32_t storedPrintRawData() {
     return SettingsStore().GetPrintRawData();
 #else
     return 0;
+#endif
+}
+
+std::string storedComPort() {
+#if NIMBREL_HAVE_APP
+    return utf16ToUtf8(SettingsStore().GetComPort());
+#else
+    return "ttyUSB0";
+#endif
+}
+
+std::uint32_t storedBaudRate() {
+#if NIMBREL_HAVE_APP
+    return SettingsStore().GetBaudRate();
+#else
+    return kDefaultBaudRate;
 #endif
 }
 

@@ -10,5 +10,9 @@ namespace nimbrel::cli {
 std::string defaultDefinitionFile();
 // The stored PrintRawData setting (0 when absent); 1 echoes every chunk read.
 std::uint32_t storedPrintRawData();
+// The stored Com and BaudRate settings, as With Com reads them (ttyUSB0 and 115200 when
+// absent; without the settings store, those defaults).
+std::string storedComPort();
+std::uint32_t storedBaudRate();
 
 }  // namespace nimbrel::cli

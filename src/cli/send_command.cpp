@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "capture/com_capture.h"
 #include "capture/com_port.h"
 #include "capture/inbox_sender.h"
 #include "cli/arg_parser.h"
 #include "cli/commands.h"
+#include "cli/terminal_view.h"
+#include "pipeline/log_console.h"
 #include "platform/text.h"
 
 namespace nimbrel::cli {
@@ -64,7 +67,10 @@ int runSend(int argc, char** argv) {
     SerialPort& serial = comPort();
     const SerialOpenResult opened = serial.open(port, static_cast<std::uint32_t>(baud));
     if (!opened.ok()) {
-        std::fprintf(stderr, "[R] Step 1, Fail to open %s: GetLastError=0x%x\n", port.c_str(), opened.error);
+        TerminalView view(stderr, false);
+        StringFilter noFilter;
+        LogConsole console(view, noFilter);
+        reportPortOpenFailure(console, port, opened);
         return kExitFailure;
     }
     const int err = sendInBox(message);

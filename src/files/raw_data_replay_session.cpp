@@ -17,15 +17,11 @@ constexpr std::u16string_view kProgress = u"[R]Analyze raw file to %d %%, please
 // meanwhile. Lines go back to the view at the end on every way out.
 class ViewClaim {
 public:
-    explicit ViewClaim(ViewCore& core) : core_(core) {
-        bool expected = false;
-        claimed_ = !core_.capture.m_captureThread.running() &&
-                   core_.capture.m_viewInUse.compare_exchange_strong(expected, true);
-    }
+    explicit ViewClaim(ViewCore& core) : core_(core), claimed_(core.capture.claimReplay()) {}
     ~ViewClaim() {
         if (!claimed_) return;
-        core_.formatter.setLineOutput(nullptr);
-        core_.capture.m_viewInUse.store(false);
+        core_.setLineOutput(nullptr);
+        core_.capture.endReplay();
     }
     bool claimed() const { return claimed_; }
 
@@ -41,7 +37,7 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
     if (!claim.claimed()) return ReplayOutcome::ViewInUse;
     LogConsole& console = core.console;
 
-    core.definitions.load(options.definitionFile, console);
+    core.reloadDefinitions(options.definitionFile);
     if (!core.definitions.loaded()) return ReplayOutcome::NoDefinitions;
 
     const std::u16string shownPath = utf8ToUtf16(options.rawFile);
@@ -68,7 +64,7 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
             console.print(u"[R] Fail to create \"%s\", error:0x%x", {utf8ToUtf16(textPath), err});
             return ReplayOutcome::Unreadable;
         }
-        core.formatter.setLineOutput(&writer);
+        core.setLineOutput(&writer);
     }
 
     console.print(kProgress, {0});
@@ -77,7 +73,7 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
             if (toFile) console.printReplacingAll(kProgress, {percent});
         });
     raw.close();
-    core.formatter.setLineOutput(nullptr);
+    core.setLineOutput(nullptr);
     const int writeError = writer.close();
     if (scan.cancelled) return ReplayOutcome::Cancelled;
     if (!toFile) return ReplayOutcome::Done;

@@ -14,26 +14,25 @@ namespace {
 std::mutex g_pathMutex;
 std::u16string g_definitionFilePath;  // guarded by g_pathMutex
 
-std::u16string inProgramFolder(std::u16string_view fileName) {
+void printChoice(LogConsole& console, std::u16string_view path) {
+    console.print(u"[G] set log1.h = \"%s\"", {path});
+    console.print(u"[Y] !!!Important, please check log1.h!!!");
+}
+
+}  // namespace
+
+std::u16string programFolderFile(std::u16string_view fileName) {
     std::u16string path = utf8ToUtf16(programFolder());
     if (path.empty() || path.back() != u'/') path.push_back(u'/');
     path.append(fileName);
     return path;
 }
 
-void printChoice(LogConsole& console, std::u16string_view path) {
-    console.print(u"[G] set log1.h = \"%s\"", {path});
-    console.print(u"[Y] !!!Important, please check log1.h!!!");
-}
-
-// Adopts a path as the file in use and tells the user.
-void adopt(std::u16string_view path, LogConsole& console, const char* traceText) {
+void adoptDefinitionFile(std::u16string_view path, LogConsole& console, const char* traceText) {
     DefinitionFilePath::set(path);
     trace("%s", traceText);
     printChoice(console, path);
 }
-
-}  // namespace
 
 std::u16string DefinitionFilePath::get() {
     std::lock_guard lock(g_pathMutex);
@@ -46,7 +45,7 @@ void DefinitionFilePath::set(std::u16string_view path) {
     g_definitionFilePath.swap(copy);
 }
 
-std::u16string defaultDefinitionFile() { return inProgramFolder(u"LOG1.h"); }
+std::u16string defaultDefinitionFile() { return programFolderFile(u"LOG1.h"); }
 
 bool definitionFileExists(std::u16string_view path) {
     if (path.empty()) return false;
@@ -72,18 +71,6 @@ void chooseStartupDefinitionFile(const Log1PathStore& store, LogConsole& console
     printChoice(console, DefinitionFilePath::get());
 }
 
-int chooseIcTypeDefinitionFile(int commandId, const Log1PathStore& store, LogConsole& console) {
-    for (const IcTypeFile& chip : kIcTypeFiles) {
-        if (chip.commandId != commandId) continue;
-        const std::u16string path = inProgramFolder(chip.fileName);
-        if (!definitionFileExists(path)) console.print(u"[R] File \"%s\" doesn't exist.", {std::u16string_view(path)});
-        adopt(path, console, "look2");
-        store.SetLog1Path(path);
-        return chip.icType;
-    }
-    return -1;
-}
-
 Log1PathDialogStart beginLog1PathChoice(const Log1PathStore& store, LogConsole& console) {
     trace("look3");
     // Shows the file in use before the user picks another one.
@@ -101,7 +88,7 @@ bool adoptChosenDefinitionFile(std::u16string_view chosenPath, const Log1PathSto
         console.print(u"[R] File \"%s\" doesn't exist.", {chosenPath});
         return false;
     }
-    adopt(chosenPath, console, "look4");
+    adoptDefinitionFile(chosenPath, console, "look4");
     store.SetLog1Path(chosenPath);
     return true;
 }

@@ -1,7 +1,7 @@
 // Which message definition file is in use, and how the shell chooses it: at start-up
 // (the remembered Log1Path, else LOG1.h in the program folder), by the IC Type commands
-// (a per-chip file in the program folder) and by Setting > Log1 Path (a file the user
-// picked). Choosing a file does not load it: the loader reads DefinitionFilePath::get()
+// (a per-chip file in the program folder, see app/ic_type_choice.h) and by Setting >
+// Log1 Path (a file the user picked). Choosing a file does not load it: the loader reads DefinitionFilePath::get()
 // at the next capture start or replay.
 //
 // The GUI and the command line both call these functions; their console lines go through
@@ -32,6 +32,8 @@ public:
     virtual bool SetLog1Path(std::u16string_view path) const = 0;
 };
 
+// A file of that name in the program folder.
+std::u16string programFolderFile(std::u16string_view fileName);
 // LOG1.h in the program folder.
 std::u16string defaultDefinitionFile();
 
@@ -46,23 +48,9 @@ bool definitionFileExists(std::u16string_view path);
 // folder (without checking that one) and remembers that; then prints which file is used.
 void chooseStartupDefinitionFile(const Log1PathStore& store, LogConsole& console);
 
-// The per-chip definition files of the IC Type commands.
-struct IcTypeFile {
-    int commandId;
-    const char16_t* fileName;
-    int icType;  // the view's m_nIcType after the command
-};
-inline constexpr IcTypeFile kIcTypeFiles[] = {
-    {1011, u"log_amber.h", 0},
-    {1012, u"log_basalt.h", 1},
-    {1013, u"log_cobalt.h", 2},
-    {1014, u"log_dolomite.h", 3},
-};
-
-// IC Type command 1011-1014: adopts the chip's file from the program folder (a missing
-// file is reported in red and adopted all the same) and remembers it. Returns the new
-// m_nIcType, or -1 without doing anything for any other command id.
-int chooseIcTypeDefinitionFile(int commandId, const Log1PathStore& store, LogConsole& console);
+// Makes `path` the file in use and tells the user which file that is ("[G] set log1.h =
+// ..." and the reminder to check it); `traceText` names the command in the trace.
+void adoptDefinitionFile(std::u16string_view path, LogConsole& console, const char* traceText);
 
 // Setting > Log1 Path, before its file dialog opens: prints the file in use now and
 // gives where the dialog starts (the folder of the remembered file, possibly empty, and

@@ -4,16 +4,14 @@
 
 #include <atomic>
 
+#include "pipeline/capture_route.h"
+
 namespace nimbrel {
 
-// Capture routes, as kept in m_threadId.
-inline constexpr int COM_THREAD_ID = 1;
-inline constexpr int FILTER_THREAD_ID = 4;
-inline constexpr int UART_THREAD_ID = 5;
-inline constexpr int NO_THREAD_ID = -1;
-
 struct FormatterToggles {
-    std::atomic<int> m_threadId{NO_THREAD_ID};  // the capture route last started
+    // The capture route last started. Every line's route tag reads it; only the capture
+    // state (CaptureState) writes it during a capture.
+    std::atomic<CaptureRoute> m_threadId{CaptureRoute::None};
     std::atomic<bool> m_bAutoParseLog{false};
     std::atomic<bool> m_bEmberType{false};
     std::atomic<bool> m_bFlintType{false};

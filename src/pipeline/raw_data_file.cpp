@@ -84,22 +84,31 @@ std::string RawDataFile::name() const {
     return name_;
 }
 
-void RawDataFile::prepare(LogConsole& console) {
+bool RawDataFile::prepare(LogConsole& console) {
     const std::string path = name();
     const std::u16string shown = utf8ToUtf16(path);
+    entriesLost_ = 0;
+    lastError_ = 0;
     const int fd = openForAppend(path);
     if (fd < 0) {
-        console.print(u"[R] Write Log to File(%s) Fail with error:0x%x", {shown, errno});
-        return;
+        lastError_ = errno;
+        console.print(u"[R] Write Log to File(%s) Fail with error:0x%x", {shown, lastError_.load()});
+        return false;
     }
     ::close(fd);
     console.print(u"[G] Write Log to File(%s)", {shown});
+    return true;
+}
+
+void RawDataFile::entryLost(int error) {
+    entriesLost_.fetch_add(1, std::memory_order_relaxed);
+    lastError_.store(error, std::memory_order_relaxed);
 }
 
 void RawDataFile::appendRecord(const RecordRef& record, bool lastInWindow) {
     std::string path = name();
     int fd = openForAppend(path);
-    if (fd < 0) return;
+    if (fd < 0) return entryLost(errno);
     if (lastInWindow) {
         struct stat st {};
         if (::fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) >= kRawDataSwitchSize) {
@@ -107,7 +116,7 @@ void RawDataFile::appendRecord(const RecordRef& record, bool lastInWindow) {
             path = comRouteName(folder_, localTimeNow(), comPortNameForFiles());
             setName(path);
             fd = openForAppend(path);
-            if (fd < 0) return;
+            if (fd < 0) return entryLost(errno);
         }
     }
     // One write per entry: stamp, record and trailer land together.
@@ -121,7 +130,7 @@ void RawDataFile::appendRecord(const RecordRef& record, bool lastInWindow) {
     if (lastInWindow) {
         for (std::uint8_t b : kRawDataTrailer) entry[n++] = b;
     }
-    writeAll(fd, entry, n);
+    if (!writeAll(fd, entry, n)) entryLost(errno);
     ::close(fd);
 }
 

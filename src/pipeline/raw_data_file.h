@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -45,10 +46,17 @@ public:
     std::string name() const;
 
     // At capture start, when saving is on: creates the file if missing (keeping its
-    // contents) and reports it on the console.
-    void prepare(LogConsole& console);
-    // One record entry. An entry that cannot be written is silently skipped.
+    // contents) and reports it on the console. Starts the failure count afresh. False when
+    // the file cannot be opened.
+    bool prepare(LogConsole& console);
+    // One record entry. An entry that cannot be written is skipped without a message, but
+    // counted.
     void appendRecord(const RecordRef& record, bool lastInWindow);
+
+    // Since the last prepare: record entries that could not be written, and the errno of
+    // the last failure to open or write the file (0: none).
+    std::uint64_t entriesLost() const { return entriesLost_.load(); }
+    int lastError() const { return lastError_.load(); }
     // A text chunk echoing one device read (UTF-16LE, then the trailer).
     void appendTextChunk(std::u16string_view text);
 
@@ -56,6 +64,10 @@ private:
     std::string folder_;
     mutable std::mutex mutex_;  // guards name_ (read by the GUI, switched by the print thread)
     std::string name_;
+    std::atomic<std::uint64_t> entriesLost_{0};
+    std::atomic<int> lastError_{0};
+
+    void entryLost(int error);
 };
 
 }  // namespace nimbrel

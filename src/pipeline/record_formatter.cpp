@@ -70,9 +70,9 @@ void appendHexByte(std::u16string& out, std::uint8_t b, bool padded) {
     out.push_back(kHex[b & 15]);
 }
 
-std::u16string_view routeTag(int threadId, bool errorColumn) {
-    if (threadId == COM_THREAD_ID) return u"[COM] "sv;
-    if (threadId == FILTER_THREAD_ID) return u"[FIL] "sv;
+std::u16string_view routeTag(CaptureRoute threadId, bool errorColumn) {
+    if (threadId == CaptureRoute::Com) return u"[COM] "sv;
+    if (threadId == CaptureRoute::Filter) return u"[FIL] "sv;
     return errorColumn ? u""sv : u"[FIL] "sv;
 }
 
@@ -281,7 +281,7 @@ void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* sta
     const bool matched = static_cast<std::int32_t>(layout.paramWidth) == e.expectedWidth &&
                          e.expectedParams <= static_cast<std::int32_t>(n);
 
-    const int threadId = toggles_.m_threadId.load(std::memory_order_relaxed);
+    const CaptureRoute threadId = toggles_.m_threadId.load(std::memory_order_relaxed);
     const ColourTag& tag = matched ? kColourTags[record.colourCode()] : kErrorTag;
 
     // The fixed-width head goes through a stack buffer: one append per line.

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/ic_type_choice.h"
 #include "app/settings_store.h"
 #include "pipeline/color_tag.h"
 #include "pipeline/log_console.h"
@@ -87,7 +88,7 @@ TEST_F(DefinitionFileChoiceTest, StartUpFallsBackWhenTheStoredFileIsGoneOrAFolde
 
 TEST_F(DefinitionFileChoiceTest, IcTypeAdoptsAMissingChipFileAfterSayingSo) {
     const std::u16string basalt = inHome("log_basalt.h");
-    EXPECT_EQ(chooseIcTypeDefinitionFile(1012, store, console), 1);
+    EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeBasalt, store, console), 1);
     EXPECT_EQ(DefinitionFilePath::get(), basalt);
     EXPECT_EQ(store.GetLog1Path(), basalt);
     EXPECT_EQ(lines(), (std::vector<std::u16string>{missingLine(basalt), setLine(basalt), kCheckLine}));
@@ -96,20 +97,20 @@ TEST_F(DefinitionFileChoiceTest, IcTypeAdoptsAMissingChipFileAfterSayingSo) {
 
 TEST_F(DefinitionFileChoiceTest, IcTypeWithAnExistingFileAndUnknownCommands) {
     const std::u16string dolomite = makeFile(programHome() + "/log_dolomite.h");
-    EXPECT_EQ(chooseIcTypeDefinitionFile(1014, store, console), 3);
+    EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeDolomite, store, console), 3);
     EXPECT_EQ(DefinitionFilePath::get(), dolomite);
     EXPECT_EQ(store.GetLog1Path(), dolomite);
     EXPECT_EQ(lines(), (std::vector<std::u16string>{setLine(dolomite), kCheckLine}));
 
     view.clear();
-    EXPECT_EQ(chooseIcTypeDefinitionFile(1015, store, console), -1);
-    EXPECT_EQ(chooseIcTypeDefinitionFile(32777, store, console), -1);
+    EXPECT_EQ(chooseIcTypeDefinitionFile(static_cast<MenuCommand>(1015), store, console), -1);
+    EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeEmber, store, console), -1);
     EXPECT_EQ(DefinitionFilePath::get(), dolomite);
     EXPECT_TRUE(lines().empty());
 
-    EXPECT_EQ(chooseIcTypeDefinitionFile(1011, store, console), 0);
+    EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeAmber, store, console), 0);
     EXPECT_EQ(DefinitionFilePath::get(), inHome("log_amber.h"));
-    EXPECT_EQ(chooseIcTypeDefinitionFile(1013, store, console), 2);
+    EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeCobalt, store, console), 2);
     EXPECT_EQ(DefinitionFilePath::get(), inHome("log_cobalt.h"));
 }
 

@@ -104,7 +104,7 @@ TEST_F(SettingsStoreTest, ValuesEditedByHandAreReadAtTheNextCall) {
     EXPECT_EQ(store.GetPrintRawData(), 1u);
     EXPECT_EQ(store.GetAutoGetLogForUart(), 0xFFFFFFFFu);
     EXPECT_EQ(store.GetLog1Path(), u"") << "an unquoted comma makes a list, which the system never writes";
-    EXPECT_EQ(store.GetApplicationLook(), 214) << "no such look";
+    EXPECT_EQ(store.GetApplicationLook(), 300) << "as stored: the frame maps looks it does not know";
 
     ASSERT_TRUE(writeFile(settingsFile(), "[General]\nBaudRate=0x2580\nPrintRawData=0\n[Workspace]\nApplicationLook=210\n"));
     EXPECT_EQ(store.GetBaudRate(), 9600u);

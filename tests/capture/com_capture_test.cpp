@@ -58,7 +58,7 @@ struct Route {
 
     void start() {
         ASSERT_EQ(com.start(kDefinitions, pty.slavePath(), 115200), ComCapture::StartResult::Started);
-        waitUntil([&] { return core.capture.m_viewInUse.load(); });
+        ASSERT_TRUE(waitUntil([&] { return comPort().isOpen(); }));
     }
     void write(const Bytes& b) { ASSERT_EQ(::write(pty.masterFd(), b.data(), b.size()), static_cast<ssize_t>(b.size())); }
     template <class F>
@@ -76,7 +76,8 @@ struct Route {
 TEST(ComCapture, RecordsArriveAsLinesAndAVanishedPortEndsTheCaptureForANewOne) {
     Route r;
     r.start();
-    EXPECT_EQ(r.core.toggles.m_threadId.load(), COM_THREAD_ID);
+    EXPECT_EQ(r.core.capture.m_threadId(), CaptureRoute::Com);
+    EXPECT_EQ(r.core.capture.phase(), CaptureState::Phase::ComActive);
     // A second start while the route is active is refused.
     EXPECT_EQ(r.com.start(kDefinitions, r.pty.slavePath(), 115200), ComCapture::StartResult::ViewInUse);
     sim::LogGenerator gen(5);
@@ -92,9 +93,10 @@ TEST(ComCapture, RecordsArriveAsLinesAndAVanishedPortEndsTheCaptureForANewOne) {
 
     // The controller's side goes away: the capture ends by itself.
     r.pty.close();
-    ASSERT_TRUE(Route::waitUntil([&] { return !r.core.capture.m_captureThread.running(); }));
+    ASSERT_TRUE(Route::waitUntil([&] { return !r.core.capture.captureThreadRunning(); }));
     EXPECT_TRUE(r.com.deviceGone());
-    EXPECT_FALSE(r.core.capture.m_viewInUse.load());
+    // The view is free once the print thread has shown what was left.
+    ASSERT_TRUE(Route::waitUntil([&] { return !r.core.capture.viewInUse(); }));
     EXPECT_FALSE(comPort().isOpen());
 
     // And a new capture can start on a new port.
@@ -107,11 +109,11 @@ TEST(ComCapture, RecordsArriveAsLinesAndAVanishedPortEndsTheCaptureForANewOne) {
 TEST(ComCapture, MissingPortIsReportedWithItsErrorCode) {
     Route r;
     ASSERT_EQ(r.com.start(kDefinitions, "/dev/nimbrel-no-such-port", 115200), ComCapture::StartResult::Started);
-    ASSERT_TRUE(Route::waitUntil([&] { return !r.core.capture.m_captureThread.running(); }));
+    ASSERT_TRUE(Route::waitUntil([&] { return !r.core.capture.captureThreadRunning(); }));
     EXPECT_TRUE(r.com.openFailed());
     EXPECT_NE(r.text().find(u"[R] Step 1, Fail to open /dev/nimbrel-no-such-port: GetLastError=0x2\n"),
               std::u16string::npos);
-    EXPECT_FALSE(r.core.capture.m_viewInUse.load());
+    EXPECT_FALSE(r.core.capture.viewInUse());
     // With Com can be chosen again at once.
     EXPECT_EQ(r.com.start(kDefinitions, r.pty.slavePath(), 115200), ComCapture::StartResult::Started);
 }
@@ -164,8 +166,8 @@ TEST(ComCapture, ShutdownEndsACaptureBlockedInARead) {
     const auto before = std::chrono::steady_clock::now();
     WaitForAllThreadExit(r.core, 5000ms);
     EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
-    EXPECT_FALSE(r.core.capture.m_captureThread.running());
-    EXPECT_FALSE(r.core.capture.m_viewInUse.load());
+    EXPECT_FALSE(r.core.capture.captureThreadRunning());
+    EXPECT_FALSE(r.core.capture.viewInUse());
     EXPECT_FALSE(r.core.hub.ring.allocated());
     EXPECT_FALSE(comPort().isOpen());
 }

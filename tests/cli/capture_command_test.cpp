@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
@@ -16,37 +17,50 @@ namespace {
 
 using test::runCli;
 
-TEST(CaptureCommand, MissingPortFailsWithTheStepOneLineAndAUsageErrorWithoutPort) {
+TEST(CaptureCommand, MissingPortFailsWithTheStepOneLineAndUsageErrors) {
     test::TempDir home;
     const auto r = runCli({"capture", "--com", "nimbrel-missing-port", "--defs",
                            std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h"},
                           {"NIMBREL_HOME=" + home.path()});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("[R] Step 1, Fail to open nimbrel-missing-port: GetLastError=0x2"), std::string::npos);
-    EXPECT_EQ(runCli({"capture"}).code, 2);
+    EXPECT_EQ(runCli({"capture", "--com"}).code, 2);
     EXPECT_EQ(runCli({"capture", "--com", "x", "--baud", "fast"}).code, 2);
     EXPECT_EQ(runCli({"capture", "--com", "x", "--duration", "-1"}).code, 2);
 }
 
-TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
+// Runs `capture` (with `args` after "capture") while the far side of a pseudo-terminal
+// writes 30 records once the capture runs and then goes away. "PTY" in args is replaced
+// with the terminal's path; `before` runs first with that path.
+test::CliResult captureThirtyRecords(std::vector<std::string> args, std::vector<std::string> env = {},
+                                     const std::function<void(const std::string&)>& before = {}) {
     PseudoTerminal pty;
-    ASSERT_EQ(pty.open(), 0);
-    test::TempDir home;
+    EXPECT_EQ(pty.open(), 0);
+    for (std::string& a : args) {
+        if (a == "PTY") a = pty.slavePath();
+    }
+    if (before) before(pty.slavePath());
     test::Bytes stream;
     for (int i = 0; i < 30; ++i) {
         stream = test::operator+(stream, test::buildRecord({.layout = 0, .colour = 1, .index = 112}));
     }
-    // The far side writes once the capture runs, then goes away.
     std::thread controller([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ASSERT_EQ(::write(pty.masterFd(), stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
+        EXPECT_EQ(::write(pty.masterFd(), stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         pty.closeMaster();
     });
-    const auto r = runCli({"capture", "--com", pty.slavePath(), "--save-raw", "--duration", "20", "--defs",
-                           std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h"},
-                          {"NIMBREL_HOME=" + home.path()});
+    args.insert(args.begin(), "capture");
+    for (const char* a : {"--duration", "20", "--defs"}) args.emplace_back(a);
+    args.push_back(std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h");
+    auto r = runCli(args, env);
     controller.join();
+    return r;
+}
+
+TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
+    test::TempDir home;
+    const auto r = captureThirtyRecords({"--com", "PTY", "--save-raw"}, {"NIMBREL_HOME=" + home.path()});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30);
     EXPECT_NE(r.out.find("[COM] [G] [00030]"), std::string::npos);
@@ -55,6 +69,42 @@ TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("Raw data file: " + home.path() + "/RawData_"), std::string::npos);
+}
+
+TEST(CaptureCommand, ARawDataFileThatCannotBeWrittenFailsTheCapture) {
+    test::TempDir home;
+    const std::string missing = home.file("no-such-folder");
+    const auto r = captureThirtyRecords({"--com", "PTY", "--save-raw"}, {"NIMBREL_HOME=" + missing});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30) << "the records are still shown";
+    EXPECT_NE(r.err.find("[R] Write Log to File(" + missing + "/RawData_"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("No raw data file was written: " + missing + "/RawData_"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Raw data file: "), std::string::npos) << r.err;
+}
+
+TEST(CaptureCommand, WithoutComItUsesTheStoredPortAndBaudRateAndSaysWhichPortItOpened) {
+    test::TempDir home;
+    const std::vector<std::string> env{"NIMBREL_HOME=" + home.path(), "XDG_CONFIG_HOME=" + home.file("config")};
+    std::string port;
+    const auto r = captureThirtyRecords({}, env, [&](const std::string& pty) {
+        port = pty;
+        ASSERT_EQ(runCli({"settings", "set", "Com", pty}, env).code, 0);
+        ASSERT_EQ(runCli({"settings", "set", "BaudRate", "9600"}, env).code, 0);
+    });
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Capturing from " + port + " (stored setting Com) at 9600 baud (stored setting BaudRate)."),
+              std::string::npos)
+        << r.err;
+    // The console line of an opened port.
+    EXPECT_NE(r.err.find("[D] [" + port + "]\n"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30);
+}
+
+TEST(SendCommand, APortThatIsNoTerminalFailsAtTheSettingsStep) {
+    const auto r = runCli({"send", "--com", "/dev/null", "1", "2", "3", "4", "5", "6", "7", "8"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("[R] Step 3, Fail to open /dev/null"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Step 1"), std::string::npos) << r.err;
 }
 
 TEST(SendCommand, WritesTheEightParsedBytesInOneWrite) {

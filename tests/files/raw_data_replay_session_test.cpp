@@ -65,7 +65,7 @@ TEST(RawDataReplaySession, ToTheViewLineByLine) {
     EXPECT_EQ(lines[0].text, u"[R]Analyze raw file to 0 %, please wait...");
     EXPECT_EQ(lines[3].text, u"03:04:05.000  [FIL] [R] [00003] [000] [000] [00000] one 2");
     EXPECT_EQ(lines[3].colour, (Rgb{255, 0, 0}));
-    EXPECT_FALSE(s.core.capture.m_viewInUse.load());
+    EXPECT_FALSE(s.core.capture.viewInUse());
 }
 
 TEST(RawDataReplaySession, ToTheTextFileThenTheChosenRange) {
@@ -105,9 +105,9 @@ TEST(RawDataReplaySession, EmptyFileMissingFileAndAViewInUse) {
     EXPECT_EQ(s.run(), ReplayOutcome::Missing);
     EXPECT_NE(s.view.plainText().find(u"doesn't exist."), std::u16string::npos);
 
-    s.core.capture.m_viewInUse = true;
+    ASSERT_TRUE(s.core.capture.claimReplay());  // another replay holds the view
     EXPECT_EQ(s.run(), ReplayOutcome::ViewInUse);
-    s.core.capture.m_viewInUse = false;
+    s.core.capture.endReplay();
 
     s.options.definitionFile = s.dir.file("none.h");
     Session fresh;
@@ -122,7 +122,7 @@ TEST(RawDataReplaySession, StopEndsTheScanWithoutRangeDisplay) {
     s.stop = true;
     EXPECT_EQ(s.run(), ReplayOutcome::Cancelled);
     EXPECT_EQ(s.rangeAsked, 0);
-    EXPECT_FALSE(s.core.capture.m_viewInUse.load());
+    EXPECT_FALSE(s.core.capture.viewInUse());
 }
 
 }  // namespace

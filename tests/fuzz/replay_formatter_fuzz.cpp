@@ -82,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     toggles.m_bEmberType = (state & 0x01) != 0;
     toggles.m_bFlintType = (state & 0x02) != 0;
     toggles.m_bAutoFixTimeStamp = (state & 0x04) != 0;
-    static constexpr int kRoutes[4] = {NO_THREAD_ID, COM_THREAD_ID, FILTER_THREAD_ID, UART_THREAD_ID};
+    static constexpr CaptureRoute kRoutes[4] = {CaptureRoute::None, CaptureRoute::Com, CaptureRoute::Filter,
+                                                CaptureRoute::Uart};
     toggles.m_threadId = kRoutes[(state >> 3) & 3];
     toggles.m_bPaused = (state & 0x20) != 0;
 

@@ -1,5 +1,6 @@
 #include "pipeline/raw_data_file.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,12 +60,22 @@ TEST(RawDataFile, PrepareReportsTheFileOrTheFailure) {
     LogConsole console(view, filter);
     RawDataFile file(dir.path());
     file.setName(dir.file("raw.log"));
-    file.prepare(console);
+    EXPECT_TRUE(file.prepare(console));
     EXPECT_TRUE(std::filesystem::exists(dir.file("raw.log")));
     file.setName(dir.file("missing/raw.log"));
-    file.prepare(console);
+    EXPECT_FALSE(file.prepare(console));
+    EXPECT_EQ(file.lastError(), ENOENT);
+    // Entries that cannot be written are counted for the capture's summary.
+    const Bytes r = buildRecord({.layout = 0, .index = 1});
+    file.appendRecord(refOf(r), false);
+    file.appendRecord(refOf(r), true);
+    EXPECT_EQ(file.entriesLost(), 2u);
+    file.setName(dir.file("raw.log"));
+    EXPECT_TRUE(file.prepare(console));
+    EXPECT_EQ(file.entriesLost(), 0u) << "a new capture counts afresh";
+    EXPECT_EQ(file.lastError(), 0);
     const auto lines = view.lines();
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].text, u"[G] Write Log to File(" + std::u16string(dir.path().begin(), dir.path().end()) + u"/raw.log)");
     EXPECT_EQ(lines[0].colour, (Rgb{0, 255, 0}));
     EXPECT_NE(lines[1].text.find(u"Fail with error:0x2"), std::u16string::npos);  // ENOENT

@@ -42,7 +42,7 @@ Bytes record(unsigned layout, unsigned colour, std::uint16_t index, std::vector<
 
 TEST(RecordFormatter, WorkedExample) {
     Fixture f;
-    f.toggles.m_threadId = COM_THREAD_ID;
+    f.toggles.m_threadId = CaptureRoute::Com;
     for (int i = 1; i < 42; ++i) f.show(record(0, 1, 41));
     f.view.clear();
     const Bytes r{0xA5, 0xA5, 0x28, 0x5A, 0x39, 0x05, 0x07, 0x00, 0x02, 0x01, 0x00, 0x00, 0x00, 0x2C, 0x01, 0x00, 0x00};
@@ -66,7 +66,7 @@ TEST(RecordFormatter, ColoursRouteTagsAndHeaderNumbers) {
     // Trailing white space of the text is trimmed; the "\n" escape stays literal.
     EXPECT_EQ(lines[0].text, u"12:34:56.789  [FIL] [D] [00001] [000] [000] [00000] plain text  \\n");
     f.view.clear();
-    f.toggles.m_threadId = FILTER_THREAD_ID;
+    f.toggles.m_threadId = CaptureRoute::Filter;
     f.show(buildRecord({.layout = 3, .colour = 1, .index = 41, .info = 255, .extraByte = 9, .extraWord = 65535}));
     EXPECT_EQ(f.lines().at(0).text, u"12:34:56.789  [FIL] [G] [00009] [255] [009] [65535] plain text  \\n");
 }
@@ -95,7 +95,7 @@ TEST(RecordFormatter, ParameterErrorDumps) {
                              u"[0]0x44332211 [1]0x55");
     // With a COM route the error line carries the route tag too.
     f.view.clear();
-    f.toggles.m_threadId = COM_THREAD_ID;
+    f.toggles.m_threadId = CaptureRoute::Com;
     f.show(record(0, 1, 1337));
     EXPECT_NE(f.lines().at(0).text.find(u"[COM] [R] [00006]"), std::u16string::npos);
 }

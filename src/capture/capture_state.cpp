@@ -1,0 +1,129 @@
+#include "capture/capture_state.h"
+
+#include "pipeline/capture_hub.h"
+
+namespace nimbrel {
+
+CaptureState::CaptureState(CaptureHub& hub, std::atomic<CaptureRoute>& routeLastStarted)
+    : hub_(hub), routeLastStarted_(routeLastStarted) {}
+
+CaptureState::~CaptureState() {
+    hub_.m_writeThreadQuit.store(true);
+    m_captureThread.join();
+    hub_.m_printThreadQuit.store(true);
+    hub_.m_printThread.join();
+}
+
+bool CaptureState::idleLocked() const {
+    return m_viewInUse == Holder::None && !m_captureThread.running() && !hub_.m_printThread.running();
+}
+
+CaptureState::Phase CaptureState::phaseLocked() const {
+    const bool capturing = m_captureThread.running();
+    switch (m_viewInUse) {
+    case Holder::Replay:
+        return Phase::Replaying;
+    case Holder::Route:
+        if (isDriverRoute(routeLastStarted_.load())) return capturing ? Phase::DriverRunning : Phase::DriverArmed;
+        if (capturing) return Phase::ComActive;
+        break;
+    case Holder::None:
+        break;
+    }
+    if (capturing || hub_.m_printThread.running()) return Phase::Draining;
+    return Phase::Idle;
+}
+
+CaptureState::Phase CaptureState::phase() const {
+    std::lock_guard lock(mutex_);
+    return phaseLocked();
+}
+
+bool CaptureState::claimRoute(CaptureRoute route) {
+    std::lock_guard lock(mutex_);
+    if (route == CaptureRoute::None || !idleLocked()) return false;
+    m_viewInUse = Holder::Route;
+    routeLastStarted_.store(route);
+    if (isDriverRoute(route)) m_deviceOn.store(false);
+    // Cleared here rather than in the thread, so that a stop request raised before the
+    // thread has opened its device is not lost.
+    hub_.m_writeThreadQuit.store(false);
+    return true;
+}
+
+void CaptureState::startCaptureThread(std::function<void()> body) {
+    std::lock_guard lock(mutex_);
+    m_captureThread.start(std::move(body));
+}
+
+bool CaptureState::restartArmedRoute(std::function<void()> body) {
+    std::lock_guard lock(mutex_);
+    if (m_viewInUse != Holder::Route || !isDriverRoute(routeLastStarted_.load())) return false;
+    if (m_captureThread.running()) return false;
+    m_deviceOn.store(true);
+    hub_.m_writeThreadQuit.store(false);
+    m_captureThread.start(std::move(body));
+    return true;
+}
+
+bool CaptureState::claimReplay() {
+    std::lock_guard lock(mutex_);
+    if (!idleLocked()) return false;
+    m_viewInUse = Holder::Replay;
+    return true;
+}
+
+void CaptureState::endReplay() {
+    std::lock_guard lock(mutex_);
+    if (m_viewInUse == Holder::Replay) m_viewInUse = Holder::None;
+}
+
+bool CaptureState::stopRequested() const { return hub_.m_writeThreadQuit.load(); }
+
+void CaptureState::sourceGone() { hub_.m_writeThreadQuit.store(true); }
+
+void CaptureState::captureThreadEnded() {
+    std::lock_guard lock(mutex_);
+    // The writer has stopped: the print thread ends by itself once the ring is drained.
+    hub_.m_writeThreadQuit.store(true);
+    if (m_viewInUse == Holder::Route && !isDriverRoute(routeLastStarted_.load())) m_viewInUse = Holder::None;
+}
+
+void CaptureState::requestStop() { hub_.m_writeThreadQuit.store(true); }
+
+bool CaptureState::waitForCaptureThread(std::chrono::milliseconds limit) {
+    // Not under the mutex: the ending thread takes it in captureThreadEnded.
+    return m_captureThread.waitFor(limit);
+}
+
+bool CaptureState::waitForPrintThread(std::chrono::milliseconds limit, bool drain) {
+    // A capture thread that outlived its wait may be starting the print thread right now:
+    // then the print thread is only told to stop, and not waited for here.
+    if (m_captureThread.running()) {
+        hub_.m_printThreadQuit.store(true);
+        return false;
+    }
+    if (drain) hub_.m_printThread.waitFor(limit);
+    hub_.m_printThreadQuit.store(true);
+    return hub_.m_printThread.waitFor(limit);
+}
+
+void CaptureState::releaseView() {
+    std::lock_guard lock(mutex_);
+    m_viewInUse = Holder::None;
+}
+
+bool CaptureState::drainFinished() const { return !hub_.m_printThread.running(); }
+
+bool CaptureState::threadsRunning() const { return m_captureThread.running() || hub_.m_printThread.running(); }
+
+bool CaptureState::whileNoThreadRuns(const std::function<void()>& change) {
+    std::lock_guard lock(mutex_);
+    // Threads start only under this mutex (the capture thread) or from a capture thread
+    // (the print thread), so none can start while `change` runs.
+    if (m_captureThread.running() || hub_.m_printThread.running()) return false;
+    change();
+    return true;
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,136 @@
+// The one owner of the capture state: which route or replay holds the view, the capture
+// thread, and the stop requests of the capture and print threads. Every command that
+// starts a capture or a replay claims the view here; every stop goes through here.
+//
+//                  claimRoute(Com)          port open fails / device gone
+//        +-------> COM active ------------------------------------+
+//        |             |                                          |
+//        |             | waitForAllThreadExit                     v
+//      Idle <----------+----------------------------------- Draining
+//      ^ ^ ^                                      (writer stopped, print thread still
+//      | | |                                       formatting what waits in the ring)
+//      | | |  claimRoute(Filter|Uart)                         ^
+//      | | +-------------------> Driver running --------------+ (radio gone: thread ends,
+//      | |                          ^      |                       route kept)
+//      | |          restartRoute... |      v captureThreadEnded(keepRoute)
+//      | |          (radio arrival) +-- Driver armed (radio gone, route kept; no thread)
+//      | |                                 |
+//      | +----- waitForAllThreadExit ------+
+//      |
+//      +-- endReplay -- Replaying <-- claimReplay (no thread runs)
+//
+// The view is in use (commands answer "Error!The view is being used.") in every state but
+// Idle. Idle means: nothing claimed and neither a capture thread nor a print thread runs.
+// That last part is what keeps one consumer per pipeline: a print thread that is still
+// draining, or that a bounded wait gave up on, keeps the view in use until it has ended,
+// so nothing can reload the definition table, swap the line output or start another
+// route or replay under it.
+//
+// Threads: the claims, the thread start and the stop requests happen on the GUI thread
+// (or the command line's main thread); the capture thread reports its own end. One mutex
+// orders these; the threads' loops only poll the atomic stop flags.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+
+#include "pipeline/capture_route.h"
+#include "platform/worker_thread.h"
+
+namespace nimbrel {
+
+class CaptureHub;
+
+class CaptureState {
+public:
+    enum class Phase { Idle, ComActive, DriverRunning, DriverArmed, Draining, Replaying };
+
+    // `routeLastStarted` is the view's m_threadId (kept with the formatter's toggles, which
+    // tag every line with it); only this class writes it.
+    CaptureState(CaptureHub& hub, std::atomic<CaptureRoute>& routeLastStarted);
+    CaptureState(const CaptureState&) = delete;
+    CaptureState& operator=(const CaptureState&) = delete;
+    // Stops and joins the capture and print threads without a bound: nothing they use may
+    // be destroyed while they run.
+    ~CaptureState();
+
+    // --- Commands (GUI thread) ---
+
+    // A Debug command: claims the view for `route` when it is Idle; false means the view is
+    // in use. On success the route becomes the route last started, its stop request is
+    // cleared and, for a Debug command of a driver route, m_deviceOn is cleared.
+    bool claimRoute(CaptureRoute route);
+    // Starts the claimed route's capture thread. Only after a successful claimRoute, once.
+    void startCaptureThread(std::function<void()> body);
+    // A radio arrival: starts the driver route's capture thread again when the route is
+    // armed (kept, no thread running) and sets m_deviceOn, so the thread keeps the raw
+    // data file. At most one capture thread runs: false when one runs or no driver route
+    // is kept.
+    bool restartArmedRoute(std::function<void()> body);
+
+    // Open Raw Data: claims the view for a replay when it is Idle; false when in use.
+    bool claimReplay();
+    void endReplay();
+
+    // --- Capture thread ---
+
+    // Stop request for the capture thread (m_writeThreadQuit).
+    bool stopRequested() const;
+    // The source went away: the writer stops, the print thread drains what is left in the
+    // ring and then ends by itself.
+    void sourceGone();
+    // Last step of a capture thread. The COM route gives the view back (Draining while the
+    // print thread finishes, then Idle); a driver route keeps it (Driver armed) and asks the
+    // print thread to stop.
+    void captureThreadEnded();
+
+    // --- Shutdown (WaitForAllThreadExit) ---
+
+    // Raises the capture thread's stop request.
+    void requestStop();
+    // Waits for the capture thread; true when none runs any more.
+    bool waitForCaptureThread(std::chrono::milliseconds limit);
+    // `drain`: first lets the print thread show what waits in the ring (it ends by itself
+    // once the writer has stopped). Then raises its stop request and waits; true when none
+    // runs any more. While the capture thread still runs (it starts the print thread), the
+    // print thread is only told to stop.
+    bool waitForPrintThread(std::chrono::milliseconds limit, bool drain);
+    // Gives the view back (m_viewInUse = 0). The view stays in use while a thread that a
+    // wait gave up on still runs.
+    void releaseView();
+
+    // --- Queries (any thread) ---
+
+    Phase phase() const;
+    // In use: every Debug command, Open Raw Data and File > Open are refused.
+    bool viewInUse() const { return phase() != Phase::Idle; }
+    // No print thread runs (what a device-gone capture waits for before the view is free).
+    bool drainFinished() const;
+    // A capture or print thread runs: the definition table and the line output stay as
+    // they are.
+    bool threadsRunning() const;
+    bool captureThreadRunning() const { return m_captureThread.running(); }
+    CaptureRoute m_threadId() const { return routeLastStarted_.load(); }
+
+    // Runs `change` only while no capture or print thread runs; false when refused. The
+    // definition reload and the line output swap go through here.
+    bool whileNoThreadRuns(const std::function<void()>& change);
+
+    // A radio arrival restarted a driver capture (it keeps the raw data file name).
+    std::atomic<bool> m_deviceOn{false};
+
+private:
+    enum class Holder { None, Route, Replay };
+    Phase phaseLocked() const;
+    bool idleLocked() const;
+
+    CaptureHub& hub_;
+    std::atomic<CaptureRoute>& routeLastStarted_;
+    mutable std::mutex mutex_;
+    Holder m_viewInUse = Holder::None;  // guarded by mutex_
+    WorkerThread m_captureThread;
+};
+
+}  // namespace nimbrel
