@@ -10,6 +10,7 @@
 #include "gui/nimbrel_doc.h"
 #include "gui/str_filter_dlg.h"
 #include "gui/uart_in_box_dlg.h"
+#include "app/ic_type_choice.h"
 #include "pipeline/definition_file_choice.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
@@ -114,7 +115,7 @@ bool CNimbrelView::marked(const CommandSpec& spec) const {
     case MarkSource::AutoGetLogForUart: return m_autoStart.m_bAutoGetLogForUart;
     case MarkSource::IcType:
         for (const IcTypeFile& chip : kIcTypeFiles) {
-            if (chip.commandId == spec.id) return chip.icType == m_nIcType;
+            if (static_cast<int>(chip.command) == spec.id) return chip.icType == m_nIcType;
         }
         return false;
     default: return false;
@@ -131,7 +132,7 @@ QString CNimbrelView::commandText(int id) const {
 void CNimbrelView::OnInitialUpdate() {
     // Nothing can be dragged into the view; margins, font and colours are the widget's own.
     setAcceptDrops(false);
-    m_core.capture.m_viewInUse.store(false);
+    m_core.capture.releaseView();
     stopAllCaptures(std::chrono::milliseconds(2000));
     const SettingsStore settings;
     chooseStartupDefinitionFile(settings, m_core.console);
@@ -164,7 +165,7 @@ void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
 // --- Debug ---
 
 void CNimbrelView::OnDebugWithFilterDriver() {
-    if (m_core.capture.m_viewInUse.load()) {
+    if (m_core.capture.viewInUse()) {
         showMessageBox(this, viewInUseText());
         return;
     }
@@ -172,7 +173,7 @@ void CNimbrelView::OnDebugWithFilterDriver() {
 }
 
 void CNimbrelView::OnDebugWithUartDriver() {
-    if (m_core.capture.m_viewInUse.load()) {
+    if (m_core.capture.viewInUse()) {
         showMessageBox(this, viewInUseText());
         return;
     }
@@ -180,7 +181,7 @@ void CNimbrelView::OnDebugWithUartDriver() {
 }
 
 void CNimbrelView::OnDebugWithCom() {
-    if (m_core.capture.m_viewInUse.load()) {
+    if (m_core.capture.viewInUse()) {
         showMessageBox(this, viewInUseText());
         return;
     }
@@ -224,7 +225,7 @@ void CNimbrelView::OnAddStringFilter() {
 }
 
 void CNimbrelView::OnIcType(int id) {
-    const int icType = chooseIcTypeDefinitionFile(id, SettingsStore(), m_core.console);
+    const int icType = chooseIcTypeDefinitionFile(static_cast<MenuCommand>(id), SettingsStore(), m_core.console);
     if (icType >= 0) m_nIcType = icType;
 }
 
@@ -241,8 +242,8 @@ void CNimbrelView::OnAutoGenerateRawData() {
     CaptureHub& hub = m_core.hub;
     const bool old = hub.m_bAutoSaveRawData.load();
     hub.m_bAutoSaveRawData.store(!old);
-    const int route = m_core.toggles.m_threadId.load();
-    if (route == COM_THREAD_ID || (route == FILTER_THREAD_ID && !old)) {
+    const CaptureRoute route = m_core.capture.m_threadId();
+    if (route == CaptureRoute::Com || (route == CaptureRoute::Filter && !old)) {
         m_core.console.print(u"[G] Write Log to File(%s)", {utf8ToUtf16(hub.rawDataFile.name())});
     }
     SettingsStore().SetAutoSaveRawData(old ? 0 : 1);

@@ -30,7 +30,7 @@ protected:
         SettingsStore().SetComPort(sim.portPath().toStdU16String());
     }
     int recordLines() const { return viewLines().filter(QStringLiteral("[COM]")).size(); }
-    bool capturing() const { return view().core().capture.m_viewInUse.load(); }
+    bool capturing() const { return view().core().capture.viewInUse(); }
 };
 
 TEST_F(CaptureWindowTest, WithComShowsColouredRecordsUntilTheFarSideCloses) {
@@ -59,7 +59,7 @@ TEST_F(CaptureWindowTest, WithComShowsColouredRecordsUntilTheFarSideCloses) {
 
     // The far side goes away: the capture ends by itself and With Com works again.
     sim->stop();
-    ASSERT_TRUE(waitFor([&] { return !capturing() && !view().core().capture.m_captureThread.running(); }));
+    ASSERT_TRUE(waitFor([&] { return !capturing() && !view().core().capture.captureThreadRunning(); }));
     sim = std::make_unique<DemoController>();
     useSimulator(*sim);
     const int before = recordLines();
@@ -77,7 +77,7 @@ TEST_F(CaptureWindowTest, NewStopsARunningCapture) {
     ASSERT_TRUE(waitFor([&] { return capturing() && recordLines() > 0; }));
     run(cmd::FileNew);
     EXPECT_FALSE(capturing());
-    EXPECT_FALSE(view().core().capture.m_captureThread.running());
+    EXPECT_FALSE(view().core().capture.captureThreadRunning());
     EXPECT_EQ(frame().windowTitle(), "Untitled - Nimbrel");
     // The view starts again with the start-up lines only.
     QTest::qWait(100);

@@ -176,7 +176,7 @@ TEST_F(DialogsTest, UartInBoxSendsEightBytesOnTheCapturesPortEachTimeExecuteIsPr
     SettingsStore().SetComPort(QString::fromStdString(pty.slavePath()).toStdU16String());
     startApp();
     run(cmd::DebugWithCom);
-    ASSERT_TRUE(waitFor([&] { return view().core().capture.m_viewInUse.load(); }));
+    ASSERT_TRUE(waitFor([&] { return view().core().capture.viewInUse(); }));
     EXPECT_EQ(frame().windowTitle(), QStringLiteral("DebugVia") + QString::fromStdString(pty.slavePath()));
 
     whenModalShown([](QWidget* w) {

@@ -46,8 +46,8 @@ TEST_F(StartupTest, FirstLaunchAdoptsLog1hAndStoresItWithoutCapturing) {
     EXPECT_EQ(colourOf(g), kGreen);
     EXPECT_EQ(colourOf(y), kYellow);
     // No capture, no question, no red line.
-    EXPECT_EQ(view().core().toggles.m_threadId.load(), NO_THREAD_ID);
-    EXPECT_FALSE(view().core().capture.m_viewInUse.load());
+    EXPECT_EQ(view().core().capture.m_threadId(), CaptureRoute::None);
+    EXPECT_FALSE(view().core().capture.viewInUse());
     EXPECT_TRUE(boxes->boxes().empty());
     EXPECT_EQ(frame().windowTitle(), "Untitled - Nimbrel");
 }
@@ -125,7 +125,7 @@ TEST_F(StartupTest, DriverRoutesSayTheyAreNotAvailable) {
     run(cmd::DebugWithFilterDriver);
     run(cmd::DebugWithUartDriver);
     ASSERT_TRUE(waitFor([&] { return viewLines().filter(QStringLiteral("not available on this system")).size() == 2; }));
-    EXPECT_EQ(view().core().toggles.m_threadId.load(), NO_THREAD_ID);
+    EXPECT_EQ(view().core().capture.m_threadId(), CaptureRoute::None);
 }
 
 }  // namespace
