@@ -1,12 +1,23 @@
 #!/usr/bin/env bash
 # Builds Nimbrel and runs it on the simulated controller: the simulator streams a realistic
 # firmware log into a pseudo-terminal and Nimbrel captures it live, decoding HCI and LMP
-# records, until Ctrl-C (or for NIMBREL_DEMO_SECONDS seconds when set).
+# records. With a display ($DISPLAY or $WAYLAND_DISPLAY) the window shows it until it is
+# closed; without one the terminal does, until Ctrl-C (or for NIMBREL_DEMO_SECONDS seconds
+# when set).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${NIMBREL_BUILD_DIR:-$root/build}"
 NIMBREL_BUILD_DIR="$build" "$root/scripts/build.sh"
 cli="$build/bin/nimbrel-cli"
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$build/bin/nimbrel" ]; then
+  exec "$build/bin/nimbrel" --demo --rate "${NIMBREL_DEMO_RATE:-50}"
+fi
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): showing the demo in the terminal." >&2
+else
+  echo "The window was not built (Qt 6 missing): showing the demo in the terminal." >&2
+fi
 
 work="$(mktemp -d)"
 sim=""

@@ -83,17 +83,21 @@ run_thread() {
   cmake -S "$root" -B "$build" "${common[@]}" -DNIMBREL_SANITIZE=thread >/dev/null || return 1
   probe_thread_sanitizer "$build" || return 1
   # The modules with threads of their own (capture ring and print thread, capture routes,
-  # platform threads and devices, replay, the command line's capture).
+  # platform threads and devices, replay, the command line's capture, the log view's
+  # cross-thread queue).
   local available targets=()
   available="$(ninja -C "$build" -t targets all)"
-  for t in test_pipeline test_capture test_platform test_files test_cli; do
+  for t in test_pipeline test_capture test_platform test_files test_cli test_gui; do
     grep -q "^$t:" <<<"$available" && targets+=("$t")
   done
   "${tsan_wrap[@]}" cmake --build "$build" -j "$jobs" --target "${targets[@]}" || return 1
   local failed=()
   for t in "${targets[@]}"; do
     echo "-- $t"
-    "${tsan_wrap[@]}" "$build/bin/$t" --gtest_brief=1 || failed+=("$t")
+    local options="$TSAN_OPTIONS"
+    # Qt is not built with ThreadSanitizer; see the suppressions file.
+    [ "$t" = test_gui ] && options="$options:suppressions=$root/tests/gui/tsan.supp"
+    TSAN_OPTIONS="$options" "${tsan_wrap[@]}" "$build/bin/$t" --gtest_brief=1 || failed+=("$t")
   done
   timings+=("thread: $((SECONDS - start)) s")
   if [ ${#failed[@]} -gt 0 ]; then

@@ -6,71 +6,75 @@
 
 #include <span>
 
+#include "app/menu_commands.h"
+
 namespace nimbrel::gui {
 
+// Command numbers by their short names here; the numbers themselves are shared with the
+// rest of the program. The frame's key-only commands have no menu entry.
 namespace cmd {
 // File
-inline constexpr int FileNew = 57600;
-inline constexpr int FileOpen = 57601;
-inline constexpr int FileSave = 57603;
-inline constexpr int FileSaveAs = 57604;
-inline constexpr int FilePrintSetup = 57606;
-inline constexpr int FilePrint = 57607;
-inline constexpr int FilePrintPreview = 57609;
-inline constexpr int FileMru = 57616;
-inline constexpr int OpenRawData = 1018;
-inline constexpr int AppExit = 57665;
+inline constexpr int FileNew = commandNumber(MenuCommand::FileNew);
+inline constexpr int FileOpen = commandNumber(MenuCommand::FileOpen);
+inline constexpr int FileSave = commandNumber(MenuCommand::FileSave);
+inline constexpr int FileSaveAs = commandNumber(MenuCommand::FileSaveAs);
+inline constexpr int FilePrintSetup = commandNumber(MenuCommand::FilePrintSetup);
+inline constexpr int FilePrint = commandNumber(MenuCommand::FilePrint);
+inline constexpr int FilePrintPreview = commandNumber(MenuCommand::FilePrintPreview);
+inline constexpr int FileMru = commandNumber(MenuCommand::RecentFile);
+inline constexpr int OpenRawData = commandNumber(MenuCommand::OpenRawData);
+inline constexpr int AppExit = commandNumber(MenuCommand::AppExit);
 // Edit
-inline constexpr int EditClear = 57632;
-inline constexpr int EditCopy = 57634;
-inline constexpr int EditCut = 57635;
-inline constexpr int EditFind = 57636;
-inline constexpr int EditPaste = 57637;
-inline constexpr int EditPasteSpecial = 57639;
-inline constexpr int EditFindNext = 57640;
-inline constexpr int EditReplace = 57641;
-inline constexpr int EditSelectAll = 57642;
-inline constexpr int EditUndo = 57643;
-inline constexpr int InsertObject = 57856;
-inline constexpr int EditLinks = 57857;
-inline constexpr int ObjectProperties = 57860;
-inline constexpr int ObjectVerbs = 57872;
-inline constexpr int Pause = 1017;
+inline constexpr int EditClear = commandNumber(MenuCommand::EditClear);
+inline constexpr int EditCopy = commandNumber(MenuCommand::EditCopy);
+inline constexpr int EditCut = commandNumber(MenuCommand::EditCut);
+inline constexpr int EditFind = commandNumber(MenuCommand::EditFind);
+inline constexpr int EditPaste = commandNumber(MenuCommand::EditPaste);
+inline constexpr int EditPasteSpecial = commandNumber(MenuCommand::EditPasteSpecial);
+inline constexpr int EditFindNext = commandNumber(MenuCommand::EditFindNext);
+inline constexpr int EditReplace = commandNumber(MenuCommand::EditReplace);
+inline constexpr int EditSelectAll = commandNumber(MenuCommand::EditSelectAll);
+inline constexpr int EditUndo = commandNumber(MenuCommand::EditUndo);
+inline constexpr int InsertObject = commandNumber(MenuCommand::InsertNewObject);
+inline constexpr int EditLinks = commandNumber(MenuCommand::EditLinks);
+inline constexpr int ObjectProperties = commandNumber(MenuCommand::ObjectProperties);
+inline constexpr int ObjectVerbs = commandNumber(MenuCommand::ObjectVerbFirst);
+inline constexpr int Pause = commandNumber(MenuCommand::Pause);
 // View
-inline constexpr int ViewToolbars = 59392;
-inline constexpr int ViewStatusBar = 59393;
-inline constexpr int LookWindows2000 = 210;
-inline constexpr int LookOfficeXp = 211;
-inline constexpr int LookWindowsXp = 212;
-inline constexpr int LookOffice2003 = 213;
-inline constexpr int LookVs2005 = 214;
-inline constexpr int LookBlue = 215;
-inline constexpr int LookBlack = 216;
-inline constexpr int LookSilver = 217;
-inline constexpr int LookAqua = 218;
-inline constexpr int ToolbarCustomize = 126;
+inline constexpr int ViewToolbars = commandNumber(MenuCommand::ViewToolbars);
+inline constexpr int ViewStatusBar = commandNumber(MenuCommand::ViewStatusBar);
+inline constexpr int LookWindows2000 = commandNumber(MenuCommand::ApplicationLookFirst);
+inline constexpr int LookOfficeXp = LookWindows2000 + 1;
+inline constexpr int LookWindowsXp = LookWindows2000 + 2;
+inline constexpr int LookOffice2003 = LookWindows2000 + 3;
+inline constexpr int LookVs2005 = LookWindows2000 + 4;
+inline constexpr int LookBlue = LookWindows2000 + 5;
+inline constexpr int LookBlack = LookWindows2000 + 6;
+inline constexpr int LookSilver = LookWindows2000 + 7;
+inline constexpr int LookAqua = LookWindows2000 + 8;
+inline constexpr int ToolbarCustomize = commandNumber(MenuCommand::ToolbarCustomize);
 // Debug
-inline constexpr int DebugWithFilterDriver = 1006;
-inline constexpr int DebugWithCom = 1007;
-inline constexpr int DebugWithUartDriver = 32772;
+inline constexpr int DebugWithFilterDriver = commandNumber(MenuCommand::DebugWithFilterDriver);
+inline constexpr int DebugWithCom = commandNumber(MenuCommand::DebugWithCom);
+inline constexpr int DebugWithUartDriver = commandNumber(MenuCommand::DebugWithUartDriver);
 // Setting
-inline constexpr int ComSetting = 1008;
-inline constexpr int Log1Path = 1009;
-inline constexpr int AddStringFilter = 32776;
-inline constexpr int IcAmber = 1011;
-inline constexpr int IcBasalt = 1012;
-inline constexpr int IcCobalt = 1013;
-inline constexpr int IcDolomite = 1014;
-inline constexpr int IcEmber = 32777;
-inline constexpr int IcFlint = 32778;
-inline constexpr int AutoParseLog = 1016;
-inline constexpr int AutoGenerateRawData = 32771;
-inline constexpr int AutoCatchLogUsb = 32774;
-inline constexpr int AutoCatchLogUart = 32775;
-inline constexpr int AutoFixTimeStamp = 32779;
+inline constexpr int ComSetting = commandNumber(MenuCommand::ComSetting);
+inline constexpr int Log1Path = commandNumber(MenuCommand::Log1Path);
+inline constexpr int AddStringFilter = commandNumber(MenuCommand::AddStringFilter);
+inline constexpr int IcAmber = commandNumber(MenuCommand::IcTypeAmber);
+inline constexpr int IcBasalt = commandNumber(MenuCommand::IcTypeBasalt);
+inline constexpr int IcCobalt = commandNumber(MenuCommand::IcTypeCobalt);
+inline constexpr int IcDolomite = commandNumber(MenuCommand::IcTypeDolomite);
+inline constexpr int IcEmber = commandNumber(MenuCommand::IcTypeEmber);
+inline constexpr int IcFlint = commandNumber(MenuCommand::IcTypeFlint);
+inline constexpr int AutoParseLog = commandNumber(MenuCommand::AutoParseLog);
+inline constexpr int AutoGenerateRawData = commandNumber(MenuCommand::AutoGenerateRawData);
+inline constexpr int AutoCatchLogUsb = commandNumber(MenuCommand::AutoCatchLogUsb);
+inline constexpr int AutoCatchLogUart = commandNumber(MenuCommand::AutoCatchLogUart);
+inline constexpr int AutoFixTimeStamp = commandNumber(MenuCommand::AutoFixTimeStamp);
 // Control, Help
-inline constexpr int UartInBox = 32773;
-inline constexpr int AppAbout = 57664;
+inline constexpr int UartInBox = commandNumber(MenuCommand::UartInBox);
+inline constexpr int AppAbout = commandNumber(MenuCommand::AppAbout);
 // Commands with a key only
 inline constexpr int NextPane = 57680;
 inline constexpr int PrevPane = 57681;

@@ -49,7 +49,9 @@ void LineStore::clear() {
 char* LineStore::reserve(std::uint32_t n, std::uint32_t& chunk, std::uint32_t& offset) {
     if (chunks_.empty() || chunks_.back().capacity - chunks_.back().used < n) {
         Chunk c;
-        c.capacity = std::max(kChunkSize, n);
+        // A line that outgrows a quarter chunk gets room to grow again in place, so
+        // that a long line continued piece by piece is not copied on every piece.
+        c.capacity = n > kChunkSize / 4 ? std::max(kChunkSize, 2 * n) : kChunkSize;
         c.data.reset(new char[c.capacity]);
         chunks_.push_back(std::move(c));
     }
@@ -142,6 +144,9 @@ void LineStore::extendLastLine(const char16_t* text, std::size_t n, Colour colou
 std::uint32_t LineStore::storeRuns(std::vector<ColourRun> runs) {
     if (runs.size() <= 1) return runs.empty() ? 0 : runs.front().colour;
     std::uint32_t slot = 0;
+    // Run sets are numbered in 24 bits; past that (never seen in a log) a line keeps its
+    // first colour only.
+    if (freeRunSets_.empty() && runSets_.size() >= LineEntry::kValueMask) return runs.front().colour;
     if (!freeRunSets_.empty()) {
         slot = freeRunSets_.back();
         freeRunSets_.pop_back();

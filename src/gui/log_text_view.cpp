@@ -1,5 +1,6 @@
 #include "gui/log_text_view.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
@@ -144,6 +145,7 @@ void LogTextView::clear() {
     const TextPos oldAnchor = m_anchor, oldCaret = m_caret;
     m_caret = m_anchor = TextPos{};
     m_followEnd = true;
+    m_contentWidth = 0;
     horizontalScrollBar()->setValue(0);
     emitSelectionChangedIfNeeded(oldAnchor, oldCaret);
     emitUndoRedoState();
@@ -178,7 +180,14 @@ void LogTextView::afterAppend() {
     updateScrollBars();
     if (m_followEnd) scrollToEnd();
     viewport()->update();
+    notifyAccessibleText();
     emit textChanged();
+}
+
+void LogTextView::notifyAccessibleText() {
+    if (!QAccessible::isActive()) return;
+    QAccessibleEvent changed(this, QAccessible::VisibleDataChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 // ---- Selection and states ---------------------------------------------------------------
@@ -211,6 +220,12 @@ void LogTextView::setSelection(TextPos anchor, TextPos caret) {
 
 void LogTextView::emitSelectionChangedIfNeeded(TextPos oldAnchor, TextPos oldCaret) {
     if (oldAnchor == m_anchor && oldCaret == m_caret) return;
+    if (QAccessible::isActive()) {
+        if (QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this); iface && iface->textInterface()) {
+            QAccessibleTextCursorEvent moved(this, iface->textInterface()->cursorPosition());
+            QAccessible::updateAccessibility(&moved);
+        }
+    }
     const bool hadSelection = oldAnchor != oldCaret;
     if (hadSelection || hasSelection()) emit selectionChanged();
     if (!hasSelection() && hadSelection) {
@@ -303,6 +318,7 @@ void LogTextView::replaceSelection(QStringView text, bool typing) {
 
 void LogTextView::afterEdit() {
     ++m_generation;
+    notifyAccessibleText();
     updateScrollBars();
     ensureCaretVisible();
     viewport()->update();

@@ -139,6 +139,7 @@ private:
     void replaceSelection(QStringView text, bool typing);
     void afterEdit();
     void afterAppend();
+    void notifyAccessibleText();
     TextPos wordStart(TextPos p) const;
     TextPos wordEnd(TextPos p) const;
     void selectWordAt(TextPos p);

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -17,28 +16,34 @@
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
+#include "gui/toolbar_customize_dlg.h"
 #include "gui/toolbar_icons.h"
 
 namespace nimbrel::gui {
 namespace {
 
-QSettings workspaceSettings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
-                     QString::fromLatin1(kSettingsApplication));
+// The window's layout is kept in the settings' "Workspace" group, as text, through the
+// settings store (which serialises every access to the file).
+QString workspaceText(const QString& key) {
+    const std::optional<std::u16string> text =
+        SettingsStore().storedValue((QString::fromLatin1(kWorkspaceGroup) + u'/' + key).toStdU16String());
+    return text ? QString::fromStdU16String(*text) : QString();
+}
+
+void setWorkspaceText(const QString& key, const QString& text) {
+    SettingsStore().storeText((QString::fromLatin1(kWorkspaceGroup) + u'/' + key).toStdU16String(),
+                              text.toStdU16String());
+}
+
+QStringList workspaceList(const QString& key) {
+    const QString text = workspaceText(key);
+    return text.isEmpty() ? QStringList() : text.split(u',');
 }
 
 }  // namespace
 
-int storedApplicationLook() {
-    const std::optional<std::u16string> text = SettingsStore().storedValue(u"Workspace/ApplicationLook");
-    if (!text) return kDefaultApplicationLook;
-    const std::optional<std::uint32_t> value = parseSettingNumber(*text);
-    if (!value) return kDefaultApplicationLook;
-    return static_cast<int>(*value);
-}
-
 CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
-    : QMainWindow(parent), m_doc(doc), m_nAppLook(storedApplicationLook()) {
+    : QMainWindow(parent), m_doc(doc), m_nAppLook(SettingsStore().GetApplicationLook()) {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(appIcon());
     OnApplicationLook(m_nAppLook);
@@ -116,6 +121,7 @@ bool CMainFrame::onFrameCommand(int id) {
     case cmd::NextPane: focusNextChild(); return true;
     case cmd::PrevPane: focusPreviousChild(); return true;
     case cmd::Escape: return true;  // bound to Esc so that the key does nothing
+    case cmd::ToolbarCustomize: OnToolbarCustomize(); return true;
     default: return false;
     }
 }
@@ -160,6 +166,49 @@ void CMainFrame::fillToolbarsMenu() {
     menu->addAction(m_actions->action(cmd::ToolbarCustomize));
 }
 
+QMenu* CMainFrame::createPopupMenu() {
+    QMenu* menu = QMainWindow::createPopupMenu();
+    if (!menu) menu = new QMenu(this);
+    menu->addSeparator();
+    menu->addAction(m_actions->action(cmd::ToolbarCustomize));
+    return menu;
+}
+
+namespace {
+constexpr int kMaxUserToolbars = 10;
+const QString kUserToolbarPrefix = QStringLiteral("userToolbar");
+}  // namespace
+
+QToolBar* CMainFrame::addUserToolbar() {
+    for (int n = 1; n <= kMaxUserToolbars; ++n) {
+        const QString name = kUserToolbarPrefix + QString::number(n);
+        if (findChild<QToolBar*>(name)) continue;
+        auto* bar = new QToolBar(QStringLiteral("Toolbar%1").arg(n), this);
+        bar->setObjectName(name);
+        bar->setAllowedAreas(Qt::AllToolBarAreas);
+        bar->setIconSize(m_wndToolBar->iconSize());
+        addToolBar(Qt::TopToolBarArea, bar);
+        return bar;
+    }
+    return nullptr;
+}
+
+bool CMainFrame::isUserToolbar(const QToolBar* bar) const {
+    return bar && bar->objectName().startsWith(kUserToolbarPrefix);
+}
+
+void CMainFrame::removeUserToolbar(QToolBar* bar) {
+    if (!isUserToolbar(bar)) return;
+    removeToolBar(bar);
+    delete bar;
+}
+
+void CMainFrame::OnToolbarCustomize() {
+    CToolbarCustomizeDlg dlg(*this, this);
+    dlg.exec();
+    saveLayout();
+}
+
 void CMainFrame::OnQueryEndSession() {
     m_sessionEnding = true;
     m_doc.setModifiedFlag(false);
@@ -187,20 +236,55 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+// Toolbar contents are kept as command numbers (0 for a separator) per toolbar.
+void CMainFrame::restoreToolbarContents() {
+    for (const QString& name : workspaceList(QStringLiteral("UserToolbars"))) {
+        if (!name.startsWith(kUserToolbarPrefix) || findChild<QToolBar*>(name)) continue;
+        const int n = name.mid(kUserToolbarPrefix.size()).toInt();
+        if (n < 1 || n > kMaxUserToolbars) continue;
+        auto* bar = new QToolBar(QStringLiteral("Toolbar%1").arg(n), this);
+        bar->setObjectName(name);
+        bar->setAllowedAreas(Qt::AllToolBarAreas);
+        bar->setIconSize(m_wndToolBar->iconSize());
+        addToolBar(Qt::TopToolBarArea, bar);
+    }
+    for (QToolBar* bar : findChildren<QToolBar*>()) {
+        const QString key = QStringLiteral("Toolbar-") + bar->objectName();
+        if (workspaceText(key).isEmpty()) continue;
+        bar->clear();
+        for (const QString& item : workspaceList(key)) {
+            if (item == u'-') continue;
+            const int id = item.toInt();
+            if (id == 0) {
+                bar->addSeparator();
+            } else if (QAction* a = m_actions->action(id); a && findCommand(id) && *findCommand(id)->menu) {
+                bar->addAction(a);
+            }
+        }
+    }
+}
+
 void CMainFrame::restoreLayout() {
-    QSettings s = workspaceSettings();
-    s.beginGroup(QString::fromLatin1(kWorkspaceGroup));
-    const QByteArray geometry = s.value(QStringLiteral("WindowGeometry")).toByteArray();
-    const QByteArray state = s.value(QStringLiteral("WindowState")).toByteArray();
+    restoreToolbarContents();
+    const QByteArray geometry = QByteArray::fromBase64(workspaceText(QStringLiteral("WindowGeometry")).toLatin1());
+    const QByteArray state = QByteArray::fromBase64(workspaceText(QStringLiteral("WindowState")).toLatin1());
     if (!geometry.isEmpty()) restoreGeometry(geometry);
     if (!state.isEmpty()) restoreState(state);
 }
 
 void CMainFrame::saveLayout() const {
-    QSettings s = workspaceSettings();
-    s.beginGroup(QString::fromLatin1(kWorkspaceGroup));
-    s.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
-    s.setValue(QStringLiteral("WindowState"), saveState());
+    QStringList userBars;
+    for (QToolBar* bar : findChildren<QToolBar*>()) {
+        if (isUserToolbar(bar)) userBars << bar->objectName();
+        QStringList items;
+        for (QAction* a : bar->actions()) items << QString::number(a->isSeparator() ? 0 : a->data().toInt());
+        // "-" marks an emptied toolbar, so that it stays empty at the next start.
+        const QString text = items.isEmpty() ? QStringLiteral("-") : items.join(u',');
+        setWorkspaceText(QStringLiteral("Toolbar-") + bar->objectName(), text);
+    }
+    setWorkspaceText(QStringLiteral("UserToolbars"), userBars.join(u','));
+    setWorkspaceText(QStringLiteral("WindowGeometry"), QString::fromLatin1(saveGeometry().toBase64()));
+    setWorkspaceText(QStringLiteral("WindowState"), QString::fromLatin1(saveState().toBase64()));
 }
 
 }  // namespace nimbrel::gui

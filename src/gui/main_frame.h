@@ -12,6 +12,7 @@
 #include "gui/application_look.h"
 
 class QLabel;
+class QMenu;
 class QToolBar;
 
 namespace nimbrel::gui {
@@ -22,10 +23,6 @@ class CommandActions;
 class KeyboardIndicators;
 
 inline constexpr char kCloseQuestion[] = "Save this document and Quit?";
-
-// The look stored as ApplicationLook, as stored (214 when absent or not a number): a
-// value outside 210-218 is kept so that the 2007 look is chosen for it.
-int storedApplicationLook();
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -55,6 +52,15 @@ public:
     // Applies the states of every command now (menus also do it when they open).
     void refreshCommandStates();
 
+    // Toolbars of the user's own (at most 10), made in the Customize dialog.
+    QToolBar* addUserToolbar();
+    bool isUserToolbar(const QToolBar* bar) const;
+    void removeUserToolbar(QToolBar* bar);
+    void OnToolbarCustomize();
+
+    // The right-click menu of the bars: the toolbars, and Customize...
+    QMenu* createPopupMenu() override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -63,6 +69,7 @@ private:
     void scheduleRefresh();
     void fillToolbarsMenu();
     void restoreLayout();
+    void restoreToolbarContents();
     void saveLayout() const;
     bool onFrameCommand(int id);
 

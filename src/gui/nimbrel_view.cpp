@@ -2,6 +2,7 @@
 
 #include <QMenu>
 
+#include "app/ic_type_choice.h"
 #include "app/settings_store.h"
 #include "capture/capture_shutdown.h"
 #include "capture/inbox_sender.h"
@@ -126,7 +127,7 @@ bool CNimbrelView::marked(const CommandSpec& spec) const {
     case MarkSource::AutoGetLogForUart: return m_autoStart.m_bAutoGetLogForUart;
     case MarkSource::IcType:
         for (const IcTypeFile& chip : kIcTypeFiles) {
-            if (static_cast<int>(chip.command) == spec.id) return chip.icType == m_nIcType;
+            if (commandNumber(chip.command) == spec.id) return chip.icType == m_nIcType;
         }
         return false;
     default: return false;
@@ -143,7 +144,6 @@ QString CNimbrelView::commandText(int id) const {
 void CNimbrelView::OnInitialUpdate() {
     // Nothing can be dragged into the view; margins, font and colours are the widget's own.
     setAcceptDrops(false);
-    m_core.capture.releaseView();
     stopAllCaptures(std::chrono::milliseconds(2000));
     const SettingsStore settings;
     chooseStartupDefinitionFile(settings, m_core.console);
@@ -169,7 +169,11 @@ void CNimbrelView::OnFileSaveAs() {
 }
 
 void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
-    WaitForAllThreadExit(m_core, limit);
+    {
+        // The print thread may be waiting for room in the view's queue.
+        QueuedLogView::GuiThreadBlocked blocked(m_logView);
+        WaitForAllThreadExit(m_core, limit);
+    }
     emit commandStatesChanged();
 }
 
@@ -273,7 +277,11 @@ void CNimbrelView::OnUartInBox() {
 
 // --- context menu ---
 
-void CNimbrelView::OnEditClear() { m_core.formatter.clear(); }
+void CNimbrelView::OnEditClear() {
+    // The print thread holds the formatter's lock while it waits for room in the queue.
+    QueuedLogView::GuiThreadBlocked blocked(m_logView);
+    m_core.formatter.clear();
+}
 
 void CNimbrelView::OnPause() { m_core.formatter.setPaused(!m_core.formatter.paused()); }
 

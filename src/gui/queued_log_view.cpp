@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -14,6 +15,9 @@ namespace {
 
 // About forty drains a second: smooth to the eye, few enough to batch well.
 constexpr int kDrainIntervalMs = 25;
+// Longest a drain keeps the GUI thread before it lets the event loop run.
+constexpr qint64 kDrainBudgetMs = 8;
+constexpr int kLinesPerPiece = 256;
 
 QColor toQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
@@ -29,7 +33,11 @@ QueuedLogView::QueuedLogView(LogTextView& widget, std::size_t capacityLines)
     pump_->moveToThread(guiThread_);
     timer_ = new QTimer(pump_.get());
     timer_->setInterval(kDrainIntervalMs);
-    QObject::connect(timer_, &QTimer::timeout, pump_.get(), [this] { drainNow(); });
+    QObject::connect(timer_, &QTimer::timeout, pump_.get(), [this] { drainSome(); });
+    more_ = new QTimer(pump_.get());
+    more_->setSingleShot(true);
+    more_->setInterval(0);
+    QObject::connect(more_, &QTimer::timeout, pump_.get(), [this] { drainSome(); });
     timer_->start();
     QObject::connect(&widget, &QObject::destroyed, pump_.get(), [this] { shutDown(); });
     widgetHasText_.store(widget.hasText());
@@ -52,7 +60,11 @@ void QueuedLogView::shutDown() {
         pending_.reset();
     }
     room_.notify_all();
-    if (onGuiThread() && timer_) timer_->stop();
+    textReady_.notify_all();
+    if (onGuiThread() && timer_) {
+        timer_->stop();
+        more_->stop();
+    }
 }
 
 bool QueuedLogView::exists() const { return exists_.load(); }
@@ -81,29 +93,25 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
             }
             b.text.append(text);
             b.lines += std::max<std::size_t>(1, lineBreaks(text));
-            // A full queue is drained at once instead of at the next tick. Posted while
-            // the lock is held, so the pump outlives the post (the destructor waits).
-            if (b.lines >= capacity_ && !drainRequested_) {
-                drainRequested_ = true;
-                requestDrain();
-            }
         }
         if (--producersInside_ == 0 && shutDown_) idle_.notify_all();
     }
 }
 
-void QueuedLogView::requestDrain() {
-    QMetaObject::invokeMethod(pump_.get(), [this] { drainNow(); }, Qt::QueuedConnection);
+void QueuedLogView::dropQueued() {
+    {
+        std::lock_guard lock(mutex_);
+        pending_.reset();
+    }
+    room_.notify_all();
+    draining_.reset();
+    drainItem_ = drainOffset_ = 0;
 }
 
 void QueuedLogView::replaceAll(std::u16string_view text, Rgb colour) {
     if (!exists_.load()) return;
     if (onGuiThread()) {
-        {
-            std::lock_guard lock(mutex_);
-            pending_.reset();
-        }
-        room_.notify_all();
+        dropQueued();
         if (widget_) {
             widget_->replaceAll(QStringView(text.data(), static_cast<qsizetype>(text.size())), toQColor(colour));
             widgetHasText_.store(widget_->hasText());
@@ -124,11 +132,7 @@ void QueuedLogView::replaceAll(std::u16string_view text, Rgb colour) {
 
 void QueuedLogView::clear() {
     if (onGuiThread()) {
-        {
-            std::lock_guard lock(mutex_);
-            pending_.reset();
-        }
-        room_.notify_all();
+        dropQueued();
         if (widget_) widget_->clear();
         widgetHasText_.store(false);
         return;
@@ -151,22 +155,48 @@ bool QueuedLogView::hasText() const {
         // A queued clear or replacement decides alone.
         if (!pending_.items.empty() && pending_.items.front().kind != Kind::Append) return false;
     }
-    if (onGuiThread()) return widget_ && widget_->hasText();
+    if (onGuiThread()) {
+        // The rest of a batch in progress.
+        for (std::size_t k = drainItem_; k < draining_.items.size(); ++k) {
+            if (draining_.items[k].kind != Kind::Clear && draining_.items[k].length > 0) return true;
+        }
+        return widget_ && widget_->hasText();
+    }
     return widgetHasText_.load();
 }
 
 std::u16string QueuedLogView::plainText() const {
-    auto read = [this] {
-        const_cast<QueuedLogView*>(this)->drainNow();
-        if (!widget_) return std::u16string();
-        const QString text = widget_->plainText();
-        return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
-    };
-    if (onGuiThread()) return read();
-    if (!exists_.load()) return {};
-    std::u16string result;
-    QMetaObject::invokeMethod(pump_.get(), [&] { result = read(); }, Qt::BlockingQueuedConnection);
-    return result;
+    auto* self = const_cast<QueuedLogView*>(this);
+    if (onGuiThread()) return self->readWidgetText();
+    // Another thread asks the GUI thread, which answers at its next drain. Only standard
+    // locks pass the text across, so the hand-over is as visible to the tools that check
+    // threads as the rest of the queue.
+    std::unique_lock lock(mutex_);
+    if (shutDown_) return {};
+    const std::uint64_t ticket = ++self->textRequests_;
+    self->textReady_.wait(lock, [&] { return shutDown_ || textAnswered_ >= ticket; });
+    return shutDown_ && textAnswered_ < ticket ? std::u16string() : textAnswer_;
+}
+
+std::u16string QueuedLogView::readWidgetText() {
+    drainNow();
+    if (!widget_) return {};
+    const QString text = widget_->plainText();
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+}
+
+void QueuedLogView::answerTextRequests() {
+    {
+        std::lock_guard lock(mutex_);
+        if (textAnswered_ >= textRequests_) return;
+    }
+    std::u16string text = readWidgetText();
+    {
+        std::lock_guard lock(mutex_);
+        textAnswer_ = std::move(text);
+        textAnswered_ = textRequests_;
+    }
+    textReady_.notify_all();
 }
 
 std::size_t QueuedLogView::queuedLines() const {
@@ -174,39 +204,81 @@ std::size_t QueuedLogView::queuedLines() const {
     return pending_.lines;
 }
 
-void QueuedLogView::drainNow() {
+bool QueuedLogView::isDrained() const {
+    std::lock_guard lock(mutex_);
+    return pending_.empty() && drainItem_ >= draining_.items.size();
+}
+
+bool QueuedLogView::swapIn() {
     {
         std::lock_guard lock(mutex_);
-        drainRequested_ = false;
-        if (pending_.empty()) return;
+        if (pending_.empty()) return false;
         draining_.reset();
         std::swap(pending_, draining_);
     }
+    drainItem_ = drainOffset_ = 0;
     room_.notify_all();
-    apply(draining_);
+    return true;
 }
 
-void QueuedLogView::apply(Batch& batch) {
-    if (!widget_ || !exists_.load()) return;
+void QueuedLogView::drainNow() {
+    // First the rest of a batch in progress, then everything queued now.
+    applyDraining(-1);
+    if (swapIn()) applyDraining(-1);
+}
+
+void QueuedLogView::drainSome() {
+    answerTextRequests();
+    bool done = applyDraining(kDrainBudgetMs);
+    if (done && swapIn()) done = applyDraining(kDrainBudgetMs);
+    // The rest follows at the event loop's next pass over its timers, after the other
+    // timers and the screen have had their turn (a posted event could be handled in the
+    // same pass, again and again).
+    if (!done && !more_->isActive()) more_->start();
+}
+
+bool QueuedLogView::applyDraining(qint64 budgetMs) {
+    if (drainItem_ >= draining_.items.size()) return true;
+    if (!widget_ || !exists_.load()) {
+        draining_.reset();
+        drainItem_ = drainOffset_ = 0;
+        return true;
+    }
     LogTextView& w = *widget_;
+    QElapsedTimer clock;
+    clock.start();
     w.beginAppendBatch();
-    for (const Item& i : batch.items) {
-        const QStringView text(batch.text.data() + i.offset, static_cast<qsizetype>(i.length));
-        switch (i.kind) {
-        case Kind::Append:
-            w.appendText(text, toQColor(i.colour));
-            break;
-        case Kind::ReplaceAll:
-            w.replaceAll(text, toQColor(i.colour));
-            break;
-        case Kind::Clear:
-            w.clear();
-            break;
+    while (drainItem_ < draining_.items.size()) {
+        const Item& i = draining_.items[drainItem_];
+        const char16_t* base = draining_.text.data() + i.offset;
+        if (i.kind == Kind::Append) {
+            // Pieces of a few hundred lines, so that a budget can stop between them.
+            std::size_t end = drainOffset_;
+            for (int lines = 0; end < i.length && lines < kLinesPerPiece; ++end) {
+                if (base[end] == u'\n') ++lines;
+            }
+            w.appendText(QStringView(base + drainOffset_, static_cast<qsizetype>(end - drainOffset_)), toQColor(i.colour));
+            drainOffset_ = end;
+            if (drainOffset_ >= i.length) {
+                ++drainItem_;
+                drainOffset_ = 0;
+            }
+        } else {
+            if (i.kind == Kind::ReplaceAll) {
+                w.replaceAll(QStringView(base, static_cast<qsizetype>(i.length)), toQColor(i.colour));
+            } else {
+                w.clear();
+            }
+            ++drainItem_;
         }
+        if (budgetMs >= 0 && clock.elapsed() >= budgetMs) break;
     }
     w.endAppendBatch();
     widgetHasText_.store(w.hasText());
-    batch.reset();
+    if (drainItem_ < draining_.items.size()) return false;
+    draining_.reset();
+    drainItem_ = drainOffset_ = 0;
+    return true;
 }
 
 QueuedLogView::GuiThreadBlocked::GuiThreadBlocked(QueuedLogView& view) : view_(view) {

@@ -34,17 +34,22 @@ public:
     void clear() override;
     bool hasText() const override;
     bool exists() const override;
-    // From another thread this waits for the GUI thread.
+    // From another thread this waits for the GUI thread's next drain.
     std::u16string plainText() const override;
 
     // exists() turns false, queued text is dropped and waiting producers are released.
     // Called by itself when the widget is destroyed.
     void shutDown();
 
-    // GUI thread: shows what is queued now.
+    // GUI thread: shows everything queued now.
     void drainNow();
+    // GUI thread: shows queued text for a few milliseconds at most and schedules the
+    // rest for the next turn of the event loop (the timer's drain).
+    void drainSome();
     // Lines waiting in the queue.
     std::size_t queuedLines() const;
+    // GUI thread: nothing waits in the queue and no batch is half shown.
+    bool isDrained() const;
     std::size_t capacityLines() const { return capacity_; }
 
     // Hold one on the GUI thread around a call that waits for the print thread: the
@@ -84,24 +89,36 @@ private:
     };
 
     bool onGuiThread() const;
-    void apply(Batch& batch);
-    void requestDrain();  // producer: the queue is full, drain before the next tick
+    // Applies the swapped-out batch from where it stopped; with a budget, stops at a line
+    // boundary once the budget is used up. Returns true when the batch is done.
+    bool applyDraining(qint64 budgetMs);
+    bool swapIn();
+    void dropQueued();  // GUI thread: a clear or replacement makes the queued text moot
+    std::u16string readWidgetText();
+    void answerTextRequests();
 
     QPointer<LogTextView> widget_;
     QThread* guiThread_;
     const std::size_t capacity_;
     std::unique_ptr<QObject> pump_;  // lives on the GUI thread: timer and wake-ups
     QTimer* timer_ = nullptr;
+    QTimer* more_ = nullptr;  // the rest of a batch that did not fit one turn
 
     mutable std::mutex mutex_;
     std::condition_variable room_;
     std::condition_variable idle_;
     Batch pending_;  // filled by producers
     Batch draining_; // swapped out by the GUI thread; reused to avoid allocations
+    std::size_t drainItem_ = 0;    // GUI thread: progress through draining_
+    std::size_t drainOffset_ = 0;
     int guiBlocked_ = 0;
     int producersInside_ = 0;
     bool shutDown_ = false;
-    bool drainRequested_ = false;
+    // plainText() from other threads: requests and the GUI thread's answer.
+    std::condition_variable textReady_;
+    std::uint64_t textRequests_ = 0;
+    std::uint64_t textAnswered_ = 0;
+    std::u16string textAnswer_;
     std::atomic<bool> exists_{true};
     std::atomic<bool> widgetHasText_{false};
 };

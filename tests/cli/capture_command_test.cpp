@@ -36,6 +36,9 @@ test::CliResult captureThirtyRecords(std::vector<std::string> args, std::vector<
                                      const std::function<void(const std::string&)>& before = {}) {
     PseudoTerminal pty;
     EXPECT_EQ(pty.open(), 0);
+    // Holding the slave keeps what is written queued until the capture opens the port,
+    // however long the process takes to start.
+    EXPECT_EQ(pty.holdSlave(), 0);
     for (std::string& a : args) {
         if (a == "PTY") a = pty.slavePath();
     }
@@ -45,9 +48,18 @@ test::CliResult captureThirtyRecords(std::vector<std::string> args, std::vector<
         stream = test::operator+(stream, test::buildRecord({.layout = 0, .colour = 1, .index = 112}));
     }
     std::thread controller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_EQ(::write(pty.masterFd(), stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        // Goes away once the capture has read everything (or a capture that never opened
+        // the port has had a minute). The bytes show in the slave's queue after a moment.
+        const auto queued = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (pty.unreadBytes() == 0 && std::chrono::steady_clock::now() < queued) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (pty.unreadBytes() > 0 && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         pty.closeMaster();
     });
     args.insert(args.begin(), "capture");

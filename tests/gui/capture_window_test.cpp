@@ -52,6 +52,11 @@ TEST_F(CaptureWindowTest, WithComShowsColouredRecordsUntilTheFarSideCloses) {
     EXPECT_GE(colours.size(), 3) << "record lines in fewer than three colours";
     EXPECT_TRUE(colours.contains(QColor(0, 255, 0).rgb()));
 
+    // Auto Generate Raw Data during a COM capture names the raw data file, on and off.
+    run(cmd::AutoGenerateRawData);
+    run(cmd::AutoGenerateRawData);
+    ASSERT_TRUE(waitFor([&] { return viewLines().filter(QStringLiteral("[G] Write Log to File(")).size() == 2; }));
+
     // A second With Com while capturing is refused.
     run(cmd::DebugWithCom);
     ASSERT_EQ(boxes->boxes().size(), 1u);

@@ -122,6 +122,16 @@ TEST_F(CommandTableTest, MarksFollowTheToggles) {
     EXPECT_FALSE(checked(cmd::LookVs2005));
     run(cmd::ViewStatusBar);
     EXPECT_FALSE(checked(cmd::ViewStatusBar));
+    // The two auto-start toggles exclude each other when one is switched on.
+    run(cmd::AutoCatchLogUsb);
+    EXPECT_TRUE(checked(cmd::AutoCatchLogUsb));
+    run(cmd::AutoCatchLogUart);
+    EXPECT_TRUE(checked(cmd::AutoCatchLogUart));
+    EXPECT_FALSE(checked(cmd::AutoCatchLogUsb));
+    EXPECT_TRUE(fileExists(configHome() + "/autostart/nimbrel.desktop"));
+    run(cmd::AutoCatchLogUart);
+    EXPECT_FALSE(checked(cmd::AutoCatchLogUart));
+    EXPECT_FALSE(fileExists(configHome() + "/autostart/nimbrel.desktop"));
     run(cmd::Pause);
     frame().refreshCommandStates();
     EXPECT_EQ(action(cmd::Pause)->text(), "Continue");

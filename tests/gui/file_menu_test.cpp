@@ -346,3 +346,39 @@ TEST_F(FileMenuTest, AFileNamedOnTheCommandLineOpensAtStart) {
 
 }  // namespace
 }  // namespace nimbrel::test
+
+namespace nimbrel::test {
+namespace {
+
+// Pictures of the window after a replay into the view and after opening the saved log
+// again, in the test's working folder; both show coloured lines on black.
+TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
+    const std::string raw = rawFile(300);
+    frame().resize(1100, 620);
+    run(gui::cmd::AutoParseLog);
+    openAnswer = QString::fromStdString(raw);
+    newMethod = false;
+    run(OpenRawData);
+    ASSERT_TRUE(waitIdle());
+    QTest::qWait(100);
+    ASSERT_TRUE(frame().grab().save(QDir::currentPath() + "/nimbrel-after-replay.png"));
+
+    saveAnswer = scratch("replayed.log");
+    run(FileSaveAs);
+    run(gui::cmd::EditClear);
+    openAnswer = saveAnswer;
+    run(FileOpen);
+    ASSERT_TRUE(waitIdle());
+    QTest::qWait(100);
+    const QImage shot = frame().grab().toImage();
+    ASSERT_TRUE(shot.save(QDir::currentPath() + "/nimbrel-after-open.png"));
+    const QImage viewShot = view().viewport()->grab().toImage();
+    int coloured = 0;
+    for (int y = 0; y < viewShot.height(); y += 2) {
+        for (int x = 0; x < viewShot.width(); x += 2) coloured += viewShot.pixelColor(x, y).saturation() > 100;
+    }
+    EXPECT_GT(coloured, 200) << "coloured lines after reopening";
+}
+
+}  // namespace
+}  // namespace nimbrel::test

@@ -6,7 +6,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTest>
@@ -20,6 +23,7 @@
 #include "gui/nimbrel_app.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
+#include "gui/toolbar_customize_dlg.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {
@@ -134,6 +138,46 @@ TEST_F(FrameTest, LockKeyPanesFollowTheKeyboardLeds) {
     EXPECT_EQ(s.numLock, false);
     EXPECT_EQ(s.scrollLock, std::nullopt);  // the system does not tell: greyed
     EXPECT_EQ(readLockKeyStates("/nonexistent").capsLock, std::nullopt);
+}
+
+TEST_F(FrameTest, CustomizedToolbarsAndUserToolbarsSurviveARestart) {
+    startApp();
+    whenModalShown([](QWidget* w) {
+        auto* dlg = qobject_cast<CToolbarCustomizeDlg*>(w);
+        ASSERT_NE(dlg, nullptr);
+        // The standard toolbar loses New.
+        dlg->toolbarCombo()->setCurrentIndex(dlg->toolbarCombo()->findText("Standard"));
+        dlg->buttonList()->setCurrentRow(0);
+        dlg->OnRemove();
+        EXPECT_EQ(dlg->buttonList()->item(0)->text(), "Open...");
+        // A toolbar of the user's own with With Com, a separator and About.
+        dlg->OnNewToolbar();
+        EXPECT_EQ(dlg->toolbarCombo()->currentText(), "Toolbar1");
+        for (const char* command : {"With Com", "About Nimbrel..."}) {
+            dlg->commandList()->setCurrentItem(dlg->commandList()->findItems(command, Qt::MatchExactly).value(0));
+            dlg->OnAddCommand();
+            if (QString(command) == "With Com") dlg->OnAddSeparator();
+        }
+        EXPECT_EQ(dlg->buttonList()->count(), 3);
+        dlg->accept();
+    });
+    run(cmd::ToolbarCustomize);
+    stopApp();
+
+    startApp();
+    auto* user = frame().findChild<QToolBar*>("userToolbar1");
+    ASSERT_NE(user, nullptr);
+    QStringList tools;
+    for (QAction* a : user->actions()) tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(tools, (QStringList{"With Com", "-", "&About Nimbrel..."}));
+    EXPECT_EQ(frame().toolBar()->actions().first()->text(), "&Open...");
+    // The bars' right-click menu lists the toolbars and offers Customize...
+    std::unique_ptr<QMenu> popup(frame().createPopupMenu());
+    QStringList entries;
+    for (QAction* a : popup->actions()) entries << a->text();
+    EXPECT_TRUE(entries.contains("Standard"));
+    EXPECT_TRUE(entries.contains("Toolbar1"));
+    EXPECT_EQ(entries.last(), "Customize...");
 }
 
 // Grabs the window after a short demo capture into the test's output folder; the picture

@@ -101,6 +101,24 @@ TEST(LineStore, TypingMergesIntoOneUndoStepUntilSomethingElseHappens) {
     EXPECT_FALSE(h.canUndo());
 }
 
+TEST(LineStore, MemoryFollowsTheTextForManyLinesAndForOneLongGrowingLine) {
+    LineStore many;
+    const QString line = QStringLiteral("12:34:56.789  [COM] [G] [00001] [000] [000] [00000] conn 1, handle 12c\n");
+    for (int i = 0; i < 200000; ++i) many.append(line, kGreen);
+    const double perLine = double(many.memoryBytes() - many.textBytes()) / double(many.lineCount());
+    EXPECT_LT(perLine, 24.0);
+    EXPECT_EQ(many.textBytes(), std::uint64_t(200000) * std::uint64_t(line.size()));
+
+    // A line continued piece by piece (a text log whose lines end in a bare line feed)
+    // grows in place instead of leaving a copy behind for every piece.
+    LineStore one;
+    const QString piece(1000, u'x');
+    for (int i = 0; i < 4000; ++i) one.append(piece, kGrey);
+    EXPECT_EQ(one.lineCount(), 1);
+    EXPECT_EQ(one.lineLength(0), 4000000);
+    EXPECT_LT(one.memoryBytes(), 4 * one.textBytes());
+}
+
 // Random edits and appends against a plain UTF-16 string give the same text.
 TEST(LineStore, RandomEditsMatchAPlainStringModel) {
     std::mt19937 rng(12345);

@@ -1,6 +1,8 @@
 // The log view widget driven with QTest under the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <QAccessible>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -19,6 +21,7 @@
 #include <QTest>
 
 #include "gui/find_dialog.h"
+#include "gui/log_text_colour.h"
 #include "gui/log_text_view.h"
 #include "log_view_test_app.h"
 
@@ -234,6 +237,17 @@ TEST_F(LogTextViewTest, FollowsTheEndUntilTheUserScrollsUpOrSelects) {
     key(Qt::Key_End, Qt::ControlModifier);  // caret to the end: the selection is gone
     addLines(800, 810);
     EXPECT_EQ(vbar()->value(), vbar()->maximum());
+
+    // The mouse wheel scrolls up just as well.
+    const QPointF inside(50, 50);
+    QWheelEvent wheel(inside, view->viewport()->mapToGlobal(inside), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+    QTest::qWait(10);
+    const int wheeled = vbar()->value();
+    EXPECT_LT(wheeled, vbar()->maximum());
+    addLines(810, 900);
+    EXPECT_EQ(vbar()->value(), wheeled);
 }
 
 TEST_F(LogTextViewTest, LongLinesScrollSidewaysWithoutWrapping) {
@@ -362,6 +376,27 @@ TEST_F(LogTextViewTest, PrintsToPdfWithTheTextOnIt) {
     for (const char* code : {"<0051>", "<005A>", "<004A>", "<0058>"}) {
         EXPECT_TRUE(maps.contains(code) || maps.contains(QByteArray(code).toLower())) << code;
     }
+}
+
+// Colours made for a black screen print dark enough to read on white (contrast 4.5 or
+// more) and keep their hue.
+TEST(LogTextPrintColour, EveryTagColourStaysReadableOnWhitePaper) {
+    auto luminance = [](const QColor& c) {
+        auto lin = [](int v) {
+            const double x = v / 255.0;
+            return x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * lin(c.red()) + 0.7152 * lin(c.green()) + 0.0722 * lin(c.blue());
+    };
+    for (const QColor screen : {QColor(255, 255, 0), QColor(255, 255, 255), QColor(160, 160, 160), QColor(128, 128, 128),
+                                QColor(0, 255, 0), QColor(100, 255, 255), QColor(255, 0, 0), QColor(0, 0, 0)}) {
+        const QColor paper = printColour(screen);
+        EXPECT_GE(1.05 / (luminance(paper) + 0.05), 4.5) << screen.name().toStdString();
+        if (screen.hsvSaturation() > 0) {
+            EXPECT_NEAR(paper.hsvHue(), screen.hsvHue(), 2) << screen.name().toStdString();
+        }
+    }
+    EXPECT_EQ(printColour(QColor(0, 0, 0)), QColor(0, 0, 0));
 }
 
 TEST_F(LogTextViewTest, ExposesVisibleTextAndCaretToAccessibility) {

@@ -171,13 +171,20 @@ TEST(QueuedLogView, CallsOnTheGuiThreadActAtOnceAfterWhatIsQueued) {
     EXPECT_EQ(widget.plainText(), "from a thread\nfrom the GUI\n");
     EXPECT_EQ(widget.lineRuns(0)[0].colour, QColor(255, 0, 0));
 
-    // A replacement or a clear from a thread drops what was queued before it.
-    std::thread([&] {
+    // A replacement or a clear from a thread drops what was queued before it; a thread
+    // that reads the text waits for the GUI thread.
+    std::atomic<bool> read{false};
+    std::u16string seen;
+    std::thread reader([&] {
         view.append(u"dropped\n", Rgb{});
         view.replaceAll(u"progress 50%\n", Rgb{0, 0, 255});
-        EXPECT_EQ(view.plainText(), u"progress 50%\n");  // waits for the GUI thread
-    }).detach();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return widget.plainText() == "progress 50%\n"; }, 5000));
+        seen = view.plainText();
+        read.store(true);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return read.load(); }, 5000));
+    reader.join();
+    EXPECT_EQ(seen, u"progress 50%\n");
+    EXPECT_EQ(widget.plainText(), "progress 50%\n");
     std::thread([&] { view.clear(); }).join();
     EXPECT_FALSE(view.hasText());
     view.drainNow();

@@ -11,18 +11,16 @@
 #include "gui/message_box.h"
 #include "gui/nimbrel_app.h"
 #include "gui/nimbrel_view.h"
+#include "log_view_test_app.h"
 #include "platform/serial_port.h"
 
 namespace nimbrel::test {
 
 QApplication& guiApp() {
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
+    QApplication& app = logViewTestApp();
+    // Closing a window in a test must not end the application.
     QApplication::setQuitOnLastWindowClosed(false);
-    return *app;
+    return app;
 }
 
 MessageBoxRecorder::MessageBoxRecorder(QMessageBox::StandardButton answer) : answer_(answer) {
