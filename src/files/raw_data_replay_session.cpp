@@ -16,7 +16,8 @@ constexpr std::u16string_view kProgress = u"[R]Analyze raw file to %d %%, please
 // meanwhile. Lines go back to the view at the end on every way out.
 class ViewClaim {
 public:
-    explicit ViewClaim(ViewCore& core) : core_(core), claimed_(core.capture.claimReplay()) {}
+    ViewClaim(ViewCore& core, bool alreadyClaimed)
+        : core_(core), claimed_(alreadyClaimed || core.capture.claimReplay()) {}
     ~ViewClaim() {
         if (!claimed_) return;
         core_.setLineOutput(nullptr);
@@ -32,7 +33,7 @@ private:
 }  // namespace
 
 ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options, std::atomic<bool>& stop) {
-    ViewClaim claim(core);
+    ViewClaim claim(core, options.viewClaimed);
     if (!claim.claimed()) return ReplayOutcome::ViewInUse;
     LogConsole& console = core.console;
 
@@ -69,6 +70,7 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
     console.print(kProgress, {0});
     const ReplayScanResult scan = scanRawDataFile(raw, core.formatter, console, stop, [&](int percent) {
         if (toFile) console.printReplacingAll(kProgress, {percent});
+        if (options.progress) options.progress(percent);
     });
     raw.close();
     // A file that shrank or could not be read to its end: the lines formatted so far are

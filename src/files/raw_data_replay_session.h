@@ -41,6 +41,11 @@ struct ReplaySessionOptions {
     // Called when the file has been read and the replay starts (the GUI puts the path in
     // its caption and remembers it as RawDataPath).
     std::function<void(const std::string& rawFile)> started;
+    // The caller has already claimed the view for this replay (it is given back at the end
+    // all the same); otherwise the replay claims it and answers ViewInUse when it cannot.
+    bool viewClaimed = false;
+    // Called with each new whole percentage of the scan (both methods), for a progress bar.
+    std::function<void(int percent)> progress;
 };
 
 ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options, std::atomic<bool>& stop);

@@ -97,6 +97,7 @@ enum class EnableRule {
     HasSelection,  // text is selected
     CanPaste,      // the clipboard offers plain text
     CanUndo,
+    HasRecentFiles,  // the recent-file list is not empty
 };
 
 // The state a check or radio mark shows.

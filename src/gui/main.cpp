@@ -8,7 +8,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: nimbrel [--demo [--rate RECORDS_PER_S]]\n"
+    "Usage: nimbrel [--demo [--rate RECORDS_PER_S]] [TEXT_LOG]\n"
     "\n"
     "Shows the live decoded log of a Bluetooth controller's firmware. Choose the port in\n"
     "Setting > Com Setting and start the capture with Debug > With Com.\n"
@@ -16,6 +16,7 @@ constexpr const char* kUsage =
     "  --demo        start a simulated controller on a new pseudo-terminal and capture\n"
     "                from it with Auto Parse Log on\n"
     "  --rate R      records per second of the simulated controller (default 50)\n"
+    "  TEXT_LOG      open this text log (UTF-16LE, as File > Save writes it) at start\n"
     "  -h, --help    show this help\n";
 
 }  // namespace

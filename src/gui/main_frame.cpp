@@ -11,6 +11,7 @@
 #include "app/settings_store.h"
 #include "gui/app_icon.h"
 #include "gui/command_actions.h"
+#include "gui/file_commands.h"
 #include "gui/keyboard_indicators.h"
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
@@ -54,6 +55,7 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     m_actions->buildMenuBar(menuBar());
     menuBar()->setObjectName(QStringLiteral("menuBar"));
     m_view->setContextMenu(m_actions->buildContextMenu(m_view));
+    m_view->files().attachRecentFileMenu(m_actions->action(cmd::FileMru));
     for (const int id : standardToolbarCommands()) {
         if (id != 0) m_actions->action(id)->setIcon(commandIcon(id));
     }
@@ -214,6 +216,11 @@ void CMainFrame::OnQueryEndSession() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A running replay or text-log load is cancelled first (asked, unless the session ends).
+    if (!m_view->files().confirmClose(!m_sessionEnding)) {
+        event->ignore();
+        return;
+    }
     if (!m_sessionEnding) {
         const QMessageBox::StandardButton answer = showMessageBox(
             this, QString::fromLatin1(kCloseQuestion), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);

@@ -7,6 +7,7 @@
 #include "gui/app_icon.h"
 #include "gui/command_table.h"
 #include "gui/demo_controller.h"
+#include "gui/file_commands.h"
 #include "gui/main_frame.h"
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
@@ -65,8 +66,7 @@ bool CNimbrelApp::InitInstance(const AppOptions& options) {
 
     view()->OnInitialUpdate();
     if (!options.file.isEmpty()) {
-        const std::u16string file = options.file.toStdU16String();
-        view()->core().console.print(u"[Y] Text logs cannot be opened by this version: \"%s\"", {file});
+        view()->files().openTextLogFile(options.file);
     }
     if (options.demo && !startDemo(options.demoRate)) return false;
     m_frame->show();
@@ -99,6 +99,10 @@ bool CNimbrelApp::onCommand(int id) {
 }
 
 void CNimbrelApp::OnFileNew() {
+    if (view()->files().busy()) {
+        showMessageBox(m_frame.get(), QString::fromStdU16String(std::u16string(kViewInUseMessage)));
+        return;
+    }
     if (m_doc->isModified()) {
         const QMessageBox::StandardButton answer =
             showMessageBox(m_frame.get(), QStringLiteral("Save changes to %1?").arg(m_doc->title()),

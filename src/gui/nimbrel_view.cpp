@@ -7,10 +7,12 @@
 #include "capture/capture_shutdown.h"
 #include "capture/inbox_sender.h"
 #include "gui/com_dlg.h"
+#include "gui/file_commands.h"
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/str_filter_dlg.h"
 #include "gui/uart_in_box_dlg.h"
+#include "app/ic_type_choice.h"
 #include "pipeline/definition_file_choice.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
@@ -30,13 +32,15 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
       m_doc(doc),
       m_logView(*this),
       m_core(m_logView, programFolder()),
-      m_com(m_core, storedPrintRawData) {
+      m_com(m_core, storedPrintRawData),
+      m_files(std::make_unique<FileCommands>(*this)) {
     setObjectName(QStringLiteral("nimbrelView"));
     trace("CNimbrelView::CNimbrelView()+++++\n");
     const SettingsStore settings;
     m_core.hub.m_bAutoSaveRawData.store(settings.IniAutoSaveRawData());
     m_autoStart = initialAutoStartToggles(settings);
     addHandlers();
+    setSaveAsHandler([this] { m_files->OnSaveLogFile(); });
     connect(this, &LogTextView::contextMenuRequested, this, &CNimbrelView::OnContextMenu);
     connect(this, &LogTextView::userEdited, this, [this] { m_doc.setModifiedFlag(true); });
     connect(this, &LogTextView::selectionChanged, this, &CNimbrelView::commandStatesChanged);
@@ -47,6 +51,7 @@ CNimbrelView::~CNimbrelView() {
     // Producers waiting for room in the view's queue are released first: the GUI thread
     // that would drain it is busy here.
     m_logView.shutDown();
+    m_files.reset();  // a replay or text-log load stops before the core goes
     WaitForAllThreadExit(m_core, std::chrono::milliseconds(5000));
 }
 
@@ -81,6 +86,12 @@ void CNimbrelView::addHandlers() {
         {cmd::EditFindNext, [this] { findNext(); }},
         {cmd::EditReplace, [this] { showReplaceDialog(); }},
         {cmd::FileSaveAs, [this] { OnFileSaveAs(); }},
+        {cmd::FileSave, [this] { OnFileSaveAs(); }},
+        {cmd::FileOpen, [this] { m_files->OnOpenLogFile(); }},
+        {cmd::OpenRawData, [this] { m_files->OnOpenRawData(); }},
+        {cmd::FilePrint, [this] { m_files->OnFilePrint(); }},
+        {cmd::FilePrintPreview, [this] { m_files->OnFilePrintPreview(); }},
+        {cmd::FilePrintSetup, [this] { m_files->OnFilePrintSetup(); }},
     };
 }
 
@@ -101,6 +112,7 @@ bool CNimbrelView::ruleHolds(EnableRule rule) const {
     case EnableRule::HasSelection: return hasSelection();
     case EnableRule::CanPaste: return canPaste();
     case EnableRule::CanUndo: return canUndo();
+    case EnableRule::HasRecentFiles: return m_files->hasRecentFiles();
     }
     return false;
 }

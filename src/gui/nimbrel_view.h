@@ -24,6 +24,7 @@ namespace nimbrel::gui {
 
 class CNimbrelDoc;
 class CommandActions;
+class FileCommands;
 
 class CNimbrelView : public LogTextView {
     Q_OBJECT
@@ -33,6 +34,8 @@ public:
 
     CNimbrelDoc& GetDocument() const { return m_doc; }
     ViewCore& core() { return m_core; }
+    // The File menu's text logs, raw data replay, printing and recent files.
+    FileCommands& files() { return *m_files; }
     const ViewCore& core() const { return m_core; }
 
     // Runs the command if the view handles it; false otherwise.
@@ -95,6 +98,7 @@ private:
     QueuedLogView m_logView;
     ViewCore m_core;
     ComCapture m_com;
+    std::unique_ptr<FileCommands> m_files;
     QMenu* m_contextMenu = nullptr;
     QHash<int, std::function<void()>> m_handlers;
     std::function<void()> m_saveAsHandler;

@@ -1,0 +1,102 @@
+// The File menu's work on the view: open and save text logs, replay raw data files,
+// print, and the recent-file list. Loading a text log and replaying a raw data file run
+// on a worker thread while a progress bar with a Cancel button sits in the status bar;
+// meanwhile the view is claimed, so captures, another replay and another open answer
+// "Error!The view is being used.".
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QString>
+#include <QTimer>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "files/raw_data_replay_session.h"
+
+class QAction;
+class QMenu;
+class QPrinter;
+
+namespace nimbrel::gui {
+
+class CNimbrelView;
+
+class FileCommands : public QObject {
+    Q_OBJECT
+public:
+    explicit FileCommands(CNimbrelView& view);
+    // Cancels any work and waits for the worker.
+    ~FileCommands() override;
+
+    // File > Open: the guard, the dialog in the LogFilePath folder, then the load.
+    void OnOpenLogFile();
+    // File > Save and Save As: always ask, then write the view's text.
+    void OnSaveLogFile();
+    // File > Open Raw Data.
+    void OnOpenRawData();
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    void OnFilePrintSetup();
+
+    // Opens a text log without a dialog (recent files, the command line). False when
+    // refused because the view is in use.
+    bool openTextLogFile(const QString& path);
+
+    // The recent-file list becomes the submenu of this action.
+    void attachRecentFileMenu(QAction* action);
+    bool hasRecentFiles() const;
+
+    // A replay or a text-log load runs.
+    bool busy() const { return m_worker.joinable(); }
+    // Close request while busy: asks (unless `ask` is false) whether to cancel the work,
+    // then cancels it and waits for it. False when the window should stay open.
+    bool confirmClose(bool ask = true);
+    // Requests the running work to stop.
+    void cancel();
+
+    QPrinter& printer();
+    QProgressBar* progressBar() const { return m_progress; }
+    QPushButton* cancelButton() const { return m_cancel; }
+
+signals:
+    // The work on the worker thread has ended (and the view is given back).
+    void workFinished();
+
+private:
+    enum class Work { None, TextLog, Replay };
+    void startWork(Work work, std::function<void()> body);
+    void finishWork();
+    void showProgress(bool on);
+    void fillRecentMenu();
+    // Worker thread: asks the GUI thread for the range and waits for the answer.
+    ReplayRangeChoice askRange();
+    void setCaption(const QString& caption);
+
+    CNimbrelView& m_view;
+    std::thread m_worker;
+    Work m_work = Work::None;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_percent{0};
+    QTimer m_progressTimer;
+    QPointer<QProgressBar> m_progress;
+    QPointer<QPushButton> m_cancel;
+    QPointer<QMenu> m_recentMenu;
+    std::unique_ptr<QPrinter> m_printer;
+
+    // The range question from the worker to the GUI thread.
+    std::mutex m_rangeMutex;
+    std::condition_variable m_rangeAnswered;
+    bool m_rangeReady = false;
+    bool m_closing = false;
+    ReplayRangeChoice m_range;
+};
+
+}  // namespace nimbrel::gui

@@ -1,0 +1,384 @@
+// The File menu from the window: text logs saved and opened again, raw data replays with
+// progress, range and Cancel, printing to a PDF file, and the recent-file list.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "files/text_log_file.h"
+#include "gui/file_commands.h"
+#include "gui/file_dialogs.h"
+#include "gui/filepos_select_dlg.h"
+#include "gui/message_box.h"
+#include "gui/recent_files.h"
+#include "app/settings_store.h"
+#include "pipeline/color_tag.h"
+#include "sim/raw_file_writer.h"
+#include "support/cli_run.h"
+#include "window_test_support.h"
+
+namespace nimbrel::test {
+namespace {
+
+using gui::cmd::FileOpen;
+using gui::cmd::FilePrint;
+using gui::cmd::FileSave;
+using gui::cmd::FileSaveAs;
+using gui::cmd::OpenRawData;
+
+QColor qcolour(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+class FileMenuTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        ::setenv("XDG_DATA_HOME", (scratchFolder() + "/data").c_str(), 1);
+        std::string log1;
+        ASSERT_TRUE(readFile(std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h", log1));
+        ASSERT_TRUE(writeFile(programHome() + "/LOG1.h", log1));
+        gui::setOpenFileHook([this](const gui::OpenFileRequest& r) {
+            openRequests.push_back(r);
+            return openAnswer;
+        });
+        gui::setSaveFileHook([this](const gui::SaveFileRequest&) { return saveAnswer; });
+        gui::setCaptionBoxHook([this](const QString& caption, const QString& text) {
+            captionBoxes << caption + "|" + text;
+            return newMethod ? QMessageBox::Yes : QMessageBox::No;
+        });
+        startApp();
+    }
+    void TearDown() override {
+        stopApp();
+        gui::setOpenFileHook(nullptr);
+        gui::setSaveFileHook(nullptr);
+        gui::setCaptionBoxHook(nullptr);
+        gui::setPrinterDialogHook(nullptr);
+        WindowTest::TearDown();
+    }
+
+    gui::FileCommands& files() const { return view().files(); }
+    // Waits for the worker, then shows what it queued for the view.
+    bool waitIdle(int ms = 20000) const {
+        const bool idle = waitFor([&] { return !files().busy(); }, ms);
+        view().core().view.plainText();
+        return idle;
+    }
+    QList<QColor> colours() const {
+        QList<QColor> out;
+        for (qint64 i = 0; i < view().lineCount(); ++i) out << lineColour(i);
+        return out;
+    }
+    QString scratch(const QString& name) const { return QString::fromStdString(scratchFolder()) + "/" + name; }
+    std::string rawFile(std::uint64_t records) const {
+        const std::string path = scratchFolder() + "/capture.log";
+        EXPECT_EQ(sim::writeRawDataFile(path, 7, records), 0);
+        return path;
+    }
+    QStringList cliReplay(const std::string& raw, bool parse) const {
+        std::vector<std::string> args{"replay", "--defs", programHome() + "/LOG1.h"};
+        if (parse) args.push_back("--parse");
+        args.push_back(raw);
+        const CliResult r = runCli(args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        QStringList lines = QString::fromStdString(r.out).split('\n');
+        if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+        return lines;
+    }
+    QColor lineColour(qint64 line) const {
+        const auto runs = view().lineRuns(line);
+        return runs.isEmpty() ? QColor() : runs.front().colour;
+    }
+
+    std::vector<gui::OpenFileRequest> openRequests;
+    QString openAnswer;
+    QString saveAnswer;
+    QStringList captionBoxes;
+    bool newMethod = false;
+};
+
+TEST_F(FileMenuTest, SaveThenOpenGivesTheSameLinesColoursAndCaption) {
+    ViewCore& core = view().core();
+    core.console.print(u"[G] green line");
+    core.console.print(u"03:04:05.000  [COM] [R] [00001] [000] [000] [00001] HCI_Reset");
+    core.console.printText(u"\tOpcode: 0x0c03 %s %d");
+    core.console.print(u"[D] firmware");
+    ASSERT_TRUE(waitFor([&] { return view().lineCount() >= 4; }));
+    const QStringList before = viewLines();
+    const QList<QColor> coloursBefore = colours();
+    const qint64 first = before.indexOf("[G] green line");
+    ASSERT_GE(first, 0);
+
+    saveAnswer = scratch("saved.log");
+    run(FileSave);
+    std::string bytes;
+    ASSERT_TRUE(readFile(saveAnswer.toStdString(), bytes));
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_EQ(text, before.join("\r\n") + "\r\n");  // UTF-16LE, CR LF per line, no mark
+    EXPECT_FALSE(text.startsWith(QChar(0xFEFF)));
+
+    core.console.print(u"[Y] something else");
+    g_textLogOpened.store(false);
+    openAnswer = saveAnswer;
+    run(FileOpen);
+    EXPECT_TRUE(g_textLogOpened.load());
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(viewLines().join("\n").toStdString(), before.join("\n").toStdString());
+    EXPECT_EQ(colours(), coloursBefore);
+    EXPECT_EQ(lineColour(first), qcolour(kGreen));
+    EXPECT_EQ(lineColour(first + 1), qcolour(kRed));
+    EXPECT_EQ(lineColour(first + 2), qcolour(kGrey));  // continuation line, "%s %d" literal
+    EXPECT_EQ(lineColour(first + 3), qcolour(kGrey));
+    EXPECT_EQ(frame().windowTitle(), QFileInfo(saveAnswer).absoluteFilePath());
+    EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLogFilePath()), QFileInfo(saveAnswer).absoluteFilePath());
+    EXPECT_FALSE(view().core().capture.viewInUse());
+
+    // Later console messages still end their own lines; the next Open starts in the
+    // folder of the last log.
+    core.console.print(u"[G] a");
+    core.console.print(u"[G] b");
+    ASSERT_TRUE(waitFor([&] { return view().lineCount() == before.size() + 2; }));
+    openAnswer.clear();
+    run(FileOpen);
+    EXPECT_EQ(openRequests.back().folder, QFileInfo(saveAnswer).absolutePath());
+}
+
+TEST_F(FileMenuTest, OpenRefusalsCancelMissingUnreadableAndAFailedSave) {
+    g_textLogOpened.store(false);
+    openAnswer.clear();
+    run(FileOpen);  // cancelled: the flag is set all the same
+    EXPECT_TRUE(g_textLogOpened.load());
+    EXPECT_FALSE(files().busy());
+
+    ASSERT_TRUE(view().core().capture.claimRoute(CaptureRoute::Filter));  // a driver capture holds the view
+    const std::size_t asked = openRequests.size();
+    run(FileOpen);
+    run(OpenRawData);
+    view().core().capture.releaseView();
+    EXPECT_EQ(openRequests.size(), asked);
+    ASSERT_EQ(boxes->boxes().size(), 2u);
+    EXPECT_EQ(boxes->boxes()[0].text, "Error!The view is being used.");
+
+    openAnswer = scratch("none.log");
+    run(FileOpen);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(viewLines().back(), "[R] File \"" + openAnswer + "\" doesn't exist.");
+    EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kRed));
+
+    openAnswer = QString::fromStdString(scratchFolder());  // exists, cannot be read as a log
+    run(FileOpen);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(viewLines().back().startsWith("[R] Fail to read text log")) << viewLines().back().toStdString();
+    EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kRed));
+
+    saveAnswer = scratch("no/such/folder.log");
+    run(FileSaveAs);
+    ASSERT_EQ(boxes->boxes().size(), 3u);
+    EXPECT_EQ(boxes->boxes()[2].text, "Cannot save \"" + saveAnswer + "\": No such file or directory.");
+}
+
+TEST_F(FileMenuTest, ReplayIntoTheViewEqualsTheCommandLineWithAndWithoutDecoding) {
+    const std::string raw = rawFile(400);
+    for (const bool parse : {false, true}) {
+        SCOPED_TRACE(parse ? "Auto Parse Log" : "plain");
+        if (parse) run(gui::cmd::AutoParseLog);
+        run(gui::cmd::EditClear);  // line numbers from 1, as on the command line
+        openAnswer = QString::fromStdString(raw);
+        newMethod = false;
+        run(OpenRawData);
+        EXPECT_TRUE(files().busy());
+        ASSERT_TRUE(waitIdle());
+        QStringList lines = viewLines();
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_EQ(lines.takeFirst(), "[R]Analyze raw file to 0 %, please wait...");
+        EXPECT_EQ(lines.join("\n").toStdString(), cliReplay(raw, parse).join("\n").toStdString());
+        EXPECT_EQ(frame().windowTitle(), openAnswer);
+        EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetRawDataPath()), openAnswer);
+        EXPECT_FALSE(view().core().capture.viewInUse());
+    }
+    EXPECT_EQ(captionBoxes.front(), "Select|Use new method to parse raw data?");
+}
+
+TEST_F(FileMenuTest, NewMethodShowsTheChosenRangeWithColours) {
+    const std::string raw = rawFile(400);
+    openAnswer = QString::fromStdString(raw);
+    newMethod = true;
+    int progressAtDialog = -1;
+    whenModalShown([&](QWidget* w) {
+        auto* dlg = qobject_cast<gui::CFilePostionSelectDlg*>(w);
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(dlg->windowTitle(), "Dialog");
+        EXPECT_EQ(dlg->startEdit()->text(), "0");
+        EXPECT_EQ(dlg->endEdit()->text(), "100");
+        waitFor([&] { return files().progressBar()->value() == 100; }, 2000);
+        progressAtDialog = files().progressBar()->value();
+        dlg->startEdit()->clear();
+        QTest::keyClicks(dlg->startEdit(), "5x0");  // digits only
+        dlg->colourCheck()->setChecked(true);
+        QTest::keyClick(dlg, Qt::Key_Return);
+    });
+    run(OpenRawData);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(progressAtDialog, 100);
+
+    // After the two lines of the finished scan, the second half of the text file, from the
+    // middle of a line, each line coloured by its tag.
+    const QString all = cliReplay(raw, false).join('\n') + '\n';
+    const QByteArray utf8 = all.toUtf8();
+    QStringList expected = QString::fromUtf8(utf8.mid(utf8.size() * 50 / 100)).split('\n');
+    expected.removeLast();
+    expected.prepend("[G]File path: " + QString::fromStdString(scratchFolder()) + "/data/_nimbrel_temp.txt");
+    expected.prepend("[R]Analyze raw file to 100 %, please wait...");
+    EXPECT_EQ(viewLines().join("\n").toStdString(), expected.join("\n").toStdString());
+    for (qint64 i = 0; i < view().lineCount(); ++i) {
+        if (viewLines()[i].contains("[G]")) {
+            EXPECT_EQ(lineColour(i), qcolour(kGreen)) << i;
+            break;
+        }
+    }
+}
+
+TEST_F(FileMenuTest, CancelStopsAReplayAndTheWindowStaysUsable) {
+    const std::string raw = rawFile(200000);
+    openAnswer = QString::fromStdString(raw);
+    newMethod = false;
+    run(OpenRawData);
+    ASSERT_TRUE(files().progressBar() && files().progressBar()->isVisible());
+    ASSERT_TRUE(waitFor([&] { return view().lineCount() > 100; }));
+    run(gui::cmd::DebugWithCom);  // refused while the replay runs
+    EXPECT_EQ(boxes->boxes().back().text, "Error!The view is being used.");
+    QTest::mouseClick(files().cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_FALSE(files().progressBar()->isVisible());
+    EXPECT_LT(view().lineCount(), 150000);
+    EXPECT_FALSE(view().core().capture.viewInUse());
+
+    // A text log opens afterwards.
+    ASSERT_EQ(writeTextLog(scratchFolder() + "/after.log", u"[B] after\n"), 0);
+    openAnswer = scratch("after.log");
+    run(FileOpen);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(viewLines(), QStringList{"[B] after"});
+}
+
+TEST_F(FileMenuTest, ClosingDuringAReplayAsksToCancelItFirst) {
+    const std::string raw = rawFile(200000);
+    openAnswer = QString::fromStdString(raw);
+    run(OpenRawData);
+    ASSERT_TRUE(waitFor([&] { return view().lineCount() > 100; }));
+    boxes->setAnswer(QMessageBox::No);
+    frame().close();
+    EXPECT_TRUE(frame().isVisible());
+    EXPECT_TRUE(files().busy());
+    EXPECT_EQ(boxes->boxes().back().text, "A raw data replay is running. Cancel it and quit?");
+
+    boxes->setAnswer(QMessageBox::Yes);  // cancel it, then Yes to the close question
+    saveAnswer.clear();                  // and Save As cancelled: the window closes anyway
+    frame().close();
+    EXPECT_FALSE(frame().isVisible());
+    EXPECT_FALSE(files().busy());
+    EXPECT_EQ(boxes->boxes().back().text, "Save this document and Quit?");
+}
+
+TEST_F(FileMenuTest, PrintsToAPdfFile) {
+    view().core().console.print(u"[R] printed line");
+    ASSERT_TRUE(waitFor([&] { return view().hasText(); }));
+    const QString pdf = scratch("log.pdf");
+    gui::setPrinterDialogHook([&](gui::PrinterDialog kind, QPrinter& printer) {
+        EXPECT_EQ(kind, gui::PrinterDialog::Print);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    menuAction("File/Print...")->trigger();
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(4) == "%PDF");
+    EXPECT_GT(f.size(), 500);
+}
+
+TEST_F(FileMenuTest, RecentFilesSurviveARestartAndOpenAsTextLogs) {
+    QAction* recent = menuAction("File/Recent File");
+    frame().refreshCommandStates();
+    EXPECT_FALSE(recent->isEnabled());
+    for (int i = 1; i <= 5; ++i) {
+        ASSERT_EQ(writeTextLog(scratchFolder() + "/log" + std::to_string(i) + ".log",
+                               u"[Y] log " + std::u16string(1, char16_t(u'0' + i)) + u"\n"),
+                  0);
+        openAnswer = scratch(QString("log%1.log").arg(i));
+        run(FileOpen);
+        ASSERT_TRUE(waitIdle());
+    }
+    stopApp();
+    startApp();
+    recent = menuAction("File/Recent File");
+    frame().refreshCommandStates();
+    EXPECT_TRUE(recent->isEnabled());
+    QMenu* menu = recent->menu();
+    ASSERT_NE(menu, nullptr);
+    emit menu->aboutToShow();
+    const auto entries = menu->actions();
+    ASSERT_EQ(entries.size(), 4);
+    EXPECT_EQ(entries[0]->text(), "&1 " + scratch("log5.log"));
+    EXPECT_EQ(entries[3]->text(), "&4 " + scratch("log2.log"));
+    entries[2]->trigger();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(viewLines(), QStringList{"[Y] log 3"});
+    EXPECT_EQ(lineColour(0), qcolour(kYellow));
+}
+
+TEST_F(FileMenuTest, AFileNamedOnTheCommandLineOpensAtStart) {
+    stopApp();
+    ASSERT_EQ(writeTextLog(scratchFolder() + "/start.log", u"[W] from the command line\r\n"), 0);
+    app = std::make_unique<gui::CNimbrelApp>(guiApp());
+    gui::AppOptions options;
+    options.file = scratch("start.log");
+    ASSERT_TRUE(app->InitInstance(options));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(viewLines().back(), "[W] from the command line");
+    EXPECT_EQ(frame().windowTitle(), scratch("start.log"));
+}
+
+}  // namespace
+}  // namespace nimbrel::test
+
+namespace nimbrel::test {
+namespace {
+
+// Pictures of the window after a replay into the view and after opening the saved log
+// again, in the test's working folder; both show coloured lines on black.
+TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
+    const std::string raw = rawFile(300);
+    frame().resize(1100, 620);
+    run(gui::cmd::AutoParseLog);
+    openAnswer = QString::fromStdString(raw);
+    newMethod = false;
+    run(OpenRawData);
+    ASSERT_TRUE(waitIdle());
+    QTest::qWait(100);
+    ASSERT_TRUE(frame().grab().save(QDir::currentPath() + "/nimbrel-after-replay.png"));
+
+    saveAnswer = scratch("replayed.log");
+    run(FileSaveAs);
+    run(gui::cmd::EditClear);
+    openAnswer = saveAnswer;
+    run(FileOpen);
+    ASSERT_TRUE(waitIdle());
+    QTest::qWait(100);
+    const QImage shot = frame().grab().toImage();
+    ASSERT_TRUE(shot.save(QDir::currentPath() + "/nimbrel-after-open.png"));
+    const QImage viewShot = view().viewport()->grab().toImage();
+    int coloured = 0;
+    for (int y = 0; y < viewShot.height(); y += 2) {
+        for (int x = 0; x < viewShot.width(); x += 2) coloured += viewShot.pixelColor(x, y).saturation() > 100;
+    }
+    EXPECT_GT(coloured, 200) << "coloured lines after reopening";
+}
+
+}  // namespace
+}  // namespace nimbrel::test
