@@ -1,6 +1,6 @@
 // Decode rate of each protocol decoder, in records per second, over records that cycle
-// through every row of its table and a few codes without a row. "Decode" returns a new string per record; "Append"
-// reuses one buffer the way a line builder would.
+// through every row of its table and a few codes without a row. "Decode" returns a new string per
+// record; "Append" reuses one buffer the way a line builder would.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

@@ -1,12 +1,12 @@
 // Message definitions: loading a 10,000-line definition file, and applying compiled
 // formats at replay speed.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 #include "pipeline/log_console.h"
 #include "pipeline/memory_log_view.h"
@@ -25,13 +25,21 @@ std::string generatedDefinitions(int lines) {
     for (int i = 0; i < lines; ++i) {
         const int index = (i * 7) % 65536;
         switch (i % 4) {
-            case 0: text += "#define MSG_CONN_" + std::to_string(i) + " " + std::to_string(index) +
-                            " //\"conn %d, handle %x, state %u\"\r\n"; break;
-            case 1: text += "#define MSG_NAME_" + std::to_string(i) + " " + std::to_string(index) +
-                            " //\"device name: %s\"\r\n"; break;
-            case 2: text += "#define MSG_PLAIN_" + std::to_string(i) + " " + std::to_string(index) +
-                            " //\"link supervision timeout reached on this connection\"\r\n"; break;
-            default: text += "    /* comment line without a definition " + std::to_string(i) + " */\r\n"; break;
+        case 0:
+            text += "#define MSG_CONN_" + std::to_string(i) + " " + std::to_string(index) +
+                    " //\"conn %d, handle %x, state %u\"\r\n";
+            break;
+        case 1:
+            text += "#define MSG_NAME_" + std::to_string(i) + " " + std::to_string(index) +
+                    " //\"device name: %s\"\r\n";
+            break;
+        case 2:
+            text += "#define MSG_PLAIN_" + std::to_string(i) + " " + std::to_string(index) +
+                    " //\"link supervision timeout reached on this connection\"\r\n";
+            break;
+        default:
+            text += "    /* comment line without a definition " + std::to_string(i) + " */\r\n";
+            break;
         }
     }
     return text;
@@ -39,7 +47,8 @@ std::string generatedDefinitions(int lines) {
 
 void BM_LoadDefinitionFile10k(benchmark::State& state) {
     const std::string path = (std::filesystem::temp_directory_path() /
-                              ("nimbrel_bench_defs_" + std::to_string(::getpid()) + ".h")).string();
+                              ("nimbrel_bench_defs_" + std::to_string(::getpid()) + ".h"))
+                                 .string();
     std::ofstream(path, std::ios::binary) << generatedDefinitions(10000);
     MemoryLogView view;
     StringFilter filter;
@@ -61,7 +70,8 @@ void BM_LoadFromText10k(benchmark::State& state) {
         table.loadFromText(text);
         benchmark::DoNotOptimize(table.entry(7).expectedParams);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_LoadFromText10k)->Unit(benchmark::kMillisecond);
 
@@ -109,7 +119,8 @@ BENCHMARK(BM_ApplyString);
 
 void BM_FormatPrintfConsole(benchmark::State& state) {
     for (auto _ : state) {
-        std::u16string line = formatPrintf(u"[G] Write Log to File(%s) %d bytes", {u"/tmp/x.raw", 4096});
+        std::u16string line =
+            formatPrintf(u"[G] Write Log to File(%s) %d bytes", {u"/tmp/x.raw", 4096});
         benchmark::DoNotOptimize(line.data());
     }
     state.SetItemsProcessed(state.iterations());

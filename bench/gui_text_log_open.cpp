@@ -5,12 +5,10 @@
 //   QT_QPA_PLATFORM=offscreen build/bin/gui_text_log_open [LINES]
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTimer>
-
 #include <algorithm>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -43,7 +41,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot write %s: %d\n", path.c_str(), err);
         return 1;
     }
-    const std::size_t viewLines = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n'));
+    const std::size_t viewLines =
+        static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n'));
     text.clear();
     text.shrink_to_fit();
 
@@ -66,9 +65,11 @@ int main(int argc, char** argv) {
     QObject::connect(&view.files(), &nimbrel::gui::FileCommands::workFinished, &app, [&] {
         view.core().view.plainText();  // shows what is still queued
         const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        std::printf("text log: %zu lines, %.1f MB\n", viewLines, static_cast<double>(QFileInfo(QString::fromStdString(path)).size()) / 1e6);
-        std::printf("open: %.2f s (%.0f k lines/s), view lines %lld, worst GUI stall %.1f ms\n", seconds,
-                    static_cast<double>(viewLines) / seconds / 1000, static_cast<long long>(view.lineCount()),
+        std::printf("text log: %zu lines, %.1f MB\n", viewLines,
+                    static_cast<double>(QFileInfo(QString::fromStdString(path)).size()) / 1e6);
+        std::printf("open: %.2f s (%.0f k lines/s), view lines %lld, worst GUI stall %.1f ms\n",
+                    seconds, static_cast<double>(viewLines) / seconds / 1000,
+                    static_cast<long long>(view.lineCount()),
                     static_cast<double>(worstStall) / 1e6);
         std::fflush(stdout);
         theApp.mainFrame()->OnQueryEndSession();  // closes without the save question

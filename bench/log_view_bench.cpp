@@ -19,11 +19,11 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <atomic>
-#include <functional>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <malloc.h>
 #include <mutex>
 #include <string>
@@ -36,8 +36,8 @@
 
 namespace {
 
-using nimbrel::Rgb;
 using nimbrel::LogView;
+using nimbrel::Rgb;
 
 constexpr const char16_t* kFirstLineMark = u"FIRSTLINEMARK";
 
@@ -47,28 +47,33 @@ class LineMaker {
 public:
     // Appends the text of record `n` to `out` and returns its colour and line count.
     Rgb make(std::uint64_t n, std::u16string& out, int& lines) {
-        static const Rgb colours[8] = {nimbrel::kLightGrey, nimbrel::kGreen, nimbrel::kRed, nimbrel::kWhite,
-                                       nimbrel::kCyan, nimbrel::kYellow, nimbrel::kGrey, nimbrel::kLightGrey};
-        static const char16_t* tags[8] = {u"[D]", u"[G]", u"[R]", u"[W]", u"[B]", u"[Y]", u"[D]", u"[D]"};
-        static const char16_t* words[8] = {u"conn", u"handle", u"rssi", u"LMP_accepted", u"tx power",
-                                           u"afh map", u"link key", u"slot offset"};
+        static const Rgb colours[8] = {nimbrel::kLightGrey, nimbrel::kGreen,    nimbrel::kRed,
+                                       nimbrel::kWhite,     nimbrel::kCyan,     nimbrel::kYellow,
+                                       nimbrel::kGrey,      nimbrel::kLightGrey};
+        static const char16_t* tags[8] = {u"[D]", u"[G]", u"[R]", u"[W]",
+                                          u"[B]", u"[Y]", u"[D]", u"[D]"};
+        static const char16_t* words[8] = {u"conn",     u"handle",  u"rssi",     u"LMP_accepted",
+                                           u"tx power", u"afh map", u"link key", u"slot offset"};
         const unsigned c = static_cast<unsigned>((n * 2654435761u) >> 7) % 8;
         const unsigned ms = static_cast<unsigned>(n % 1000);
         char buf[96];
-        const int head = std::snprintf(buf, sizeof buf, "12:%02u:%02u.%03u  [COM] ", unsigned(n / 60000 % 60),
-                                       unsigned(n / 1000 % 60), ms);
+        const int head = std::snprintf(buf, sizeof buf, "12:%02u:%02u.%03u  [COM] ",
+                                       unsigned(n / 60000 % 60), unsigned(n / 1000 % 60), ms);
         for (int i = 0; i < head; ++i) out.push_back(static_cast<char16_t>(buf[i]));
         out += tags[c];
-        const int num = std::snprintf(buf, sizeof buf, " [%05llu] [%03u] [000] [%05u] ", static_cast<unsigned long long>(n + 1),
-                                      unsigned(n % 256), unsigned(n % 65536));
+        const int num = std::snprintf(buf, sizeof buf, " [%05llu] [%03u] [000] [%05u] ",
+                                      static_cast<unsigned long long>(n + 1), unsigned(n % 256),
+                                      unsigned(n % 65536));
         for (int i = 0; i < num; ++i) out.push_back(static_cast<char16_t>(buf[i]));
         if (n == 0) out += kFirstLineMark;
         // 60 to 120 characters in all.
-        const std::size_t target = std::max(out.size() + 8, 60 + static_cast<std::size_t>((n * 7919) % 61));
+        const std::size_t target =
+            std::max(out.size() + 8, 60 + static_cast<std::size_t>((n * 7919) % 61));
         for (unsigned w = static_cast<unsigned>(n % 8); out.size() < target; w = (w + 3) % 8) {
             out += words[w];
             out += u' ';
-            const int v = std::snprintf(buf, sizeof buf, "0x%04x ", unsigned((n * 31 + w) & 0xFFFF));
+            const int v =
+                std::snprintf(buf, sizeof buf, "0x%04x ", unsigned((n * 31 + w) & 0xFFFF));
             for (int i = 0; i < v; ++i) out.push_back(static_cast<char16_t>(buf[i]));
         }
         out.resize(target);
@@ -162,7 +167,8 @@ public:
         thread_ = std::thread([this, &view, lines] {
             LineMaker maker;
             std::u16string text;
-            for (std::uint64_t n = 0; made_.load(std::memory_order_relaxed) < lines && !stop_.load(); ++n) {
+            for (std::uint64_t n = 0;
+                 made_.load(std::memory_order_relaxed) < lines && !stop_.load(); ++n) {
                 text.clear();
                 int count = 0;
                 const Rgb colour = maker.make(n, text, count);
@@ -191,7 +197,8 @@ private:
 // thread drains every 25 ms, one edit block per batch.
 class PlainTextEditView : public LogView {
 public:
-    explicit PlainTextEditView(QPlainTextEdit& edit, std::size_t capacity = 65536) : edit_(edit), capacity_(capacity) {
+    explicit PlainTextEditView(QPlainTextEdit& edit, std::size_t capacity = 65536)
+        : edit_(edit), capacity_(capacity) {
         timer_.setInterval(25);
         QObject::connect(&timer_, &QTimer::timeout, [this] { drain(); });
         timer_.start();
@@ -234,7 +241,9 @@ public:
             // The trailing line break becomes the next block.
             std::u16string_view t = text;
             if (!t.empty() && t.back() == u'\n') t.remove_suffix(1);
-            cursor.insertText(QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size())).replace(u'\n', QChar::ParagraphSeparator), format);
+            cursor.insertText(QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size()))
+                                  .replace(u'\n', QChar::ParagraphSeparator),
+                              format);
             cursor.insertBlock();
         }
         cursor.endEditBlock();
@@ -263,15 +272,15 @@ struct Result {
 
 // The operations a user does on a big log, each measured by the stall meter.
 template <class Select, class Copy, class Find>
-void userOperations(QWidget& window, QScrollBar* bar, Select select, Copy copy, Find find, StallMeter& meter,
-                    const char* name) {
+void userOperations(QWidget& window, QScrollBar* bar, Select select, Copy copy, Find find,
+                    StallMeter& meter, const char* name) {
     auto step = [&](const char* what, const std::function<void()>& op) {
         QElapsedTimer t;
         t.start();
         op();
         QCoreApplication::processEvents();
-        std::printf("  %s: %s %lld ms (worst stall so far %lld ms)\n", name, what, static_cast<long long>(t.elapsed()),
-                    static_cast<long long>(meter.worst()));
+        std::printf("  %s: %s %lld ms (worst stall so far %lld ms)\n", name, what,
+                    static_cast<long long>(t.elapsed()), static_cast<long long>(meter.worst()));
     };
     step("resize", [&] {
         window.resize(1000, 700);
@@ -308,10 +317,13 @@ Result measureOurs(std::uint64_t lines, StallMeter& meter) {
         r.lines = static_cast<std::uint64_t>(view.lineCount());
     }
     r.linesPerSecond = r.lines / (clock.elapsed() / 1000.0);
-    std::printf("  log view: %llu lines in %.1f s; stall while appending %lld ms (ending at %.1f s, %lld lines held, "
-                "%.0f ms of it on the GUI thread's CPU)\n",
-                static_cast<unsigned long long>(r.lines), clock.elapsed() / 1000.0, static_cast<long long>(meter.worst()),
-                meter.worstAt() / 1000.0, static_cast<long long>(meter.worstSize()), meter.worstCpu());
+    std::printf(
+        "  log view: %llu lines in %.1f s; stall while appending %lld ms (ending at %.1f s, %lld "
+        "lines held, "
+        "%.0f ms of it on the GUI thread's CPU)\n",
+        static_cast<unsigned long long>(r.lines), clock.elapsed() / 1000.0,
+        static_cast<long long>(meter.worst()), meter.worstAt() / 1000.0,
+        static_cast<long long>(meter.worstSize()), meter.worstCpu());
 
     userOperations(
         view, view.verticalScrollBar(),
@@ -323,18 +335,21 @@ Result measureOurs(std::uint64_t lines, StallMeter& meter) {
         [&] {
             // Upwards from the end: every line is searched.
             const bool found = view.find(QString::fromUtf16(kFirstLineMark), true, false, false);
-            std::printf("  log view: first line's mark %s at line %lld\n", found ? "found" : "NOT FOUND",
-                        static_cast<long long>(view.caret().line));
+            std::printf("  log view: first line's mark %s at line %lld\n",
+                        found ? "found" : "NOT FOUND", static_cast<long long>(view.caret().line));
         },
         meter, "log view");
     meter.stop();
     r.worstStall = meter.worst();
     const auto& store = view.store();
     r.bytesPerLine = static_cast<double>(store.memoryBytes()) / static_cast<double>(r.lines);
-    std::printf("  log view: store %.1f MB for %.1f MB of UTF-8 text: %.1f bytes/line, %.1f beyond the text "
-                "(goal at most 24)\n",
-                store.memoryBytes() / 1e6, store.textBytes() / 1e6, r.bytesPerLine,
-                (static_cast<double>(store.memoryBytes()) - static_cast<double>(store.textBytes())) / static_cast<double>(r.lines));
+    std::printf(
+        "  log view: store %.1f MB for %.1f MB of UTF-8 text: %.1f bytes/line, %.1f beyond the "
+        "text "
+        "(goal at most 24)\n",
+        store.memoryBytes() / 1e6, store.textBytes() / 1e6, r.bytesPerLine,
+        (static_cast<double>(store.memoryBytes()) - static_cast<double>(store.textBytes())) /
+            static_cast<double>(r.lines));
     return r;
 }
 
@@ -365,13 +380,16 @@ Result measurePlainTextEdit(std::uint64_t lines, StallMeter& meter) {
         r.linesPerSecond = r.lines / (clock.elapsed() / 1000.0);
         std::printf("  QPlainTextEdit: %llu lines in %.1f s%s; stall while appending %lld ms\n",
                     static_cast<unsigned long long>(r.lines), clock.elapsed() / 1000.0,
-                    r.cutShort ? " (stopped at two minutes)" : "", static_cast<long long>(meter.worst()));
-        r.bytesPerLine = static_cast<double>(residentBytes() - before) / static_cast<double>(r.lines);
+                    r.cutShort ? " (stopped at two minutes)" : "",
+                    static_cast<long long>(meter.worst()));
+        r.bytesPerLine =
+            static_cast<double>(residentBytes() - before) / static_cast<double>(r.lines);
 
         userOperations(
             edit, edit.verticalScrollBar(),
             [&] {
-                QTextCursor c(edit.document()->findBlockByNumber(std::max(0, edit.document()->blockCount() - 100001)));
+                QTextCursor c(edit.document()->findBlockByNumber(
+                    std::max(0, edit.document()->blockCount() - 100001)));
                 c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
                 edit.setTextCursor(c);
             },
@@ -380,8 +398,10 @@ Result measurePlainTextEdit(std::uint64_t lines, StallMeter& meter) {
                 QTextCursor end = edit.textCursor();
                 end.movePosition(QTextCursor::End);
                 edit.setTextCursor(end);
-                const bool found = edit.find(QString::fromUtf16(kFirstLineMark), QTextDocument::FindBackward);
-                std::printf("  QPlainTextEdit: first line's mark %s\n", found ? "found" : "NOT FOUND");
+                const bool found =
+                    edit.find(QString::fromUtf16(kFirstLineMark), QTextDocument::FindBackward);
+                std::printf("  QPlainTextEdit: first line's mark %s\n",
+                            found ? "found" : "NOT FOUND");
             },
             meter, "QPlainTextEdit");
         meter.stop();
@@ -399,7 +419,8 @@ int main(int argc, char** argv) {
     std::uint64_t qtLines = 1'000'000;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--lines") == 0) lines = std::strtoull(argv[++i], nullptr, 10);
-        else if (std::strcmp(argv[i], "--qt-lines") == 0) qtLines = std::strtoull(argv[++i], nullptr, 10);
+        else if (std::strcmp(argv[i], "--qt-lines") == 0)
+            qtLines = std::strtoull(argv[++i], nullptr, 10);
     }
     qtLines = std::min(qtLines, lines);
     QApplication app(argc, argv);
@@ -412,15 +433,24 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     const Result ours = measureOurs(lines, meter);
 
-    std::printf("ratios: %.1fx the append rate, %.1fx shorter worst stall, %.1fx less memory per line\n",
-                ours.linesPerSecond / qt.linesPerSecond,
-                static_cast<double>(qt.worstStall) / static_cast<double>(std::max<qint64>(1, ours.worstStall)),
-                qt.bytesPerLine / ours.bytesPerLine);
-    std::printf("log view: %llu lines held, %.0f lines/s appended, worst stall %lld ms, %.0f bytes/line; "
-                "QPlainTextEdit: %.0f lines/s, worst stall %lld ms, %.0f bytes/line%s\n",
-                static_cast<unsigned long long>(ours.lines), ours.linesPerSecond, static_cast<long long>(ours.worstStall),
-                ours.bytesPerLine, qt.linesPerSecond, static_cast<long long>(qt.worstStall), qt.bytesPerLine,
-                qt.cutShort ? QStringLiteral(" (at %1 lines: stopped at two minutes)").arg(qt.lines).toUtf8().constData()
-                            : (qt.lines < lines ? QStringLiteral(" (at %1 lines)").arg(qt.lines).toUtf8().constData() : ""));
+    std::printf(
+        "ratios: %.1fx the append rate, %.1fx shorter worst stall, %.1fx less memory per line\n",
+        ours.linesPerSecond / qt.linesPerSecond,
+        static_cast<double>(qt.worstStall) /
+            static_cast<double>(std::max<qint64>(1, ours.worstStall)),
+        qt.bytesPerLine / ours.bytesPerLine);
+    std::printf(
+        "log view: %llu lines held, %.0f lines/s appended, worst stall %lld ms, %.0f bytes/line; "
+        "QPlainTextEdit: %.0f lines/s, worst stall %lld ms, %.0f bytes/line%s\n",
+        static_cast<unsigned long long>(ours.lines), ours.linesPerSecond,
+        static_cast<long long>(ours.worstStall), ours.bytesPerLine, qt.linesPerSecond,
+        static_cast<long long>(qt.worstStall), qt.bytesPerLine,
+        qt.cutShort ? QStringLiteral(" (at %1 lines: stopped at two minutes)")
+                          .arg(qt.lines)
+                          .toUtf8()
+                          .constData()
+                    : (qt.lines < lines
+                           ? QStringLiteral(" (at %1 lines)").arg(qt.lines).toUtf8().constData()
+                           : ""));
     return 0;
 }

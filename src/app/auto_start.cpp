@@ -2,7 +2,6 @@
 
 #include <QStandardPaths>
 #include <QString>
-
 #include <cerrno>
 #include <cstdio>
 #include <unistd.h>
@@ -16,7 +15,9 @@ namespace nimbrel {
 namespace {
 
 std::u16string autostartFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdU16String() + u"/autostart";
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+               .toStdU16String() +
+           u"/autostart";
 }
 
 // Writes the entry; on failure the error goes to the trace channel only.
@@ -31,7 +32,8 @@ bool writeEntry(const std::u16string& path, std::u16string_view program) {
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     const int writeError = errno;
     if (std::fclose(out) != 0 || !written) {
-        trace("_tfopen %s, GetLastError=0x%x", file.c_str(), static_cast<unsigned>(written ? errno : writeError));
+        trace("_tfopen %s, GetLastError=0x%x", file.c_str(),
+              static_cast<unsigned>(written ? errno : writeError));
         ::unlink(file.c_str());  // never leave half an entry behind
         return false;
     }

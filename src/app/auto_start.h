@@ -21,8 +21,8 @@ class SettingsStore;
 
 // The check marks of the two toggles; the view owns one of these.
 struct AutoStartToggles {
-    bool m_bAutoGetLog = false;          // "Auto Catch Log @USB Platform"
-    bool m_bAutoGetLogForUart = false;   // "Auto Catch Log @Uart Platform"
+    bool m_bAutoGetLog = false;         // "Auto Catch Log @USB Platform"
+    bool m_bAutoGetLogForUart = false;  // "Auto Catch Log @Uart Platform"
 };
 
 // The marks at view construction: fwconfig.ini's AutoGetLog is exactly 1, and the
@@ -52,8 +52,10 @@ bool SetAutoStart(bool enable, bool forUart, std::u16string_view program = curre
 
 // Command 32774, "Auto Catch Log @USB Platform": flips m_bAutoGetLog; switching it on
 // clears m_bAutoGetLogForUart.
-void toggleAutoCatchLogUsb(AutoStartToggles& toggles, std::u16string_view program = currentExecutablePath());
+void toggleAutoCatchLogUsb(AutoStartToggles& toggles,
+                           std::u16string_view program = currentExecutablePath());
 // Command 32775, "Auto Catch Log @Uart Platform": the same with the roles exchanged.
-void toggleAutoCatchLogUart(AutoStartToggles& toggles, std::u16string_view program = currentExecutablePath());
+void toggleAutoCatchLogUart(AutoStartToggles& toggles,
+                            std::u16string_view program = currentExecutablePath());
 
 }  // namespace nimbrel

@@ -5,11 +5,13 @@
 
 namespace nimbrel {
 
-int chooseIcTypeDefinitionFile(MenuCommand command, const Log1PathStore& store, LogConsole& console) {
+int chooseIcTypeDefinitionFile(MenuCommand command, const Log1PathStore& store,
+                               LogConsole& console) {
     for (const IcTypeFile& chip : kIcTypeFiles) {
         if (chip.command != command) continue;
         const std::u16string path = programFolderFile(chip.fileName);
-        if (!definitionFileExists(path)) console.print(u"[R] File \"%s\" doesn't exist.", {std::u16string_view(path)});
+        if (!definitionFileExists(path))
+            console.print(u"[R] File \"%s\" doesn't exist.", {std::u16string_view(path)});
         adoptDefinitionFile(path, console, "look2");
         store.SetLog1Path(path);
         return chip.icType;

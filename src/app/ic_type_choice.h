@@ -23,6 +23,7 @@ inline constexpr IcTypeFile kIcTypeFiles[] = {
 // IC Type commands Amber to Dolomite: adopts the chip's file from the program folder (a
 // missing file is reported in red and adopted all the same) and remembers it. Returns the
 // new m_nIcType, or -1 without doing anything for any other command.
-int chooseIcTypeDefinitionFile(MenuCommand command, const Log1PathStore& store, LogConsole& console);
+int chooseIcTypeDefinitionFile(MenuCommand command, const Log1PathStore& store,
+                               LogConsole& console);
 
 }  // namespace nimbrel

@@ -24,7 +24,8 @@ bool PowerListener::start() {
     const QString address = qEnvironmentVariable("NIMBREL_POWER_BUS_ADDRESS");
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!address.isEmpty()) {
-        connectionName_ = QStringLiteral("nimbrel-power-%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
+        connectionName_ =
+            QStringLiteral("nimbrel-power-%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
         bus = QDBusConnection::connectToBus(address, connectionName_);
     }
     if (!bus.isConnected()) {
@@ -32,8 +33,8 @@ bool PowerListener::start() {
         return false;
     }
     active_ = bus.connect(QString::fromLatin1(kLogindService), QString::fromLatin1(kLogindPath),
-                          QString::fromLatin1(kLogindManager), QStringLiteral("PrepareForSleep"), this,
-                          SLOT(onPrepareForSleep(bool)));
+                          QString::fromLatin1(kLogindManager), QStringLiteral("PrepareForSleep"),
+                          this, SLOT(onPrepareForSleep(bool)));
     if (!active_) trace("PrepareForSleep not subscribed: suspend and resume are not handled\n");
     return active_;
 }

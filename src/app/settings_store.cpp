@@ -3,10 +3,9 @@
 #include <QSettings>
 #include <QString>
 #include <QVariant>
-
 #include <fstream>
-#include <mutex>
 #include <iterator>
+#include <mutex>
 
 #include "platform/little_endian.h"
 #include "platform/program_folder.h"
@@ -21,7 +20,8 @@ namespace {
 class SettingsFile {
 public:
     SettingsFile()
-        : settings_(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
+        : settings_(QSettings::NativeFormat, QSettings::UserScope,
+                    QString::fromLatin1(kSettingsOrganization),
                     QString::fromLatin1(kSettingsApplication)) {
         settings_.setFallbacksEnabled(false);
     }
@@ -37,7 +37,8 @@ private:
 std::mutex g_storeMutex;
 
 QString toQString(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
 }
 
 // The stored value as text, or nothing when it is absent or of a kind the system never
@@ -52,10 +53,8 @@ std::optional<std::u16string> readStored(std::u16string_view key) {
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return value.toString().toStdU16String();
-    default:
-        return std::nullopt;
+    case QMetaType::ULongLong: return value.toString().toStdU16String();
+    default: return std::nullopt;
     }
 }
 
@@ -92,7 +91,9 @@ constexpr char16_t kApplicationLookKey[] = u"Workspace/ApplicationLook";
 
 // --- fwconfig.ini ---
 
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xFEFF; }
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xFEFF;
+}
 
 std::u16string_view trimmed(std::u16string_view text) {
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
@@ -100,7 +101,9 @@ std::u16string_view trimmed(std::u16string_view text) {
     return text;
 }
 
-char16_t asciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+char16_t asciiLower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
 
 bool sameName(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
@@ -116,7 +119,8 @@ std::optional<std::u16string> readIniText(const std::u16string& path) {
     std::ifstream in(utf16ToUtf8(path), std::ios::binary);
     if (!in) return std::nullopt;
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
         std::u16string text;
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
             text.push_back(static_cast<char16_t>(
@@ -129,7 +133,8 @@ std::optional<std::u16string> readIniText(const std::u16string& path) {
 
 // The value of a key in a section, matched without regard to ASCII case; the first
 // occurrence wins. Lines starting with ';' are comments.
-std::optional<std::u16string> iniValue(std::u16string_view text, std::u16string_view section, std::u16string_view key) {
+std::optional<std::u16string> iniValue(std::u16string_view text, std::u16string_view section,
+                                       std::u16string_view key) {
     bool inSection = false;
     std::size_t pos = 0;
     while (pos <= text.size()) {
@@ -140,14 +145,17 @@ std::optional<std::u16string> iniValue(std::u16string_view text, std::u16string_
         if (line.empty() || line.front() == u';') continue;
         if (line.front() == u'[') {
             const auto close = line.find(u']');
-            inSection = close != std::u16string_view::npos && sameName(trimmed(line.substr(1, close - 1)), section);
+            inSection = close != std::u16string_view::npos &&
+                        sameName(trimmed(line.substr(1, close - 1)), section);
             continue;
         }
         if (!inSection) continue;
         const auto equals = line.find(u'=');
-        if (equals == std::u16string_view::npos || !sameName(trimmed(line.substr(0, equals)), key)) continue;
+        if (equals == std::u16string_view::npos || !sameName(trimmed(line.substr(0, equals)), key))
+            continue;
         std::u16string_view value = trimmed(line.substr(equals + 1));
-        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front()) {
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+            value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
         return std::u16string(value);
@@ -211,22 +219,38 @@ std::optional<std::uint32_t> parseSettingNumber(std::u16string_view text) {
 }
 
 std::u16string SettingsStore::GetLog1Path() const { return readText(u"Log1Path", u""); }
-bool SettingsStore::SetLog1Path(std::u16string_view path) const { return writeText(u"Log1Path", path); }
+bool SettingsStore::SetLog1Path(std::u16string_view path) const {
+    return writeText(u"Log1Path", path);
+}
 std::u16string SettingsStore::GetRawDataPath() const { return readText(u"RawDataPath", u""); }
-bool SettingsStore::SetRawDataPath(std::u16string_view path) const { return writeText(u"RawDataPath", path); }
+bool SettingsStore::SetRawDataPath(std::u16string_view path) const {
+    return writeText(u"RawDataPath", path);
+}
 std::u16string SettingsStore::GetLogFilePath() const { return readText(u"LogFilePath", u""); }
-bool SettingsStore::SetLogFilePath(std::u16string_view path) const { return writeText(u"LogFilePath", path); }
+bool SettingsStore::SetLogFilePath(std::u16string_view path) const {
+    return writeText(u"LogFilePath", path);
+}
 
 std::u16string SettingsStore::GetComPort() const { return readText(u"Com", kDefaultComPort); }
 bool SettingsStore::SetComPort(std::u16string_view name) const { return writeText(u"Com", name); }
-std::uint32_t SettingsStore::GetBaudRate() const { return readNumber(u"BaudRate", kDefaultBaudRate); }
+std::uint32_t SettingsStore::GetBaudRate() const {
+    return readNumber(u"BaudRate", kDefaultBaudRate);
+}
 bool SettingsStore::SetBaudRate(std::uint32_t rate) const { return writeNumber(u"BaudRate", rate); }
 std::uint32_t SettingsStore::GetPrintRawData() const { return readNumber(u"PrintRawData", 0); }
 
-std::uint32_t SettingsStore::GetAutoGetLogForUart() const { return readNumber(u"AutoGetLogForUart", 0); }
-bool SettingsStore::SetAutoGetLogForUart(std::uint32_t value) const { return writeNumber(u"AutoGetLogForUart", value); }
-bool SettingsStore::SetAutoGetLog(std::uint32_t value) const { return writeNumber(u"AutoGetLog", value); }
-bool SettingsStore::SetAutoSaveRawData(std::uint32_t value) const { return writeNumber(u"AutoSaveRawData", value); }
+std::uint32_t SettingsStore::GetAutoGetLogForUart() const {
+    return readNumber(u"AutoGetLogForUart", 0);
+}
+bool SettingsStore::SetAutoGetLogForUart(std::uint32_t value) const {
+    return writeNumber(u"AutoGetLogForUart", value);
+}
+bool SettingsStore::SetAutoGetLog(std::uint32_t value) const {
+    return writeNumber(u"AutoGetLog", value);
+}
+bool SettingsStore::SetAutoSaveRawData(std::uint32_t value) const {
+    return writeNumber(u"AutoSaveRawData", value);
+}
 
 bool SettingsStore::IniAutoGetLog() const {
     trace("IniFile: %s\n", utf16ToUtf8(fwconfigPath()).c_str());
@@ -283,6 +307,8 @@ bool SettingsStore::storeNumber(std::u16string_view name, std::uint32_t value) c
     return writeNumber(name, value);
 }
 
-std::u16string storedDefinitionFile() { return preferredDefinitionFile(SettingsStore().GetLog1Path()); }
+std::u16string storedDefinitionFile() {
+    return preferredDefinitionFile(SettingsStore().GetLog1Path());
+}
 
 }  // namespace nimbrel

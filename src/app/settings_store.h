@@ -22,7 +22,6 @@
 #include <string_view>
 
 #include "pipeline/definition_file_choice.h"
-
 #include "platform/serial_port.h"  // kDefaultBaudRate
 
 namespace nimbrel {

@@ -15,9 +15,7 @@ void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit, bool 
     // logging off and closing its device, ends a pending read at once, so the capture
     // thread ends within the wait instead of outliving it.
     switch (state.m_threadId()) {
-    case CaptureRoute::Com:
-        comPort().close();
-        break;
+    case CaptureRoute::Com: comPort().close(); break;
     case CaptureRoute::Filter:
         EnableFilterLog(0);  // opens the device again if it was closed
         DisableFilterLog();
@@ -26,8 +24,7 @@ void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit, bool 
         EnableUartLog(0);
         DisableUartLog();
         break;
-    case CaptureRoute::None:
-        break;
+    case CaptureRoute::None: break;
     }
     const bool captureEnded = state.waitForCaptureThread(limit);
     // With the writer stopped, a draining print thread ends by itself once the ring is

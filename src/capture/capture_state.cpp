@@ -15,20 +15,20 @@ CaptureState::~CaptureState() {
 }
 
 bool CaptureState::idleLocked() const {
-    return m_viewInUse == Holder::None && !m_captureThread.running() && !hub_.m_printThread.running();
+    return m_viewInUse == Holder::None && !m_captureThread.running() &&
+           !hub_.m_printThread.running();
 }
 
 CaptureState::Phase CaptureState::phaseLocked() const {
     const bool capturing = m_captureThread.running();
     switch (m_viewInUse) {
-    case Holder::Replay:
-        return Phase::Replaying;
+    case Holder::Replay: return Phase::Replaying;
     case Holder::Route:
-        if (isDriverRoute(routeLastStarted_.load())) return capturing ? Phase::DriverRunning : Phase::DriverArmed;
+        if (isDriverRoute(routeLastStarted_.load()))
+            return capturing ? Phase::DriverRunning : Phase::DriverArmed;
         if (capturing) return Phase::ComActive;
         break;
-    case Holder::None:
-        break;
+    case Holder::None: break;
     }
     if (capturing || hub_.m_printThread.running()) return Phase::Draining;
     return Phase::Idle;
@@ -86,7 +86,8 @@ void CaptureState::captureThreadEnded() {
     std::lock_guard lock(mutex_);
     // The writer has stopped: the print thread ends by itself once the ring is drained.
     hub_.m_writeThreadQuit.store(true);
-    if (m_viewInUse == Holder::Route && !isDriverRoute(routeLastStarted_.load())) m_viewInUse = Holder::None;
+    if (m_viewInUse == Holder::Route && !isDriverRoute(routeLastStarted_.load()))
+        m_viewInUse = Holder::None;
 }
 
 void CaptureState::requestStop() { hub_.m_writeThreadQuit.store(true); }
@@ -115,7 +116,9 @@ void CaptureState::releaseView() {
 
 bool CaptureState::drainFinished() const { return !hub_.m_printThread.running(); }
 
-bool CaptureState::threadsRunning() const { return m_captureThread.running() || hub_.m_printThread.running(); }
+bool CaptureState::threadsRunning() const {
+    return m_captureThread.running() || hub_.m_printThread.running();
+}
 
 bool CaptureState::whileNoThreadRuns(const std::function<void()>& change) {
     std::lock_guard lock(mutex_);

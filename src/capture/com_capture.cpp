@@ -12,14 +12,16 @@
 
 namespace nimbrel {
 
-void reportPortOpenFailure(LogConsole& console, const std::string& port, const SerialOpenResult& result) {
+void reportPortOpenFailure(LogConsole& console, const std::string& port,
+                           const SerialOpenResult& result) {
     const std::u16string shownPort = utf8ToUtf16(port);
     switch (result.failedStep) {
     case SerialOpenStep::Open:
         console.print(u"[R] Step 1, Fail to open %s: GetLastError=0x%x", {shownPort, result.error});
         if (result.error == EACCES || result.error == EPERM) {
             console.print(
-                u"[Y] Permission denied on %s: add your user to the group that owns the device (commonly "
+                u"[Y] Permission denied on %s: add your user to the group that owns the device "
+                u"(commonly "
                 u"dialout), then log in again.",
                 {utf8ToUtf16(serialDevicePath(port))});
         }
@@ -30,16 +32,15 @@ void reportPortOpenFailure(LogConsole& console, const std::string& port, const S
     case SerialOpenStep::Settings:
         console.print(u"[R] Step 3, Fail to open %s", {shownPort});
         break;
-    case SerialOpenStep::None:
-        break;
+    case SerialOpenStep::None: break;
     }
 }
 
 ComCapture::ComCapture(ViewCore& core, std::function<std::uint32_t()> printRawData)
     : core_(core), printRawData_(std::move(printRawData)) {}
 
-ComCapture::StartResult ComCapture::start(const std::string& definitionFile, const std::string& port,
-                                          std::uint32_t baudRate) {
+ComCapture::StartResult ComCapture::start(const std::string& definitionFile,
+                                          const std::string& port, std::uint32_t baudRate) {
     // Refused while a route, a replay or any capture or print thread holds the view.
     if (!core_.capture.claimRoute(CaptureRoute::Com)) return StartResult::ViewInUse;
     core_.reloadDefinitions(definitionFile);
@@ -70,7 +71,8 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     hub.counters.reset();
 
     setComPortNameForFiles(port);
-    hub.rawDataFile.setName(RawDataFile::comRouteName(core_.programFolder, localTimeNow(), comPortNameForFiles()));
+    hub.rawDataFile.setName(
+        RawDataFile::comRouteName(core_.programFolder, localTimeNow(), comPortNameForFiles()));
     if (hub.m_bAutoSaveRawData.load()) hub.rawDataFile.prepare(core_.console);
     hub.startPrintThreadIfIdle(core_.emitter);
 
@@ -88,7 +90,8 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
         if (r.status == SerialReadStatus::Closed) break;  // closed by the shutdown
         if (r.status == SerialReadStatus::Failed) {
             trace("ReadFile GetLastError()=0x%x\n", r.error);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));  // no busy loop on a sick port
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(1));  // no busy loop on a sick port
             continue;
         }
         if (state.stopRequested()) break;
@@ -105,7 +108,8 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
 void ComCapture::echoChunk(const std::uint8_t* bytes, std::size_t n) {
     std::u16string text(n, u'\0');
     for (std::size_t i = 0; i < n; ++i) {
-        text[i] = static_cast<char16_t>(static_cast<std::int16_t>(static_cast<std::int8_t>(bytes[i])));
+        text[i] =
+            static_cast<char16_t>(static_cast<std::int16_t>(static_cast<std::int8_t>(bytes[i])));
     }
     core_.console.printText(text);
     core_.hub.rawDataFile.appendTextChunk(text);

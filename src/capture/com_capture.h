@@ -18,7 +18,8 @@ class ViewCore;
 // Reports a port that could not be opened or configured, naming the step that failed:
 // "[R] Step 1, Fail to open %s: GetLastError=0x%x" (with a hint when access was denied),
 // "[R] Step 2, Fail to open %s" (time-outs), "[R] Step 3, Fail to open %s" (settings).
-void reportPortOpenFailure(LogConsole& console, const std::string& port, const SerialOpenResult& result);
+void reportPortOpenFailure(LogConsole& console, const std::string& port,
+                           const SerialOpenResult& result);
 
 class ComCapture {
 public:
@@ -29,7 +30,8 @@ public:
     // With Com without its dialogs: refuses while a route is active (the caller shows
     // "Error!The view is being used."), else reloads the definition file at
     // `definitionFile` and starts the capture thread on `port`.
-    StartResult start(const std::string& definitionFile, const std::string& port, std::uint32_t baudRate);
+    StartResult start(const std::string& definitionFile, const std::string& port,
+                      std::uint32_t baudRate);
 
     // The last capture failed to open or configure its port.
     bool openFailed() const { return openFailed_.load(); }

@@ -17,16 +17,19 @@ struct DriverRouteTraits {
     DriverDevice& (*device)();
     std::u16string_view enableSuccess;
     std::u16string_view enableFail;
-    const char* noRadioTrace;    // when the radio count is 0 (nullptr: none)
-    const char* loopLeftTrace;   // when the loop is left (nullptr: none)
+    const char* noRadioTrace;   // when the radio count is 0 (nullptr: none)
+    const char* loopLeftTrace;  // when the loop is left (nullptr: none)
 };
 
-const DriverRouteTraits kFilterTraits{filterDriver, u"[G] Enable Filter Log success", u"[R] Enable Filter Log fail",
-                                      nullptr, nullptr};
-const DriverRouteTraits kUartTraits{uartDriver, u"[G] Enable Uart Log success", u"[R] Enable Uart Log fail",
-                                    " EnumerateLocalRadios()==0\n", "**********jump out while***********\n"};
+const DriverRouteTraits kFilterTraits{filterDriver, u"[G] Enable Filter Log success",
+                                      u"[R] Enable Filter Log fail", nullptr, nullptr};
+const DriverRouteTraits kUartTraits{uartDriver, u"[G] Enable Uart Log success",
+                                    u"[R] Enable Uart Log fail", " EnumerateLocalRadios()==0\n",
+                                    "**********jump out while***********\n"};
 
-const DriverRouteTraits& traitsOf(CaptureRoute route) { return route == CaptureRoute::Uart ? kUartTraits : kFilterTraits; }
+const DriverRouteTraits& traitsOf(CaptureRoute route) {
+    return route == CaptureRoute::Uart ? kUartTraits : kFilterTraits;
+}
 
 }  // namespace
 
@@ -37,15 +40,9 @@ std::u16string_view driverCaption(CaptureRoute route) {
 CaptureRoute onSystemResume(ViewCore& core) {
     WaitForAllThreadExit(core, std::chrono::milliseconds(2000));
     switch (core.capture.m_threadId()) {
-    case CaptureRoute::Filter:
-        trace("FILTER_THREAD_ID\n");
-        return CaptureRoute::Filter;
-    case CaptureRoute::Uart:
-        trace("UART_THREAD_ID\n");
-        return CaptureRoute::Uart;
-    default:
-        trace("other THREAD_ID\n");
-        return CaptureRoute::None;
+    case CaptureRoute::Filter: trace("FILTER_THREAD_ID\n"); return CaptureRoute::Filter;
+    case CaptureRoute::Uart: trace("UART_THREAD_ID\n"); return CaptureRoute::Uart;
+    default: trace("other THREAD_ID\n"); return CaptureRoute::None;
     }
 }
 
@@ -58,7 +55,8 @@ DriverCapture::~DriverCapture() {
     }
 }
 
-DriverCapture::StartResult DriverCapture::OnDebugWithFilterDriver(const std::string& definitionFile) {
+DriverCapture::StartResult DriverCapture::OnDebugWithFilterDriver(
+    const std::string& definitionFile) {
     return start(CaptureRoute::Filter, definitionFile);
 }
 
@@ -66,7 +64,8 @@ DriverCapture::StartResult DriverCapture::OnDebugWithUartDriver(const std::strin
     return start(CaptureRoute::Uart, definitionFile);
 }
 
-DriverCapture::StartResult DriverCapture::start(CaptureRoute route, const std::string& definitionFile) {
+DriverCapture::StartResult DriverCapture::start(CaptureRoute route,
+                                                const std::string& definitionFile) {
     // The claim clears the stop request and m_deviceOn and makes this the route last started.
     if (!core_.capture.claimRoute(route)) return StartResult::ViewInUse;
     core_.reloadDefinitions(definitionFile);
@@ -97,15 +96,9 @@ void DriverCapture::startThread(bool restart) {
 std::chrono::milliseconds DriverCapture::onDeviceArrival() {
     trace("==========> Bluetooth Device On!\n");
     switch (core_.capture.m_threadId()) {
-    case CaptureRoute::Filter:
-        trace("FILTER_THREAD_ID\n");
-        return std::chrono::milliseconds(0);
-    case CaptureRoute::Uart:
-        trace("UART_THREAD_ID\n");
-        return kUartArrivalPause;
-    default:
-        trace("other THREAD_ID\n");
-        return std::chrono::milliseconds(-1);
+    case CaptureRoute::Filter: trace("FILTER_THREAD_ID\n"); return std::chrono::milliseconds(0);
+    case CaptureRoute::Uart: trace("UART_THREAD_ID\n"); return kUartArrivalPause;
+    default: trace("other THREAD_ID\n"); return std::chrono::milliseconds(-1);
     }
 }
 

@@ -7,10 +7,12 @@
 
 namespace nimbrel {
 
-bool sendDriverRequest(BridgeDevice& device, std::uint32_t code, std::span<const std::uint8_t> input,
-                       std::span<std::uint8_t> output, std::uint32_t* returned) {
-    const ControlResult r = device.control(code, input.data(), static_cast<std::uint32_t>(input.size()),
-                                           output.data(), static_cast<std::uint32_t>(output.size()));
+bool sendDriverRequest(BridgeDevice& device, std::uint32_t code,
+                       std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                       std::uint32_t* returned) {
+    const ControlResult r =
+        device.control(code, input.data(), static_cast<std::uint32_t>(input.size()), output.data(),
+                       static_cast<std::uint32_t>(output.size()));
     if (returned) *returned = r.returned;
     return r.ok() && r.returned >= 1 && output[0] == 0;
 }
@@ -18,7 +20,8 @@ bool sendDriverRequest(BridgeDevice& device, std::uint32_t code, std::span<const
 ReadLogResult readLogData(const ReadLogReply& reply, std::uint32_t returned, bool completed) {
     if (!completed) return {};
     if (returned < kReadLogHeaderSize) return {true, 0};
-    const std::size_t n = static_cast<std::size_t>(reply[1]) | static_cast<std::size_t>(reply[2]) << 8;
+    const std::size_t n = static_cast<std::size_t>(reply[1]) | static_cast<std::size_t>(reply[2])
+                                                                   << 8;
     if (n == 0 || n > kReadLogDataArea + 1) return {true, 0};
     const std::size_t inReply = returned - kReadLogHeaderSize;
     return {true, std::min(n - 1, inReply)};

@@ -18,15 +18,16 @@ namespace nimbrel {
 // The shared request procedure: one control request on `device`, waiting for its reply
 // without a time-out. True when it completed, returned at least one byte and the first
 // byte is 0. `returned` (optional) receives the number of output bytes.
-bool sendDriverRequest(BridgeDevice& device, std::uint32_t code, std::span<const std::uint8_t> input,
-                       std::span<std::uint8_t> output, std::uint32_t* returned = nullptr);
+bool sendDriverRequest(BridgeDevice& device, std::uint32_t code,
+                       std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                       std::uint32_t* returned = nullptr);
 
 // A reply buffer of the read request.
 using ReadLogReply = std::array<std::uint8_t, kReadLogReplySize>;
 
 struct ReadLogResult {
-    bool counted = false;       // the request completed with status 0
-    std::size_t dataSize = 0;   // log bytes at reply.data() + kReadLogHeaderSize
+    bool counted = false;      // the request completed with status 0
+    std::size_t dataSize = 0;  // log bytes at reply.data() + kReadLogHeaderSize
 };
 
 // The data bytes of a read reply with `returned` bytes: n - 1 for a length n of 1..1025

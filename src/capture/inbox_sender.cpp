@@ -36,8 +36,10 @@ std::uint8_t parseInBoxByte(std::u16string_view text) {
         if (value > kLimit) value = kLimit;
     }
     if (negative) value = -value;
-    if (value > std::numeric_limits<std::int32_t>::max()) value = std::numeric_limits<std::int32_t>::max();
-    if (value < std::numeric_limits<std::int32_t>::min()) value = std::numeric_limits<std::int32_t>::min();
+    if (value > std::numeric_limits<std::int32_t>::max())
+        value = std::numeric_limits<std::int32_t>::max();
+    if (value < std::numeric_limits<std::int32_t>::min())
+        value = std::numeric_limits<std::int32_t>::min();
     return static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFF);
 }
 

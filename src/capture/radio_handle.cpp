@@ -10,8 +10,8 @@ namespace nimbrel {
 namespace {
 
 std::mutex g_mutex;
-std::string g_radioHandle;         // the radio entry; empty when invalid
-int g_radioInterfaceNotify = 0;    // subscription ids; 0 when not registered
+std::string g_radioHandle;       // the radio entry; empty when invalid
+int g_radioInterfaceNotify = 0;  // subscription ids; 0 when not registered
 int g_radioHandleNotify = 0;
 
 std::uint32_t handleValue(const std::string& entry) {

@@ -55,8 +55,8 @@ Taken takeDecodeOption(Args& args, const char* command, DecodeOptions& options) 
 }
 
 int usageError(const char* command, const std::string& message) {
-    std::fprintf(stderr, "nimbrel-cli %s: %s\nRun 'nimbrel-cli %s --help' for usage.\n", command, message.c_str(),
-                 command);
+    std::fprintf(stderr, "nimbrel-cli %s: %s\nRun 'nimbrel-cli %s --help' for usage.\n", command,
+                 message.c_str(), command);
     return kExitUsage;
 }
 

@@ -3,8 +3,8 @@
 // to stdout, console lines to stderr; ends on SIGINT/SIGTERM, after --duration, or when the
 // port goes away, with a summary of what was framed, skipped and lost.
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -90,7 +90,7 @@ private:
 };
 
 struct Options {
-    std::string port;  // empty: the stored Com
+    std::string port;    // empty: the stored Com
     long long baud = 0;  // 0: the stored BaudRate
     DecodeOptions decode;
     bool saveRaw = false;
@@ -114,16 +114,19 @@ int parse(int argc, char** argv, Options& o) {
         if (args.flag("--save-raw")) {
             o.saveRaw = true;
         } else if (args.flag("--filter-driver")) {
-            if (o.route == CaptureRoute::Uart) return usageError("capture", "choose one of --filter-driver and --uart-driver");
+            if (o.route == CaptureRoute::Uart)
+                return usageError("capture", "choose one of --filter-driver and --uart-driver");
             o.route = CaptureRoute::Filter;
         } else if (args.flag("--uart-driver")) {
-            if (o.route == CaptureRoute::Filter) return usageError("capture", "choose one of --filter-driver and --uart-driver");
+            if (o.route == CaptureRoute::Filter)
+                return usageError("capture", "choose one of --filter-driver and --uart-driver");
             o.route = CaptureRoute::Uart;
         } else if (args.option("--save-raw", value, missing)) {
             if (value.empty()) return usageError("capture", "--save-raw= needs a folder");
             o.saveRaw = true;
             o.saveRawFolder = value;
-            while (o.saveRawFolder.size() > 1 && o.saveRawFolder.back() == '/') o.saveRawFolder.pop_back();
+            while (o.saveRawFolder.size() > 1 && o.saveRawFolder.back() == '/')
+                o.saveRawFolder.pop_back();
         } else if (args.option("--com", value, missing)) {
             if (missing || value.empty()) return usageError("capture", "--com needs a port name");
             o.port = value;
@@ -140,7 +143,8 @@ int parse(int argc, char** argv, Options& o) {
         }
     }
     if (isDriverRoute(o.route) && (!o.port.empty() || o.baud != 0)) {
-        return usageError("capture", "--com and --baud belong to a serial capture, not to a driver");
+        return usageError("capture",
+                          "--com and --baud belong to a serial capture, not to a driver");
     }
     return 0;
 }
@@ -155,7 +159,8 @@ struct RadioEvents {
         return instance;
     }
     static RadioCallbacks callbacks() {
-        return {[](const std::string&) { get().post(true); }, [](const std::string&) { get().post(false); }};
+        return {[](const std::string&) { get().post(true); },
+                [](const std::string&) { get().post(false); }};
     }
     void post(bool arrival) {
         std::lock_guard lock(mutex);
@@ -169,7 +174,8 @@ struct RadioEvents {
 
 void printSummary(const CaptureCounters& c, const char* how) {
     std::fprintf(stderr,
-                 "Capture ended%s: %llu records framed, %llu bytes skipped as noise, %llu bytes lost to a ring "
+                 "Capture ended%s: %llu records framed, %llu bytes skipped as noise, %llu bytes "
+                 "lost to a ring "
                  "overrun.\n",
                  how, static_cast<unsigned long long>(c.recordsFramed.load()),
                  static_cast<unsigned long long>(c.noiseBytes.load()),
@@ -183,12 +189,15 @@ int reportRawDataFile(const RawDataFile& file) {
     const int error = file.lastError();
     struct stat st {};
     if (::stat(name.c_str(), &st) != 0) {
-        std::fprintf(stderr, "No raw data file was written: %s cannot be created (error 0x%x: %s).\n", name.c_str(),
-                     error, std::strerror(error));
+        std::fprintf(stderr,
+                     "No raw data file was written: %s cannot be created (error 0x%x: %s).\n",
+                     name.c_str(), error, std::strerror(error));
         return kExitFailure;
     }
     if (file.entriesLost() > 0) {
-        std::fprintf(stderr, "Raw data file: %s is incomplete: %llu records could not be written (error 0x%x: %s).\n",
+        std::fprintf(stderr,
+                     "Raw data file: %s is incomplete: %llu records could not be written (error "
+                     "0x%x: %s).\n",
                      name.c_str(), static_cast<unsigned long long>(file.entriesLost()), error,
                      std::strerror(error));
         return kExitFailure;
@@ -224,7 +233,8 @@ int captureFromDriver(const Options& o, ViewCore& core, SharedStdout& out) {
     while (!stopRequested()) {
         if (o.durationSeconds > 0 && Clock::now() >= deadline) break;
         // Without a driver the command has nothing to wait for.
-        if (driver.threadsStarted() == 1 && !core.capture.captureThreadRunning() && driver.enableFailed()) {
+        if (driver.threadsStarted() == 1 && !core.capture.captureThreadRunning() &&
+            driver.enableFailed()) {
             firstEnableFailed = true;
             break;
         }
@@ -290,7 +300,8 @@ int runCapture(int argc, char** argv) {
     const char* baudSource = o.baud == 0 ? " (stored setting BaudRate)" : "";
     if (o.port.empty()) o.port = storedComPort();
     if (o.baud == 0) o.baud = storedBaudRate();
-    std::fprintf(stderr, "Capturing from %s%s at %lld baud%s.\n", o.port.c_str(), portSource, o.baud, baudSource);
+    std::fprintf(stderr, "Capturing from %s%s at %lld baud%s.\n", o.port.c_str(), portSource,
+                 o.baud, baudSource);
     ComCapture com(core, storedPrintRawData);
     const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
     com.start(defs, o.port, static_cast<std::uint32_t>(o.baud));
@@ -311,11 +322,12 @@ int runCapture(int argc, char** argv) {
     out.flush();
     if (com.openFailed()) {
         const int err = com.openError();
-        reportFailure("cannot open " + serialDevicePath(o.port), err, serialPortHint(err, "capture"));
+        reportFailure("cannot open " + serialDevicePath(o.port), err,
+                      serialPortHint(err, "capture"));
         return kExitFailure;
     }
 
-    printSummary(core.hub.counters, stopRequested() ? " (stopped by the user)"
+    printSummary(core.hub.counters, stopRequested()    ? " (stopped by the user)"
                                     : com.deviceGone() ? " (the port went away)"
                                                        : "");
     return o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;

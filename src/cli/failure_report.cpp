@@ -18,18 +18,13 @@ std::string serialPortHint(int error, const char* command) {
     switch (error) {
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-        return "is the adapter plugged in? " + help;
+    case ENXIO: return "is the adapter plugged in? " + help;
     case EACCES:
-    case EPERM:
-        return "is your user in the group that owns the device, commonly dialout? " + help;
-    case EBUSY:
-        return "is another program using the port? " + help;
+    case EPERM: return "is your user in the group that owns the device, commonly dialout? " + help;
+    case EBUSY: return "is another program using the port? " + help;
     case ENOTTY:
-    case EINVAL:
-        return "is it a serial port? " + help;
-    default:
-        return help;
+    case EINVAL: return "is it a serial port? " + help;
+    default: return help;
     }
 }
 

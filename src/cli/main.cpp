@@ -25,7 +25,9 @@ const Command kCommands[] = {
     {"replay", "Decode a raw data file offline", nimbrel::cli::runReplay},
     {"capture", "Capture the log live over a serial port", nimbrel::cli::runCapture},
     {"send", "Send eight bytes to the controller over a serial port", nimbrel::cli::runSend},
-    {"simulate", "Simulate a controller: raw data files, a live serial stream or the driver devices", nimbrel::cli::runSimulate},
+    {"simulate",
+     "Simulate a controller: raw data files, a live serial stream or the driver devices",
+     nimbrel::cli::runSimulate},
 #if NIMBREL_HAVE_APP
     {"settings", "List, read and change the stored settings", nimbrel::cli::runSettings},
 #endif
@@ -56,7 +58,8 @@ int main(int argc, char** argv) {
         printUsage(stderr);
         return nimbrel::cli::kExitUsage;
     }
-    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "help") == 0) {
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
         printUsage(stdout);
         return nimbrel::cli::kExitOk;
     }

@@ -7,9 +7,11 @@
 
 namespace nimbrel::cli {
 
-ProgressLine::ProgressLine(std::FILE* stream) : stream_(stream), terminal_(::isatty(::fileno(stream)) == 1) {
+ProgressLine::ProgressLine(std::FILE* stream)
+    : stream_(stream), terminal_(::isatty(::fileno(stream)) == 1) {
     winsize size{};
-    if (terminal_ && ::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) width_ = size.ws_col;
+    if (terminal_ && ::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        width_ = size.ws_col;
 }
 
 void ProgressLine::update(int percent) {
@@ -22,7 +24,8 @@ void ProgressLine::update(int percent) {
     const int barWidth = std::max(0, std::min(50, width_ - 1 - static_cast<int>(label.size()) - 8));
     const int filled = barWidth * percent / 100;
     std::string line = "\r" + label;
-    if (barWidth > 0) line += "[" + std::string(filled, '#') + std::string(barWidth - filled, '-') + "]";
+    if (barWidth > 0)
+        line += "[" + std::string(filled, '#') + std::string(barWidth - filled, '-') + "]";
     char tail[16];
     std::snprintf(tail, sizeof tail, " %3d %%", percent);
     line += tail;

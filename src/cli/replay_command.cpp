@@ -72,7 +72,8 @@ int parse(int argc, char** argv, Options& o) {
         } else if (args.flag("--ember-flint")) {
             o.emberFlint = true;
         } else if (args.option("--filter", value, missing)) {
-            if (missing || value.empty()) return usageError("replay", "--filter needs a non-empty text");
+            if (missing || value.empty())
+                return usageError("replay", "--filter needs a non-empty text");
             o.filters.push_back(utf8ToUtf16(value));
         } else if (args.option("--output", value, missing) || args.option("-o", value, missing)) {
             if (missing) return usageError("replay", "--output needs a file");
@@ -99,10 +100,11 @@ int readError(const std::string& path) {
 void printSummary(const ReplayScanResult& scan, const FormatCounts& counts) {
     auto n = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
     std::fprintf(stderr,
-                 "Replay: records formatted %llu, bytes skipped as noise %llu, undefined message indices %llu, "
+                 "Replay: records formatted %llu, bytes skipped as noise %llu, undefined message "
+                 "indices %llu, "
                  "parameter errors %llu, unknown layouts %llu.\n",
-                 n(scan.records), n(scan.noiseBytes), n(counts.undefinedIndices), n(counts.parameterErrors),
-                 n(scan.defaultCases));
+                 n(scan.records), n(scan.noiseBytes), n(counts.undefinedIndices),
+                 n(counts.parameterErrors), n(scan.defaultCases));
 }
 
 }  // namespace
@@ -134,9 +136,11 @@ int runReplay(int argc, char** argv) {
     RawDataInput raw;
     const int openError = S_ISDIR(st.st_mode) ? EISDIR : raw.open(o.rawFile);
     if (openError != 0) {
-        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {utf8ToUtf16(o.rawFile), openError});
-        reportFailure("cannot read " + o.rawFile, openError,
-                      openError == EISDIR ? "replay takes one raw data file, such as RawData_*.log" : "");
+        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
+                      {utf8ToUtf16(o.rawFile), openError});
+        reportFailure(
+            "cannot read " + o.rawFile, openError,
+            openError == EISDIR ? "replay takes one raw data file, such as RawData_*.log" : "");
         return kExitFailure;
     }
 
@@ -176,7 +180,8 @@ int runReplay(int argc, char** argv) {
     progress.finish();
     bool failed = false;
     if (scan.readError != 0) {
-        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {utf8ToUtf16(o.rawFile), scan.readError});
+        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
+                      {utf8ToUtf16(o.rawFile), scan.readError});
         reportFailure("cannot read " + o.rawFile, scan.readError);
         failed = true;
     } else if (scan.fileChanged) {
@@ -186,7 +191,9 @@ int runReplay(int argc, char** argv) {
 
     if (const int err = writer.close(); err != 0) {
         console.print(u"[R] Fail to write the decoded lines, error:0x%x", {err});
-        reportFailure("cannot write the decoded lines" + (o.output.empty() ? std::string() : " to " + o.output), err);
+        reportFailure("cannot write the decoded lines" +
+                          (o.output.empty() ? std::string() : " to " + o.output),
+                      err);
         return kExitFailure;
     }
     printSummary(scan, formatter.counts());

@@ -34,7 +34,8 @@ constexpr const char* kHelp =
 
 // One or two hexadecimal digits, optionally after 0x.
 bool strictHexByte(std::string_view text, std::uint8_t& out) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
     if (text.empty() || text.size() > 2) return false;
     unsigned value = 0;
     for (char c : text) {
@@ -91,7 +92,8 @@ int runSend(int argc, char** argv) {
         StringFilter noFilter;
         LogConsole console(view, noFilter);
         reportPortOpenFailure(console, port, opened);
-        reportFailure("cannot open " + serialDevicePath(port), opened.error, serialPortHint(opened.error, "send"));
+        reportFailure("cannot open " + serialDevicePath(port), opened.error,
+                      serialPortHint(opened.error, "send"));
         return kExitFailure;
     }
     const int err = sendInBox(message);
@@ -106,7 +108,8 @@ int runSend(int argc, char** argv) {
         std::snprintf(hex, sizeof hex, "%s%02X", sent.empty() ? "" : " ", b);
         sent += hex;
     }
-    std::fprintf(stderr, "Sent %s to %s at %lld baud.\n", sent.c_str(), serialDevicePath(port).c_str(), baud);
+    std::fprintf(stderr, "Sent %s to %s at %lld baud.\n", sent.c_str(),
+                 serialDevicePath(port).c_str(), baud);
     return kExitOk;
 }
 

@@ -53,16 +53,25 @@ const Setting kSettings[] = {
      [](const SettingsStore& s) { return number(s.GetBaudRate()); }},
     {"PrintRawData", nullptr, Kind::Number, "1: the COM capture also echoes the raw bytes", false,
      [](const SettingsStore& s) { return number(s.GetPrintRawData()); }},
-    {"AutoGetLogForUart", nullptr, Kind::Number, "not 0: start the UART-driver capture at start-up", true,
-     [](const SettingsStore& s) { return number(s.GetAutoGetLogForUart()); }},
-    {"AutoGetLog", nullptr, Kind::Number, "written by the USB auto-start toggle, never read", false, nullptr},
-    {"AutoSaveRawData", nullptr, Kind::Number, "written by Auto Generate Raw Data, never read", false, nullptr},
+    {"AutoGetLogForUart", nullptr, Kind::Number, "not 0: start the UART-driver capture at start-up",
+     true, [](const SettingsStore& s) { return number(s.GetAutoGetLogForUart()); }},
+    {"AutoGetLog", nullptr, Kind::Number, "written by the USB auto-start toggle, never read", false,
+     nullptr},
+    {"AutoSaveRawData", nullptr, Kind::Number, "written by Auto Generate Raw Data, never read",
+     false, nullptr},
     {"Workspace/ApplicationLook", "ApplicationLook", Kind::Look, "visual style, 210 to 218", true,
-     [](const SettingsStore& s) { return number(static_cast<std::uint64_t>(s.GetApplicationLook())); }},
-    {"fwconfig:AutoGetLog", nullptr, Kind::FwConfig, "1: start the filter-driver capture at start-up", true,
-     [](const SettingsStore& s) { return utf8ToUtf16(std::to_string(s.fwconfigInteger(u"AutoGetLog"))); }},
+     [](const SettingsStore& s) {
+         return number(static_cast<std::uint64_t>(s.GetApplicationLook()));
+     }},
+    {"fwconfig:AutoGetLog", nullptr, Kind::FwConfig,
+     "1: start the filter-driver capture at start-up", true,
+     [](const SettingsStore& s) {
+         return utf8ToUtf16(std::to_string(s.fwconfigInteger(u"AutoGetLog")));
+     }},
     {"fwconfig:AutoSaveRawData", nullptr, Kind::FwConfig, "1: record raw data from start-up", true,
-     [](const SettingsStore& s) { return utf8ToUtf16(std::to_string(s.fwconfigInteger(u"AutoSaveRawData"))); }},
+     [](const SettingsStore& s) {
+         return utf8ToUtf16(std::to_string(s.fwconfigInteger(u"AutoSaveRawData")));
+     }},
 };
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -93,22 +102,26 @@ constexpr const char* kExitStatus =
 void printNames(std::FILE* out) {
     std::fprintf(out, "Names:\n");
     for (const Setting& s : kSettings) {
-        const char* type = s.kind == Kind::Text ? "text" : s.kind == Kind::FwConfig ? "read-only" : "number";
-        std::fprintf(out, "  %-26s %-9s %s%s%s%s\n", s.name, type, s.about, s.guiOnly ? " (GUI only)" : "",
-                     s.alias ? "; also " : "", s.alias ? s.alias : "");
+        const char* type = s.kind == Kind::Text       ? "text"
+                           : s.kind == Kind::FwConfig ? "read-only"
+                                                      : "number";
+        std::fprintf(out, "  %-26s %-9s %s%s%s%s\n", s.name, type, s.about,
+                     s.guiOnly ? " (GUI only)" : "", s.alias ? "; also " : "",
+                     s.alias ? s.alias : "");
     }
 }
 
 void usageTop(std::FILE* out) {
-    std::fprintf(out,
-                 "Usage: nimbrel-cli settings list\n"
-                 "       nimbrel-cli settings get NAME\n"
-                 "       nimbrel-cli settings set NAME VALUE\n"
-                 "\n"
-                 "Lists, reads and changes the stored settings: the settings file under\n"
-                 "$XDG_CONFIG_HOME, fwconfig.ini in the program folder (read-only: edit it by hand)\n"
-                 "and the autostart entry (shown by list).\n"
-                 "\n");
+    std::fprintf(
+        out,
+        "Usage: nimbrel-cli settings list\n"
+        "       nimbrel-cli settings get NAME\n"
+        "       nimbrel-cli settings set NAME VALUE\n"
+        "\n"
+        "Lists, reads and changes the stored settings: the settings file under\n"
+        "$XDG_CONFIG_HOME, fwconfig.ini in the program folder (read-only: edit it by hand)\n"
+        "and the autostart entry (shown by list).\n"
+        "\n");
     printNames(out);
     std::fprintf(out, "\nNames are matched without regard to case.\n\n%s", kExitStatus);
 }
@@ -147,12 +160,12 @@ void usageSet(std::FILE* out) {
 
 // One line saying what is wrong and one pointing to the help that explains it.
 int usageError(const char* message, const std::string& detail, void (*usage)(std::FILE*)) {
-    const char* help = usage == usageList ? "settings list --help"
+    const char* help = usage == usageList  ? "settings list --help"
                        : usage == usageGet ? "settings get --help"
                        : usage == usageSet ? "settings set --help"
                                            : "settings --help";
-    std::fprintf(stderr, "nimbrel-cli settings: %s%s\nRun 'nimbrel-cli %s' for usage.\n", message, detail.c_str(),
-                 help);
+    std::fprintf(stderr, "nimbrel-cli settings: %s%s\nRun 'nimbrel-cli %s' for usage.\n", message,
+                 detail.c_str(), help);
     return kExitUsage;
 }
 
@@ -189,7 +202,9 @@ bool usable(const Setting& s, const std::u16string& stored) {
     return n.has_value();
 }
 
-std::string shown(const std::u16string& value) { return value.empty() ? "(empty)" : utf16ToUtf8(value); }
+std::string shown(const std::u16string& value) {
+    return value.empty() ? "(empty)" : utf16ToUtf8(value);
+}
 
 // A row of the listing: name, value, and what to say about the value.
 struct Row {
@@ -206,7 +221,8 @@ void printRows(const std::vector<Row>& rows) {
         valueWidth = std::max(valueWidth, r.value.size());
     }
     for (const Row& r : rows) {
-        std::string line = "  " + r.name + std::string(nameWidth - r.name.size() + 2, ' ') + r.value;
+        std::string line =
+            "  " + r.name + std::string(nameWidth - r.name.size() + 2, ' ') + r.value;
         if (!r.note.empty()) line += std::string(valueWidth - r.value.size() + 2, ' ') + r.note;
         std::printf("%s\n", line.c_str());
     }
@@ -214,7 +230,8 @@ void printRows(const std::vector<Row>& rows) {
 
 std::string withGuiOnly(const Setting& s, std::string note) {
     if (!s.guiOnly) return note;
-    return note.empty() ? "(read by the GUI only)" : note.substr(0, note.size() - 1) + "; read by the GUI only)";
+    return note.empty() ? "(read by the GUI only)"
+                        : note.substr(0, note.size() - 1) + "; read by the GUI only)";
 }
 
 int runList() {
@@ -226,7 +243,8 @@ int runList() {
     for (const Setting& s : kSettings) {
         if (s.kind == Kind::FwConfig) {
             const std::string value = utf16ToUtf8(s.effective(store));
-            fwconfigRows.push_back({s.name, value, withGuiOnly(s, value == "1" ? "(on)" : "(off)")});
+            fwconfigRows.push_back(
+                {s.name, value, withGuiOnly(s, value == "1" ? "(on)" : "(off)")});
             continue;
         }
         const auto value = store.storedValue(utf8ToUtf16(s.name));
@@ -279,8 +297,9 @@ int runSet(const std::string& name, const std::string& value) {
     const Setting* s = findSetting(name);
     if (!s) return usageError("unknown setting ", "'" + name + "'", usageSet);
     if (s->kind == Kind::FwConfig) {
-        return usageError(s->name, std::string(" lives in fwconfig.ini, which is read-only here: edit ") +
-                                       utf16ToUtf8(SettingsStore::fwconfigPath()) + " by hand",
+        return usageError(s->name,
+                          std::string(" lives in fwconfig.ini, which is read-only here: edit ") +
+                              utf16ToUtf8(SettingsStore::fwconfigPath()) + " by hand",
                           usageSet);
     }
     const SettingsStore store;
@@ -291,11 +310,13 @@ int runSet(const std::string& name, const std::string& value) {
     } else {
         const auto n = parseSettingNumber(utf8ToUtf16(value));
         if (!n) {
-            return usageError(s->name, " takes a number (0 to 4294967295, 0x hexadecimal), not '" + value + "'",
-                              usageSet);
+            return usageError(
+                s->name, " takes a number (0 to 4294967295, 0x hexadecimal), not '" + value + "'",
+                usageSet);
         }
         if (s->kind == Kind::Look && (*n < kFirstApplicationLook || *n > kLastApplicationLook)) {
-            return usageError(s->name, " takes a number from 210 to 218, not '" + value + "'", usageSet);
+            return usageError(s->name, " takes a number from 210 to 218, not '" + value + "'",
+                              usageSet);
         }
         written = store.storeNumber(key, *n);
     }
@@ -312,7 +333,8 @@ int runSet(const std::string& name, const std::string& value) {
 int runSettings(int argc, char** argv) {
     // The subcommand is the first word after "settings" that is not an option.
     int at = 1;
-    if (at < argc && std::string_view(argv[at]) != "--" && std::string_view(argv[at]).starts_with("-")) {
+    if (at < argc && std::string_view(argv[at]) != "--" &&
+        std::string_view(argv[at]).starts_with("-")) {
         const std::string_view arg(argv[at]);
         if (arg == "--help" || arg == "-h") {
             usageTop(stdout);
@@ -330,7 +352,8 @@ int runSettings(int argc, char** argv) {
             usageList(stdout);
             return kExitOk;
         }
-        if (!words.unknownOption.empty()) return usageError("unknown option ", words.unknownOption, usageList);
+        if (!words.unknownOption.empty())
+            return usageError("unknown option ", words.unknownOption, usageList);
         if (!words.positional.empty()) return usageError("list takes no arguments", "", usageList);
         return runList();
     }
@@ -339,7 +362,8 @@ int runSettings(int argc, char** argv) {
             usageGet(stdout);
             return kExitOk;
         }
-        if (!words.unknownOption.empty()) return usageError("unknown option ", words.unknownOption, usageGet);
+        if (!words.unknownOption.empty())
+            return usageError("unknown option ", words.unknownOption, usageGet);
         if (words.positional.size() != 1) return usageError("get takes one NAME", "", usageGet);
         return runGet(words.positional[0]);
     }
@@ -348,8 +372,10 @@ int runSettings(int argc, char** argv) {
             usageSet(stdout);
             return kExitOk;
         }
-        if (!words.unknownOption.empty()) return usageError("unknown option ", words.unknownOption, usageSet);
-        if (words.positional.size() != 2) return usageError("set takes NAME and VALUE", "", usageSet);
+        if (!words.unknownOption.empty())
+            return usageError("unknown option ", words.unknownOption, usageSet);
+        if (words.positional.size() != 2)
+            return usageError("set takes NAME and VALUE", "", usageSet);
         return runSet(words.positional[0], words.positional[1]);
     }
     return usageError("unknown command ", "'" + std::string(command) + "'", usageTop);

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 #include <string>
 #include <string_view>
-#include <poll.h>
 #include <termios.h>
 
 #include "cli/commands.h"
@@ -29,8 +29,10 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: nimbrel-cli simulate --raw-file OUT [--records N] [--seed S]\n"
-    "       nimbrel-cli simulate --serial [PORT] [--rate RECORDS_PER_S] [--records N] [--seed S] [--baud N]\n"
-    "       nimbrel-cli simulate --driver filter|uart [--rate RECORDS_PER_S] [--records N] [--seed S]\n"
+    "       nimbrel-cli simulate --serial [PORT] [--rate RECORDS_PER_S] [--records N] [--seed S] "
+    "[--baud N]\n"
+    "       nimbrel-cli simulate --driver filter|uart [--rate RECORDS_PER_S] [--records N] [--seed "
+    "S]\n"
     "                            [--random-replies] [--request-log FILE] [--radio-dir DIR]\n"
     "                            [--radio-off-after SEC] [--radio-on-after SEC]\n";
 
@@ -79,7 +81,7 @@ class StopSignals {
 public:
     StopSignals() {
         g_stop.store(false);
-        struct sigaction sa{};
+        struct sigaction sa {};
         sa.sa_handler = onStopSignal;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = 0;  // no SA_RESTART: waits end early and look at the flag
@@ -94,8 +96,8 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
 
 private:
-    struct sigaction oldInt_{};
-    struct sigaction oldTerm_{};
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
 };
 
 bool parseUnsigned(const char* text, std::uint64_t& out) {
@@ -179,16 +181,21 @@ int parse(int argc, char** argv, Options& o) {
             if (!value(v) || !*v) return usageError("--radio-dir needs a folder");
             o.radioDir = v;
         } else if (a == "--radio-off-after") {
-            if (!value(v) || !parseRate(v, o.radioOffAfter)) return usageError("--radio-off-after needs seconds, not", v ? v : "");
+            if (!value(v) || !parseRate(v, o.radioOffAfter))
+                return usageError("--radio-off-after needs seconds, not", v ? v : "");
         } else if (a == "--radio-on-after") {
-            if (!value(v) || !parseRate(v, o.radioOnAfter)) return usageError("--radio-on-after needs seconds, not", v ? v : "");
+            if (!value(v) || !parseRate(v, o.radioOnAfter))
+                return usageError("--radio-on-after needs seconds, not", v ? v : "");
         } else if (a == "--records") {
-            if (!value(v) || !parseUnsigned(v, o.records)) return usageError("--records needs a count, not", v ? v : "");
+            if (!value(v) || !parseUnsigned(v, o.records))
+                return usageError("--records needs a count, not", v ? v : "");
             o.haveRecords = true;
         } else if (a == "--seed") {
-            if (!value(v) || !parseUnsigned(v, o.seed)) return usageError("--seed needs a number, not", v ? v : "");
+            if (!value(v) || !parseUnsigned(v, o.seed))
+                return usageError("--seed needs a number, not", v ? v : "");
         } else if (a == "--rate") {
-            if (!value(v) || !parseRate(v, o.rate)) return usageError("--rate needs records per second, not", v ? v : "");
+            if (!value(v) || !parseRate(v, o.rate))
+                return usageError("--rate needs records per second, not", v ? v : "");
             o.haveRate = true;
         } else if (a == "--baud") {
             if (!value(v) || !parseUnsigned(v, o.baud) || o.baud == 0 || o.baud > 0xFFFFFFFFu)
@@ -199,15 +206,19 @@ int parse(int argc, char** argv, Options& o) {
         }
     }
     if (o.help) return -1;
-    if (static_cast<int>(!o.rawFile.empty()) + static_cast<int>(o.serial) + static_cast<int>(!o.driver.empty()) != 1)
+    if (static_cast<int>(!o.rawFile.empty()) + static_cast<int>(o.serial) +
+            static_cast<int>(!o.driver.empty()) !=
+        1)
         return usageError("choose one of --raw-file OUT, --serial [PORT] and --driver KIND");
     const bool driverOptions = o.randomReplies || !o.requestLog.empty() || !o.radioDir.empty() ||
                                o.radioOffAfter >= 0 || o.radioOnAfter >= 0;
-    if (o.driver.empty() && driverOptions) return usageError("--random-replies, --request-log and --radio-* belong to --driver");
+    if (o.driver.empty() && driverOptions)
+        return usageError("--random-replies, --request-log and --radio-* belong to --driver");
     if (o.radioDir.empty() && (o.radioOffAfter >= 0 || o.radioOnAfter >= 0))
         return usageError("--radio-off-after and --radio-on-after need --radio-dir");
     if (!o.driver.empty() && o.haveBaud) return usageError("--baud belongs to --serial");
-    if (!o.rawFile.empty() && (o.haveRate || o.haveBaud)) return usageError("--rate and --baud belong to --serial");
+    if (!o.rawFile.empty() && (o.haveRate || o.haveBaud))
+        return usageError("--rate and --baud belong to --serial");
     if (o.serial && o.port.empty() && o.haveBaud) return usageError("--baud needs a serial PORT");
     return -1;
 }
@@ -216,7 +227,8 @@ int runRawFile(const Options& o) {
     const std::uint64_t records = o.haveRecords ? o.records : 1000;
     const int err = sim::writeRawDataFile(o.rawFile, o.seed, records);
     if (err != 0) {
-        std::fprintf(stderr, "nimbrel-cli simulate: cannot write %s: %s\n", o.rawFile.c_str(), std::strerror(err));
+        std::fprintf(stderr, "nimbrel-cli simulate: cannot write %s: %s\n", o.rawFile.c_str(),
+                     std::strerror(err));
         return kExitFailure;
     }
     return kExitOk;
@@ -224,16 +236,16 @@ int runRawFile(const Options& o) {
 
 int reportStream(const sim::StreamResult& r, const std::string& where) {
     switch (r.end) {
-        case sim::StreamEnd::Finished:
-        case sim::StreamEnd::Stopped:
-            return kExitOk;
-        case sim::StreamEnd::DeviceGone:
-            std::fprintf(stderr, "nimbrel-cli simulate: %s went away (%s)\n", where.c_str(), std::strerror(r.error));
-            return kExitFailure;
-        case sim::StreamEnd::Failed:
-            break;
+    case sim::StreamEnd::Finished:
+    case sim::StreamEnd::Stopped: return kExitOk;
+    case sim::StreamEnd::DeviceGone:
+        std::fprintf(stderr, "nimbrel-cli simulate: %s went away (%s)\n", where.c_str(),
+                     std::strerror(r.error));
+        return kExitFailure;
+    case sim::StreamEnd::Failed: break;
     }
-    std::fprintf(stderr, "nimbrel-cli simulate: writing to %s failed: %s\n", where.c_str(), std::strerror(r.error));
+    std::fprintf(stderr, "nimbrel-cli simulate: writing to %s failed: %s\n", where.c_str(),
+                 std::strerror(r.error));
     return kExitFailure;
 }
 
@@ -241,8 +253,8 @@ int runSerialPort(const Options& o, sim::StreamOptions so) {
     SerialPort port;
     const SerialOpenResult opened = port.open(o.port, static_cast<std::uint32_t>(o.baud));
     if (!opened.ok()) {
-        std::fprintf(stderr, "nimbrel-cli simulate: cannot open %s: %s\n", serialDevicePath(o.port).c_str(),
-                     std::strerror(opened.error));
+        std::fprintf(stderr, "nimbrel-cli simulate: cannot open %s: %s\n",
+                     serialDevicePath(o.port).c_str(), std::strerror(opened.error));
         return kExitFailure;
     }
     const StopSignals signals;
@@ -259,12 +271,14 @@ int runSerialPort(const Options& o, sim::StreamOptions so) {
 int runPseudoTerminal(sim::StreamOptions so, std::uint64_t seed) {
     PseudoTerminal pty;
     if (const int err = pty.open(); err != 0) {
-        std::fprintf(stderr, "nimbrel-cli simulate: cannot create a pseudo-terminal: %s\n", std::strerror(err));
+        std::fprintf(stderr, "nimbrel-cli simulate: cannot create a pseudo-terminal: %s\n",
+                     std::strerror(err));
         return kExitFailure;
     }
     // Holding the slave open lets captures come and go without hanging the stream up.
     if (const int err = pty.holdSlave(); err != 0) {
-        std::fprintf(stderr, "nimbrel-cli simulate: cannot open %s: %s\n", pty.slavePath().c_str(), std::strerror(err));
+        std::fprintf(stderr, "nimbrel-cli simulate: cannot open %s: %s\n", pty.slavePath().c_str(),
+                     std::strerror(err));
         return kExitFailure;
     }
     std::printf("%s\n", pty.slavePath().c_str());
@@ -291,13 +305,15 @@ int runDriver(const Options& o) {
     if (!o.requestLog.empty()) {
         log = std::fopen(o.requestLog.c_str(), "w");
         if (!log) {
-            std::fprintf(stderr, "nimbrel-cli simulate: cannot write %s: %s\n", o.requestLog.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "nimbrel-cli simulate: cannot write %s: %s\n",
+                         o.requestLog.c_str(), std::strerror(errno));
             return kExitFailure;
         }
     }
     sim::DriverEmulatorOptions eo;
     eo.kind = o.driver == "uart" ? sim::DriverKind::Uart : sim::DriverKind::Filter;
-    eo.socketPath = devicePath(eo.kind == sim::DriverKind::Uart ? kUartDeviceName : kFilterDeviceName);
+    eo.socketPath =
+        devicePath(eo.kind == sim::DriverKind::Uart ? kUartDeviceName : kFilterDeviceName);
     eo.recordsPerSecond = o.rate;
     eo.recordLimit = o.haveRecords ? o.records : 0;
     eo.seed = o.seed;
@@ -313,7 +329,8 @@ int runDriver(const Options& o) {
     {
         sim::DriverEmulator emulator(eo);
         if (const int err = emulator.listen(); err != 0) {
-            std::fprintf(stderr, "nimbrel-cli simulate: cannot serve %s: %s\n", eo.socketPath.c_str(), std::strerror(err));
+            std::fprintf(stderr, "nimbrel-cli simulate: cannot serve %s: %s\n",
+                         eo.socketPath.c_str(), std::strerror(err));
             rc = kExitFailure;
         } else {
             const StopSignals signals;

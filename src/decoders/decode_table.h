@@ -51,12 +51,12 @@ enum FieldQuirk : std::uint16_t {
 
 struct Entry {
     EntryKind kind = EntryKind::Blank;
-    std::uint8_t count = 0;       // Field: number of values it prints
-    std::uint16_t quirks = 0;     // HeadQuirk bits (Row) or FieldQuirk bits (Field)
-    std::uint16_t code = 0;       // Row: its code
-    std::uint16_t lastCode = 0;   // Row: last code sharing the row (== code for most)
-    std::string_view text;        // Row: name; Field: label; Note: its text
-    std::string_view note;        // Field: note printed after its values, same line
+    std::uint8_t count = 0;      // Field: number of values it prints
+    std::uint16_t quirks = 0;    // HeadQuirk bits (Row) or FieldQuirk bits (Field)
+    std::uint16_t code = 0;      // Row: its code
+    std::uint16_t lastCode = 0;  // Row: last code sharing the row (== code for most)
+    std::string_view text;       // Row: name; Field: label; Note: its text
+    std::string_view note;       // Field: note printed after its values, same line
 };
 
 constexpr Entry row(std::uint16_t code, std::string_view name, unsigned quirks = 0) {
@@ -78,18 +78,18 @@ constexpr Entry blank() { return {}; }
 
 // One row as the line builder uses it.
 struct RowView {
-    const Entry* head = nullptr;     // the row entry
-    std::span<const Entry> items;    // its items, in order
-    std::size_t capacity = 0;        // upper bound of the characters the row adds
+    const Entry* head = nullptr;   // the row entry
+    std::span<const Entry> items;  // its items, in order
+    std::size_t capacity = 0;      // upper bound of the characters the row adds
 };
 
 // Index entry of one row.
 struct RowRef {
     std::uint16_t code = 0;
     std::uint16_t lastCode = 0;
-    std::uint16_t position = 0;   // of the row entry in the flat array
+    std::uint16_t position = 0;  // of the row entry in the flat array
     std::uint16_t itemCount = 0;
-    std::uint16_t capacity = 0;   // see RowView::capacity
+    std::uint16_t capacity = 0;  // see RowView::capacity
 };
 
 struct DecodeTable {
@@ -130,8 +130,7 @@ consteval std::size_t countRows(const Entry (&entries)[N]) {
 // Characters an item can add at most, each value taking up to `valueDigits` digits.
 constexpr std::size_t itemCapacity(const Entry& e, std::size_t valueDigits) {
     constexpr std::size_t kSeparatorAndPunctuation = 12;
-    return kSeparatorAndPunctuation + e.text.size() + e.note.size() +
-           e.count * (2 + valueDigits);
+    return kSeparatorAndPunctuation + e.text.size() + e.note.size() + e.count * (2 + valueDigits);
 }
 
 template <std::size_t Rows, std::size_t N>
@@ -184,8 +183,7 @@ consteval bool wellFormed(const Entry (&entries)[N], std::size_t maxValues) {
                 return false;
             }
             break;
-        case EntryKind::Blank:
-            break;
+        case EntryKind::Blank: break;
         }
     }
     return true;

@@ -11,7 +11,6 @@
 namespace nimbrel::decoding {
 namespace {
 
-
 // clang-format off
 constexpr Entry kEvents[] = {
     row(0x01, "Inquiry Complete Event", kNoSpaceAfterKeys), field("Status", 1),

@@ -109,15 +109,10 @@ void appendItems(std::u16string& out, const RowView& row, ValueCursor& values) {
         appendAscii(out, tight ? kSeparator.substr(1) : kSeparator);
         first = false;
         switch (item.kind) {
-        case EntryKind::Field:
-            appendField(out, item, values);
-            break;
-        case EntryKind::Note:
-            appendAscii(out, item.text);
-            break;
+        case EntryKind::Field: appendField(out, item, values); break;
+        case EntryKind::Note: appendAscii(out, item.text); break;
         case EntryKind::Blank:
-        case EntryKind::Row:
-            break;
+        case EntryKind::Row: break;
         }
     }
 }

@@ -24,22 +24,37 @@ int nearestCubeStep(int value) {
 
 // xterm's default values of the 16 basic colours, in SGR order (30-37, then 90-97).
 constexpr std::array<Rgb, 16> kBasic{{
-    {0, 0, 0}, {205, 0, 0}, {0, 205, 0}, {205, 205, 0}, {0, 0, 238}, {205, 0, 205}, {0, 205, 205},
-    {229, 229, 229}, {127, 127, 127}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0}, {92, 92, 255},
-    {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+    {0, 0, 0},
+    {205, 0, 0},
+    {0, 205, 0},
+    {205, 205, 0},
+    {0, 0, 238},
+    {205, 0, 205},
+    {0, 205, 205},
+    {229, 229, 229},
+    {127, 127, 127},
+    {255, 0, 0},
+    {0, 255, 0},
+    {255, 255, 0},
+    {92, 92, 255},
+    {255, 0, 255},
+    {0, 255, 255},
+    {255, 255, 255},
 }};
 
 }  // namespace
 
 std::uint8_t nearestPalette256(Rgb colour) {
-    const int r = nearestCubeStep(colour.r), g = nearestCubeStep(colour.g), b = nearestCubeStep(colour.b);
+    const int r = nearestCubeStep(colour.r), g = nearestCubeStep(colour.g),
+              b = nearestCubeStep(colour.b);
     const int cube = 16 + 36 * r + 6 * g + b;
     const int cubeDistance = distance(colour, kCubeLevels[r], kCubeLevels[g], kCubeLevels[b]);
     // Grey ramp 232..255: 8, 18, ..., 238.
     const int average = (colour.r + colour.g + colour.b) / 3;
     const int step = average < 8 ? 0 : average > 238 ? 23 : (average - 8 + 5) / 10;
     const int grey = 8 + 10 * step;
-    if (distance(colour, grey, grey, grey) < cubeDistance) return static_cast<std::uint8_t>(232 + step);
+    if (distance(colour, grey, grey, grey) < cubeDistance)
+        return static_cast<std::uint8_t>(232 + step);
     return static_cast<std::uint8_t>(cube);
 }
 

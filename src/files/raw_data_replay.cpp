@@ -19,10 +19,13 @@
 namespace nimbrel {
 namespace {
 
-bool syncAt(const std::uint8_t* d, std::uint64_t i) { return d[i] == kSyncByte && d[i + 1] == kSyncByte; }
+bool syncAt(const std::uint8_t* d, std::uint64_t i) {
+    return d[i] == kSyncByte && d[i + 1] == kSyncByte;
+}
 
 bool trailerAt(const std::uint8_t* d, std::uint64_t i, std::uint64_t size) {
-    return i + kRawDataTrailer.size() <= size && std::equal(kRawDataTrailer.begin(), kRawDataTrailer.end(), d + i);
+    return i + kRawDataTrailer.size() <= size &&
+           std::equal(kRawDataTrailer.begin(), kRawDataTrailer.end(), d + i);
 }
 
 // A record that holds A5 A5 among its own bytes stands when what follows its end is what
@@ -39,7 +42,8 @@ bool wellDelimited(const std::uint8_t* d, std::uint64_t end, std::uint64_t size)
 // First sync pair at or after `from` (pairs must lie wholly inside the file), or size.
 std::uint64_t findSync(const std::uint8_t* d, std::uint64_t from, std::uint64_t size) {
     while (from + 1 < size) {
-        const void* hit = std::memchr(d + from, kSyncByte, static_cast<std::size_t>(size - 1 - from));
+        const void* hit =
+            std::memchr(d + from, kSyncByte, static_cast<std::size_t>(size - 1 - from));
         if (!hit) return size;
         const auto i = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - d);
         if (d[i + 1] == kSyncByte) return i;
@@ -59,8 +63,8 @@ constexpr std::uint64_t kLookahead = 2048;
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
 struct Scanner {
-    Scanner(RecordFormatter& f, LogConsole& c, const std::atomic<bool>& s, const std::function<void(int)>& p,
-            const DefaultCaseReport& d, std::uint64_t fileSize)
+    Scanner(RecordFormatter& f, LogConsole& c, const std::atomic<bool>& s,
+            const std::function<void(int)>& p, const DefaultCaseReport& d, std::uint64_t fileSize)
         : formatter(f), console(c), stop(s), progress(p), defaultCase(d), total(fileSize) {}
 
     RecordFormatter& formatter;
@@ -68,7 +72,7 @@ struct Scanner {
     const std::atomic<bool>& stop;
     const std::function<void(int)>& progress;
     const DefaultCaseReport& defaultCase;
-    std::uint64_t total = 0;  // bytes of the whole file, for the percentage
+    std::uint64_t total = 0;      // bytes of the whole file, for the percentage
     std::uint64_t accounted = 0;  // file offset of the end of the last record (and trailer) shown
     int lastPercent = 0;
     ReplayScanResult result;
@@ -77,8 +81,8 @@ struct Scanner {
     // file ends at data[size]. Otherwise a candidate is looked at only with kLookahead
     // bytes in front of it, and the return value is where scanning continues once more
     // bytes are there; size means the scan is over (end of file or stopped).
-    std::uint64_t scan(const std::uint8_t* data, std::uint64_t size, bool fileEnd, std::uint64_t position,
-                       std::uint64_t base) {
+    std::uint64_t scan(const std::uint8_t* data, std::uint64_t size, bool fileEnd,
+                       std::uint64_t position, std::uint64_t base) {
         auto show = [&](std::uint64_t at, const RecordLayout& layout) {
             // Bytes between the last record shown (with its trailer) and this record's stamp
             // belong to nothing: noise.
@@ -88,7 +92,8 @@ struct Scanner {
             accounted = std::max(accounted, from + layout.length);
             if (trailerAt(data, accounted - base, size)) accounted += kRawDataTrailer.size();
             const bool stamped = base + at >= kRawStampSize && at >= kRawStampSize;
-            const RawStamp stamp = stamped ? RawStamp::fromBytes(data + at - kRawStampSize) : RawStamp{};
+            const RawStamp stamp =
+                stamped ? RawStamp::fromBytes(data + at - kRawStampSize) : RawStamp{};
             formatter.formatAndShow({data + at, layout}, stamped ? &stamp : nullptr);
             ++result.records;
         };
@@ -106,8 +111,8 @@ struct Scanner {
             if (!fileEnd && size - at < kLookahead) return at;
             position = at;
             const std::uint64_t rest = size - at;
-            const HeaderCheck header =
-                checkHeader(data + at, static_cast<std::size_t>(std::min<std::uint64_t>(rest, kLongestRecord)));
+            const HeaderCheck header = checkHeader(
+                data + at, static_cast<std::size_t>(std::min<std::uint64_t>(rest, kLongestRecord)));
             if (header.badLayout && rest >= 9) {
                 ++result.defaultCases;
                 if (defaultCase) {
@@ -120,7 +125,8 @@ struct Scanner {
             const bool valid = header.state == HeaderState::Known && rest >= length;
             // As in live framing: after a candidate that is no record, a pair at its second
             // sync byte is looked at too.
-            const std::uint64_t next = findSync(data, at + (header.state == HeaderState::Invalid ? 1 : 2), size);
+            const std::uint64_t next =
+                findSync(data, at + (header.state == HeaderState::Invalid ? 1 : 2), size);
             if (next >= size) {
                 if (valid) show(at, header.layout);
                 // In the middle of the file no pair lies within the bytes read: carry on
@@ -155,9 +161,11 @@ struct Scanner {
 
 }  // namespace
 
-ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, RecordFormatter& formatter,
-                             LogConsole& console, const std::atomic<bool>& stop,
-                             const std::function<void(int)>& progress, const DefaultCaseReport& defaultCase) {
+ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size,
+                             RecordFormatter& formatter, LogConsole& console,
+                             const std::atomic<bool>& stop,
+                             const std::function<void(int)>& progress,
+                             const DefaultCaseReport& defaultCase) {
     Scanner scanner(formatter, console, stop, progress, defaultCase, size);
     scanner.scan(data, size, true, 0, 0);
     scanner.finish(size);
@@ -192,8 +200,9 @@ void RawDataInput::close() {
     size_ = 0;
 }
 
-ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter, LogConsole& console,
-                                 const std::atomic<bool>& stop, const std::function<void(int)>& progress,
+ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter,
+                                 LogConsole& console, const std::atomic<bool>& stop,
+                                 const std::function<void(int)>& progress,
                                  const DefaultCaseReport& defaultCase) {
     Scanner scanner(formatter, console, stop, progress, defaultCase, input.size());
     std::vector<std::uint8_t> buffer(kReadBlock + kLookahead);
@@ -209,9 +218,10 @@ ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& for
                 fileEnd = true;
                 break;
             }
-            const std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size() - filled, input.size() - offset));
-            const ssize_t got = ::pread(input.fd(), buffer.data() + filled, want, static_cast<off_t>(offset));
+            const std::size_t want = static_cast<std::size_t>(
+                std::min<std::uint64_t>(buffer.size() - filled, input.size() - offset));
+            const ssize_t got =
+                ::pread(input.fd(), buffer.data() + filled, want, static_cast<off_t>(offset));
             if (got > 0) {
                 filled += static_cast<std::size_t>(got);
             } else if (got == 0) {
@@ -230,7 +240,8 @@ ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& for
         // Keep the bytes from the resume point on, with the stamp in front of it, and read
         // on behind them.
         const std::uint64_t keepFrom = resume - std::min<std::uint64_t>(resume, kRawStampSize);
-        std::memmove(buffer.data(), buffer.data() + keepFrom, filled - static_cast<std::size_t>(keepFrom));
+        std::memmove(buffer.data(), buffer.data() + keepFrom,
+                     filled - static_cast<std::size_t>(keepFrom));
         base += keepFrom;
         filled -= static_cast<std::size_t>(keepFrom);
         position = resume - keepFrom;
@@ -253,7 +264,8 @@ ReplayRange cutReplayText(const std::string& path, int startPercent, int endPerc
     const auto length = static_cast<std::uint64_t>(st.st_size);
     ReplayRange range{length * static_cast<std::uint64_t>(startPercent) / 100,
                       length * static_cast<std::uint64_t>(endPercent) / 100};
-    if (range.end < length && ::truncate(path.c_str(), static_cast<off_t>(range.end)) != 0) range.end = length;
+    if (range.end < length && ::truncate(path.c_str(), static_cast<off_t>(range.end)) != 0)
+        range.end = length;
     return range;
 }
 

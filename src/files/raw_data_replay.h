@@ -32,8 +32,9 @@ using DefaultCaseReport = std::function<void(std::uint64_t offset)>;
 
 // Scans `size` bytes. `progress` (may be empty) is called with each new whole percentage
 // of the position; `stop` ends the scan after the current record.
-ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, RecordFormatter& formatter,
-                             LogConsole& console, const std::atomic<bool>& stop,
+ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size,
+                             RecordFormatter& formatter, LogConsole& console,
+                             const std::atomic<bool>& stop,
                              const std::function<void(int percent)>& progress,
                              const DefaultCaseReport& defaultCase = {});
 
@@ -60,10 +61,12 @@ private:
 
 // Scans the file as scanRawData does, block by block. The text of the red line for a file
 // that became shorter is kRawDataChangedMessage.
-ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter, LogConsole& console,
-                                 const std::atomic<bool>& stop, const std::function<void(int percent)>& progress,
+ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter,
+                                 LogConsole& console, const std::atomic<bool>& stop,
+                                 const std::function<void(int percent)>& progress,
                                  const DefaultCaseReport& defaultCase = {});
-inline constexpr std::u16string_view kRawDataChangedMessage = u"[R]Raw data file changed while it was read: %s";
+inline constexpr std::u16string_view kRawDataChangedMessage =
+    u"[R]Raw data file changed while it was read: %s";
 
 // The replay's text file: "_nimbrel_temp.txt" in the per-user data folder, created if
 // missing.

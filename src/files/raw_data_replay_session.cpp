@@ -32,7 +32,8 @@ private:
 
 }  // namespace
 
-ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options, std::atomic<bool>& stop) {
+ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options,
+                               std::atomic<bool>& stop) {
     ViewClaim claim(core, options.viewClaimed);
     if (!claim.claimed()) return ReplayOutcome::ViewInUse;
     LogConsole& console = core.console;
@@ -68,16 +69,18 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
     }
 
     console.print(kProgress, {0});
-    const ReplayScanResult scan = scanRawDataFile(raw, core.formatter, console, stop, [&](int percent) {
-        if (toFile) console.printReplacingAll(kProgress, {percent});
-        if (options.progress) options.progress(percent);
-    });
+    const ReplayScanResult scan =
+        scanRawDataFile(raw, core.formatter, console, stop, [&](int percent) {
+            if (toFile) console.printReplacingAll(kProgress, {percent});
+            if (options.progress) options.progress(percent);
+        });
     raw.close();
     // A file that shrank or could not be read to its end: the lines formatted so far are
     // kept and shown; the red line comes last, so that the range display does not hide it.
     auto reportShortRead = [&] {
         if (scan.readError != 0) {
-            console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {shownPath, scan.readError});
+            console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
+                          {shownPath, scan.readError});
         } else if (scan.fileChanged) {
             console.print(kRawDataChangedMessage, {shownPath});
         }
@@ -96,7 +99,8 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
 
     console.printReplacingAll(kProgress, {100});
     console.print(u"[G]File path: %s", {utf8ToUtf16(textPath)});
-    const ReplayRangeChoice choice = options.chooseRange ? options.chooseRange(textPath) : ReplayRangeChoice{};
+    const ReplayRangeChoice choice =
+        options.chooseRange ? options.chooseRange(textPath) : ReplayRangeChoice{};
     const ReplayRange range = cutReplayText(textPath, choice.startPercent, choice.endPercent);
     if (!showReplayRange(textPath, range, choice.colour, console, stop)) {
         console.print(u"[R] Fail to read \"%s\"", {utf8ToUtf16(textPath)});

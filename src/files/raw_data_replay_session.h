@@ -48,6 +48,7 @@ struct ReplaySessionOptions {
     std::function<void(int percent)> progress;
 };
 
-ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options, std::atomic<bool>& stop);
+ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options,
+                               std::atomic<bool>& stop);
 
 }  // namespace nimbrel

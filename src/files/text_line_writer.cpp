@@ -1,8 +1,8 @@
 #include "files/text_line_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -1,15 +1,15 @@
 #include "files/text_log_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <algorithm>
 #include <memory>
-#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "pipeline/log_console.h"
@@ -75,8 +75,10 @@ std::string resolvedTarget(const std::string& path) {
 
 }  // namespace
 
-TextLogReadResult readTextLog(const std::string& path, const std::function<void(std::u16string_view)>& line,
-                              const std::atomic<bool>& stop, const std::function<void(int)>& progress) {
+TextLogReadResult readTextLog(const std::string& path,
+                              const std::function<void(std::u16string_view)>& line,
+                              const std::atomic<bool>& stop,
+                              const std::function<void(int)>& progress) {
     TextLogReadResult result;
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
@@ -84,7 +86,8 @@ TextLogReadResult readTextLog(const std::string& path, const std::function<void(
         return result;
     }
     struct stat st {};
-    const std::uint64_t size = ::fstat(fd.get(), &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    const std::uint64_t size =
+        ::fstat(fd.get(), &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 
     // One spare byte in front holds the odd byte left over from the previous chunk.
     std::vector<unsigned char> bytes(kChunkBytes + 1);
@@ -150,7 +153,8 @@ TextLogReadResult readTextLog(const std::string& path, const std::function<void(
     return result;
 }
 
-TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& options, const std::atomic<bool>& stop) {
+TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& options,
+                               const std::atomic<bool>& stop) {
     const std::u16string shownPath = utf8ToUtf16(options.path);
     struct stat st {};
     if (::stat(options.path.c_str(), &st) != 0) {
@@ -163,14 +167,17 @@ TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& op
     if (probe >= 0) ::close(probe);
     if (error == 0 && S_ISDIR(st.st_mode)) error = EISDIR;
     if (error != 0) {
-        console.print(u"[R] Fail to read text log \"%s\": %s", {shownPath, utf8ToUtf16(std::strerror(error))});
+        console.print(u"[R] Fail to read text log \"%s\": %s",
+                      {shownPath, utf8ToUtf16(std::strerror(error))});
         return TextLogOpenOutcome::Unreadable;
     }
     if (options.started) options.started();
     const TextLogReadResult read = readTextLog(
-        options.path, [&](std::u16string_view text) { console.printText(text); }, stop, options.progress);
+        options.path, [&](std::u16string_view text) { console.printText(text); }, stop,
+        options.progress);
     if (read.error != 0) {
-        console.print(u"[R] Fail to read text log \"%s\": %s", {shownPath, utf8ToUtf16(std::strerror(read.error))});
+        console.print(u"[R] Fail to read text log \"%s\": %s",
+                      {shownPath, utf8ToUtf16(std::strerror(read.error))});
         return TextLogOpenOutcome::Unreadable;
     }
     return read.cancelled ? TextLogOpenOutcome::Cancelled : TextLogOpenOutcome::Done;

@@ -28,8 +28,10 @@ struct TextLogReadResult {
 // before it; a leading byte-order mark is dropped, the last line needs no line end, an odd
 // last byte is ignored. `progress` (may be empty) gets each new whole percentage of the
 // bytes read; `stop` ends the reading between lines.
-TextLogReadResult readTextLog(const std::string& path, const std::function<void(std::u16string_view)>& line,
-                              const std::atomic<bool>& stop, const std::function<void(int percent)>& progress = {});
+TextLogReadResult readTextLog(const std::string& path,
+                              const std::function<void(std::u16string_view)>& line,
+                              const std::atomic<bool>& stop,
+                              const std::function<void(int percent)>& progress = {});
 
 enum class TextLogOpenOutcome {
     Missing,     // "[R] File "..." doesn't exist."
@@ -48,7 +50,8 @@ struct TextLogOpenOptions {
 
 // File > Open without its dialog: every line of the file is shown literally through the
 // console (colour from its tag, dropped when it holds a filter string).
-TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& options, const std::atomic<bool>& stop);
+TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& options,
+                               const std::atomic<bool>& stop);
 
 // Writes the text as UTF-16LE, each "\n" as CR LF, nothing before or after. The text goes
 // to a new file beside `path` that then replaces it, so a failed write leaves any old file

@@ -14,8 +14,8 @@ namespace nimbrel::gui {
 enum class Scheme2007 { Blue, Black, Silver, Aqua };
 
 struct LookChoice {
-    int id = 214;                        // the look as chosen (may lie outside 210-218)
-    bool is2007 = false;                 // the 2007 look (215-218, or any unknown id)
+    int id = 214;                          // the look as chosen (may lie outside 210-218)
+    bool is2007 = false;                   // the 2007 look (215-218, or any unknown id)
     Scheme2007 scheme = Scheme2007::Blue;  // its scheme, when is2007
 };
 

@@ -32,7 +32,8 @@ CommandActions::CommandActions(QWidget* owner) : QObject(owner), owner_(owner) {
     }
     QHash<int, QList<QKeySequence>> keys;
     for (const Accelerator& acc : acceleratorTable()) {
-        keys[acc.id].append(QKeySequence(QString::fromLatin1(acc.keys), QKeySequence::PortableText));
+        keys[acc.id].append(
+            QKeySequence(QString::fromLatin1(acc.keys), QKeySequence::PortableText));
     }
     for (auto it = keys.cbegin(); it != keys.cend(); ++it) {
         if (QAction* a = actions_.value(it.key())) a->setShortcuts(it.value());

@@ -11,7 +11,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
-
 #include <cstring>
 
 #include "app/settings_store.h"
@@ -104,12 +103,14 @@ bool FileCommands::openTextLogFile(const QString& path) {
 }
 
 void FileCommands::OnSaveLogFile() {
-    const QString path = askSaveFileName(&m_view, {QStringLiteral("Save As"), QString::fromLatin1(kLogFileFilter)});
+    const QString path =
+        askSaveFileName(&m_view, {QStringLiteral("Save As"), QString::fromLatin1(kLogFileFilter)});
     if (path.isEmpty()) return;
     QString text = m_view.plainText();
     if (!text.isEmpty() && !text.endsWith(u'\n')) text += u'\n';
     if (const int error = writeTextLog(localPath(path), text.toStdU16String()); error != 0) {
-        showMessageBox(&m_view, QStringLiteral("Cannot save \"%1\": %2.").arg(path, QString::fromLocal8Bit(std::strerror(error))));
+        showMessageBox(&m_view, QStringLiteral("Cannot save \"%1\": %2.")
+                                    .arg(path, QString::fromLocal8Bit(std::strerror(error))));
         return;
     }
     RecentFileList().add(path);
@@ -204,7 +205,8 @@ void FileCommands::startWork(Work work, std::function<void()> body) {
     showProgress(true);
     m_worker = std::thread([this, body = std::move(body)] {
         body();
-        QMetaObject::invokeMethod(this, [this] { finishWork(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { finishWork(); }, Qt::QueuedConnection);
     });
     emit m_view.commandStatesChanged();
 }
@@ -224,9 +226,12 @@ void FileCommands::cancel() {
 bool FileCommands::confirmClose(bool ask) {
     if (!busy()) return true;
     if (ask) {
-        const QString text = m_work == Work::Replay ? QStringLiteral("A raw data replay is running. Cancel it and quit?")
-                                                    : QStringLiteral("A text log is being opened. Cancel it and quit?");
-        if (showMessageBox(&m_view, text, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return false;
+        const QString text =
+            m_work == Work::Replay
+                ? QStringLiteral("A raw data replay is running. Cancel it and quit?")
+                : QStringLiteral("A text log is being opened. Cancel it and quit?");
+        if (showMessageBox(&m_view, text, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            return false;
     }
     cancel();
     // The worker may wait for room in the view's queue: keep the event loop going.
@@ -273,12 +278,15 @@ void FileCommands::OnFilePrint() {
     if (runPrinterDialog(&m_view, PrinterDialog::Print, printer())) m_view.print(&printer());
 }
 
-void FileCommands::OnFilePrintSetup() { runPrinterDialog(&m_view, PrinterDialog::Setup, printer()); }
+void FileCommands::OnFilePrintSetup() {
+    runPrinterDialog(&m_view, PrinterDialog::Setup, printer());
+}
 
 void FileCommands::OnFilePrintPreview() {
     QPrintPreviewDialog dialog(&printer(), &m_view);
     dialog.setObjectName(QStringLiteral("printPreview"));
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { m_view.print(p); });
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* p) { m_view.print(p); });
     dialog.exec();
 }
 

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QString>
 #include <QTimer>
-
 #include <atomic>
 #include <condition_variable>
 #include <functional>

@@ -32,7 +32,8 @@ QString askSaveFileName(QWidget* parent, const SaveFileRequest& request) {
 
 void setSaveFileHook(SaveFileHook hook) { saveFileHook() = std::move(hook); }
 
-QMessageBox::StandardButton askWithCaption(QWidget* parent, const QString& caption, const QString& text,
+QMessageBox::StandardButton askWithCaption(QWidget* parent, const QString& caption,
+                                           const QString& text,
                                            QMessageBox::StandardButtons buttons) {
     if (captionBoxHook()) return captionBoxHook()(caption, text);
     QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);

@@ -4,7 +4,6 @@
 
 #include <QMessageBox>
 #include <QString>
-
 #include <functional>
 
 class QPrinter;
@@ -26,9 +25,11 @@ using SaveFileHook = std::function<QString(const SaveFileRequest&)>;
 void setSaveFileHook(SaveFileHook hook);
 
 // A question box with its own caption (Open Raw Data's "Select").
-QMessageBox::StandardButton askWithCaption(QWidget* parent, const QString& caption, const QString& text,
+QMessageBox::StandardButton askWithCaption(QWidget* parent, const QString& caption,
+                                           const QString& text,
                                            QMessageBox::StandardButtons buttons);
-using CaptionBoxHook = std::function<QMessageBox::StandardButton(const QString& caption, const QString& text)>;
+using CaptionBoxHook =
+    std::function<QMessageBox::StandardButton(const QString& caption, const QString& text)>;
 void setCaptionBoxHook(CaptionBoxHook hook);
 
 // Print and Print Setup: true when the user confirmed. The hook gets the printer the

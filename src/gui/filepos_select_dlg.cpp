@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
-
 #include <algorithm>
 #include <limits>
 
@@ -19,7 +18,8 @@ QLineEdit* digitsEdit(const QString& text, const QString& name, QWidget* parent)
     auto* edit = new QLineEdit(text, parent);
     edit->setObjectName(name);
     edit->setMaxLength(99);
-    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    edit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
     return edit;
 }
 
@@ -42,7 +42,8 @@ CFilePostionSelectDlg::CFilePostionSelectDlg(int* start_, int* end_, int* colour
     setWindowTitle(QStringLiteral("Dialog"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
-    auto* prompt = new QLabel(QStringLiteral("File is loaded, please select the start and end to be displayed:"), this);
+    auto* prompt = new QLabel(
+        QStringLiteral("File is loaded, please select the start and end to be displayed:"), this);
     prompt->setWordWrap(true);
     m_startEdit = digitsEdit(QStringLiteral("0"), QStringLiteral("startEdit"), this);
     m_endEdit = digitsEdit(QStringLiteral("100"), QStringLiteral("endEdit"), this);

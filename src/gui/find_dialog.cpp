@@ -74,7 +74,8 @@ FindDialog::FindDialog(LogTextView* view) : QDialog(view), view_(view) {
     connect(findEdit_, &QLineEdit::textChanged, this, &FindDialog::updateButtons);
 }
 
-void FindDialog::showFor(Mode mode, const QString& text, bool matchCase, bool wholeWord, bool forward) {
+void FindDialog::showFor(Mode mode, const QString& text, bool matchCase, bool wholeWord,
+                         bool forward) {
     mode_ = mode;
     const bool replacing = mode == Mode::Replace;
     setWindowTitle(replacing ? tr("Replace") : tr("Find"));
@@ -108,20 +109,22 @@ void FindDialog::updateButtons() {
 
 void FindDialog::onFindNext() {
     const bool forward = mode_ == Mode::Replace || down_->isChecked();
-    const bool found = view_->find(findEdit_->text(), matchCase_->isChecked(), wholeWord_->isChecked(), forward);
+    const bool found =
+        view_->find(findEdit_->text(), matchCase_->isChecked(), wholeWord_->isChecked(), forward);
     status_->setText(found ? QString() : tr("Cannot find \"%1\".").arg(findEdit_->text()));
 }
 
 void FindDialog::onReplace() {
-    const bool found = view_->replaceNext(findEdit_->text(), replaceEdit_->text(), matchCase_->isChecked(),
-                                          wholeWord_->isChecked());
+    const bool found = view_->replaceNext(findEdit_->text(), replaceEdit_->text(),
+                                          matchCase_->isChecked(), wholeWord_->isChecked());
     status_->setText(found ? QString() : tr("Cannot find \"%1\".").arg(findEdit_->text()));
 }
 
 void FindDialog::onReplaceAll() {
-    const int n = view_->replaceAll(findEdit_->text(), replaceEdit_->text(), matchCase_->isChecked(),
-                                    wholeWord_->isChecked());
-    status_->setText(n > 0 ? tr("%n occurrence(s) replaced.", nullptr, n) : tr("Cannot find \"%1\".").arg(findEdit_->text()));
+    const int n = view_->replaceAll(findEdit_->text(), replaceEdit_->text(),
+                                    matchCase_->isChecked(), wholeWord_->isChecked());
+    status_->setText(n > 0 ? tr("%n occurrence(s) replaced.", nullptr, n)
+                           : tr("Cannot find \"%1\".").arg(findEdit_->text()));
 }
 
 }  // namespace nimbrel::gui

@@ -14,7 +14,8 @@ bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
 }  // namespace
 
-FindInLines::FindInLines(const LineStore& store, const QString& needle, bool matchCase, bool wholeWord)
+FindInLines::FindInLines(const LineStore& store, const QString& needle, bool matchCase,
+                         bool wholeWord)
     : store_(store), needle_(needle), matchCase_(matchCase), wholeWord_(wholeWord) {
     bool ascii = true;
     for (QChar c : needle) ascii = ascii && c.unicode() < 0x80;
@@ -52,7 +53,8 @@ int FindInLines::matchAscii(const char* bytes, int n, int from, bool forward) co
         if (matchCase_) {
             // memchr finds the candidates of the first character quickly.
             for (int at = from; at + m <= n;) {
-                const void* hit = std::memchr(bytes + at, needle[0], static_cast<std::size_t>(n - m - at + 1));
+                const void* hit =
+                    std::memchr(bytes + at, needle[0], static_cast<std::size_t>(n - m - at + 1));
                 if (!hit) return -1;
                 at = static_cast<int>(static_cast<const char*>(hit) - bytes);
                 if (matchesAt(at) && wordBoundsOk(bytes, n, at)) return at;
@@ -61,7 +63,8 @@ int FindInLines::matchAscii(const char* bytes, int n, int from, bool forward) co
             return -1;
         }
         for (int at = from; at + m <= n; ++at) {
-            if (fold(bytes[at]) == needle[0] && matchesAt(at) && wordBoundsOk(bytes, n, at)) return at;
+            if (fold(bytes[at]) == needle[0] && matchesAt(at) && wordBoundsOk(bytes, n, at))
+                return at;
         }
         return -1;
     }
@@ -75,7 +78,8 @@ int FindInLines::matchText(const QString& line, int from, bool forward) const {
     const Qt::CaseSensitivity cs = matchCase_ ? Qt::CaseSensitive : Qt::CaseInsensitive;
     const int m = static_cast<int>(needle_.size());
     if (forward) {
-        for (qsizetype at = line.indexOf(needle_, from, cs); at >= 0; at = line.indexOf(needle_, at + 1, cs)) {
+        for (qsizetype at = line.indexOf(needle_, from, cs); at >= 0;
+             at = line.indexOf(needle_, at + 1, cs)) {
             if (wordBoundsOk(line, static_cast<int>(at))) return static_cast<int>(at);
         }
         return -1;

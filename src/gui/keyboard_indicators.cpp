@@ -11,8 +11,8 @@ namespace nimbrel::gui {
 namespace {
 
 std::optional<bool> lockState(const QDir& leds, const QString& lock) {
-    const QStringList names = leds.entryList({QStringLiteral("*::") + lock}, QDir::Dirs | QDir::NoDotAndDotDot |
-                                                                                 QDir::System);
+    const QStringList names = leds.entryList({QStringLiteral("*::") + lock},
+                                             QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
     if (names.isEmpty()) return std::nullopt;
     bool on = false;
     for (const QString& name : names) {
@@ -56,14 +56,16 @@ void KeyboardIndicators::refresh() {
     for (std::size_t i = 0; i < panes_.size(); ++i) {
         const bool known = states[i].has_value();
         panes_[i]->setEnabled(known && *states[i]);
-        panes_[i]->setToolTip(known ? QString() : tr("The system does not tell the state of this key"));
+        panes_[i]->setToolTip(known ? QString()
+                                    : tr("The system does not tell the state of this key"));
     }
 }
 
 bool KeyboardIndicators::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyRelease) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock) refresh();
+        if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock)
+            refresh();
     }
     return QObject::eventFilter(watched, event);
 }

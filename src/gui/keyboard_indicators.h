@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QString>
 #include <QTimer>
-
 #include <array>
 #include <optional>
 
@@ -27,7 +26,8 @@ class KeyboardIndicators : public QObject {
     Q_OBJECT
 public:
     // Adds the three panes at the right of the status bar and keeps them up to date.
-    explicit KeyboardIndicators(QStatusBar* bar, QString ledsFolder = QStringLiteral("/sys/class/leds"));
+    explicit KeyboardIndicators(QStatusBar* bar,
+                                QString ledsFolder = QStringLiteral("/sys/class/leds"));
 
     // Reads the states now (also done a few times a second and after key presses).
     void refresh();

@@ -14,7 +14,8 @@ constexpr std::uint32_t kChunkSize = 1u << 20;
 // Adds a run, merging it with the previous one when the colours match.
 void addRun(std::vector<ColourRun>& runs, int start, int length, Colour colour) {
     if (length <= 0) return;
-    if (!runs.empty() && runs.back().colour == colour && runs.back().start + runs.back().length == start) {
+    if (!runs.empty() && runs.back().colour == colour &&
+        runs.back().start + runs.back().length == start) {
         runs.back().length += length;
     } else {
         runs.push_back({start, length, colour});
@@ -22,7 +23,8 @@ void addRun(std::vector<ColourRun>& runs, int start, int length, Colour colour) 
 }
 
 // The parts of `runs` inside [from, to), moved by `shift`.
-void addClipped(std::vector<ColourRun>& out, const std::vector<ColourRun>& runs, int from, int to, int shift) {
+void addClipped(std::vector<ColourRun>& out, const std::vector<ColourRun>& runs, int from, int to,
+                int shift) {
     for (const ColourRun& r : runs) {
         const int s = std::max(r.start, from);
         const int e = std::min(r.start + r.length, to);
@@ -117,7 +119,8 @@ void LineStore::extendLastLine(const char16_t* text, std::size_t n, Colour colou
                             base.capacity - base.used >= room;
         if (atTail) {
             Chunk& c = chunks_[e.chunk];
-            written = static_cast<std::uint32_t>(utf8::encode(text, n, c.data.get() + c.used, ascii));
+            written =
+                static_cast<std::uint32_t>(utf8::encode(text, n, c.data.get() + c.used, ascii));
             c.used += written;
         } else {
             // Move the line to fresh space; the old bytes stay unused until the next clear.
@@ -138,7 +141,8 @@ void LineStore::extendLastLine(const char16_t* text, std::size_t n, Colour colou
             e.attr = storeRuns(std::move(runs)) | flags;
         }
     }
-    longestLine_ = std::max(longestLine_, static_cast<int>(std::min<std::size_t>(oldUnits + n, INT32_MAX)));
+    longestLine_ =
+        std::max(longestLine_, static_cast<int>(std::min<std::size_t>(oldUnits + n, INT32_MAX)));
 }
 
 std::uint32_t LineStore::storeRuns(std::vector<ColourRun> runs) {
@@ -146,7 +150,8 @@ std::uint32_t LineStore::storeRuns(std::vector<ColourRun> runs) {
     std::uint32_t slot = 0;
     // Run sets are numbered in 24 bits; past that (never seen in a log) a line keeps its
     // first colour only.
-    if (freeRunSets_.empty() && runSets_.size() >= LineEntry::kValueMask) return runs.front().colour;
+    if (freeRunSets_.empty() && runSets_.size() >= LineEntry::kValueMask)
+        return runs.front().colour;
     if (!freeRunSets_.empty()) {
         slot = freeRunSets_.back();
         freeRunSets_.pop_back();
@@ -253,7 +258,8 @@ LineEntry LineStore::makeEntry(QStringView line, const std::vector<ColourRun>& r
     if (n > 0) {
         bool ascii = true;
         char* out = reserve(static_cast<std::uint32_t>(utf8::maxBytes(n)), e.chunk, e.offset);
-        e.bytes = static_cast<std::uint32_t>(utf8::encode(reinterpret_cast<const char16_t*>(line.utf16()), n, out, ascii));
+        e.bytes = static_cast<std::uint32_t>(
+            utf8::encode(reinterpret_cast<const char16_t*>(line.utf16()), n, out, ascii));
         chunks_[e.chunk].used += e.bytes;
         if (!ascii) e.attr |= LineEntry::kNonAscii;
         textBytes_ += e.bytes;
@@ -283,7 +289,9 @@ TextPos LineStore::replace(TextPos from, TextPos to, const TextFragment& fragmen
     // The new text of the affected lines and its runs.
     QString all;
     all.reserve(from.column + fragment.text.size() + tail.size() - to.column);
-    all.append(QStringView(head).left(from.column)).append(fragment.text).append(QStringView(tail).mid(to.column));
+    all.append(QStringView(head).left(from.column))
+        .append(fragment.text)
+        .append(QStringView(tail).mid(to.column));
     std::vector<ColourRun> runs;
     addClipped(runs, lineRuns(from.line), 0, from.column, 0);
     addClipped(runs, fragment.runs, 0, static_cast<int>(fragment.text.size()), from.column);
@@ -325,7 +333,8 @@ TextPos LineStore::replace(TextPos from, TextPos to, const TextFragment& fragmen
 
     const qsizetype lastBreak = fragment.text.lastIndexOf(u'\n');
     if (lastBreak < 0) return {from.line, from.column + static_cast<int>(fragment.text.size())};
-    return {from.line + fragment.text.count(u'\n'), static_cast<int>(fragment.text.size() - lastBreak - 1)};
+    return {from.line + fragment.text.count(u'\n'),
+            static_cast<int>(fragment.text.size() - lastBreak - 1)};
 }
 
 std::uint64_t LineStore::memoryBytes() const {

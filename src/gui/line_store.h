@@ -36,8 +36,8 @@ struct ColourRun {
 
 // A piece of text with its colours, as cut out of the store and put back by undo.
 struct TextFragment {
-    QString text;                  // lines joined with '\n'
-    std::vector<ColourRun> runs;   // over `text`, line breaks included
+    QString text;                 // lines joined with '\n'
+    std::vector<ColourRun> runs;  // over `text`, line breaks included
 };
 
 class LineStore {

@@ -31,7 +31,8 @@ std::size_t encode(const char16_t* in, std::size_t n, char* out, bool& ascii) {
             *o++ = static_cast<char>(0xC0 | (c >> 6));
             *o++ = static_cast<char>(0x80 | (c & 0x3F));
         } else if (isHigh(c) && i < n && isLow(in[i])) {
-            const char32_t cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(in[i++]) - 0xDC00);
+            const char32_t cp =
+                0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(in[i++]) - 0xDC00);
             *o++ = static_cast<char>(0xF0 | (cp >> 18));
             *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
             *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));

@@ -9,7 +9,8 @@ void concat(TextFragment& a, const TextFragment& b) {
     const int shift = static_cast<int>(a.text.size());
     for (ColourRun r : b.runs) {
         r.start += shift;
-        if (!a.runs.empty() && a.runs.back().colour == r.colour && a.runs.back().start + a.runs.back().length == r.start) {
+        if (!a.runs.empty() && a.runs.back().colour == r.colour &&
+            a.runs.back().start + a.runs.back().length == r.start) {
             a.runs.back().length += r.length;
         } else {
             a.runs.push_back(r);
@@ -26,7 +27,8 @@ TextPos LogEditHistory::endOf(TextPos from, const TextFragment& f) {
     return {from.line + f.text.count(u'\n'), static_cast<int>(f.text.size() - lastBreak - 1)};
 }
 
-TextPos LogEditHistory::apply(LineStore& store, TextPos from, TextPos to, const TextFragment& inserted, bool typing) {
+TextPos LogEditHistory::apply(LineStore& store, TextPos from, TextPos to,
+                              const TextFragment& inserted, bool typing) {
     from = store.clamp(from);
     to = store.clamp(to);
     if (to < from) std::swap(from, to);
@@ -38,8 +40,9 @@ TextPos LogEditHistory::apply(LineStore& store, TextPos from, TextPos to, const 
         undo_.back().push_back(Edit{from, std::move(removed), inserted, false});
         return end;
     }
-    const bool merge = typing && mergeOpen_ && !undo_.empty() && undo_.back().size() == 1 && undo_.back()[0].typing &&
-                       removed.text.isEmpty() && !inserted.text.contains(u'\n') &&
+    const bool merge = typing && mergeOpen_ && !undo_.empty() && undo_.back().size() == 1 &&
+                       undo_.back()[0].typing && removed.text.isEmpty() &&
+                       !inserted.text.contains(u'\n') &&
                        endOf(undo_.back()[0].from, undo_.back()[0].inserted) == from;
     if (merge) {
         concat(undo_.back()[0].inserted, inserted);
@@ -67,7 +70,8 @@ std::pair<TextPos, TextPos> LogEditHistory::undo(LineStore& store) {
     undo_.pop_back();
     TextPos end;
     // Later edits first: each one's positions hold once the ones after it are undone.
-    for (auto e = step.rbegin(); e != step.rend(); ++e) end = store.replace(e->from, endOf(e->from, e->inserted), e->removed);
+    for (auto e = step.rbegin(); e != step.rend(); ++e)
+        end = store.replace(e->from, endOf(e->from, e->inserted), e->removed);
     const TextPos from = step.front().from;
     redo_.push_back(std::move(step));
     mergeOpen_ = false;

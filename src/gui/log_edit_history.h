@@ -21,7 +21,8 @@ public:
 
     // Replaces [from, to) with `inserted` in the store and records the step; returns the
     // position after the inserted text.
-    TextPos apply(LineStore& store, TextPos from, TextPos to, const TextFragment& inserted, bool typing);
+    TextPos apply(LineStore& store, TextPos from, TextPos to, const TextFragment& inserted,
+                  bool typing);
 
     bool canUndo() const { return !undo_.empty(); }
     bool canRedo() const { return !redo_.empty(); }

@@ -9,7 +9,8 @@ namespace nimbrel::gui {
 namespace {
 
 QAccessibleInterface* factory(const QString& className, QObject* object) {
-    if (className == QLatin1String("nimbrel::gui::LogTextView") && object && object->isWidgetType()) {
+    if (className == QLatin1String("nimbrel::gui::LogTextView") && object &&
+        object->isWidgetType()) {
         return new LogTextAccessible(static_cast<LogTextView*>(object));
     }
     return nullptr;
@@ -17,7 +18,8 @@ QAccessibleInterface* factory(const QString& className, QObject* object) {
 
 }  // namespace
 
-LogTextAccessible::LogTextAccessible(LogTextView* view) : QAccessibleWidget(view, QAccessible::EditableText) {}
+LogTextAccessible::LogTextAccessible(LogTextView* view)
+    : QAccessibleWidget(view, QAccessible::EditableText) {}
 
 void LogTextAccessible::install() {
     static const bool installed = [] {
@@ -87,9 +89,13 @@ void LogTextAccessible::selection(int selectionIndex, int* startOffset, int* end
 
 int LogTextAccessible::selectionCount() const { return view()->hasSelection() ? 1 : 0; }
 
-void LogTextAccessible::addSelection(int startOffset, int endOffset) { setSelection(0, startOffset, endOffset); }
+void LogTextAccessible::addSelection(int startOffset, int endOffset) {
+    setSelection(0, startOffset, endOffset);
+}
 
-void LogTextAccessible::removeSelection(int) { view()->setSelection(view()->caret(), view()->caret()); }
+void LogTextAccessible::removeSelection(int) {
+    view()->setSelection(view()->caret(), view()->caret());
+}
 
 void LogTextAccessible::setSelection(int, int startOffset, int endOffset) {
     view()->setSelection(posOf(startOffset), posOf(endOffset));
@@ -113,9 +119,12 @@ QRect LogTextAccessible::characterRect(int offset) const {
     const TextPos p = posOf(offset);
     const QString line = v->store().lineText(p.line);
     const QFontMetrics fm(v->font());
-    const int x = static_cast<int>(v->xOfColumn(line, p.column)) - v->horizontalScrollBar()->value();
-    const int w = p.column < line.size() ? fm.horizontalAdvance(line[p.column]) : fm.horizontalAdvance(QLatin1Char(' '));
-    const QRect local(x, static_cast<int>((p.line - v->firstVisibleLine()) * v->lineHeight()), w, v->lineHeight());
+    const int x =
+        static_cast<int>(v->xOfColumn(line, p.column)) - v->horizontalScrollBar()->value();
+    const int w = p.column < line.size() ? fm.horizontalAdvance(line[p.column])
+                                         : fm.horizontalAdvance(QLatin1Char(' '));
+    const QRect local(x, static_cast<int>((p.line - v->firstVisibleLine()) * v->lineHeight()), w,
+                      v->lineHeight());
     return QRect(v->viewport()->mapToGlobal(local.topLeft()), local.size());
 }
 

@@ -10,7 +10,8 @@
 namespace nimbrel::gui {
 
 inline Colour colourValue(const QColor& c) {
-    return (static_cast<Colour>(c.red()) << 16) | (static_cast<Colour>(c.green()) << 8) | static_cast<Colour>(c.blue());
+    return (static_cast<Colour>(c.red()) << 16) | (static_cast<Colour>(c.green()) << 8) |
+           static_cast<Colour>(c.blue());
 }
 
 inline QColor colourOf(Colour v) { return QColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF); }

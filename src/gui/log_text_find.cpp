@@ -28,12 +28,14 @@ bool LogTextView::find(const QString& text, bool matchCase, bool wholeWord, bool
     // The start line is searched twice: from the start on, and after wrapping around
     // up to the start.
     for (qint64 k = 0; k <= lines; ++k) {
-        const qint64 line = forward ? (start.line + k) % lines : ((start.line - k) % lines + lines) % lines;
+        const qint64 line =
+            forward ? (start.line + k) % lines : ((start.line - k) % lines + lines) % lines;
         const bool wrapped = k == lines;
         int from = forward ? 0 : m_store.lineLength(line);
         if (k == 0) from = start.column;
         const int at = search.matchInLine(line, from, forward);
-        if (at >= 0 && (!wrapped || (forward ? at < start.column : at + search.length() > start.column))) {
+        if (at >= 0 &&
+            (!wrapped || (forward ? at < start.column : at + search.length() > start.column))) {
             setSelection({line, at}, {line, at + search.length()});
             return true;
         }
@@ -48,20 +50,23 @@ void LogTextView::findNext() {
     find(m_findText, m_findCase, m_findWord, m_findForward);
 }
 
-bool LogTextView::replaceNext(const QString& text, const QString& with, bool matchCase, bool wholeWord) {
+bool LogTextView::replaceNext(const QString& text, const QString& with, bool matchCase,
+                              bool wholeWord) {
     if (text.isEmpty()) return false;
     if (hasSelection()) {
         const TextPos from = std::min(m_anchor, m_caret);
         const FindInLines search(m_store, text, matchCase, wholeWord);
-        const bool selectionIsMatch = from.line == std::max(m_anchor, m_caret).line &&
-                                      search.matchInLine(from.line, from.column, true) == from.column &&
-                                      std::max(m_anchor, m_caret).column - from.column == search.length();
+        const bool selectionIsMatch =
+            from.line == std::max(m_anchor, m_caret).line &&
+            search.matchInLine(from.line, from.column, true) == from.column &&
+            std::max(m_anchor, m_caret).column - from.column == search.length();
         if (selectionIsMatch) replaceSelection(with, false);
     }
     return find(text, matchCase, wholeWord, true);
 }
 
-int LogTextView::replaceAll(const QString& text, const QString& with, bool matchCase, bool wholeWord) {
+int LogTextView::replaceAll(const QString& text, const QString& with, bool matchCase,
+                            bool wholeWord) {
     if (text.isEmpty()) return 0;
     m_findText = text;
     m_findCase = matchCase;
@@ -80,7 +85,8 @@ int LogTextView::replaceAll(const QString& text, const QString& with, bool match
     std::vector<int> hits;
     for (qint64 line = 0; line < m_store.lineCount(); ++line) {
         hits.clear();
-        for (int at = search.matchInLine(line, 0, true); at >= 0; at = search.matchInLine(line, at + search.length(), true)) {
+        for (int at = search.matchInLine(line, 0, true); at >= 0;
+             at = search.matchInLine(line, at + search.length(), true)) {
             hits.push_back(at);
         }
         // Right to left, so that the columns of the hits before stay valid.
@@ -91,8 +97,10 @@ int LogTextView::replaceAll(const QString& text, const QString& with, bool match
             for (const ColourRun& r : runs) {
                 if (r.start <= *at) colour = r.colour;
             }
-            if (!replacement.text.isEmpty()) replacement.runs.push_back({0, static_cast<int>(replacement.text.size()), colour});
-            m_history->apply(m_store, {line, *at}, {line, *at + search.length()}, replacement, false);
+            if (!replacement.text.isEmpty())
+                replacement.runs.push_back({0, static_cast<int>(replacement.text.size()), colour});
+            m_history->apply(m_store, {line, *at}, {line, *at + search.length()}, replacement,
+                             false);
             ++count;
         }
         line += addedLines * static_cast<qint64>(hits.size());
@@ -137,14 +145,18 @@ void LogTextView::copy() {
 
 void LogTextView::showFindDialog() {
     if (!m_findDialog) m_findDialog = new FindDialog(this);
-    m_findDialog->showFor(FindDialog::Mode::Find, hasSelection() && m_anchor.line == m_caret.line ? selectedText() : m_findText,
-                       m_findCase, m_findWord, m_findForward);
+    m_findDialog->showFor(
+        FindDialog::Mode::Find,
+        hasSelection() && m_anchor.line == m_caret.line ? selectedText() : m_findText, m_findCase,
+        m_findWord, m_findForward);
 }
 
 void LogTextView::showReplaceDialog() {
     if (!m_findDialog) m_findDialog = new FindDialog(this);
-    m_findDialog->showFor(FindDialog::Mode::Replace, hasSelection() && m_anchor.line == m_caret.line ? selectedText() : m_findText,
-                       m_findCase, m_findWord, true);
+    m_findDialog->showFor(
+        FindDialog::Mode::Replace,
+        hasSelection() && m_anchor.line == m_caret.line ? selectedText() : m_findText, m_findCase,
+        m_findWord, true);
 }
 
 }  // namespace nimbrel::gui

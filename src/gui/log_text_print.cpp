@@ -2,9 +2,9 @@
 // colour that stays readable on white paper, half-inch (720-twip) margins, long lines
 // wrapped at the page's width so that nothing is cut off.
 #include <QPainter>
-#include <cmath>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <cmath>
 
 #include "gui/log_text_colour.h"
 #include "gui/log_text_view.h"
@@ -19,14 +19,17 @@ constexpr qreal kMarginInches = 0.5;  // 720 twips
 
 void LogTextView::print(QPrinter* printer) const {
     if (!printer) return;
-    printer->setPageMargins(QMarginsF(kMarginInches, kMarginInches, kMarginInches, kMarginInches), QPageLayout::Inch);
+    printer->setPageMargins(QMarginsF(kMarginInches, kMarginInches, kMarginInches, kMarginInches),
+                            QPageLayout::Inch);
     QPainter painter;
     if (!painter.begin(printer)) return;
     QFont font = m_font;
     painter.setFont(font);
     const QFontMetricsF fm(font, printer);
-    const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution()).translated(
-        -printer->pageLayout().paintRectPixels(printer->resolution()).topLeft());
+    const QRectF page =
+        printer->pageLayout()
+            .paintRectPixels(printer->resolution())
+            .translated(-printer->pageLayout().paintRectPixels(printer->resolution()).topLeft());
     const qreal lineHeight = fm.height();
     const qreal charWidth = std::max<qreal>(1, fm.horizontalAdvance(QLatin1Char('0')));
     const qreal tabWidth = charWidth * 8;
@@ -69,13 +72,16 @@ void LogTextView::print(QPrinter* printer) const {
             qreal pieceX = x;
             auto flush = [&] {
                 if (!piece.isEmpty() && pageNo >= firstPage) {
-                    painter.drawText(QPointF(page.left() + pieceX, page.top() + row * lineHeight + fm.ascent()), piece);
+                    painter.drawText(
+                        QPointF(page.left() + pieceX, page.top() + row * lineHeight + fm.ascent()),
+                        piece);
                 }
                 piece.clear();
             };
             for (int i = s; i < e; ++i) {
                 const QChar c = text[i];
-                qreal w = c == u'\t' ? (std::floor(x / tabWidth + 1e-9) + 1) * tabWidth - x : fm.horizontalAdvance(c);
+                qreal w = c == u'\t' ? (std::floor(x / tabWidth + 1e-9) + 1) * tabWidth - x
+                                     : fm.horizontalAdvance(c);
                 if (x + w > page.width() && x > 0) {
                     flush();
                     ++row;

@@ -76,7 +76,8 @@ LogTextView::LogTextView(QWidget* parent)
     // Scrolling by the user decides whether the view keeps following the end.
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
         QTimer::singleShot(0, this, [this] {
-            m_followEnd = !hasSelection() && verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+            m_followEnd =
+                !hasSelection() && verticalScrollBar()->value() >= verticalScrollBar()->maximum();
         });
     });
 
@@ -84,8 +85,10 @@ LogTextView::LogTextView(QWidget* parent)
     connect(&m_autoScroll, &QTimer::timeout, this, [this] {
         const QRect r = viewport()->rect();
         int dy = 0;
-        if (m_lastMousePos.y() < r.top()) dy = -std::max(1, (r.top() - m_lastMousePos.y()) / m_lineHeight + 1);
-        if (m_lastMousePos.y() > r.bottom()) dy = std::max(1, (m_lastMousePos.y() - r.bottom()) / m_lineHeight + 1);
+        if (m_lastMousePos.y() < r.top())
+            dy = -std::max(1, (r.top() - m_lastMousePos.y()) / m_lineHeight + 1);
+        if (m_lastMousePos.y() > r.bottom())
+            dy = std::max(1, (m_lastMousePos.y() - r.bottom()) / m_lineHeight + 1);
         int dx = 0;
         if (m_lastMousePos.x() < r.left()) dx = -qRound(m_charWidth * 4);
         if (m_lastMousePos.x() > r.right()) dx = qRound(m_charWidth * 4);
@@ -171,7 +174,8 @@ QString LogTextView::lineText(qint64 line) const {
 QList<LogTextView::Run> LogTextView::lineRuns(qint64 line) const {
     QList<Run> out;
     if (line < 0 || line >= m_store.lineCount()) return out;
-    for (const ColourRun& r : m_store.lineRuns(line)) out.push_back({r.start, r.length, colourOf(r.colour)});
+    for (const ColourRun& r : m_store.lineRuns(line))
+        out.push_back({r.start, r.length, colourOf(r.colour)});
     return out;
 }
 
@@ -221,7 +225,8 @@ void LogTextView::setSelection(TextPos anchor, TextPos caret) {
 void LogTextView::emitSelectionChangedIfNeeded(TextPos oldAnchor, TextPos oldCaret) {
     if (oldAnchor == m_anchor && oldCaret == m_caret) return;
     if (QAccessible::isActive()) {
-        if (QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this); iface && iface->textInterface()) {
+        if (QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this);
+            iface && iface->textInterface()) {
             QAccessibleTextCursorEvent moved(this, iface->textInterface()->cursorPosition());
             QAccessible::updateAccessibility(&moved);
         }
@@ -265,9 +270,7 @@ void LogTextView::paste() {
     replaceSelection(data->text(), false);
 }
 
-void LogTextView::selectAll() {
-    setSelection(TextPos{}, m_store.endPos());
-}
+void LogTextView::selectAll() { setSelection(TextPos{}, m_store.endPos()); }
 
 void LogTextView::deleteSelection() {
     if (hasSelection()) replaceSelection({}, false);
@@ -374,7 +377,9 @@ void LogTextView::selectWordAt(TextPos p) {
 
 void LogTextView::selectLineAt(TextPos p) {
     m_unitAnchorStart = {p.line, 0};
-    m_unitAnchorEnd = p.line + 1 < m_store.lineCount() ? TextPos{p.line + 1, 0} : TextPos{p.line, m_store.lineLength(p.line)};
+    m_unitAnchorEnd = p.line + 1 < m_store.lineCount()
+                          ? TextPos{p.line + 1, 0}
+                          : TextPos{p.line, m_store.lineLength(p.line)};
     setSelection(m_unitAnchorStart, m_unitAnchorEnd);
 }
 

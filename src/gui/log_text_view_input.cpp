@@ -21,7 +21,9 @@ void LogTextView::keyPressEvent(QKeyEvent* e) {
     if (e == QKeySequence::Cut || (shift && e->key() == Qt::Key_Delete)) return cut();
     if (e == QKeySequence::Paste || (shift && e->key() == Qt::Key_Insert)) return paste();
     if (e == QKeySequence::SelectAll) return selectAll();
-    if (e == QKeySequence::Undo || (e->modifiers() == Qt::AltModifier && e->key() == Qt::Key_Backspace)) return undo();
+    if (e == QKeySequence::Undo ||
+        (e->modifiers() == Qt::AltModifier && e->key() == Qt::Key_Backspace))
+        return undo();
     if (e == QKeySequence::Redo) return redo();
     if (e == QKeySequence::Find) return showFindDialog();
     if (e == QKeySequence::FindNext || e->key() == Qt::Key_F3) return findNext();
@@ -48,7 +50,8 @@ void LogTextView::keyPressEvent(QKeyEvent* e) {
             if (c > 0 && line[c].isLowSurrogate() && line[c - 1].isHighSurrogate()) --c;
             return moveCaret({m_caret.line, c}, shift);
         }
-        if (m_caret.line > 0) return moveCaret({m_caret.line - 1, m_store.lineLength(m_caret.line - 1)}, shift);
+        if (m_caret.line > 0)
+            return moveCaret({m_caret.line - 1, m_store.lineLength(m_caret.line - 1)}, shift);
         return moveCaret(m_caret, shift);
     case Qt::Key_Right:
         if (!shift && hasSelection()) return moveCaret(std::max(m_anchor, m_caret), false);
@@ -79,17 +82,20 @@ void LogTextView::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_PageDown:
         verticalScrollBar()->setValue(verticalScrollBar()->value() + page);
         return vertical(page);
-    case Qt::Key_Home:
-        return moveCaret(ctrl ? TextPos{} : TextPos{m_caret.line, 0}, shift);
+    case Qt::Key_Home: return moveCaret(ctrl ? TextPos{} : TextPos{m_caret.line, 0}, shift);
     case Qt::Key_End:
-        return moveCaret(ctrl ? m_store.endPos() : TextPos{m_caret.line, m_store.lineLength(m_caret.line)}, shift);
+        return moveCaret(
+            ctrl ? m_store.endPos() : TextPos{m_caret.line, m_store.lineLength(m_caret.line)},
+            shift);
     case Qt::Key_Backspace:
         if (!hasSelection()) {
             if (m_caret == TextPos{}) return;
             const QString line = m_store.lineText(m_caret.line);
-            TextPos from = m_caret.column > 0 ? TextPos{m_caret.line, m_caret.column - 1}
-                                              : TextPos{m_caret.line - 1, m_store.lineLength(m_caret.line - 1)};
-            if (m_caret.column > 1 && line[m_caret.column - 1].isLowSurrogate() && line[m_caret.column - 2].isHighSurrogate()) {
+            TextPos from = m_caret.column > 0
+                               ? TextPos{m_caret.line, m_caret.column - 1}
+                               : TextPos{m_caret.line - 1, m_store.lineLength(m_caret.line - 1)};
+            if (m_caret.column > 1 && line[m_caret.column - 1].isLowSurrogate() &&
+                line[m_caret.column - 2].isHighSurrogate()) {
                 from.column -= 1;
             }
             m_anchor = from;
@@ -98,18 +104,17 @@ void LogTextView::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Delete:
         if (!hasSelection()) {
             if (m_caret == m_store.endPos()) return;
-            m_anchor = m_caret.column < m_store.lineLength(m_caret.line) ? TextPos{m_caret.line, m_caret.column + 1}
-                                                                         : TextPos{m_caret.line + 1, 0};
+            m_anchor = m_caret.column < m_store.lineLength(m_caret.line)
+                           ? TextPos{m_caret.line, m_caret.column + 1}
+                           : TextPos{m_caret.line + 1, 0};
         }
         return replaceSelection({}, false);
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return replaceSelection(u"\n", false);
+    case Qt::Key_Enter: return replaceSelection(u"\n", false);
     case Qt::Key_Tab:
         if (!ctrl) return replaceSelection(u"\t", true);
         break;
-    default:
-        break;
+    default: break;
     }
 
     const QString text = e->text();
@@ -134,7 +139,8 @@ void LogTextView::mousePressEvent(QMouseEvent* e) {
     const TextPos p = posAt(e->position().toPoint());
     const bool triple = m_lastDoubleClick.isValid() &&
                         m_lastDoubleClick.elapsed() < QApplication::doubleClickInterval() &&
-                        (e->position().toPoint() - m_doubleClickPos).manhattanLength() < QApplication::startDragDistance();
+                        (e->position().toPoint() - m_doubleClickPos).manhattanLength() <
+                            QApplication::startDragDistance();
     m_dragging = true;
     m_lastMousePos = e->position().toPoint();
     if (triple) {
@@ -181,7 +187,8 @@ void LogTextView::mouseMoveEvent(QMouseEvent* e) {
         }
     } else if (p > m_unitAnchorEnd) {
         if (m_selectUnit == SelectUnit::Line) {
-            to = p.line + 1 < m_store.lineCount() ? TextPos{p.line + 1, 0} : TextPos{p.line, m_store.lineLength(p.line)};
+            to = p.line + 1 < m_store.lineCount() ? TextPos{p.line + 1, 0}
+                                                  : TextPos{p.line, m_store.lineLength(p.line)};
         } else {
             const QString line = m_store.lineText(p.line);
             int c = p.column;
@@ -241,11 +248,8 @@ bool LogTextView::viewportEvent(QEvent* e) {
     switch (e->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove:
-    case QEvent::Drop:
-        e->ignore();
-        return true;
-    default:
-        return QAbstractScrollArea::viewportEvent(e);
+    case QEvent::Drop: e->ignore(); return true;
+    default: return QAbstractScrollArea::viewportEvent(e);
     }
 }
 

@@ -30,7 +30,8 @@ qreal LogTextView::advance(const QString& line, int& i, qreal x) const {
         ++i;
         return x + m_charWidth;
     }
-    const int n = c.isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate() ? 2 : 1;
+    const int n =
+        c.isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate() ? 2 : 1;
     const qreal w = QFontMetricsF(m_font).horizontalAdvance(line.mid(i, n));
     i += n;
     return x + w;
@@ -57,18 +58,22 @@ int LogTextView::columnAtX(const QString& line, qreal x) const {
 
 qint64 LogTextView::firstVisibleLine() const { return verticalScrollBar()->value(); }
 
-int LogTextView::visibleLineCount() const { return std::max(1, viewport()->height() / m_lineHeight); }
+int LogTextView::visibleLineCount() const {
+    return std::max(1, viewport()->height() / m_lineHeight);
+}
 
 TextPos LogTextView::posAt(const QPoint& p) const {
-    const qint64 line = std::clamp<qint64>(firstVisibleLine() + (p.y() < 0 ? (p.y() / m_lineHeight) - 1 : p.y() / m_lineHeight),
-                                           0, m_store.lineCount() - 1);
+    const qint64 line = std::clamp<qint64>(
+        firstVisibleLine() + (p.y() < 0 ? (p.y() / m_lineHeight) - 1 : p.y() / m_lineHeight), 0,
+        m_store.lineCount() - 1);
     const qreal x = p.x() + horizontalScrollBar()->value() - kLeftMargin;
     return {line, columnAtX(m_store.lineText(line), x)};
 }
 
 QRect LogTextView::caretRect() const {
     const qint64 row = m_caret.line - firstVisibleLine();
-    const qreal x = xOfColumn(m_store.lineText(m_caret.line), m_caret.column) + kLeftMargin - horizontalScrollBar()->value();
+    const qreal x = xOfColumn(m_store.lineText(m_caret.line), m_caret.column) + kLeftMargin -
+                    horizontalScrollBar()->value();
     return QRect(static_cast<int>(x), static_cast<int>(row * m_lineHeight), 2, m_lineHeight);
 }
 
@@ -81,7 +86,8 @@ void LogTextView::updateScrollBars() {
     v->setRange(0, static_cast<int>(std::min<qint64>(maximum, INT32_MAX)));
 
     QScrollBar* h = horizontalScrollBar();
-    const int estimate = static_cast<int>(std::min<qreal>((m_store.longestLine() + kTabColumnsMargin) * m_charWidth, 1e9));
+    const int estimate = static_cast<int>(
+        std::min<qreal>((m_store.longestLine() + kTabColumnsMargin) * m_charWidth, 1e9));
     const int width = std::max(estimate, m_contentWidth) + kLeftMargin * 2;
     h->setPageStep(viewport()->width());
     h->setSingleStep(static_cast<int>(m_charWidth * 2));
@@ -100,7 +106,8 @@ void LogTextView::ensureCaretVisible() {
         v->setValue(static_cast<int>(m_caret.line - page + 1));
     }
     QScrollBar* h = horizontalScrollBar();
-    const int x = static_cast<int>(xOfColumn(m_store.lineText(m_caret.line), m_caret.column)) + kLeftMargin;
+    const int x =
+        static_cast<int>(xOfColumn(m_store.lineText(m_caret.line), m_caret.column)) + kLeftMargin;
     const int w = viewport()->width();
     if (x < h->value()) {
         h->setValue(std::max(0, x - w / 4));
@@ -108,7 +115,8 @@ void LogTextView::ensureCaretVisible() {
         if (x > h->maximum() + w - 4) updateScrollBars();
         h->setValue(x - w + w / 4);
     }
-    if (!hasSelection()) m_followEnd = v->value() >= v->maximum() && m_caret.line >= m_store.lineCount() - page;
+    if (!hasSelection())
+        m_followEnd = v->value() >= v->maximum() && m_caret.line >= m_store.lineCount() - page;
 }
 
 void LogTextView::resizeEvent(QResizeEvent* event) {
@@ -125,7 +133,8 @@ void LogTextView::paintEvent(QPaintEvent* event) {
     painter.setFont(m_font);
 
     const qint64 first = firstVisibleLine();
-    const qint64 last = std::min<qint64>(m_store.lineCount(), first + viewport()->height() / m_lineHeight + 2);
+    const qint64 last =
+        std::min<qint64>(m_store.lineCount(), first + viewport()->height() / m_lineHeight + 2);
     const qreal left = kLeftMargin - horizontalScrollBar()->value();
     const qreal right = viewport()->width();
     const TextPos selFrom = std::min(m_anchor, m_caret);
@@ -140,7 +149,9 @@ void LogTextView::paintEvent(QPaintEvent* event) {
         if (hasSelection() && l >= selFrom.line && l <= selTo.line) {
             const qreal x1 = l == selFrom.line ? xOfColumn(text, selFrom.column) : 0;
             // A selected line break shows as a character-wide mark past the line's end.
-            const qreal x2 = l == selTo.line ? xOfColumn(text, selTo.column) : xOfColumn(text, static_cast<int>(text.size())) + m_charWidth;
+            const qreal x2 = l == selTo.line
+                                 ? xOfColumn(text, selTo.column)
+                                 : xOfColumn(text, static_cast<int>(text.size())) + m_charWidth;
             painter.fillRect(QRectF(left + x1, y, x2 - x1, m_lineHeight), kSelectionBackground);
         }
 

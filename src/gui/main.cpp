@@ -1,6 +1,5 @@
 // nimbrel: the windowed application.
 #include <QApplication>
-
 #include <cstdio>
 
 #include "gui/nimbrel_app.h"
@@ -23,7 +22,8 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const nimbrel::gui::AppOptions options = nimbrel::gui::parseAppArguments(QApplication::arguments());
+    const nimbrel::gui::AppOptions options =
+        nimbrel::gui::parseAppArguments(QApplication::arguments());
     if (options.help) {
         std::fputs(kUsage, stdout);
         return 0;

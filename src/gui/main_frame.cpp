@@ -25,8 +25,8 @@ namespace {
 // The window's layout is kept in the settings' "Workspace" group, as text, through the
 // settings store (which serialises every access to the file).
 QString workspaceText(const QString& key) {
-    const std::optional<std::u16string> text =
-        SettingsStore().storedValue((QString::fromLatin1(kWorkspaceGroup) + u'/' + key).toStdU16String());
+    const std::optional<std::u16string> text = SettingsStore().storedValue(
+        (QString::fromLatin1(kWorkspaceGroup) + u'/' + key).toStdU16String());
     return text ? QString::fromStdU16String(*text) : QString();
 }
 
@@ -105,7 +105,8 @@ CMainFrame::~CMainFrame() {
 }
 
 bool CMainFrame::routeCommand(int id) {
-    bool handled = m_view->onCommand(id) || onFrameCommand(id) || (m_appHandler && m_appHandler(id));
+    bool handled =
+        m_view->onCommand(id) || onFrameCommand(id) || (m_appHandler && m_appHandler(id));
     refreshCommandStates();
     return handled;
 }
@@ -153,8 +154,9 @@ void CMainFrame::scheduleRefresh() {
 }
 
 void CMainFrame::updateTitle() {
-    setWindowTitle(m_caption.isEmpty() ? m_doc.title() + QStringLiteral(" - ") + QString::fromLatin1(kAppTitle)
-                                       : m_caption);
+    setWindowTitle(m_caption.isEmpty()
+                       ? m_doc.title() + QStringLiteral(" - ") + QString::fromLatin1(kAppTitle)
+                       : m_caption);
 }
 
 void CMainFrame::fillToolbarsMenu() {
@@ -222,8 +224,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     if (!m_sessionEnding) {
-        const QMessageBox::StandardButton answer = showMessageBox(
-            this, QString::fromLatin1(kCloseQuestion), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        const QMessageBox::StandardButton answer =
+            showMessageBox(this, QString::fromLatin1(kCloseQuestion),
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         if (answer != QMessageBox::Yes && answer != QMessageBox::No) {
             event->ignore();
             return;
@@ -257,7 +260,8 @@ void CMainFrame::restoreToolbarContents() {
             const int id = item.toInt();
             if (id == 0) {
                 bar->addSeparator();
-            } else if (QAction* a = m_actions->action(id); a && findCommand(id) && *findCommand(id)->menu) {
+            } else if (QAction* a = m_actions->action(id);
+                       a && findCommand(id) && *findCommand(id)->menu) {
                 bar->addAction(a);
             }
         }
@@ -266,8 +270,10 @@ void CMainFrame::restoreToolbarContents() {
 
 void CMainFrame::restoreLayout() {
     restoreToolbarContents();
-    const QByteArray geometry = QByteArray::fromBase64(workspaceText(QStringLiteral("WindowGeometry")).toLatin1());
-    const QByteArray state = QByteArray::fromBase64(workspaceText(QStringLiteral("WindowState")).toLatin1());
+    const QByteArray geometry =
+        QByteArray::fromBase64(workspaceText(QStringLiteral("WindowGeometry")).toLatin1());
+    const QByteArray state =
+        QByteArray::fromBase64(workspaceText(QStringLiteral("WindowState")).toLatin1());
     if (!geometry.isEmpty()) restoreGeometry(geometry);
     if (!state.isEmpty()) restoreState(state);
 }
@@ -277,13 +283,15 @@ void CMainFrame::saveLayout() const {
     for (QToolBar* bar : findChildren<QToolBar*>()) {
         if (isUserToolbar(bar)) userBars << bar->objectName();
         QStringList items;
-        for (QAction* a : bar->actions()) items << QString::number(a->isSeparator() ? 0 : a->data().toInt());
+        for (QAction* a : bar->actions())
+            items << QString::number(a->isSeparator() ? 0 : a->data().toInt());
         // "-" marks an emptied toolbar, so that it stays empty at the next start.
         const QString text = items.isEmpty() ? QStringLiteral("-") : items.join(u',');
         setWorkspaceText(QStringLiteral("Toolbar-") + bar->objectName(), text);
     }
     setWorkspaceText(QStringLiteral("UserToolbars"), userBars.join(u','));
-    setWorkspaceText(QStringLiteral("WindowGeometry"), QString::fromLatin1(saveGeometry().toBase64()));
+    setWorkspaceText(QStringLiteral("WindowGeometry"),
+                     QString::fromLatin1(saveGeometry().toBase64()));
     setWorkspaceText(QStringLiteral("WindowState"), QString::fromLatin1(saveState().toBase64()));
 }
 

@@ -6,7 +6,6 @@
 
 #include <QMainWindow>
 #include <QTimer>
-
 #include <functional>
 
 #include "gui/application_look.h"
@@ -39,7 +38,9 @@ public:
     // Runs a command as if chosen from a menu: the view, the frame, then the application.
     bool routeCommand(int id);
     // The application's own commands (New, About, ...).
-    void setApplicationHandler(std::function<bool(int)> handler) { m_appHandler = std::move(handler); }
+    void setApplicationHandler(std::function<bool(int)> handler) {
+        m_appHandler = std::move(handler);
+    }
 
     // Application Look 210-218 (any other value: the 2007 look, scheme unchanged).
     void OnApplicationLook(int id);

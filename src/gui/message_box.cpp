@@ -22,7 +22,8 @@ QMessageBox::Icon defaultIconFor(QMessageBox::StandardButtons buttons) {
 }
 
 QMessageBox::StandardButton showMessageBox(QWidget* parent, const QString& text,
-                                           QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) {
+                                           QMessageBox::StandardButtons buttons,
+                                           QMessageBox::Icon icon) {
     if (icon == QMessageBox::NoIcon) icon = defaultIconFor(buttons);
     if (messageBoxHook()) return messageBoxHook()(text, buttons, icon);
     QMessageBox box(icon, QString::fromLatin1(kAppTitle), text, buttons, parent);
@@ -34,7 +35,8 @@ void setMessageBoxHook(MessageBoxHook hook) { messageBoxHook() = std::move(hook)
 QString askOpenFileName(QWidget* parent, const OpenFileRequest& request) {
     if (openFileHook()) return openFileHook()(request);
     QString start = request.folder;
-    if (!request.fileName.isEmpty()) start = start.isEmpty() ? request.fileName : start + '/' + request.fileName;
+    if (!request.fileName.isEmpty())
+        start = start.isEmpty() ? request.fileName : start + '/' + request.fileName;
     return QFileDialog::getOpenFileName(parent, request.caption, start, request.filter);
 }
 

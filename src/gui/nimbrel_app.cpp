@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <cstring>
 
 #include "gui/about_dlg.h"
 #include "gui/app_icon.h"
@@ -14,8 +15,6 @@
 #include "gui/nimbrel_view.h"
 #include "pipeline/definition_file_choice.h"
 
-#include <cstring>
-
 namespace nimbrel::gui {
 
 AppOptions parseAppArguments(const QStringList& arguments) {
@@ -27,7 +26,8 @@ AppOptions parseAppArguments(const QStringList& arguments) {
         } else if (a == QLatin1String("--rate")) {
             bool ok = false;
             o.demoRate = i + 1 < arguments.size() ? arguments[++i].toDouble(&ok) : 0;
-            if (!ok || o.demoRate <= 0 || o.demoRate > 100000) o.error = QStringLiteral("--rate needs a number of records per second");
+            if (!ok || o.demoRate <= 0 || o.demoRate > 100000)
+                o.error = QStringLiteral("--rate needs a number of records per second");
         } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
             o.help = true;
         } else if (a.startsWith(u'-') && a.size() > 1) {
@@ -76,7 +76,8 @@ bool CNimbrelApp::InitInstance(const AppOptions& options) {
 bool CNimbrelApp::startDemo(double rate) {
     m_demo = std::make_unique<DemoController>();
     if (const int err = m_demo->start(rate); err != 0) {
-        std::fprintf(stderr, "nimbrel: cannot create a pseudo-terminal for the demo: %s\n", std::strerror(err));
+        std::fprintf(stderr, "nimbrel: cannot create a pseudo-terminal for the demo: %s\n",
+                     std::strerror(err));
         return false;
     }
     CNimbrelView* v = view();

@@ -5,7 +5,6 @@
 
 #include <QObject>
 #include <QStringList>
-
 #include <memory>
 
 class QApplication;
@@ -23,7 +22,7 @@ struct AppOptions {
     double demoRate = 50;  // records per second
     QString file;          // a text log named on the command line
     bool help = false;
-    QString error;         // a usage error
+    QString error;  // a usage error
 };
 AppOptions parseAppArguments(const QStringList& arguments);
 

@@ -2,7 +2,8 @@
 
 namespace nimbrel::gui {
 
-CNimbrelDoc::CNimbrelDoc(QObject* parent) : QObject(parent), m_title(QString::fromLatin1(kUntitled)) {}
+CNimbrelDoc::CNimbrelDoc(QObject* parent)
+    : QObject(parent), m_title(QString::fromLatin1(kUntitled)) {}
 
 void CNimbrelDoc::setTitle(const QString& title) {
     if (title == m_title) return;

@@ -12,7 +12,6 @@
 #include "gui/nimbrel_doc.h"
 #include "gui/str_filter_dlg.h"
 #include "gui/uart_in_box_dlg.h"
-#include "app/ic_type_choice.h"
 #include "pipeline/definition_file_choice.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
@@ -135,7 +134,8 @@ bool CNimbrelView::marked(const CommandSpec& spec) const {
 }
 
 QString CNimbrelView::commandText(int id) const {
-    if (id == cmd::Pause) return QString::fromStdU16String(std::u16string(m_core.formatter.pauseMenuText()));
+    if (id == cmd::Pause)
+        return QString::fromStdU16String(std::u16string(m_core.formatter.pauseMenuText()));
     return {};
 }
 
@@ -184,7 +184,8 @@ void CNimbrelView::OnDebugWithFilterDriver() {
         showMessageBox(this, viewInUseText());
         return;
     }
-    m_core.console.print(u"[R] With Filter Driver: the filter driver route is not available on this system.");
+    m_core.console.print(
+        u"[R] With Filter Driver: the filter driver route is not available on this system.");
 }
 
 void CNimbrelView::OnDebugWithUartDriver() {
@@ -192,7 +193,8 @@ void CNimbrelView::OnDebugWithUartDriver() {
         showMessageBox(this, viewInUseText());
         return;
     }
-    m_core.console.print(u"[R] With Uart Driver: the UART driver route is not available on this system.");
+    m_core.console.print(
+        u"[R] With Uart Driver: the UART driver route is not available on this system.");
 }
 
 void CNimbrelView::OnDebugWithCom() {
@@ -206,7 +208,8 @@ void CNimbrelView::OnDebugWithCom() {
 
 void CNimbrelView::startComCapture(const QString& port, std::uint32_t baudRate) {
     const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
-    if (m_com.start(definitions, port.toStdString(), baudRate) == ComCapture::StartResult::ViewInUse) {
+    if (m_com.start(definitions, port.toStdString(), baudRate) ==
+        ComCapture::StartResult::ViewInUse) {
         showMessageBox(this, viewInUseText());
         return;
     }
@@ -218,7 +221,8 @@ void CNimbrelView::startComCapture(const QString& port, std::uint32_t baudRate) 
 
 void CNimbrelView::OnComSetting() {
     const SettingsStore settings;
-    CComDlg dlg(comDialogPorts(QString::fromStdU16String(settings.GetComPort())), settings.GetBaudRate(), this);
+    CComDlg dlg(comDialogPorts(QString::fromStdU16String(settings.GetComPort())),
+                settings.GetBaudRate(), this);
     if (dlg.exec() != QDialog::Accepted) return;
     settings.SetComPort(dlg.m_comName.toStdU16String());
     settings.SetBaudRate(dlg.m_baudRate);
@@ -227,9 +231,10 @@ void CNimbrelView::OnComSetting() {
 void CNimbrelView::OnLog1Path() {
     const SettingsStore settings;
     const Log1PathDialogStart start = beginLog1PathChoice(settings, m_core.console);
-    const QString chosen = askOpenFileName(
-        nullptr, {QStringLiteral("Open"), QString::fromStdU16String(start.folder),
-                  QString::fromStdU16String(start.fileName), QStringLiteral("Message Definition File (*)")});
+    const QString chosen =
+        askOpenFileName(nullptr, {QStringLiteral("Open"), QString::fromStdU16String(start.folder),
+                                  QString::fromStdU16String(start.fileName),
+                                  QStringLiteral("Message Definition File (*)")});
     if (chosen.isEmpty()) return;
     adoptChosenDefinitionFile(chosen.toStdU16String(), settings, m_core.console);
 }
@@ -240,14 +245,17 @@ void CNimbrelView::OnAddStringFilter() {
 }
 
 void CNimbrelView::OnIcType(int id) {
-    const int icType = chooseIcTypeDefinitionFile(static_cast<MenuCommand>(id), SettingsStore(), m_core.console);
+    const int icType =
+        chooseIcTypeDefinitionFile(static_cast<MenuCommand>(id), SettingsStore(), m_core.console);
     if (icType >= 0) m_nIcType = icType;
 }
 
 void CNimbrelView::OnIcEmber() { m_core.toggles.m_bEmberType.store(true); }
 void CNimbrelView::OnIcFlint() { m_core.toggles.m_bFlintType.store(true); }
 
-void CNimbrelView::OnAutoParseLog() { m_core.toggles.m_bAutoParseLog.store(!m_core.toggles.m_bAutoParseLog.load()); }
+void CNimbrelView::OnAutoParseLog() {
+    m_core.toggles.m_bAutoParseLog.store(!m_core.toggles.m_bAutoParseLog.load());
+}
 
 void CNimbrelView::OnAutoFixTimeStamp() {
     m_core.toggles.m_bAutoFixTimeStamp.store(!m_core.toggles.m_bAutoFixTimeStamp.load());

@@ -5,7 +5,6 @@
 
 #include <QHash>
 #include <QString>
-
 #include <chrono>
 #include <functional>
 #include <memory>

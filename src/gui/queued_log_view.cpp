@@ -28,7 +28,9 @@ std::size_t lineBreaks(std::u16string_view text) {
 }  // namespace
 
 QueuedLogView::QueuedLogView(LogTextView& widget, std::size_t capacityLines)
-    : widget_(&widget), guiThread_(widget.thread()), capacity_(std::max<std::size_t>(1, capacityLines)),
+    : widget_(&widget),
+      guiThread_(widget.thread()),
+      capacity_(std::max<std::size_t>(1, capacityLines)),
       pump_(std::make_unique<QObject>()) {
     pump_->moveToThread(guiThread_);
     timer_ = new QTimer(pump_.get());
@@ -74,7 +76,8 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
     if (onGuiThread()) {
         drainNow();
         if (widget_) {
-            widget_->appendText(QStringView(text.data(), static_cast<qsizetype>(text.size())), toQColor(colour));
+            widget_->appendText(QStringView(text.data(), static_cast<qsizetype>(text.size())),
+                                toQColor(colour));
             widgetHasText_.store(widget_->hasText());
         }
         return;
@@ -82,11 +85,13 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
     {
         std::unique_lock lock(mutex_);
         ++producersInside_;
-        room_.wait(lock, [this] { return shutDown_ || guiBlocked_ > 0 || pending_.lines < capacity_; });
+        room_.wait(lock,
+                   [this] { return shutDown_ || guiBlocked_ > 0 || pending_.lines < capacity_; });
         if (!shutDown_) {
             Batch& b = pending_;
             // Consecutive appends in one colour travel as one item.
-            if (!b.items.empty() && b.items.back().kind == Kind::Append && b.items.back().colour == colour) {
+            if (!b.items.empty() && b.items.back().kind == Kind::Append &&
+                b.items.back().colour == colour) {
                 b.items.back().length += text.size();
             } else {
                 b.items.push_back({Kind::Append, b.text.size(), text.size(), colour});
@@ -113,7 +118,8 @@ void QueuedLogView::replaceAll(std::u16string_view text, Rgb colour) {
     if (onGuiThread()) {
         dropQueued();
         if (widget_) {
-            widget_->replaceAll(QStringView(text.data(), static_cast<qsizetype>(text.size())), toQColor(colour));
+            widget_->replaceAll(QStringView(text.data(), static_cast<qsizetype>(text.size())),
+                                toQColor(colour));
             widgetHasText_.store(widget_->hasText());
         }
         return;
@@ -158,7 +164,8 @@ bool QueuedLogView::hasText() const {
     if (onGuiThread()) {
         // The rest of a batch in progress.
         for (std::size_t k = drainItem_; k < draining_.items.size(); ++k) {
-            if (draining_.items[k].kind != Kind::Clear && draining_.items[k].length > 0) return true;
+            if (draining_.items[k].kind != Kind::Clear && draining_.items[k].length > 0)
+                return true;
         }
         return widget_ && widget_->hasText();
     }
@@ -182,7 +189,8 @@ std::u16string QueuedLogView::readWidgetText() {
     drainNow();
     if (!widget_) return {};
     const QString text = widget_->plainText();
-    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                          static_cast<std::size_t>(text.size()));
 }
 
 void QueuedLogView::answerTextRequests() {
@@ -257,7 +265,9 @@ bool QueuedLogView::applyDraining(qint64 budgetMs) {
             for (int lines = 0; end < i.length && lines < kLinesPerPiece; ++end) {
                 if (base[end] == u'\n') ++lines;
             }
-            w.appendText(QStringView(base + drainOffset_, static_cast<qsizetype>(end - drainOffset_)), toQColor(i.colour));
+            w.appendText(
+                QStringView(base + drainOffset_, static_cast<qsizetype>(end - drainOffset_)),
+                toQColor(i.colour));
             drainOffset_ = end;
             if (drainOffset_ >= i.length) {
                 ++drainItem_;
@@ -265,7 +275,8 @@ bool QueuedLogView::applyDraining(qint64 budgetMs) {
             }
         } else {
             if (i.kind == Kind::ReplaceAll) {
-                w.replaceAll(QStringView(base, static_cast<qsizetype>(i.length)), toQColor(i.colour));
+                w.replaceAll(QStringView(base, static_cast<qsizetype>(i.length)),
+                             toQColor(i.colour));
             } else {
                 w.clear();
             }

@@ -107,9 +107,9 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable room_;
     std::condition_variable idle_;
-    Batch pending_;  // filled by producers
-    Batch draining_; // swapped out by the GUI thread; reused to avoid allocations
-    std::size_t drainItem_ = 0;    // GUI thread: progress through draining_
+    Batch pending_;              // filled by producers
+    Batch draining_;             // swapped out by the GUI thread; reused to avoid allocations
+    std::size_t drainItem_ = 0;  // GUI thread: progress through draining_
     std::size_t drainOffset_ = 0;
     int guiBlocked_ = 0;
     int producersInside_ = 0;

@@ -11,7 +11,8 @@ namespace {
 constexpr char kGroup[] = "Recent File List";
 
 QSettings settings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                     QString::fromLatin1(kSettingsOrganization),
                      QString::fromLatin1(kSettingsApplication));
 }
 

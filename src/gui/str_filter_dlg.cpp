@@ -11,11 +11,14 @@
 
 namespace nimbrel::gui {
 
-CStrFilterDlg::CStrFilterDlg(StringFilter& filter, QWidget* parent) : QDialog(parent), filter_(filter) {
+CStrFilterDlg::CStrFilterDlg(StringFilter& filter, QWidget* parent)
+    : QDialog(parent), filter_(filter) {
     setWindowTitle(QStringLiteral("Dialog"));
     setObjectName(QStringLiteral("stringFilterDialog"));
     auto* note = new QLabel(
-        QString::fromUtf8("Add string to list box\xEF\xBC\x8C if do not  want to see the log containing it."), this);
+        QString::fromUtf8(
+            "Add string to list box\xEF\xBC\x8C if do not  want to see the log containing it."),
+        this);
     note->setWordWrap(true);
     edit_ = new QLineEdit(this);
     edit_->setObjectName(QStringLiteral("filterText"));
@@ -56,7 +59,8 @@ void CStrFilterDlg::OnDelete() {
 
 void CStrFilterDlg::accept() {
     StringFilter::List strings;
-    for (int i = 0; i < list_->count(); ++i) strings.push_back(list_->item(i)->text().toStdU16String());
+    for (int i = 0; i < list_->count(); ++i)
+        strings.push_back(list_->item(i)->text().toStdU16String());
     filter_.replaceAll(std::move(strings));
     QDialog::accept();
 }

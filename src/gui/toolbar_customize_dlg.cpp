@@ -24,7 +24,8 @@ QString plainLabel(const QString& text) {
 
 }  // namespace
 
-CToolbarCustomizeDlg::CToolbarCustomizeDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), frame_(frame) {
+CToolbarCustomizeDlg::CToolbarCustomizeDlg(CMainFrame& frame, QWidget* parent)
+    : QDialog(parent), frame_(frame) {
     setWindowTitle(QStringLiteral("Customize"));
     setObjectName(QStringLiteral("toolbarCustomizeDialog"));
     toolbars_ = new QComboBox(this);

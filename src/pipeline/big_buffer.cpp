@@ -17,7 +17,8 @@ std::uint32_t BigBuffer::lapOf(std::uint64_t position) {
 }
 
 std::uint32_t BigBuffer::offsetOf(std::uint64_t position) {
-    return static_cast<std::uint32_t>(position - static_cast<std::uint64_t>(lapOf(position)) * kSize);
+    return static_cast<std::uint32_t>(position -
+                                      static_cast<std::uint64_t>(lapOf(position)) * kSize);
 }
 
 void BigBuffer::append(const std::uint8_t* bytes, std::uint32_t n) {
@@ -44,7 +45,8 @@ bool BigBuffer::rangeIsZero(std::uint64_t from, std::uint64_t to) const {
         const auto offset = static_cast<std::uint32_t>(p % kSize);
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(to - p, kSize - offset));
         const std::uint8_t* begin = data_.get() + offset;
-        if (std::find_if(begin, begin + n, [](std::uint8_t b) { return b != 0; }) != begin + n) return false;
+        if (std::find_if(begin, begin + n, [](std::uint8_t b) { return b != 0; }) != begin + n)
+            return false;
         p += n;
     }
     return true;

@@ -37,7 +37,7 @@ struct RingReadState {
     // Consecutive passes that found the write position where the previous pass found it.
     std::uint32_t quietPasses = 0;
     std::uint64_t lastWritePosition = 0;
-    bool nonZeroSeen = false;        // a non-zero byte was captured since allocation
+    bool nonZeroSeen = false;         // a non-zero byte was captured since allocation
     std::uint64_t zeroScannedTo = 0;  // bytes before this were checked for the test above
 };
 

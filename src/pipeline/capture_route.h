@@ -11,6 +11,8 @@ enum class CaptureRoute : int {
     Uart = 5,
 };
 
-inline bool isDriverRoute(CaptureRoute route) { return route == CaptureRoute::Filter || route == CaptureRoute::Uart; }
+inline bool isDriverRoute(CaptureRoute route) {
+    return route == CaptureRoute::Filter || route == CaptureRoute::Uart;
+}
 
 }  // namespace nimbrel

@@ -83,7 +83,8 @@ Log1PathDialogStart beginLog1PathChoice(const Log1PathStore& store, LogConsole& 
     return start;
 }
 
-bool adoptChosenDefinitionFile(std::u16string_view chosenPath, const Log1PathStore& store, LogConsole& console) {
+bool adoptChosenDefinitionFile(std::u16string_view chosenPath, const Log1PathStore& store,
+                               LogConsole& console) {
     if (!definitionFileExists(chosenPath)) {
         console.print(u"[R] File \"%s\" doesn't exist.", {chosenPath});
         return false;

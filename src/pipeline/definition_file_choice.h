@@ -1,8 +1,8 @@
 // Which message definition file is in use, and how the shell chooses it: at start-up
 // (the remembered Log1Path, else LOG1.h in the program folder), by the IC Type commands
 // (a per-chip file in the program folder, see app/ic_type_choice.h) and by Setting >
-// Log1 Path (a file the user picked). Choosing a file does not load it: the loader reads DefinitionFilePath::get()
-// at the next capture start or replay.
+// Log1 Path (a file the user picked). Choosing a file does not load it: the loader reads
+// DefinitionFilePath::get() at the next capture start or replay.
 //
 // The GUI and the command line both call these functions; their console lines go through
 // the LogConsole they are given.
@@ -64,6 +64,7 @@ Log1PathDialogStart beginLog1PathChoice(const Log1PathStore& store, LogConsole& 
 // Setting > Log1 Path, after the dialog was confirmed: a file that does not exist is
 // reported in red and changes nothing (false); an existing one is adopted, printed and
 // remembered (true).
-bool adoptChosenDefinitionFile(std::u16string_view chosenPath, const Log1PathStore& store, LogConsole& console);
+bool adoptChosenDefinitionFile(std::u16string_view chosenPath, const Log1PathStore& store,
+                               LogConsole& console);
 
 }  // namespace nimbrel

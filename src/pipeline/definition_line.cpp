@@ -8,7 +8,9 @@ namespace {
 
 constexpr std::string_view kDefineMarker = "#define ";
 
-bool isSpaceByte(char c) { return isWhiteSpace(static_cast<char16_t>(static_cast<unsigned char>(c))); }
+bool isSpaceByte(char c) {
+    return isWhiteSpace(static_cast<char16_t>(static_cast<unsigned char>(c)));
+}
 
 std::string_view trimBytes(std::string_view s) {
     std::size_t b = 0, e = s.size();
@@ -37,7 +39,8 @@ std::int64_t readDecimalIndex(std::string_view text) {
 
 std::optional<DefinitionLine> parseDefinitionLine(std::string_view line) {
     // The file is read as C text: a zero byte ends the line's text.
-    if (const std::size_t zero = line.find('\0'); zero != std::string_view::npos) line = line.substr(0, zero);
+    if (const std::size_t zero = line.find('\0'); zero != std::string_view::npos)
+        line = line.substr(0, zero);
 
     const std::size_t marker = line.find(kDefineMarker);
     if (marker == std::string_view::npos) return std::nullopt;
@@ -48,7 +51,8 @@ std::optional<DefinitionLine> parseDefinitionLine(std::string_view line) {
     if (blank == std::string_view::npos || slashes == std::string_view::npos) return std::nullopt;
 
     // When the "//" comes before the first blank there is no index text: index 0.
-    const std::string_view indexText = slashes > blank ? body.substr(blank + 1, slashes - blank - 1) : std::string_view{};
+    const std::string_view indexText =
+        slashes > blank ? body.substr(blank + 1, slashes - blank - 1) : std::string_view{};
     const std::int64_t index = readDecimalIndex(trimBytes(indexText));
     if (index < 0 || index > 0xFFFF) return std::nullopt;
 
@@ -56,7 +60,9 @@ std::optional<DefinitionLine> parseDefinitionLine(std::string_view line) {
     // A body too short to hold both delimiters gives an empty text.
     const std::size_t textBegin = slashes + 3;
     const std::size_t textEnd = body.size() - 1;
-    std::string_view text = textBegin < textEnd ? trimBytes(body.substr(textBegin, textEnd - textBegin)) : std::string_view{};
+    std::string_view text = textBegin < textEnd
+                                ? trimBytes(body.substr(textBegin, textEnd - textBegin))
+                                : std::string_view{};
     if (text.size() > kMaxFormatTextLength) text = text.substr(0, kMaxFormatTextLength);
 
     return DefinitionLine{static_cast<std::uint16_t>(index), text};

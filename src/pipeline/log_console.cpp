@@ -14,7 +14,8 @@ void LogConsole::printText(std::u16string_view text) {
     deliver(std::u16string(text), Placement::Append, true);
 }
 
-void LogConsole::printReplacingAll(std::u16string_view format, std::initializer_list<PrintfArg> args) {
+void LogConsole::printReplacingAll(std::u16string_view format,
+                                   std::initializer_list<PrintfArg> args) {
     deliver(formatPrintf(format, args), Placement::ReplaceAll, true);
 }
 

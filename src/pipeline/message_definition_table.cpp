@@ -1,13 +1,12 @@
 #include "pipeline/message_definition_table.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <limits>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "pipeline/definition_line.h"
 #include "pipeline/log_console.h"
@@ -33,7 +32,8 @@ ReadOutcome readWholeFile(const std::string& path, std::size_t limit, std::strin
             ::close(fd);
             return ReadOutcome::TooLarge;
         }
-        bytes.resize(static_cast<std::size_t>(info.st_size) + 1);  // one read, and one to see the end
+        bytes.resize(static_cast<std::size_t>(info.st_size) +
+                     1);  // one read, and one to see the end
     }
     // Read straight into the string, growing it by doubling, up to one byte past the limit.
     ReadOutcome outcome = ReadOutcome::Read;
@@ -78,15 +78,18 @@ void MessageDefinitionTable::resetToUndefined() {
     definitions_.push_back(Definition{CompiledFormat(kUndefinedMessageText), 0, 0});
 }
 
-bool MessageDefinitionTable::load(const std::string& path, LogConsole& console, std::size_t sizeLimit) {
+bool MessageDefinitionTable::load(const std::string& path, LogConsole& console,
+                                  std::size_t sizeLimit) {
     std::string bytes;
     const ReadOutcome outcome = readWholeFile(path, sizeLimit, bytes);
     if (outcome != ReadOutcome::Read) {
         const std::u16string widePath = utf8ToUtf16(path);
-        console.print(u"[R] Open message definition file \"%s\" failed!", {std::u16string_view(widePath)});
+        console.print(u"[R] Open message definition file \"%s\" failed!",
+                      {std::u16string_view(widePath)});
         if (outcome == ReadOutcome::TooLarge) {
-            console.print(u"[R] A message definition file is read up to %u MiB; \"%s\" is longer.",
-                          {static_cast<unsigned long long>(sizeLimit >> 20), std::u16string_view(widePath)});
+            console.print(
+                u"[R] A message definition file is read up to %u MiB; \"%s\" is longer.",
+                {static_cast<unsigned long long>(sizeLimit >> 20), std::u16string_view(widePath)});
         }
         return false;
     }
@@ -122,7 +125,8 @@ void MessageDefinitionTable::parseLine(std::string_view line) {
     // Each byte is the character of the same value; texts are at most 255 bytes long.
     char16_t wide[kMaxFormatTextLength];
     const std::size_t length = parsed->formatText.size();
-    for (std::size_t i = 0; i < length; ++i) wide[i] = static_cast<unsigned char>(parsed->formatText[i]);
+    for (std::size_t i = 0; i < length; ++i)
+        wide[i] = static_cast<unsigned char>(parsed->formatText[i]);
     d.format = CompiledFormat(std::u16string_view(wide, length));
 
     std::size_t percents = 0;

@@ -23,7 +23,8 @@ namespace nimbrel {
 class LogConsole;
 
 // Text of every index a loaded file does not define.
-inline constexpr std::u16string_view kUndefinedMessageText = u"Warning! message index isn't defined in log.h";
+inline constexpr std::u16string_view kUndefinedMessageText =
+    u"Warning! message index isn't defined in log.h";
 
 struct MessageEntry {
     std::u16string_view formatText;
@@ -49,7 +50,8 @@ public:
     // end), prints "[R] Open message definition file "<path>" failed!" to the console
     // (with a second line naming the limit when that was the cause), leaves the table as
     // it was and returns false. Otherwise rebuilds the table from scratch and returns true.
-    bool load(const std::string& path, LogConsole& console, std::size_t sizeLimit = kDefinitionFileSizeLimit);
+    bool load(const std::string& path, LogConsole& console,
+              std::size_t sizeLimit = kDefinitionFileSizeLimit);
     // Rebuilds the table from a file's bytes; counts as a successful load.
     void loadFromText(std::string_view bytes);
     // Applies one line (without its line end) to the table as it stands.

@@ -75,11 +75,15 @@ bool PrintThread::pass() {
         // that lies more than the threshold behind (the producer is in the last bytes of
         // its lap, or still in its first one), resume at the threshold instead: the next
         // pass would otherwise find the same overrun and skip to the same place for ever.
-        const std::uint64_t lapStart = static_cast<std::uint64_t>(BigBuffer::lapOf(snapshot)) * BigBuffer::kSize;
+        const std::uint64_t lapStart =
+            static_cast<std::uint64_t>(BigBuffer::lapOf(snapshot)) * BigBuffer::kSize;
         const std::uint64_t resume =
-            snapshot - lapStart > static_cast<std::uint64_t>(kOverrunThreshold) ? snapshot - kOverrunThreshold : lapStart;
+            snapshot - lapStart > static_cast<std::uint64_t>(kOverrunThreshold)
+                ? snapshot - kOverrunThreshold
+                : lapStart;
         if (resume > rs.readPosition) {
-            hub_.counters.overrunBytes.fetch_add(resume - rs.readPosition, std::memory_order_relaxed);
+            hub_.counters.overrunBytes.fetch_add(resume - rs.readPosition,
+                                                 std::memory_order_relaxed);
         }
         rs.readPosition = resume;
         hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
@@ -87,7 +91,8 @@ bool PrintThread::pass() {
         countQuietPass();
         sleep_(1);
         ++rs.idlePasses;
-        if (rs.idlePasses >= kFlushAfterIdlePasses) frame(static_cast<std::uint32_t>(waiting), true);
+        if (rs.idlePasses >= kFlushAfterIdlePasses)
+            frame(static_cast<std::uint32_t>(waiting), true);
     }
     return !hub_.m_printThreadQuit.load();
 }

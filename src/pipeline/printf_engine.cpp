@@ -112,13 +112,15 @@ CompiledFormat::CompiledFormat(std::u16string_view format) : text_(format) {
             if (c == u'h') {
                 ++hCount;
                 ++p;
-            } else if (c == u'l' || c == u'L' || c == u'j' || c == u'z' || c == u't' || c == u'q' || c == u'w') {
+            } else if (c == u'l' || c == u'L' || c == u'j' || c == u'z' || c == u't' || c == u'q' ||
+                       c == u'w') {
                 otherSize = true;
                 ++p;
             } else if (c == u'I') {
                 otherSize = true;
                 ++p;
-                if (p + 1 < n && ((text[p] == u'3' && text[p + 1] == u'2') || (text[p] == u'6' && text[p + 1] == u'4'))) {
+                if (p + 1 < n && ((text[p] == u'3' && text[p + 1] == u'2') ||
+                                  (text[p] == u'6' && text[p + 1] == u'4'))) {
                     p += 2;
                 }
             } else {
@@ -132,21 +134,30 @@ CompiledFormat::CompiledFormat(std::u16string_view format) : text_(format) {
 
         const char16_t letter = text[p++];
         switch (letter) {
-            case u'd': case u'i': piece.kind = Kind::Signed; break;
-            case u'u': piece.kind = Kind::Unsigned; break;
-            case u'x': piece.kind = Kind::HexLower; break;
-            case u'X': piece.kind = Kind::HexUpper; break;
-            case u'o': piece.kind = Kind::Octal; break;
-            case u'c': case u'C': piece.kind = Kind::Character; break;
-            case u's': case u'S': piece.kind = Kind::String; break;
-            case u'n': case u'p':
-            case u'f': case u'F': case u'e': case u'E': case u'g': case u'G': case u'a': case u'A':
-                piece.kind = Kind::Unsupported;
-                break;
-            default:
-                addLiteral(percent, p);  // not a conversion: copied, takes no argument
-                pos = p;
-                continue;
+        case u'd':
+        case u'i': piece.kind = Kind::Signed; break;
+        case u'u': piece.kind = Kind::Unsigned; break;
+        case u'x': piece.kind = Kind::HexLower; break;
+        case u'X': piece.kind = Kind::HexUpper; break;
+        case u'o': piece.kind = Kind::Octal; break;
+        case u'c':
+        case u'C': piece.kind = Kind::Character; break;
+        case u's':
+        case u'S': piece.kind = Kind::String; break;
+        case u'n':
+        case u'p':
+        case u'f':
+        case u'F':
+        case u'e':
+        case u'E':
+        case u'g':
+        case u'G':
+        case u'a':
+        case u'A': piece.kind = Kind::Unsupported; break;
+        default:
+            addLiteral(percent, p);  // not a conversion: copied, takes no argument
+            pos = p;
+            continue;
         }
         if (star) piece.kind = Kind::Unsupported;
         if (hCount > 0 && !otherSize) piece.narrowBits = hCount == 1 ? 16 : 8;
@@ -159,9 +170,12 @@ CompiledFormat::CompiledFormat(std::u16string_view format) : text_(format) {
     // Bound of applyWords' output: a conversion writes its source text, or at most its
     // width or precision plus 22 digits and a two-character prefix.
     for (const Piece& piece : pieces_) {
-        const std::size_t widest =
-            static_cast<std::size_t>(std::max<int>(piece.width, std::max<int>(piece.precision, 0))) + 24;
-        maxWordsOutput_ += piece.kind == Kind::Literal ? piece.length : std::max<std::size_t>(piece.length, widest);
+        const std::size_t widest = static_cast<std::size_t>(std::max<int>(
+                                       piece.width, std::max<int>(piece.precision, 0))) +
+                                   24;
+        maxWordsOutput_ += piece.kind == Kind::Literal
+                               ? piece.length
+                               : std::max<std::size_t>(piece.length, widest);
     }
 }
 
@@ -178,7 +192,8 @@ void CompiledFormat::render(Out& out, Convert&& convert) const {
             appendSource(out, piece);
             continue;
         }
-        if (piece.kind == Kind::Unsupported || !convert(out, piece, argument)) appendSource(out, piece);
+        if (piece.kind == Kind::Unsupported || !convert(out, piece, argument))
+            appendSource(out, piece);
         ++argument;
     }
 }
@@ -198,15 +213,19 @@ bool CompiledFormat::writeInteger(Out& out, const Piece& piece, std::int64_t asS
     bool negative = false;
     std::uint64_t magnitude = asUnsigned;
     switch (piece.kind) {
-        case Kind::Signed:
-            negative = asSigned < 0;
-            magnitude = negative ? 0 - static_cast<std::uint64_t>(asSigned) : static_cast<std::uint64_t>(asSigned);
-            break;
-        case Kind::Unsigned: break;
-        case Kind::HexLower: base = 16; break;
-        case Kind::HexUpper: base = 16; alphabet = "0123456789ABCDEF"; break;
-        case Kind::Octal: base = 8; break;
-        default: return false;
+    case Kind::Signed:
+        negative = asSigned < 0;
+        magnitude = negative ? 0 - static_cast<std::uint64_t>(asSigned)
+                             : static_cast<std::uint64_t>(asSigned);
+        break;
+    case Kind::Unsigned: break;
+    case Kind::HexLower: base = 16; break;
+    case Kind::HexUpper:
+        base = 16;
+        alphabet = "0123456789ABCDEF";
+        break;
+    case Kind::Octal: base = 8; break;
+    default: return false;
     }
 
     char16_t digits[24];  // 22 octal digits hold 64 bits
@@ -230,11 +249,14 @@ bool CompiledFormat::writeInteger(Out& out, const Piece& piece, std::int64_t asS
     }
     const std::size_t digitCount = end - begin;
 
-    std::size_t zeros = piece.precision > 0 && static_cast<std::size_t>(piece.precision) > digitCount
-                            ? static_cast<std::size_t>(piece.precision) - digitCount
-                            : 0;
+    std::size_t zeros =
+        piece.precision > 0 && static_cast<std::size_t>(piece.precision) > digitCount
+            ? static_cast<std::size_t>(piece.precision) - digitCount
+            : 0;
     const bool alternate = (piece.flags & kAlternate) != 0;
-    if (piece.kind == Kind::Octal && alternate && zeros == 0 && (digitCount == 0 || digits[begin] != u'0')) zeros = 1;
+    if (piece.kind == Kind::Octal && alternate && zeros == 0 &&
+        (digitCount == 0 || digits[begin] != u'0'))
+        zeros = 1;
 
     char16_t prefix[2] = {};
     std::size_t prefixLength = 0;
@@ -242,7 +264,8 @@ bool CompiledFormat::writeInteger(Out& out, const Piece& piece, std::int64_t asS
         if (negative) prefix[prefixLength++] = u'-';
         else if (piece.flags & kPlus) prefix[prefixLength++] = u'+';
         else if (piece.flags & kSpace) prefix[prefixLength++] = u' ';
-    } else if ((piece.kind == Kind::HexLower || piece.kind == Kind::HexUpper) && alternate && !zeroValue) {
+    } else if ((piece.kind == Kind::HexLower || piece.kind == Kind::HexUpper) && alternate &&
+               !zeroValue) {
         prefix[prefixLength++] = u'0';
         prefix[prefixLength++] = piece.kind == Kind::HexUpper ? u'X' : u'x';
     }
@@ -293,7 +316,8 @@ void CompiledFormat::writeCharacter(Out& out, const Piece& piece, char16_t c) {
     if (piece.flags & kLeft) appendPadding(out, pad, u' ');
 }
 
-void CompiledFormat::applyWords(std::u16string& out, const std::uint32_t* params, std::size_t count) const {
+void CompiledFormat::applyWords(std::u16string& out, const std::uint32_t* params,
+                                std::size_t count) const {
     auto convert = [params, count](auto& o, const Piece& piece, std::size_t i) {
         if (i >= count) return false;
         const std::uint32_t word = params[i];

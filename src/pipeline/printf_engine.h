@@ -99,7 +99,8 @@ private:
     template <class Out>
     void appendSource(Out& out, const Piece& piece) const;
     template <class Out>
-    static bool writeInteger(Out& out, const Piece& piece, std::int64_t asSigned, std::uint64_t asUnsigned);
+    static bool writeInteger(Out& out, const Piece& piece, std::int64_t asSigned,
+                             std::uint64_t asUnsigned);
     template <class Out>
     static void writeText(Out& out, const Piece& piece, std::u16string_view text);
     template <class Out>

@@ -35,17 +35,18 @@ bool writeAll(int fd, const std::uint8_t* bytes, std::size_t n) {
 
 std::string stampedName(const std::string& folder, const LocalTime& t, const char* suffix) {
     char buffer[96];
-    std::snprintf(buffer, sizeof buffer, "/RawData_%04d%02d%02d_%02d%02d%02d%s", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second, suffix);
+    std::snprintf(buffer, sizeof buffer, "/RawData_%04d%02d%02d_%02d%02d%02d%s", t.year, t.month,
+                  t.day, t.hour, t.minute, t.second, suffix);
     return folder + buffer;
 }
 
 }  // namespace
 
 RawStamp makeRawStamp(const LocalTime& t) {
-    return {static_cast<std::uint16_t>(t.year), static_cast<std::uint8_t>(t.month), static_cast<std::uint8_t>(t.day),
-            static_cast<std::uint8_t>(t.hour), static_cast<std::uint8_t>(t.minute),
-            static_cast<std::uint8_t>(t.second), static_cast<std::uint16_t>(t.millisecond)};
+    return {static_cast<std::uint16_t>(t.year),       static_cast<std::uint8_t>(t.month),
+            static_cast<std::uint8_t>(t.day),         static_cast<std::uint8_t>(t.hour),
+            static_cast<std::uint8_t>(t.minute),      static_cast<std::uint8_t>(t.second),
+            static_cast<std::uint16_t>(t.millisecond)};
 }
 
 void setComPortNameForFiles(std::string_view port) {
@@ -60,7 +61,8 @@ std::string comPortNameForFiles() {
     return g_comPortName;
 }
 
-std::string RawDataFile::comRouteName(const std::string& folder, const LocalTime& t, const std::string& port) {
+std::string RawDataFile::comRouteName(const std::string& folder, const LocalTime& t,
+                                      const std::string& port) {
     return stampedName(folder, t, ("_" + port + ".log").c_str());
 }
 
@@ -86,7 +88,8 @@ bool RawDataFile::prepare(LogConsole& console) {
     const int fd = openForAppend(path);
     if (fd < 0) {
         lastError_ = errno;
-        console.print(u"[R] Write Log to File(%s) Fail with error:0x%x", {shown, lastError_.load()});
+        console.print(u"[R] Write Log to File(%s) Fail with error:0x%x",
+                      {shown, lastError_.load()});
         return false;
     }
     ::close(fd);

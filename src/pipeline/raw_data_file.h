@@ -36,12 +36,23 @@ struct RawStamp {
     std::uint16_t millisecond = 0;
 
     static RawStamp fromBytes(const std::uint8_t* bytes) {
-        return {static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)), bytes[2], bytes[3], bytes[4], bytes[5],
-                bytes[6], static_cast<std::uint16_t>(bytes[7] | (bytes[8] << 8))};
+        return {static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)),
+                bytes[2],
+                bytes[3],
+                bytes[4],
+                bytes[5],
+                bytes[6],
+                static_cast<std::uint16_t>(bytes[7] | (bytes[8] << 8))};
     }
     std::array<std::uint8_t, kRawStampSize> toBytes() const {
-        return {static_cast<std::uint8_t>(year & 0xFF), static_cast<std::uint8_t>(year >> 8), month, day, hour,
-                minute, second, static_cast<std::uint8_t>(millisecond & 0xFF),
+        return {static_cast<std::uint8_t>(year & 0xFF),
+                static_cast<std::uint8_t>(year >> 8),
+                month,
+                day,
+                hour,
+                minute,
+                second,
+                static_cast<std::uint8_t>(millisecond & 0xFF),
                 static_cast<std::uint8_t>(millisecond >> 8)};
     }
     bool operator==(const RawStamp&) const = default;
@@ -56,7 +67,8 @@ std::string comPortNameForFiles();
 class RawDataFile {
 public:
     // "<folder>/RawData_YYYYMMDD_hhmmss_<port>.log"
-    static std::string comRouteName(const std::string& folder, const LocalTime& t, const std::string& port);
+    static std::string comRouteName(const std::string& folder, const LocalTime& t,
+                                    const std::string& port);
     // "<folder>/RawData_YYYYMMDD_hhmmss.log"
     static std::string driverRouteName(const std::string& folder, const LocalTime& t);
 

@@ -7,7 +7,8 @@ namespace nimbrel {
 
 void RecordEmitter::onRecord(const RecordRef& record, bool lastInWindow) {
     if (definitions_.loaded()) display_.onRecord(record, lastInWindow);
-    if (autoSaveRawData_.load(std::memory_order_relaxed)) rawDataFile_.appendRecord(record, lastInWindow);
+    if (autoSaveRawData_.load(std::memory_order_relaxed))
+        rawDataFile_.appendRecord(record, lastInWindow);
 }
 
 }  // namespace nimbrel

@@ -13,8 +13,8 @@ class RawDataFile;
 
 class RecordEmitter : public RecordSink {
 public:
-    RecordEmitter(RecordSink& display, const MessageDefinitionTable& definitions, RawDataFile& rawDataFile,
-                  const std::atomic<bool>& autoSaveRawData)
+    RecordEmitter(RecordSink& display, const MessageDefinitionTable& definitions,
+                  RawDataFile& rawDataFile, const std::atomic<bool>& autoSaveRawData)
         : display_(display),
           definitions_(definitions),
           rawDataFile_(rawDataFile),

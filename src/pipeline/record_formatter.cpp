@@ -34,7 +34,9 @@ void RecordFormatter::clear() {
 void RecordFormatter::setPaused(bool paused) { toggles_.m_bPaused.store(paused); }
 bool RecordFormatter::paused() const { return toggles_.m_bPaused.load(); }
 bool RecordFormatter::clearEnabled() const { return console_.view().hasText(); }
-std::u16string_view RecordFormatter::pauseMenuText() const { return paused() ? u"Continue"sv : u"Pause"sv; }
+std::u16string_view RecordFormatter::pauseMenuText() const {
+    return paused() ? u"Continue"sv : u"Pause"sv;
+}
 
 std::int64_t RecordFormatter::lineNumber() const {
     std::lock_guard lock(mutex_);
@@ -48,7 +50,8 @@ FormatCounts RecordFormatter::counts() const {
 
 void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* stamp) {
     std::lock_guard lock(mutex_);
-    const auto [line, colour, parameterError, undefinedIndex] = composer_.compose(record, stamp, m_lineNumber);
+    const auto [line, colour, parameterError, undefinedIndex] =
+        composer_.compose(record, stamp, m_lineNumber);
     if (parameterError) ++counts_.parameterErrors;
     if (undefinedIndex) ++counts_.undefinedIndices;
 

@@ -29,7 +29,8 @@ struct FormatCounts {
 
 class RecordFormatter : public RecordSink {
 public:
-    RecordFormatter(const MessageDefinitionTable& definitions, LogConsole& console, FormatterToggles& toggles);
+    RecordFormatter(const MessageDefinitionTable& definitions, LogConsole& console,
+                    FormatterToggles& toggles);
 
     // Builds and delivers one line. `stamp` is the record's raw data stamp during a
     // replay, nullptr during a live capture (the local time now is shown).

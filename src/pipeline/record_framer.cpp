@@ -5,7 +5,9 @@
 namespace nimbrel {
 namespace {
 
-bool isSyncAt(const std::uint8_t* w, std::uint32_t i) { return w[i] == kSyncByte && w[i + 1] == kSyncByte; }
+bool isSyncAt(const std::uint8_t* w, std::uint32_t i) {
+    return w[i] == kSyncByte && w[i + 1] == kSyncByte;
+}
 
 // Smallest i in [from, length - 2] with a sync pair at i, or length when there is none.
 std::uint32_t findSync(const std::uint8_t* w, std::uint32_t from, std::uint32_t length) {
@@ -19,15 +21,16 @@ std::uint32_t findSync(const std::uint8_t* w, std::uint32_t from, std::uint32_t 
 
 // Consumes the whole window, except a lone A5 at its very end beyond `keepFrom`: it may be
 // the first byte of the next record's sync pair.
-std::uint32_t consumeAllButTrailingSync(const std::uint8_t* w, std::uint32_t length, std::uint32_t keepFrom) {
+std::uint32_t consumeAllButTrailingSync(const std::uint8_t* w, std::uint32_t length,
+                                        std::uint32_t keepFrom) {
     if (length > keepFrom && w[length - 1] == kSyncByte) return length - 1;
     return length;
 }
 
 }  // namespace
 
-FrameOutcome RecordFramer::frameOne(const std::uint8_t* w, std::uint32_t length, bool flushed, RecordSink& sink,
-                                    bool settled) {
+FrameOutcome RecordFramer::frameOne(const std::uint8_t* w, std::uint32_t length, bool flushed,
+                                    RecordSink& sink, bool settled) {
     settled = settled && flushed;
     if (length <= 1) {
         // A lone A5 may be the start of a record whose second sync byte is on its way.

@@ -116,12 +116,16 @@ struct RecordRef {
     unsigned colourCode() const { return colourCodeOfFlags(bytes[2]); }
     std::uint16_t messageIndex() const { return loadLe16(bytes + 4); }
     std::uint8_t infoByte() const { return bytes[6]; }
-    std::uint8_t extraByte() const { return layout.extraByteOffset ? bytes[layout.extraByteOffset] : 0; }
+    std::uint8_t extraByte() const {
+        return layout.extraByteOffset ? bytes[layout.extraByteOffset] : 0;
+    }
     std::uint16_t extraWord() const {
         if (!layout.extraWordOffset) return 0;
         return loadLe16(bytes + layout.extraWordOffset);
     }
-    std::uint32_t paramCount() const { return layout.paramStart ? bytes[layout.paramStart - 1] : 0; }
+    std::uint32_t paramCount() const {
+        return layout.paramStart ? bytes[layout.paramStart - 1] : 0;
+    }
 };
 
 }  // namespace nimbrel

@@ -35,9 +35,12 @@ struct DecoderRow {
 };
 
 constexpr DecoderRow kDecoders[] = {
-    {kHciCommandIndex, AppendHciCommand, true},      {kHciEventIndex, AppendHciEvent, true},
-    {kLmpSentIndex, AppendLmpSent, false},           {kLmpSentExtIndex, AppendLmpSentExt, false},
-    {kLmpReceivedIndex, AppendLmpReceived, false},   {kLmpReceivedExtIndex, AppendLmpReceivedExt, false},
+    {kHciCommandIndex, AppendHciCommand, true},
+    {kHciEventIndex, AppendHciEvent, true},
+    {kLmpSentIndex, AppendLmpSent, false},
+    {kLmpSentExtIndex, AppendLmpSentExt, false},
+    {kLmpReceivedIndex, AppendLmpReceived, false},
+    {kLmpReceivedExtIndex, AppendLmpReceivedExt, false},
 };
 
 const DecoderRow* decoderFor(std::uint16_t index) {
@@ -69,13 +72,17 @@ public:
     // "%0Nd" of a number.
     __attribute__((always_inline)) void padded(std::int64_t value, int width) {
         // The common case: a number that fits its width (loop bounds known to the compiler).
-        if (width == 2 && value >= 0 && value < 100) return fixed<2>(static_cast<std::uint32_t>(value));
-        if (width == 3 && value >= 0 && value < 1000) return fixed<3>(static_cast<std::uint32_t>(value));
-        if (width == 5 && value >= 0 && value < 100000) return fixed<5>(static_cast<std::uint32_t>(value));
+        if (width == 2 && value >= 0 && value < 100)
+            return fixed<2>(static_cast<std::uint32_t>(value));
+        if (width == 3 && value >= 0 && value < 1000)
+            return fixed<3>(static_cast<std::uint32_t>(value));
+        if (width == 5 && value >= 0 && value < 100000)
+            return fixed<5>(static_cast<std::uint32_t>(value));
         char16_t digits[24];
         int k = 24;
         const bool negative = value < 0;
-        std::uint64_t v = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+        std::uint64_t v =
+            negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
         do {
             digits[--k] = static_cast<char16_t>(u'0' + v % 10);
             v /= 10;
@@ -130,8 +137,8 @@ void appendPadded(std::u16string& out, std::int64_t value, int width) {
 }  // namespace
 
 bool isPlausibleStamp(const RawStamp& s) {
-    return (s.year >> 8) <= 8 && s.year != 0 && s.month >= 1 && s.month <= 12 && s.day >= 1 && s.day <= 31 &&
-           s.hour <= 23 && s.minute <= 59 && s.second <= 59 && s.millisecond <= 999;
+    return (s.year >> 8) <= 8 && s.year != 0 && s.month >= 1 && s.month <= 12 && s.day >= 1 &&
+           s.day <= 31 && s.hour <= 23 && s.minute <= 59 && s.second <= 59 && s.millisecond <= 999;
 }
 
 void advanceStampByOneMillisecond(RawStamp& s) {
@@ -188,7 +195,8 @@ void RecordLineComposer::appendBody(const RecordRef& record, const MessageEntry&
                 appendPadded(body_, group, 1);
                 body_.append(u"]0x");
                 const std::uint32_t last = std::min(at + 4, end);
-                for (std::uint32_t i = last; i > at; --i) appendHexByte(body_, record.bytes[i - 1], true);
+                for (std::uint32_t i = last; i > at; --i)
+                    appendHexByte(body_, record.bytes[i - 1], true);
             }
         } else {
             for (std::uint32_t i = 0; i < end; ++i) {

@@ -12,8 +12,9 @@ std::shared_ptr<const StringFilter::List> StringFilter::strings() const {
 bool StringFilter::matches(std::u16string_view text) const {
     if (empty_.load(std::memory_order_acquire)) return false;
     const auto list = strings();
-    return std::any_of(list->begin(), list->end(),
-                       [text](const std::u16string& s) { return text.find(s) != std::u16string_view::npos; });
+    return std::any_of(list->begin(), list->end(), [text](const std::u16string& s) {
+        return text.find(s) != std::u16string_view::npos;
+    });
 }
 
 void StringFilter::replaceAll(List strings) {

@@ -23,7 +23,7 @@ public:
 
 private:
     std::atomic<bool> empty_{true};  // lets matches() skip the lock when no filter is set
-    mutable std::mutex mutex_;  // guards the pointer only, never held while matching
+    mutable std::mutex mutex_;       // guards the pointer only, never held while matching
     std::shared_ptr<const List> list_ = std::make_shared<const List>();
 };
 

@@ -46,11 +46,14 @@ int recvAll(int fd, std::uint8_t* data, std::size_t size) {
 
 std::string deviceDirectory() {
     if (const char* dir = std::getenv("NIMBREL_DEVICE_DIR"); dir && *dir) return dir;
-    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run) return std::string(run) + "/nimbrel";
+    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run)
+        return std::string(run) + "/nimbrel";
     return "/tmp/nimbrel-" + std::to_string(::getuid());
 }
 
-std::string devicePath(std::string_view name) { return deviceDirectory() + "/" + std::string(name); }
+std::string devicePath(std::string_view name) {
+    return deviceDirectory() + "/" + std::string(name);
+}
 
 BridgeDevice::~BridgeDevice() { close(); }
 
@@ -129,8 +132,8 @@ void BridgeDevice::leave(bool broken) {
     changed_.notify_all();
 }
 
-ControlResult BridgeDevice::control(std::uint32_t code, const void* input, std::uint32_t inputSize, void* output,
-                                    std::uint32_t outputSize) {
+ControlResult BridgeDevice::control(std::uint32_t code, const void* input, std::uint32_t inputSize,
+                                    void* output, std::uint32_t outputSize) {
     if (inputSize > kBridgeMaxPayload || outputSize > kBridgeMaxPayload) return {EMSGSIZE, 0};
     int fd = -1;
     std::uint64_t ticket = 0;
@@ -171,7 +174,8 @@ ControlResult BridgeDevice::control(std::uint32_t code, const void* input, std::
         // More than asked for, or output with a failure, breaks the protocol.
         if (returned > outputSize || (status != 0 && returned != 0)) error = EPIPE;
     }
-    if (error == 0 && returned > 0) error = recvAll(fd, static_cast<std::uint8_t*>(output), returned);
+    if (error == 0 && returned > 0)
+        error = recvAll(fd, static_cast<std::uint8_t*>(output), returned);
 
     bool closed = false;
     {

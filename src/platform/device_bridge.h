@@ -27,7 +27,7 @@ std::string deviceDirectory();
 std::string devicePath(std::string_view name);
 
 struct ControlResult {
-    int error = 0;              // 0: the request completed; else an errno value
+    int error = 0;               // 0: the request completed; else an errno value
     std::uint32_t returned = 0;  // output bytes placed in the caller's buffer
     bool ok() const { return error == 0; }
 };
@@ -48,15 +48,15 @@ public:
     // EPIPE when the driver side went away or broke the protocol (the connection is then
     // unusable until it is closed), EMSGSIZE for sizes above the bridge's limit, or the
     // status the driver side replied with.
-    ControlResult control(std::uint32_t code, const void* input, std::uint32_t inputSize, void* output,
-                          std::uint32_t outputSize);
+    ControlResult control(std::uint32_t code, const void* input, std::uint32_t inputSize,
+                          void* output, std::uint32_t outputSize);
 
     // Closes the device and ends pending requests. True when this call closed it.
     bool close();
 
 private:
-    bool enter(int& fd, std::uint64_t& ticket, const void* input, std::uint32_t inputSize, std::uint32_t code,
-               std::uint32_t outputSize, int& error);
+    bool enter(int& fd, std::uint64_t& ticket, const void* input, std::uint32_t inputSize,
+               std::uint32_t code, std::uint32_t outputSize, int& error);
     void leave(bool broken);
 
     mutable std::mutex mutex_;

@@ -25,7 +25,8 @@ int MappedFile::open(const std::string& path) {
         return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     }
     if (st.st_size > 0) {
-        void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        void* p =
+            ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
         if (p == MAP_FAILED) {
             const int err = errno;
             ::close(fd);

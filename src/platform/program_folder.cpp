@@ -81,7 +81,8 @@ int seedFolder(const std::string& from, const std::string& to) {
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
         if (name == "." || name == "..") continue;
-        struct stat source {}, target {};
+        struct stat source {
+        }, target{};
         if (::stat((from + "/" + name).c_str(), &source) != 0 || !S_ISREG(source.st_mode)) continue;
         if (::lstat((to + "/" + name).c_str(), &target) == 0) continue;
         if (copyFile(from + "/" + name, to + "/" + name)) ++copied;

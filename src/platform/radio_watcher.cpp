@@ -3,13 +3,13 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
-#include <vector>
 #include <dirent.h>
+#include <map>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <unistd.h>
+#include <vector>
 
 namespace nimbrel {
 namespace {
@@ -22,8 +22,8 @@ bool isRadioEntry(std::string_view name) {
     return true;
 }
 
-constexpr std::uint32_t kWatchMask =
-    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                     IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 }  // namespace
 
@@ -91,7 +91,8 @@ void RadioWatcher::run(std::string folder, std::set<std::string> known) {
     const int notify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     int watch = -1;
     for (;;) {
-        if (notify >= 0 && watch < 0) watch = ::inotify_add_watch(notify, folder.c_str(), kWatchMask);
+        if (notify >= 0 && watch < 0)
+            watch = ::inotify_add_watch(notify, folder.c_str(), kWatchMask);
         pollfd fds[2] = {{wake, POLLIN, 0}, {notify, POLLIN, 0}};
         const int rc = ::poll(fds, notify >= 0 ? 2 : 1, kPollIntervalMs);
         if (rc > 0 && fds[0].revents != 0) break;
@@ -103,7 +104,8 @@ void RadioWatcher::run(std::string folder, std::set<std::string> known) {
                     const auto* e = reinterpret_cast<const inotify_event*>(events + at);
                     // The folder itself went away: watch it again once it is back.
                     if (e->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
-                        if (watch >= 0 && !(e->mask & IN_IGNORED)) ::inotify_rm_watch(notify, watch);
+                        if (watch >= 0 && !(e->mask & IN_IGNORED))
+                            ::inotify_rm_watch(notify, watch);
                         watch = -1;
                     }
                     at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
@@ -185,7 +187,9 @@ bool g_registered = false;
 
 }  // namespace
 
-int subscribeRadioChanges(RadioCallbacks callbacks) { return subscriptions().subscribe(std::move(callbacks)); }
+int subscribeRadioChanges(RadioCallbacks callbacks) {
+    return subscriptions().subscribe(std::move(callbacks));
+}
 
 bool unsubscribeRadioChanges(int id) { return subscriptions().unsubscribe(id); }
 

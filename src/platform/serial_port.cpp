@@ -18,7 +18,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int msUntil(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return 0;
     return left > 60000 ? 60000 : static_cast<int>(left);
 }
@@ -26,8 +27,8 @@ int msUntil(Clock::time_point deadline) {
 // Raw 8N1 without flow control; reads are driven by poll, so VMIN 1 / VTIME 0 only makes a
 // read without data report EAGAIN instead of 0 (0 then always means a hang-up).
 void makeRaw(termios& t) {
-    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
-                                        IXOFF | IXANY | INPCK);
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF | IXANY | INPCK);
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
@@ -148,7 +149,8 @@ SerialReadResult SerialPort::read(std::uint8_t* buffer, std::size_t capacity) {
 
     capacity = std::min(capacity, kSerialReadMax);
     if (capacity == 0) return {};
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kSerialTotalPerByteMs * static_cast<int>(capacity) +
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kSerialTotalPerByteMs *
+                                                                       static_cast<int>(capacity) +
                                                                    kSerialTotalConstantMs);
     std::size_t got = 0;
     for (;;) {
@@ -224,7 +226,8 @@ int SerialPort::write(const std::uint8_t* data, std::size_t size, int timeoutMs)
         if (rc < 0 && errno != EINTR) return errno;
         if (rc > 0 && fds[1].revents != 0) return ECANCELED;
         if (rc > 0 && (fds[0].revents & POLLNVAL)) return EBADF;
-        if (rc > 0 && (fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLOUT)) return EIO;
+        if (rc > 0 && (fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLOUT))
+            return EIO;
     }
     return 0;
 }

@@ -51,15 +51,18 @@ bool isRealSerialDevice(const std::filesystem::path& entry) {
 
 }  // namespace
 
-std::vector<std::string> listSerialPorts(const std::vector<std::string>& typedNames, const std::string& sysClassTty) {
+std::vector<std::string> listSerialPorts(const std::vector<std::string>& typedNames,
+                                         const std::string& sysClassTty) {
     std::vector<std::string> ports;
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(sysClassTty, ec), end; !ec && it != end; it.increment(ec)) {
+    for (std::filesystem::directory_iterator it(sysClassTty, ec), end; !ec && it != end;
+         it.increment(ec)) {
         if (isRealSerialDevice(it->path())) ports.push_back(it->path().filename().string());
     }
     std::sort(ports.begin(), ports.end(), naturalLess);
     for (const std::string& name : typedNames) {
-        if (!name.empty() && std::find(ports.begin(), ports.end(), name) == ports.end()) ports.push_back(name);
+        if (!name.empty() && std::find(ports.begin(), ports.end(), name) == ports.end())
+            ports.push_back(name);
     }
     return ports;
 }

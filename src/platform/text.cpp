@@ -30,7 +30,8 @@ std::u16string utf8ToUtf16(std::string_view in) {
                 if ((cc & 0xC0) != 0x80) ok = false;
                 v = (v << 6) | (cc & 0x3F);
             }
-            const bool overlong = (len == 2 && v < 0x80) || (len == 3 && v < 0x800) || (len == 4 && v < 0x10000);
+            const bool overlong =
+                (len == 2 && v < 0x80) || (len == 3 && v < 0x800) || (len == 4 && v < 0x10000);
             if (ok && !overlong && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF)) {
                 cp = v;
             } else {
@@ -76,14 +77,16 @@ std::size_t encodeUtf8(char* out, std::u16string_view in) {
         }
         return true;
     };
-    if (narrowBlocks(std::integral_constant<std::size_t, 64>{})) narrowBlocks(std::integral_constant<std::size_t, 8>{});
+    if (narrowBlocks(std::integral_constant<std::size_t, 64>{}))
+        narrowBlocks(std::integral_constant<std::size_t, 8>{});
     for (; i < in.size(); ++i) {
         char32_t c = in[i];
         if (c < 0x80) {
             *out++ = static_cast<char>(c);
             continue;
         }
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 &&
+            in[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {

@@ -41,7 +41,8 @@ void trace(const char* format, ...) {
     const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
     if (n < 0) return;
-    const std::string_view text(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
+    const std::string_view text(
+        buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
     std::shared_ptr<TraceSink> sink;
     {
         std::lock_guard lock(g_sinkMutex);

@@ -29,8 +29,8 @@ void emitPageStart(ScenarioContext& c, const BdAddr& a) {
     c.emit(Msg::LcPageStart, std::span<const std::uint32_t>(words, 7));
 }
 
-void lmpRoundTrip(ScenarioContext& c, const ClassicLink& l, std::uint32_t opcode, const Bytes& content,
-                  std::uint32_t tid) {
+void lmpRoundTrip(ScenarioContext& c, const ClassicLink& l, std::uint32_t opcode,
+                  const Bytes& content, std::uint32_t tid) {
     c.lmp(true, l, opcode, content, tid);
     c.wait(c.rng.range(2, 12));
     c.lmp(false, l, kLmpAccepted, Bytes{static_cast<std::uint8_t>(opcode)}, tid);
@@ -67,7 +67,13 @@ void scenarioInquiry(ScenarioContext& c) {
         const int rssi = -static_cast<int>(r.range(40, 90));
         c.emit(Msg::LcInquiryRsp, {r.word() & 0x0FFFFFFF, static_cast<std::uint32_t>(rssi)});
         Bytes b;
-        b.u8(1).addr(peer).u8(1).u8(0).u24(0x240404).u16(0x8000 | r.below(0x7FFF)).u8(static_cast<std::uint8_t>(rssi));
+        b.u8(1)
+            .addr(peer)
+            .u8(1)
+            .u8(0)
+            .u24(0x240404)
+            .u16(0x8000 | r.below(0x7FFF))
+            .u8(static_cast<std::uint8_t>(rssi));
         if (r.chance(70)) {
             const std::string_view name = kPeerNames[r.below(kPeerNames.size())];
             b.u8(static_cast<std::uint8_t>(name.size() + 1)).u8(0x09).text(name);
@@ -94,9 +100,12 @@ void scenarioConnect(ScenarioContext& c) {
     if (incoming) {
         c.hciEvent(kConnectionRequestEvent, Bytes{}.addr(peer).u24(0x240404).u8(1));
         c.wait(r.range(1, 5));
-        c.hciStatusExchange(kHciAcceptConnectionRequest, Bytes{}.addr(peer).u8(1));  // stay peripheral
+        c.hciStatusExchange(kHciAcceptConnectionRequest,
+                            Bytes{}.addr(peer).u8(1));  // stay peripheral
     } else {
-        c.hciStatusExchange(kHciCreateConnection, Bytes{}.addr(peer).u16(0xCC18).u8(1).u8(0).u16(0x8000 | r.below(0x7FFF)).u8(1));
+        c.hciStatusExchange(
+            kHciCreateConnection,
+            Bytes{}.addr(peer).u16(0xCC18).u8(1).u8(0).u16(0x8000 | r.below(0x7FFF)).u8(1));
         emitPageStart(c, peer);
     }
     c.wait(r.range(15, 250));
@@ -120,7 +129,8 @@ void scenarioConnect(ScenarioContext& c) {
     const std::uint16_t company = kCompanies[r.below(kCompanies.size())];
     c.lmp(true, l, kLmpVersionReq, Bytes{0x09}.u16(0x05F1).u16(0x2207), tid);
     c.wait(r.range(2, 10));
-    c.lmp(false, l, kLmpVersionRes, Bytes{static_cast<std::uint8_t>(r.range(6, 12))}.u16(company).u16(r.below(0xFFFF)), tid);
+    c.lmp(false, l, kLmpVersionRes,
+          Bytes{static_cast<std::uint8_t>(r.range(6, 12))}.u16(company).u16(r.below(0xFFFF)), tid);
     if (!incoming) {
         c.lmp(true, l, kLmpHostConnectionReq, {}, tid);
         c.wait(r.range(2, 15));
@@ -128,18 +138,21 @@ void scenarioConnect(ScenarioContext& c) {
     }
     c.lmp(false, l, kLmpSetupComplete, {}, 1 - tid);
     c.lmp(true, l, kLmpSetupComplete, {}, tid);
-    c.hciEvent(kConnectionCompleteEvent, Bytes{kSuccess}.u16(l.handle).addr(peer).u8(1).u8(0), -1, kGreen);
+    c.hciEvent(kConnectionCompleteEvent, Bytes{kSuccess}.u16(l.handle).addr(peer).u8(1).u8(0), -1,
+               kGreen);
     c.emit(Msg::LmpLinkState, {id, 1, 2});
 
     c.wait(r.range(5, 40));
     c.hciStatusExchange(kHciReadRemoteSupportedFeatures, Bytes{}.u16(l.handle));
     c.wait(r.range(1, 5));
-    c.hciEvent(kReadRemoteSupportedFeaturesCompleteEvent, Bytes{kSuccess}.u16(l.handle).random(r, 8));
+    c.hciEvent(kReadRemoteSupportedFeaturesCompleteEvent,
+               Bytes{kSuccess}.u16(l.handle).random(r, 8));
     c.lmp(false, l, kLmpMaxSlot, Bytes{5}, 1 - tid);
     c.hciEvent(kMaxSlotsChangeEvent, Bytes{}.u16(l.handle).u8(5));
     if (r.chance(50)) {
         c.lmpExt(false, l, kLmpExtPacketTypeTableReq, Bytes{1}, 1 - tid);
-        c.lmpExt(true, l, kLmpExtAccepted, Bytes{kLmpEscapeOpcode, kLmpExtPacketTypeTableReq}, 1 - tid);
+        c.lmpExt(true, l, kLmpExtAccepted, Bytes{kLmpEscapeOpcode, kLmpExtPacketTypeTableReq},
+                 1 - tid);
     }
 }
 
@@ -148,7 +161,8 @@ void scenarioRemoteInfo(ScenarioContext& c) {
     if (!l) return;
     Random& r = c.rng;
     if (r.chance(50)) {
-        c.hciStatusExchange(kHciRemoteNameRequest, Bytes{}.addr(l->peer).u8(1).u8(0).u16(0x8000 | r.below(0x7FFF)));
+        c.hciStatusExchange(kHciRemoteNameRequest,
+                            Bytes{}.addr(l->peer).u8(1).u8(0).u16(0x8000 | r.below(0x7FFF)));
         const std::string_view name = kPeerNames[r.below(kPeerNames.size())];
         c.lmp(true, *l, kLmpNameReq, Bytes{0}, l->role);
         c.wait(r.range(2, 12));
@@ -165,7 +179,8 @@ void scenarioRemoteInfo(ScenarioContext& c) {
         const std::uint16_t company = kCompanies[r.below(kCompanies.size())];
         const std::uint16_t sub = static_cast<std::uint16_t>(r.below(0xFFFF));
         c.lmp(false, *l, kLmpVersionRes, Bytes{0x0A}.u16(company).u16(sub), l->role);
-        c.hciEvent(kReadRemoteVersionInformationCompleteEvent, Bytes{kSuccess}.u16(l->handle).u8(0x0A).u16(company).u16(sub));
+        c.hciEvent(kReadRemoteVersionInformationCompleteEvent,
+                   Bytes{kSuccess}.u16(l->handle).u8(0x0A).u16(company).u16(sub));
     }
 }
 
@@ -183,12 +198,13 @@ void scenarioPairing(ScenarioContext& c) {
     c.hciEvent(kLinkKeyRequestEvent, Bytes{}.addr(l.peer));
     c.hciExchange(kHciLinkKeyRequestReply, Bytes{}.addr(l.peer), Bytes{kSuccess}.addr(l.peer));
     c.hciEvent(kIoCapabilityRequestEvent, Bytes{}.addr(l.peer));
-    c.hciExchange(kHciIoCapabilityRequestReply, Bytes{}.addr(l.peer).u8(1).u8(0).u8(3), Bytes{kSuccess}.addr(l.peer));
+    c.hciExchange(kHciIoCapabilityRequestReply, Bytes{}.addr(l.peer).u8(1).u8(0).u8(3),
+                  Bytes{kSuccess}.addr(l.peer));
     c.lmpExt(true, l, kLmpExtIoCapabilityReq, Bytes{1, 0, 3}, tid);
     c.wait(r.range(5, 30));
     c.lmpExt(false, l, kLmpExtIoCapabilityRes, Bytes{1, 0, 3}, tid);
     c.hciEvent(kIoCapabilityResponseEvent, Bytes{}.addr(l.peer).u8(1).u8(0).u8(3));
-    c.wait(r.range(20, 80));                                    // public key exchange
+    c.wait(r.range(20, 80));  // public key exchange
     c.lmp(false, l, kLmpSimplePairingConfirm, Bytes{}.random(r, 16), tid);
     c.lmp(true, l, kLmpSimplePairingNumber, Bytes{}.random(r, 16), tid);
     c.wait(r.range(2, 10));
@@ -196,8 +212,9 @@ void scenarioPairing(ScenarioContext& c) {
     c.lmp(false, l, kLmpSimplePairingNumber, Bytes{}.random(r, 16), tid);
     c.lmp(true, l, kLmpAccepted, Bytes{kLmpSimplePairingNumber}, tid);
     c.hciEvent(kUserConfirmationRequestEvent, Bytes{}.addr(l.peer).u32(r.below(1000000)));
-    c.wait(r.range(300, 2500));                                     // the user presses "yes"
-    c.hciExchange(kHciUserConfirmationRequestReply, Bytes{}.addr(l.peer), Bytes{kSuccess}.addr(l.peer));
+    c.wait(r.range(300, 2500));  // the user presses "yes"
+    c.hciExchange(kHciUserConfirmationRequestReply, Bytes{}.addr(l.peer),
+                  Bytes{kSuccess}.addr(l.peer));
     c.lmp(true, l, kLmpDhkeyCheck, Bytes{}.random(r, 16), tid);
     c.wait(r.range(2, 10));
     c.lmp(false, l, kLmpAccepted, Bytes{kLmpDhkeyCheck}, tid);
@@ -223,8 +240,10 @@ void scenarioSniff(ScenarioContext& c) {
     if (!l->sniff) {
         const std::uint16_t interval = static_cast<std::uint16_t>(r.range(0x50, 0x320) & ~1u);
         const std::uint16_t attempt = static_cast<std::uint16_t>(r.range(1, 8));
-        c.hciStatusExchange(kHciSniffMode, Bytes{}.u16(l->handle).u16(0x0320).u16(0x0050).u16(attempt).u16(1));
-        c.lmp(true, *l, kLmpSniffReq, Bytes{0}.u16(r.below(interval)).u16(interval).u16(attempt).u16(1), l->role);
+        c.hciStatusExchange(kHciSniffMode,
+                            Bytes{}.u16(l->handle).u16(0x0320).u16(0x0050).u16(attempt).u16(1));
+        c.lmp(true, *l, kLmpSniffReq,
+              Bytes{0}.u16(r.below(interval)).u16(interval).u16(attempt).u16(1), l->role);
         c.wait(r.range(5, 40));
         c.lmp(false, *l, kLmpAccepted, Bytes{kLmpSniffReq}, l->role);
         c.hciEvent(kModeChangeEvent, Bytes{kSuccess}.u16(l->handle).u8(2).u16(interval));  // sniff
@@ -255,7 +274,8 @@ void scenarioRoleSwitch(ScenarioContext& c) {
         c.emit(Msg::LcRoleSwitch, {c.linkIdOf(*l), newRole});
         c.hciEvent(kRoleChangeEvent, Bytes{kSuccess}.addr(l->peer).u8(newRole));
     } else {
-        c.lmp(false, *l, kLmpNotAccepted, Bytes{kLmpSwitchReq, 0x21}, l->role);  // role change not allowed
+        c.lmp(false, *l, kLmpNotAccepted, Bytes{kLmpSwitchReq, 0x21},
+              l->role);  // role change not allowed
         c.hciEvent(kRoleChangeEvent, Bytes{0x21}.addr(l->peer).u8(l->role), -1, kRed);
     }
 }
@@ -271,7 +291,8 @@ void scenarioAfh(ScenarioContext& c) {
     c.lmp(true, *l, kLmpSetAfh, map, l->role);
     c.emit(Msg::LcAfhUpdate, {used});
     if (r.chance(60)) {
-        c.lmpExt(true, *l, kLmpExtChannelClassificationReq, Bytes{1}.u16(0x0640).u16(0xBB80), l->role);
+        c.lmpExt(true, *l, kLmpExtChannelClassificationReq, Bytes{1}.u16(0x0640).u16(0xBB80),
+                 l->role);
         c.wait(r.range(100, 900));
         c.lmpExt(false, *l, kLmpExtChannelClassification, Bytes{}.random(r, 10), 1 - l->role);
     }
@@ -288,7 +309,8 @@ void scenarioAclTraffic(ScenarioContext& c) {
         e.word = ++c.aclSequence;
         const bool tx = r.chance(50);
         if (tx) ++sent;
-        c.emit(tx ? Msg::HciAclTx : Msg::HciAclRx, {l->handle, r.range(4, 1021), i == 0 ? 2u : 1u}, e);
+        c.emit(tx ? Msg::HciAclTx : Msg::HciAclRx, {l->handle, r.range(4, 1021), i == 0 ? 2u : 1u},
+               e);
         c.wait(r.range(0, 8));
     }
     if (sent > 0) {
@@ -302,26 +324,29 @@ void scenarioPowerControl(ScenarioContext& c) {
     if (!l) return;
     Random& r = c.rng;
     switch (r.below(4)) {
-        case 0:
-            c.lmpExt(false, *l, kLmpExtPowerControlReq, Bytes{static_cast<std::uint8_t>(r.below(3))}, 1 - l->role);
-            c.lmpExt(true, *l, kLmpExtPowerControlRes, Bytes{static_cast<std::uint8_t>(r.below(0x2B))}, 1 - l->role);
-            break;
-        case 1:
-            c.lmp(false, *l, kLmpIncrPowerReq, Bytes{0}, 1 - l->role);
-            c.wait(r.range(1, 5));
-            c.lmp(true, *l, kLmpMaxPower, {}, 1 - l->role);
-            break;
-        case 2: {
-            const std::uint16_t lsto = static_cast<std::uint16_t>(r.range(0x1F40, 0x7D00));
-            c.hciExchange(kHciWriteLinkSupervisionTimeout, Bytes{}.u16(l->handle).u16(lsto), Bytes{kSuccess}.u16(l->handle));
-            c.lmp(true, *l, kLmpSupervisionTimeout, Bytes{}.u16(lsto), l->role);
-            break;
-        }
-        default:
-            c.lmp(true, *l, kLmpQualityOfServiceReq, Bytes{}.u16(r.range(6, 40) * 2).u8(1), l->role);
-            c.wait(r.range(2, 12));
-            c.lmp(false, *l, kLmpAccepted, Bytes{kLmpQualityOfServiceReq}, l->role);
-            break;
+    case 0:
+        c.lmpExt(false, *l, kLmpExtPowerControlReq, Bytes{static_cast<std::uint8_t>(r.below(3))},
+                 1 - l->role);
+        c.lmpExt(true, *l, kLmpExtPowerControlRes, Bytes{static_cast<std::uint8_t>(r.below(0x2B))},
+                 1 - l->role);
+        break;
+    case 1:
+        c.lmp(false, *l, kLmpIncrPowerReq, Bytes{0}, 1 - l->role);
+        c.wait(r.range(1, 5));
+        c.lmp(true, *l, kLmpMaxPower, {}, 1 - l->role);
+        break;
+    case 2: {
+        const std::uint16_t lsto = static_cast<std::uint16_t>(r.range(0x1F40, 0x7D00));
+        c.hciExchange(kHciWriteLinkSupervisionTimeout, Bytes{}.u16(l->handle).u16(lsto),
+                      Bytes{kSuccess}.u16(l->handle));
+        c.lmp(true, *l, kLmpSupervisionTimeout, Bytes{}.u16(lsto), l->role);
+        break;
+    }
+    default:
+        c.lmp(true, *l, kLmpQualityOfServiceReq, Bytes{}.u16(r.range(6, 40) * 2).u8(1), l->role);
+        c.wait(r.range(2, 12));
+        c.lmp(false, *l, kLmpAccepted, Bytes{kLmpQualityOfServiceReq}, l->role);
+        break;
     }
 }
 

@@ -24,8 +24,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kPollSliceMs = 20;                    // longest wait between looks at the stop flag
-constexpr std::size_t kLogBufferCap = 4u << 20;     // the driver's buffer: generation pauses when full
+constexpr int kPollSliceMs = 20;                 // longest wait between looks at the stop flag
+constexpr std::size_t kLogBufferCap = 4u << 20;  // the driver's buffer: generation pauses when full
 constexpr std::size_t kReceiveChunk = 16384;
 constexpr const char* kRadioEntry = "hci0";
 
@@ -61,10 +61,16 @@ const char* setLogFormName(const std::vector<std::uint8_t>& in) {
 
 struct DriverEmulator::Impl {
     Impl(DriverEmulatorOptions o, DriverEmulatorStats& s)
-        : options(std::move(o)), stats(s), generator(options.seed), rng(options.seed ^ 0x9E3779B97F4A7C15ull) {
-        setLogCode = options.kind == DriverKind::Filter ? IOCTL_BTFILTER_SET_LOG : IOCTL_UARTBUS_SET_LOG;
-        readLogCode = options.kind == DriverKind::Filter ? IOCTL_BTFILTER_READ_LOG : IOCTL_UARTBUS_READ_LOG;
-        if (!(options.recordsPerSecond > 0) || !std::isfinite(options.recordsPerSecond)) options.recordsPerSecond = 0;
+        : options(std::move(o)),
+          stats(s),
+          generator(options.seed),
+          rng(options.seed ^ 0x9E3779B97F4A7C15ull) {
+        setLogCode =
+            options.kind == DriverKind::Filter ? IOCTL_BTFILTER_SET_LOG : IOCTL_UARTBUS_SET_LOG;
+        readLogCode =
+            options.kind == DriverKind::Filter ? IOCTL_BTFILTER_READ_LOG : IOCTL_UARTBUS_READ_LOG;
+        if (!(options.recordsPerSecond > 0) || !std::isfinite(options.recordsPerSecond))
+            options.recordsPerSecond = 0;
     }
 
     DriverEmulatorOptions options;
@@ -115,8 +121,10 @@ struct DriverEmulator::Impl {
     void applyRadioSchedule(Clock::time_point now) {
         const double elapsed = std::chrono::duration<double>(now - start).count();
         // Events due at the same pass apply in the order of their times.
-        const bool offDue = !radioOffDone && options.radioOffAfterS >= 0 && elapsed >= options.radioOffAfterS;
-        const bool onDue = !radioOnDone && options.radioOnAfterS >= 0 && elapsed >= options.radioOnAfterS;
+        const bool offDue =
+            !radioOffDone && options.radioOffAfterS >= 0 && elapsed >= options.radioOffAfterS;
+        const bool onDue =
+            !radioOnDone && options.radioOnAfterS >= 0 && elapsed >= options.radioOnAfterS;
         if (offDue && onDue && options.radioOnAfterS < options.radioOffAfterS) {
             radioOnDone = true;
             if (!radioPresent) setRadio(true);
@@ -132,7 +140,8 @@ struct DriverEmulator::Impl {
     }
 
     bool producing() const {
-        return logging && radioPresent && (options.recordLimit == 0 || generated < options.recordLimit);
+        return logging && radioPresent &&
+               (options.recordLimit == 0 || generated < options.recordLimit);
     }
 
     void rebaseSchedule() {
@@ -153,7 +162,8 @@ struct DriverEmulator::Impl {
     void generatePaced(Clock::time_point now) {
         if (options.recordsPerSecond == 0 || !producing()) return;
         const double elapsed = std::chrono::duration<double>(now - scheduleStart).count();
-        std::uint64_t due = scheduleBase + static_cast<std::uint64_t>(elapsed * options.recordsPerSecond);
+        std::uint64_t due =
+            scheduleBase + static_cast<std::uint64_t>(elapsed * options.recordsPerSecond);
         if (due > generated + static_cast<std::uint64_t>(options.recordsPerSecond) + 1) {
             // More than a second behind (the buffer was full): start the schedule afresh.
             rebaseSchedule();
@@ -170,7 +180,8 @@ struct DriverEmulator::Impl {
 
     int msUntilNextRecord(Clock::time_point now) const {
         if (options.recordsPerSecond == 0 || !producing()) return kPollSliceMs;
-        const double nextAt = static_cast<double>(generated + 1 - scheduleBase) / options.recordsPerSecond;
+        const double nextAt =
+            static_cast<double>(generated + 1 - scheduleBase) / options.recordsPerSecond;
         const double elapsed = std::chrono::duration<double>(now - scheduleStart).count();
         const int ms = static_cast<int>(std::ceil((nextAt - elapsed) * 1000.0));
         return std::clamp(ms, 0, kPollSliceMs);
@@ -183,7 +194,8 @@ struct DriverEmulator::Impl {
         }
     }
 
-    static void reply(Connection& c, std::uint32_t status, const std::uint8_t* data, std::uint32_t size) {
+    static void reply(Connection& c, std::uint32_t status, const std::uint8_t* data,
+                      std::uint32_t size) {
         std::uint8_t header[kBridgeReplyHeaderSize];
         storeU32Le(header, status);
         storeU32Le(header + 4, size);
@@ -198,7 +210,8 @@ struct DriverEmulator::Impl {
     }
 
     void replyData(Connection& c, std::uint32_t outputSize) {
-        std::size_t k = std::min({buffered(), kReadLogMaxData, static_cast<std::size_t>(outputSize) - 4});
+        std::size_t k =
+            std::min({buffered(), kReadLogMaxData, static_cast<std::size_t>(outputSize) - 4});
         if (options.randomReplySizes && k > 1) k = 1 + static_cast<std::size_t>(rng() % k);
         std::uint8_t payload[kReadLogHeaderSize + kReadLogDataArea];
         const std::uint16_t n = static_cast<std::uint16_t>(k + 1);
@@ -232,9 +245,11 @@ struct DriverEmulator::Impl {
         if (c.in.size() < kBridgeRequestHeaderSize + inputSize) return false;
         r.code = loadU32Le(c.in.data());
         r.outputSize = loadU32Le(c.in.data() + 8);
-        r.input.assign(c.in.begin() + kBridgeRequestHeaderSize,
-                       c.in.begin() + static_cast<std::ptrdiff_t>(kBridgeRequestHeaderSize + inputSize));
-        c.in.erase(c.in.begin(), c.in.begin() + static_cast<std::ptrdiff_t>(kBridgeRequestHeaderSize + inputSize));
+        r.input.assign(
+            c.in.begin() + kBridgeRequestHeaderSize,
+            c.in.begin() + static_cast<std::ptrdiff_t>(kBridgeRequestHeaderSize + inputSize));
+        c.in.erase(c.in.begin(), c.in.begin() + static_cast<std::ptrdiff_t>(
+                                                    kBridgeRequestHeaderSize + inputSize));
         return true;
     }
 
@@ -249,7 +264,8 @@ struct DriverEmulator::Impl {
             } else if (hasRequest(c)) {
                 // A later request is waiting behind this read: the read ends empty.
                 const std::uint8_t empty[kReadLogHeaderSize] = {0, 0, 0};
-                reply(c, 0, empty, std::min<std::uint32_t>(c.pendingOutputSize, kReadLogHeaderSize));
+                reply(c, 0, empty,
+                      std::min<std::uint32_t>(c.pendingOutputSize, kReadLogHeaderSize));
             } else {
                 return false;
             }
@@ -291,7 +307,8 @@ struct DriverEmulator::Impl {
             answerPendingRead(c);
             return;
         }
-        note("connection " + std::to_string(c.id) + ": unknown control code " + std::to_string(r.code));
+        note("connection " + std::to_string(c.id) + ": unknown control code " +
+             std::to_string(r.code));
         reply(c, EINVAL, nullptr, 0);
     }
 
@@ -307,7 +324,8 @@ struct DriverEmulator::Impl {
 
     void flush(Connection& c) {
         while (c.outOffset < c.out.size()) {
-            const ssize_t n = ::send(c.fd, c.out.data() + c.outOffset, c.out.size() - c.outOffset, MSG_NOSIGNAL);
+            const ssize_t n =
+                ::send(c.fd, c.out.data() + c.outOffset, c.out.size() - c.outOffset, MSG_NOSIGNAL);
             if (n > 0) {
                 c.outOffset += static_cast<std::size_t>(n);
                 continue;
@@ -356,8 +374,8 @@ struct DriverEmulator::Impl {
         for (Connection& c : connections) {
             if (!c.closed) continue;
             ::close(c.fd);
-            note("connection " + std::to_string(c.id) + ": close after " + std::to_string(c.reads) + " reads, " +
-                 std::to_string(c.bytes) + " bytes");
+            note("connection " + std::to_string(c.id) + ": close after " + std::to_string(c.reads) +
+                 " reads, " + std::to_string(c.bytes) + " bytes");
         }
         std::erase_if(connections, [](const Connection& c) { return c.closed; });
     }
@@ -386,7 +404,7 @@ int DriverEmulator::listen() {
     const std::size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0) {
         const std::string folder = path.substr(0, slash);
-        struct stat st{};
+        struct stat st {};
         if (::stat(folder.c_str(), &st) != 0) {
             if (!makeFolders(folder)) return errno ? errno : EACCES;
             ::chmod(folder.c_str(), 0700);
@@ -395,18 +413,23 @@ int DriverEmulator::listen() {
 
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) return errno;
-    int bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ? 0 : errno;
+    int bound =
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ? 0 : errno;
     if (bound == EADDRINUSE) {
         // A socket file is left over: replace it unless someone still serves it.
         const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool served = probe >= 0 && ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        const bool served =
+            probe >= 0 &&
+            ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         if (probe >= 0) ::close(probe);
         if (served) {
             ::close(fd);
             return EADDRINUSE;
         }
         ::unlink(path.c_str());
-        bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ? 0 : errno;
+        bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
+                    ? 0
+                    : errno;
     }
     if (bound != 0) {
         ::close(fd);
@@ -425,8 +448,9 @@ void DriverEmulator::run(const std::atomic<bool>& stop) {
     Impl& d = *impl_;
     d.start = Clock::now();
     d.rebaseSchedule();
-    const bool presentAtStart = !(d.options.radioOnAfterS >= 0 &&
-                                  (d.options.radioOffAfterS < 0 || d.options.radioOnAfterS < d.options.radioOffAfterS));
+    const bool presentAtStart =
+        !(d.options.radioOnAfterS >= 0 &&
+          (d.options.radioOffAfterS < 0 || d.options.radioOnAfterS < d.options.radioOffAfterS));
     d.setRadio(presentAtStart);
 
     std::vector<pollfd> fds;
@@ -443,7 +467,8 @@ void DriverEmulator::run(const std::atomic<bool>& stop) {
         fds.clear();
         fds.push_back({d.listenFd, POLLIN, 0});
         for (const Connection& c : d.connections) {
-            const short events = static_cast<short>(POLLIN | (c.outOffset < c.out.size() ? POLLOUT : 0));
+            const short events =
+                static_cast<short>(POLLIN | (c.outOffset < c.out.size() ? POLLOUT : 0));
             fds.push_back({c.fd, events, 0});
         }
         const bool waiting = std::any_of(d.connections.begin(), d.connections.end(),
@@ -459,7 +484,8 @@ void DriverEmulator::run(const std::atomic<bool>& stop) {
     }
     for (Connection& c : d.connections) c.closed = true;
     d.dropClosed();
-    d.note("records generated " + std::to_string(d.generated) + ", bytes sent " + std::to_string(stats_.bytesSent.load()));
+    d.note("records generated " + std::to_string(d.generated) + ", bytes sent " +
+           std::to_string(stats_.bytesSent.load()));
 }
 
 }  // namespace nimbrel::sim

@@ -29,13 +29,13 @@ enum class DriverKind { Filter, Uart };
 
 struct DriverEmulatorOptions {
     DriverKind kind = DriverKind::Filter;
-    std::string socketPath;          // where to listen
-    double recordsPerSecond = 100;   // 0: as fast as the reads take them
-    std::uint64_t recordLimit = 0;   // 0: no limit
+    std::string socketPath;         // where to listen
+    double recordsPerSecond = 100;  // 0: as fast as the reads take them
+    std::uint64_t recordLimit = 0;  // 0: no limit
     std::uint64_t seed = 1;
-    bool randomReplySizes = false;   // each reply carries 1..1023 bytes, chosen at random
-    std::string radioDir;            // empty: no radio entry is kept
-    double radioOffAfterS = -1;      // seconds from the start; < 0: never
+    bool randomReplySizes = false;  // each reply carries 1..1023 bytes, chosen at random
+    std::string radioDir;           // empty: no radio entry is kept
+    double radioOffAfterS = -1;     // seconds from the start; < 0: never
     double radioOnAfterS = -1;
     std::function<void(std::string_view)> requestLog;  // one line, without "\n"
 };

@@ -66,7 +66,8 @@ void runScenario(ScenarioContext& c) {
 
 }  // namespace
 
-LogGenerator::LogGenerator(std::uint64_t seed) : context_(std::make_unique<ScenarioContext>(seed)) {}
+LogGenerator::LogGenerator(std::uint64_t seed)
+    : context_(std::make_unique<ScenarioContext>(seed)) {}
 LogGenerator::~LogGenerator() = default;
 LogGenerator::LogGenerator(LogGenerator&&) noexcept = default;
 LogGenerator& LogGenerator::operator=(LogGenerator&&) noexcept = default;

@@ -13,8 +13,11 @@ constexpr std::size_t kWriteChunk = 256 * 1024;
 
 LocalTime addMilliseconds(const LocalTime& t, std::uint64_t ms) {
     using namespace std::chrono;
-    const sys_days startDay{year{t.year} / month{static_cast<unsigned>(t.month)} / day{static_cast<unsigned>(t.day)}};
-    const std::int64_t msOfDay = ((static_cast<std::int64_t>(t.hour) * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
+    const sys_days startDay{year{t.year} / month{static_cast<unsigned>(t.month)} /
+                            day{static_cast<unsigned>(t.day)}};
+    const std::int64_t msOfDay =
+        ((static_cast<std::int64_t>(t.hour) * 60 + t.minute) * 60 + t.second) * 1000 +
+        t.millisecond;
     const std::int64_t total = msOfDay + static_cast<std::int64_t>(ms);
     const std::int64_t dayCount = total / 86400000;
     std::int64_t rest = total % 86400000;
@@ -47,7 +50,8 @@ void putRawStamp(const LocalTime& t, std::uint8_t* out) {
 RawFileEncoder::RawFileEncoder(const LocalTime& start) : start_(start) {}
 
 void RawFileEncoder::append(const SimRecord& record, std::vector<std::uint8_t>& out) {
-    if (pending_ && record.gapMs >= kFlushPauseMs) out.insert(out.end(), std::begin(kRawTrailer), std::end(kRawTrailer));
+    if (pending_ && record.gapMs >= kFlushPauseMs)
+        out.insert(out.end(), std::begin(kRawTrailer), std::end(kRawTrailer));
     elapsedMs_ += record.gapMs;
     std::uint8_t stamp[kRawStampSize];
     putRawStamp(now(), stamp);
@@ -61,7 +65,8 @@ void RawFileEncoder::finish(std::vector<std::uint8_t>& out) {
     pending_ = false;
 }
 
-int writeRawDataFile(const std::string& path, std::uint64_t seed, std::uint64_t records, const LocalTime& start) {
+int writeRawDataFile(const std::string& path, std::uint64_t seed, std::uint64_t records,
+                     const LocalTime& start) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return errno;
     LogGenerator generator(seed);
@@ -71,7 +76,8 @@ int writeRawDataFile(const std::string& path, std::uint64_t seed, std::uint64_t 
     int err = 0;
     auto flush = [&] {
         errno = 0;
-        if (!buffer.empty() && std::fwrite(buffer.data(), 1, buffer.size(), f) != buffer.size() && err == 0) {
+        if (!buffer.empty() && std::fwrite(buffer.data(), 1, buffer.size(), f) != buffer.size() &&
+            err == 0) {
             err = errno ? errno : EIO;
         }
         buffer.clear();

@@ -13,7 +13,8 @@ std::uint32_t encodedRecordLength(unsigned layout, std::size_t paramCount) {
 
 std::size_t encodeRecord(const RecordFields& fields, std::span<const std::uint32_t> params,
                          std::vector<std::uint8_t>& out) {
-    if (fields.layout >= kLayoutCount || fields.colourCode > 7 || params.size() > kMaxRecordParams) return 0;
+    if (fields.layout >= kLayoutCount || fields.colourCode > 7 || params.size() > kMaxRecordParams)
+        return 0;
     const LayoutShape& s = kLayoutTable[fields.layout];
     const std::size_t n = s.paramStart ? params.size() : 0;
     const std::uint32_t length = encodedRecordLength(fields.layout, n);

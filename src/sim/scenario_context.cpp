@@ -7,10 +7,7 @@
 #include "platform/little_endian.h"
 
 namespace nimbrel::sim {
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 ScenarioContext::ScenarioContext(std::uint64_t seed) : rng(seed) {
     // A public-looking address from an unassigned company block, the rest from the seed.
@@ -102,12 +99,15 @@ namespace {
 // The code, the packet's parameter length and its first parameter bytes, one per word. A
 // packet longer than the bytes given continues with zeros (padding of names and extended
 // inquiry responses).
-std::size_t packHci(std::uint32_t code, const Bytes& params, int declaredLength, std::uint32_t* words) {
-    const std::size_t length = declaredLength >= 0 ? static_cast<std::size_t>(declaredLength) : params.size();
+std::size_t packHci(std::uint32_t code, const Bytes& params, int declaredLength,
+                    std::uint32_t* words) {
+    const std::size_t length =
+        declaredLength >= 0 ? static_cast<std::size_t>(declaredLength) : params.size();
     const std::size_t n = std::min(length, kHciLoggedParamBytes);
     words[kHciCodeWord] = code;
     words[kHciLengthWord] = static_cast<std::uint32_t>(length);
-    for (std::size_t i = 0; i < n; ++i) words[kHciFirstParamWord + i] = i < params.size() ? params[i] : 0;
+    for (std::size_t i = 0; i < n; ++i)
+        words[kHciFirstParamWord + i] = i < params.size() ? params[i] : 0;
     return kHciFirstParamWord + n;
 }
 
@@ -119,7 +119,8 @@ void ScenarioContext::hciCommand(std::uint16_t opcode, const Bytes& params, int 
     emit(Msg::HciCommand, std::span<const std::uint32_t>(words, n));
 }
 
-void ScenarioContext::hciEvent(std::uint8_t code, const Bytes& params, int declaredLength, int colour) {
+void ScenarioContext::hciEvent(std::uint8_t code, const Bytes& params, int declaredLength,
+                               int colour) {
     std::uint32_t words[kHciFirstParamWord + kHciLoggedParamBytes];
     const std::size_t n = packHci(code, params, declaredLength, words);
     Extra extra;
@@ -140,8 +141,8 @@ void ScenarioContext::commandStatus(std::uint16_t opcode, std::uint8_t status) {
     hciEvent(kCommandStatusEvent, Bytes{status, 1}.u16(opcode), -1, status ? kRed : -1);
 }
 
-void ScenarioContext::hciExchange(std::uint16_t opcode, const Bytes& params, const Bytes& returnParams,
-                                  int declaredLength) {
+void ScenarioContext::hciExchange(std::uint16_t opcode, const Bytes& params,
+                                  const Bytes& returnParams, int declaredLength) {
     hciCommand(opcode, params, declaredLength);
     wait(rng.range(0, 2));
     commandComplete(opcode, returnParams);
@@ -153,8 +154,8 @@ void ScenarioContext::hciStatusExchange(std::uint16_t opcode, const Bytes& param
     commandStatus(opcode);
 }
 
-void ScenarioContext::lmp(bool sent, const ClassicLink& link, std::uint32_t opcode, const Bytes& content,
-                          std::uint32_t tid) {
+void ScenarioContext::lmp(bool sent, const ClassicLink& link, std::uint32_t opcode,
+                          const Bytes& content, std::uint32_t tid) {
     std::uint32_t words[kLmpBasicWords] = {};
     const std::size_t n = std::min(content.size(), kLmpBasicContentWords);
     words[kLmpLinkWord] = linkIdOf(link);
@@ -167,11 +168,12 @@ void ScenarioContext::lmp(bool sent, const ClassicLink& link, std::uint32_t opco
     Extra extra;
     extra.byte = linkIdOf(link);
     extra.word = static_cast<std::uint16_t>(btClock);
-    emit(sent ? Msg::LmpTx : Msg::LmpRx, std::span<const std::uint32_t>(words, kLmpBasicWords), extra);
+    emit(sent ? Msg::LmpTx : Msg::LmpRx, std::span<const std::uint32_t>(words, kLmpBasicWords),
+         extra);
 }
 
-void ScenarioContext::lmpExt(bool sent, const ClassicLink& link, std::uint32_t extOpcode, const Bytes& content,
-                             std::uint32_t tid) {
+void ScenarioContext::lmpExt(bool sent, const ClassicLink& link, std::uint32_t extOpcode,
+                             const Bytes& content, std::uint32_t tid) {
     std::uint32_t words[kLmpExtWords] = {};
     const std::size_t n = std::min(content.size(), kLmpExtContentWords);
     words[kLmpLinkWord] = linkIdOf(link);
@@ -185,7 +187,8 @@ void ScenarioContext::lmpExt(bool sent, const ClassicLink& link, std::uint32_t e
     Extra extra;
     extra.byte = linkIdOf(link);
     extra.word = static_cast<std::uint16_t>(btClock);
-    emit(sent ? Msg::LmpTxExt : Msg::LmpRxExt, std::span<const std::uint32_t>(words, kLmpExtWords), extra);
+    emit(sent ? Msg::LmpTxExt : Msg::LmpRxExt, std::span<const std::uint32_t>(words, kLmpExtWords),
+         extra);
 }
 
 ClassicLink* ScenarioContext::freeClassicSlot() {
@@ -223,11 +226,13 @@ LeLink* ScenarioContext::randomLeLink() {
 }
 
 std::size_t ScenarioContext::classicLinkCount() const {
-    return static_cast<std::size_t>(std::count_if(classic.begin(), classic.end(), [](const ClassicLink& l) { return l.up; }));
+    return static_cast<std::size_t>(
+        std::count_if(classic.begin(), classic.end(), [](const ClassicLink& l) { return l.up; }));
 }
 
 std::size_t ScenarioContext::leLinkCount() const {
-    return static_cast<std::size_t>(std::count_if(le.begin(), le.end(), [](const LeLink& l) { return l.up; }));
+    return static_cast<std::size_t>(
+        std::count_if(le.begin(), le.end(), [](const LeLink& l) { return l.up; }));
 }
 
 std::uint8_t ScenarioContext::linkIdOf(const ClassicLink& link) const {

@@ -132,7 +132,8 @@ public:
     void commandComplete(std::uint16_t opcode, const Bytes& returnParams, int colour = -1);
     void commandStatus(std::uint16_t opcode, std::uint8_t status = 0);
     // Command, a short pause, then its Command Complete.
-    void hciExchange(std::uint16_t opcode, const Bytes& params, const Bytes& returnParams, int declaredLength = -1);
+    void hciExchange(std::uint16_t opcode, const Bytes& params, const Bytes& returnParams,
+                     int declaredLength = -1);
     // Command, a short pause, then its Command Status (success).
     void hciStatusExchange(std::uint16_t opcode, const Bytes& params);
 
@@ -141,8 +142,8 @@ public:
     // transaction id, length, clock, role, 0, 0, 0, then up to six content words).
     void lmp(bool sent, const ClassicLink& link, std::uint32_t opcode, const Bytes& content = {},
              std::uint32_t tid = 0);
-    void lmpExt(bool sent, const ClassicLink& link, std::uint32_t extOpcode, const Bytes& content = {},
-                std::uint32_t tid = 0);
+    void lmpExt(bool sent, const ClassicLink& link, std::uint32_t extOpcode,
+                const Bytes& content = {}, std::uint32_t tid = 0);
 
     // Helpers for the state.
     ClassicLink* freeClassicSlot();

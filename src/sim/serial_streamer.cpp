@@ -14,7 +14,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kPollSliceMs = 20;             // longest wait between looks at the stop flag
+constexpr int kPollSliceMs = 20;               // longest wait between looks at the stop flag
 constexpr std::size_t kFastBatchBytes = 4096;  // unpaced: bytes generated per batch
 constexpr std::uint64_t kMaxPacedBatch = 512;
 
@@ -33,12 +33,14 @@ StreamResult streamRecords(int fd, LogGenerator& generator, const StreamOptions&
     if (flags < 0) return {StreamEnd::Failed, 0, 0, errno};
     if (!(flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 
-    const double rate = options.recordsPerSecond > 0 && std::isfinite(options.recordsPerSecond) ? options.recordsPerSecond : 0;
+    const double rate = options.recordsPerSecond > 0 && std::isfinite(options.recordsPerSecond)
+                            ? options.recordsPerSecond
+                            : 0;
     const std::uint64_t limit = options.recordLimit;
     std::vector<std::uint8_t> buffer;
     buffer.reserve(kFastBatchBytes * 2);
     std::size_t offset = 0;
-    std::uint64_t generated = 0;    // records placed in the buffer so far
+    std::uint64_t generated = 0;     // records placed in the buffer so far
     std::uint64_t batchRecords = 0;  // records of the buffer being written
     Clock::time_point scheduleStart = Clock::now();
     std::uint64_t scheduleBase = 0;  // records generated when the schedule started
@@ -59,7 +61,8 @@ StreamResult streamRecords(int fd, LogGenerator& generator, const StreamOptions&
             }
             std::uint64_t batch = 0;
             if (rate > 0) {
-                const double elapsed = std::chrono::duration<double>(Clock::now() - scheduleStart).count();
+                const double elapsed =
+                    std::chrono::duration<double>(Clock::now() - scheduleStart).count();
                 std::uint64_t due = scheduleBase + static_cast<std::uint64_t>(elapsed * rate) + 1;
                 if (due > generated + static_cast<std::uint64_t>(rate) + 1) {
                     // More than a second behind (the device was not read): start afresh.
@@ -80,7 +83,8 @@ StreamResult streamRecords(int fd, LogGenerator& generator, const StreamOptions&
                     buffer.insert(buffer.end(), r.bytes.begin(), r.bytes.end());
                 }
             } else {
-                while (buffer.size() < kFastBatchBytes && (limit == 0 || generated + batch < limit)) {
+                while (buffer.size() < kFastBatchBytes &&
+                       (limit == 0 || generated + batch < limit)) {
                     const SimRecord& r = generator.next();
                     buffer.insert(buffer.end(), r.bytes.begin(), r.bytes.end());
                     ++batch;

@@ -24,13 +24,14 @@ constexpr char16_t kProgram[] = u"/opt/nimbrel/bin/nimbrel";
 
 class AutoStartTest : public test::SettingsWorldTest {
 protected:
-
     static std::string entry() { return configHome() + "/autostart/nimbrel.desktop"; }
     static std::string entryText() {
         std::string text;
         return readFile(entry(), text) ? text : std::string("(no entry)");
     }
-    std::optional<std::u16string> stored(std::u16string_view name) const { return store.storedValue(name); }
+    std::optional<std::u16string> stored(std::u16string_view name) const {
+        return store.storedValue(name);
+    }
 
     SettingsStore store;
 };
@@ -41,7 +42,8 @@ TEST_F(AutoStartTest, UsbSwitchedOnWritesTheEntryAndRecordsTheUsbRoute) {
     toggleAutoCatchLogUsb(toggles, kProgram);
     EXPECT_TRUE(toggles.m_bAutoGetLog);
     EXPECT_FALSE(toggles.m_bAutoGetLogForUart);
-    EXPECT_NE(entryText().find("\nExec=\"/opt/nimbrel/bin/nimbrel\"\n"), std::string::npos) << entryText();
+    EXPECT_NE(entryText().find("\nExec=\"/opt/nimbrel/bin/nimbrel\"\n"), std::string::npos)
+        << entryText();
     EXPECT_EQ(stored(u"AutoGetLog"), u"1");
     EXPECT_EQ(stored(u"AutoGetLogForUart"), u"0");
     EXPECT_FALSE(store.IniAutoGetLog()) << "the USB capture at start-up stays with fwconfig.ini";
@@ -98,7 +100,9 @@ TEST_F(AutoStartTest, UartSwitchedOffRemovesTheEntryAndLeavesTheUsbValueAlone) {
 
 TEST_F(AutoStartTest, AnExecutablePathWithSpacesIsQuotedInTheEntry) {
     ASSERT_TRUE(SetAutoStart(true, false, u"/home/ann/My Tools/Nimbrel 2/nimbrel"));
-    EXPECT_NE(entryText().find("\nExec=\"/home/ann/My Tools/Nimbrel 2/nimbrel\"\n"), std::string::npos) << entryText();
+    EXPECT_NE(entryText().find("\nExec=\"/home/ann/My Tools/Nimbrel 2/nimbrel\"\n"),
+              std::string::npos)
+        << entryText();
     EXPECT_EQ(entryText().rfind("[Desktop Entry]\n", 0), 0u);
     EXPECT_NE(entryText().find("\nType=Application\n"), std::string::npos);
 }
@@ -132,8 +136,8 @@ TEST_F(AutoStartTest, InitialTogglesComeFromFwconfigAndTheStoredUartFlag) {
 TEST(AutoStartExec, QuotesAndEscapesAsTheDesktopEntryRulesRequire) {
     EXPECT_EQ(desktopExecValue(u"/usr/bin/nimbrel"), u"\"/usr/bin/nimbrel\"");
     EXPECT_EQ(desktopExecValue(u"/a b/nimbrel"), u"\"/a b/nimbrel\"");
-    EXPECT_EQ(desktopExecValue(u"/a$b"), u"\"/a\\\\$b\"");          // "\\$" in the file
-    EXPECT_EQ(desktopExecValue(u"/a\\b"), u"\"/a\\\\\\\\b\"");      // four backslashes
+    EXPECT_EQ(desktopExecValue(u"/a$b"), u"\"/a\\\\$b\"");      // "\\$" in the file
+    EXPECT_EQ(desktopExecValue(u"/a\\b"), u"\"/a\\\\\\\\b\"");  // four backslashes
     EXPECT_EQ(desktopExecValue(u"/a\"b"), u"\"/a\\\\\"b\"");
     EXPECT_EQ(desktopExecValue(u"/a`b"), u"\"/a\\\\`b\"");
     EXPECT_EQ(desktopExecValue(u"/100%/nimbrel"), u"\"/100%%/nimbrel\"");
@@ -159,14 +163,16 @@ std::optional<std::u16string> execProgram(std::u16string_view value) {
         default: return std::nullopt;
         }
     }
-    if (unescaped.size() < 2 || unescaped.front() != u'"' || unescaped.back() != u'"') return std::nullopt;
+    if (unescaped.size() < 2 || unescaped.front() != u'"' || unescaped.back() != u'"')
+        return std::nullopt;
     std::u16string argument;
     for (std::size_t i = 1; i + 1 < unescaped.size(); ++i) {
         char16_t c = unescaped[i];
         if (c == u'"' || c == u'`' || c == u'$') return std::nullopt;  // must have been escaped
         if (c == u'\\') {
             c = unescaped[++i];
-            if (i + 1 >= unescaped.size() || (c != u'"' && c != u'`' && c != u'$' && c != u'\\')) return std::nullopt;
+            if (i + 1 >= unescaped.size() || (c != u'"' && c != u'`' && c != u'$' && c != u'\\'))
+                return std::nullopt;
         } else if (c == u'%') {
             if (unescaped[++i] != u'%') return std::nullopt;
         }
@@ -176,9 +182,10 @@ std::optional<std::u16string> execProgram(std::u16string_view value) {
 }
 
 TEST(AutoStartExec, EveryPathReadsBackAsItself) {
-    for (std::u16string_view path : {u"/usr/bin/nimbrel", u"/home/ann/My Tools/nimbrel", u"/x/$HOME/`id`/a\"b\\c",
-                                     u"/x/100% sure/%f/nimbrel", u"/x/tab\there/new\nline/cr\r", u"/x/~;|&<>*?#()'/n",
-                                     u"/x/\\\\server\\share/nimbrel", u"/x/\u5b8b\u4f53/nimbrel"}) {
+    for (std::u16string_view path :
+         {u"/usr/bin/nimbrel", u"/home/ann/My Tools/nimbrel", u"/x/$HOME/`id`/a\"b\\c",
+          u"/x/100% sure/%f/nimbrel", u"/x/tab\there/new\nline/cr\r", u"/x/~;|&<>*?#()'/n",
+          u"/x/\\\\server\\share/nimbrel", u"/x/\u5b8b\u4f53/nimbrel"}) {
         EXPECT_EQ(execProgram(desktopExecValue(path)), std::u16string(path)) << utf16ToUtf8(path);
     }
 }

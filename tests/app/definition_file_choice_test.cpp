@@ -28,7 +28,9 @@ protected:
         DefinitionFilePath::set(u"");
     }
 
-    static std::u16string inHome(const char* name) { return utf8ToUtf16(programHome() + "/" + name); }
+    static std::u16string inHome(const char* name) {
+        return utf8ToUtf16(programHome() + "/" + name);
+    }
     static std::u16string makeFile(const std::string& path) {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         EXPECT_TRUE(test::writeFile(path, "#define X 0x0001 \"x\"\n"));
@@ -39,7 +41,9 @@ protected:
         for (const auto& line : view.lines()) out.push_back(line.text);
         return out;
     }
-    static std::u16string setLine(std::u16string_view path) { return u"[G] set log1.h = \"" + std::u16string(path) + u"\""; }
+    static std::u16string setLine(std::u16string_view path) {
+        return u"[G] set log1.h = \"" + std::u16string(path) + u"\"";
+    }
     static constexpr char16_t kCheckLine[] = u"[Y] !!!Important, please check log1.h!!!";
     static std::u16string missingLine(std::u16string_view path) {
         return u"[R] File \"" + std::u16string(path) + u"\" doesn't exist.";
@@ -91,7 +95,8 @@ TEST_F(DefinitionFileChoiceTest, IcTypeAdoptsAMissingChipFileAfterSayingSo) {
     EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeBasalt, store, console), 1);
     EXPECT_EQ(DefinitionFilePath::get(), basalt);
     EXPECT_EQ(store.GetLog1Path(), basalt);
-    EXPECT_EQ(lines(), (std::vector<std::u16string>{missingLine(basalt), setLine(basalt), kCheckLine}));
+    EXPECT_EQ(lines(),
+              (std::vector<std::u16string>{missingLine(basalt), setLine(basalt), kCheckLine}));
     EXPECT_EQ(view.lines()[0].colour, kRed);
 }
 

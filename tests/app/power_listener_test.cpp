@@ -1,6 +1,8 @@
 // Suspend and resume signals through a private D-Bus daemon.
 #include "app/power_listener.h"
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,8 +12,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/trace.h"
 
@@ -74,8 +74,8 @@ TEST(PowerListener, PrepareForSleepOnTheBusBecomesSuspendAndResume) {
     QDBusConnection impostor = QDBusConnection::connectToBus(bus.address, "impostor");
     ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));
     auto prepare = [](bool start) {
-        QDBusMessage m = QDBusMessage::createSignal("/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                                                   "PrepareForSleep");
+        QDBusMessage m = QDBusMessage::createSignal(
+            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
         m << start;
         return m;
     };
@@ -90,8 +90,9 @@ TEST(PowerListener, PrepareForSleepOnTheBusBecomesSuspendAndResume) {
     QDBusConnection::disconnectFromBus("fake-logind");
     QDBusConnection::disconnectFromBus("impostor");
     std::lock_guard lock(traces.mutex);
-    EXPECT_EQ(traces.lines, (std::vector<std::string>{"s3  2\n", "enter s3 s4\n", "enter s3 FINISH\n", "s0  2\n",
-                                                       "enter s0\n"}));
+    EXPECT_EQ(traces.lines,
+              (std::vector<std::string>{"s3  2\n", "enter s3 s4\n", "enter s3 FINISH\n", "s0  2\n",
+                                        "enter s0\n"}));
 }
 
 TEST(PowerListener, WithoutABusThereIsNoPowerHandling) {
@@ -102,7 +103,8 @@ TEST(PowerListener, WithoutABusThereIsNoPowerHandling) {
     EXPECT_FALSE(listener.start());
     EXPECT_FALSE(listener.active());
     std::lock_guard lock(traces.mutex);
-    EXPECT_EQ(traces.lines, std::vector<std::string>{"No system bus: suspend and resume are not handled\n"});
+    EXPECT_EQ(traces.lines,
+              std::vector<std::string>{"No system bus: suspend and resume are not handled\n"});
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
 // nimbrel-cli settings, run as its own process with the test's XDG_CONFIG_HOME and
 // NIMBREL_HOME.
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/settings_store.h"
-#include "support/cli_run.h"
 #include "settings_test_env.h"
+#include "support/cli_run.h"
 
 namespace nimbrel {
 namespace {
@@ -92,16 +91,20 @@ TEST_F(SettingsCommandTest, BadValuesAndNamesAreUsageErrorsThatChangeNothing) {
         // One line saying what is wrong, one pointing to the help: not the whole help.
         const test::CliResult run = runCli(args);
         EXPECT_EQ(run.code, 2) << args.back();
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << args.back() << ": " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2)
+            << args.back() << ": " << run.err;
         EXPECT_EQ(run.err.rfind("nimbrel-cli settings: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find("\nRun 'nimbrel-cli settings"), std::string::npos) << args.back() << ": " << run.err;
+        EXPECT_NE(run.err.find("\nRun 'nimbrel-cli settings"), std::string::npos)
+            << args.back() << ": " << run.err;
     }
 }
 
 TEST_F(SettingsCommandTest, HelpEverywhere) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"settings", "--help"}, {"settings", "list", "--help"}, {"settings", "get", "--help"},
-             {"settings", "set", "-h"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"settings", "--help"},
+                                               {"settings", "list", "--help"},
+                                               {"settings", "get", "--help"},
+                                               {"settings", "set", "-h"}}) {
         const test::CliResult run = runCli(args);
         EXPECT_EQ(run.code, 0) << args.back();
         EXPECT_EQ(run.out.rfind("Usage: nimbrel-cli settings", 0), 0u) << run.out;
@@ -114,30 +117,37 @@ TEST_F(SettingsCommandTest, ListShowsEveryValueAndWhereItLives) {
     test::CliResult empty = runCli({"settings", "list"});
     EXPECT_EQ(empty.code, 0) << empty.err;
     EXPECT_FALSE(fileExists(settingsFile())) << "listing created the settings file";
-    EXPECT_NE(empty.out.find("Settings file: " + settingsFile() + "  (not created yet)\n"), std::string::npos)
+    EXPECT_NE(empty.out.find("Settings file: " + settingsFile() + "  (not created yet)\n"),
+              std::string::npos)
         << empty.out;
 
     store.SetLog1Path(u"/opt/defs/LOG1.h");
     store.SetAutoGetLog(0);
-    ASSERT_TRUE(writeFile(settingsFile(), "[General]\nLog1Path=/opt/defs/LOG1.h\nAutoGetLog=0\nBaudRate=fast\n"));
-    ASSERT_TRUE(writeFile(programHome() + "/fwconfig.ini", "[setting]\nAutoGetLog=2\nAutoSaveRawData=1\n"));
+    ASSERT_TRUE(writeFile(settingsFile(),
+                          "[General]\nLog1Path=/opt/defs/LOG1.h\nAutoGetLog=0\nBaudRate=fast\n"));
+    ASSERT_TRUE(
+        writeFile(programHome() + "/fwconfig.ini", "[setting]\nAutoGetLog=2\nAutoSaveRawData=1\n"));
     const test::CliResult run = runCli({"settings", "list"});
     EXPECT_EQ(run.code, 0) << run.err;
     // Values in one column, notes in the next (the longest value here is the path).
-    for (const std::string& expected : {
-             "Settings file: " + settingsFile() + "\n",
-             std::string("  Log1Path                   /opt/defs/LOG1.h\n"),
-             std::string("  RawDataPath                (empty)           (default; read by the GUI only)\n"),
-             std::string("  Com                        ttyUSB0           (default)\n"),
-             std::string("  BaudRate                   115200            (stored \"fast\" is not usable)\n"),
-             std::string("  AutoGetLog                 0                 (never read)\n"),
-             std::string("  AutoSaveRawData            (not set)         (never read)\n"),
-             std::string("  Workspace/ApplicationLook  214               (default; read by the GUI only)\n"),
-             "Program settings, read-only: " + programHome() + "/fwconfig.ini\n",
-             std::string("  fwconfig:AutoGetLog        2  (off; read by the GUI only)\n"),
-             std::string("  fwconfig:AutoSaveRawData   1  (on; read by the GUI only)\n"),
-             "Autostart entry: " + configHome() + "/autostart/nimbrel.desktop  (absent)\n",
-         }) {
+    for (
+        const std::string& expected : {
+            "Settings file: " + settingsFile() + "\n",
+            std::string("  Log1Path                   /opt/defs/LOG1.h\n"),
+            std::string(
+                "  RawDataPath                (empty)           (default; read by the GUI only)\n"),
+            std::string("  Com                        ttyUSB0           (default)\n"),
+            std::string(
+                "  BaudRate                   115200            (stored \"fast\" is not usable)\n"),
+            std::string("  AutoGetLog                 0                 (never read)\n"),
+            std::string("  AutoSaveRawData            (not set)         (never read)\n"),
+            std::string(
+                "  Workspace/ApplicationLook  214               (default; read by the GUI only)\n"),
+            "Program settings, read-only: " + programHome() + "/fwconfig.ini\n",
+            std::string("  fwconfig:AutoGetLog        2  (off; read by the GUI only)\n"),
+            std::string("  fwconfig:AutoSaveRawData   1  (on; read by the GUI only)\n"),
+            "Autostart entry: " + configHome() + "/autostart/nimbrel.desktop  (absent)\n",
+        }) {
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\nin:\n" << run.out;
     }
 }

@@ -20,7 +20,6 @@ using test::writeFile;
 
 class SettingsStoreTest : public test::SettingsWorldTest {
 protected:
-
     static std::string settingsFile() { return configHome() + "/Corvane/Bluetooth/Nimbrel.conf"; }
     static std::string fwconfig() { return programHome() + "/fwconfig.ini"; }
 
@@ -73,8 +72,9 @@ TEST_F(SettingsStoreTest, WritersCreateTheFileAndEveryValueReadsBack) {
     // written.
     std::string text;
     ASSERT_TRUE(readFile(settingsFile(), text));
-    for (const char* line : {"Log1Path=/opt/defs/LOG1.h", "BaudRate=921600", "AutoGetLogForUart=1", "AutoGetLog=1",
-                             "AutoSaveRawData=0", "[Workspace]\nApplicationLook=216"}) {
+    for (const char* line :
+         {"Log1Path=/opt/defs/LOG1.h", "BaudRate=921600", "AutoGetLogForUart=1", "AutoGetLog=1",
+          "AutoSaveRawData=0", "[Workspace]\nApplicationLook=216"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     }
     EXPECT_FALSE(fileExists(fwconfig()));
@@ -103,10 +103,14 @@ TEST_F(SettingsStoreTest, ValuesEditedByHandAreReadAtTheNextCall) {
     EXPECT_EQ(store.GetBaudRate(), 115200u) << "not a number: the default";
     EXPECT_EQ(store.GetPrintRawData(), 1u);
     EXPECT_EQ(store.GetAutoGetLogForUart(), 0xFFFFFFFFu);
-    EXPECT_EQ(store.GetLog1Path(), u"") << "an unquoted comma makes a list, which the system never writes";
-    EXPECT_EQ(store.GetApplicationLook(), 300) << "as stored: the frame maps looks it does not know";
+    EXPECT_EQ(store.GetLog1Path(), u"")
+        << "an unquoted comma makes a list, which the system never writes";
+    EXPECT_EQ(store.GetApplicationLook(), 300)
+        << "as stored: the frame maps looks it does not know";
 
-    ASSERT_TRUE(writeFile(settingsFile(), "[General]\nBaudRate=0x2580\nPrintRawData=0\n[Workspace]\nApplicationLook=210\n"));
+    ASSERT_TRUE(writeFile(
+        settingsFile(),
+        "[General]\nBaudRate=0x2580\nPrintRawData=0\n[Workspace]\nApplicationLook=210\n"));
     EXPECT_EQ(store.GetBaudRate(), 9600u);
     EXPECT_EQ(store.GetPrintRawData(), 0u);
     EXPECT_EQ(store.GetApplicationLook(), 210);
@@ -163,20 +167,22 @@ std::string utf16le(std::u16string_view text) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, FwconfigTest,
-    ::testing::Values(IniCase{"BothOne", "[setting]\nAutoGetLog=1\nAutoSaveRawData=1\n", true, true},
-                      IniCase{"Two", "[setting]\nAutoGetLog=2\nAutoSaveRawData=1\n", false, true},
-                      IniCase{"MinusOne", "[setting]\nAutoGetLog=-1\n", false, false},
-                      IniCase{"Text", "[setting]\nAutoGetLog=on\nAutoSaveRawData=yes\n", false, false},
-                      IniCase{"Empty", "[setting]\nAutoGetLog=\n", false, false},
-                      IniCase{"KeyMissing", "[setting]\nSomethingElse=1\n", false, false},
-                      IniCase{"OtherSection", "[settings]\nAutoGetLog=1\n[other]\nAutoSaveRawData=1\n", false, false},
-                      IniCase{"WindowsStyle", "; shipped\r\n[Setting]\r\n autogetlog = 1 \r\nAUTOSAVERAWDATA=0\r\n", true,
-                              false},
-                      IniCase{"LeadingNumberAndQuotes", "[setting]\nAutoGetLog=1 ; on at log-on\nAutoSaveRawData=\"1\"\n",
-                              true, true},
-                      IniCase{"FirstOccurrenceWins", "[setting]\nAutoGetLog=1\nAutoGetLog=0\n", true, false},
-                      IniCase{"Utf8Bom", "\xEF\xBB\xBF[setting]\nAutoGetLog=1\n", true, false},
-                      IniCase{"Utf16", utf16le(u"[setting]\r\nAutoSaveRawData=1\r\n"), false, true}),
+    ::testing::Values(
+        IniCase{"BothOne", "[setting]\nAutoGetLog=1\nAutoSaveRawData=1\n", true, true},
+        IniCase{"Two", "[setting]\nAutoGetLog=2\nAutoSaveRawData=1\n", false, true},
+        IniCase{"MinusOne", "[setting]\nAutoGetLog=-1\n", false, false},
+        IniCase{"Text", "[setting]\nAutoGetLog=on\nAutoSaveRawData=yes\n", false, false},
+        IniCase{"Empty", "[setting]\nAutoGetLog=\n", false, false},
+        IniCase{"KeyMissing", "[setting]\nSomethingElse=1\n", false, false},
+        IniCase{"OtherSection", "[settings]\nAutoGetLog=1\n[other]\nAutoSaveRawData=1\n", false,
+                false},
+        IniCase{"WindowsStyle",
+                "; shipped\r\n[Setting]\r\n autogetlog = 1 \r\nAUTOSAVERAWDATA=0\r\n", true, false},
+        IniCase{"LeadingNumberAndQuotes",
+                "[setting]\nAutoGetLog=1 ; on at log-on\nAutoSaveRawData=\"1\"\n", true, true},
+        IniCase{"FirstOccurrenceWins", "[setting]\nAutoGetLog=1\nAutoGetLog=0\n", true, false},
+        IniCase{"Utf8Bom", "\xEF\xBB\xBF[setting]\nAutoGetLog=1\n", true, false},
+        IniCase{"Utf16", utf16le(u"[setting]\r\nAutoSaveRawData=1\r\n"), false, true}),
     [](const ::testing::TestParamInfo<IniCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsStoreTest, AMissingFwconfigCountsAsOff) {
@@ -194,8 +200,9 @@ TEST(SettingNumber, AcceptsThirtyTwoBitNumbersOnly) {
     EXPECT_EQ(parseSettingNumber(u"4294967295"), 0xFFFFFFFFu);
     EXPECT_EQ(parseSettingNumber(u"-1"), 0xFFFFFFFFu);
     EXPECT_EQ(parseSettingNumber(u"-2147483648"), 0x80000000u);
-    for (std::u16string_view bad : {u"", u" ", u"4294967296", u"-2147483649", u"0x", u"0x1G", u"12a", u"1.5", u"+5",
-                                    u"-0x1", u"fast", u"99999999999999999999999"}) {
+    for (std::u16string_view bad :
+         {u"", u" ", u"4294967296", u"-2147483649", u"0x", u"0x1G", u"12a", u"1.5", u"+5", u"-0x1",
+          u"fast", u"99999999999999999999999"}) {
         EXPECT_FALSE(parseSettingNumber(bad)) << utf16ToUtf8(bad);
     }
 }

@@ -1,12 +1,12 @@
 #include "settings_test_env.h"
 
-#include "app/settings_store.h"
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+
+#include "app/settings_store.h"
 
 namespace nimbrel::test {
 namespace {
@@ -53,7 +53,8 @@ void resetSettingsWorld() {
     }
     const fs::path home = programHome();
     if (!g_world.root.empty()) {
-        for (const auto& entry : fs::directory_iterator(home, ignored)) fs::remove_all(entry.path(), ignored);
+        for (const auto& entry : fs::directory_iterator(home, ignored))
+            fs::remove_all(entry.path(), ignored);
     }
     // One read after the removal lets QSettings notice at once that the file is gone, so
     // that a file written by hand next is read afresh whatever its size and time.

@@ -2,6 +2,8 @@
 // route over a pseudo-terminal while the print thread is held inside a slow line output.
 #include "capture/capture_state.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -9,8 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
@@ -95,7 +95,8 @@ struct Capture {
     // Starts With Com and sends `records` records; returns once the capture thread has put
     // every byte into the ring while the print thread waits on the first line.
     void captureHeldRecords(std::uint64_t records) {
-        ASSERT_EQ(com.start(kDefinitions, pty.slavePath(), 115200), ComCapture::StartResult::Started);
+        ASSERT_EQ(com.start(kDefinitions, pty.slavePath(), 115200),
+                  ComCapture::StartResult::Started);
         ASSERT_TRUE(waitUntil([&] { return comPort().isOpen(); }));
         sim::LogGenerator gen(11);
         std::atomic<bool> stop{false};
@@ -144,7 +145,8 @@ TEST(CaptureState, ADrainingPrintThreadKeepsTheViewUntilItEnds) {
     EXPECT_EQ(core.capture.phase(), Phase::Idle);
     EXPECT_EQ(runRawDataReplay(core, replay, stopReplay), ReplayOutcome::Done);
     ASSERT_EQ(c.pty.open(), 0);
-    EXPECT_EQ(c.com.start(kDefinitions, c.pty.slavePath(), 115200), ComCapture::StartResult::Started);
+    EXPECT_EQ(c.com.start(kDefinitions, c.pty.slavePath(), 115200),
+              ComCapture::StartResult::Started);
 }
 
 TEST(CaptureState, AWaitThatGivesUpOnThePrintThreadLeavesTheViewInUse) {
@@ -156,7 +158,8 @@ TEST(CaptureState, AWaitThatGivesUpOnThePrintThreadLeavesTheViewInUse) {
     EXPECT_FALSE(core.capture.drainFinished());
     EXPECT_TRUE(core.hub.ring.allocated()) << "the print thread still reads the ring";
     EXPECT_EQ(core.capture.phase(), Phase::Draining);
-    EXPECT_EQ(c.com.start(kDefinitions, c.pty.slavePath(), 115200), ComCapture::StartResult::ViewInUse);
+    EXPECT_EQ(c.com.start(kDefinitions, c.pty.slavePath(), 115200),
+              ComCapture::StartResult::ViewInUse);
 
     c.lines.open();
     ASSERT_TRUE(waitUntil([&] { return core.capture.drainFinished(); }));
@@ -216,7 +219,8 @@ TEST(CaptureState, DriverRouteIsKeptArmedAndRestartsOneThreadAtATime) {
     WaitForAllThreadExit(core, 2000ms);
     EXPECT_EQ(core.capture.phase(), Phase::Idle);
     EXPECT_EQ(core.capture.m_threadId(), CaptureRoute::Uart) << "the route last started is kept";
-    EXPECT_FALSE(core.capture.restartArmedRoute(body)) << "an arrival after the stop starts nothing";
+    EXPECT_FALSE(core.capture.restartArmedRoute(body))
+        << "an arrival after the stop starts nothing";
     ASSERT_TRUE(core.capture.claimRoute(CaptureRoute::Filter));
     EXPECT_FALSE(core.capture.m_deviceOn.load()) << "a Debug command starts a new raw data file";
 }

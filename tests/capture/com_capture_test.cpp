@@ -1,13 +1,13 @@
 // The COM route end to end over pseudo-terminals: the test holds the controller's side.
 #include "capture/com_capture.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "capture/capture_shutdown.h"
 #include "capture/com_port.h"
@@ -57,10 +57,13 @@ struct Route {
     ~Route() { WaitForAllThreadExit(core, 5000ms); }
 
     void start() {
-        ASSERT_EQ(com.start(kDefinitions, pty.slavePath(), 115200), ComCapture::StartResult::Started);
+        ASSERT_EQ(com.start(kDefinitions, pty.slavePath(), 115200),
+                  ComCapture::StartResult::Started);
         ASSERT_TRUE(waitUntil([&] { return comPort().isOpen(); }));
     }
-    void write(const Bytes& b) { ASSERT_EQ(::write(pty.masterFd(), b.data(), b.size()), static_cast<ssize_t>(b.size())); }
+    void write(const Bytes& b) {
+        ASSERT_EQ(::write(pty.masterFd(), b.data(), b.size()), static_cast<ssize_t>(b.size()));
+    }
     template <class F>
     static bool waitUntil(F done, std::chrono::milliseconds limit = 10s) {
         const auto end = std::chrono::steady_clock::now() + limit;
@@ -79,7 +82,8 @@ TEST(ComCapture, RecordsArriveAsLinesAndAVanishedPortEndsTheCaptureForANewOne) {
     EXPECT_EQ(r.core.capture.m_threadId(), CaptureRoute::Com);
     EXPECT_EQ(r.core.capture.phase(), CaptureState::Phase::ComActive);
     // A second start while the route is active is refused.
-    EXPECT_EQ(r.com.start(kDefinitions, r.pty.slavePath(), 115200), ComCapture::StartResult::ViewInUse);
+    EXPECT_EQ(r.com.start(kDefinitions, r.pty.slavePath(), 115200),
+              ComCapture::StartResult::ViewInUse);
     sim::LogGenerator gen(5);
     Bytes stream;
     for (int i = 0; i < 40; ++i) {
@@ -108,14 +112,17 @@ TEST(ComCapture, RecordsArriveAsLinesAndAVanishedPortEndsTheCaptureForANewOne) {
 
 TEST(ComCapture, MissingPortIsReportedWithItsErrorCode) {
     Route r;
-    ASSERT_EQ(r.com.start(kDefinitions, "/dev/nimbrel-no-such-port", 115200), ComCapture::StartResult::Started);
+    ASSERT_EQ(r.com.start(kDefinitions, "/dev/nimbrel-no-such-port", 115200),
+              ComCapture::StartResult::Started);
     ASSERT_TRUE(Route::waitUntil([&] { return !r.core.capture.captureThreadRunning(); }));
     EXPECT_TRUE(r.com.openFailed());
-    EXPECT_NE(r.text().find(u"[R] Step 1, Fail to open /dev/nimbrel-no-such-port: GetLastError=0x2\n"),
-              std::u16string::npos);
+    EXPECT_NE(
+        r.text().find(u"[R] Step 1, Fail to open /dev/nimbrel-no-such-port: GetLastError=0x2\n"),
+        std::u16string::npos);
     EXPECT_FALSE(r.core.capture.viewInUse());
     // With Com can be chosen again at once.
-    EXPECT_EQ(r.com.start(kDefinitions, r.pty.slavePath(), 115200), ComCapture::StartResult::Started);
+    EXPECT_EQ(r.com.start(kDefinitions, r.pty.slavePath(), 115200),
+              ComCapture::StartResult::Started);
 }
 
 TEST(ComCapture, EchoShowsReceivedBytesLiterallyAndWritesATextChunk) {
@@ -124,7 +131,8 @@ TEST(ComCapture, EchoShowsReceivedBytesLiterallyAndWritesATextChunk) {
     r.printRawData = 1;
     r.start();
     r.write(Bytes{'1', '0', '0', '%', 'd', ' ', '%', 's'});
-    ASSERT_TRUE(Route::waitUntil([&] { return r.text().find(u"100%d %s") != std::u16string::npos; }));
+    ASSERT_TRUE(
+        Route::waitUntil([&] { return r.text().find(u"100%d %s") != std::u16string::npos; }));
     WaitForAllThreadExit(r.core, 5000ms);
     // The echo lands in the raw data file even with saving off.
     const Bytes raw = test::readFileBytes(r.core.hub.rawDataFile.name());
@@ -141,7 +149,8 @@ TEST(ComCapture, InBoxSenderWritesTheEightParsedBytes) {
     r.start();
     EXPECT_TRUE(openInBox(r.core));
     EXPECT_NE(r.text().find(u"[B] Start Uart In Box"), std::u16string::npos);
-    const InBoxMessage m = buildInBoxMessage({u"0x1F", u"a5", u"  7", u"-1", u"100", u"zz", u"", u"FF"});
+    const InBoxMessage m =
+        buildInBoxMessage({u"0x1F", u"a5", u"  7", u"-1", u"100", u"zz", u"", u"FF"});
     EXPECT_EQ(m, (InBoxMessage{0x1F, 0xA5, 0x07, 0xFF, 0x00, 0x00, 0x00, 0xFF}));
     ASSERT_EQ(sendInBox(m), 0);
     Bytes got;
@@ -186,7 +195,8 @@ TEST(ComCapture, HundredThousandRecordsAsFastAsThePortTakesThemLoseNothing) {
     ASSERT_EQ(result.records, kRecords);
     // Closing the controller's side discards what the capture has not read yet, so wait
     // for the last record first; then the port going away ends the capture.
-    EXPECT_TRUE(Route::waitUntil([&] { return r.core.hub.counters.recordsFramed.load() >= kRecords; }, 120s));
+    EXPECT_TRUE(Route::waitUntil(
+        [&] { return r.core.hub.counters.recordsFramed.load() >= kRecords; }, 120s));
     r.pty.closeMaster();
     ASSERT_TRUE(Route::waitUntil([&] { return !r.core.hub.m_printThread.running(); }, 120s));
     EXPECT_EQ(r.core.hub.counters.overrunBytes.load(), 0u);
@@ -196,7 +206,8 @@ TEST(ComCapture, HundredThousandRecordsAsFastAsThePortTakesThemLoseNothing) {
     for (std::uint64_t i = 0; i < kRecords; i += 9973) {
         EXPECT_NE(out.lines[i].find(u"[COM] "), std::u16string::npos) << i;
     }
-    const auto recorded = test::recordsOfRawDataFile(test::readFileBytes(r.core.hub.rawDataFile.name()), sent);
+    const auto recorded =
+        test::recordsOfRawDataFile(test::readFileBytes(r.core.hub.rawDataFile.name()), sent);
     EXPECT_EQ(recorded.size(), kRecords);
     EXPECT_TRUE(recorded == sent);
 }

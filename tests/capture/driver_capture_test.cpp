@@ -1,6 +1,8 @@
 // The filter-driver and UART-driver routes end to end against the simulator's driver side.
 #include "capture/driver_capture.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -8,8 +10,6 @@
 #include <mutex>
 #include <random>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
@@ -30,8 +30,8 @@ namespace nimbrel {
 namespace {
 
 using namespace std::chrono_literals;
-using test::Bytes;
 using sim::DriverKind;
+using test::Bytes;
 
 const std::string kDefinitions = std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h";
 
@@ -120,7 +120,9 @@ struct Rig {
     }
 };
 
-DriverKind kindOf(CaptureRoute route) { return route == CaptureRoute::Uart ? DriverKind::Uart : DriverKind::Filter; }
+DriverKind kindOf(CaptureRoute route) {
+    return route == CaptureRoute::Uart ? DriverKind::Uart : DriverKind::Filter;
+}
 
 TEST(DriverCapture, BothRoutesDeliverEveryRecordOnceThroughRandomReplySizes) {
     constexpr std::uint64_t kRecords = 60000;
@@ -128,13 +130,18 @@ TEST(DriverCapture, BothRoutesDeliverEveryRecordOnceThroughRandomReplySizes) {
     for (const CaptureRoute route : {CaptureRoute::Filter, CaptureRoute::Uart}) {
         SCOPED_TRACE(static_cast<int>(route));
         Rig r;
-        test::RunningDriver sim({.kind = kindOf(route), .recordsPerSecond = 0, .recordLimit = kRecords, .seed = 31,
-                                 .randomReplySizes = true, .radioDir = r.radios.path()});
+        test::RunningDriver sim({.kind = kindOf(route),
+                                 .recordsPerSecond = 0,
+                                 .recordLimit = kRecords,
+                                 .seed = 31,
+                                 .randomReplySizes = true,
+                                 .radioDir = r.radios.path()});
         ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
         r.core.hub.m_bAutoSaveRawData = true;
         ASSERT_EQ(r.start(route), DriverCapture::StartResult::Started);
         EXPECT_EQ(r.core.capture.m_threadId(), route);
-        ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() >= kRecords; }, 120s));
+        ASSERT_TRUE(
+            waitUntil([&] { return r.core.hub.counters.recordsFramed.load() >= kRecords; }, 120s));
         WaitForAllThreadExit(r.core, 5000ms, true);
 
         EXPECT_EQ(r.core.hub.counters.recordsFramed.load(), kRecords);
@@ -143,7 +150,8 @@ TEST(DriverCapture, BothRoutesDeliverEveryRecordOnceThroughRandomReplySizes) {
         ASSERT_EQ(r.out.size(), kRecords);
         EXPECT_NE(r.out.lines.front().find(u"[FIL] "), std::u16string::npos);
         const std::string rawName = r.core.hub.rawDataFile.name();
-        EXPECT_EQ(rawName.find("_", rawName.rfind("RawData_") + 17), std::string::npos) << "no port in the name";
+        EXPECT_EQ(rawName.find("_", rawName.rfind("RawData_") + 17), std::string::npos)
+            << "no port in the name";
         const auto recorded = test::recordsOfRawDataFile(test::readFileBytes(rawName), sent);
         EXPECT_EQ(recorded.size(), kRecords);
         EXPECT_TRUE(recorded == sent);
@@ -161,10 +169,13 @@ TEST(DriverCapture, NoDriverKeepsTheRouteArmedAndRefusingOtherCommands) {
         ASSERT_EQ(r.start(route), DriverCapture::StartResult::Started);
         ASSERT_TRUE(waitUntil([&] { return !r.core.capture.captureThreadRunning(); }));
         EXPECT_TRUE(r.driver.enableFailed());
-        EXPECT_TRUE(r.shows(route == CaptureRoute::Uart ? u"[R] Enable Uart Log fail\n" : u"[R] Enable Filter Log fail\n"));
+        EXPECT_TRUE(r.shows(route == CaptureRoute::Uart ? u"[R] Enable Uart Log fail\n"
+                                                        : u"[R] Enable Filter Log fail\n"));
         EXPECT_EQ(r.core.capture.phase(), CaptureState::Phase::DriverArmed);
-        EXPECT_EQ(r.driver.OnDebugWithFilterDriver(kDefinitions), DriverCapture::StartResult::ViewInUse);
-        EXPECT_EQ(r.driver.OnDebugWithUartDriver(kDefinitions), DriverCapture::StartResult::ViewInUse);
+        EXPECT_EQ(r.driver.OnDebugWithFilterDriver(kDefinitions),
+                  DriverCapture::StartResult::ViewInUse);
+        EXPECT_EQ(r.driver.OnDebugWithUartDriver(kDefinitions),
+                  DriverCapture::StartResult::ViewInUse);
         ComCapture com(r.core, nullptr);
         EXPECT_EQ(com.start(kDefinitions, "/dev/null", 115200), ComCapture::StartResult::ViewInUse);
         WaitForAllThreadExit(r.core, 2000ms);
@@ -179,14 +190,17 @@ TEST(DriverCapture, NoDriverKeepsTheRouteArmedAndRefusingOtherCommands) {
 
 TEST(DriverCapture, FilterRouteWithoutARadioEnablesLoggingAndEndsAtTheFirstPass) {
     Rig r;
-    test::RunningDriver sim({.kind = DriverKind::Filter, .recordsPerSecond = 100});  // no radio entry
+    test::RunningDriver sim(
+        {.kind = DriverKind::Filter, .recordsPerSecond = 100});  // no radio entry
     ASSERT_EQ(r.start(CaptureRoute::Filter), DriverCapture::StartResult::Started);
     ASSERT_TRUE(waitUntil([&] { return !r.core.capture.captureThreadRunning(); }));
     EXPECT_EQ(r.core.capture.phase(), CaptureState::Phase::DriverArmed);
-    const std::u16string want = u"[G] Register Bluetooth interface notification success\n"
-                                u"[G] notification handle: 0xffffffff\n"
-                                u"[G] Enable Filter Log success\n";
-    EXPECT_NE(r.text().find(want), std::u16string::npos) << std::string(r.text().begin(), r.text().end());
+    const std::u16string want =
+        u"[G] Register Bluetooth interface notification success\n"
+        u"[G] notification handle: 0xffffffff\n"
+        u"[G] Enable Filter Log success\n";
+    EXPECT_NE(r.text().find(want), std::u16string::npos)
+        << std::string(r.text().begin(), r.text().end());
     EXPECT_TRUE(r.shows(u"[G] Unregister Bluetooth interface notification success\n"));
     EXPECT_FALSE(r.shows(u"Register Bluetooth device notification"));  // no handle, no registration
     EXPECT_GE(sim.waitForLine("set-log stop"), 0);
@@ -199,8 +213,12 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
         SCOPED_TRACE(static_cast<int>(route));
         Rig r;
         r.core.hub.m_bAutoSaveRawData = true;
-        test::RunningDriver sim({.kind = kindOf(route), .recordsPerSecond = 2000, .seed = 4,
-                                 .radioDir = r.radios.path(), .radioOffAfterS = 0.6, .radioOnAfterS = 1.2});
+        test::RunningDriver sim({.kind = kindOf(route),
+                                 .recordsPerSecond = 2000,
+                                 .seed = 4,
+                                 .radioDir = r.radios.path(),
+                                 .radioOffAfterS = 0.6,
+                                 .radioOnAfterS = 1.2});
         ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
         ASSERT_EQ(r.start(route), DriverCapture::StartResult::Started);
         ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > 200; }));
@@ -211,7 +229,9 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
         const std::string rawName = r.core.hub.rawDataFile.name();
 
         // The radio goes: logging stopped, device closed, the thread ends, the route stays.
-        ASSERT_TRUE(waitUntil([&] { return WindowEvents::get().take() == std::vector<std::string>{"removal hci0"}; }));
+        ASSERT_TRUE(waitUntil([&] {
+            return WindowEvents::get().take() == std::vector<std::string>{"removal hci0"};
+        }));
         r.driver.onDeviceRemovalComplete();
         ASSERT_TRUE(waitUntil([&] { return !r.core.capture.captureThreadRunning(); }));
         EXPECT_EQ(r.core.capture.phase() == CaptureState::Phase::DriverArmed ||
@@ -221,7 +241,8 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
         EXPECT_FALSE(radioHandleValid());
         const int stopLine = sim.waitForLine("set-log stop");
         EXPECT_GE(stopLine, 0);
-        EXPECT_FALSE(route == CaptureRoute::Filter ? filterDriver().isOpen() : uartDriver().isOpen());
+        EXPECT_FALSE(route == CaptureRoute::Filter ? filterDriver().isOpen()
+                                                   : uartDriver().isOpen());
         if (route == CaptureRoute::Filter) {
             EXPECT_TRUE(r.shows(u"[G] Unregister Bluetooth device notification success\n"));
         }
@@ -229,14 +250,18 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
 
         // It comes back: the route's thread starts again (the UART route asks for a pause
         // first) and writes on into the same raw data file.
-        ASSERT_TRUE(waitUntil([&] { return WindowEvents::get().take() == std::vector<std::string>{"arrival hci0"}; }));
+        ASSERT_TRUE(waitUntil([&] {
+            return WindowEvents::get().take() == std::vector<std::string>{"arrival hci0"};
+        }));
         const auto pause = r.driver.onDeviceArrival();
         EXPECT_EQ(pause, route == CaptureRoute::Uart ? 3000ms : 0ms);
         ASSERT_TRUE(r.driver.restartAfterArrival());
-        EXPECT_FALSE(r.driver.restartAfterArrival()) << "a second arrival while a thread runs starts nothing";
+        EXPECT_FALSE(r.driver.restartAfterArrival())
+            << "a second arrival while a thread runs starts nothing";
         EXPECT_TRUE(r.core.capture.m_deviceOn.load());
         ASSERT_GE(sim.waitForLine("set-log on", static_cast<std::size_t>(stopLine)), 0);
-        ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > before + 200; }));
+        ASSERT_TRUE(
+            waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > before + 200; }));
         EXPECT_EQ(r.core.hub.rawDataFile.name(), rawName);
         EXPECT_EQ(r.driver.threadsStarted(), 2);
         WaitForAllThreadExit(r.core, 5000ms, true);
@@ -244,15 +269,17 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
         EXPECT_EQ(r.core.hub.counters.overrunBytes.load(), 0u);
     }
     const std::string t = traces.get();
-    for (const char* line : {"==========> Bluetooth Device Off!\n", "==========> Bluetooth Device On!\n",
-                             "FILTER_THREAD_ID\n", "UART_THREAD_ID\n", " EnumerateLocalRadios()==0\n"}) {
+    for (const char* line :
+         {"==========> Bluetooth Device Off!\n", "==========> Bluetooth Device On!\n",
+          "FILTER_THREAD_ID\n", "UART_THREAD_ID\n", " EnumerateLocalRadios()==0\n"}) {
         EXPECT_NE(t.find(line), std::string::npos) << line;
     }
 }
 
 TEST(DriverCapture, ShutdownAndCloseRequestSendOffThenStop) {
     Rig r;
-    test::RunningDriver sim({.kind = DriverKind::Filter, .recordsPerSecond = 500, .radioDir = r.radios.path()});
+    test::RunningDriver sim(
+        {.kind = DriverKind::Filter, .recordsPerSecond = 500, .radioDir = r.radios.path()});
     ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
     ASSERT_EQ(r.start(CaptureRoute::Filter), DriverCapture::StartResult::Started);
     ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > 20; }));
@@ -266,7 +293,8 @@ TEST(DriverCapture, ShutdownAndCloseRequestSendOffThenStop) {
     ASSERT_GE(stop, 0);
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(r.core.capture.captureThreadRunning());
-    EXPECT_EQ(sim.lines().size(), static_cast<std::size_t>(stop) + 2) << "only the close follows the stop";
+    EXPECT_EQ(sim.lines().size(), static_cast<std::size_t>(stop) + 2)
+        << "only the close follows the stop";
 
     // The view goes: the device is opened again for the off form and the stop form.
     Traces traces;
@@ -284,7 +312,8 @@ TEST(DriverCapture, ResumeRestartsADriverRouteWithANewRawDataFileAndLeavesComSto
     Traces traces;
     Rig r;
     r.core.hub.m_bAutoSaveRawData = true;
-    test::RunningDriver sim({.kind = DriverKind::Filter, .recordsPerSecond = 500, .radioDir = r.radios.path()});
+    test::RunningDriver sim(
+        {.kind = DriverKind::Filter, .recordsPerSecond = 500, .radioDir = r.radios.path()});
     ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
     ASSERT_EQ(r.start(CaptureRoute::Filter), DriverCapture::StartResult::Started);
     ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > 10; }));

@@ -1,11 +1,11 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <functional>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "platform/pseudo_terminal.h"
 #include "support/cli_run.h"
@@ -23,10 +23,13 @@ TEST(CaptureCommand, MissingPortFailsWithTheStepOneLineAndUsageErrors) {
                            std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h"},
                           {"NIMBREL_HOME=" + home.path()});
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("[R] Step 1, Fail to open nimbrel-missing-port: GetLastError=0x2"), std::string::npos);
-    EXPECT_NE(r.err.find("nimbrel-cli: cannot open /dev/nimbrel-missing-port: No such file or directory (is the "
-                         "adapter plugged in? see 'nimbrel-cli capture --help')\n"),
-              std::string::npos)
+    EXPECT_NE(r.err.find("[R] Step 1, Fail to open nimbrel-missing-port: GetLastError=0x2"),
+              std::string::npos);
+    EXPECT_NE(
+        r.err.find(
+            "nimbrel-cli: cannot open /dev/nimbrel-missing-port: No such file or directory (is the "
+            "adapter plugged in? see 'nimbrel-cli capture --help')\n"),
+        std::string::npos)
         << r.err;
     EXPECT_EQ(runCli({"capture", "--com"}).code, 2);
     EXPECT_EQ(runCli({"capture", "--com", "x", "--baud", "fast"}).code, 2);
@@ -36,7 +39,8 @@ TEST(CaptureCommand, MissingPortFailsWithTheStepOneLineAndUsageErrors) {
 // Runs `capture` (with `args` after "capture") while the far side of a pseudo-terminal
 // writes 30 records once the capture runs and then goes away. "PTY" in args is replaced
 // with the terminal's path; `before` runs first with that path.
-test::CliResult captureThirtyRecords(std::vector<std::string> args, std::vector<std::string> env = {},
+test::CliResult captureThirtyRecords(std::vector<std::string> args,
+                                     std::vector<std::string> env = {},
                                      const std::function<void(const std::string&)>& before = {}) {
     PseudoTerminal pty;
     EXPECT_EQ(pty.open(), 0);
@@ -49,10 +53,12 @@ test::CliResult captureThirtyRecords(std::vector<std::string> args, std::vector<
     if (before) before(pty.slavePath());
     test::Bytes stream;
     for (int i = 0; i < 30; ++i) {
-        stream = test::operator+(stream, test::buildRecord({.layout = 0, .colour = 1, .index = 112}));
+        stream =
+            test::operator+(stream, test::buildRecord({.layout = 0, .colour = 1, .index = 112}));
     }
     std::thread controller([&] {
-        EXPECT_EQ(::write(pty.masterFd(), stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
+        EXPECT_EQ(::write(pty.masterFd(), stream.data(), stream.size()),
+                  static_cast<ssize_t>(stream.size()));
         // Goes away once the capture has read everything (or a capture that never opened
         // the port has had a minute). The bytes show in the slave's queue after a moment.
         const auto queued = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -76,11 +82,13 @@ test::CliResult captureThirtyRecords(std::vector<std::string> args, std::vector<
 
 TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
     test::TempDir home;
-    const auto r = captureThirtyRecords({"--com", "PTY", "--save-raw"}, {"NIMBREL_HOME=" + home.path()});
+    const auto r =
+        captureThirtyRecords({"--com", "PTY", "--save-raw"}, {"NIMBREL_HOME=" + home.path()});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30);
     EXPECT_NE(r.out.find("[COM] [G] [00030]"), std::string::npos);
-    EXPECT_NE(r.err.find("Capture ended (the port went away): 30 records framed, 0 bytes skipped as noise, 0 bytes "
+    EXPECT_NE(r.err.find("Capture ended (the port went away): 30 records framed, 0 bytes skipped "
+                         "as noise, 0 bytes "
                          "lost to a ring overrun."),
               std::string::npos)
         << r.err;
@@ -92,29 +100,36 @@ TEST(CaptureCommand, SaveRawTakesAFolder) {
     const auto r = captureThirtyRecords({"--com", "PTY", "--save-raw=" + elsewhere.path() + "/"},
                                         {"NIMBREL_HOME=" + home.path()});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.err.find("Raw data file: " + elsewhere.path() + "/RawData_"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Raw data file: " + elsewhere.path() + "/RawData_"), std::string::npos)
+        << r.err;
 
     const std::string missing = elsewhere.file("no-such-folder");
     const auto refused = runCli({"capture", "--com", "x", "--save-raw=" + missing});
     EXPECT_EQ(refused.code, 1);
-    EXPECT_EQ(refused.err, "nimbrel-cli: cannot save raw data files in " + missing + ": No such file or directory\n");
+    EXPECT_EQ(refused.err, "nimbrel-cli: cannot save raw data files in " + missing +
+                               ": No such file or directory\n");
     EXPECT_EQ(runCli({"capture", "--com", "x", "--save-raw="}).code, 2);
 }
 
 TEST(CaptureCommand, ARawDataFileThatCannotBeWrittenFailsTheCapture) {
     test::TempDir home;
     const std::string missing = home.file("no-such-folder");
-    const auto r = captureThirtyRecords({"--com", "PTY", "--save-raw"}, {"NIMBREL_HOME=" + missing});
+    const auto r =
+        captureThirtyRecords({"--com", "PTY", "--save-raw"}, {"NIMBREL_HOME=" + missing});
     EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30) << "the records are still shown";
-    EXPECT_NE(r.err.find("[R] Write Log to File(" + missing + "/RawData_"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("No raw data file was written: " + missing + "/RawData_"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("[R] Write Log to File(" + missing + "/RawData_"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("No raw data file was written: " + missing + "/RawData_"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(r.err.find("Raw data file: "), std::string::npos) << r.err;
 }
 
 TEST(CaptureCommand, WithoutComItUsesTheStoredPortAndBaudRateAndSaysWhichPortItOpened) {
     test::TempDir home;
-    const std::vector<std::string> env{"NIMBREL_HOME=" + home.path(), "XDG_CONFIG_HOME=" + home.file("config")};
+    const std::vector<std::string> env{"NIMBREL_HOME=" + home.path(),
+                                       "XDG_CONFIG_HOME=" + home.file("config")};
     std::string port;
     const auto r = captureThirtyRecords({}, env, [&](const std::string& pty) {
         port = pty;
@@ -122,7 +137,8 @@ TEST(CaptureCommand, WithoutComItUsesTheStoredPortAndBaudRateAndSaysWhichPortItO
         ASSERT_EQ(runCli({"settings", "set", "BaudRate", "9600"}, env).code, 0);
     });
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.err.find("Capturing from " + port + " (stored setting Com) at 9600 baud (stored setting BaudRate)."),
+    EXPECT_NE(r.err.find("Capturing from " + port +
+                         " (stored setting Com) at 9600 baud (stored setting BaudRate)."),
               std::string::npos)
         << r.err;
     // The console line of an opened port.
@@ -132,10 +148,12 @@ TEST(CaptureCommand, WithoutComItUsesTheStoredPortAndBaudRateAndSaysWhichPortItO
 
 TEST(SendCommand, RefusesByteTextsThatAreNotHexadecimalBytesBeforeOpeningThePort) {
     for (const char* bad : {"zz", "", "-1", "100", "1FF", " 7", "0x", "0x123", "+1", "7 "}) {
-        const auto r = runCli({"send", "--com", "nimbrel-missing-port", "1", "2", "3", bad, "5", "6", "7", "8"});
+        const auto r = runCli(
+            {"send", "--com", "nimbrel-missing-port", "1", "2", "3", bad, "5", "6", "7", "8"});
         EXPECT_EQ(r.code, 2) << "'" << bad << "'";
         EXPECT_EQ(r.err, "nimbrel-cli send: '" + std::string(bad) +
-                             "' is not a hexadecimal byte (00 to FF)\nRun 'nimbrel-cli send --help' for usage.\n");
+                             "' is not a hexadecimal byte (00 to FF)\nRun 'nimbrel-cli send "
+                             "--help' for usage.\n");
     }
 }
 
@@ -144,7 +162,8 @@ TEST(SendCommand, APortThatIsNoTerminalFailsAtTheSettingsStep) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("[R] Step 3, Fail to open /dev/null"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Step 1"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("nimbrel-cli: cannot open /dev/null: Inappropriate ioctl for device (is it a serial port? "
+    EXPECT_NE(r.err.find("nimbrel-cli: cannot open /dev/null: Inappropriate ioctl for device (is "
+                         "it a serial port? "
                          "see 'nimbrel-cli send --help')"),
               std::string::npos)
         << r.err;
@@ -153,7 +172,8 @@ TEST(SendCommand, APortThatIsNoTerminalFailsAtTheSettingsStep) {
 TEST(SendCommand, WritesTheEightParsedBytesInOneWrite) {
     PseudoTerminal pty;
     ASSERT_EQ(pty.open(), 0);
-    const auto r = runCli({"send", "--com", pty.slavePath(), "0x1F", "a5", "7", "0XfF", "0", "00", "C", "FF"});
+    const auto r =
+        runCli({"send", "--com", pty.slavePath(), "0x1F", "a5", "7", "0XfF", "0", "00", "C", "FF"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "Sent 1F A5 07 FF 00 00 0C FF to " + pty.slavePath() + " at 115200 baud.\n");
     test::Bytes got;
@@ -167,7 +187,10 @@ TEST(SendCommand, WritesTheEightParsedBytesInOneWrite) {
     }
     EXPECT_EQ(got, (test::Bytes{0x1F, 0xA5, 0x07, 0xFF, 0x00, 0x00, 0x0C, 0xFF}));
     EXPECT_EQ(runCli({"send", "--com", pty.slavePath(), "1", "2"}).code, 2);
-    EXPECT_EQ(runCli({"send", "--com", "nimbrel-missing-port", "1", "2", "3", "4", "5", "6", "7", "8"}).code, 1);
+    EXPECT_EQ(
+        runCli({"send", "--com", "nimbrel-missing-port", "1", "2", "3", "4", "5", "6", "7", "8"})
+            .code,
+        1);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // nimbrel-cli capture through the driver devices, served by the simulator's driver side.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "support/cli_run.h"
 #include "support/record_builder.h"
@@ -22,17 +22,23 @@ TEST(DriverCaptureCommand, EveryRecordOnceWithTheSummaryAndTheRawDataFile) {
     constexpr std::size_t kRecords = 5000;
     test::TempDir home;
     test::TempDir radios;
-    test::RunningDriver sim({.kind = sim::DriverKind::Uart, .recordsPerSecond = 0, .recordLimit = kRecords,
-                             .seed = 12, .randomReplySizes = true, .radioDir = radios.path()});
-    const auto r = runCli({"capture", "--uart-driver", "--save-raw", "--duration", "4", "--color", "never", "--defs",
-                           kDefinitions},
+    test::RunningDriver sim({.kind = sim::DriverKind::Uart,
+                             .recordsPerSecond = 0,
+                             .recordLimit = kRecords,
+                             .seed = 12,
+                             .randomReplySizes = true,
+                             .radioDir = radios.path()});
+    const auto r = runCli({"capture", "--uart-driver", "--save-raw", "--duration", "4", "--color",
+                           "never", "--defs", kDefinitions},
                           {"NIMBREL_HOME=" + home.path(), "NIMBREL_BT_CLASS_DIR=" + radios.path()});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.err.find("[G] Enable Uart Log success"), std::string::npos) << r.err;
     EXPECT_EQ(static_cast<std::size_t>(std::count(r.out.begin(), r.out.end(), '\n')), kRecords);
-    EXPECT_NE(r.err.find("Capture ended: 5000 records framed, 0 bytes skipped as noise, 0 bytes lost to a ring "
-                         "overrun."),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find(
+            "Capture ended: 5000 records framed, 0 bytes skipped as noise, 0 bytes lost to a ring "
+            "overrun."),
+        std::string::npos)
         << r.err;
     const std::string rawLine = "Raw data file: " + home.path() + "/RawData_";
     const std::size_t at = r.err.find(rawLine);
@@ -51,8 +57,9 @@ TEST(DriverCaptureCommand, EveryRecordOnceWithTheSummaryAndTheRawDataFile) {
 
 TEST(DriverCaptureCommand, NoDriverFailsWithTheEnableLineAndUsageErrors) {
     test::TempDir home;
-    const auto r = runCli({"capture", "--filter-driver", "--duration", "5", "--defs", kDefinitions},
-                          {"NIMBREL_HOME=" + home.path(), "NIMBREL_DEVICE_DIR=" + home.file("none")});
+    const auto r =
+        runCli({"capture", "--filter-driver", "--duration", "5", "--defs", kDefinitions},
+               {"NIMBREL_HOME=" + home.path(), "NIMBREL_DEVICE_DIR=" + home.file("none")});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("[R] Enable Filter Log fail"), std::string::npos) << r.err;
     EXPECT_EQ(runCli({"capture", "--filter-driver", "--uart-driver"}).code, 2);

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "decoders/decoders.h"
 #include "decoders/decoder_test_util.h"
+#include "decoders/decoders.h"
 
 namespace nimbrel {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "decoders/decoders.h"
 #include "decoders/decoder_test_util.h"
+#include "decoders/decoders.h"
 
 namespace nimbrel {
 namespace {
@@ -32,8 +32,8 @@ std::vector<std::uint32_t> basicWords(std::uint32_t opcode, std::vector<std::uin
 // words 10 to 15.
 std::vector<std::uint32_t> extendedWords(std::uint32_t escape, std::uint32_t opcode,
                                          std::vector<std::uint32_t> content) {
-    std::vector<std::uint32_t> words{0x11, escape, opcode, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88,
-                                     0x99};
+    std::vector<std::uint32_t> words{0x11, escape, opcode, 0x33, 0x44,
+                                     0x55, 0x66,   0x77,   0x88, 0x99};
     words.insert(words.end(), content.begin(), content.end());
     words.resize(16, 0);
     return words;
@@ -149,8 +149,7 @@ TEST(LmpDecoder, ExtendedLines) {
         const std::string body = ", name is " + fill(line.pattern, kContent);
         const std::string numbers = "127/" + std::to_string(line.first);
         EXPECT_EQ(decode(DecodeLmpSentExt, words), "send lmp ext opcode: " + numbers + body);
-        EXPECT_EQ(decode(DecodeLmpReceivedExt, words),
-                  "receive lmp ext opcode: " + numbers + body);
+        EXPECT_EQ(decode(DecodeLmpReceivedExt, words), "receive lmp ext opcode: " + numbers + body);
     }
 }
 

@@ -1,9 +1,9 @@
 #include "files/raw_data_replay_session.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
-
-#include <gtest/gtest.h>
 
 #include "capture/view_core.h"
 #include "pipeline/memory_log_view.h"
@@ -32,7 +32,8 @@ struct Session {
     }
     void writeRaw(const Bytes& bytes) {
         std::ofstream out(options.rawFile, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
     void chooseRange(ReplayRangeChoice choice) {
         options.chooseRange = [this, choice](const std::string&) {
@@ -47,7 +48,9 @@ Bytes records(int count) {
     const Bytes stamp{0xEA, 0x07, 1, 2, 3, 4, 5, 0, 0};
     Bytes out;
     for (int i = 0; i < count; ++i) {
-        out = out + stamp + test::buildRecord({.layout = 4, .colour = 2, .index = 1, .params = {std::uint32_t(i)}});
+        out =
+            out + stamp +
+            test::buildRecord({.layout = 4, .colour = 2, .index = 1, .params = {std::uint32_t(i)}});
     }
     return out;
 }

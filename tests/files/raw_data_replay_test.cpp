@@ -1,10 +1,10 @@
 #include "files/raw_data_replay.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <random>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "pipeline/line_output.h"
 #include "pipeline/log_console.h"
@@ -18,15 +18,17 @@
 namespace nimbrel {
 namespace {
 
-using test::Bytes;
 using test::buildRecord;
+using test::Bytes;
 using test::operator+;
 
 const Bytes kStamp{0xEA, 0x07, 12, 9, 8, 7, 6, 0x05, 0x00};  // 08:07:06.005
 
 struct Lines : LineOutput {
     std::vector<std::u16string> lines;
-    void writeLine(std::u16string_view line, Rgb) override { lines.emplace_back(line.substr(0, line.size() - 1)); }
+    void writeLine(std::u16string_view line, Rgb) override {
+        lines.emplace_back(line.substr(0, line.size() - 1));
+    }
 };
 
 struct Replay : test::FormatterRig {
@@ -39,9 +41,11 @@ struct Replay : test::FormatterRig {
         formatter.resetLastStamp();
     }
     ReplayScanResult run(const Bytes& file) {
-        return scanRawData(file.data(), file.size(), formatter, console, stop, [this](int p) { percents.push_back(p); });
+        return scanRawData(file.data(), file.size(), formatter, console, stop,
+                           [this](int p) { percents.push_back(p); });
     }
-    ReplayScanResult runFile(const std::string& path, const std::function<void(int)>& onPercent = {}) {
+    ReplayScanResult runFile(const std::string& path,
+                             const std::function<void(int)>& onPercent = {}) {
         RawDataInput input;
         EXPECT_EQ(input.open(path), 0);
         return scanRawDataFile(input, formatter, console, stop, [&](int p) {
@@ -59,8 +63,9 @@ TEST(RawDataReplay, NoiseTruncatedLastRecordBadLayoutAndInnerSyncPairs) {
     Bytes bad = buildRecord({.layout = 0, .index = 2});
     bad[2] = 13 << 1;  // layout 13
     const Bytes two = buildRecord({.layout = 0, .colour = 2, .index = 2});
-    const Bytes file = Bytes{1, 2, 3} + entry(one) + Bytes{0x0A, 0, 0, 0} + Bytes(20, 0x77) + entry(bad) +
-                       entry(inner) + entry(two) + entry(inner) + entry(Bytes(one.begin(), one.end() - 1));
+    const Bytes file = Bytes{1, 2, 3} + entry(one) + Bytes{0x0A, 0, 0, 0} + Bytes(20, 0x77) +
+                       entry(bad) + entry(inner) + entry(two) + entry(inner) +
+                       entry(Bytes(one.begin(), one.end() - 1));
     Replay r;
     const ReplayScanResult result = r.run(file);
     EXPECT_FALSE(result.cancelled);
@@ -82,8 +87,8 @@ TEST(RawDataReplay, NoiseTruncatedLastRecordBadLayoutAndInnerSyncPairs) {
     Replay withOffsets;
     std::vector<std::uint64_t> offsets;
     withOffsets.formatter.setLineOutput(&withOffsets.out);
-    scanRawData(file.data(), file.size(), withOffsets.formatter, withOffsets.console, withOffsets.stop, {},
-                [&](std::uint64_t at) { offsets.push_back(at); });
+    scanRawData(file.data(), file.size(), withOffsets.formatter, withOffsets.console,
+                withOffsets.stop, {}, [&](std::uint64_t at) { offsets.push_back(at); });
     const std::uint64_t badAt = 3 + entry(one).size() + 4 + 20 + kStamp.size();
     EXPECT_EQ(offsets, std::vector<std::uint64_t>{badAt});
     EXPECT_EQ(withOffsets.view.plainText(), u"");
@@ -95,13 +100,14 @@ TEST(RawDataReplay, CountsUndefinedIndicesAndParameterErrors) {
     const Bytes undefinedWithParams = buildRecord({.layout = 4, .index = 9, .params = {1}});
     const Bytes twoWithParams = buildRecord({.layout = 4, .index = 2, .params = {1}});
     const Bytes fine = buildRecord({.layout = 4, .index = 1, .params = {7}});
-    const ReplayScanResult result =
-        r.run(entry(undefinedPlain) + entry(undefinedWithParams) + entry(twoWithParams) + entry(fine));
+    const ReplayScanResult result = r.run(entry(undefinedPlain) + entry(undefinedWithParams) +
+                                          entry(twoWithParams) + entry(fine));
     EXPECT_EQ(result.records, 4u);
     EXPECT_EQ(result.noiseBytes, 0u);
     const FormatCounts counts = r.formatter.counts();
     EXPECT_EQ(counts.undefinedIndices, 2u);
-    EXPECT_EQ(counts.parameterErrors, 2u);  // the undefined index with a parameter, and "two" with one
+    EXPECT_EQ(counts.parameterErrors,
+              2u);  // the undefined index with a parameter, and "two" with one
 }
 
 TEST(RawDataReplay, FirstRecordWithoutStampAndRecordsEndingTheFile) {
@@ -129,8 +135,9 @@ TEST(RawDataReplay, SyncPairsCloserThanTheRecordSkipTheFirstAndTheStopFlagEndsTh
 }
 
 void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 // Reading the file block by block finds exactly what a scan of the whole file in memory

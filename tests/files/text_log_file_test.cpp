@@ -1,5 +1,7 @@
 #include "files/text_log_file.h"
 
+#include <gtest/gtest.h>
+
 #include <csignal>
 #include <dirent.h>
 #include <fstream>
@@ -7,8 +9,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "pipeline/color_tag.h"
 #include "pipeline/log_console.h"
@@ -43,7 +43,8 @@ std::string utf16le(std::u16string_view text) {
 std::vector<std::u16string> readLines(const std::string& path) {
     std::vector<std::u16string> lines;
     std::atomic<bool> stop{false};
-    const TextLogReadResult r = readTextLog(path, [&](std::u16string_view l) { lines.emplace_back(l); }, stop);
+    const TextLogReadResult r = readTextLog(
+        path, [&](std::u16string_view l) { lines.emplace_back(l); }, stop);
     EXPECT_EQ(r.error, 0);
     EXPECT_EQ(r.lines, lines.size());
     return lines;
@@ -52,7 +53,8 @@ std::vector<std::u16string> readLines(const std::string& path) {
 std::size_t filesIn(const std::string& folder) {
     std::size_t n = 0;
     if (DIR* d = ::opendir(folder.c_str())) {
-        while (const dirent* e = ::readdir(d)) n += e->d_name[0] != '.' || std::string(e->d_name).size() > 2;
+        while (const dirent* e = ::readdir(d))
+            n += e->d_name[0] != '.' || std::string(e->d_name).size() > 2;
         ::closedir(d);
     }
     return n;
@@ -63,7 +65,9 @@ struct Console {
     StringFilter filter;
     LogConsole console{view, filter};
     std::atomic<bool> stop{false};
-    TextLogOpenOutcome open(const std::string& path) { return openTextLog(console, {path, {}, {}}, stop); }
+    TextLogOpenOutcome open(const std::string& path) {
+        return openTextLog(console, {path, {}, {}}, stop);
+    }
 };
 
 TEST(TextLogFile, SavedTextIsUtf16LeWithCrLfAndOpensWithTheSameLinesAndColours) {
@@ -87,7 +91,14 @@ TEST(TextLogFile, SavedTextIsUtf16LeWithCrLfAndOpensWithTheSameLinesAndColours) 
     Console c;
     c.view.append(u"old text\n", kGrey);
     bool started = false;
-    EXPECT_EQ(openTextLog(c.console, {path, [&] { started = true; c.view.clear(); }, {}}, c.stop),
+    EXPECT_EQ(openTextLog(c.console,
+                          {path,
+                           [&] {
+                               started = true;
+                               c.view.clear();
+                           },
+                           {}},
+                          c.stop),
               TextLogOpenOutcome::Done);
     EXPECT_TRUE(started);
     EXPECT_EQ(c.view.plainText(), text);
@@ -134,7 +145,8 @@ TEST(TextLogFile, LinesAcrossReadChunksAndOddChunkBoundariesStayWhole) {
     std::u16string text = u"\uFEFF";
     std::vector<std::u16string> expected;
     for (int i = 0; i < 60000; ++i) {
-        std::u16string line = u"[B] line " + std::u16string(static_cast<std::size_t>(i % 37), u'x') + u" ü";
+        std::u16string line =
+            u"[B] line " + std::u16string(static_cast<std::size_t>(i % 37), u'x') + u" ü";
         line += static_cast<char16_t>(u'0' + i % 10);
         expected.push_back(line);
         text += line + (i % 3 ? u"\r\n" : u"\n");
@@ -144,8 +156,9 @@ TEST(TextLogFile, LinesAcrossReadChunksAndOddChunkBoundariesStayWhole) {
     std::vector<int> percents;
     std::vector<std::u16string> lines;
     std::atomic<bool> stop{false};
-    readTextLog(dir.file("big.txt"), [&](std::u16string_view l) { lines.emplace_back(l); }, stop,
-                [&](int p) { percents.push_back(p); });
+    readTextLog(
+        dir.file("big.txt"), [&](std::u16string_view l) { lines.emplace_back(l); }, stop,
+        [&](int p) { percents.push_back(p); });
     EXPECT_EQ(lines, expected);
     ASSERT_FALSE(percents.empty());
     EXPECT_EQ(percents.back(), 100);
@@ -154,8 +167,8 @@ TEST(TextLogFile, LinesAcrossReadChunksAndOddChunkBoundariesStayWhole) {
     // A stop request ends the reading between lines.
     lines.clear();
     std::atomic<bool> stopNow{true};
-    const TextLogReadResult r =
-        readTextLog(dir.file("big.txt"), [&](std::u16string_view l) { lines.emplace_back(l); }, stopNow);
+    const TextLogReadResult r = readTextLog(
+        dir.file("big.txt"), [&](std::u16string_view l) { lines.emplace_back(l); }, stopNow);
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(lines.size(), 1u);
 }
@@ -171,7 +184,8 @@ TEST(TextLogFile, OpenAppliesTheFilterAndReportsMissingAndUnreadableFilesInRed) 
     c.view.clear();
     EXPECT_EQ(c.open(dir.file("none.txt")), TextLogOpenOutcome::Missing);
     ASSERT_EQ(c.view.lines().size(), 1u);
-    EXPECT_EQ(c.view.lines()[0].text, u"[R] File \"" + utf8ToUtf16(dir.file("none.txt")) + u"\" doesn't exist.");
+    EXPECT_EQ(c.view.lines()[0].text,
+              u"[R] File \"" + utf8ToUtf16(dir.file("none.txt")) + u"\" doesn't exist.");
     EXPECT_EQ(c.view.lines()[0].colour, kRed);
 
     // A folder exists but cannot be read as a file; `started` never runs.

@@ -42,7 +42,8 @@ constexpr std::size_t kMaxComparedConversions = 8;
 
 // Upper bound of what one application of `format` may produce.
 std::size_t outputBound(const CompiledFormat& format, std::size_t longestArgument) {
-    const std::size_t perConversion = static_cast<std::size_t>(kPrintfFieldLimit) + 32 + longestArgument;
+    const std::size_t perConversion =
+        static_cast<std::size_t>(kPrintfFieldLimit) + 32 + longestArgument;
     return format.text().size() + format.conversionCount() * perConversion;
 }
 
@@ -82,8 +83,8 @@ void compareWithC(std::string_view text, const std::uint32_t* params, std::size_
     std::vector<char> expected(text.size() + conversions * 1100 + 1);
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wformat-nonliteral"
-    const int n = std::snprintf(expected.data(), expected.size(), format.c_str(), v[0], v[1], v[2], v[3], v[4],
-                                v[5], v[6], v[7]);
+    const int n = std::snprintf(expected.data(), expected.size(), format.c_str(), v[0], v[1], v[2],
+                                v[3], v[4], v[5], v[6], v[7]);
 #pragma clang diagnostic pop
     FUZZ_CHECK(n >= 0 && static_cast<std::size_t>(n) < expected.size());
 
@@ -92,7 +93,8 @@ void compareWithC(std::string_view text, const std::uint32_t* params, std::size_
     std::u16string out;
     CompiledFormat(wide).applyWords(out, params, count);
     FUZZ_CHECK(out.size() == static_cast<std::size_t>(n));
-    for (std::size_t i = 0; i < out.size(); ++i) FUZZ_CHECK(out[i] == static_cast<unsigned char>(expected[i]));
+    for (std::size_t i = 0; i < out.size(); ++i)
+        FUZZ_CHECK(out[i] == static_cast<unsigned char>(expected[i]));
 }
 
 void applyAll(const CompiledFormat& format, const std::uint32_t* params, std::size_t count,
@@ -182,7 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Plus an index the parameters choose, defined or not.
     const std::uint16_t chosen = count > 0 ? static_cast<std::uint16_t>(params[0]) : 0;
-    if (!defined.count(chosen)) FUZZ_CHECK(table->entry(chosen).formatText == kUndefinedMessageText);
+    if (!defined.count(chosen))
+        FUZZ_CHECK(table->entry(chosen).formatText == kUndefinedMessageText);
     indices.push_back(chosen);
 
     for (const std::uint16_t index : indices) {

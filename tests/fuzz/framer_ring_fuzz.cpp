@@ -80,7 +80,8 @@ struct Reader {
     bool done() const { return pos >= size; }
     std::uint16_t u16() {
         std::uint16_t v = 0;
-        for (int i = 0; i < 2 && pos < size; ++i) v = static_cast<std::uint16_t>(v | data[pos++] << (8 * i));
+        for (int i = 0; i < 2 && pos < size; ++i)
+            v = static_cast<std::uint16_t>(v | data[pos++] << (8 * i));
         return v;
     }
 };
@@ -113,7 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint32_t length = control & 0x3FFu;
         const unsigned passCount = control >> 10;
         if (length > 0) {
-            const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(length, in.size - in.pos));
+            const auto n =
+                static_cast<std::uint32_t>(std::min<std::size_t>(length, in.size - in.pos));
             if (n == 0) break;
             append(data + in.pos, n);
             in.pos += n;
@@ -122,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::uint16_t choice = in.u16();
             if (stalls++ >= kMaxStalls) continue;
             // Around the overrun threshold (4,189,184 bytes), always below one lap.
-            const std::uint32_t n = static_cast<std::uint32_t>(kOverrunThreshold) - 600 + choice % 4600;
+            const std::uint32_t n =
+                static_cast<std::uint32_t>(kOverrunThreshold) - 600 + choice % 4600;
             std::vector<std::uint8_t> zeros(n, 0);
             append(zeros.data(), n);
         } else {
@@ -145,7 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const CaptureCounters& c = hub.counters;
         FUZZ_CHECK(c.recordsFramed.load() == sink.records);
         FUZZ_CHECK(c.readPosition.load() == rs.readPosition);
-        FUZZ_CHECK(sink.recordBytes + c.noiseBytes.load() + c.overrunBytes.load() == rs.readPosition);
+        FUZZ_CHECK(sink.recordBytes + c.noiseBytes.load() + c.overrunBytes.load() ==
+                   rs.readPosition);
     } else {
         // Nothing but zero bytes was captured: never framed.
         FUZZ_CHECK(sink.records == 0);

@@ -34,7 +34,8 @@ bool write(const std::string& target, const std::string& name, const Bytes& byte
     const fs::path folder = g_root / target;
     fs::create_directories(folder);
     std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         std::fprintf(stderr, "cannot write %s\n", (folder / name).c_str());
         return false;
@@ -80,12 +81,15 @@ Bytes chunked(const Bytes& stream, std::uint32_t seed, unsigned maxChunk) {
     Bytes out;
     std::size_t at = 0;
     while (at < stream.size()) {
-        const unsigned n = std::min<std::size_t>(std::uniform_int_distribution<unsigned>(1, maxChunk)(rng), stream.size() - at);
+        const unsigned n = std::min<std::size_t>(
+            std::uniform_int_distribution<unsigned>(1, maxChunk)(rng), stream.size() - at);
         const unsigned passes = std::uniform_int_distribution<unsigned>(0, 3)(rng);
         putU16(out, n | passes << 10);
-        out.insert(out.end(), stream.begin() + static_cast<std::ptrdiff_t>(at), stream.begin() + static_cast<std::ptrdiff_t>(at + n));
+        out.insert(out.end(), stream.begin() + static_cast<std::ptrdiff_t>(at),
+                   stream.begin() + static_cast<std::ptrdiff_t>(at + n));
         at += n;
-        if (std::uniform_int_distribution<unsigned>(0, 5)(rng) == 0) putU16(out, 12u << 10);  // quiet: flush
+        if (std::uniform_int_distribution<unsigned>(0, 5)(rng) == 0)
+            putU16(out, 12u << 10);  // quiet: flush
     }
     return out;
 }
@@ -103,10 +107,13 @@ void framerSeeds() {
     for (int i = 0; i < 40; ++i) {
         const Bytes& r = generator.next().bytes;
         switch (i % 5) {
-            case 0: noisy.insert(noisy.end(), {0x00, 0x13, 0x37}); break;
-            case 1: noisy.push_back(0xA5); break;
-            case 2: noisy.insert(noisy.end(), r.begin(), r.begin() + static_cast<std::ptrdiff_t>(r.size() / 2)); break;
-            default: break;
+        case 0: noisy.insert(noisy.end(), {0x00, 0x13, 0x37}); break;
+        case 1: noisy.push_back(0xA5); break;
+        case 2:
+            noisy.insert(noisy.end(), r.begin(),
+                         r.begin() + static_cast<std::ptrdiff_t>(r.size() / 2));
+            break;
+        default: break;
         }
         noisy.insert(noisy.end(), r.begin(), r.end());
     }
@@ -137,7 +144,8 @@ void framerSeeds() {
 
 // ---- definitions_printf: N, N words, string length, string, definition text ----------
 
-Bytes definitionSeed(const std::vector<std::uint32_t>& words, const std::string& string, const std::string& text) {
+Bytes definitionSeed(const std::vector<std::uint32_t>& words, const std::string& string,
+                     const std::string& text) {
     Bytes out{static_cast<std::uint8_t>(words.size())};
     for (const std::uint32_t w : words) putU32(out, w);
     out.push_back(static_cast<std::uint8_t>(string.size()));
@@ -164,7 +172,9 @@ void definitionSeeds(const std::string& demoText) {
                          "#define I 13 //\n"
                          "#define J 14//\"no blank before slashes\"\n"));
     write(t, "repeated_index",
-          definitionSeed({5, 6}, "", "#define A 7 //\"x\"\n#define B 7 //\"y %d\"\n#define C 7 //\"%s and %d\"\n"));
+          definitionSeed(
+              {5, 6}, "",
+              "#define A 7 //\"x\"\n#define B 7 //\"y %d\"\n#define C 7 //\"%s and %d\"\n"));
     write(t, "conversions",
           definitionSeed(words, "string arg",
                          "#define A 1 //\"%-8d|%+d|% d|%08.3d|%#o|%#x|%#X|%.0d|%5.2u\"\n"
@@ -177,10 +187,13 @@ void definitionSeeds(const std::string& demoText) {
     std::string longText = "#define LONG 8 //\"";
     for (int i = 0; i < 40; ++i) longText += "%d value ";
     longText += "\"\n";
-    write(t, "long_text", definitionSeed(std::vector<std::uint32_t>(40, 0x11223344u), "", longText));
+    write(t, "long_text",
+          definitionSeed(std::vector<std::uint32_t>(40, 0x11223344u), "", longText));
     write(t, "no_definitions", definitionSeed({}, "", "int main(void) { return 0; }\n\n\r\n"));
     static constexpr char kWithZeros[] = "#define A 3 //\"a\0b %d\"\n#def\0ine B 4 //\"c\"\n";
-    write(t, "zero_bytes", definitionSeed({3}, std::string("\0\0", 2), std::string(kWithZeros, sizeof kWithZeros - 1)));
+    write(t, "zero_bytes",
+          definitionSeed({3}, std::string("\0\0", 2),
+                         std::string(kWithZeros, sizeof kWithZeros - 1)));
 }
 
 // ---- replay_formatter: view state byte, then the raw data file -----------------------
@@ -205,16 +218,19 @@ void replaySeeds() {
 
     Bytes garbled = simRawFile(16, 40);
     std::mt19937 rng(16);
-    for (int i = 0; i < 60; ++i) garbled[std::uniform_int_distribution<std::size_t>(0, garbled.size() - 1)(rng)] ^= 0x5A;
+    for (int i = 0; i < 60; ++i)
+        garbled[std::uniform_int_distribution<std::size_t>(0, garbled.size() - 1)(rng)] ^= 0x5A;
     write(t, "garbled", seed(0x04 | 1u << 3, garbled));
 
     Bytes odd{0xA5, 0xA5};  // a record without its stamp at the start of the file
     encodeRecord({3, 1, 2, 3, 4, 5}, {}, odd);
     odd.insert(odd.end(), {0xA5, 0xA5, 0x1E, 0x5A, 0, 0, 0, 0, 0});  // layout 15
-    encodeRecord({11, 2, 1337, 1, 2, 3}, std::vector<std::uint32_t>{1, 2, 3, 4, 5, 6, 7}, odd);  // odd byte count
-    encodeRecord({8, 1, 65535, 0}, std::vector<std::uint32_t>{0xA5, 0xA5, 1, 2}, odd);           // dump with A5 A5
-    encodeRecord({4, 1, 1355, 0}, std::vector<std::uint32_t>{0x0C03, 0}, odd);                   // short HCI command
-    encodeRecord({8, 1, 1358, 0}, std::vector<std::uint32_t>{0x0E, 4}, odd);                     // HCI event, bytes
+    encodeRecord({11, 2, 1337, 1, 2, 3}, std::vector<std::uint32_t>{1, 2, 3, 4, 5, 6, 7},
+                 odd);  // odd byte count
+    encodeRecord({8, 1, 65535, 0}, std::vector<std::uint32_t>{0xA5, 0xA5, 1, 2},
+                 odd);                                                          // dump with A5 A5
+    encodeRecord({4, 1, 1355, 0}, std::vector<std::uint32_t>{0x0C03, 0}, odd);  // short HCI command
+    encodeRecord({8, 1, 1358, 0}, std::vector<std::uint32_t>{0x0E, 4}, odd);    // HCI event, bytes
     write(t, "odd_records", seed(0x07, odd));
 }
 
@@ -228,13 +244,15 @@ void decoderSeeds() {
         int written = 0;
     };
     using namespace nimbrel;
-    Wanted wanted[] = {{kHciCommandIndex, 0}, {kHciEventIndex, 1},     {kLmpSentIndex, 2},
+    Wanted wanted[] = {{kHciCommandIndex, 0}, {kHciEventIndex, 1},    {kLmpSentIndex, 2},
                        {kLmpSentExtIndex, 3}, {kLmpReceivedIndex, 4}, {kLmpReceivedExtIndex, 5}};
     LogGenerator generator(21);
     for (int i = 0; i < 20000; ++i) {
         const SimRecord& r = generator.next();
         for (Wanted& w : wanted) {
-            if (r.fields.messageIndex != w.index || w.written >= 4 || r.fields.layout < 4 || r.fields.layout > 7) continue;
+            if (r.fields.messageIndex != w.index || w.written >= 4 || r.fields.layout < 4 ||
+                r.fields.layout > 7)
+                continue;
             Bytes out{static_cast<std::uint8_t>(w.selector)};
             for (const std::uint32_t word : r.params) putU32(out, word);
             write(t, "sim_" + std::to_string(w.index) + "_" + std::to_string(w.written++), out);
@@ -255,11 +273,15 @@ void decoderSeeds() {
 void textSeeds() {
     const std::string t = "text";
     auto bytes = [](std::string_view s) { return Bytes(s.begin(), s.end()); };
-    write(t, "ascii_line", bytes("12:34:56.789  [COM] [G] [00042] [007] [000] [00000] conn 1, handle 12c\n"));
-    write(t, "utf8_mixed", bytes("File path: /home/\xe5\xae\x8b\xe4\xbd\x93/\xf0\x9f\x93\xa1 caf\xc3\xa9\r\n"));
-    write(t, "utf8_invalid", bytes("\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \xe2\x82 \x80 \xff\xfe end"));
+    write(t, "ascii_line",
+          bytes("12:34:56.789  [COM] [G] [00042] [007] [000] [00000] conn 1, handle 12c\n"));
+    write(t, "utf8_mixed",
+          bytes("File path: /home/\xe5\xae\x8b\xe4\xbd\x93/\xf0\x9f\x93\xa1 caf\xc3\xa9\r\n"));
+    write(t, "utf8_invalid",
+          bytes("\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \xe2\x82 \x80 \xff\xfe end"));
     // UTF-16LE with a byte-order mark, a surrogate pair and an unpaired surrogate.
-    write(t, "utf16le", Bytes{0xFF, 0xFE, 'L', 0, 'o', 0, 'g', 0, 0x3D, 0xD8, 0x21, 0xDE, 0x00, 0xDC, '\n', 0});
+    write(t, "utf16le",
+          Bytes{0xFF, 0xFE, 'L', 0, 'o', 0, 'g', 0, 0x3D, 0xD8, 0x21, 0xDE, 0x00, 0xDC, '\n', 0});
     std::string longAscii;
     while (longAscii.size() < 700) longAscii += "[R] File \"raw.log\" doesn't exist. ";
     longAscii += "\xe2\x9c\x93";
@@ -279,7 +301,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot read %s\n", argv[2]);
         return 1;
     }
-    const std::string demoText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string demoText((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
 
     framerSeeds();
     definitionSeeds(demoText);

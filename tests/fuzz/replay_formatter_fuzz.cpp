@@ -19,8 +19,8 @@
 #include <iterator>
 #include <string>
 
-#include "fuzz_check.h"
 #include "files/raw_data_replay.h"
+#include "fuzz_check.h"
 #include "pipeline/formatter_state.h"
 #include "pipeline/line_output.h"
 #include "pipeline/log_console.h"
@@ -53,10 +53,12 @@ const MessageDefinitionTable& demoDefinitions() {
         if (!path) path = NIMBREL_FUZZ_DEFINITIONS;
         std::ifstream in(path, std::ios::binary);
         if (!in) {
-            std::fprintf(stderr, "cannot read the definitions %s (set NIMBREL_FUZZ_DEFINITIONS)\n", path);
+            std::fprintf(stderr, "cannot read the definitions %s (set NIMBREL_FUZZ_DEFINITIONS)\n",
+                         path);
             std::abort();
         }
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string text((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
         auto* t = new MessageDefinitionTable();
         t->loadFromText(text);
         return t;
@@ -82,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     toggles.m_bEmberType = (state & 0x01) != 0;
     toggles.m_bFlintType = (state & 0x02) != 0;
     toggles.m_bAutoFixTimeStamp = (state & 0x04) != 0;
-    static constexpr CaptureRoute kRoutes[4] = {CaptureRoute::None, CaptureRoute::Com, CaptureRoute::Filter,
-                                                CaptureRoute::Uart};
+    static constexpr CaptureRoute kRoutes[4] = {CaptureRoute::None, CaptureRoute::Com,
+                                                CaptureRoute::Filter, CaptureRoute::Uart};
     toggles.m_threadId = kRoutes[(state >> 3) & 3];
     toggles.m_bPaused = (state & 0x20) != 0;
 

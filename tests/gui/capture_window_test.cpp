@@ -40,7 +40,8 @@ TEST_F(CaptureWindowTest, WithComShowsColouredRecordsUntilTheFarSideCloses) {
     startApp();
     run(cmd::AutoParseLog);
     run(cmd::DebugWithCom);
-    ASSERT_TRUE(waitFor([&] { return recordLines() >= 40; })) << viewLines().join(u'\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return recordLines() >= 40; }))
+        << viewLines().join(u'\n').toStdString();
     EXPECT_EQ(frame().windowTitle(), QStringLiteral("DebugVia") + sim->portPath());
 
     // Record lines carry their colours; decoded HCI lines follow with Auto Parse Log on.
@@ -55,7 +56,8 @@ TEST_F(CaptureWindowTest, WithComShowsColouredRecordsUntilTheFarSideCloses) {
     // Auto Generate Raw Data during a COM capture names the raw data file, on and off.
     run(cmd::AutoGenerateRawData);
     run(cmd::AutoGenerateRawData);
-    ASSERT_TRUE(waitFor([&] { return viewLines().filter(QStringLiteral("[G] Write Log to File(")).size() == 2; }));
+    ASSERT_TRUE(waitFor(
+        [&] { return viewLines().filter(QStringLiteral("[G] Write Log to File(")).size() == 2; }));
 
     // A second With Com while capturing is refused.
     run(cmd::DebugWithCom);
@@ -64,7 +66,8 @@ TEST_F(CaptureWindowTest, WithComShowsColouredRecordsUntilTheFarSideCloses) {
 
     // The far side goes away: the capture ends by itself and With Com works again.
     sim->stop();
-    ASSERT_TRUE(waitFor([&] { return !capturing() && !view().core().capture.captureThreadRunning(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return !capturing() && !view().core().capture.captureThreadRunning(); }));
     sim = std::make_unique<DemoController>();
     useSimulator(*sim);
     const int before = recordLines();

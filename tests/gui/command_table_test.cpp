@@ -1,5 +1,7 @@
 // The command table walked through the real menus: every item with its text, keys,
 // enabled state and mark, in the states that change them.
+#include "gui/command_table.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -10,7 +12,6 @@
 #include <QTest>
 
 #include "gui/command_actions.h"
-#include "gui/command_table.h"
 #include "gui/main_frame.h"
 #include "gui/nimbrel_app.h"
 #include "gui/nimbrel_doc.h"
@@ -28,7 +29,9 @@ protected:
         WindowTest::SetUp();
         startApp();
     }
-    QAction* action(int id) const { return frame().findChild<QAction*>(QStringLiteral("command%1").arg(id)); }
+    QAction* action(int id) const {
+        return frame().findChild<QAction*>(QStringLiteral("command%1").arg(id));
+    }
     bool enabled(int id) const {
         frame().refreshCommandStates();
         return action(id)->isEnabled();
@@ -47,7 +50,8 @@ QString plainPath(const char* menu, const char* text) {
 TEST_F(CommandTableTest, EveryMenuItemSitsAtItsPathWithItsTextAndKeys) {
     QStringList topLevel;
     for (QAction* a : frame().menuBar()->actions()) topLevel << a->text();
-    EXPECT_EQ(topLevel, (QStringList{"&File", "&Edit", "&View", "Debug", "Setting", "Control", "&Help"}));
+    EXPECT_EQ(topLevel,
+              (QStringList{"&File", "&Edit", "&View", "Debug", "Setting", "Control", "&Help"}));
 
     for (const CommandSpec& spec : commandTable()) {
         QAction* a = action(spec.id);
@@ -65,14 +69,18 @@ TEST_F(CommandTableTest, EveryMenuItemSitsAtItsPathWithItsTextAndKeys) {
     }
     // The second keys of the accelerator table, and the key-only commands.
     const std::pair<int, QKeySequence> extra[] = {
-        {cmd::EditUndo, QKeySequence(Qt::ALT | Qt::Key_Backspace)}, {cmd::EditCut, QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
-        {cmd::EditCopy, QKeySequence(Qt::CTRL | Qt::Key_Insert)},   {cmd::EditPaste, QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
-        {cmd::NextPane, QKeySequence(Qt::Key_F6)},                   {cmd::PrevPane, QKeySequence(Qt::SHIFT | Qt::Key_F6)},
+        {cmd::EditUndo, QKeySequence(Qt::ALT | Qt::Key_Backspace)},
+        {cmd::EditCut, QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+        {cmd::EditCopy, QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+        {cmd::EditPaste, QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
+        {cmd::NextPane, QKeySequence(Qt::Key_F6)},
+        {cmd::PrevPane, QKeySequence(Qt::SHIFT | Qt::Key_F6)},
         {cmd::Escape, QKeySequence(Qt::Key_Escape)},
     };
     for (const auto& [id, key] : extra) EXPECT_TRUE(action(id)->shortcuts().contains(key)) << id;
     // None of the system's own commands has a key.
-    for (const int id : {cmd::DebugWithCom, cmd::ComSetting, cmd::AutoParseLog, cmd::UartInBox, cmd::Pause}) {
+    for (const int id :
+         {cmd::DebugWithCom, cmd::ComSetting, cmd::AutoParseLog, cmd::UartInBox, cmd::Pause}) {
         EXPECT_TRUE(action(id)->shortcuts().isEmpty()) << id;
     }
 }
@@ -81,23 +89,26 @@ TEST_F(CommandTableTest, StatesOfAnEmptyViewWithNoCapture) {
     QApplication::clipboard()->clear();
     run(cmd::EditClear);  // the start-up lines
     ASSERT_TRUE(waitFor([&] { return !view().hasText(); }));
-    for (const int id : {cmd::EditUndo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::EditClear}) {
+    for (const int id :
+         {cmd::EditUndo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::EditClear}) {
         EXPECT_FALSE(enabled(id)) << id;
     }
     // Embedded objects are not available; "Amber" is always greyed.
-    for (const int id : {cmd::EditPasteSpecial, cmd::InsertObject, cmd::EditLinks, cmd::ObjectProperties,
-                         cmd::ObjectVerbs, cmd::IcAmber}) {
+    for (const int id : {cmd::EditPasteSpecial, cmd::InsertObject, cmd::EditLinks,
+                         cmd::ObjectProperties, cmd::ObjectVerbs, cmd::IcAmber}) {
         EXPECT_FALSE(enabled(id)) << id;
     }
-    for (const int id : {cmd::FileNew, cmd::AppExit, cmd::DebugWithCom, cmd::DebugWithFilterDriver,
-                         cmd::DebugWithUartDriver, cmd::ComSetting, cmd::Log1Path, cmd::AddStringFilter, cmd::IcBasalt,
-                         cmd::IcEmber, cmd::UartInBox, cmd::AppAbout, cmd::Pause}) {
+    for (const int id :
+         {cmd::FileNew, cmd::AppExit, cmd::DebugWithCom, cmd::DebugWithFilterDriver,
+          cmd::DebugWithUartDriver, cmd::ComSetting, cmd::Log1Path, cmd::AddStringFilter,
+          cmd::IcBasalt, cmd::IcEmber, cmd::UartInBox, cmd::AppAbout, cmd::Pause}) {
         EXPECT_TRUE(enabled(id)) << id;
     }
     EXPECT_TRUE(checked(cmd::AutoFixTimeStamp));
     EXPECT_FALSE(checked(cmd::AutoParseLog));
     EXPECT_FALSE(checked(cmd::AutoGenerateRawData));
-    for (const int id : {cmd::IcAmber, cmd::IcBasalt, cmd::IcCobalt, cmd::IcDolomite}) EXPECT_FALSE(checked(id));
+    for (const int id : {cmd::IcAmber, cmd::IcBasalt, cmd::IcCobalt, cmd::IcDolomite})
+        EXPECT_FALSE(checked(id));
     EXPECT_TRUE(checked(cmd::LookVs2005));
     EXPECT_FALSE(checked(cmd::LookBlue));
     EXPECT_TRUE(checked(cmd::ViewStatusBar));
@@ -156,7 +167,8 @@ TEST_F(CommandTableTest, TextInTheViewEnablesClearAndSelectAllAndTheClipboardEna
 
 TEST_F(CommandTableTest, RightClickShowsTheEditMenuAndPauseReadsContinueAfterward) {
     const QPoint inside = view().viewport()->rect().center();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, inside, view().viewport()->mapToGlobal(inside));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, inside,
+                            view().viewport()->mapToGlobal(inside));
     QApplication::sendEvent(view().viewport(), &event);
     QMenu* menu = nullptr;
     ASSERT_TRUE(waitFor([&] {
@@ -164,8 +176,10 @@ TEST_F(CommandTableTest, RightClickShowsTheEditMenuAndPauseReadsContinueAfterwar
         return menu != nullptr;
     }));
     QStringList items;
-    for (QAction* a : menu->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"Cu&t", "&Copy", "&Paste", "Select A&ll", "-", "Clear", "Pause"}));
+    for (QAction* a : menu->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(items,
+              (QStringList{"Cu&t", "&Copy", "&Paste", "Select A&ll", "-", "Clear", "Pause"}));
     QAction* pause = menu->actions().last();
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(pause).center());
     ASSERT_TRUE(waitFor([&] { return !menu->isVisible(); }));

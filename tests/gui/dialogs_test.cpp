@@ -10,7 +10,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-
 #include <poll.h>
 #include <unistd.h>
 
@@ -53,10 +52,10 @@ TEST_F(DialogsTest, StringFilterAddDeleteOkAndCancel) {
         CStrFilterDlg dlg(filter);
         EXPECT_EQ(dlg.windowTitle(), "Dialog");
         EXPECT_EQ(items(dlg.list()), QStringList{"HCI"});
-        add(dlg, QString());   // empty: ignored
+        add(dlg, QString());  // empty: ignored
         add(dlg, "abc");
-        add(dlg, "ABC");       // differs in case: kept
-        add(dlg, "abc");       // exact duplicate: ignored
+        add(dlg, "ABC");  // differs in case: kept
+        add(dlg, "abc");  // exact duplicate: ignored
         add(dlg, "LMP");
         EXPECT_EQ(dlg.edit()->text(), "LMP");  // the edit keeps its text
         EXPECT_EQ(items(dlg.list()), (QStringList{"HCI", "abc", "ABC", "LMP"}));
@@ -98,11 +97,14 @@ TEST_F(DialogsTest, StringFilterFromTheMenuReplacesTheProcessFilter) {
 
 TEST_F(DialogsTest, BaudRateMustBeAPositiveInteger) {
     const std::pair<const char*, std::optional<std::uint32_t>> cases[] = {
-        {"115200", 115200u}, {" 9600 ", 9600u}, {"4294967295", 4294967295u}, {"0", std::nullopt},
-        {"", std::nullopt},  {"-1", std::nullopt}, {"12ab", std::nullopt}, {"4294967296", std::nullopt},
+        {"115200", 115200u},         {" 9600 ", 9600u},
+        {"4294967295", 4294967295u}, {"0", std::nullopt},
+        {"", std::nullopt},          {"-1", std::nullopt},
+        {"12ab", std::nullopt},      {"4294967296", std::nullopt},
         {"+5", std::nullopt},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(parseBaudRate(QString::fromLatin1(text)), expected) << text;
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(parseBaudRate(QString::fromLatin1(text)), expected) << text;
 }
 
 TEST_F(DialogsTest, ComSettingRefusesABadRateAndStoresOnOkOnly) {
@@ -119,7 +121,9 @@ TEST_F(DialogsTest, ComSettingRefusesABadRateAndStoresOnOkOnly) {
         EXPECT_EQ(dlg->windowTitle(), "COM Debug");
         EXPECT_EQ(dlg->baudEdit()->text(), "115200");
         // The stored name is listed (after the system's own ports) and can be typed over.
-        EXPECT_GE(dlg->portCombo()->findText(QString::fromStdU16String(std::u16string(kDefaultComPort))), 0);
+        EXPECT_GE(
+            dlg->portCombo()->findText(QString::fromStdU16String(std::u16string(kDefaultComPort))),
+            0);
         dlg->portCombo()->setEditText(QString());
         QTest::keyClicks(dlg->portCombo(), "ttyACM3");
         dlg->baudEdit()->clear();
@@ -177,7 +181,8 @@ TEST_F(DialogsTest, UartInBoxSendsEightBytesOnTheCapturesPortEachTimeExecuteIsPr
     startApp();
     run(cmd::DebugWithCom);
     ASSERT_TRUE(waitFor([&] { return view().core().capture.viewInUse(); }));
-    EXPECT_EQ(frame().windowTitle(), QStringLiteral("DebugVia") + QString::fromStdString(pty.slavePath()));
+    EXPECT_EQ(frame().windowTitle(),
+              QStringLiteral("DebugVia") + QString::fromStdString(pty.slavePath()));
 
     whenModalShown([](QWidget* w) {
         auto* dlg = qobject_cast<CDialogUartInBox*>(w);

@@ -11,13 +11,13 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "app/settings_store.h"
 #include "files/text_log_file.h"
 #include "gui/file_commands.h"
 #include "gui/file_dialogs.h"
 #include "gui/filepos_select_dlg.h"
 #include "gui/message_box.h"
 #include "gui/recent_files.h"
-#include "app/settings_store.h"
 #include "pipeline/color_tag.h"
 #include "sim/raw_file_writer.h"
 #include "support/cli_run.h"
@@ -74,7 +74,9 @@ protected:
         for (qint64 i = 0; i < view().lineCount(); ++i) out << lineColour(i);
         return out;
     }
-    QString scratch(const QString& name) const { return QString::fromStdString(scratchFolder()) + "/" + name; }
+    QString scratch(const QString& name) const {
+        return QString::fromStdString(scratchFolder()) + "/" + name;
+    }
     std::string rawFile(std::uint64_t records) const {
         const std::string path = scratchFolder() + "/capture.log";
         EXPECT_EQ(sim::writeRawDataFile(path, 7, records), 0);
@@ -118,7 +120,8 @@ TEST_F(FileMenuTest, SaveThenOpenGivesTheSameLinesColoursAndCaption) {
     run(FileSave);
     std::string bytes;
     ASSERT_TRUE(readFile(saveAnswer.toStdString(), bytes));
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
+    const QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
     EXPECT_EQ(text, before.join("\r\n") + "\r\n");  // UTF-16LE, CR LF per line, no mark
     EXPECT_FALSE(text.startsWith(QChar(0xFEFF)));
 
@@ -135,7 +138,8 @@ TEST_F(FileMenuTest, SaveThenOpenGivesTheSameLinesColoursAndCaption) {
     EXPECT_EQ(lineColour(first + 2), qcolour(kGrey));  // continuation line, "%s %d" literal
     EXPECT_EQ(lineColour(first + 3), qcolour(kGrey));
     EXPECT_EQ(frame().windowTitle(), QFileInfo(saveAnswer).absoluteFilePath());
-    EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLogFilePath()), QFileInfo(saveAnswer).absoluteFilePath());
+    EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLogFilePath()),
+              QFileInfo(saveAnswer).absoluteFilePath());
     EXPECT_FALSE(view().core().capture.viewInUse());
 
     // Later console messages still end their own lines; the next Open starts in the
@@ -155,7 +159,8 @@ TEST_F(FileMenuTest, OpenRefusalsCancelMissingUnreadableAndAFailedSave) {
     EXPECT_TRUE(g_textLogOpened.load());
     EXPECT_FALSE(files().busy());
 
-    ASSERT_TRUE(view().core().capture.claimRoute(CaptureRoute::Filter));  // a driver capture holds the view
+    ASSERT_TRUE(
+        view().core().capture.claimRoute(CaptureRoute::Filter));  // a driver capture holds the view
     const std::size_t asked = openRequests.size();
     run(FileOpen);
     run(OpenRawData);
@@ -173,13 +178,15 @@ TEST_F(FileMenuTest, OpenRefusalsCancelMissingUnreadableAndAFailedSave) {
     openAnswer = QString::fromStdString(scratchFolder());  // exists, cannot be read as a log
     run(FileOpen);
     ASSERT_TRUE(waitIdle());
-    EXPECT_TRUE(viewLines().back().startsWith("[R] Fail to read text log")) << viewLines().back().toStdString();
+    EXPECT_TRUE(viewLines().back().startsWith("[R] Fail to read text log"))
+        << viewLines().back().toStdString();
     EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kRed));
 
     saveAnswer = scratch("no/such/folder.log");
     run(FileSaveAs);
     ASSERT_EQ(boxes->boxes().size(), 3u);
-    EXPECT_EQ(boxes->boxes()[2].text, "Cannot save \"" + saveAnswer + "\": No such file or directory.");
+    EXPECT_EQ(boxes->boxes()[2].text,
+              "Cannot save \"" + saveAnswer + "\": No such file or directory.");
 }
 
 TEST_F(FileMenuTest, ReplayIntoTheViewEqualsTheCommandLineWithAndWithoutDecoding) {
@@ -232,7 +239,8 @@ TEST_F(FileMenuTest, NewMethodShowsTheChosenRangeWithColours) {
     const QByteArray utf8 = all.toUtf8();
     QStringList expected = QString::fromUtf8(utf8.mid(utf8.size() * 50 / 100)).split('\n');
     expected.removeLast();
-    expected.prepend("[G]File path: " + QString::fromStdString(scratchFolder()) + "/data/_nimbrel_temp.txt");
+    expected.prepend("[G]File path: " + QString::fromStdString(scratchFolder()) +
+                     "/data/_nimbrel_temp.txt");
     expected.prepend("[R]Analyze raw file to 100 %, please wait...");
     EXPECT_EQ(viewLines().join("\n").toStdString(), expected.join("\n").toStdString());
     for (qint64 i = 0; i < view().lineCount(); ++i) {
@@ -375,7 +383,8 @@ TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
     const QImage viewShot = view().viewport()->grab().toImage();
     int coloured = 0;
     for (int y = 0; y < viewShot.height(); y += 2) {
-        for (int x = 0; x < viewShot.width(); x += 2) coloured += viewShot.pixelColor(x, y).saturation() > 100;
+        for (int x = 0; x < viewShot.width(); x += 2)
+            coloured += viewShot.pixelColor(x, y).saturation() > 100;
     }
     EXPECT_GT(coloured, 200) << "coloured lines after reopening";
 }

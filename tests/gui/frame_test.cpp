@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
-#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -62,7 +62,8 @@ TEST_F(FrameTest, AStoredLookOutsideTheRangeGivesThe2007LookAndKeepsTheScheme) {
     // No look shows the radio mark.
     frame().refreshCommandStates();
     for (int id = cmd::LookWindows2000; id <= cmd::LookAqua; ++id) {
-        EXPECT_FALSE(frame().findChild<QAction*>(QStringLiteral("command%1").arg(id))->isChecked()) << id;
+        EXPECT_FALSE(frame().findChild<QAction*>(QStringLiteral("command%1").arg(id))->isChecked())
+            << id;
     }
 }
 
@@ -114,13 +115,16 @@ TEST_F(FrameTest, StatusBarAndToolbar) {
     }
     EXPECT_EQ(panes, (QStringList{"CAP", "NUM", "SCRL"}));
     QStringList tools;
-    for (QAction* a : frame().toolBar()->actions()) tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(tools, (QStringList{"&New", "&Open...", "&Save", "-", "Cu&t", "&Copy", "&Paste", "-", "&Print...",
-                                  "&About Nimbrel..."}));
+    for (QAction* a : frame().toolBar()->actions())
+        tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(tools, (QStringList{"&New", "&Open...", "&Save", "-", "Cu&t", "&Copy", "&Paste", "-",
+                                  "&Print...", "&About Nimbrel..."}));
     EXPECT_EQ(frame().toolBar()->windowTitle(), "Standard");
     EXPECT_EQ(frame().toolBar()->allowedAreas(), Qt::AllToolBarAreas);
     for (QAction* a : frame().toolBar()->actions()) {
-        if (!a->isSeparator()) { EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString(); }
+        if (!a->isSeparator()) {
+            EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
+        }
     }
     // A menu hint replaces the message pane while it shows.
     frame().statusBar()->showMessage("Create a new document");
@@ -154,7 +158,8 @@ TEST_F(FrameTest, CustomizedToolbarsAndUserToolbarsSurviveARestart) {
         dlg->OnNewToolbar();
         EXPECT_EQ(dlg->toolbarCombo()->currentText(), "Toolbar1");
         for (const char* command : {"With Com", "About Nimbrel..."}) {
-            dlg->commandList()->setCurrentItem(dlg->commandList()->findItems(command, Qt::MatchExactly).value(0));
+            dlg->commandList()->setCurrentItem(
+                dlg->commandList()->findItems(command, Qt::MatchExactly).value(0));
             dlg->OnAddCommand();
             if (QString(command) == "With Com") dlg->OnAddSeparator();
         }
@@ -168,7 +173,8 @@ TEST_F(FrameTest, CustomizedToolbarsAndUserToolbarsSurviveARestart) {
     auto* user = frame().findChild<QToolBar*>("userToolbar1");
     ASSERT_NE(user, nullptr);
     QStringList tools;
-    for (QAction* a : user->actions()) tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    for (QAction* a : user->actions())
+        tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(tools, (QStringList{"With Com", "-", "&About Nimbrel..."}));
     EXPECT_EQ(frame().toolBar()->actions().first()->text(), "&Open...");
     // The bars' right-click menu lists the toolbars and offers Customize...

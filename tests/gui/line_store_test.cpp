@@ -1,12 +1,13 @@
 // The log view's line store: appends, colour runs, edits and their undo, against plain
 // models of the text.
+#include "gui/line_store.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>
 #include <random>
 #include <string>
 
-#include "gui/line_store.h"
 #include "gui/log_edit_history.h"
 
 namespace nimbrel::gui {
@@ -71,7 +72,7 @@ TEST(LineStore, EditsAtStartMiddleAndEndUndoAndRedoWithTheirColours) {
     const auto originalColours = colours();
 
     TextFragment ins{"X\nY", {{0, 3, kGrey}}};
-    h.apply(s, {0, 0}, {0, 0}, ins, false);                  // start
+    h.apply(s, {0, 0}, {0, 0}, ins, false);                                  // start
     h.apply(s, {2, 1}, {3, 2}, TextFragment{"--", {{0, 2, kGrey}}}, false);  // middle, across lines
     h.apply(s, s.endPos(), s.endPos(), TextFragment{"!", {{0, 1, kGrey}}}, false);  // end
     EXPECT_EQ(all(s), "X\nYalpha\nb--mma!");
@@ -90,7 +91,8 @@ TEST(LineStore, TypingMergesIntoOneUndoStepUntilSomethingElseHappens) {
     s.append(u"log\n", kGrey);
     LogEditHistory h;
     TextPos at{1, 0};
-    for (QChar c : QStringLiteral("abc")) at = h.apply(s, at, at, TextFragment{QString(c), {{0, 1, kGrey}}}, true);
+    for (QChar c : QStringLiteral("abc"))
+        at = h.apply(s, at, at, TextFragment{QString(c), {{0, 1, kGrey}}}, true);
     h.breakTyping();
     at = h.apply(s, at, at, TextFragment{"d", {{0, 1, kGrey}}}, true);
     EXPECT_EQ(all(s), "log\nabcd");
@@ -103,7 +105,8 @@ TEST(LineStore, TypingMergesIntoOneUndoStepUntilSomethingElseHappens) {
 
 TEST(LineStore, MemoryFollowsTheTextForManyLinesAndForOneLongGrowingLine) {
     LineStore many;
-    const QString line = QStringLiteral("12:34:56.789  [COM] [G] [00001] [000] [000] [00000] conn 1, handle 12c\n");
+    const QString line =
+        QStringLiteral("12:34:56.789  [COM] [G] [00001] [000] [000] [00000] conn 1, handle 12c\n");
     for (int i = 0; i < 200000; ++i) many.append(line, kGreen);
     const double perLine = double(many.memoryBytes() - many.textBytes()) / double(many.lineCount());
     EXPECT_LT(perLine, 24.0);
@@ -130,7 +133,8 @@ TEST(LineStore, RandomEditsMatchAPlainStringModel) {
     auto randomText = [&](int maxLen) {
         std::u16string t;
         const int n = std::uniform_int_distribution<int>(0, maxLen)(rng);
-        for (int i = 0; i < n; ++i) t += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
+        for (int i = 0; i < n; ++i)
+            t += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
         return t;
     };
     // The model's (line, column) to offset.
@@ -140,7 +144,8 @@ TEST(LineStore, RandomEditsMatchAPlainStringModel) {
         return off + static_cast<std::size_t>(p.column);
     };
     auto randomPos = [&] {
-        const std::int64_t line = std::uniform_int_distribution<std::int64_t>(0, s.lineCount() - 1)(rng);
+        const std::int64_t line =
+            std::uniform_int_distribution<std::int64_t>(0, s.lineCount() - 1)(rng);
         return TextPos{line, std::uniform_int_distribution<int>(0, s.lineLength(line))(rng)};
     };
     auto normalised = [](std::u16string t) {
@@ -169,7 +174,9 @@ TEST(LineStore, RandomEditsMatchAPlainStringModel) {
             TextPos a = randomPos(), b = randomPos();
             if (b < a) std::swap(a, b);
             const std::u16string t = normalised(randomText(4));
-            const TextFragment f{QString::fromStdU16String(t), t.empty() ? std::vector<ColourRun>{} : runs({{0, int(t.size()), kGreen}})};
+            const TextFragment f{
+                QString::fromStdU16String(t),
+                t.empty() ? std::vector<ColourRun>{} : runs({{0, int(t.size()), kGreen}})};
             h.apply(s, a, b, f, kind == 1);
             const std::size_t from = offsetOf(a), to = offsetOf(b);
             model.replace(from, to - from, t);

@@ -1,28 +1,28 @@
 // The log view widget driven with QTest under the offscreen platform.
+#include "gui/log_text_view.h"
+
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include <QAccessible>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
-#include <QPrinter>
-#include <QTemporaryDir>
-#include <QPushButton>
+#include <QImage>
 #include <QLineEdit>
-#include <QCheckBox>
+#include <QMimeData>
+#include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QImage>
-#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 
 #include "gui/find_dialog.h"
 #include "gui/log_text_colour.h"
-#include "gui/log_text_view.h"
 #include "log_view_test_app.h"
 
 namespace nimbrel::gui {
@@ -39,17 +39,21 @@ protected:
         view->setFocus();
     }
     void addLines(int from, int to, QColor colour = QColor(128, 128, 128)) {
-        for (int i = from; i < to; ++i) view->appendText(QStringLiteral("line %1\n").arg(i), colour);
+        for (int i = from; i < to; ++i)
+            view->appendText(QStringLiteral("line %1\n").arg(i), colour);
     }
 
     // The centre of a character cell in viewport coordinates.
     QPoint cell(qint64 line, int column) const {
         const QFontMetricsF fm(view->font());
         const qreal w = fm.horizontalAdvance(QLatin1Char('0'));
-        return QPoint(2 + static_cast<int>(w * column + w / 2) - view->horizontalScrollBar()->value(),
-                      static_cast<int>((line - view->firstVisibleLine()) * fm.height() + fm.height() / 2));
+        return QPoint(
+            2 + static_cast<int>(w * column + w / 2) - view->horizontalScrollBar()->value(),
+            static_cast<int>((line - view->firstVisibleLine()) * fm.height() + fm.height() / 2));
     }
-    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(view.get(), Qt::Key(k), m); }
+    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(view.get(), Qt::Key(k), m);
+    }
     QScrollBar* vbar() const { return view->verticalScrollBar(); }
 
     std::unique_ptr<LogTextView> view;
@@ -66,16 +70,17 @@ TEST_F(LogTextViewTest, ShowsColouredLinesGreyOnBlack) {
     EXPECT_TRUE(QFontInfo(view->font()).fixedPitch());
 
     const QImage shot = view->grab().toImage();
-    if (const QString dir = qEnvironmentVariable("NIMBREL_GRAB_DIR"); !dir.isEmpty()) shot.save(dir + "/log_text_view.png");
+    if (const QString dir = qEnvironmentVariable("NIMBREL_GRAB_DIR"); !dir.isEmpty())
+        shot.save(dir + "/log_text_view.png");
     // Somewhere in the first row the green text shows; the background is black.
     bool green = false;
     for (int x = 0; x < 200 && !green; ++x) {
-        for (int y = 0; y < 14 && !green; ++y) green = shot.pixelColor(x, y).green() > 150 && shot.pixelColor(x, y).red() < 100;
+        for (int y = 0; y < 14 && !green; ++y)
+            green = shot.pixelColor(x, y).green() > 150 && shot.pixelColor(x, y).red() < 100;
     }
     EXPECT_TRUE(green);
     EXPECT_EQ(shot.pixelColor(600, 250), QColor(0, 0, 0));
 }
-
 
 TEST_F(LogTextViewTest, KeyboardMovesTheCaretAndShiftExtendsTheSelection) {
     view->appendText(u"first line\nsecond one\nthird", LogTextView::defaultTextColour());
@@ -104,7 +109,8 @@ TEST_F(LogTextViewTest, KeyboardMovesTheCaretAndShiftExtendsTheSelection) {
 }
 
 TEST_F(LogTextViewTest, MouseClickDragDoubleAndTripleClickSelect) {
-    view->appendText(u"alpha beta_gamma delta\nsecond line here\n", LogTextView::defaultTextColour());
+    view->appendText(u"alpha beta_gamma delta\nsecond line here\n",
+                     LogTextView::defaultTextColour());
     QWidget* vp = view->viewport();
     QTest::mouseClick(vp, Qt::LeftButton, {}, cell(0, 2));
     EXPECT_EQ(view->caret(), (TextPos{0, 2}));
@@ -112,7 +118,8 @@ TEST_F(LogTextViewTest, MouseClickDragDoubleAndTripleClickSelect) {
     EXPECT_EQ(view->selectedText(), "pha beta_gamma delta\nsec");
 
     QTest::mousePress(vp, Qt::LeftButton, {}, cell(0, 6));
-    QMouseEvent move(QEvent::MouseMove, cell(0, 10), vp->mapToGlobal(cell(0, 10)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, cell(0, 10), vp->mapToGlobal(cell(0, 10)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(vp, &move);
     QTest::mouseRelease(vp, Qt::LeftButton, {}, cell(0, 10));
     EXPECT_EQ(view->selectedText(), "beta");
@@ -130,7 +137,8 @@ TEST_F(LogTextViewTest, DraggingBelowTheViewScrollsAndExtends) {
     QWidget* vp = view->viewport();
     QTest::mousePress(vp, Qt::LeftButton, {}, cell(0, 0));
     const QPoint below(20, vp->height() + 30);
-    QMouseEvent move(QEvent::MouseMove, below, vp->mapToGlobal(below), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, below, vp->mapToGlobal(below), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(vp, &move);
     QTest::qWait(400);
     QTest::mouseRelease(vp, Qt::LeftButton, {}, below);
@@ -240,8 +248,8 @@ TEST_F(LogTextViewTest, FollowsTheEndUntilTheUserScrollsUpOrSelects) {
 
     // The mouse wheel scrolls up just as well.
     const QPointF inside(50, 50);
-    QWheelEvent wheel(inside, view->viewport()->mapToGlobal(inside), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(inside, view->viewport()->mapToGlobal(inside), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(view->viewport(), &wheel);
     QTest::qWait(10);
     const int wheeled = vbar()->value();
@@ -274,7 +282,8 @@ TEST_F(LogTextViewTest, ContextMenuRequestsReachTheOwnerAndDropsAreRefused) {
     QApplication::sendEvent(view->viewport(), &mouse);
     ASSERT_EQ(menu.count(), 1);
     EXPECT_EQ(menu.at(0).at(0).toPoint(), view->viewport()->mapToGlobal(at));
-    QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(0, 0), view->mapToGlobal(QPoint(0, 0)));
+    QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(0, 0),
+                               view->mapToGlobal(QPoint(0, 0)));
     QApplication::sendEvent(view->viewport(), &keyboard);
     EXPECT_EQ(menu.count(), 2);
 
@@ -291,7 +300,8 @@ TEST_F(LogTextViewTest, ContextMenuRequestsReachTheOwnerAndDropsAreRefused) {
 }
 
 TEST_F(LogTextViewTest, FindDialogAndFindNextSelectMatchesAndWrap) {
-    view->appendText(u"Alpha beta\nalphabet ALPHA\nlast alpha line\n", LogTextView::defaultTextColour());
+    view->appendText(u"Alpha beta\nalphabet ALPHA\nlast alpha line\n",
+                     LogTextView::defaultTextColour());
     key(Qt::Key_Home, Qt::ControlModifier);
     key(Qt::Key_F, Qt::ControlModifier);
     auto* dialog = view->findChild<FindDialog*>();
@@ -344,7 +354,8 @@ TEST_F(LogTextViewTest, ReplaceAndReplaceAllUndoAsTheUserExpects) {
 }
 
 TEST_F(LogTextViewTest, PrintsToPdfWithTheTextOnIt) {
-    for (int i = 0; i < 150; ++i) view->appendText(QStringLiteral("QZJX printed %1\n").arg(i), QColor(255, 255, 0));
+    for (int i = 0; i < 150; ++i)
+        view->appendText(QStringLiteral("QZJX printed %1\n").arg(i), QColor(255, 255, 0));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("log.pdf"));
     QPrinter printer(QPrinter::HighResolution);
@@ -358,19 +369,23 @@ TEST_F(LogTextViewTest, PrintsToPdfWithTheTextOnIt) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray pdf = file.readAll();
-    const auto pages = pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page ") +
-                       pdf.count("/Type /Page/") + pdf.count("/Type /Page>");
+    const auto pages = pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") +
+                       pdf.count("/Type /Page ") + pdf.count("/Type /Page/") +
+                       pdf.count("/Type /Page>");
     EXPECT_GE(pages, 2);  // 150 lines of 9 points do not fit one page
     // The fonts' maps from glyphs to characters hold the printed letters Q, Z, J and X.
     QByteArray maps;
     for (qsizetype at = pdf.indexOf("stream"); at >= 0; at = pdf.indexOf("stream", at + 6)) {
         qsizetype start = at + 6;
-        if (pdf.mid(start, 2) == "\r\n") start += 2; else if (pdf[start] == '\n') start += 1; else continue;
+        if (pdf.mid(start, 2) == "\r\n") start += 2;
+        else if (pdf[start] == '\n') start += 1;
+        else continue;
         const qsizetype end = pdf.indexOf("endstream", start);
         if (end < 0) break;
         // qUncompress wants the zlib data behind a big-endian size bound.
         QByteArray packed = QByteArray::fromHex("01000000") + pdf.mid(start, end - start);
-        const QByteArray plain = pdf.mid(start - 80, 80).contains("FlateDecode") ? qUncompress(packed) : QByteArray();
+        const QByteArray plain =
+            pdf.mid(start - 80, 80).contains("FlateDecode") ? qUncompress(packed) : QByteArray();
         maps += plain.isEmpty() ? pdf.mid(start, end - start) : plain;
     }
     for (const char* code : {"<0051>", "<005A>", "<004A>", "<0058>"}) {
@@ -388,8 +403,9 @@ TEST(LogTextPrintColour, EveryTagColourStaysReadableOnWhitePaper) {
         };
         return 0.2126 * lin(c.red()) + 0.7152 * lin(c.green()) + 0.0722 * lin(c.blue());
     };
-    for (const QColor screen : {QColor(255, 255, 0), QColor(255, 255, 255), QColor(160, 160, 160), QColor(128, 128, 128),
-                                QColor(0, 255, 0), QColor(100, 255, 255), QColor(255, 0, 0), QColor(0, 0, 0)}) {
+    for (const QColor screen :
+         {QColor(255, 255, 0), QColor(255, 255, 255), QColor(160, 160, 160), QColor(128, 128, 128),
+          QColor(0, 255, 0), QColor(100, 255, 255), QColor(255, 0, 0), QColor(0, 0, 0)}) {
         const QColor paper = printColour(screen);
         EXPECT_GE(1.05 / (luminance(paper) + 0.05), 4.5) << screen.name().toStdString();
         if (screen.hsvSaturation() > 0) {

@@ -7,6 +7,8 @@
 
 namespace nimbrel::test {
 
-inline QApplication& logViewTestApp() { return *qobject_cast<QApplication*>(QCoreApplication::instance()); }
+inline QApplication& logViewTestApp() {
+    return *qobject_cast<QApplication*>(QCoreApplication::instance());
+}
 
 }  // namespace nimbrel::test

@@ -1,6 +1,8 @@
 // The log view fed from another thread: a producer that runs the real record formatter
 // (which holds its lock while it appends) against Clear, Pause, the capture shutdown and
 // the destruction of the widget on the GUI thread.
+#include "gui/queued_log_view.h"
+
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
@@ -10,7 +12,6 @@
 #include <thread>
 
 #include "gui/log_text_view.h"
-#include "gui/queued_log_view.h"
 #include "log_view_test_app.h"
 #include "pipeline/log_console.h"
 #include "pipeline/message_definition_table.h"
@@ -26,7 +27,8 @@ constexpr int kProducerLines = 1'000'000;
 
 // The formatter and console of a capture, printing into a queued view.
 struct Capture {
-    explicit Capture(QueuedLogView& view) : console(view, filter), formatter(table, console, toggles) {
+    explicit Capture(QueuedLogView& view)
+        : console(view, filter), formatter(table, console, toggles) {
         table.loadFromText("#define PLAIN 41 //\"plain text %d\"\n");
     }
     StringFilter filter;
@@ -44,9 +46,13 @@ public:
         thread_ = std::thread([this, lines] {
             const RawStamp stamp{0x07EA, 3, 4, 12, 34, 56, 0x0315};
             for (int i = 0; i < lines && !quit.load(); ++i) {
-                const test::Bytes r = test::buildRecord({.layout = 4, .colour = 1, .index = 41,
-                                                         .params = {static_cast<std::uint32_t>(i)}});
-                capture_.formatter.formatAndShow({r.data(), checkHeader(r.data(), r.size()).layout}, &stamp);
+                const test::Bytes r =
+                    test::buildRecord({.layout = 4,
+                                       .colour = 1,
+                                       .index = 41,
+                                       .params = {static_cast<std::uint32_t>(i)}});
+                capture_.formatter.formatAndShow({r.data(), checkHeader(r.data(), r.size()).layout},
+                                                 &stamp);
                 made.store(i + 1);
             }
             done.store(true);
@@ -68,12 +74,16 @@ private:
 
 // The numbers in the view's "[NNNNN]" column run 1, 2, 3, ... without a gap.
 ::testing::AssertionResult numberedWithoutGaps(const LogTextView& view) {
-    static const QRegularExpression number(QStringLiteral(R"(\[G\] \[(\d{5,})\] \[000\] \[000\] \[00000\] plain text \d+$)"));
+    static const QRegularExpression number(
+        QStringLiteral(R"(\[G\] \[(\d{5,})\] \[000\] \[000\] \[00000\] plain text \d+$)"));
     for (qint64 l = 0; l < view.lineCount(); ++l) {
         const QRegularExpressionMatch m = number.match(view.lineText(l));
-        if (!m.hasMatch()) return ::testing::AssertionFailure() << "line " << l << ": " << view.lineText(l).toStdString();
+        if (!m.hasMatch())
+            return ::testing::AssertionFailure()
+                   << "line " << l << ": " << view.lineText(l).toStdString();
         if (m.captured(1).toLongLong() != l + 1) {
-            return ::testing::AssertionFailure() << "line " << l << " is numbered " << m.captured(1).toStdString();
+            return ::testing::AssertionFailure()
+                   << "line " << l << " is numbered " << m.captured(1).toStdString();
         }
     }
     return ::testing::AssertionSuccess();
@@ -144,7 +154,8 @@ TEST(QueuedLogView, DestroyingTheWidgetReleasesAWaitingProducerAndDropsWhatFollo
 
     // This thread does not drain: the producer fills the queue and waits.
     const auto until = std::chrono::steady_clock::now() + 20s;
-    while (view.queuedLines() < 100 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(1ms);
+    while (view.queuedLines() < 100 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
     ASSERT_EQ(view.queuedLines(), 100u);
     std::this_thread::sleep_for(20ms);
     EXPECT_LT(producer.made.load(), 102);

@@ -20,7 +20,9 @@ const QColor kGreen(0, 255, 0), kYellow(255, 255, 0), kRed(255, 0, 0);
 
 class StartupTest : public WindowTest {
 protected:
-    QString program(const char* name) const { return QString::fromStdString(programHome()) + u'/' + name; }
+    QString program(const char* name) const {
+        return QString::fromStdString(programHome()) + u'/' + name;
+    }
     QColor colourOf(qint64 line) const {
         const auto runs = view().lineRuns(line);
         return runs.isEmpty() ? QColor() : runs.first().colour;
@@ -70,8 +72,11 @@ TEST_F(StartupTest, IcTypeWithAMissingFileIsReportedAndAdoptedAllTheSame) {
     startApp();
     run(cmd::IcBasalt);
     const QString basalt = program("log_basalt.h");
-    ASSERT_TRUE(waitFor([&] { return findLine(QStringLiteral("[R] File \"%1\" doesn't exist.").arg(basalt)) >= 0; }));
-    EXPECT_EQ(colourOf(findLine(QStringLiteral("[R] File \"%1\" doesn't exist.").arg(basalt))), kRed);
+    ASSERT_TRUE(waitFor([&] {
+        return findLine(QStringLiteral("[R] File \"%1\" doesn't exist.").arg(basalt)) >= 0;
+    }));
+    EXPECT_EQ(colourOf(findLine(QStringLiteral("[R] File \"%1\" doesn't exist.").arg(basalt))),
+              kRed);
     EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLog1Path()), basalt);
     EXPECT_EQ(view().m_nIcType, 1);
 }
@@ -100,7 +105,9 @@ TEST_F(StartupTest, Log1PathAdoptsAnExistingFileAndRefusesAMissingOne) {
     run(cmd::Log1Path);
     EXPECT_EQ(seen.fileName, "LOG1.h");
     EXPECT_EQ(seen.folder, QString::fromStdString(programHome()));
-    ASSERT_TRUE(waitFor([&] { return findLine(QStringLiteral("[R] File \"%1\" doesn't exist.").arg(answer)) >= 0; }));
+    ASSERT_TRUE(waitFor([&] {
+        return findLine(QStringLiteral("[R] File \"%1\" doesn't exist.").arg(answer)) >= 0;
+    }));
     EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLog1Path()), program("LOG1.h"));
 
     answer = QString::fromStdString(mine);
@@ -124,7 +131,9 @@ TEST_F(StartupTest, DriverRoutesSayTheyAreNotAvailable) {
     startApp();
     run(cmd::DebugWithFilterDriver);
     run(cmd::DebugWithUartDriver);
-    ASSERT_TRUE(waitFor([&] { return viewLines().filter(QStringLiteral("not available on this system")).size() == 2; }));
+    ASSERT_TRUE(waitFor([&] {
+        return viewLines().filter(QStringLiteral("not available on this system")).size() == 2;
+    }));
     EXPECT_EQ(view().core().capture.m_threadId(), CaptureRoute::None);
 }
 

@@ -24,10 +24,11 @@ QApplication& guiApp() {
 }
 
 MessageBoxRecorder::MessageBoxRecorder(QMessageBox::StandardButton answer) : answer_(answer) {
-    gui::setMessageBoxHook([this](const QString& text, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) {
-        boxes_.push_back({text, buttons, icon});
-        return answer_;
-    });
+    gui::setMessageBoxHook(
+        [this](const QString& text, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) {
+            boxes_.push_back({text, buttons, icon});
+            return answer_;
+        });
 }
 
 MessageBoxRecorder::~MessageBoxRecorder() { gui::setMessageBoxHook(nullptr); }

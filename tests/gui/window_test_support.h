@@ -7,7 +7,6 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 #include <vector>

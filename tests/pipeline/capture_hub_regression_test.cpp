@@ -1,8 +1,8 @@
 // Faults found by running the capture tests under ThreadSanitizer.
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "pipeline/capture_hub.h"
 #include "support/record_builder.h"
@@ -10,8 +10,8 @@
 namespace nimbrel {
 namespace {
 
-using test::Bytes;
 using test::buildRecord;
+using test::Bytes;
 using test::CollectingSink;
 
 // A producer throttled by waitForRoom overwrites ring bytes that the print thread read on
@@ -30,13 +30,15 @@ TEST(CaptureHubRegression, ProducerWaitingForRoomLapsTheRingWithoutLossOrRace) {
     Bytes stream;
     while (stream.size() < BigBuffer::kSize + BigBuffer::kSize / 4) {
         const auto i = static_cast<std::uint32_t>(records.size());
-        records.push_back(buildRecord({.layout = 4, .index = static_cast<std::uint16_t>(i),
+        records.push_back(buildRecord({.layout = 4,
+                                       .index = static_cast<std::uint16_t>(i),
                                        .params = std::vector<std::uint32_t>(122, i)}));
         stream.insert(stream.end(), records.back().begin(), records.back().end());
     }
     std::thread producer([&] {
         for (std::size_t at = 0; at < stream.size();) {
-            const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(4096, stream.size() - at));
+            const auto n =
+                static_cast<std::uint32_t>(std::min<std::size_t>(4096, stream.size() - at));
             hub.waitForRoom(n);
             hub.ring.append(stream.data() + at, n);
             at += n;

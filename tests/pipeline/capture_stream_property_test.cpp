@@ -2,17 +2,17 @@
 // cut into random chunks, must come out of the print thread exactly once each and in order,
 // however it was cut, and the raw data file must hold every record behind a stamp. Records
 // cut short in the stream (a lost tail) must not hold back or lose the records behind them.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <random>
 #include <thread>
 
-#include <gtest/gtest.h>
-
 #include "pipeline/capture_hub.h"
-#include "pipeline/print_thread.h"
 #include "pipeline/message_definition_table.h"
+#include "pipeline/print_thread.h"
 #include "pipeline/record_emitter.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"
@@ -60,7 +60,8 @@ std::vector<Bytes> frameInChunks(const Bytes& stream, const std::function<std::s
         const int passes = std::uniform_int_distribution<int>(0, 25)(rng);
         for (int i = 0; i < passes; ++i) thread.pass();
         // Never let the producer lap the reader in this test.
-        while (hub.ring.writePosition() - hub.readState.readPosition > BigBuffer::kSize / 2) thread.pass();
+        while (hub.ring.writePosition() - hub.readState.readPosition > BigBuffer::kSize / 2)
+            thread.pass();
     }
     hub.m_writeThreadQuit = true;
     int guard = 0;
@@ -108,15 +109,17 @@ CutStream makeCutStream(std::size_t count, unsigned seed) {
             // inside a lost tail is, rightly, framed as a record.
             Bytes whole = test::randomRecord(rng);
             std::replace(whole.begin() + 2, whole.end(), kSyncByte, std::uint8_t{0xA4});
-            const std::size_t keep = std::uniform_int_distribution<std::size_t>(1, whole.size() - 1)(rng);
-            pieces.push_back({Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(keep)), true});
+            const std::size_t keep =
+                std::uniform_int_distribution<std::size_t>(1, whole.size() - 1)(rng);
+            pieces.push_back(
+                {Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(keep)), true});
         }
         pieces.push_back({test::randomRecord(rng), false});
     }
     for (;;) {
         CutStream s;
         std::vector<std::size_t> cutStarts;
-            for (const Piece& p : pieces) {
+        for (const Piece& p : pieces) {
             if (p.cut) cutStarts.push_back(s.bytes.size());
             s.bytes.insert(s.bytes.end(), p.bytes.begin(), p.bytes.end());
         }
@@ -134,7 +137,8 @@ CutStream makeCutStream(std::size_t count, unsigned seed) {
                 const HeaderCheck h = checkHeader(s.bytes.data() + at, s.bytes.size() - at);
                 if (h.state != HeaderState::Known) continue;
                 const std::size_t end = at + h.layout.length;
-                if (end + 1 < s.bytes.size() && s.bytes[end] == kSyncByte && s.bytes[end + 1] == kSyncByte) {
+                if (end + 1 < s.bytes.size() && s.bytes[end] == kSyncByte &&
+                    s.bytes[end + 1] == kSyncByte) {
                     drop[i] = removed = true;
                 }
                 if (end < s.ambiguousEnd.size()) s.ambiguousEnd[end] = true;
@@ -157,7 +161,8 @@ CutStream makeCutStream(std::size_t count, unsigned seed) {
                 s.intactEnds.push_back(at + p.bytes.size());
                 for (std::size_t q = 2; q + 1 < p.bytes.size(); ++q) {
                     if (p.bytes[q] != kSyncByte || p.bytes[q + 1] != kSyncByte) continue;
-                    for (std::size_t e = q + 2; e < p.bytes.size(); ++e) s.innerPairTail[at + e] = true;
+                    for (std::size_t e = q + 2; e < p.bytes.size(); ++e)
+                        s.innerPairTail[at + e] = true;
                     break;
                 }
             }
@@ -183,7 +188,8 @@ TEST(CaptureStreamProperty, CutRecordsNeverHoldBackOrLoseTheRecordsBehindThem) {
     std::size_t nextIntact = 0;
     std::size_t longPauses = 0;
     while (pos < s.bytes.size()) {
-        std::size_t n = std::min(std::uniform_int_distribution<std::size_t>(1, 600)(rng), s.bytes.size() - pos);
+        std::size_t n =
+            std::min(std::uniform_int_distribution<std::size_t>(1, 600)(rng), s.bytes.size() - pos);
         while (s.ambiguousEnd[pos + n] && pos + n < s.bytes.size()) ++n;
         // Now and then the firmware goes quiet after a record.
         const bool quiet = std::uniform_int_distribution<int>(0, 5)(rng) == 0;
@@ -198,17 +204,19 @@ TEST(CaptureStreamProperty, CutRecordsNeverHoldBackOrLoseTheRecordsBehindThem) {
         if (quiet && atIntactEnd) {
             // The firmware goes quiet: everything intact so far is shown within the pause.
             int guard = 0;
-            while (hub.readState.readPosition != hub.ring.writePosition() && ++guard < 5000) thread.pass();
+            while (hub.readState.readPosition != hub.ring.writePosition() && ++guard < 5000)
+                thread.pass();
             ASSERT_EQ(hub.counters.recordsFramed.load(), nextIntact)
                 << "at stream offset " << pos << ", first difference at record "
                 << firstDifference(sink.records(), s.intact);
             ++longPauses;
         } else {
-            const int passes =
-                std::uniform_int_distribution<int>(0, static_cast<int>(kSettledAfterQuietPasses) - 1)(rng);
+            const int passes = std::uniform_int_distribution<int>(
+                0, static_cast<int>(kSettledAfterQuietPasses) - 1)(rng);
             for (int i = 0; i < passes; ++i) thread.pass();
         }
-        while (hub.ring.writePosition() - hub.readState.readPosition > BigBuffer::kSize / 2) thread.pass();
+        while (hub.ring.writePosition() - hub.readState.readPosition > BigBuffer::kSize / 2)
+            thread.pass();
     }
     EXPECT_GT(longPauses, 100u);
     hub.m_writeThreadQuit = true;
@@ -222,12 +230,14 @@ TEST(CaptureStreamProperty, CutRecordsNeverHoldBackOrLoseTheRecordsBehindThem) {
 TEST(CaptureStreamProperty, SameRecordsWhetherFedWholeInRandomChunksOrByteByByte) {
     const Stream s = makeStream(3000, 7);
     std::mt19937 rng(11);
-    const auto whole = frameInChunks(s.bytes, [] { return std::size_t{1} << 20; }, rng);
+    const auto whole = frameInChunks(
+        s.bytes, [] { return std::size_t{1} << 20; }, rng);
     EXPECT_EQ(whole, s.records);
-    const auto chunks =
-        frameInChunks(s.bytes, [&rng] { return std::uniform_int_distribution<std::size_t>(1, 600)(rng); }, rng);
+    const auto chunks = frameInChunks(
+        s.bytes, [&rng] { return std::uniform_int_distribution<std::size_t>(1, 600)(rng); }, rng);
     EXPECT_EQ(chunks, s.records);
-    const auto bytes = frameInChunks(s.bytes, [] { return std::size_t{1}; }, rng);
+    const auto bytes = frameInChunks(
+        s.bytes, [] { return std::size_t{1}; }, rng);
     EXPECT_EQ(bytes, s.records);
 }
 
@@ -248,24 +258,31 @@ TEST(CaptureStreamProperty, CutRecordsWithAProducerThreadAreShownBeforeTheStop) 
         std::mt19937 rng(3);
         std::size_t pos = 0;
         while (pos < s.bytes.size()) {
-            std::size_t n = std::min(std::uniform_int_distribution<std::size_t>(1, 600)(rng), s.bytes.size() - pos);
-            while (pos + n < s.bytes.size() && (s.ambiguousEnd[pos + n] || s.innerPairTail[pos + n])) ++n;
-            while (hub.ring.writePosition() - hub.counters.readPosition.load() > BigBuffer::kSize / 2) {
+            std::size_t n = std::min(std::uniform_int_distribution<std::size_t>(1, 600)(rng),
+                                     s.bytes.size() - pos);
+            while (pos + n < s.bytes.size() &&
+                   (s.ambiguousEnd[pos + n] || s.innerPairTail[pos + n]))
+                ++n;
+            while (hub.ring.writePosition() - hub.counters.readPosition.load() >
+                   BigBuffer::kSize / 2) {
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
             hub.ring.append(s.bytes.data() + pos, static_cast<std::uint32_t>(n));
             pos += n;
             if (std::uniform_int_distribution<int>(0, 499)(rng) == 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 80)(rng)));
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 80)(rng)));
             }
         }
     });
     producer.join();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (hub.counters.recordsFramed.load() < s.intact.size() && std::chrono::steady_clock::now() < deadline) {
+    while (hub.counters.recordsFramed.load() < s.intact.size() &&
+           std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    EXPECT_EQ(hub.counters.recordsFramed.load(), s.intact.size()) << "records still held back before the stop";
+    EXPECT_EQ(hub.counters.recordsFramed.load(), s.intact.size())
+        << "records still held back before the stop";
     hub.m_writeThreadQuit = true;
     ASSERT_TRUE(hub.m_printThread.waitFor(std::chrono::seconds(60)));
     EXPECT_EQ(hub.counters.overrunBytes.load(), 0u);
@@ -294,16 +311,18 @@ TEST(CaptureStreamProperty, ProducerThreadAndRealPrintThreadLoseNothing) {
         std::mt19937 rng(99);
         std::size_t pos = 0;
         while (pos < s.bytes.size()) {
-            const std::size_t n =
-                std::min(std::uniform_int_distribution<std::size_t>(1, 600)(rng), s.bytes.size() - pos);
+            const std::size_t n = std::min(std::uniform_int_distribution<std::size_t>(1, 600)(rng),
+                                           s.bytes.size() - pos);
             // A real device is far slower than the ring; keep well clear of an overrun.
-            while (hub.ring.writePosition() - hub.counters.readPosition.load() > BigBuffer::kSize / 2) {
+            while (hub.ring.writePosition() - hub.counters.readPosition.load() >
+                   BigBuffer::kSize / 2) {
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
             hub.ring.append(s.bytes.data() + pos, static_cast<std::uint32_t>(n));
             pos += n;
             if (std::uniform_int_distribution<int>(0, 199)(rng) == 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 15)(rng)));
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 15)(rng)));
             }
         }
     });
@@ -317,7 +336,8 @@ TEST(CaptureStreamProperty, ProducerThreadAndRealPrintThreadLoseNothing) {
     const auto framed = display.records();
     ASSERT_EQ(framed.size(), s.records.size());
     EXPECT_TRUE(framed == s.records);
-    const auto recorded = test::recordsOfRawDataFile(test::readFileBytes(dir.file("raw.log")), s.records);
+    const auto recorded =
+        test::recordsOfRawDataFile(test::readFileBytes(dir.file("raw.log")), s.records);
     EXPECT_EQ(recorded.size(), s.records.size());
     EXPECT_TRUE(recorded == s.records);
 }

@@ -1,8 +1,8 @@
 #include "pipeline/log_console.h"
 
-#include <thread>
-
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include "pipeline/memory_log_view.h"
 

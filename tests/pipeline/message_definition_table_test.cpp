@@ -1,18 +1,18 @@
 #include "pipeline/message_definition_table.h"
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <thread>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "pipeline/definition_line.h"
 #include "pipeline/log_console.h"
@@ -44,7 +44,8 @@ class TempFile {
 public:
     explicit TempFile(const std::string& bytes) {
         path_ = (std::filesystem::temp_directory_path() /
-                 ("nimbrel_defs_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++) + ".h"))
+                 ("nimbrel_defs_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++) +
+                  ".h"))
                     .string();
         std::ofstream(path_, std::ios::binary) << bytes;
     }
@@ -74,7 +75,7 @@ TEST(MessageDefinitionTable, EmptyUntilTheFirstLoadThenUndefinedText) {
 TEST(MessageDefinitionTable, LineRules) {
     MessageDefinitionTable table;
     table.loadFromText(
-        "// #define X 5 //\"t\"\n"          // "#define " anywhere in the line
+        "// #define X 5 //\"t\"\n"           // "#define " anywhere in the line
         "#define A 7 // text\n"              // delimiters: the blank after // and the final t
         "#define  B   +9   //'plain'   \n"   // body and index trimmed, sign allowed
         "  #define C 12abc //\"x %s %d\"\n"  // index stops at the first non-digit
@@ -82,9 +83,9 @@ TEST(MessageDefinitionTable, LineRules) {
         "#define E 65536 //\"too big\"\n"    // outside 0..65535: ignored
         "#define F -1 //\"negative\"\n"
         "#define G 65535 //\"last\"\n"
-        "#define H 20\n"                     // no //: ignored
+        "#define H 20\n"  // no //: ignored
         "#defineI 21 //\"no blank after define\"\n"
-        "#define J 22 //\"\n"                // too short for both delimiters: empty text
+        "#define J 22 //\"\n"  // too short for both delimiters: empty text
         "#define K 23 //\"  padded %u  \"\n"
         "#define L 24 //\"100%%\"\n");
     expectEntry(table, 5, {u"t", 0, 0});
@@ -117,7 +118,7 @@ TEST(MessageDefinitionTable, RepeatedIndexKeepsTheLastTextAndAddsCounts) {
 
     table.loadFromText("#define A 8 //\"%s\"\n#define B 8 //\"%d %d\"\n#define C 8 //\"none\"\n");
     expectEntry(table, 8, {u"none", 3, 4});  // width follows the last text once a count exists
-    expectEntry(table, 7, kUndefined);        // every load starts from scratch
+    expectEntry(table, 7, kUndefined);       // every load starts from scratch
     EXPECT_EQ(table.definedCount(), 1u);
 }
 
@@ -134,7 +135,8 @@ TEST(MessageDefinitionTable, WidthFollowsPercentS) {
 
 TEST(MessageDefinitionTable, CrLfLinesAndEightBitText) {
     MessageDefinitionTable table;
-    table.loadFromText("#define A 1 //\"crlf %d\"\r\n#define B 2 //\"caf\xE9\"\r\n#define C 3 //\"end\"");
+    table.loadFromText(
+        "#define A 1 //\"crlf %d\"\r\n#define B 2 //\"caf\xE9\"\r\n#define C 3 //\"end\"");
     expectEntry(table, 1, {u"crlf %d", 1, 4});
     expectEntry(table, 2, {u"caf\u00E9", 0, 0});
     expectEntry(table, 3, {u"end", 0, 0});  // last line without a line end
@@ -188,7 +190,8 @@ TEST(MessageDefinitionTable, LoadFromFileAndFailedLoadKeepsTheTable) {
     EXPECT_FALSE(table.load("/nonexistent/nimbrel/LOG1.h", console));
     EXPECT_FALSE(table.loaded());
     expectEntry(table, 1, {u"", 0, 0});
-    EXPECT_EQ(view.plainText(), u"[R] Open message definition file \"/nonexistent/nimbrel/LOG1.h\" failed!\n");
+    EXPECT_EQ(view.plainText(),
+              u"[R] Open message definition file \"/nonexistent/nimbrel/LOG1.h\" failed!\n");
 
     {
         TempFile file("#define A 1 //\"first %d\"\r\n");
@@ -198,10 +201,11 @@ TEST(MessageDefinitionTable, LoadFromFileAndFailedLoadKeepsTheTable) {
     expectEntry(table, 1, {u"first %d", 1, 4});
 
     view.clear();
-    const std::string gone = (std::filesystem::temp_directory_path() / "nimbrel_no_such_file.h").string();
+    const std::string gone =
+        (std::filesystem::temp_directory_path() / "nimbrel_no_such_file.h").string();
     EXPECT_FALSE(table.load(gone, console));
-    EXPECT_EQ(view.plainText(), u"[R] Open message definition file \"" + std::u16string(gone.begin(), gone.end()) +
-                                    u"\" failed!\n");
+    EXPECT_EQ(view.plainText(), u"[R] Open message definition file \"" +
+                                    std::u16string(gone.begin(), gone.end()) + u"\" failed!\n");
     ASSERT_EQ(view.lines().size(), 1u);
     EXPECT_EQ(view.lines()[0].colour, (Rgb{255, 0, 0}));
     EXPECT_TRUE(table.loaded());
@@ -243,7 +247,8 @@ TEST(MessageDefinitionTable, EndlessOrHugeSourcesAreRefusedAndKeepTheTable) {
         if (fd < 0) return;
         const std::string line(4096, '#');
         ssize_t n = 0;
-        while ((n = ::write(fd, line.data(), line.size())) > 0) written += static_cast<std::uint64_t>(n);
+        while ((n = ::write(fd, line.data(), line.size())) > 0)
+            written += static_cast<std::uint64_t>(n);
         ::close(fd);  // the reader went away
     });
     // A sparse regular file of 100 MB: refused from its size, without reading it.
@@ -260,16 +265,18 @@ TEST(MessageDefinitionTable, EndlessOrHugeSourcesAreRefusedAndKeepTheTable) {
         view.clear();
         EXPECT_FALSE(table.load(path, console)) << path;
         const std::u16string widePath(path.begin(), path.end());
-        EXPECT_EQ(view.plainText(), u"[R] Open message definition file \"" + widePath +
-                                        u"\" failed!\n[R] A message definition file is read up to 64 MiB; \"" +
-                                        widePath + u"\" is longer.\n")
+        EXPECT_EQ(view.plainText(),
+                  u"[R] Open message definition file \"" + widePath +
+                      u"\" failed!\n[R] A message definition file is read up to 64 MiB; \"" +
+                      widePath + u"\" is longer.\n")
             << path;
         ASSERT_EQ(view.lines().size(), 2u);
         EXPECT_EQ(view.lines()[1].colour, (Rgb{255, 0, 0}));
         expectEntry(table, 1, {u"kept %d", 1, 4});
     }
     // At most the limit was held at once.
-    EXPECT_LT(peakResidentKiB() - peakBefore, 3 * static_cast<long>(kDefinitionFileSizeLimit >> 10));
+    EXPECT_LT(peakResidentKiB() - peakBefore,
+              3 * static_cast<long>(kDefinitionFileSizeLimit >> 10));
     writer.join();
     // The writer ran into the closed end soon after the limit: nothing read past it.
     EXPECT_GT(written.load(), kDefinitionFileSizeLimit);
@@ -284,7 +291,8 @@ TEST(MessageDefinitionTable, PipeIsReadToItsEnd) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     std::string text;
-    for (int i = 0; i < 3000; ++i) text += "#define M" + std::to_string(i) + " " + std::to_string(i) + " //\"m %d\"\n";
+    for (int i = 0; i < 3000; ++i)
+        text += "#define M" + std::to_string(i) + " " + std::to_string(i) + " //\"m %d\"\n";
     std::thread writer([&] {
         ::write(fds[1], text.data(), text.size());
         ::close(fds[1]);

@@ -8,8 +8,8 @@
 namespace nimbrel {
 namespace {
 
-using test::Bytes;
 using test::buildRecord;
+using test::Bytes;
 using test::CollectingSink;
 
 struct Ring {
@@ -54,20 +54,23 @@ TEST(PrintThreadRegression, ReaderFarBehindInTheProducersFirstLapCatchesUpAndEnd
     const std::vector<Bytes> records = r.sink.records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0], last);
-    EXPECT_EQ(r.hub.counters.overrunBytes.load(),
-              first.size() + filler.size() + last.size() - static_cast<std::uint64_t>(kOverrunThreshold));
+    EXPECT_EQ(
+        r.hub.counters.overrunBytes.load(),
+        first.size() + filler.size() + last.size() - static_cast<std::uint64_t>(kOverrunThreshold));
 }
 
 // The same overrun while the reader is already in the producer's lap: skipping back to the
 // lap start made the reader frame again records it had framed before.
 TEST(PrintThreadRegression, OverrunLateInTheReadersOwnLapNeverFramesARecordTwice) {
     Ring r;
-    const Bytes record = buildRecord({.layout = 8, .index = 3, .params = std::vector<std::uint32_t>(40, 0x42)});
+    const Bytes record =
+        buildRecord({.layout = 8, .index = 3, .params = std::vector<std::uint32_t>(40, 0x42)});
     Bytes chunk;
     while (chunk.size() < 64 * 1024) chunk.insert(chunk.end(), record.begin(), record.end());
     // Records up to 1,500 bytes into the second lap, framed as they arrive.
     auto frameWhatWaits = [&r] {
-        while (r.hub.ring.writePosition() - r.hub.readState.readPosition > kWindowSize) r.thread.pass();
+        while (r.hub.ring.writePosition() - r.hub.readState.readPosition > kWindowSize)
+            r.thread.pass();
     };
     while (r.hub.ring.writePosition() + chunk.size() < BigBuffer::kSize + 1500) {
         r.append(chunk);
@@ -91,7 +94,8 @@ TEST(PrintThreadRegression, OverrunLateInTheReadersOwnLapNeverFramesARecordTwice
     ASSERT_TRUE(r.drain(20000));
     EXPECT_EQ(r.sink.records().size(), framed);
     const CaptureCounters& c = r.hub.counters;
-    EXPECT_EQ(framed * record.size() + c.noiseBytes.load() + c.overrunBytes.load(), r.hub.readState.readPosition);
+    EXPECT_EQ(framed * record.size() + c.noiseBytes.load() + c.overrunBytes.load(),
+              r.hub.readState.readPosition);
 }
 
 }  // namespace

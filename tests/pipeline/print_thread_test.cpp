@@ -8,8 +8,8 @@
 namespace nimbrel {
 namespace {
 
-using test::Bytes;
 using test::buildRecord;
+using test::Bytes;
 using test::CollectingSink;
 using test::operator+;
 
@@ -33,7 +33,8 @@ struct Harness {
 
 Bytes recordOfSize(std::size_t total, std::uint16_t index) {
     // Layout 8: 9 + n bytes.
-    return buildRecord({.layout = 8, .index = index, .params = std::vector<std::uint32_t>(total - 9, 0x42)});
+    return buildRecord(
+        {.layout = 8, .index = index, .params = std::vector<std::uint32_t>(total - 9, 0x42)});
 }
 
 TEST(BigBuffer, AppendEndingAtTheRingEndKeepsTheLapThenWraps) {
@@ -192,7 +193,8 @@ TEST(PrintThread, LongBacklogDoesNotCountAsAQuietStream) {
     Harness h;
     const Bytes filler = recordOfSize(100, 1);
     Bytes backlog;
-    for (int i = 0; i < 2000; ++i) backlog = backlog + filler;  // far more windows than the settle count
+    for (int i = 0; i < 2000; ++i)
+        backlog = backlog + filler;  // far more windows than the settle count
     const Bytes inner = buildRecord({.layout = 4, .index = 9, .params = {0xA5A5, 7, 8}});
     const Bytes next = recordOfSize(20, 5);
     h.append(backlog + Bytes(inner.begin(), inner.begin() + 15));

@@ -41,8 +41,9 @@ TEST(PrintfEngine, IntegerConversionsMatchCPrintf) {
     const char* flagSet = "-+ #0";
     const std::vector<std::string> widths{"", "1", "5", "12"};
     const std::vector<std::string> precisions{"", ".", ".0", ".1", ".3", ".11"};
-    const std::vector<std::uint32_t> values{0,          1,          7,          8,          0x12c,     255,
-                                            0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFE, 123456789, 0xDEADBEEF};
+    const std::vector<std::uint32_t> values{0,          1,          7,          8,
+                                            0x12c,      255,        0x7FFFFFFF, 0x80000000,
+                                            0xFFFFFFFF, 0xFFFFFFFE, 123456789,  0xDEADBEEF};
     int compared = 0;
     for (unsigned mask = 0; mask < 32; ++mask) {
         std::string flags;
@@ -55,8 +56,9 @@ TEST(PrintfEngine, IntegerConversionsMatchCPrintf) {
                     const CompiledFormat compiled(latin1ToUtf16(format));
                     for (const std::uint32_t value : values) {
                         const bool isSigned = conversion == 'd' || conversion == 'i';
-                        const std::string expected = isSigned ? cFormat(format, static_cast<int>(value))
-                                                              : cFormat(format, static_cast<unsigned>(value));
+                        const std::string expected =
+                            isSigned ? cFormat(format, static_cast<int>(value))
+                                     : cFormat(format, static_cast<unsigned>(value));
                         std::u16string out;
                         compiled.applyWords(out, &value, 1);
                         ASSERT_EQ(utf16ToUtf8(out), expected) << format << " with " << value;
@@ -78,24 +80,29 @@ TEST(PrintfEngine, TypedIntegersMatchCPrintfWith64Bits) {
         for (const long long v : values) {
             const char c = conversion.back();
             const std::string expected =
-                c == 'd' || c == 'i' ? cFormat(cConversion, v) : cFormat(cConversion, static_cast<unsigned long long>(v));
-            EXPECT_EQ(typed(latin1ToUtf16(conversion), {v}), expected) << conversion << " with " << v;
+                c == 'd' || c == 'i' ? cFormat(cConversion, v)
+                                     : cFormat(cConversion, static_cast<unsigned long long>(v));
+            EXPECT_EQ(typed(latin1ToUtf16(conversion), {v}), expected)
+                << conversion << " with " << v;
         }
     }
     EXPECT_EQ(typed(u"%x", {-1}), "ffffffffffffffff");
 }
 
 TEST(PrintfEngine, WordsAreSignedForDAndUnsignedOtherwise) {
-    EXPECT_EQ(words(u"%d %i %u %x %X %o", {0xFFFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xABCDEF, 8}),
-              "-1 -2147483648 4294967295 ffffffff ABCDEF 10");
+    EXPECT_EQ(
+        words(u"%d %i %u %x %X %o", {0xFFFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xABCDEF, 8}),
+        "-1 -2147483648 4294967295 ffffffff ABCDEF 10");
     EXPECT_EQ(words(u"conn %d, handle %x", {1, 300}), "conn 1, handle 12c");
 }
 
 TEST(PrintfEngine, SizePrefixesTakeOneWordEachAndHNarrows) {
-    EXPECT_EQ(words(u"%lld|%hx|%I64u|%hhd|%lu|%I32x|%Id|%zu|%ls|%jd|%td", {0xFFFFFFFF, 0x12345, 7, 300, 9, 255, 3, 4, 5, 0xFFFFFFFF, 6}),
+    EXPECT_EQ(words(u"%lld|%hx|%I64u|%hhd|%lu|%I32x|%Id|%zu|%ls|%jd|%td",
+                    {0xFFFFFFFF, 0x12345, 7, 300, 9, 255, 3, 4, 5, 0xFFFFFFFF, 6}),
               "-1|2345|7|44|9|ff|3|4|%ls|-1|6");
     EXPECT_EQ(words(u"v %hx %hhx %hd", {0x12345678, 0x1FF, 70000}), "v 5678 ff 4464");
-    EXPECT_EQ(words(u"%hd %hhd %hu %hhu %hho", {0x8000, 0x80, 0xFFFF8000, 0x1FF, 0x1FF}), "-32768 -128 32768 255 377");
+    EXPECT_EQ(words(u"%hd %hhd %hu %hhu %hho", {0x8000, 0x80, 0xFFFF8000, 0x1FF, 0x1FF}),
+              "-32768 -128 32768 255 377");
 }
 
 // "h" and "hh" with random flags, widths, precisions and values, against the C library
@@ -132,7 +139,9 @@ TEST(PrintfEngine, NarrowedConversionsMatchCPrintf) {
 TEST(PrintfEngine, CharacterConversion) {
     for (const std::string conversion : {"%c", "%5c", "%-5c", "[%3c]"}) {
         for (const int v : {'A', 'z', '%', ' '}) {
-            EXPECT_EQ(words(latin1ToUtf16(conversion), {static_cast<std::uint32_t>(v)}), cFormat(conversion, v)) << conversion;
+            EXPECT_EQ(words(latin1ToUtf16(conversion), {static_cast<std::uint32_t>(v)}),
+                      cFormat(conversion, v))
+                << conversion;
         }
     }
     std::u16string out;
@@ -144,9 +153,12 @@ TEST(PrintfEngine, CharacterConversion) {
 }
 
 TEST(PrintfEngine, StringConversionWithWidthAndPrecisionMatchesCPrintf) {
-    for (const std::string conversion : {"%s", "%8s", "%-8s", "%.2s", "%8.3s", "%-8.0s", "%.10s", "%2s"}) {
-        EXPECT_EQ(withString(latin1ToUtf16(conversion), u"hello"), cFormat(conversion, "hello")) << conversion;
-        EXPECT_EQ(typed(latin1ToUtf16(conversion), {u"hello"}), cFormat(conversion, "hello")) << conversion;
+    for (const std::string conversion :
+         {"%s", "%8s", "%-8s", "%.2s", "%8.3s", "%-8.0s", "%.10s", "%2s"}) {
+        EXPECT_EQ(withString(latin1ToUtf16(conversion), u"hello"), cFormat(conversion, "hello"))
+            << conversion;
+        EXPECT_EQ(typed(latin1ToUtf16(conversion), {u"hello"}), cFormat(conversion, "hello"))
+            << conversion;
     }
 }
 
@@ -195,7 +207,8 @@ TEST(PrintfEngine, UnknownOrCutConversionsTakeNoArgument) {
 
 TEST(PrintfEngine, HugeWidthAndPrecisionAreCapped) {
     EXPECT_EQ(words(u"%99999999d", {1}).size(), static_cast<std::size_t>(kPrintfFieldLimit));
-    EXPECT_EQ(words(u"%-99999999999999999999d|", {1}).size(), static_cast<std::size_t>(kPrintfFieldLimit) + 1);
+    EXPECT_EQ(words(u"%-99999999999999999999d|", {1}).size(),
+              static_cast<std::size_t>(kPrintfFieldLimit) + 1);
     const std::string digits = words(u"%.100000x", {0xAB});
     EXPECT_EQ(digits.size(), static_cast<std::size_t>(kPrintfFieldLimit));
     EXPECT_EQ(digits.substr(digits.size() - 3), "0ab");
@@ -228,7 +241,8 @@ TEST(PrintfEngine, RandomFormatsStayBoundedAndInsideTheirArguments) {
         std::u16string out;
         compiled.applyWords(out, params.data(), params.size());
         compiled.applyString(out, u"str");
-        const std::size_t bound = 3 * (format.size() + (compiled.conversionCount() + 1) * (kPrintfFieldLimit + 24));
+        const std::size_t bound =
+            3 * (format.size() + (compiled.conversionCount() + 1) * (kPrintfFieldLimit + 24));
         ASSERT_LE(out.size(), bound) << utf16ToUtf8(format);
         ASSERT_LE(compiled.conversionCount(), format.size() / 2 + 1);
     }

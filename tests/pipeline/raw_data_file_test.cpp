@@ -1,11 +1,11 @@
 #include "pipeline/raw_data_file.h"
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "pipeline/log_console.h"
 #include "pipeline/memory_log_view.h"
@@ -17,14 +17,15 @@
 namespace nimbrel {
 namespace {
 
-using test::Bytes;
 using test::buildRecord;
+using test::Bytes;
 
 RecordRef refOf(const Bytes& b) { return {b.data(), checkHeader(b.data(), b.size()).layout}; }
 
 TEST(RawDataFile, NamesOfBothRoutes) {
     const LocalTime t{2026, 3, 7, 9, 5, 4, 321};
-    EXPECT_EQ(RawDataFile::comRouteName("/data", t, "ttyUSB0"), "/data/RawData_20260307_090504_ttyUSB0.log");
+    EXPECT_EQ(RawDataFile::comRouteName("/data", t, "ttyUSB0"),
+              "/data/RawData_20260307_090504_ttyUSB0.log");
     EXPECT_EQ(RawDataFile::driverRouteName("/data", t), "/data/RawData_20260307_090504.log");
     setComPortNameForFiles("/dev/pts/7");  // only the last path element goes into names
     EXPECT_EQ(comPortNameForFiles(), "7");
@@ -51,7 +52,8 @@ TEST(RawDataFile, StampAndRecordBytesWithTrailerOnlyAfterTheLastOfAWindow) {
     EXPECT_LE(bytes[7] | (bytes[8] << 8), 999);
     const RawStamp s = makeRawStamp({2303, 12, 31, 23, 59, 58, 999});
     EXPECT_EQ(s, (RawStamp{2303, 12, 31, 23, 59, 58, 999}));
-    EXPECT_EQ(s.toBytes(), (std::array<std::uint8_t, kRawStampSize>{0xFF, 0x08, 12, 31, 23, 59, 58, 0xE7, 0x03}));
+    EXPECT_EQ(s.toBytes(), (std::array<std::uint8_t, kRawStampSize>{0xFF, 0x08, 12, 31, 23, 59, 58,
+                                                                    0xE7, 0x03}));
     EXPECT_EQ(RawStamp::fromBytes(s.toBytes().data()), s);
 }
 
@@ -78,7 +80,9 @@ TEST(RawDataFile, PrepareReportsTheFileOrTheFailure) {
     EXPECT_EQ(file.lastError(), 0);
     const auto lines = view.lines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].text, u"[G] Write Log to File(" + std::u16string(dir.path().begin(), dir.path().end()) + u"/raw.log)");
+    EXPECT_EQ(lines[0].text, u"[G] Write Log to File(" +
+                                 std::u16string(dir.path().begin(), dir.path().end()) +
+                                 u"/raw.log)");
     EXPECT_EQ(lines[0].colour, (Rgb{0, 255, 0}));
     EXPECT_NE(lines[1].text.find(u"Fail with error:0x2"), std::u16string::npos);  // ENOENT
     EXPECT_EQ(lines[1].colour, (Rgb{255, 0, 0}));
@@ -99,7 +103,8 @@ TEST(RawDataFile, SwitchesToANewFileAfter50MiBOnlyOnALastOfWindowRecord) {
     const std::string second = file.name();
     EXPECT_NE(second, first);
     EXPECT_EQ(second.rfind(dir.path() + "/RawData_", 0), 0u);
-    EXPECT_EQ(second.substr(second.size() - 6), "_0.log");  // COM suffix, "0" before any COM capture
+    EXPECT_EQ(second.substr(second.size() - 6),
+              "_0.log");  // COM suffix, "0" before any COM capture
     EXPECT_EQ(test::readFileBytes(second).size(), 9 + r.size() + 4);
 }
 
@@ -127,7 +132,8 @@ TEST(RawDataFile, TextChunkIsUtf16WithSignExtendedBytesAndNeverHoldsTheSyncPair)
     RawDataFile file(dir.path());
     file.setName(dir.file("raw.log"));
     file.appendTextChunk(u"A\xFFA5");
-    EXPECT_EQ(test::readFileBytes(dir.file("raw.log")), (Bytes{0x41, 0x00, 0xA5, 0xFF, 0x0A, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(test::readFileBytes(dir.file("raw.log")),
+              (Bytes{0x41, 0x00, 0xA5, 0xFF, 0x0A, 0x00, 0x00, 0x00}));
 }
 
 }  // namespace

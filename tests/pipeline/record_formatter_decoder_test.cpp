@@ -35,26 +35,32 @@ Bytes wide(std::uint16_t index, std::vector<std::uint32_t> params) {
 TEST(RecordFormatterDecoders, DecodedPacketFollowsTheLineOnlyWithAutoParseLog) {
     Rig rig;
     const Bytes reset = wide(1355, {0x0C03, 0});
-    EXPECT_EQ(rig.show(reset), u"01:02:03.004  [FIL] [G] [00001] [000] [000] [00000] HCI command c03 len 0\n");
+    EXPECT_EQ(rig.show(reset),
+              u"01:02:03.004  [FIL] [G] [00001] [000] [000] [00000] HCI command c03 len 0\n");
     rig.toggles.m_bAutoParseLog = true;
-    EXPECT_EQ(rig.show(reset), u"01:02:03.004  [FIL] [G] [00002] [000] [000] [00000] HCI command c03 len 0\n"
-                               u"HCI_CMD: Reset Command, opcode: 0x0C03 , len: 00 \n\t No parameters\n");
+    EXPECT_EQ(rig.show(reset),
+              u"01:02:03.004  [FIL] [G] [00002] [000] [000] [00000] HCI command c03 len 0\n"
+              u"HCI_CMD: Reset Command, opcode: 0x0C03 , len: 00 \n\t No parameters\n");
     // LMP sent with the opcode in word 1.
     std::vector<std::uint32_t> lmp(15, 0);
     lmp[1] = 37;
     lmp[8] = 0x09;
     const std::u16string text = rig.show(wide(3091, lmp));
-    EXPECT_NE(text.find(u"\nsend lmp opcode: 37, name is LMP_version_req \n\t VersNr: 09"), std::u16string::npos);
+    EXPECT_NE(text.find(u"\nsend lmp opcode: 37, name is LMP_version_req \n\t VersNr: 09"),
+              std::u16string::npos);
     // The extended path on a record that is not an extended one.
-    EXPECT_NE(rig.show(wide(3092, {0, 5})).find(u"\nit is not ext lmp message\n"), std::u16string::npos);
+    EXPECT_NE(rig.show(wide(3092, {0, 5})).find(u"\nit is not ext lmp message\n"),
+              std::u16string::npos);
 }
 
 TEST(RecordFormatterDecoders, ByteParametersAndMismatchesNeverReachTheDecoders) {
     Rig rig;
     rig.toggles.m_bAutoParseLog = true;
     // A "%s" definition with byte parameters: the decoder is not given them.
-    const std::u16string text = rig.show(buildRecord({.layout = 8, .colour = 1, .index = 3093, .params = {'h', 'i'}}));
-    EXPECT_TRUE(text.ends_with(u"LMP rx hi\nparaWide is 1 not 4\n")) << std::string(text.begin(), text.end());
+    const std::u16string text =
+        rig.show(buildRecord({.layout = 8, .colour = 1, .index = 3093, .params = {'h', 'i'}}));
+    EXPECT_TRUE(text.ends_with(u"LMP rx hi\nparaWide is 1 not 4\n"))
+        << std::string(text.begin(), text.end());
     // A record that does not match its definition is a parameter error, not decoded.
     const std::u16string error = rig.show(wide(1358, {}));
     EXPECT_NE(error.find(u"parameter error:"), std::u16string::npos);
@@ -66,9 +72,11 @@ TEST(RecordFormatterDecoders, EmberAndFlintTogetherSkipTheFirstWordOfHciRecords)
     rig.toggles.m_bAutoParseLog = true;
     rig.toggles.m_bEmberType = true;
     const Bytes shifted = wide(1355, {0xDEAD, 0x0C03, 0});
-    EXPECT_EQ(rig.show(shifted).find(u"Reset Command"), std::u16string::npos);  // Ember alone: no shift
+    EXPECT_EQ(rig.show(shifted).find(u"Reset Command"),
+              std::u16string::npos);  // Ember alone: no shift
     rig.toggles.m_bFlintType = true;
-    EXPECT_NE(rig.show(shifted).find(u"HCI_CMD: Reset Command, opcode: 0x0C03"), std::u16string::npos);
+    EXPECT_NE(rig.show(shifted).find(u"HCI_CMD: Reset Command, opcode: 0x0C03"),
+              std::u16string::npos);
     // LMP records are never shifted.
     std::vector<std::uint32_t> lmp(15, 0);
     lmp[1] = 37;

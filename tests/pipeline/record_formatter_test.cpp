@@ -12,8 +12,8 @@
 namespace nimbrel {
 namespace {
 
-using test::Bytes;
 using test::buildRecord;
+using test::Bytes;
 
 constexpr char kDefinitions[] =
     "#define CONN 1337 //\"conn %d, handle %x\"\n"
@@ -35,9 +35,10 @@ struct Fixture : test::FormatterRig {
     std::vector<MemoryLogView::Run> lines() const { return view.lines(); }
 };
 
-Bytes record(unsigned layout, unsigned colour, std::uint16_t index, std::vector<std::uint32_t> params = {},
-             std::uint8_t info = 0) {
-    return buildRecord({.layout = layout, .colour = colour, .index = index, .info = info, .params = params});
+Bytes record(unsigned layout, unsigned colour, std::uint16_t index,
+             std::vector<std::uint32_t> params = {}, std::uint8_t info = 0) {
+    return buildRecord(
+        {.layout = layout, .colour = colour, .index = index, .info = info, .params = params});
 }
 
 TEST(RecordFormatter, WorkedExample) {
@@ -45,9 +46,11 @@ TEST(RecordFormatter, WorkedExample) {
     f.toggles.m_threadId = CaptureRoute::Com;
     for (int i = 1; i < 42; ++i) f.show(record(0, 1, 41));
     f.view.clear();
-    const Bytes r{0xA5, 0xA5, 0x28, 0x5A, 0x39, 0x05, 0x07, 0x00, 0x02, 0x01, 0x00, 0x00, 0x00, 0x2C, 0x01, 0x00, 0x00};
+    const Bytes r{0xA5, 0xA5, 0x28, 0x5A, 0x39, 0x05, 0x07, 0x00, 0x02,
+                  0x01, 0x00, 0x00, 0x00, 0x2C, 0x01, 0x00, 0x00};
     f.show(r);
-    EXPECT_EQ(f.view.plainText(), u"12:34:56.789  [COM] [G] [00042] [007] [000] [00000] conn 1, handle 12c\n");
+    EXPECT_EQ(f.view.plainText(),
+              u"12:34:56.789  [COM] [G] [00042] [007] [000] [00000] conn 1, handle 12c\n");
     EXPECT_EQ(f.lines()[0].colour, (Rgb{0, 255, 0}));
 }
 
@@ -61,14 +64,18 @@ TEST(RecordFormatter, ColoursRouteTagsAndHeaderNumbers) {
     ASSERT_EQ(lines.size(), 8u);
     for (unsigned c = 0; c < 8; ++c) {
         EXPECT_EQ(lines[c].colour, expected[c]) << c;
-        EXPECT_NE(lines[c].text.find(std::u16string(u"[FIL] ") + tags[c]), std::u16string::npos) << c;
+        EXPECT_NE(lines[c].text.find(std::u16string(u"[FIL] ") + tags[c]), std::u16string::npos)
+            << c;
     }
     // Trailing white space of the text is trimmed; the "\n" escape stays literal.
-    EXPECT_EQ(lines[0].text, u"12:34:56.789  [FIL] [D] [00001] [000] [000] [00000] plain text  \\n");
+    EXPECT_EQ(lines[0].text,
+              u"12:34:56.789  [FIL] [D] [00001] [000] [000] [00000] plain text  \\n");
     f.view.clear();
     f.toggles.m_threadId = CaptureRoute::Filter;
-    f.show(buildRecord({.layout = 3, .colour = 1, .index = 41, .info = 255, .extraByte = 9, .extraWord = 65535}));
-    EXPECT_EQ(f.lines().at(0).text, u"12:34:56.789  [FIL] [G] [00009] [255] [009] [65535] plain text  \\n");
+    f.show(buildRecord(
+        {.layout = 3, .colour = 1, .index = 41, .info = 255, .extraByte = 9, .extraWord = 65535}));
+    EXPECT_EQ(f.lines().at(0).text,
+              u"12:34:56.789  [FIL] [G] [00009] [255] [009] [65535] plain text  \\n");
 }
 
 TEST(RecordFormatter, ParameterErrorDumps) {
@@ -85,14 +92,18 @@ TEST(RecordFormatter, ParameterErrorDumps) {
     const auto lines = f.lines();
     ASSERT_EQ(lines.size(), 5u);
     for (const auto& l : lines) EXPECT_EQ(l.colour, (Rgb{255, 0, 0}));
-    EXPECT_EQ(lines[0].text, u"12:34:56.789  [R] [00001] [000] [000] [00000] parameter error: [Para Num] 02 Para "
-                             u"[0]0x0000012c [1]0x00000003");
-    EXPECT_EQ(lines[1].text, u"12:34:56.789  [R] [00002] [000] [000] [00000] parameter error:a5 a5 30 5a 39 05 00 "
-                             u"00 02 01 02");
+    EXPECT_EQ(lines[0].text,
+              u"12:34:56.789  [R] [00001] [000] [000] [00000] parameter error: [Para Num] 02 Para "
+              u"[0]0x0000012c [1]0x00000003");
+    EXPECT_EQ(lines[1].text,
+              u"12:34:56.789  [R] [00002] [000] [000] [00000] parameter error:a5 a5 30 5a 39 05 00 "
+              u"00 02 01 02");
     EXPECT_EQ(lines[2].text, u"12:34:56.789  [R] [00003] [000] [000] [00000] parameter error:");
-    EXPECT_EQ(lines[3].text, u"12:34:56.789  [R] [00004] [000] [000] [00000] parameter error: [Para Num] 00 Para");
-    EXPECT_EQ(lines[4].text, u"12:34:56.789  [R] [00005] [000] [000] [00000] parameter error: [Para Num] 05 Para "
-                             u"[0]0x44332211 [1]0x55");
+    EXPECT_EQ(lines[3].text,
+              u"12:34:56.789  [R] [00004] [000] [000] [00000] parameter error: [Para Num] 00 Para");
+    EXPECT_EQ(lines[4].text,
+              u"12:34:56.789  [R] [00005] [000] [000] [00000] parameter error: [Para Num] 05 Para "
+              u"[0]0x44332211 [1]0x55");
     // With a COM route the error line carries the route tag too.
     f.view.clear();
     f.toggles.m_threadId = CaptureRoute::Com;
@@ -102,16 +113,17 @@ TEST(RecordFormatter, ParameterErrorDumps) {
 
 TEST(RecordFormatter, UndefinedIndexStringsAndParameterLimits) {
     Fixture f;
-    f.show(record(0, 1, 999));                                    // undefined, no parameters
-    f.show(record(8, 1, 40, {'A', 'B', 0, 'C'}));                 // "%s": a zero byte ends it
+    f.show(record(0, 1, 999));                     // undefined, no parameters
+    f.show(record(8, 1, 40, {'A', 'B', 0, 'C'}));  // "%s": a zero byte ends it
     std::vector<std::uint32_t> many(33, 7);
-    f.show(record(4, 1, 43, many));                               // more than 32: unformatted
+    f.show(record(4, 1, 43, many));  // more than 32: unformatted
     many.resize(32);
     f.show(record(4, 1, 43, many));
-    f.show(record(4, 1, 42, {1}));                                // fewer than expected
+    f.show(record(4, 1, 42, {1}));  // fewer than expected
     const auto lines = f.lines();
     ASSERT_EQ(lines.size(), 5u);
-    EXPECT_NE(lines[0].text.find(u"Warning! message index isn't defined in log.h"), std::u16string::npos);
+    EXPECT_NE(lines[0].text.find(u"Warning! message index isn't defined in log.h"),
+              std::u16string::npos);
     EXPECT_TRUE(lines[1].text.ends_with(u"name AB"));
     EXPECT_TRUE(lines[2].text.ends_with(u"first %d second %d"));
     EXPECT_TRUE(lines[3].text.ends_with(u"first 7 second 7"));
@@ -120,7 +132,7 @@ TEST(RecordFormatter, UndefinedIndexStringsAndParameterLimits) {
 
 TEST(RecordFormatter, RawDumpReplacesTextOrErrorDump) {
     Fixture f;
-    f.show(record(8, 2, 65535, {0x0A, 0xFF, 0x00}));           // width mismatch: still the dump
+    f.show(record(8, 2, 65535, {0x0A, 0xFF, 0x00}));        // width mismatch: still the dump
     f.show(record(4, 1, 65535, {0x0403020A, 0x99999999}));  // first n bytes only
     const auto lines = f.lines();
     EXPECT_TRUE(lines[0].text.ends_with(u"[00000]  a ff 0"));

@@ -7,25 +7,27 @@
 namespace nimbrel {
 namespace {
 
-using test::Bytes;
 using test::buildRecord;
+using test::Bytes;
 using test::CollectingSink;
 using test::RecordParts;
 using test::operator+;
 
 FrameOutcome frame(const Bytes& w, bool flushed, CollectingSink& sink, bool settled = false) {
-    return RecordFramer::frameOne(w.data(), static_cast<std::uint32_t>(w.size()), flushed, sink, settled);
+    return RecordFramer::frameOne(w.data(), static_cast<std::uint32_t>(w.size()), flushed, sink,
+                                  settled);
 }
 
 Bytes noise(std::size_t n, std::uint8_t value = 0x11) { return Bytes(n, value); }
 
-const Bytes kRecA = buildRecord({.layout = 4, .colour = 1, .index = 1337, .info = 7, .params = {1, 300}});
+const Bytes kRecA =
+    buildRecord({.layout = 4, .colour = 1, .index = 1337, .info = 7, .params = {1, 300}});
 const Bytes kRecB = buildRecord({.layout = 2, .colour = 2, .index = 20, .extraByte = 9});
 const Bytes kLayout0 = buildRecord({.layout = 0, .index = 5});
 
 TEST(RecordLayout, WorkedExampleBytesAndAllTwelveLengths) {
-    EXPECT_EQ(kRecA, (Bytes{0xA5, 0xA5, 0x28, 0x5A, 0x39, 0x05, 0x07, 0x00, 0x02, 0x01, 0x00, 0x00, 0x00, 0x2C,
-                            0x01, 0x00, 0x00}));
+    EXPECT_EQ(kRecA, (Bytes{0xA5, 0xA5, 0x28, 0x5A, 0x39, 0x05, 0x07, 0x00, 0x02, 0x01, 0x00, 0x00,
+                            0x00, 0x2C, 0x01, 0x00, 0x00}));
     const std::uint32_t expectedBase[] = {8, 10, 9, 11, 9, 11, 10, 12, 9, 11, 10, 12};
     for (unsigned layout = 0; layout < 12; ++layout) {
         const Bytes r = buildRecord({.layout = layout, .params = {1, 2, 3}});
@@ -143,7 +145,8 @@ TEST(RecordFramer, IncompleteRecordIsKeptUntilTheRestArrives) {
 }
 
 TEST(RecordFramer, SettledStreamGivesUpOnlyTheIncompleteCandidate) {
-    const Bytes long_ = buildRecord({.layout = 4, .index = 3, .params = std::vector<std::uint32_t>(50, 7)});
+    const Bytes long_ =
+        buildRecord({.layout = 4, .index = 3, .params = std::vector<std::uint32_t>(50, 7)});
     const Bytes cut(long_.begin(), long_.begin() + 12);
     for (std::size_t lead : {0u, 3u}) {
         CollectingSink sink;
@@ -216,7 +219,8 @@ TEST(RecordFramer, SyncPairInsideParameters) {
         CollectingSink sink;
         const FrameOutcome out = frame(inner + noise(4) + kRecB, false, sink);
         EXPECT_FALSE(out.emitted);
-        EXPECT_EQ(out.consumed, 9u);  // the inner pair is the first parameter's low bytes at offset 9
+        EXPECT_EQ(out.consumed,
+                  9u);  // the inner pair is the first parameter's low bytes at offset 9
     }
 }
 

@@ -1,6 +1,8 @@
 // The device bridge's client against a small driver side of the test's own.
 #include "platform/device_bridge.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -12,8 +14,6 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/device_bridge_protocol.h"
 #include "support/temp_dir.h"
@@ -44,7 +44,8 @@ public:
         std::uint32_t announced = 0;  // output size written in the header
         Bytes output;
     };
-    using Answer = std::function<Reply(std::uint32_t code, const Bytes& input, std::uint32_t outputSize)>;
+    using Answer =
+        std::function<Reply(std::uint32_t code, const Bytes& input, std::uint32_t outputSize)>;
 
     FakeDriver(const std::string& path, Answer answer) : path_(path), answer_(std::move(answer)) {
         listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -100,12 +101,15 @@ FakeDriver::Reply echo(std::uint32_t, const Bytes& input, std::uint32_t outputSi
 TEST(DeviceBridge, RequestsRoundTripAndFailuresComeBackAsErrors) {
     test::TempDir dir;
     const std::string path = dir.file("BtFilter");
-    FakeDriver driver(path, [](std::uint32_t code, const Bytes& input, std::uint32_t outputSize) -> FakeDriver::Reply {
-        if (code == 1) return echo(code, input, outputSize);
-        if (code == 2) return {true, EIO, 0, {}};
-        if (code == 3) return {true, 0, outputSize + 1, Bytes(outputSize + 1, 7)};  // more than asked
-        return {true, 0, 0, {}};
-    });
+    FakeDriver driver(
+        path,
+        [](std::uint32_t code, const Bytes& input, std::uint32_t outputSize) -> FakeDriver::Reply {
+            if (code == 1) return echo(code, input, outputSize);
+            if (code == 2) return {true, EIO, 0, {}};
+            if (code == 3)
+                return {true, 0, outputSize + 1, Bytes(outputSize + 1, 7)};  // more than asked
+            return {true, 0, 0, {}};
+        });
 
     BridgeDevice device;
     std::uint8_t out[8] = {};
@@ -162,10 +166,12 @@ TEST(DeviceBridge, RequestsFromManyThreadsAreAnsweredInOrder) {
                 const std::uint32_t id = static_cast<std::uint32_t>(t * kRequests + i);
                 Bytes in(4 + rng() % 2000);
                 storeU32Le(in.data(), id);
-                for (std::size_t k = 4; k < in.size(); ++k) in[k] = static_cast<std::uint8_t>(id + k);
+                for (std::size_t k = 4; k < in.size(); ++k)
+                    in[k] = static_cast<std::uint8_t>(id + k);
                 Bytes out(in.size());
-                const ControlResult r = device.control(id, in.data(), static_cast<std::uint32_t>(in.size()),
-                                                       out.data(), static_cast<std::uint32_t>(out.size()));
+                const ControlResult r =
+                    device.control(id, in.data(), static_cast<std::uint32_t>(in.size()), out.data(),
+                                   static_cast<std::uint32_t>(out.size()));
                 if (!r.ok() || r.returned != in.size() || out != in) ++wrong;
             }
         });
@@ -184,7 +190,8 @@ TEST(DeviceBridge, ClosingEndsAPendingRequestAtOnce) {
     test::TempDir dir;
     const std::string path = dir.file("CorvaneUartBus");
     // The driver side holds every request: only closing the device can end one.
-    FakeDriver driver(path, [](std::uint32_t, const Bytes&, std::uint32_t) { return FakeDriver::Reply{false}; });
+    FakeDriver driver(
+        path, [](std::uint32_t, const Bytes&, std::uint32_t) { return FakeDriver::Reply{false}; });
 
     for (int i = 0; i < 1000; ++i) {
         BridgeDevice device;
@@ -197,7 +204,8 @@ TEST(DeviceBridge, ClosingEndsAPendingRequestAtOnce) {
             result = device.control(0x0022281C, "\0", 1, out, sizeof out);
         });
         while (!sent.load()) std::this_thread::yield();
-        if (i % 2 == 0) std::this_thread::sleep_for(50us);  // sometimes already blocked, sometimes not yet sent
+        if (i % 2 == 0)
+            std::this_thread::sleep_for(50us);  // sometimes already blocked, sometimes not yet sent
         const auto before = std::chrono::steady_clock::now();
         EXPECT_TRUE(device.close());
         requester.join();

@@ -1,12 +1,12 @@
 #include "platform/program_folder.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
-
-#include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
 
@@ -62,7 +62,8 @@ TEST(ProgramFolder, AnInstalledProgramUsesTheSeededUserDataFolder) {
     EXPECT_EQ(readText(folder + "/LOG1.h"), "#define A 1 //\"installed\"\n");
     EXPECT_EQ(readText(folder + "/log_amber.h"), "#define B 2 //\"amber\"\n");
     EXPECT_FALSE(std::filesystem::exists(folder + "/sub")) << "only files are seeded";
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2) << "no temporary files remain";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2)
+        << "no temporary files remain";
 }
 
 TEST(ProgramFolder, SeedingFillsOnlyWhatIsMissingAndKeepsTheUsersFiles) {

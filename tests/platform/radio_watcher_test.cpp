@@ -1,6 +1,8 @@
 // Radio entries counted and watched in a folder of the test's own.
 #include "platform/radio_watcher.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -9,8 +11,6 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
 
@@ -46,7 +46,8 @@ TEST(RadioWatcher, CountsOnlyRadioEntries) {
     test::TempDir dir;
     ::setenv("NIMBREL_BT_CLASS_DIR", dir.path().c_str(), 1);
     EXPECT_EQ(EnumerateLocalRadios(), 0);
-    for (const char* name : {"hci0", "hci1", "hci0:256", "hcix", "hci", "other"}) ::mkdir(dir.file(name).c_str(), 0755);
+    for (const char* name : {"hci0", "hci1", "hci0:256", "hcix", "hci", "other"})
+        ::mkdir(dir.file(name).c_str(), 0755);
     EXPECT_EQ(EnumerateLocalRadios(), 2);  // hci0 and hci1; a connection entry is no radio
     ::setenv("NIMBREL_BT_CLASS_DIR", dir.file("missing").c_str(), 1);
     EXPECT_EQ(EnumerateLocalRadios(), 0);
@@ -99,9 +100,11 @@ TEST(RadioWatcher, OneRegistrationPerProcess) {
     ::setenv("NIMBREL_BT_CLASS_DIR", dir.path().c_str(), 1);
     // The registration outlives the test: its callbacks use nothing of the test's frame.
     static Events events;
-    ASSERT_TRUE(registerRadioNotification({[](const std::string& e) { events.add("first " + e); }, {}}));
+    ASSERT_TRUE(
+        registerRadioNotification({[](const std::string& e) { events.add("first " + e); }, {}}));
     EXPECT_TRUE(radioNotificationRegistered());
-    EXPECT_FALSE(registerRadioNotification({[](const std::string& e) { events.add("second " + e); }, {}}));
+    EXPECT_FALSE(
+        registerRadioNotification({[](const std::string& e) { events.add("second " + e); }, {}}));
     ::mkdir(dir.file("hci3").c_str(), 0755);
     ASSERT_TRUE(events.waitFor(1));
     std::this_thread::sleep_for(150ms);

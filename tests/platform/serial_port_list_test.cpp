@@ -53,7 +53,8 @@ TEST_F(FakeTtyClass, ListsRealDevicesInNaturalOrderThenTypedNames) {
 }
 
 TEST_F(FakeTtyClass, MissingClassFolderGivesTypedNamesOnly) {
-    const std::vector<std::string> ports = listSerialPorts({"ttyUSB0"}, (root_ / "nothing").string());
+    const std::vector<std::string> ports =
+        listSerialPorts({"ttyUSB0"}, (root_ / "nothing").string());
     EXPECT_EQ(ports, std::vector<std::string>{"ttyUSB0"});
 }
 

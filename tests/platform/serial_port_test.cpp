@@ -33,7 +33,8 @@ struct PortOnPty : ::testing::Test {
     }
 
     void writeMaster(const std::vector<std::uint8_t>& bytes) {
-        ASSERT_EQ(::write(pty.masterFd(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ASSERT_EQ(::write(pty.masterFd(), bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
     }
 
     // Reads from the master until n bytes arrived or a second passed.

@@ -1,8 +1,8 @@
 #include "platform/text.h"
 
-#include <random>
-
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace nimbrel {
 namespace {
@@ -25,8 +25,8 @@ TEST(Text, Utf8RoundTripsAcrossTheAsciiBlocksAndTheGeneralPath) {
 
 TEST(Text, BrokenInputBecomesReplacementCharacters) {
     EXPECT_EQ(utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xef\xbf\xbd");  // lone surrogate
-    EXPECT_EQ(utf8ToUtf16("\xc3"), u"\ufffd");                                  // cut sequence
-    EXPECT_EQ(utf8ToUtf16("\xc0\xaf"), u"\ufffd\ufffd");                        // overlong
+    EXPECT_EQ(utf8ToUtf16("\xc3"), u"\ufffd");                                    // cut sequence
+    EXPECT_EQ(utf8ToUtf16("\xc0\xaf"), u"\ufffd\ufffd");                          // overlong
     // A surrogate pair split across appendUtf8's internal slices stays whole.
     std::u16string longText(255, u'a');
     longText += u"\U0001F600";
@@ -39,12 +39,14 @@ TEST(Text, RandomTextSurvivesTheRoundTripWithUnpairedSurrogatesReplaced) {
     std::mt19937 rng(5);
     for (int round = 0; round < 300; ++round) {
         std::u16string text(std::uniform_int_distribution<std::size_t>(0, 600)(rng), u'\0');
-        for (char16_t& c : text) c = static_cast<char16_t>(rng() % 8 == 0 ? rng() % 0x10000 : rng() % 0x80);
+        for (char16_t& c : text)
+            c = static_cast<char16_t>(rng() % 8 == 0 ? rng() % 0x10000 : rng() % 0x80);
         std::u16string expected = text;
         for (std::size_t i = 0; i < expected.size(); ++i) {
             const bool high = expected[i] >= 0xD800 && expected[i] <= 0xDBFF;
             const bool low = expected[i] >= 0xDC00 && expected[i] <= 0xDFFF;
-            if (high && i + 1 < expected.size() && expected[i + 1] >= 0xDC00 && expected[i + 1] <= 0xDFFF) {
+            if (high && i + 1 < expected.size() && expected[i + 1] >= 0xDC00 &&
+                expected[i + 1] <= 0xDFFF) {
                 ++i;  // a proper pair
             } else if (high || low) {
                 expected[i] = 0xFFFD;

@@ -1,6 +1,8 @@
 // The simulator's driver side, spoken to through the capture's own driver requests.
 #include "sim/driver_emulator.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -9,12 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "capture/driver_requests.h"
 #include "platform/device_bridge_protocol.h"
-#include "support/sim_stream.h"
 #include "support/running_driver.h"
+#include "support/sim_stream.h"
 #include "support/temp_dir.h"
 
 namespace nimbrel::sim {
@@ -27,7 +27,10 @@ using Emulator = test::RunningDriver;
 
 TEST(DriverEmulator, RepliesCarryEveryRecordOnceInOrderThroughRandomReplySizes) {
     constexpr std::size_t kRecords = 3000;
-    Emulator e({.kind = DriverKind::Uart, .recordsPerSecond = 0, .recordLimit = kRecords, .seed = 9,
+    Emulator e({.kind = DriverKind::Uart,
+                .recordsPerSecond = 0,
+                .recordLimit = kRecords,
+                .seed = 9,
                 .randomReplySizes = true});
     DriverDevice& driver = uartDriver();
     ASSERT_TRUE(driver.enableLog(1));
@@ -45,7 +48,8 @@ TEST(DriverEmulator, RepliesCarryEveryRecordOnceInOrderThroughRandomReplySizes) 
         ASSERT_EQ(n, r.dataSize + 1);
         ASSERT_EQ(reply[kReadLogHeaderSize + r.dataSize], 0);
         if (r.dataSize < kReadLogMaxData) ++shortReplies;
-        got.insert(got.end(), reply.begin() + kReadLogHeaderSize, reply.begin() + kReadLogHeaderSize + r.dataSize);
+        got.insert(got.end(), reply.begin() + kReadLogHeaderSize,
+                   reply.begin() + kReadLogHeaderSize + r.dataSize);
     }
     EXPECT_EQ(got, expected);
     EXPECT_GT(shortReplies, 100u);
@@ -104,17 +108,25 @@ TEST(DriverEmulator, AnswersSetLogFormsReadsWithoutDataAndLogsTheRequestsInOrder
         "connection 1: set-log stop",
     };
     ASSERT_GE(lines.size(), want.size() + 1);
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + static_cast<long>(want.size())), want);
-    EXPECT_EQ(lines[want.size()].rfind("connection 1: close after 3 reads", 0), 0u) << lines[want.size()];
+    EXPECT_EQ(
+        std::vector<std::string>(lines.begin(), lines.begin() + static_cast<long>(want.size())),
+        want);
+    EXPECT_EQ(lines[want.size()].rfind("connection 1: close after 3 reads", 0), 0u)
+        << lines[want.size()];
 }
 
 TEST(DriverEmulator, RadioEntryComesAndGoesOnTimeAndReadsFailWhileItIsAway) {
     test::TempDir radios;
     const std::string entry = radios.file("hci0");
-    Emulator e({.kind = DriverKind::Filter, .recordsPerSecond = 1000, .seed = 3, .radioDir = radios.path(),
-                .radioOffAfterS = 0.3, .radioOnAfterS = 0.8});
+    Emulator e({.kind = DriverKind::Filter,
+                .recordsPerSecond = 1000,
+                .seed = 3,
+                .radioDir = radios.path(),
+                .radioOffAfterS = 0.3,
+                .radioOnAfterS = 0.8});
     auto waitFor = [&](bool present) {
-        for (int i = 0; i < 300 && std::filesystem::exists(entry) != present; ++i) std::this_thread::sleep_for(5ms);
+        for (int i = 0; i < 300 && std::filesystem::exists(entry) != present; ++i)
+            std::this_thread::sleep_for(5ms);
         return std::filesystem::exists(entry) == present;
     };
     ASSERT_TRUE(waitFor(true));

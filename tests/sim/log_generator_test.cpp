@@ -42,14 +42,17 @@ std::map<int, Definition> readDefinitions(std::set<int>* duplicates = nullptr) {
         const auto blank = body.find(' ');
         const auto slashes = body.find("//");
         if (blank == std::string::npos || slashes == std::string::npos) continue;
-        const std::string indexText = slashes > blank ? trim(body.substr(blank, slashes - blank)) : std::string();
-        const int index = indexText.empty() || !std::isdigit(static_cast<unsigned char>(indexText[0]))
-                              ? 0
-                              : std::stoi(indexText);
+        const std::string indexText =
+            slashes > blank ? trim(body.substr(blank, slashes - blank)) : std::string();
+        const int index =
+            indexText.empty() || !std::isdigit(static_cast<unsigned char>(indexText[0]))
+                ? 0
+                : std::stoi(indexText);
         if (index < 0 || index > 65535) continue;
         Definition d;
         const std::size_t from = slashes + 3;
-        d.text = from < body.size() ? trim(body.substr(from, body.size() - 1 - from)) : std::string();
+        d.text =
+            from < body.size() ? trim(body.substr(from, body.size() - 1 - from)) : std::string();
         d.params = static_cast<int>(std::count(d.text.begin(), d.text.end(), '%'));
         d.width = d.text.find("%s") != std::string::npos ? 1 : (d.params > 0 ? 4 : 0);
         if (duplicates && defs.count(index)) duplicates->insert(index);
@@ -66,7 +69,8 @@ const std::set<std::uint32_t> kBasicLmpOpcodes = [] {
     for (std::uint32_t op = 124; op <= 127; ++op) s.insert(op);
     return s;
 }();
-const std::set<std::uint32_t> kExtLmpOpcodes = {1, 2, 3, 4, 11, 12, 13, 16, 17, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
+const std::set<std::uint32_t> kExtLmpOpcodes = {1,  2,  3,  4,  11, 12, 13, 16, 17, 21, 22,
+                                                23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
 
 TEST(SimDefinitions, Log1DefinesEachIndexOnceIncludingTheDecoderIndices) {
     std::set<int> duplicates;
@@ -114,7 +118,8 @@ TEST(LogGenerator, RecordsAreWellFormedAndMatchTheirFields) {
         ASSERT_EQ(check.layout.length, r.bytes.size());
         // Nothing inside a record can be taken for the next record's sync pair.
         for (std::size_t k = 2; k < r.bytes.size(); ++k) {
-            ASSERT_FALSE(r.bytes[k] == kSyncByte && (k + 1 == r.bytes.size() || r.bytes[k + 1] == kSyncByte))
+            ASSERT_FALSE(r.bytes[k] == kSyncByte &&
+                         (k + 1 == r.bytes.size() || r.bytes[k + 1] == kSyncByte))
                 << "byte " << k;
         }
     }
@@ -135,8 +140,9 @@ TEST(LogGenerator, CoversAllLayoutsColoursAndMessages) {
         }
         EXPECT_TRUE(layouts.all()) << layouts;
         EXPECT_TRUE(colours.all()) << colours;
-        for (std::uint16_t index : {kHciCommandIndex, kHciEventIndex, kLmpSentIndex, kLmpSentExtIndex,
-                                    kLmpReceivedIndex, kLmpReceivedExtIndex, kRawDumpIndex}) {
+        for (std::uint16_t index :
+             {kHciCommandIndex, kHciEventIndex, kLmpSentIndex, kLmpSentExtIndex, kLmpReceivedIndex,
+              kLmpReceivedExtIndex, kRawDumpIndex}) {
             EXPECT_EQ(indices.count(index), 1u) << index;
         }
         for (std::uint16_t index : kUndefinedIndices) EXPECT_EQ(indices.count(index), 1u) << index;
@@ -167,7 +173,8 @@ TEST(LogGenerator, EveryDefinedIndexMatchesItsDefinition) {
             // A text: printable, at most a terminating zero.
             for (std::size_t k = 0; k < n && index != kRawDumpIndex; ++k) {
                 const bool last = k + 1 == n;
-                ASSERT_TRUE((r.params[k] >= 0x20 && r.params[k] < 0x7F) || (last && r.params[k] == 0))
+                ASSERT_TRUE((r.params[k] >= 0x20 && r.params[k] < 0x7F) ||
+                            (last && r.params[k] == 0))
                     << "index " << index;
             }
         }
@@ -203,7 +210,8 @@ TEST(LogGenerator, ProtocolRecordsArePackedForTheDecoders) {
             ASSERT_EQ(kLayoutTable[r.fields.layout].paramWidth, 4u);
             ASSERT_GE(w.size(), 2u);
             ASSERT_LE(w.size(), 22u);
-            ASSERT_EQ(w.size(), 2 + std::min<std::size_t>(w[1], 20)) << "length and logged bytes disagree";
+            ASSERT_EQ(w.size(), 2 + std::min<std::size_t>(w[1], 20))
+                << "length and logged bytes disagree";
             for (std::size_t k = 2; k < w.size(); ++k) ASSERT_LE(w[k], 0xFFu);
             if (index == kHciCommandIndex) {
                 ASSERT_LE(w[0], 0xFFFFu);
@@ -227,10 +235,12 @@ TEST(LogGenerator, ProtocolRecordsArePackedForTheDecoders) {
             ASSERT_EQ(kExtLmpOpcodes.count(w[2]), 1u) << w[2];
         }
     }
-    for (std::uint32_t op : {0x0C03u, 0x1001u, 0x0401u, 0x0405u, 0x0406u, 0x2006u, 0x200Au, 0x200Bu, 0x200Du}) {
+    for (std::uint32_t op :
+         {0x0C03u, 0x1001u, 0x0401u, 0x0405u, 0x0406u, 0x2006u, 0x200Au, 0x200Bu, 0x200Du}) {
         EXPECT_EQ(commands.count(op), 1u) << std::hex << op;
     }
-    for (std::uint32_t code : {0x01u, 0x03u, 0x05u, 0x0Eu, 0x0Fu, 0x3Eu}) EXPECT_EQ(events.count(code), 1u) << code;
+    for (std::uint32_t code : {0x01u, 0x03u, 0x05u, 0x0Eu, 0x0Fu, 0x3Eu})
+        EXPECT_EQ(events.count(code), 1u) << code;
     for (std::uint32_t sub : {0x01u, 0x02u, 0x03u}) EXPECT_EQ(leSubevents.count(sub), 1u) << sub;
 }
 

@@ -19,8 +19,9 @@ TEST(RecordEncoder, WorkedExampleGivesTheWireBytes) {
     const std::vector<std::uint32_t> params = {1, 300};
     std::vector<std::uint8_t> out = {0xEE};  // appends after what is there
     EXPECT_EQ(encodeRecord(f, params, out), 17u);
-    const std::vector<std::uint8_t> expected = {0xEE, 0xA5, 0xA5, 0x28, 0x5A, 0x39, 0x05, 0x07, 0x00, 0x02,
-                                                0x01, 0x00, 0x00, 0x00, 0x2C, 0x01, 0x00, 0x00};
+    const std::vector<std::uint8_t> expected = {0xEE, 0xA5, 0xA5, 0x28, 0x5A, 0x39,
+                                                0x05, 0x07, 0x00, 0x02, 0x01, 0x00,
+                                                0x00, 0x00, 0x2C, 0x01, 0x00, 0x00};
     EXPECT_EQ(out, expected);
 }
 

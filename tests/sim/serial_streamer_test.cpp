@@ -9,7 +9,6 @@
 
 #include "platform/pseudo_terminal.h"
 #include "platform/serial_port.h"
-
 #include "support/sim_stream.h"
 
 namespace nimbrel::sim {
@@ -41,7 +40,8 @@ TEST(SerialStreamer, StreamsTheGeneratedRecordsByteForByte) {
     SerialPort port;
     ASSERT_TRUE(port.open(pty.slavePath()).ok());
 
-    const std::vector<std::uint8_t> expected = expectedStream(21, 3000);  // far more than the pty buffers
+    const std::vector<std::uint8_t> expected =
+        expectedStream(21, 3000);  // far more than the pty buffers
     std::vector<std::uint8_t> got;
     std::thread reader([&] { got = readPort(port, expected.size()); });
 
@@ -70,7 +70,9 @@ TEST(SerialStreamer, WaitsForTheDeviceAndStopsOnRequest) {
     const auto stoppedAt = Clock::now();
     stop = true;
     streamer.join();
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - stoppedAt).count(), 500);
+    EXPECT_LT(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - stoppedAt).count(),
+        500);
     EXPECT_EQ(r.end, StreamEnd::Stopped);
     EXPECT_GT(r.bytes, 0u);
     EXPECT_LT(r.bytes, 1u << 20);  // bounded by what the pseudo-terminal buffers
@@ -87,7 +89,8 @@ TEST(SerialStreamer, PacesRecordsAtTheRequestedRate) {
     const std::atomic<bool> stop{false};
     const auto start = Clock::now();
     const StreamResult r = streamRecords(pty.masterFd(), g, options, stop);
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     EXPECT_EQ(r.end, StreamEnd::Finished);
     EXPECT_EQ(r.records, 31u);
     EXPECT_GE(elapsed, 280);

@@ -3,8 +3,8 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <poll.h>
@@ -61,7 +61,8 @@ public:
     std::string readLine(int timeoutMs) {
         std::string line;
         const auto start = Clock::now();
-        while (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() < timeoutMs) {
+        while (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() <
+               timeoutMs) {
             pollfd p{out_, POLLIN, 0};
             if (::poll(&p, 1, 50) <= 0) continue;
             char c;
@@ -77,7 +78,8 @@ public:
     // Exit code, or -1 when the process did not end within timeoutMs or died of a signal.
     int wait(int timeoutMs) {
         const auto start = Clock::now();
-        while (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() < timeoutMs) {
+        while (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() <
+               timeoutMs) {
             int status = 0;
             const pid_t r = ::waitpid(pid_, &status, WNOHANG);
             if (r == pid_) {

@@ -1,13 +1,12 @@
 #include "support/cli_run.h"
 
+#include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "support/temp_dir.h"
 
@@ -38,7 +37,8 @@ CliResult runCli(const std::vector<std::string>& args, const std::vector<std::st
         const std::string entry(*e);
         const std::string name = entry.substr(0, entry.find('='));
         bool replaced = false;
-        for (const std::string& mine : env) replaced = replaced || mine.substr(0, mine.find('=')) == name;
+        for (const std::string& mine : env)
+            replaced = replaced || mine.substr(0, mine.find('=')) == name;
         if (!replaced) envText.push_back(entry);
     }
     envText.insert(envText.end(), env.begin(), env.end());
@@ -49,8 +49,10 @@ CliResult runCli(const std::vector<std::string>& args, const std::vector<std::st
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);

@@ -1,9 +1,9 @@
 #include "support/running_driver.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
-
-#include <gtest/gtest.h>
 
 #include "platform/device_bridge.h"
 #include "platform/device_bridge_protocol.h"
@@ -12,7 +12,8 @@ namespace nimbrel::test {
 
 RunningDriver::RunningDriver(sim::DriverEmulatorOptions o) : deviceFolder_(dir_.file("dev")) {
     ::setenv("NIMBREL_DEVICE_DIR", deviceFolder_.c_str(), 1);
-    o.socketPath = devicePath(o.kind == sim::DriverKind::Filter ? kFilterDeviceName : kUartDeviceName);
+    o.socketPath =
+        devicePath(o.kind == sim::DriverKind::Filter ? kFilterDeviceName : kUartDeviceName);
     o.requestLog = [this](std::string_view line) {
         std::lock_guard lock(mutex_);
         log_.emplace_back(line);
