@@ -176,21 +176,12 @@ RawDataInput::~RawDataInput() { close(); }
 
 int RawDataInput::open(const std::string& path) {
     close();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        return err;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    }
+    int fd = -1;
+    std::uint64_t size = 0;
+    if (const int err = openRegularFileForReading(path, fd, size); err != 0) return err;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     fd_ = fd;
-    size_ = static_cast<std::uint64_t>(st.st_size);
+    size_ = size;
     return 0;
 }
 

@@ -10,31 +10,40 @@ namespace nimbrel {
 
 MappedFile::~MappedFile() { close(); }
 
-int MappedFile::open(const std::string& path) {
-    close();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+int openRegularFileForReading(const std::string& path, int& fd, std::uint64_t& size) {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
     struct stat st {};
+    int err = 0;
     if (::fstat(fd, &st) != 0) {
-        const int err = errno;
+        err = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    }
+    if (err != 0) {
         ::close(fd);
+        fd = -1;
         return err;
     }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    }
-    if (st.st_size > 0) {
-        void* p =
-            ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    size = static_cast<std::uint64_t>(st.st_size);
+    return 0;
+}
+
+int MappedFile::open(const std::string& path) {
+    close();
+    int fd = -1;
+    std::uint64_t size = 0;
+    if (const int err = openRegularFileForReading(path, fd, size); err != 0) return err;
+    if (size > 0) {
+        void* p = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
         if (p == MAP_FAILED) {
             const int err = errno;
             ::close(fd);
             return err;
         }
-        ::madvise(p, static_cast<std::size_t>(st.st_size), MADV_SEQUENTIAL);
+        ::madvise(p, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
         data_ = static_cast<const std::uint8_t*>(p);
-        size_ = static_cast<std::uint64_t>(st.st_size);
+        size_ = size;
     }
     ::close(fd);
     return 0;
