@@ -1,12 +1,13 @@
 // Debug > With Filter Driver from the window end to end: the simulator's driver side on a
-// device folder of its own, a radio entry that goes away and comes back, and the close of
-// the window stopping the driver's logging.
+// device folder of its own, a radio entry that goes away and comes back, suspend and
+// resume, and the close of the window stopping the driver's logging.
 #include <gtest/gtest.h>
 
 #include <QSet>
 #include <QTest>
 #include <cstdlib>
 
+#include "app/power_listener.h"
 #include "capture/view_core.h"
 #include "gui/command_table.h"
 #include "gui/main_frame.h"
@@ -36,7 +37,7 @@ protected:
     TempDir radios;
 };
 
-TEST_F(DriverWindowTest, FilterDriverCapturesSurvivesTheRadioGoingAndStopsOnClose) {
+TEST_F(DriverWindowTest, FilterDriverCaptureSurvivesRadioRemovalAndSuspendAndStopsOnClose) {
     RunningDriver sim({.kind = sim::DriverKind::Filter,
                        .recordsPerSecond = 200,
                        .seed = 7,
@@ -77,10 +78,25 @@ TEST_F(DriverWindowTest, FilterDriverCapturesSurvivesTheRadioGoingAndStopsOnClos
     ASSERT_GT(onAgain, stopLine);
     ASSERT_TRUE(waitFor([&] { return recordLines() >= before + 40; }));
 
+    // Suspend stops the capture; after the resume the route starts again, on a timer.
+    auto* power = app->findChild<PowerListener*>();
+    ASSERT_NE(power, nullptr);
+    power->onPrepareForSleep(true);
+    EXPECT_FALSE(view().core().capture.viewInUse());
+    const int offAtSuspend = sim.waitForLine("set-log off", static_cast<std::size_t>(onAgain));
+    ASSERT_GT(offAtSuspend, onAgain);
+    power->onPrepareForSleep(false);
+    EXPECT_FALSE(threadRunning()) << "the restart waits for its pause";
+    ASSERT_TRUE(waitFor([&] { return threadRunning(); }, 8000));
+    const int onAfterResume = sim.waitForLine("set-log on", static_cast<std::size_t>(offAtSuspend));
+    ASSERT_GT(onAfterResume, offAtSuspend);
+    EXPECT_EQ(view().core().capture.m_threadId(), CaptureRoute::Filter);
+
     // The close stops the driver's logging, then the view's end sends off and stop.
     stopApp();
-    const int stopAtClose = sim.waitForLine("set-log stop", static_cast<std::size_t>(onAgain));
-    ASSERT_GT(stopAtClose, onAgain);
+    const int stopAtClose =
+        sim.waitForLine("set-log stop", static_cast<std::size_t>(onAfterResume));
+    ASSERT_GT(stopAtClose, onAfterResume);
     const int off = sim.waitForLine("set-log off", static_cast<std::size_t>(stopAtClose));
     ASSERT_GT(off, stopAtClose);
     EXPECT_GT(sim.waitForLine("set-log stop", static_cast<std::size_t>(off)), off);
