@@ -223,6 +223,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // The radio handle is closed and the filter driver's logging stopped before the question.
+    m_view->prepareWindowClose();
     if (!m_sessionEnding) {
         const QMessageBox::StandardButton answer =
             showMessageBox(this, QString::fromLatin1(kCloseQuestion),

@@ -4,6 +4,7 @@
 #include <QSessionManager>
 #include <cstring>
 
+#include "app/power_listener.h"
 #include "gui/about_dlg.h"
 #include "gui/app_icon.h"
 #include "gui/command_table.h"
@@ -63,6 +64,16 @@ bool CNimbrelApp::InitInstance(const AppOptions& options) {
     connect(&m_app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
         if (m_frame) m_frame->OnQueryEndSession();
     });
+
+    // Suspend stops the captures; after the resume a driver route starts again.
+    m_power = new PowerListener(this);
+    connect(m_power, &PowerListener::suspending, this, [this] {
+        if (CNimbrelView* v = view()) v->onSystemSuspend();
+    });
+    connect(m_power, &PowerListener::resumed, this, [this] {
+        if (CNimbrelView* v = view()) v->onSystemResume();
+    });
+    m_power->start();
 
     view()->OnInitialUpdate();
     if (!options.file.isEmpty()) {

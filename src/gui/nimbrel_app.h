@@ -10,6 +10,10 @@
 class QApplication;
 class QSessionManager;
 
+namespace nimbrel {
+class PowerListener;
+}
+
 namespace nimbrel::gui {
 
 class CMainFrame;
@@ -52,6 +56,7 @@ private:
     std::unique_ptr<CNimbrelDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<DemoController> m_demo;
+    PowerListener* m_power = nullptr;  // a child of this object
 };
 
 }  // namespace nimbrel::gui

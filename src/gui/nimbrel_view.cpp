@@ -1,6 +1,9 @@
 #include "gui/nimbrel_view.h"
 
 #include <QMenu>
+#include <QMetaObject>
+#include <QTimer>
+#include <mutex>
 
 #include "app/ic_type_choice.h"
 #include "app/settings_store.h"
@@ -24,6 +27,42 @@ std::uint32_t storedPrintRawData() { return SettingsStore().GetPrintRawData(); }
 
 QString viewInUseText() { return QString::fromStdU16String(std::u16string(kViewInUseMessage)); }
 
+// The radio notifications are registered once for the whole process and called on the
+// watcher's thread; they reach the view that exists at that moment, if any, through this
+// process-lifetime relay, and are posted to the GUI thread.
+class RadioRelay {
+public:
+    static RadioRelay& get() {
+        static RadioRelay instance;
+        return instance;
+    }
+    static RadioCallbacks callbacks() {
+        return {[](const std::string&) { get().post(true); },
+                [](const std::string&) { get().post(false); }};
+    }
+    void attach(CNimbrelView* view) {
+        std::lock_guard lock(mutex_);
+        view_ = view;
+    }
+    void detach(CNimbrelView* view) {
+        std::lock_guard lock(mutex_);
+        if (view_ == view) view_ = nullptr;
+    }
+
+private:
+    void post(bool arrival) {
+        std::lock_guard lock(mutex_);
+        // A queued call to an object destroyed before it runs is dropped by Qt.
+        if (view_) {
+            QMetaObject::invokeMethod(
+                view_, [v = view_, arrival] { v->OnDeviceChange(arrival); }, Qt::QueuedConnection);
+        }
+    }
+
+    std::mutex mutex_;
+    CNimbrelView* view_ = nullptr;
+};
+
 }  // namespace
 
 CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
@@ -32,12 +71,14 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
       m_logView(*this),
       m_core(m_logView, programFolder()),
       m_com(m_core, storedPrintRawData),
+      m_driver(std::make_unique<DriverCapture>(m_core, RadioRelay::callbacks())),
       m_files(std::make_unique<FileCommands>(*this)) {
     setObjectName(QStringLiteral("nimbrelView"));
     trace("CNimbrelView::CNimbrelView()+++++\n");
     const SettingsStore settings;
     m_core.hub.m_bAutoSaveRawData.store(settings.IniAutoSaveRawData());
     m_autoStart = initialAutoStartToggles(settings);
+    RadioRelay::get().attach(this);
     addHandlers();
     setSaveAsHandler([this] { m_files->OnSaveLogFile(); });
     connect(this, &LogTextView::contextMenuRequested, this, &CNimbrelView::OnContextMenu);
@@ -47,11 +88,13 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
 }
 
 CNimbrelView::~CNimbrelView() {
+    RadioRelay::get().detach(this);
     // Producers waiting for room in the view's queue are released first: the GUI thread
     // that would drain it is busy here.
     m_logView.shutDown();
     m_files.reset();  // a replay or text-log load stops before the core goes
     WaitForAllThreadExit(m_core, std::chrono::milliseconds(5000));
+    m_driver.reset();
 }
 
 void CNimbrelView::addHandlers() {
@@ -179,22 +222,68 @@ void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
 
 // --- Debug ---
 
-void CNimbrelView::OnDebugWithFilterDriver() {
+void CNimbrelView::OnDebugWithFilterDriver() { startDriverRoute(CaptureRoute::Filter); }
+
+void CNimbrelView::OnDebugWithUartDriver() { startDriverRoute(CaptureRoute::Uart); }
+
+void CNimbrelView::startDriverRoute(CaptureRoute route) {
     if (m_core.capture.viewInUse()) {
         showMessageBox(this, viewInUseText());
         return;
     }
-    m_core.console.print(
-        u"[R] With Filter Driver: the filter driver route is not available on this system.");
+    const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
+    const DriverCapture::StartResult result = route == CaptureRoute::Uart
+                                                  ? m_driver->OnDebugWithUartDriver(definitions)
+                                                  : m_driver->OnDebugWithFilterDriver(definitions);
+    if (result == DriverCapture::StartResult::ViewInUse) {
+        showMessageBox(this, viewInUseText());
+        return;
+    }
+    emit captionRequested(QString::fromStdU16String(std::u16string(driverCaption(route))));
+    emit commandStatesChanged();
 }
 
-void CNimbrelView::OnDebugWithUartDriver() {
-    if (m_core.capture.viewInUse()) {
-        showMessageBox(this, viewInUseText());
+void CNimbrelView::OnDeviceChange(bool arrival) {
+    if (!arrival) {
+        m_driver->onDeviceRemovalComplete();
         return;
     }
-    m_core.console.print(
-        u"[R] With Uart Driver: the UART driver route is not available on this system.");
+    const std::chrono::milliseconds pause = m_driver->onDeviceArrival();
+    if (pause.count() < 0) return;
+    if (pause.count() == 0) {
+        m_driver->restartAfterArrival();
+        emit commandStatesChanged();
+        return;
+    }
+    // The UART driver needs time after the radio comes back; the window stays responsive.
+    QTimer::singleShot(pause, this, [this] {
+        m_driver->restartAfterArrival();
+        emit commandStatesChanged();
+    });
+}
+
+void CNimbrelView::prepareWindowClose() { m_driver->prepareWindowClose(); }
+
+void CNimbrelView::onSystemSuspend() { stopAllCaptures(std::chrono::milliseconds(2000)); }
+
+void CNimbrelView::onSystemResume() {
+    CaptureRoute route = CaptureRoute::None;
+    {
+        QueuedLogView::GuiThreadBlocked blocked(m_logView);
+        route = nimbrel::onSystemResume(m_core);
+    }
+    emit commandStatesChanged();
+    if (!isDriverRoute(route)) return;
+    QTimer::singleShot(kResumeRestartPause, this, [this, route] { restartDriverRoute(route); });
+}
+
+void CNimbrelView::restartDriverRoute(CaptureRoute route) {
+    // The route starts again as its Debug command starts it, with a new raw data file.
+    if (route == CaptureRoute::Uart) {
+        OnDebugWithUartDriver();
+    } else {
+        OnDebugWithFilterDriver();
+    }
 }
 
 void CNimbrelView::OnDebugWithCom() {

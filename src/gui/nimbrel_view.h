@@ -12,6 +12,7 @@
 
 #include "app/auto_start.h"
 #include "capture/com_capture.h"
+#include "capture/driver_capture.h"
 #include "capture/view_core.h"
 #include "gui/command_table.h"
 #include "gui/log_text_view.h"
@@ -63,6 +64,13 @@ public:
     void OnDebugWithFilterDriver();
     void OnDebugWithCom();
     void OnDebugWithUartDriver();
+    // A radio arrived (true) or its removal completed (false); posted by the radio watcher.
+    void OnDeviceChange(bool arrival);
+    // The main window's close request, before it asks to save: the driver steps.
+    void prepareWindowClose();
+    // Suspend: every capture stops. Resume: a driver route starts again after a pause.
+    void onSystemSuspend();
+    void onSystemResume();
     void OnComSetting();
     void OnLog1Path();
     void OnAddStringFilter();
@@ -92,11 +100,14 @@ signals:
 
 private:
     void addHandlers();
+    void startDriverRoute(CaptureRoute route);
+    void restartDriverRoute(CaptureRoute route);
 
     CNimbrelDoc& m_doc;
     QueuedLogView m_logView;
     ViewCore m_core;
     ComCapture m_com;
+    std::unique_ptr<DriverCapture> m_driver;
     std::unique_ptr<FileCommands> m_files;
     QMenu* m_contextMenu = nullptr;
     QHash<int, std::function<void()>> m_handlers;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <cstdlib>
 
 #include "app/settings_store.h"
 #include "gui/command_table.h"
@@ -127,14 +128,20 @@ TEST_F(StartupTest, AutoGenerateRawDataWithoutCaptureOnlyStoresTheSetting) {
     EXPECT_EQ(view().lineCount(), before);
 }
 
-TEST_F(StartupTest, DriverRoutesSayTheyAreNotAvailable) {
+TEST_F(StartupTest, AutoGetLogStartsTheFilterRouteAndBothSettingsGiveTheViewInUseMessage) {
+    // No driver is listening: the route starts, cannot enable logging and stays armed.
+    ::setenv("NIMBREL_DEVICE_DIR", (scratchFolder() + "/no-devices").c_str(), 1);
+    ASSERT_TRUE(writeFile(programHome() + "/fwconfig.ini", "[setting]\nAutoGetLog=1\n"));
+    SettingsStore().SetAutoGetLogForUart(1);
     startApp();
-    run(cmd::DebugWithFilterDriver);
-    run(cmd::DebugWithUartDriver);
-    ASSERT_TRUE(waitFor([&] {
-        return viewLines().filter(QStringLiteral("not available on this system")).size() == 2;
-    }));
-    EXPECT_EQ(view().core().capture.m_threadId(), CaptureRoute::None);
+    ASSERT_TRUE(
+        waitFor([&] { return findLine(QStringLiteral("[R] Enable Filter Log fail")) >= 0; }));
+    EXPECT_EQ(view().core().capture.m_threadId(), CaptureRoute::Filter);
+    EXPECT_TRUE(view().core().capture.viewInUse());
+    EXPECT_EQ(frame().windowTitle(), QStringLiteral("DebugViaFilterDriver"));
+    ASSERT_EQ(boxes->boxes().size(), 1u);
+    EXPECT_EQ(boxes->boxes()[0].text, "Error!The view is being used.");
+    EXPECT_LT(findLine(QStringLiteral("[R] Enable Uart Log fail")), 0);
 }
 
 }  // namespace
