@@ -18,17 +18,17 @@ QString menuLabel(const char* text) {
 CommandActions::CommandActions(QWidget* owner) : QObject(owner), owner_(owner) {
     auto* looks = new QActionGroup(this);
     looks->setExclusive(true);
-    for (const CommandSpec& spec : commandTable()) {
-        auto* a = new QAction(menuLabel(spec.text), owner);
-        a->setObjectName(QStringLiteral("command%1").arg(spec.id));
-        a->setData(spec.id);
-        a->setStatusTip(QString::fromUtf8(spec.hint));
-        a->setCheckable(spec.mark != Mark::None);
-        if (spec.markSource == MarkSource::ApplicationLook) looks->addAction(a);
-        a->setEnabled(spec.enable != EnableRule::Never && spec.enable != EnableRule::NotYet);
-        const int id = spec.id;
+    for (const CommandSpec& cmdRow : commandTable()) {
+        auto* a = new QAction(menuLabel(cmdRow.text), owner);
+        a->setObjectName(QStringLiteral("command%1").arg(cmdRow.id));
+        a->setData(cmdRow.id);
+        a->setStatusTip(QString::fromUtf8(cmdRow.hint));
+        a->setCheckable(cmdRow.mark != Mark::None);
+        if (cmdRow.markSource == MarkSource::ApplicationLook) looks->addAction(a);
+        a->setEnabled(cmdRow.enable != EnableRule::Never && cmdRow.enable != EnableRule::NotYet);
+        const int id = cmdRow.id;
         connect(a, &QAction::triggered, this, [this, id] { emit triggered(id); });
-        actions_.insert(spec.id, a);
+        actions_.insert(cmdRow.id, a);
     }
     QHash<int, QList<QKeySequence>> keys;
     for (const Accelerator& acc : acceleratorTable()) {
@@ -43,9 +43,9 @@ CommandActions::CommandActions(QWidget* owner) : QObject(owner), owner_(owner) {
 }
 
 void CommandActions::buildMenuBar(QMenuBar* bar) {
-    for (const CommandSpec& spec : commandTable()) {
-        if (!*spec.menu) continue;
-        const QStringList levels = QString::fromUtf8(spec.menu).split(u'/');
+    for (const CommandSpec& cmdRow : commandTable()) {
+        if (!*cmdRow.menu) continue;
+        const QStringList levels = QString::fromUtf8(cmdRow.menu).split(u'/');
         QString path;
         QMenu* parent = nullptr;
         for (const QString& level : levels) {
@@ -59,8 +59,8 @@ void CommandActions::buildMenuBar(QMenuBar* bar) {
             }
             parent = m;
         }
-        if (spec.separatorBefore) parent->addSeparator();
-        parent->addAction(actions_.value(spec.id));
+        if (cmdRow.separatorBefore) parent->addSeparator();
+        parent->addAction(actions_.value(cmdRow.id));
     }
 }
 
@@ -89,12 +89,12 @@ void CommandActions::fillStandardToolbar(QToolBar* toolbar) const {
 }
 
 void CommandActions::refresh(const StateSource& source) {
-    for (const CommandSpec& spec : commandTable()) {
-        QAction* a = actions_.value(spec.id);
-        a->setEnabled(source.ruleHolds(spec.enable));
-        if (spec.mark != Mark::None) a->setChecked(source.marked(spec));
-        const QString text = source.textFor ? source.textFor(spec.id) : QString();
-        const QString wanted = text.isEmpty() ? menuLabel(spec.text) : text;
+    for (const CommandSpec& cmdRow : commandTable()) {
+        QAction* a = actions_.value(cmdRow.id);
+        a->setEnabled(source.ruleHolds(cmdRow.enable));
+        if (cmdRow.mark != Mark::None) a->setChecked(source.marked(cmdRow));
+        const QString text = source.textFor ? source.textFor(cmdRow.id) : QString();
+        const QString wanted = text.isEmpty() ? menuLabel(cmdRow.text) : text;
         if (a->text() != wanted) a->setText(wanted);
     }
 }

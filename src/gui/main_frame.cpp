@@ -138,11 +138,11 @@ void CMainFrame::refreshCommandStates() {
     if (!m_actions) return;
     CommandActions::StateSource source;
     source.ruleHolds = [this](EnableRule rule) { return m_view->ruleHolds(rule); };
-    source.marked = [this](const CommandSpec& spec) {
-        switch (spec.markSource) {
-        case MarkSource::ApplicationLook: return spec.id == m_nAppLook;
+    source.marked = [this](const CommandSpec& cmdRow) {
+        switch (cmdRow.markSource) {
+        case MarkSource::ApplicationLook: return cmdRow.id == m_nAppLook;
         case MarkSource::StatusBar: return !statusBar()->isHidden();
-        default: return m_view->marked(spec);
+        default: return m_view->marked(cmdRow);
         }
     };
     source.textFor = [this](int id) { return m_view->commandText(id); };

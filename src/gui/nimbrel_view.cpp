@@ -159,9 +159,9 @@ bool CNimbrelView::ruleHolds(EnableRule rule) const {
     return false;
 }
 
-bool CNimbrelView::marked(const CommandSpec& spec) const {
+bool CNimbrelView::marked(const CommandSpec& cmdRow) const {
     const FormatterToggles& t = m_core.toggles;
-    switch (spec.markSource) {
+    switch (cmdRow.markSource) {
     case MarkSource::AutoParseLog: return t.m_bAutoParseLog.load();
     case MarkSource::AutoFixTimeStamp: return t.m_bAutoFixTimeStamp.load();
     case MarkSource::AutoSaveRawData: return m_core.hub.m_bAutoSaveRawData.load();
@@ -169,7 +169,7 @@ bool CNimbrelView::marked(const CommandSpec& spec) const {
     case MarkSource::AutoGetLogForUart: return m_autoStart.m_bAutoGetLogForUart;
     case MarkSource::IcType:
         for (const IcTypeFile& chip : kIcTypeFiles) {
-            if (commandNumber(chip.command) == spec.id) return chip.icType == m_nIcType;
+            if (commandNumber(chip.command) == cmdRow.id) return chip.icType == m_nIcType;
         }
         return false;
     default: return false;

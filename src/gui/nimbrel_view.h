@@ -42,7 +42,7 @@ public:
     bool onCommand(int id);
     // Command states for the menus.
     bool ruleHolds(EnableRule rule) const;
-    bool marked(const CommandSpec& spec) const;
+    bool marked(const CommandSpec& cmdRow) const;
     QString commandText(int id) const;
     // The context menu is built by the frame from the command table.
     void setContextMenu(QMenu* menu) { m_contextMenu = menu; }

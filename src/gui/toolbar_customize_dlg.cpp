@@ -34,11 +34,11 @@ CToolbarCustomizeDlg::CToolbarCustomizeDlg(CMainFrame& frame, QWidget* parent)
     commands_->setObjectName(QStringLiteral("commands"));
     buttons_ = new QListWidget(this);
     buttons_->setObjectName(QStringLiteral("buttons"));
-    for (const CommandSpec& spec : commandTable()) {
-        if (!*spec.menu || spec.id == cmd::ViewToolbars) continue;
-        auto* item = new QListWidgetItem(plainLabel(menuLabel(spec.text)), commands_);
-        item->setData(Qt::UserRole, spec.id);
-        item->setIcon(frame.actions()->action(spec.id)->icon());
+    for (const CommandSpec& cmdRow : commandTable()) {
+        if (!*cmdRow.menu || cmdRow.id == cmd::ViewToolbars) continue;
+        auto* item = new QListWidgetItem(plainLabel(menuLabel(cmdRow.text)), commands_);
+        item->setData(Qt::UserRole, cmdRow.id);
+        item->setIcon(frame.actions()->action(cmdRow.id)->icon());
     }
     auto* add = new QPushButton(QStringLiteral("Add >>"), this);
     auto* separator = new QPushButton(QStringLiteral("Separator"), this);

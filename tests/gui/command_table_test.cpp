@@ -53,18 +53,18 @@ TEST_F(CommandTableTest, EveryMenuItemSitsAtItsPathWithItsTextAndKeys) {
     EXPECT_EQ(topLevel,
               (QStringList{"&File", "&Edit", "&View", "Debug", "Setting", "Control", "&Help"}));
 
-    for (const CommandSpec& spec : commandTable()) {
-        QAction* a = action(spec.id);
-        ASSERT_NE(a, nullptr) << spec.id;
-        EXPECT_EQ(a->text(), menuLabel(spec.text)) << spec.id;
-        if (*spec.menu) {
-            EXPECT_EQ(menuAction(plainPath(spec.menu, spec.text)), a) << spec.id;
+    for (const CommandSpec& cmdRow : commandTable()) {
+        QAction* a = action(cmdRow.id);
+        ASSERT_NE(a, nullptr) << cmdRow.id;
+        EXPECT_EQ(a->text(), menuLabel(cmdRow.text)) << cmdRow.id;
+        if (*cmdRow.menu) {
+            EXPECT_EQ(menuAction(plainPath(cmdRow.menu, cmdRow.text)), a) << cmdRow.id;
         }
         // The shortcut the menu text shows is the first key of the action.
-        const QString full = QString::fromUtf8(spec.text);
+        const QString full = QString::fromUtf8(cmdRow.text);
         if (const qsizetype tab = full.indexOf(u'\t'); tab >= 0) {
-            ASSERT_FALSE(a->shortcuts().isEmpty()) << spec.id;
-            EXPECT_EQ(a->shortcuts().first(), QKeySequence(full.mid(tab + 1))) << spec.id;
+            ASSERT_FALSE(a->shortcuts().isEmpty()) << cmdRow.id;
+            EXPECT_EQ(a->shortcuts().first(), QKeySequence(full.mid(tab + 1))) << cmdRow.id;
         }
     }
     // The second keys of the accelerator table, and the key-only commands.
