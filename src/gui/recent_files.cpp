@@ -1,31 +1,26 @@
 #include "gui/recent_files.h"
 
 #include <QFileInfo>
-#include <QSettings>
 
 #include "app/settings_store.h"
 
 namespace nimbrel::gui {
 namespace {
 
-constexpr char kGroup[] = "Recent File List";
-
-QSettings settings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
-                     QString::fromLatin1(kSettingsOrganization),
-                     QString::fromLatin1(kSettingsApplication));
+// Every access goes through the settings store, whose lock serialises it with the capture
+// threads' reads of the same file.
+std::u16string entryKey(int i) {
+    return QStringLiteral("Recent File List/File%1").arg(i + 1).toStdU16String();
 }
-
-QString entryKey(int i) { return QStringLiteral("File%1").arg(i + 1); }
 
 }  // namespace
 
 QStringList RecentFileList::files() const {
-    QSettings s = settings();
-    s.beginGroup(QString::fromLatin1(kGroup));
+    const SettingsStore store;
     QStringList out;
     for (int i = 0; i < kRecentFileCount; ++i) {
-        const QString file = s.value(entryKey(i)).toString();
+        const QString file =
+            QString::fromStdU16String(store.storedValue(entryKey(i)).value_or(u""));
         if (!file.isEmpty() && !out.contains(file)) out.append(file);
     }
     return out;
@@ -46,13 +41,12 @@ void RecentFileList::remove(const QString& path) const {
 }
 
 void RecentFileList::store(const QStringList& list) const {
-    QSettings s = settings();
-    s.beginGroup(QString::fromLatin1(kGroup));
+    const SettingsStore store;
     for (int i = 0; i < kRecentFileCount; ++i) {
-        if (i < list.size()) {
-            s.setValue(entryKey(i), list[i]);
-        } else {
-            s.remove(entryKey(i));
+        // An emptied entry reads as no file.
+        const QString file = i < list.size() ? list[i] : QString();
+        if (store.storedValue(entryKey(i)).value_or(u"") != file.toStdU16String()) {
+            store.storeText(entryKey(i), file.toStdU16String());
         }
     }
 }
