@@ -19,6 +19,7 @@
 #include "platform/text.h"
 #include "sim/log_generator.h"
 #include "sim/serial_streamer.h"
+#include "support/collecting_lines.h"
 #include "support/record_builder.h"
 #include "support/sim_stream.h"
 #include "support/temp_dir.h"
@@ -30,18 +31,7 @@ using namespace std::chrono_literals;
 using test::Bytes;
 using test::operator+;
 
-struct Lines : LineOutput {
-    std::mutex mutex;
-    std::vector<std::u16string> lines;
-    void writeLine(std::u16string_view line, Rgb) override {
-        std::lock_guard lock(mutex);
-        lines.emplace_back(line);
-    }
-    std::size_t size() {
-        std::lock_guard lock(mutex);
-        return lines.size();
-    }
-};
+using Lines = test::CollectingLines;
 
 const std::string kDefinitions = std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h";
 

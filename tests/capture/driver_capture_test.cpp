@@ -21,6 +21,7 @@
 #include "pipeline/memory_log_view.h"
 #include "platform/pseudo_terminal.h"
 #include "platform/trace.h"
+#include "support/collecting_lines.h"
 #include "support/record_builder.h"
 #include "support/running_driver.h"
 #include "support/sim_stream.h"
@@ -45,18 +46,7 @@ bool waitUntil(F done, std::chrono::milliseconds limit = 20s) {
     return true;
 }
 
-struct Lines : LineOutput {
-    std::mutex mutex;
-    std::vector<std::u16string> lines;
-    void writeLine(std::u16string_view line, Rgb) override {
-        std::lock_guard lock(mutex);
-        lines.emplace_back(line);
-    }
-    std::size_t size() {
-        std::lock_guard lock(mutex);
-        return lines.size();
-    }
-};
+using Lines = test::CollectingLines;
 
 // The window's radio notifications: one registration per process outlives every test, so
 // it records into a process-wide list.
