@@ -37,8 +37,8 @@ public:
 
     // File > Open: the guard, the dialog in the LogFilePath folder, then the load.
     void OnOpenLogFile();
-    // File > Save and Save As: always ask, then write the view's text.
-    void OnSaveLogFile();
+    // File > Save and Save As: always ask, then write the view's text. True when saved.
+    bool OnSaveLogFile();
     // File > Open Raw Data.
     void OnOpenRawData();
     void OnFilePrint();
@@ -55,6 +55,8 @@ public:
 
     // A replay or a text-log load runs.
     bool busy() const { return m_worker.joinable(); }
+    enum class Work { None, TextLog, Replay };
+    Work busyWith() const { return m_work; }
     // Close request while busy: asks (unless `ask` is false) whether to cancel the work,
     // then cancels it and waits for it. False when the window should stay open.
     bool confirmClose(bool ask = true);
@@ -70,13 +72,20 @@ signals:
     void workFinished();
 
 private:
-    enum class Work { None, TextLog, Replay };
     void startWork(Work work, std::function<void()> body);
     void finishWork();
     void showProgress(bool on);
     void fillRecentMenu();
-    // Worker thread: asks the GUI thread for the range and waits for the answer.
+    // Worker thread: runs `task` on the GUI thread and waits until it has run; false (and
+    // `task` may not run) when the window closes meanwhile.
+    bool runOnGuiThread(std::function<void()> task);
+    // Worker thread: the replay's questions, asked on the GUI thread.
+    ReplayMethod askMethod();
     ReplayRangeChoice askRange();
+    // Worker thread: a cancelled scan says where it stopped and leaves no partial text file.
+    void reportCancelledReplay(ReplayMethod method);
+    // Worker thread: a note for the status bar.
+    void showStatus(const QString& text);
     void setCaption(const QString& caption);
 
     CNimbrelView& m_view;
@@ -90,12 +99,12 @@ private:
     QPointer<QMenu> m_recentMenu;
     std::unique_ptr<QPrinter> m_printer;
 
-    // The range question from the worker to the GUI thread.
-    std::mutex m_rangeMutex;
-    std::condition_variable m_rangeAnswered;
-    bool m_rangeReady = false;
+    // Questions from the worker to the GUI thread.
+    std::mutex m_askMutex;
+    std::condition_variable m_answered;
+    std::uint64_t m_asked = 0;
+    std::uint64_t m_done = 0;
     bool m_closing = false;
-    ReplayRangeChoice m_range;
 };
 
 }  // namespace nimbrel::gui

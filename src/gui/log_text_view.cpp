@@ -185,6 +185,7 @@ void LogTextView::afterAppend() {
     if (m_followEnd) scrollToEnd();
     viewport()->update();
     notifyAccessibleText();
+    emit textAppended();
     emit textChanged();
 }
 

@@ -84,6 +84,8 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
         m_caption = caption;
         updateTitle();
     });
+    connect(m_view, &CNimbrelView::statusMessageRequested, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     connect(&m_doc, &CNimbrelDoc::titleChanged, this, [this] {
         m_caption.clear();
         updateTitle();
@@ -233,8 +235,12 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
-        // Whatever Save As does (saved, cancelled, failed), the window closes.
-        if (answer == QMessageBox::Yes) m_view->OnFileSaveAs();
+        // A Save As that was cancelled or failed keeps the window open with its text; the
+        // driver's logging stays off, as after Cancel.
+        if (answer == QMessageBox::Yes && !m_view->OnFileSaveAs()) {
+            event->ignore();
+            return;
+        }
     }
     m_doc.setModifiedFlag(false);
     saveLayout();

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -18,6 +19,7 @@
 #include "app/settings_store.h"
 #include "gui/application_look.h"
 #include "gui/command_table.h"
+#include "gui/file_dialogs.h"
 #include "gui/keyboard_indicators.h"
 #include "gui/main_frame.h"
 #include "gui/nimbrel_app.h"
@@ -67,34 +69,45 @@ TEST_F(FrameTest, AStoredLookOutsideTheRangeGivesThe2007LookAndKeepsTheScheme) {
     }
 }
 
-TEST_F(FrameTest, CloseQuestionCancelKeepsTheWindowNoClosesYesSavesFirst) {
-    startApp();
-    int saves = 0;
-    view().setSaveAsHandler([&] { ++saves; });
-    app->document()->setModifiedFlag(true);
-
-    boxes->setAnswer(QMessageBox::Cancel);
-    run(cmd::AppExit);
-    ASSERT_EQ(boxes->boxes().size(), 1u);
-    EXPECT_EQ(boxes->boxes()[0].text, "Save this document and Quit?");
-    EXPECT_EQ(boxes->boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    EXPECT_EQ(boxes->boxes()[0].icon, QMessageBox::Question);
-    EXPECT_TRUE(frame().isVisible());
-    EXPECT_EQ(saves, 0);
-
-    boxes->setAnswer(QMessageBox::Yes);
-    frame().close();
-    EXPECT_FALSE(frame().isVisible());
-    EXPECT_EQ(saves, 1);
-    EXPECT_FALSE(app->document()->isModified());
-    stopApp();
-
-    startApp();
-    view().setSaveAsHandler([&] { ++saves; });
-    boxes->setAnswer(QMessageBox::No);
-    frame().close();
-    EXPECT_FALSE(frame().isVisible());
-    EXPECT_EQ(saves, 1);
+// Each answer to the close question, and what the Save As after Yes does to the close.
+TEST_F(FrameTest, CloseQuestionClosesOnlyWhenNoOrASaveAsThatSaved) {
+    const QString saved = QString::fromStdString(scratchFolder()) + "/closing.log";
+    const QString unwritable = QString::fromStdString(scratchFolder()) + "/no/such/closing.log";
+    QString saveAnswer;
+    setSaveFileHook([&](const SaveFileRequest&) { return saveAnswer; });
+    struct Case {
+        const char* name;
+        QMessageBox::StandardButton answer;
+        QString saveAs;  // what the Save As dialog answers; empty: cancelled
+        bool closes;
+    };
+    const Case cases[] = {
+        {"Cancel", QMessageBox::Cancel, saved, false},
+        {"Yes, Save As cancelled", QMessageBox::Yes, QString(), false},
+        {"Yes, Save As failed", QMessageBox::Yes, unwritable, false},
+        {"No", QMessageBox::No, saved, true},
+        {"Yes, saved", QMessageBox::Yes, saved, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(saved);
+        startApp();
+        view().core().console.print(u"[G] captured before the close");
+        saveAnswer = c.saveAs;
+        boxes->setAnswer(c.answer);
+        const std::size_t before = boxes->boxes().size();
+        run(cmd::AppExit);
+        ASSERT_GT(boxes->boxes().size(), before);
+        const RecordedBox& question = boxes->boxes()[before];
+        EXPECT_EQ(question.text, "Save this document and Quit?");
+        EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_EQ(question.icon, QMessageBox::Question);
+        EXPECT_EQ(frame().isVisible(), !c.closes);
+        EXPECT_EQ(QFile::exists(saved), c.closes && c.answer == QMessageBox::Yes);
+        if (!c.closes) EXPECT_TRUE(viewLines().contains("[G] captured before the close"));
+        stopApp();
+    }
+    setSaveFileHook(nullptr);
 }
 
 TEST_F(FrameTest, LogOffClosesWithoutAQuestion) {
