@@ -16,6 +16,7 @@
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
+#include "gui/toolbar_customize_button.h"
 #include "gui/toolbar_customize_dlg.h"
 #include "gui/toolbar_icons.h"
 
@@ -66,6 +67,7 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     m_wndToolBar->setMovable(true);
     m_wndToolBar->setIconSize(QSize(16, 16));
     m_actions->fillStandardToolbar(m_wndToolBar);
+    addCustomizeButton(m_wndToolBar, m_actions->action(cmd::ToolbarCustomize));
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
     auto* toolbarsMenu = new QMenu(this);
@@ -191,6 +193,7 @@ QToolBar* CMainFrame::addUserToolbar() {
         bar->setObjectName(name);
         bar->setAllowedAreas(Qt::AllToolBarAreas);
         bar->setIconSize(m_wndToolBar->iconSize());
+        addCustomizeButton(bar, m_actions->action(cmd::ToolbarCustomize));
         addToolBar(Qt::TopToolBarArea, bar);
         return bar;
     }
@@ -257,20 +260,22 @@ void CMainFrame::restoreToolbarContents() {
         bar->setObjectName(name);
         bar->setAllowedAreas(Qt::AllToolBarAreas);
         bar->setIconSize(m_wndToolBar->iconSize());
+        addCustomizeButton(bar, m_actions->action(cmd::ToolbarCustomize));
         addToolBar(Qt::TopToolBarArea, bar);
     }
     for (QToolBar* bar : findChildren<QToolBar*>()) {
         const QString key = QStringLiteral("Toolbar-") + bar->objectName();
         if (workspaceText(key).isEmpty()) continue;
-        bar->clear();
+        for (QAction* a : toolbarCommands(bar)) bar->removeAction(a);
+        QAction* end = toolbarEnd(bar);
         for (const QString& item : workspaceList(key)) {
             if (item == u'-') continue;
             const int id = item.toInt();
             if (id == 0) {
-                bar->addSeparator();
+                bar->insertSeparator(end);
             } else if (QAction* a = m_actions->action(id);
                        a && findCommand(id) && *findCommand(id)->menu) {
-                bar->addAction(a);
+                bar->insertAction(end, a);
             }
         }
     }
@@ -291,7 +296,7 @@ void CMainFrame::saveLayout() const {
     for (QToolBar* bar : findChildren<QToolBar*>()) {
         if (isUserToolbar(bar)) userBars << bar->objectName();
         QStringList items;
-        for (QAction* a : bar->actions())
+        for (QAction* a : toolbarCommands(bar))
             items << QString::number(a->isSeparator() ? 0 : a->data().toInt());
         // "-" marks an emptied toolbar, so that it stays empty at the next start.
         const QString text = items.isEmpty() ? QStringLiteral("-") : items.join(u',');

@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "app/settings_store.h"
 #include "gui/application_look.h"
@@ -25,6 +26,7 @@
 #include "gui/nimbrel_app.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
+#include "gui/toolbar_customize_button.h"
 #include "gui/toolbar_customize_dlg.h"
 #include "window_test_support.h"
 
@@ -131,14 +133,26 @@ TEST_F(FrameTest, StatusBarAndToolbar) {
     for (QAction* a : frame().toolBar()->actions())
         tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(tools, (QStringList{"&New", "&Open...", "&Save", "-", "Cu&t", "&Copy", "&Paste", "-",
-                                  "&Print...", "&About Nimbrel..."}));
+                                  "&Print...", "&About Nimbrel...", "Customize..."}));
     EXPECT_EQ(frame().toolBar()->windowTitle(), "Standard");
     EXPECT_EQ(frame().toolBar()->allowedAreas(), Qt::AllToolBarAreas);
-    for (QAction* a : frame().toolBar()->actions()) {
+    for (QAction* a : toolbarCommands(frame().toolBar())) {
         if (!a->isSeparator()) {
             EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
         }
     }
+    // The customise button at the toolbar's end opens the customisation.
+    auto* customize = frame().toolBar()->findChild<QToolButton*>("customizeButton");
+    ASSERT_NE(customize, nullptr);
+    EXPECT_TRUE(customize->isVisible());
+    EXPECT_EQ(customize->toolTip(), "Customize...");
+    bool opened = false;
+    whenModalShown([&](QWidget* w) {
+        opened = qobject_cast<CToolbarCustomizeDlg*>(w) != nullptr;
+        qobject_cast<QDialog*>(w)->accept();
+    });
+    QTest::mouseClick(customize, Qt::LeftButton);
+    EXPECT_TRUE(opened);
     // A menu hint replaces the message pane while it shows.
     frame().statusBar()->showMessage("Create a new document");
     EXPECT_EQ(frame().statusBar()->currentMessage(), "Create a new document");
@@ -188,7 +202,7 @@ TEST_F(FrameTest, CustomizedToolbarsAndUserToolbarsSurviveARestart) {
     QStringList tools;
     for (QAction* a : user->actions())
         tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(tools, (QStringList{"With Com", "-", "&About Nimbrel..."}));
+    EXPECT_EQ(tools, (QStringList{"With Com", "-", "&About Nimbrel...", "Customize..."}));
     EXPECT_EQ(frame().toolBar()->actions().first()->text(), "&Open...");
     // The bars' right-click menu lists the toolbars and offers Customize...
     std::unique_ptr<QMenu> popup(frame().createPopupMenu());
