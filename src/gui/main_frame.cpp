@@ -19,6 +19,7 @@
 #include "gui/toolbar_customize_button.h"
 #include "gui/toolbar_customize_dlg.h"
 #include "gui/toolbar_icons.h"
+#include "gui/view_focus.h"
 
 namespace nimbrel::gui {
 namespace {
@@ -51,6 +52,8 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
 
     m_view = new CNimbrelView(doc, this);
     setCentralWidget(m_view);
+    // The keyboard goes to the log, at start and after every dialog.
+    (new ViewFocusKeeper(*m_view))->giveFocus();
 
     m_actions = new CommandActions(this);
     m_actions->buildMenuBar(menuBar());

@@ -112,6 +112,33 @@ TEST_F(FrameTest, CloseQuestionClosesOnlyWhenNoOrASaveAsThatSaved) {
     setSaveFileHook(nullptr);
 }
 
+// The view has the keyboard at start and again after every dialog, so that Page Up,
+// Ctrl+End and Ctrl+F act on the log without a click into it first.
+TEST_F(FrameTest, TheViewHasTheKeyboardAtStartAndAfterEveryDialog) {
+    startApp();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame()));
+    for (int i = 0; i < 200; ++i) view().core().console.print(u"[G] a line to scroll past");
+    ASSERT_TRUE(waitFor([&] { return view().lineCount() >= 200; }));
+    const auto keysReachTheView = [&] {
+        EXPECT_EQ(QApplication::focusWidget(), &view());
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &frame();
+        QTest::keyClick(target, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(target, Qt::Key_End, Qt::ControlModifier);
+        EXPECT_EQ(view().caret().line, view().store().lineCount() - 1);
+        QTest::keyClick(target, Qt::Key_Home, Qt::ControlModifier);
+        EXPECT_EQ(view().caret().line, 0);
+    };
+    keysReachTheView();
+    for (const int id :
+         {cmd::ComSetting, cmd::AddStringFilter, cmd::AppAbout, cmd::ToolbarCustomize}) {
+        SCOPED_TRACE(id);
+        whenModalShown([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+        run(id);
+        QTest::qWait(50);
+        keysReachTheView();
+    }
+}
+
 TEST_F(FrameTest, LogOffClosesWithoutAQuestion) {
     startApp();
     app->document()->setModifiedFlag(true);
