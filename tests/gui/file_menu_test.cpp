@@ -2,7 +2,6 @@
 // progress, range and Cancel, printing to a PDF file, and the recent-file list.
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -530,7 +529,7 @@ namespace nimbrel::test {
 namespace {
 
 // Pictures of the window after a replay into the view and after opening the saved log
-// again, in the test's working folder; both show coloured lines on black.
+// again, beside the test program (see screenshotPath); both show coloured lines on black.
 TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
     const std::string raw = rawFile(300);
     frame().resize(1100, 620);
@@ -540,7 +539,7 @@ TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
     run(OpenRawData);
     ASSERT_TRUE(waitIdle());
     QTest::qWait(100);
-    ASSERT_TRUE(frame().grab().save(QDir::currentPath() + "/nimbrel-after-replay.png"));
+    ASSERT_TRUE(frame().grab().save(screenshotPath("nimbrel-after-replay.png")));
 
     saveAnswer = scratch("replayed.log");
     run(FileSaveAs);
@@ -550,7 +549,7 @@ TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
     ASSERT_TRUE(waitIdle());
     QTest::qWait(100);
     const QImage shot = frame().grab().toImage();
-    ASSERT_TRUE(shot.save(QDir::currentPath() + "/nimbrel-after-open.png"));
+    ASSERT_TRUE(shot.save(screenshotPath("nimbrel-after-open.png")));
     const QImage viewShot = view().viewport()->grab().toImage();
     int coloured = 0;
     for (int y = 0; y < viewShot.height(); y += 2) {

@@ -106,7 +106,9 @@ TEST_F(FrameTest, CloseQuestionClosesOnlyWhenNoOrASaveAsThatSaved) {
         EXPECT_EQ(question.icon, QMessageBox::Question);
         EXPECT_EQ(frame().isVisible(), !c.closes);
         EXPECT_EQ(QFile::exists(saved), c.closes && c.answer == QMessageBox::Yes);
-        if (!c.closes) EXPECT_TRUE(viewLines().contains("[G] captured before the close"));
+        if (!c.closes) {
+            EXPECT_TRUE(viewLines().contains("[G] captured before the close"));
+        }
         stopApp();
     }
     setSaveFileHook(nullptr);
@@ -251,7 +253,7 @@ TEST_F(FrameTest, ScreenshotAfterAShortCapture) {
     ASSERT_TRUE(waitFor([&] { return viewLines().filter("[COM]").size() >= 60; }));
     QTest::qWait(200);
     const QImage shot = frame().grab().toImage();
-    const QString out = QDir::currentPath() + "/nimbrel-window.png";
+    const QString out = screenshotPath("nimbrel-window.png");
     ASSERT_TRUE(shot.save(out)) << out.toStdString();
 
     const QImage viewShot = view().viewport()->grab().toImage();
