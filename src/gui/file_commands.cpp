@@ -179,24 +179,35 @@ void FileCommands::OnOpenRawData() {
 bool FileCommands::runOnGuiThread(std::function<void()> task) {
     std::uint64_t ticket = 0;
     {
+        // The task crosses over under this lock rather than inside the queued call, so the
+        // hand-over is as visible to the tools that check threads as the answer is.
         std::lock_guard lock(m_askMutex);
         if (m_closing) return false;
         ticket = ++m_asked;
+        m_task = std::move(task);
     }
     QMetaObject::invokeMethod(
-        this,
-        [this, task = std::move(task), ticket] {
-            task();
-            {
-                std::lock_guard lock(m_askMutex);
-                m_done = ticket;
-            }
-            m_answered.notify_all();
-        },
-        Qt::QueuedConnection);
+        this, [this] { runAskedTask(); }, Qt::QueuedConnection);
     std::unique_lock lock(m_askMutex);
     m_answered.wait(lock, [this, ticket] { return m_done >= ticket || m_closing; });
     return m_done >= ticket;
+}
+
+void FileCommands::runAskedTask() {
+    std::function<void()> task;
+    std::uint64_t ticket = 0;
+    {
+        std::lock_guard lock(m_askMutex);
+        task = std::move(m_task);
+        m_task = nullptr;
+        ticket = m_asked;
+    }
+    if (task) task();
+    {
+        std::lock_guard lock(m_askMutex);
+        m_done = ticket;
+    }
+    m_answered.notify_all();
 }
 
 ReplayMethod FileCommands::askMethod() {

@@ -79,6 +79,8 @@ private:
     // Worker thread: runs `task` on the GUI thread and waits until it has run; false (and
     // `task` may not run) when the window closes meanwhile.
     bool runOnGuiThread(std::function<void()> task);
+    // GUI thread: runs the task the worker handed over, then tells the worker.
+    void runAskedTask();
     // Worker thread: the replay's questions, asked on the GUI thread.
     ReplayMethod askMethod();
     ReplayRangeChoice askRange();
@@ -102,6 +104,7 @@ private:
     // Questions from the worker to the GUI thread.
     std::mutex m_askMutex;
     std::condition_variable m_answered;
+    std::function<void()> m_task;  // the one question waiting for the GUI thread
     std::uint64_t m_asked = 0;
     std::uint64_t m_done = 0;
     bool m_closing = false;

@@ -216,7 +216,11 @@ void CNimbrelView::OnNewDocument() {
     OnInitialUpdate();
 }
 
-bool CNimbrelView::OnFileSaveAs() { return m_saveAsHandler && m_saveAsHandler(); }
+bool CNimbrelView::OnFileSaveAs() {
+    // Lines still on their way to the widget are part of what is saved.
+    m_logView.drainNow();
+    return m_saveAsHandler && m_saveAsHandler();
+}
 
 bool CNimbrelView::SaveModified() {
     if (!m_doc.isModified()) return true;

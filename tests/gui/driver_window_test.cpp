@@ -128,14 +128,16 @@ TEST_F(DriverWindowTest, ArrivalWhileIdleRunsTheStartAndEndStepsOnlyAndNeverUnde
     const std::size_t requestsAfterNew = sim.lines().size();
 
     view().OnDeviceChange(true);  // as the radio watcher posts it
+    // From the thread's first line to its last, then the view is free again.
     ASSERT_TRUE(waitFor([&] {
-        return viewLines().contains("[G] Enable Filter Log success") &&
+        const QStringList lines = viewLines();
+        return lines.contains("[G] Enable Filter Log success") &&
+               lines.contains("[G] Unregister Bluetooth interface notification success") &&
                !view().core().capture.viewInUse();
     }));
     const int on = sim.waitForLine("set-log on", requestsAfterNew);
     ASSERT_GE(on, 0);
     EXPECT_GT(sim.waitForLine("set-log stop", static_cast<std::size_t>(on)), on);
-    EXPECT_TRUE(viewLines().contains("[G] Unregister Bluetooth interface notification success"));
     EXPECT_FALSE(threadRunning());
     QTest::qWait(100);
     EXPECT_EQ(recordLines(), 0);
