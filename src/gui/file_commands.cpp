@@ -88,20 +88,16 @@ bool FileCommands::openTextLogFile(const QString& path) {
         options.path = localPath(absolute);
         options.started = [this, &core, absolute] {
             core.view.clear();
-            QMetaObject::invokeMethod(
-                this,
-                [this, absolute] {
-                    setCaption(absolute);
-                    SettingsStore().SetLogFilePath(absolute.toStdU16String());
-                    RecentFileList().add(absolute);
-                },
-                Qt::QueuedConnection);
+            postToGui([this, absolute] {
+                setCaption(absolute);
+                SettingsStore().SetLogFilePath(absolute.toStdU16String());
+                RecentFileList().add(absolute);
+            });
         };
         options.progress = [this](int percent) { m_percent.store(percent); };
         // Once the whole file is shown, the view holds just what the file holds.
         if (openTextLog(core.console, options, m_stop) == TextLogOpenOutcome::Done) {
-            QMetaObject::invokeMethod(
-                this, [this] { m_view.setDocumentUnmodified(); }, Qt::QueuedConnection);
+            postToGui([this] { m_view.setDocumentUnmodified(); });
         }
         core.capture.endReplay();
     });
@@ -158,13 +154,10 @@ void FileCommands::OnOpenRawData() {
         options.chooseMethod = [this, &method] { return method = askMethod(); };
         options.chooseRange = [this](const std::string&) { return askRange(); };
         options.started = [this, absolute](const std::string&) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, absolute] {
-                    setCaption(absolute);
-                    SettingsStore().SetRawDataPath(absolute.toStdU16String());
-                },
-                Qt::QueuedConnection);
+            postToGui([this, absolute] {
+                setCaption(absolute);
+                SettingsStore().SetRawDataPath(absolute.toStdU16String());
+            });
         };
         options.progress = [this](int percent) { m_percent.store(percent); };
         options.scanned = [this, absolute](const ReplayScanResult& scan, ReplayMethod) {
@@ -179,35 +172,39 @@ void FileCommands::OnOpenRawData() {
 bool FileCommands::runOnGuiThread(std::function<void()> task) {
     std::uint64_t ticket = 0;
     {
-        // The task crosses over under this lock rather than inside the queued call, so the
-        // hand-over is as visible to the tools that check threads as the answer is.
         std::lock_guard lock(m_askMutex);
         if (m_closing) return false;
         ticket = ++m_asked;
-        m_task = std::move(task);
     }
-    QMetaObject::invokeMethod(
-        this, [this] { runAskedTask(); }, Qt::QueuedConnection);
+    postToGui([this, task = std::move(task), ticket] {
+        task();
+        {
+            std::lock_guard lock(m_askMutex);
+            m_done = ticket;
+        }
+        m_answered.notify_all();
+    });
     std::unique_lock lock(m_askMutex);
     m_answered.wait(lock, [this, ticket] { return m_done >= ticket || m_closing; });
     return m_done >= ticket;
 }
 
-void FileCommands::runAskedTask() {
-    std::function<void()> task;
-    std::uint64_t ticket = 0;
+void FileCommands::postToGui(std::function<void()> call) {
     {
         std::lock_guard lock(m_askMutex);
-        task = std::move(m_task);
-        m_task = nullptr;
-        ticket = m_asked;
+        m_posted.push_back(std::move(call));
     }
-    if (task) task();
+    // Called by name: the queued call carries no data of ours.
+    QMetaObject::invokeMethod(this, "runPosted", Qt::QueuedConnection);
+}
+
+void FileCommands::runPosted() {
+    std::vector<std::function<void()>> calls;
     {
         std::lock_guard lock(m_askMutex);
-        m_done = ticket;
+        calls.swap(m_posted);
     }
-    m_answered.notify_all();
+    for (const std::function<void()>& call : calls) call();
 }
 
 ReplayMethod FileCommands::askMethod() {
@@ -256,8 +253,7 @@ void FileCommands::reportCancelledReplay(ReplayMethod method) {
 }
 
 void FileCommands::showStatus(const QString& text) {
-    QMetaObject::invokeMethod(
-        this, [this, text] { emit m_view.statusMessageRequested(text); }, Qt::QueuedConnection);
+    postToGui([this, text] { emit m_view.statusMessageRequested(text); });
 }
 
 // --- the worker ---
@@ -269,8 +265,7 @@ void FileCommands::startWork(Work work, std::function<void()> body) {
     showProgress(true);
     m_worker = std::thread([this, body = std::move(body)] {
         body();
-        QMetaObject::invokeMethod(
-            this, [this] { finishWork(); }, Qt::QueuedConnection);
+        postToGui([this] { finishWork(); });
     });
     emit m_view.commandStatesChanged();
 }

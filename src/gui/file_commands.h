@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "files/raw_data_replay_session.h"
 
@@ -71,6 +72,10 @@ signals:
     // The work on the worker thread has ended (and the view is given back).
     void workFinished();
 
+private slots:
+    // GUI thread: runs the calls the worker posted.
+    void runPosted();
+
 private:
     void startWork(Work work, std::function<void()> body);
     void finishWork();
@@ -79,8 +84,10 @@ private:
     // Worker thread: runs `task` on the GUI thread and waits until it has run; false (and
     // `task` may not run) when the window closes meanwhile.
     bool runOnGuiThread(std::function<void()> task);
-    // GUI thread: runs the task the worker handed over, then tells the worker.
-    void runAskedTask();
+    // Worker thread: `call` runs on the GUI thread soon. The calls cross over under a lock
+    // of ours rather than inside Qt's event queue, whose lock the thread checkers cannot
+    // see: what they carry is handed over visibly.
+    void postToGui(std::function<void()> call);
     // Worker thread: the replay's questions, asked on the GUI thread.
     ReplayMethod askMethod();
     ReplayRangeChoice askRange();
@@ -104,7 +111,7 @@ private:
     // Questions from the worker to the GUI thread.
     std::mutex m_askMutex;
     std::condition_variable m_answered;
-    std::function<void()> m_task;  // the one question waiting for the GUI thread
+    std::vector<std::function<void()>> m_posted;  // calls waiting for the GUI thread
     std::uint64_t m_asked = 0;
     std::uint64_t m_done = 0;
     bool m_closing = false;
