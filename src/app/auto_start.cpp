@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
 #include "platform/trace.h"

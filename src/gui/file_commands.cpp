@@ -13,7 +13,7 @@
 #include <QStatusBar>
 #include <cstring>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "capture/view_core.h"
 #include "files/text_log_file.h"
 #include "gui/file_dialogs.h"

@@ -8,7 +8,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "gui/app_icon.h"
 #include "gui/command_actions.h"
 #include "gui/file_commands.h"

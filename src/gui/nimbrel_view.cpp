@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "app/ic_type_choice.h"
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "capture/capture_shutdown.h"
 #include "capture/inbox_sender.h"
 #include "gui/com_dlg.h"

@@ -5,7 +5,7 @@
 
 #include <QTest>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "capture/view_core.h"
 #include "gui/command_table.h"
 #include "gui/demo_controller.h"

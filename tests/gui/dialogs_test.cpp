@@ -13,7 +13,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "capture/view_core.h"
 #include "gui/about_dlg.h"
 #include "gui/com_dlg.h"

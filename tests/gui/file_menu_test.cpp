@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "files/text_log_file.h"
 #include "gui/file_commands.h"
 #include "gui/file_dialogs.h"

@@ -15,7 +15,7 @@
 #include <QTest>
 #include <QToolBar>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "gui/application_look.h"
 #include "gui/command_table.h"
 #include "gui/keyboard_indicators.h"

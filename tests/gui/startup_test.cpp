@@ -4,7 +4,7 @@
 #include <QTest>
 #include <cstdlib>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "gui/command_table.h"
 #include "gui/main_frame.h"
 #include "gui/message_box.h"
