@@ -16,8 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Windows 8 or later: CancelIoEx, the device-interface calls and virtual-terminal consoles.
-add_compile_definitions(_WIN32_WINNT=0x0602 WINVER=0x0602 UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+# Windows 8 or later: CancelIoEx, the device-interface calls and virtual-terminal consoles;
+# the C library's printf family as the C standard has it (not the system DLL's variant).
+add_compile_definitions(_WIN32_WINNT=0x0602 WINVER=0x0602 UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+  __USE_MINGW_ANSI_STDIO=1)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Programs built here run under Wine (tests, test discovery).

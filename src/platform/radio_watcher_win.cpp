@@ -23,7 +23,7 @@ struct FindRadioParams {
 };
 struct RadioInfo {
     DWORD dwSize;
-    BYTE address[8];
+    ULONGLONG address;
     WCHAR szName[248];
     ULONG ulClassofDevice;
     USHORT lmpSubversion;
