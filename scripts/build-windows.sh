@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the core libraries, nimbrel-cli.exe and the core test programs as 64-bit
 # Windows executables with MinGW-w64, into build-windows/ (or $NIMBREL_WINDOWS_BUILD_DIR).
+# -O2 as the Linux build uses (GCC 12 warns falsely about std::string at -O3).
 # Installs what it misses with apt: the cross compiler, Wine (to run the tests) and the
 # GoogleTest sources. Extra arguments go to cmake.
 set -euo pipefail
@@ -34,6 +35,6 @@ werror=()
 [ "${CI:-}" = true ] && werror=(-DNIMBREL_WERROR=ON)
 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DNIMBREL_BUILD_BENCH=OFF "${werror[@]}" "$@" >/dev/null
+  -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DNIMBREL_BUILD_BENCH=OFF "${werror[@]}" "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 echo "Windows programs: $build/bin"

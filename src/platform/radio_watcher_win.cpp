@@ -45,6 +45,12 @@ struct BluetoothApi {
     bool usable() const { return findFirst && findNext && findClose && radioInfo; }
 };
 
+// A function of a loaded module; through void(*)(), which converts to any function type.
+template <class Function>
+Function symbol(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
 const BluetoothApi& bluetoothApi() {
     static const BluetoothApi api = [] {
         BluetoothApi a;
@@ -52,13 +58,13 @@ const BluetoothApi& bluetoothApi() {
         if (!module) module = ::LoadLibraryW(L"bthprops.cpl");
         if (!module) return a;
         a.findFirst =
-            reinterpret_cast<FindFirstRadio>(::GetProcAddress(module, "BluetoothFindFirstRadio"));
+            symbol<FindFirstRadio>(module, "BluetoothFindFirstRadio");
         a.findNext =
-            reinterpret_cast<FindNextRadio>(::GetProcAddress(module, "BluetoothFindNextRadio"));
+            symbol<FindNextRadio>(module, "BluetoothFindNextRadio");
         a.findClose =
-            reinterpret_cast<FindRadioClose>(::GetProcAddress(module, "BluetoothFindRadioClose"));
+            symbol<FindRadioClose>(module, "BluetoothFindRadioClose");
         a.radioInfo =
-            reinterpret_cast<GetRadioInfo>(::GetProcAddress(module, "BluetoothGetRadioInfo"));
+            symbol<GetRadioInfo>(module, "BluetoothGetRadioInfo");
         return a;
     }();
     return api;

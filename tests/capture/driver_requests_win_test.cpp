@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -147,9 +148,11 @@ protected:
 // A read reply: status, length n (data bytes + 1), the data and the driver's zero.
 Bytes readReply(std::uint8_t status, const Bytes& data) {
     const std::size_t n = data.size() + 1;
-    Bytes r{status, static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>(n >> 8)};
-    r.insert(r.end(), data.begin(), data.end());
-    r.push_back(0);
+    Bytes r(3 + n, 0);
+    r[0] = status;
+    r[1] = static_cast<std::uint8_t>(n & 0xFF);
+    r[2] = static_cast<std::uint8_t>(n >> 8);
+    std::copy(data.begin(), data.end(), r.begin() + 3);
     return r;
 }
 
