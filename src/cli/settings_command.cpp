@@ -15,8 +15,8 @@
 #if NIMBREL_HAVE_APP
 #include "app/auto_start.h"
 #endif
-#include "pipeline/settings_store.h"
 #include "cli/commands.h"
+#include "pipeline/settings_store.h"
 #include "platform/file_handle.h"
 #include "platform/text.h"
 
@@ -119,19 +119,19 @@ void printNames(std::FILE* out) {
 }
 
 void usageTop(std::FILE* out) {
-    std::fprintf(
-        out,
-        "Usage: nimbrel-cli settings list\n"
-        "       nimbrel-cli settings get NAME\n"
-        "       nimbrel-cli settings set NAME VALUE\n"
-        "\n"
-        "Lists, reads and changes the stored settings: %s,\n"
-        "fwconfig.ini in the program folder (read-only: edit it by hand)%s.\n"
-        "\n",
+    std::fprintf(out,
+                 "Usage: nimbrel-cli settings list\n"
+                 "       nimbrel-cli settings get NAME\n"
+                 "       nimbrel-cli settings set NAME VALUE\n"
+                 "\n"
+                 "Lists, reads and changes the stored settings: %s,\n"
+                 "fwconfig.ini in the program folder (read-only: edit it by hand)%s.\n"
+                 "\n",
 #ifdef _WIN32
-        "the registry key\nHKEY_CURRENT_USER\\SOFTWARE\\Corvane\\Bluetooth\\Nimbrel", ""
+                 "the registry key\nHKEY_CURRENT_USER\\SOFTWARE\\Corvane\\Bluetooth\\Nimbrel", ""
 #else
-        "the settings file under\n$XDG_CONFIG_HOME", "\nand the autostart entry (shown by list)"
+                  "the settings file under\n$XDG_CONFIG_HOME",
+                  "\nand the autostart entry (shown by list)"
 #endif
     );
     printNames(out);

@@ -1,5 +1,3 @@
-#include "cli/simulate_live.h"
-
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -9,6 +7,7 @@
 #include <termios.h>
 
 #include "cli/commands.h"
+#include "cli/simulate_live.h"
 #include "platform/device_bridge.h"
 #include "platform/device_bridge_protocol.h"
 #include "platform/pseudo_terminal.h"

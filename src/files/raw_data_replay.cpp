@@ -250,8 +250,7 @@ ReplayRange cutReplayText(const std::string& path, int startPercent, int endPerc
     const std::uint64_t length = st.size;
     ReplayRange range{length * static_cast<std::uint64_t>(startPercent) / 100,
                       length * static_cast<std::uint64_t>(endPercent) / 100};
-    if (range.end < length && truncateFile(path, range.end) != 0)
-        range.end = length;
+    if (range.end < length && truncateFile(path, range.end) != 0) range.end = length;
     return range;
 }
 

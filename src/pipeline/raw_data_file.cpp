@@ -93,8 +93,7 @@ void RawDataFile::appendRecord(const RecordRef& record, bool lastInWindow) {
             file.close();
             path = comRouteName(folder_, localTimeNow(), comPortNameForFiles());
             setName(path);
-            if (const int err = file.open(path, FileMode::Append); err != 0)
-                return entryLost(err);
+            if (const int err = file.open(path, FileMode::Append); err != 0) return entryLost(err);
         }
     }
     // One write per entry: stamp, record and trailer land together.

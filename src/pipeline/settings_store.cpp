@@ -160,22 +160,34 @@ std::u16string SettingsStore::GetLog1Path() const { return readText(backend_, u"
 bool SettingsStore::SetLog1Path(std::u16string_view path) const {
     return backend_.writeText(u"Log1Path", path);
 }
-std::u16string SettingsStore::GetRawDataPath() const { return readText(backend_, u"RawDataPath", u""); }
+std::u16string SettingsStore::GetRawDataPath() const {
+    return readText(backend_, u"RawDataPath", u"");
+}
 bool SettingsStore::SetRawDataPath(std::u16string_view path) const {
     return backend_.writeText(u"RawDataPath", path);
 }
-std::u16string SettingsStore::GetLogFilePath() const { return readText(backend_, u"LogFilePath", u""); }
+std::u16string SettingsStore::GetLogFilePath() const {
+    return readText(backend_, u"LogFilePath", u"");
+}
 bool SettingsStore::SetLogFilePath(std::u16string_view path) const {
     return backend_.writeText(u"LogFilePath", path);
 }
 
-std::u16string SettingsStore::GetComPort() const { return readText(backend_, u"Com", kDefaultComPort); }
-bool SettingsStore::SetComPort(std::u16string_view name) const { return backend_.writeText(u"Com", name); }
+std::u16string SettingsStore::GetComPort() const {
+    return readText(backend_, u"Com", kDefaultComPort);
+}
+bool SettingsStore::SetComPort(std::u16string_view name) const {
+    return backend_.writeText(u"Com", name);
+}
 std::uint32_t SettingsStore::GetBaudRate() const {
     return readNumber(backend_, u"BaudRate", kDefaultBaudRate);
 }
-bool SettingsStore::SetBaudRate(std::uint32_t rate) const { return backend_.writeNumber(u"BaudRate", rate); }
-std::uint32_t SettingsStore::GetPrintRawData() const { return readNumber(backend_, u"PrintRawData", 0); }
+bool SettingsStore::SetBaudRate(std::uint32_t rate) const {
+    return backend_.writeNumber(u"BaudRate", rate);
+}
+std::uint32_t SettingsStore::GetPrintRawData() const {
+    return readNumber(backend_, u"PrintRawData", 0);
+}
 
 std::uint32_t SettingsStore::GetAutoGetLogForUart() const {
     return readNumber(backend_, u"AutoGetLogForUart", 0);

@@ -1,8 +1,8 @@
-#include "platform/console.h"
-
 #include <csignal>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include "platform/console.h"
 
 namespace nimbrel {
 namespace {

@@ -1,11 +1,10 @@
-#include "platform/console.h"
-
 #include <csignal>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
+#include "platform/console.h"
 #include "platform/win_util.h"
 
 namespace nimbrel {

@@ -1,6 +1,5 @@
 // Driver devices on Linux: the device bridge's sockets stand in for them.
 #include "platform/control_device.h"
-
 #include "platform/device_bridge.h"
 
 namespace nimbrel {
@@ -20,9 +19,8 @@ int ControlDevice::open(std::string_view deviceName) {
 
 bool ControlDevice::isOpen() const { return impl_->bridge.isOpen(); }
 
-ControlResult ControlDevice::control(std::uint32_t code, const void* input,
-                                     std::uint32_t inputSize, void* output,
-                                     std::uint32_t outputSize) {
+ControlResult ControlDevice::control(std::uint32_t code, const void* input, std::uint32_t inputSize,
+                                     void* output, std::uint32_t outputSize) {
     return impl_->bridge.control(code, input, inputSize, output, outputSize);
 }
 

@@ -5,7 +5,7 @@
 // closes the device (CloseHandle) once the requests have left it. A request the driver
 // does not give back within one second of the cancel is abandoned with its buffers, which
 // the driver may still write, so that no stop waits for it longer.
-#include "platform/control_device.h"
+#include "platform/control_device_win.h"
 
 #include <atomic>
 #include <cerrno>
@@ -13,7 +13,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/control_device_win.h"
+#include "platform/control_device.h"
 #include "platform/win_util.h"
 
 namespace nimbrel {
@@ -48,8 +48,8 @@ struct PendingRequest {
     unsigned char* output() { return input() + inputSize; }
 
     static PendingRequest* make(std::uint32_t inputSize, std::uint32_t outputSize) {
-        void* memory = ::operator new(sizeof(PendingRequest) + inputSize + outputSize,
-                                      std::nothrow);
+        void* memory =
+            ::operator new(sizeof(PendingRequest) + inputSize + outputSize, std::nothrow);
         if (!memory) return nullptr;
         auto* r = new (memory) PendingRequest;
         r->inputSize = inputSize;
@@ -112,9 +112,8 @@ bool ControlDevice::isOpen() const {
     return impl_->handle != INVALID_HANDLE_VALUE && !impl_->closing;
 }
 
-ControlResult ControlDevice::control(std::uint32_t code, const void* input,
-                                     std::uint32_t inputSize, void* output,
-                                     std::uint32_t outputSize) {
+ControlResult ControlDevice::control(std::uint32_t code, const void* input, std::uint32_t inputSize,
+                                     void* output, std::uint32_t outputSize) {
     HANDLE h;
     HANDLE closingEvent;
     const win::DeviceCalls* calls;
@@ -155,8 +154,7 @@ ControlResult ControlDevice::control(std::uint32_t code, const void* input,
             // The device is closing (or the wait failed): cancel, and give the driver a
             // second to give the request back. A reply that came meanwhile still counts.
             calls->cancelIoEx(h, &request->overlapped);
-            if (::WaitForSingleObject(request->overlapped.hEvent, kAbandonAfterMs) !=
-                WAIT_OBJECT_0)
+            if (::WaitForSingleObject(request->overlapped.hEvent, kAbandonAfterMs) != WAIT_OBJECT_0)
                 return {ECANCELED, 0};  // abandoned to the driver with its buffers
         }
         done = calls->getOverlappedResult(h, &request->overlapped, &returned, TRUE);
@@ -172,9 +170,8 @@ ControlResult ControlDevice::control(std::uint32_t code, const void* input,
             std::lock_guard lock(impl_->mutex);
             closing = impl_->closing;
         }
-        result.error = closing || failure == ERROR_OPERATION_ABORTED
-                           ? ECANCELED
-                           : win::errnoFromWin32(failure);
+        result.error = closing || failure == ERROR_OPERATION_ABORTED ? ECANCELED
+                                                                     : win::errnoFromWin32(failure);
     }
     PendingRequest::free(request);
     return result;

@@ -1,5 +1,3 @@
-#include "platform/file_handle.h"
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -7,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+
+#include "platform/file_handle.h"
 
 namespace nimbrel {
 namespace {
@@ -114,9 +114,7 @@ FileStatus fileStatus(const std::string& path) {
     return {kind, st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0, 0};
 }
 
-int checkReadable(const std::string& path) {
-    return ::access(path.c_str(), R_OK) == 0 ? 0 : errno;
-}
+int checkReadable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0 ? 0 : errno; }
 
 int checkWritableFolder(const std::string& folder) {
     const FileStatus st = fileStatus(folder);

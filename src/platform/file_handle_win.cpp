@@ -1,9 +1,8 @@
-#include "platform/file_handle.h"
-
 #include <cerrno>
 #include <utility>
 #include <windows.h>
 
+#include "platform/file_handle.h"
 #include "platform/path.h"
 #include "platform/win_util.h"
 
@@ -57,8 +56,8 @@ int FileHandle::open(const std::string& path, FileMode mode) {
     // Others may read, write and delete meanwhile, as they may on POSIX: a raw data file
     // can be copied during a capture and a replayed file may be replaced.
     const HANDLE h = ::CreateFileW(win::widen(path).c_str(), access,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return win::lastErrno();
     native_ = reinterpret_cast<Native>(h);
     owned_ = true;

@@ -1,6 +1,6 @@
-#include "platform/local_time.h"
-
 #include <windows.h>
+
+#include "platform/local_time.h"
 
 namespace nimbrel {
 

@@ -1,9 +1,8 @@
-#include "platform/mapped_file.h"
-
 #include <cerrno>
 #include <sys/mman.h>
 
 #include "platform/file_handle.h"
+#include "platform/mapped_file.h"
 
 namespace nimbrel {
 

@@ -1,8 +1,7 @@
-#include "platform/mapped_file.h"
-
 #include <windows.h>
 
 #include "platform/file_handle.h"
+#include "platform/mapped_file.h"
 #include "platform/win_util.h"
 
 namespace nimbrel {

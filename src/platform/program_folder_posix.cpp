@@ -1,12 +1,12 @@
 // The program folder's facilities on Linux: the executable from /proc, XDG folders, and
 // the installed layout <prefix>/bin + <prefix>/share/nimbrel.
-#include "platform/program_folder.h"
-
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/program_folder.h"
 
 namespace nimbrel {
 

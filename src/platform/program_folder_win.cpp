@@ -1,13 +1,12 @@
 // The program folder's facilities on Windows: the executable's folder from the module
 // path, %LOCALAPPDATA%, and the installed layout: an executable in a folder its user cannot
 // write (Program Files), whose definition files lie beside it.
-#include "platform/program_folder.h"
-
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "platform/file_handle.h"
 #include "platform/path.h"
+#include "platform/program_folder.h"
 #include "platform/win_util.h"
 
 namespace nimbrel {

@@ -1,9 +1,9 @@
 // What radio notifications share on every platform: one watcher for the process that
 // serves every subscription, and the window's one registration.
-#include "platform/radio_watcher.h"
-
 #include <map>
 #include <vector>
+
+#include "platform/radio_watcher.h"
 
 namespace nimbrel {
 namespace {

@@ -66,7 +66,7 @@ private:
     mutable std::mutex mutex_;
     RadioCallbacks callbacks_;
     std::thread thread_;
-    FileHandle wake_;  // Linux: the event that ends the thread's wait
+    FileHandle wake_;                  // Linux: the event that ends the thread's wait
     std::condition_variable stopped_;  // Windows: the same, under mutex_
     bool stopping_ = false;
 };

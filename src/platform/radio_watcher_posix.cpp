@@ -1,5 +1,3 @@
-#include "platform/radio_watcher.h"
-
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +6,8 @@
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <unistd.h>
+
+#include "platform/radio_watcher.h"
 
 namespace nimbrel {
 namespace {

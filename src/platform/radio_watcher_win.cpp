@@ -1,13 +1,12 @@
 // Local Bluetooth radios on Windows: the present interfaces of the Bluetooth port class
 // from the configuration manager, and the radio count from the Bluetooth API, which is
 // loaded when first used so that the program also starts where Bluetooth is missing.
-#include "platform/radio_watcher.h"
-
-#include <windows.h>
 #include <cfgmgr32.h>
 #include <initguid.h>
 #include <vector>
+#include <windows.h>
 
+#include "platform/radio_watcher.h"
 #include "platform/win_util.h"
 
 namespace nimbrel {
@@ -57,14 +56,10 @@ const BluetoothApi& bluetoothApi() {
         HMODULE module = ::LoadLibraryW(L"bluetoothapis.dll");
         if (!module) module = ::LoadLibraryW(L"bthprops.cpl");
         if (!module) return a;
-        a.findFirst =
-            symbol<FindFirstRadio>(module, "BluetoothFindFirstRadio");
-        a.findNext =
-            symbol<FindNextRadio>(module, "BluetoothFindNextRadio");
-        a.findClose =
-            symbol<FindRadioClose>(module, "BluetoothFindRadioClose");
-        a.radioInfo =
-            symbol<GetRadioInfo>(module, "BluetoothGetRadioInfo");
+        a.findFirst = symbol<FindFirstRadio>(module, "BluetoothFindFirstRadio");
+        a.findNext = symbol<FindNextRadio>(module, "BluetoothFindNextRadio");
+        a.findClose = symbol<FindRadioClose>(module, "BluetoothFindRadioClose");
+        a.radioInfo = symbol<GetRadioInfo>(module, "BluetoothGetRadioInfo");
         return a;
     }();
     return api;

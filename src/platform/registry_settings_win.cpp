@@ -1,7 +1,7 @@
-#include "platform/registry_settings.h"
-
 #include <string>
 #include <windows.h>
+
+#include "platform/registry_settings.h"
 
 namespace nimbrel {
 namespace {

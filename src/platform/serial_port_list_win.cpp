@@ -1,8 +1,7 @@
-#include "platform/serial_port_list.h"
-
 #include <algorithm>
 #include <windows.h>
 
+#include "platform/serial_port_list.h"
 #include "platform/win_util.h"
 
 namespace nimbrel {

@@ -1,5 +1,3 @@
-#include "platform/serial_port.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -11,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/serial_baud.h"
+#include "platform/serial_port.h"
 
 namespace nimbrel {
 namespace {

@@ -1,12 +1,11 @@
 // The serial port on Windows: "\\.\COMn" opened for synchronous I/O without sharing, with
 // the port state and the read time-outs the COM route asks for. A read of up to 512 bytes
 // returns when the buffer is full, 2 ms after the last byte, or after 2 ms per byte + 1 ms.
-#include "platform/serial_port.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <windows.h>
 
+#include "platform/serial_port.h"
 #include "platform/win_util.h"
 
 namespace nimbrel {

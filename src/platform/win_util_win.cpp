@@ -1,9 +1,8 @@
-#include "platform/win_util.h"
-
 #include <cerrno>
 #include <windows.h>
 
 #include "platform/text.h"
+#include "platform/win_util.h"
 
 namespace nimbrel::win {
 

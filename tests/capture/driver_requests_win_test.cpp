@@ -1,8 +1,6 @@
 // The driver routes' requests on Windows, against a test double of the Win32 calls: what
 // reaches DeviceIoControl (device path, control codes, buffers) and how replies, pending
 // requests and a close during a pending request are handled.
-#include "capture/driver_requests.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/driver_requests.h"
 #include "platform/control_device_win.h"
 
 namespace nimbrel {
@@ -165,8 +164,8 @@ TEST_F(DriverRequestsWin, BothDriversGetTheirDevicePathCodesAndRequestBytes) {
     };
     const Case cases[] = {
         {filterDriver(), L"\\\\.\\BtFilter", 0x00222818, 0x0022281C},
-        {uartDriver(), L"\\\\.\\CorvaneUartBus\\CorvaneSocket.CorvaneInitSocketModule",
-         0x00222844, 0x00222848},
+        {uartDriver(), L"\\\\.\\CorvaneUartBus\\CorvaneSocket.CorvaneInitSocketModule", 0x00222844,
+         0x00222848},
     };
     for (const Case& c : cases) {
         driver.requests.clear();

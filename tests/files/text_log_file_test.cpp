@@ -54,8 +54,7 @@ std::vector<std::u16string> readLines(const std::string& path) {
 }
 
 [[maybe_unused]] std::size_t filesIn(const std::string& folder) {
-    return static_cast<std::size_t>(
-        std::distance(std::filesystem::directory_iterator(folder), {}));
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
 }
 
 struct Console {

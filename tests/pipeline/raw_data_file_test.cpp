@@ -83,8 +83,8 @@ TEST(RawDataFile, PrepareReportsTheFileOrTheFailure) {
     const auto lines = view.lines();
     ASSERT_EQ(lines.size(), 3u);
     const std::string raw = dir.file("raw.log");
-    EXPECT_EQ(lines[0].text, u"[G] Write Log to File(" + std::u16string(raw.begin(), raw.end()) +
-                                 u")");
+    EXPECT_EQ(lines[0].text,
+              u"[G] Write Log to File(" + std::u16string(raw.begin(), raw.end()) + u")");
     EXPECT_EQ(lines[0].colour, (Rgb{0, 255, 0}));
     EXPECT_NE(lines[1].text.find(u"Fail with error:0x2"), std::u16string::npos);  // ENOENT
     EXPECT_EQ(lines[1].colour, (Rgb{255, 0, 0}));
