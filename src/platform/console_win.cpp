@@ -1,10 +1,15 @@
 #include <csignal>
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
-#include <windows.h>
 
 #include "platform/console.h"
+
+// <windows.h> comes before the other Windows headers.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+
 #include "platform/win_util.h"
 
 namespace nimbrel {

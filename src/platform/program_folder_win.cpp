@@ -1,12 +1,16 @@
 // The program folder's facilities on Windows: the executable's folder from the module
 // path, %LOCALAPPDATA%, and the installed layout: an executable in a folder its user cannot
 // write (Program Files), whose definition files lie beside it.
-#include <shlobj.h>
+#include "platform/program_folder.h"
+
+// <windows.h> comes before the other Windows headers.
+// clang-format off
 #include <windows.h>
+#include <shlobj.h>
+// clang-format on
 
 #include "platform/file_handle.h"
 #include "platform/path.h"
-#include "platform/program_folder.h"
 #include "platform/win_util.h"
 
 namespace nimbrel {

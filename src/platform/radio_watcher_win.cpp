@@ -1,12 +1,17 @@
 // Local Bluetooth radios on Windows: the present interfaces of the Bluetooth port class
 // from the configuration manager, and the radio count from the Bluetooth API, which is
 // loaded when first used so that the program also starts where Bluetooth is missing.
-#include <cfgmgr32.h>
-#include <initguid.h>
 #include <vector>
-#include <windows.h>
 
 #include "platform/radio_watcher.h"
+
+// <windows.h> comes before the other Windows headers.
+// clang-format off
+#include <windows.h>
+#include <cfgmgr32.h>
+#include <initguid.h>
+// clang-format on
+
 #include "platform/win_util.h"
 
 namespace nimbrel {
