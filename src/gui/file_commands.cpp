@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/settings_store.h"
 #include "capture/view_core.h"
 #include "files/raw_data_replay.h"
 #include "files/text_log_file.h"
@@ -25,6 +24,7 @@
 #include "gui/nimbrel_view.h"
 #include "gui/recent_files.h"
 #include "pipeline/definition_file_choice.h"
+#include "pipeline/settings_store.h"
 #include "platform/text.h"
 
 namespace nimbrel::gui {

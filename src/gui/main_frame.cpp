@@ -8,7 +8,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "app/settings_store.h"
 #include "gui/app_icon.h"
 #include "gui/command_actions.h"
 #include "gui/file_commands.h"
@@ -20,6 +19,7 @@
 #include "gui/toolbar_customize_dlg.h"
 #include "gui/toolbar_icons.h"
 #include "gui/view_focus.h"
+#include "pipeline/settings_store.h"
 
 namespace nimbrel::gui {
 namespace {

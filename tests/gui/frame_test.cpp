@@ -17,7 +17,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/settings_store.h"
 #include "gui/application_look.h"
 #include "gui/command_table.h"
 #include "gui/file_dialogs.h"
@@ -28,6 +27,7 @@
 #include "gui/nimbrel_view.h"
 #include "gui/toolbar_customize_button.h"
 #include "gui/toolbar_customize_dlg.h"
+#include "pipeline/settings_store.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {
