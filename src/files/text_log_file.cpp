@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "pipeline/log_console.h"
+#include "platform/mapped_file.h"
 #include "platform/text.h"
 
 namespace nimbrel {
@@ -183,48 +184,119 @@ TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& op
     return read.cancelled ? TextLogOpenOutcome::Cancelled : TextLogOpenOutcome::Done;
 }
 
-int writeTextLog(const std::string& path, std::u16string_view text) {
-    const std::string target = resolvedTarget(path);
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = folder + (slash == std::string::npos ? "/." : ".") + name + ".XXXXXX";
-    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.get() < 0) return errno;
+TextLogOpenOutcome openTextLogSource(LogConsole& console, const std::string& path,
+                                     TextLogSource& source) {
+    const std::u16string shownPath = utf8ToUtf16(path);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
+        return TextLogOpenOutcome::Missing;
+    }
+    int fd = -1;
+    std::uint64_t size = 0;
+    if (const int error = openRegularFileForReading(path, fd, size); error != 0) {
+        const std::u16string reason = error == EINVAL ? std::u16string(u"not a regular file")
+                                                      : utf8ToUtf16(std::strerror(error));
+        console.print(u"[R] Fail to read text log \"%s\": %s", {shownPath, reason});
+        return TextLogOpenOutcome::Unreadable;
+    }
+    source.fd = fd;
+    source.size = size;
+    return TextLogOpenOutcome::Done;
+}
 
-    int error = 0;
+TextLogWriter::~TextLogWriter() { abandon(); }
+
+int TextLogWriter::open(const std::string& path) {
+    abandon();
+    error_ = 0;
+    written_ = 0;
+    target_ = resolvedTarget(path);
+    const std::size_t slash = target_.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target_.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+    temp_ = folder + (slash == std::string::npos ? "/." : ".") + name + ".XXXXXX";
+    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        temp_.clear();
+        return errno;
+    }
     // A replaced file keeps its permissions; a new one gets the usual ones.
     struct stat old {};
     mode_t mode = 0;
-    if (::stat(target.c_str(), &old) == 0) {
+    if (::stat(target_.c_str(), &old) == 0) {
         mode = old.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    if (::fchmod(fd.get(), mode) != 0) error = errno;
+    if (::fchmod(fd_, mode) != 0) error_ = errno;
+    buffer_.reserve(kChunkBytes + 4);
+    return error_;
+}
 
-    std::vector<char> buffer;
-    buffer.reserve(kChunkBytes + 4);
-    auto put = [&](char16_t u) {
-        buffer.push_back(static_cast<char>(u & 0xFF));
-        buffer.push_back(static_cast<char>(u >> 8));
-    };
-    for (std::size_t i = 0; i < text.size() && error == 0; ++i) {
-        if (text[i] == u'\n') put(u'\r');
-        put(text[i]);
-        if (buffer.size() >= kChunkBytes) {
-            if (!writeAll(fd.get(), buffer.data(), buffer.size())) error = errno;
-            buffer.clear();
+int TextLogWriter::flush() {
+    if (error_ == 0 && !buffer_.empty() && !writeAll(fd_, buffer_.data(), buffer_.size()))
+        error_ = errno;
+    written_ += buffer_.size();
+    buffer_.clear();
+    return error_;
+}
+
+int TextLogWriter::write(std::u16string_view units) {
+    if (fd_ < 0) return error_ ? error_ : EBADF;
+    while (!units.empty() && error_ == 0) {
+        const std::size_t room = (kChunkBytes - buffer_.size()) / 2;
+        const std::size_t take = std::min(room, units.size());
+        const std::size_t at = buffer_.size();
+        buffer_.resize(at + take * 2);
+        char* out = buffer_.data() + at;
+        for (std::size_t i = 0; i < take; ++i) {
+            out[2 * i] = static_cast<char>(units[i] & 0xFF);
+            out[2 * i + 1] = static_cast<char>(units[i] >> 8);
+        }
+        units.remove_prefix(take);
+        if (buffer_.size() + 2 > kChunkBytes) flush();
+    }
+    return error_;
+}
+
+int TextLogWriter::commit(bool sync) {
+    if (fd_ < 0) return error_ ? error_ : EBADF;
+    flush();
+    if (error_ == 0 && sync && ::fsync(fd_) != 0) error_ = errno;
+    if (::close(std::exchange(fd_, -1)) != 0 && error_ == 0) error_ = errno;
+    if (error_ == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) error_ = errno;
+    if (error_ != 0) ::unlink(temp_.c_str());
+    temp_.clear();
+    return error_;
+}
+
+void TextLogWriter::abandon() {
+    if (fd_ >= 0) {
+        ::close(std::exchange(fd_, -1));
+        ::unlink(temp_.c_str());
+    }
+    temp_.clear();
+    buffer_.clear();
+}
+
+int writeTextLog(const std::string& path, std::u16string_view text) {
+    TextLogWriter writer;
+    if (const int error = writer.open(path); error != 0) return error;
+    std::u16string piece;
+    piece.reserve(kChunkBytes / 2 + 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n') piece.push_back(u'\r');
+        piece.push_back(text[i]);
+        if (piece.size() >= kChunkBytes / 2) {
+            if (const int error = writer.write(piece); error != 0) return error;
+            piece.clear();
         }
     }
-    if (error == 0 && !writeAll(fd.get(), buffer.data(), buffer.size())) error = errno;
-    if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
-    if (::close(fd.release()) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) ::unlink(temp.c_str());
-    return error;
+    if (const int error = writer.write(piece); error != 0) return error;
+    return writer.commit();
 }
 
 }  // namespace nimbrel

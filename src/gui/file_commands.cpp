@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <chrono>
 #include <cstring>
 
 #include "app/settings_store.h"
@@ -18,6 +19,7 @@
 #include "files/text_log_file.h"
 #include "gui/file_dialogs.h"
 #include "gui/filepos_select_dlg.h"
+#include "gui/log_text_slices.h"
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
@@ -43,8 +45,10 @@ QString folderOf(const std::u16string& stored) {
 FileCommands::FileCommands(CNimbrelView& view) : QObject(&view), m_view(view) {
     m_progressTimer.setInterval(100);
     connect(&m_progressTimer, &QTimer::timeout, this, [this] {
+        if (m_work == Work::TextLog) m_percent.store(m_view.openPercent());
         if (m_progress) m_progress->setValue(m_percent.load());
     });
+    connect(&m_view, &LogTextView::openFinished, this, &FileCommands::textLogIndexed);
 }
 
 FileCommands::~FileCommands() {
@@ -80,41 +84,92 @@ bool FileCommands::openTextLogFile(const QString& path) {
     }
     g_textLogOpened.store(true);
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    startWork(Work::TextLog, [this, &core, absolute] {
-        TextLogOpenOptions options;
-        options.path = localPath(absolute);
-        options.started = [this, &core, absolute] {
-            core.view.clear();
-            QMetaObject::invokeMethod(
-                this,
-                [this, absolute] {
-                    setCaption(absolute);
-                    SettingsStore().SetLogFilePath(absolute.toStdU16String());
-                    RecentFileList().add(absolute);
-                    m_view.GetDocument().setModifiedFlag(false);
-                },
-                Qt::QueuedConnection);
-        };
-        options.progress = [this](int percent) { m_percent.store(percent); };
-        openTextLog(core.console, options, m_stop);
+    TextLogSource source;
+    if (openTextLogSource(core.console, localPath(absolute), source) != TextLogOpenOutcome::Done) {
         core.capture.endReplay();
-    });
+        return true;
+    }
+    setCaption(absolute);
+    SettingsStore().SetLogFilePath(absolute.toStdU16String());
+    RecentFileList().add(absolute);
+    // The view reads the lines from the file from now on; it indexes them on worker
+    // threads while the progress bar and its Cancel button show.
+    m_work = Work::TextLog;
+    m_openedPath = absolute;
+    m_stop.store(false);
+    m_percent.store(0);
+    showProgress(true);
+    core.view.clear();  // and whatever was still queued for the view
+    std::vector<std::u16string> filter;
+    if (const auto strings = stringFilter().strings()) filter = *strings;
+    m_view.openInPlace(std::make_shared<SharedFd>(source.fd), source.size, std::move(filter));
+    m_view.GetDocument().setModifiedFlag(false);
+    emit m_view.commandStatesChanged();
     return true;
+}
+
+void FileCommands::textLogIndexed(const TextLogIndexer::Outcome& outcome) {
+    if (m_work != Work::TextLog) return;
+    ViewCore& core = m_view.core();
+    const std::u16string shown = m_openedPath.toStdU16String();
+    if (outcome.cutLines > 0) {
+        core.console.print(
+            u"[Y] %d lines of \"%s\" are longer than 1048576 characters: each is shown cut "
+            u"into lines of that length.",
+            {static_cast<int>(std::min<std::uint64_t>(outcome.cutLines, INT32_MAX)), shown});
+    }
+    if (outcome.shrank) {
+        core.console.print(
+            u"[R] Text log \"%s\" became shorter while it was read: the view keeps the lines "
+            u"read.",
+            {shown});
+    }
+    core.capture.endReplay();
+    m_work = Work::None;
+    showProgress(false);
+    emit m_view.commandStatesChanged();
+    emit workFinished();
 }
 
 void FileCommands::OnSaveLogFile() {
     const QString path =
         askSaveFileName(&m_view, {QStringLiteral("Save As"), QString::fromLatin1(kLogFileFilter)});
     if (path.isEmpty()) return;
-    QString text = m_view.plainText();
-    if (!text.isEmpty() && !text.endsWith(u'\n')) text += u'\n';
-    if (const int error = writeTextLog(localPath(path), text.toStdU16String()); error != 0) {
+    m_view.core().view.plainText();  // shows what is still queued
+    const int error = saveTextLog(m_view.store().snapshot(), localPath(path), true);
+    if (error != 0) {
         showMessageBox(&m_view, QStringLiteral("Cannot save \"%1\": %2.")
                                     .arg(path, QString::fromLocal8Bit(std::strerror(error))));
         return;
     }
     RecentFileList().add(path);
     m_view.GetDocument().setModifiedFlag(false);
+}
+
+int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const std::string& path,
+                              bool sync) {
+    // The text goes out on a worker thread from a snapshot, so that lines may keep
+    // arriving; the window repaints meanwhile but takes no input.
+    std::atomic<bool> done{false};
+    int error = 0;
+    std::thread writer([&] {
+        TextLogWriter out;
+        error = out.open(path);
+        if (error == 0) {
+            const bool read = text->writeTextLog(
+                [&](std::u16string_view units) { return (error = out.write(units)) == 0; });
+            if (error == 0 && !read) error = EIO;
+            if (error == 0) error = out.commit(sync);
+        }
+        done.store(true);
+    });
+    SliceClock clock;
+    while (!done.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        clock.tick();
+    }
+    writer.join();
+    return error;
 }
 
 // --- raw data replay ---
@@ -220,7 +275,9 @@ void FileCommands::finishWork() {
 }
 
 void FileCommands::cancel() {
-    if (busy()) m_stop.store(true);
+    if (!busy()) return;
+    m_stop.store(true);
+    if (m_work == Work::TextLog) m_view.stopOpening();
 }
 
 bool FileCommands::confirmClose(bool ask) {

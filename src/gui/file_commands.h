@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "files/raw_data_replay_session.h"
+#include "gui/line_store.h"
 
 class QAction;
 class QMenu;
@@ -54,7 +55,7 @@ public:
     bool hasRecentFiles() const;
 
     // A replay or a text-log load runs.
-    bool busy() const { return m_worker.joinable(); }
+    bool busy() const { return m_work != Work::None; }
     // Close request while busy: asks (unless `ask` is false) whether to cancel the work,
     // then cancels it and waits for it. False when the window should stay open.
     bool confirmClose(bool ask = true);
@@ -62,6 +63,10 @@ public:
     void cancel();
 
     QPrinter& printer();
+    // Writes the text of a snapshot as a text log (Save's work); 0 or the errno value.
+    // The GUI thread waits for it with the window repainting.
+    static int saveTextLog(std::shared_ptr<const LineSnapshot> text, const std::string& path,
+                           bool sync);
     QProgressBar* progressBar() const { return m_progress; }
     QPushButton* cancelButton() const { return m_cancel; }
 
@@ -71,6 +76,7 @@ signals:
 
 private:
     enum class Work { None, TextLog, Replay };
+    void textLogIndexed(const TextLogIndexer::Outcome& outcome);
     void startWork(Work work, std::function<void()> body);
     void finishWork();
     void showProgress(bool on);
@@ -96,6 +102,7 @@ private:
     bool m_rangeReady = false;
     bool m_closing = false;
     ReplayRangeChoice m_range;
+    QString m_openedPath;  // of the text log being indexed
 };
 
 }  // namespace nimbrel::gui

@@ -348,7 +348,8 @@ TEST_F(FileMenuTest, AFileNamedOnTheCommandLineOpensAtStart) {
     options.file = scratch("start.log");
     ASSERT_TRUE(app->InitInstance(options));
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(viewLines().back(), "[W] from the command line");
+    EXPECT_EQ(viewLines().back(), "[W] from the command line")
+        << viewLines().join("|").toStdString();
     EXPECT_EQ(frame().windowTitle(), scratch("start.log"));
 }
 
