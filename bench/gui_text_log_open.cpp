@@ -25,11 +25,13 @@
 #include "gui/main_frame.h"
 #include "gui/nimbrel_app.h"
 #include "gui/nimbrel_view.h"
+#include "gui/queued_log_view.h"
 
 namespace {
 
-// Lines like the formatter's with a decoded continuation line now and then, written in
-// pieces of about 64 MiB of text so that memory stays small.
+// Lines like the formatter's, about 107 bytes a line on average with a decoded
+// continuation line after every third record, written in pieces so that memory stays
+// small.
 int makeLog(long lines, const std::string& path) {
     static const char16_t* const kTags[] = {u"[G]", u"[R]", u"[B]", u"[W]", u"[Y]", u"[D]"};
     FILE* out = std::fopen(path.c_str(), "wb");
@@ -37,20 +39,21 @@ int makeLog(long lines, const std::string& path) {
     std::u16string text;
     std::string bytes;
     long written = 0;
+    auto ascii = [&](const char* p) {
+        for (; *p; ++p) text.push_back(static_cast<char16_t>(*p));
+    };
     for (long i = 0; written < lines; ++i) {
-        char head[64];
+        char head[96];
         std::snprintf(head, sizeof head, "09:%02ld:%02ld.%03ld  [FIL] ", i / 60000 % 60,
                       i / 1000 % 60, i % 1000);
-        for (const char* p = head; *p; ++p) text.push_back(static_cast<char16_t>(*p));
+        ascii(head);
         text += kTags[i % 6];
-        char body[96];
-        std::snprintf(body, sizeof body, " [%05ld] [%03ld] [000] [%05ld] HCI event: code 0x0e, ",
-                      i % 100000, i % 256, i % 65536);
-        for (const char* p = body; *p; ++p) text.push_back(static_cast<char16_t>(*p));
-        text += u"param len " + std::u16string(1, char16_t(u'0' + i % 10)) + u"\r\n";
+        std::snprintf(head, sizeof head, " [%05ld] [%03ld] HCI_Event 0x0e len %ld\r\n", i % 100000,
+                      i % 256, i % 10);
+        ascii(head);
         ++written;
-        if (i % 7 == 0 && written < lines) {
-            text += u"\tStatus: 0x00 Success\r\n";
+        if (i % 3 == 0 && written < lines) {
+            ascii("\tStatus: 0x00 Success, handle 0x0001\r\n");
             ++written;
         }
         if (text.size() > (32u << 20) || written >= lines) {
@@ -104,7 +107,10 @@ int main(int argc, char** argv) {
         if (firstScreen < 0 && view.lineCount() > view.visibleLineCount()) firstScreen = now;
     });
     QObject::connect(&view.files(), &nimbrel::gui::FileCommands::workFinished, &app, [&] {
-        view.core().view.plainText();  // shows what is still queued
+        // Whatever the queue still holds goes into the view first.
+        if (auto* queue = dynamic_cast<nimbrel::gui::QueuedLogView*>(&view.core().view)) {
+            while (!queue->isDrained()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
         const qint64 done = clock.nsecsElapsed();
         if (firstScreen < 0) firstScreen = done;
         std::printf("text log: %.1f MB\n", static_cast<double>(QFileInfo(path).size()) / 1e6);

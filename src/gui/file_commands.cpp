@@ -135,7 +135,7 @@ void FileCommands::OnSaveLogFile() {
     const QString path =
         askSaveFileName(&m_view, {QStringLiteral("Save As"), QString::fromLatin1(kLogFileFilter)});
     if (path.isEmpty()) return;
-    m_view.core().view.plainText();  // shows what is still queued
+    m_view.showQueuedText();
     const int error = saveTextLog(m_view.store().snapshot(), localPath(path), true);
     if (error != 0) {
         showMessageBox(&m_view, QStringLiteral("Cannot save \"%1\": %2.")

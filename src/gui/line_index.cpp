@@ -37,6 +37,7 @@ void LineBlock::add(std::uint32_t length, std::uint32_t gap, std::uint8_t colour
         nonAscii_[static_cast<std::size_t>(k) / 64] |= std::uint64_t(1) << (k % 64);
     }
     span_ += length + gap;
+    longest_ = std::max(longest_, length);
     ++count_;
 }
 
@@ -126,6 +127,14 @@ std::size_t LineBlocks::blockOf(std::int64_t line) const {
     }
     const auto it = std::upper_bound(firsts_.begin(), firsts_.end(), line);
     return static_cast<std::size_t>(it - firsts_.begin()) - 1;
+}
+
+std::uint32_t LineBlocks::longestFrom(std::int64_t line) const {
+    std::uint32_t longest = 0;
+    if (line >= size_) return 0;
+    for (std::size_t b = blockOf(line); b < blocks_.size(); ++b)
+        longest = std::max(longest, blocks_[b]->longest());
+    return longest;
 }
 
 LineLocation LineBlocks::locate(std::int64_t line) const {

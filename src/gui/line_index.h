@@ -37,6 +37,7 @@ public:
     void shrink();
 
     std::uint64_t start() const { return start_; }
+    std::uint32_t longest() const { return longest_; }
     // The source offset right after the last line and its gap.
     std::uint64_t end() const { return start_ + span_; }
     std::uint32_t length(int k) const;
@@ -56,6 +57,7 @@ private:
 
     std::uint64_t start_;
     std::uint32_t span_ = 0;
+    std::uint32_t longest_ = 0;
     std::uint16_t count_ = 0;
     std::uint8_t colour_ = 0;
     std::uint8_t gap_ = 0;
@@ -88,6 +90,8 @@ public:
     void add(std::uint64_t offset, std::uint32_t length, std::uint8_t colour, bool nonAscii);
     // Appends whole blocks made elsewhere (a file's indexer).
     void addBlock(std::shared_ptr<LineBlock> block);
+    // The longest line of the blocks from the one that holds `line` on.
+    std::uint32_t longestFrom(std::int64_t line) const;
     LineLocation locate(std::int64_t line) const;
     // Calls f(line, location) for lines [first, first + count) in order.
     template <class F>

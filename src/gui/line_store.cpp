@@ -690,11 +690,7 @@ std::int64_t LineStore::pollOpened() {
             rebuildStarts(at);
         }
         textBytes_ += piecesBytes({LinePiece{LinePiece::Opened, before, added}});
-        int longest = longestLine_;
-        opened_.forEach(before, added, [&](std::int64_t, const LineLocation& loc) {
-            longest = std::max(longest, static_cast<int>(loc.length));
-        });
-        longestLine_ = longest;
+        longestLine_ = std::max(longestLine_, static_cast<int>(opened_.longestFrom(before)));
     }
     if (done) {
         indexerDone_ = true;

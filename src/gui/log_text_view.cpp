@@ -44,8 +44,10 @@ QFont viewFont() {
 
 }  // namespace
 
-LogTextView::LogTextView(QWidget* parent)
-    : QAbstractScrollArea(parent), m_history(std::make_unique<LogEditHistory>()) {
+LogTextView::LogTextView(QWidget* parent, LineStore::Options storeOptions)
+    : QAbstractScrollArea(parent),
+      m_store(std::move(storeOptions)),
+      m_history(std::make_unique<LogEditHistory>()) {
     LogTextAccessible::install();
     m_font = viewFont();
     setFont(m_font);

@@ -26,7 +26,7 @@ class LogEditHistory;
 class LogTextView : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    explicit LogTextView(QWidget* parent = nullptr);
+    explicit LogTextView(QWidget* parent = nullptr, LineStore::Options storeOptions = {});
     ~LogTextView() override;
 
     // GUI thread only.

@@ -83,7 +83,9 @@ std::string scratchFolder() {
 SpilledText::SpilledText(std::string folder) : SpilledText(std::move(folder), Limits{}) {}
 
 SpilledText::SpilledText(std::string folder, Limits limits)
-    : folder_(std::move(folder)), limits_(limits) {}
+    : folder_(std::move(folder)),
+      limits_(limits),
+      chunkBytes_(std::max<std::size_t>(limits.chunkBytes, 64)) {}
 
 SpilledText::~SpilledText() {
     if (writer_.joinable()) {
@@ -99,12 +101,12 @@ SpilledText::~SpilledText() {
 
 void SpilledText::append(const char* bytes, std::size_t n) {
     while (n > 0) {
-        if (chunks_.empty() || size_ % kChunkBytes == 0) {
+        if (chunks_.empty() || size_ % chunkBytes_ == 0) {
             if (!chunks_.empty()) sealOpenChunk();
-            chunks_.push_back(Chunk{std::shared_ptr<char[]>(new char[kChunkBytes]), false});
+            chunks_.push_back(Chunk{std::shared_ptr<char[]>(new char[chunkBytes_]), false});
         }
-        const std::size_t at = static_cast<std::size_t>(size_ % kChunkBytes);
-        const std::size_t take = std::min(n, kChunkBytes - at);
+        const std::size_t at = static_cast<std::size_t>(size_ % chunkBytes_);
+        const std::size_t take = std::min(n, chunkBytes_ - at);
         std::memcpy(chunks_.back().data.get() + at, bytes, take);
         size_ += take;
         bytes += take;
@@ -113,9 +115,9 @@ void SpilledText::append(const char* bytes, std::size_t n) {
 }
 
 char* SpilledText::tailRoom(std::size_t n) {
-    if (chunks_.empty() || size_ % kChunkBytes == 0) return nullptr;
-    const std::size_t at = static_cast<std::size_t>(size_ % kChunkBytes);
-    return kChunkBytes - at >= n ? chunks_.back().data.get() + at : nullptr;
+    if (chunks_.empty() || size_ % chunkBytes_ == 0) return nullptr;
+    const std::size_t at = static_cast<std::size_t>(size_ % chunkBytes_);
+    return chunkBytes_ - at >= n ? chunks_.back().data.get() + at : nullptr;
 }
 
 void SpilledText::commit(std::size_t n) { size_ += n; }
@@ -153,6 +155,7 @@ void SpilledText::startWriter() {
 
 void SpilledText::writerLoop() {
     const int fd = fd_->get();
+    const std::size_t chunkBytes = chunkBytes_;
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopWriter_ || !jobs_.empty(); });
@@ -161,8 +164,8 @@ void SpilledText::writerLoop() {
         jobs_.erase(jobs_.begin());
         lock.unlock();
         int error = 0;
-        const bool ok = writeFully(fd, job.data.get(), kChunkBytes,
-                                   static_cast<std::uint64_t>(job.index) * kChunkBytes, error);
+        const bool ok = writeFully(fd, job.data.get(), chunkBytes,
+                                   static_cast<std::uint64_t>(job.index) * chunkBytes, error);
         job.data.reset();
         lock.lock();
         if (ok) {
@@ -205,7 +208,7 @@ void SpilledText::collectWrites() {
 }
 
 void SpilledText::touch(std::size_t index) {
-    if (!chunks_[index].onDisk) return;
+    if (!chunks_[index].onDisk || (!cache_.empty() && cache_.back() == index)) return;
     const auto it = std::find(cache_.begin(), cache_.end(), index);
     if (it != cache_.end()) cache_.erase(it);
     cache_.push_back(index);
@@ -218,11 +221,11 @@ void SpilledText::touch(std::size_t index) {
 const char* SpilledText::chunkData(std::size_t index) {
     Chunk& c = chunks_[index];
     if (!c.data) {
-        std::shared_ptr<char[]> data(new char[kChunkBytes]);
+        std::shared_ptr<char[]> data(new char[chunkBytes_]);
         const std::size_t want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(kChunkBytes, size_ - std::uint64_t(index) * kChunkBytes));
+            std::min<std::uint64_t>(chunkBytes_, size_ - std::uint64_t(index) * chunkBytes_));
         if (!fd_ ||
-            preadFully(fd_->get(), data.get(), want, std::uint64_t(index) * kChunkBytes) != want) {
+            preadFully(fd_->get(), data.get(), want, std::uint64_t(index) * chunkBytes_) != want) {
             return nullptr;
         }
         c.data = std::move(data);
@@ -234,9 +237,9 @@ const char* SpilledText::chunkData(std::size_t index) {
 bool SpilledText::read(std::uint64_t offset, std::size_t n, char* out) {
     collectWrites();
     while (n > 0) {
-        const std::size_t index = static_cast<std::size_t>(offset / kChunkBytes);
-        const std::size_t at = static_cast<std::size_t>(offset % kChunkBytes);
-        const std::size_t take = std::min(n, kChunkBytes - at);
+        const std::size_t index = static_cast<std::size_t>(offset / chunkBytes_);
+        const std::size_t at = static_cast<std::size_t>(offset % chunkBytes_);
+        const std::size_t take = std::min(n, chunkBytes_ - at);
         const char* data = chunkData(index);
         if (!data) return false;
         std::memcpy(out, data + at, take);
@@ -249,9 +252,9 @@ bool SpilledText::read(std::uint64_t offset, std::size_t n, char* out) {
 
 const char* SpilledText::bytesAt(std::uint64_t offset, std::size_t n) {
     if (n == 0) return "";
-    const std::size_t index = static_cast<std::size_t>(offset / kChunkBytes);
-    const std::size_t at = static_cast<std::size_t>(offset % kChunkBytes);
-    if (at + n <= kChunkBytes) {
+    const std::size_t index = static_cast<std::size_t>(offset / chunkBytes_);
+    const std::size_t at = static_cast<std::size_t>(offset % chunkBytes_);
+    if (at + n <= chunkBytes_) {
         collectWrites();
         const char* data = chunkData(index);
         return data ? data + at : nullptr;
@@ -280,7 +283,7 @@ SpilledText::Event SpilledText::takeEvent(int& error) {
 std::uint64_t SpilledText::memoryBytes() const {
     std::uint64_t bytes = chunks_.capacity() * sizeof(Chunk);
     for (const Chunk& c : chunks_) {
-        if (c.data) bytes += kChunkBytes;
+        if (c.data) bytes += chunkBytes_;
     }
     return bytes;
 }
@@ -290,6 +293,7 @@ SpilledText::Reader SpilledText::reader() {
     Reader r;
     r.fd_ = fd_;
     r.size_ = size_;
+    r.chunkBytes_ = chunkBytes_;
     r.chunks_.reserve(chunks_.size());
     for (const Chunk& c : chunks_) {
         // Written chunks are read from the file, so that the snapshot keeps no memory alive.
@@ -301,9 +305,9 @@ SpilledText::Reader SpilledText::reader() {
 bool SpilledText::Reader::read(std::uint64_t offset, std::size_t n, char* out) const {
     if (offset + n > size_) return false;
     while (n > 0) {
-        const std::size_t index = static_cast<std::size_t>(offset / kChunkBytes);
-        const std::size_t at = static_cast<std::size_t>(offset % kChunkBytes);
-        const std::size_t take = std::min(n, kChunkBytes - at);
+        const std::size_t index = static_cast<std::size_t>(offset / chunkBytes_);
+        const std::size_t at = static_cast<std::size_t>(offset % chunkBytes_);
+        const std::size_t take = std::min(n, chunkBytes_ - at);
         if (const auto& data = chunks_[index]) {
             std::memcpy(out, data.get() + at, take);
         } else if (!fd_ || preadFully(fd_->get(), out, take, offset) != take) {

@@ -43,9 +43,8 @@ std::string scratchFolder();
 
 class SpilledText {
 public:
-    static constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
-
     struct Limits {
+        std::size_t chunkBytes = std::size_t(1) << 20;
         // Full chunks waiting for the writer before the text says it is full for a while.
         std::size_t pendingChunks = 48;
         // Text kept in memory when the scratch file fails.
@@ -82,7 +81,7 @@ public:
     Event takeEvent(int& error);
     // Bytes held in memory (chunks not written or read back) and written to disk.
     std::uint64_t memoryBytes() const;
-    std::uint64_t diskBytes() const { return writtenChunks_ * kChunkBytes; }
+    std::uint64_t diskBytes() const { return writtenChunks_ * chunkBytes_; }
     bool keptInMemory() const { return memoryOnly_; }
 
     // ---- Any thread, through a snapshot taken on the owner's thread ----
@@ -97,6 +96,7 @@ public:
         std::shared_ptr<SharedFd> fd_;
         std::vector<std::shared_ptr<const char[]>> chunks_;  // null: read from fd_
         std::uint64_t size_ = 0;
+        std::size_t chunkBytes_ = 1;
     };
     Reader reader();
 
@@ -119,6 +119,7 @@ private:
 
     const std::string folder_;
     const Limits limits_;
+    const std::size_t chunkBytes_;
     std::vector<Chunk> chunks_;
     std::uint64_t size_ = 0;
     std::size_t writtenChunks_ = 0;
