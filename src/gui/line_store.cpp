@@ -646,21 +646,23 @@ void LineStore::swapPieces(const std::vector<LinePiece>& from, const std::vector
 // ---- Files opened in place -------------------------------------------------------------------
 
 void LineStore::openInPlace(std::shared_ptr<SharedFd> fd, std::uint64_t size,
-                            std::vector<std::u16string> filter, Colour defaultColour,
-                            std::size_t lineLimit) {
-    clear();
-    openedFd_ = fd;
-    openedCache_ = std::make_unique<FileReadCache>(fd);
-    openedPalette_[0] = defaultColour & 0xFFFFFF;
-    for (int i = 1; i < TextLogIndexer::kColourCodes; ++i) openedPalette_[i] = kTagColours[i - 1];
-    // New text after the file's lines (messages while it loads) takes the default colour.
-    tailColour_ = defaultColour & 0xFFFFFF;
+                            std::vector<std::u16string> filter, Colour defaultColour) {
     TextLogIndexer::Options o;
     o.fd = std::move(fd);
     o.size = size;
     o.filter = std::move(filter);
-    o.lineLimit = lineLimit;
-    indexer_ = std::make_unique<TextLogIndexer>(std::move(o));
+    openInPlace(std::move(o), defaultColour);
+}
+
+void LineStore::openInPlace(TextLogIndexer::Options options, Colour defaultColour) {
+    clear();
+    openedFd_ = options.fd;
+    openedCache_ = std::make_unique<FileReadCache>(options.fd);
+    openedPalette_[0] = defaultColour & 0xFFFFFF;
+    for (int i = 1; i < TextLogIndexer::kColourCodes; ++i) openedPalette_[i] = kTagColours[i - 1];
+    // New text after the file's lines (messages while it loads) takes the default colour.
+    tailColour_ = defaultColour & 0xFFFFFF;
+    indexer_ = std::make_unique<TextLogIndexer>(std::move(options));
 }
 
 std::int64_t LineStore::pollOpened() {

@@ -161,8 +161,9 @@ public:
     // lines whose trimmed text holds a `filter` string are left out. `defaultColour` is
     // the colour of lines without a tag.
     void openInPlace(std::shared_ptr<SharedFd> fd, std::uint64_t size,
-                     std::vector<std::u16string> filter, Colour defaultColour,
-                     std::size_t lineLimit = std::size_t(1) << 20);
+                     std::vector<std::u16string> filter, Colour defaultColour);
+    // The same with the indexer's options given (tests: small slabs, a short line limit).
+    void openInPlace(TextLogIndexer::Options options, Colour defaultColour);
     // Moves the lines indexed since the last call into the text; the lines added.
     std::int64_t pollOpened();
     bool opening() const { return indexer_ && !indexerDone_; }

@@ -14,11 +14,6 @@ namespace {
 // The first slab is small, so that the first screen shows at once; the others are large
 // enough to keep both cores busy with few reads.
 constexpr std::uint64_t kFirstSlabUnits = std::uint64_t(1) << 18;
-constexpr std::uint64_t kSlabUnits = std::uint64_t(1) << 23;
-
-std::uint64_t slabStart(std::uint64_t index) {
-    return index == 0 ? 0 : kFirstSlabUnits + (index - 1) * kSlabUnits;
-}
 
 // The colour code of the first tag found in the order [R] [G] [B] [W] [Y] (0: none).
 std::uint8_t tagColour(const char16_t* text, std::size_t n) {
@@ -141,12 +136,18 @@ private:
 
 }  // namespace
 
+std::uint64_t TextLogIndexer::slabStart(std::uint64_t index) const {
+    const std::uint64_t slab = std::max<std::uint64_t>(options_.slabUnits, 4);
+    const std::uint64_t first = std::min(kFirstSlabUnits, slab);
+    return index == 0 ? 0 : first + (index - 1) * slab;
+}
+
 TextLogIndexer::TextLogIndexer(Options options)
     : options_(std::move(options)), totalUnits_(options_.size / 2) {
     int threads = options_.threads > 0
                       ? options_.threads
                       : std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
-    if (totalUnits_ <= kFirstSlabUnits) threads = 1;
+    if (options_.threads == 0 && totalUnits_ <= kFirstSlabUnits) threads = 1;
     // A leading byte-order mark is no part of the first line.
     char16_t first = 0;
     if (totalUnits_ > 0 && readUnits(options_.fd->get(), 0, 1, &first) == 1 && first == 0xFEFF)

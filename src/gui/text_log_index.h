@@ -33,8 +33,9 @@ public:
         std::shared_ptr<SharedFd> fd;
         std::uint64_t size = 0;  // bytes, as the file had when it was opened
         std::vector<std::u16string> filter;
-        std::size_t lineLimit = std::size_t(1) << 20;  // UTF-16 units
-        int threads = 0;                               // 0: one per core
+        std::size_t lineLimit = std::size_t(1) << 20;      // UTF-16 units
+        int threads = 0;                                   // 0: one per core
+        std::uint64_t slabUnits = std::uint64_t(1) << 23;  // read and scanned at once
     };
     struct Outcome {
         std::uint64_t cutLines = 0;  // lines longer than the limit, cut into pieces
@@ -69,6 +70,7 @@ private:
         int error = 0;
     };
 
+    std::uint64_t slabStart(std::uint64_t index) const;
     void work();
     void scan(std::uint64_t index, Slab& slab, std::vector<char16_t>& buffer);
     void mergeReady();
