@@ -200,6 +200,7 @@ void TextLogIndexer::work() {
         }
         Slab slab;
         scan(index, slab, buffer);
+        if (slab.error == -2) break;  // stopped part-way: not merged
         {
             std::lock_guard lock(mutex_);
             slabs_.emplace(index, std::move(slab));
@@ -242,8 +243,17 @@ void TextLogIndexer::scan(std::uint64_t index, Slab& slab, std::vector<char16_t>
     }
     BlockBuilder builder(options_.filter, options_.lineLimit, slab.blocks);
     std::uint64_t lineStart = pos;
+    std::uint64_t nextStopCheck = pos + (std::uint64_t(1) << 20);
     for (std::uint64_t i = pos; i < end; ++i) {
         const char16_t c = u[i];
+        if (i >= nextStopCheck) {
+            // Cancel takes effect within a slab, not after it.
+            nextStopCheck = i + (std::uint64_t(1) << 20);
+            if (stop_.load(std::memory_order_relaxed)) {
+                slab.error = -2;
+                return;
+            }
+        }
         if (c > u'\r' || (c != u'\n' && c != u'\r')) continue;
         // A line of a text log ends at LF, CR LF or a lone CR; the CR before CR LF (and a
         // second CR at the very end) ends the same line, as when each line is printed with

@@ -11,7 +11,8 @@ namespace nimbrel {
 MappedFile::~MappedFile() { close(); }
 
 int openRegularFileForReading(const std::string& path, int& fd, std::uint64_t& size) {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer before it can be refused.
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno;
     struct stat st {};
     int err = 0;
@@ -25,6 +26,7 @@ int openRegularFileForReading(const std::string& path, int& fd, std::uint64_t& s
         fd = -1;
         return err;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     size = static_cast<std::uint64_t>(st.st_size);
     return 0;
 }
