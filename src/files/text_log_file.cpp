@@ -2,18 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
 #include <vector>
 
 #include "pipeline/log_console.h"
-#include "platform/mapped_file.h"
+#include "platform/file_handle.h"
 #include "platform/text.h"
 
 namespace nimbrel {
@@ -25,53 +19,9 @@ namespace {
 constexpr std::size_t kChunkBytes = 1 << 20;
 constexpr char16_t kByteOrderMark = 0xFEFF;
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-ssize_t readSome(int fd, unsigned char* buffer, std::size_t size) {
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, size);
-        if (n >= 0 || errno != EINTR) return n;
-    }
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::u16string_view withoutCr(std::u16string_view line) {
     if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
     return line;
-}
-
-// The file that `path` names: a symbolic link is followed so that saving replaces the
-// file it points at, not the link.
-std::string resolvedTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char real[PATH_MAX];
-    return ::realpath(path.c_str(), real) ? std::string(real) : path;
 }
 
 }  // namespace
@@ -81,14 +31,13 @@ TextLogReadResult readTextLog(const std::string& path,
                               const std::atomic<bool>& stop,
                               const std::function<void(int)>& progress) {
     TextLogReadResult result;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        result.error = errno;
+    FileHandle file;
+    if (const int err = file.open(path, FileMode::Read); err != 0) {
+        result.error = err;
         return result;
     }
-    struct stat st {};
-    const std::uint64_t size =
-        ::fstat(fd.get(), &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    std::uint64_t size = 0;
+    if (file.size(size) != 0) size = 0;
 
     // One spare byte in front holds the odd byte left over from the previous chunk.
     std::vector<unsigned char> bytes(kChunkBytes + 1);
@@ -99,14 +48,14 @@ TextLogReadResult readTextLog(const std::string& path,
     int lastPercent = 0;
     bool first = true;
     for (;;) {
-        const ssize_t n = readSome(fd.get(), bytes.data() + oddByte, kChunkBytes);
-        if (n < 0) {
-            result.error = errno;
+        const IoResult got = file.readSome(bytes.data() + oddByte, kChunkBytes);
+        if (!got.ok()) {
+            result.error = got.error;
             return result;
         }
-        if (n == 0) break;
-        done += static_cast<std::uint64_t>(n);
-        const std::size_t have = oddByte + static_cast<std::size_t>(n);
+        if (got.count == 0) break;
+        done += got.count;
+        const std::size_t have = oddByte + got.count;
         const std::size_t count = have / 2;
         for (std::size_t i = 0; i < count; ++i) {
             units[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
@@ -157,16 +106,13 @@ TextLogReadResult readTextLog(const std::string& path,
 TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& options,
                                const std::atomic<bool>& stop) {
     const std::u16string shownPath = utf8ToUtf16(options.path);
-    struct stat st {};
-    if (::stat(options.path.c_str(), &st) != 0) {
+    const FileStatus st = fileStatus(options.path);
+    if (st.kind == FileKind::Missing) {
         console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
         return TextLogOpenOutcome::Missing;
     }
     // Opened once up front so that a file without read permission changes nothing.
-    const int probe = ::open(options.path.c_str(), O_RDONLY | O_CLOEXEC);
-    int error = probe < 0 ? errno : 0;
-    if (probe >= 0) ::close(probe);
-    if (error == 0 && S_ISDIR(st.st_mode)) error = EISDIR;
+    int error = st.kind == FileKind::Folder ? EISDIR : checkReadable(options.path);
     if (error != 0) {
         console.print(u"[R] Fail to read text log \"%s\": %s",
                       {shownPath, utf8ToUtf16(std::strerror(error))});
@@ -187,20 +133,17 @@ TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& op
 TextLogOpenOutcome openTextLogSource(LogConsole& console, const std::string& path,
                                      TextLogSource& source) {
     const std::u16string shownPath = utf8ToUtf16(path);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    if (fileStatus(path).kind == FileKind::Missing) {
         console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
         return TextLogOpenOutcome::Missing;
     }
-    int fd = -1;
     std::uint64_t size = 0;
-    if (const int error = openRegularFileForReading(path, fd, size); error != 0) {
+    if (const int error = openRegularFileForReading(path, source.file, size); error != 0) {
         const std::u16string reason = error == EINVAL ? std::u16string(u"not a regular file")
                                                       : utf8ToUtf16(std::strerror(error));
         console.print(u"[R] Fail to read text log \"%s\": %s", {shownPath, reason});
         return TextLogOpenOutcome::Unreadable;
     }
-    source.fd = fd;
     source.size = size;
     return TextLogOpenOutcome::Done;
 }
@@ -211,44 +154,27 @@ int TextLogWriter::open(const std::string& path) {
     abandon();
     error_ = 0;
     written_ = 0;
-    target_ = resolvedTarget(path);
-    const std::size_t slash = target_.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target_.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-    temp_ = folder + (slash == std::string::npos ? "/." : ".") + name + ".XXXXXX";
-    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
-    if (fd_ < 0) {
+    // A symbolic link is followed, so that saving replaces the file it points at.
+    target_ = resolvedFilePath(path);
+    if (const int err = createReplacementFile(target_, file_, temp_); err != 0) {
         temp_.clear();
-        return errno;
+        return err;
     }
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    struct stat old {};
-    mode_t mode = 0;
-    if (::stat(target_.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd_, mode) != 0) error_ = errno;
     buffer_.reserve(kChunkBytes + 4);
-    return error_;
+    return 0;
 }
 
 int TextLogWriter::flush() {
-    if (error_ == 0 && !buffer_.empty() && !writeAll(fd_, buffer_.data(), buffer_.size()))
-        error_ = errno;
+    if (error_ == 0 && !buffer_.empty()) error_ = file_.writeAll(buffer_.data(), buffer_.size());
     written_ += buffer_.size();
     buffer_.clear();
     return error_;
 }
 
 int TextLogWriter::write(std::u16string_view units) {
-    if (fd_ < 0) return error_ ? error_ : EBADF;
+    if (!file_.isOpen()) return error_ ? error_ : EBADF;
     while (!units.empty() && error_ == 0) {
-        const std::size_t room = (kChunkBytes - buffer_.size()) / 2;
-        const std::size_t take = std::min(room, units.size());
+        const std::size_t take = std::min((kChunkBytes - buffer_.size()) / 2, units.size());
         const std::size_t at = buffer_.size();
         buffer_.resize(at + take * 2);
         char* out = buffer_.data() + at;
@@ -263,20 +189,20 @@ int TextLogWriter::write(std::u16string_view units) {
 }
 
 int TextLogWriter::commit(bool sync) {
-    if (fd_ < 0) return error_ ? error_ : EBADF;
+    if (!file_.isOpen()) return error_ ? error_ : EBADF;
     flush();
-    if (error_ == 0 && sync && ::fsync(fd_) != 0) error_ = errno;
-    if (::close(std::exchange(fd_, -1)) != 0 && error_ == 0) error_ = errno;
-    if (error_ == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) error_ = errno;
-    if (error_ != 0) ::unlink(temp_.c_str());
+    if (error_ == 0 && sync) error_ = file_.flushToDisk();
+    if (const int closed = file_.close(); error_ == 0) error_ = closed;
+    if (error_ == 0) error_ = replaceFile(temp_, target_);
+    if (error_ != 0) removeFile(temp_);
     temp_.clear();
     return error_;
 }
 
 void TextLogWriter::abandon() {
-    if (fd_ >= 0) {
-        ::close(std::exchange(fd_, -1));
-        ::unlink(temp_.c_str());
+    if (file_.isOpen()) {
+        file_.close();
+        removeFile(temp_);
     }
     temp_.clear();
     buffer_.clear();

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_handle.h"
+
 namespace nimbrel {
 
 class LogConsole;
@@ -55,7 +57,7 @@ TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& op
 
 // A text log opened to be read in place (the view reads its lines from the file).
 struct TextLogSource {
-    int fd = -1;  // the caller's to close
+    FileHandle file;
     std::uint64_t size = 0;
 };
 
@@ -90,7 +92,7 @@ private:
 
     std::string target_;
     std::string temp_;
-    int fd_ = -1;
+    FileHandle file_;
     int error_ = 0;
     std::string buffer_;
     std::uint64_t written_ = 0;

@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstring>
 
-#include "app/settings_store.h"
 #include "capture/view_core.h"
 #include "files/text_log_file.h"
 #include "gui/file_dialogs.h"
@@ -25,6 +24,7 @@
 #include "gui/nimbrel_view.h"
 #include "gui/recent_files.h"
 #include "pipeline/definition_file_choice.h"
+#include "pipeline/settings_store.h"
 #include "platform/text.h"
 
 namespace nimbrel::gui {
@@ -102,7 +102,8 @@ bool FileCommands::openTextLogFile(const QString& path) {
     core.view.clear();  // and whatever was still queued for the view
     std::vector<std::u16string> filter;
     if (const auto strings = stringFilter().strings()) filter = *strings;
-    m_view.openInPlace(std::make_shared<SharedFd>(source.fd), source.size, std::move(filter));
+    m_view.openInPlace(std::make_shared<SharedFd>(static_cast<int>(source.file.release())),
+                       source.size, std::move(filter));
     m_view.GetDocument().setModifiedFlag(false);
     emit m_view.commandStatesChanged();
     return true;

@@ -13,7 +13,6 @@
 #include <sys/stat.h>
 #include <thread>
 
-#include "app/settings_store.h"
 #include "files/text_log_file.h"
 #include "gui/file_commands.h"
 #include "gui/file_dialogs.h"
@@ -23,6 +22,7 @@
 #include "gui/queued_log_view.h"
 #include "gui/recent_files.h"
 #include "pipeline/color_tag.h"
+#include "pipeline/settings_store.h"
 #include "sim/raw_file_writer.h"
 #include "support/cli_run.h"
 #include "window_test_support.h"
