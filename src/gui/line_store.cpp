@@ -807,7 +807,7 @@ bool LineSnapshot::appendUtf16(std::int64_t line, std::u16string& out) const {
 }
 
 bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& sink) const {
-    constexpr std::size_t kPiece = std::size_t(1) << 19;  // units handed on at once
+    constexpr std::size_t kPiece = std::size_t(1) << 21;  // units handed on at once
     std::u16string out;
     out.reserve(kPiece + 4096);
     auto flush = [&] {

@@ -258,7 +258,7 @@ public:
     bool appendUtf16(std::int64_t line, std::u16string& out) const;
     // The whole text as a text log's UTF-16 units: every line but the last followed by
     // CR LF, the last one too when it is not empty. `sink` gets the text in pieces of up
-    // to 1 MiB and returns false to stop. False when the text could not be read back or
+    // to 4 MiB and returns false to stop. False when the text could not be read back or
     // the sink stopped.
     bool writeTextLog(const std::function<bool(std::u16string_view)>& sink) const;
 
