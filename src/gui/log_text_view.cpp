@@ -135,6 +135,8 @@ void LogTextView::endAppendBatch() {
 
 void LogTextView::replaceAll(QStringView text, QColor colour) {
     ++m_generation;
+    const bool wasOpening = m_store.opening();
+    m_openPoll.stop();
     m_store.clear();
     m_store.append(text, colourValue(colour));
     m_history->clear();
@@ -144,6 +146,7 @@ void LogTextView::replaceAll(QStringView text, QColor colour) {
     emitSelectionChangedIfNeeded(oldAnchor, oldCaret);
     emitUndoRedoState();
     afterAppend();
+    if (wasOpening) emit openFinished(TextLogIndexer::Outcome{});
 }
 
 bool LogTextView::canTakeText() {
@@ -200,6 +203,8 @@ void LogTextView::reportNotices() {
 
 void LogTextView::clear() {
     const bool had = hasText();
+    // A file still being indexed is let go with the rest of the text.
+    const bool wasOpening = m_store.opening();
     ++m_generation;
     m_openPoll.stop();
     m_store.clear();
@@ -214,6 +219,7 @@ void LogTextView::clear() {
     updateScrollBars();
     viewport()->update();
     if (had) emit textChanged();
+    if (wasOpening) emit openFinished(TextLogIndexer::Outcome{});
 }
 
 bool LogTextView::hasText() const { return !m_store.isEmpty(); }

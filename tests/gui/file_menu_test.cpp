@@ -246,6 +246,14 @@ TEST_F(FileMenuTest, OpenInPlaceRefusesAFifoNotesCutLinesAndCancels) {
     EXPECT_LT(view().lineCount(), 1000000);
     EXPECT_FALSE(view().core().capture.viewInUse());
     EXPECT_FALSE(files().progressBar()->isVisible());
+
+    // Clear while the log is indexed lets it go and ends the work.
+    run(FileOpen);
+    ASSERT_TRUE(waitFor([&] { return view().hasText(); }));
+    run(gui::cmd::EditClear);
+    EXPECT_FALSE(files().busy());
+    EXPECT_FALSE(view().core().capture.viewInUse());
+    EXPECT_FALSE(view().hasText());
 }
 
 TEST_F(FileMenuTest, AStoreWithoutRoomHoldsTheQueueBackAndSaysWhyInRed) {
