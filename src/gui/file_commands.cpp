@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPrintPreviewDialog>
@@ -18,7 +20,6 @@
 #include "files/text_log_file.h"
 #include "gui/file_dialogs.h"
 #include "gui/filepos_select_dlg.h"
-#include "gui/log_text_slices.h"
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
@@ -164,11 +165,18 @@ int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const st
         }
         done.store(true);
     });
-    SliceClock clock;
+    QElapsedTimer clock;
+    clock.start();
+    bool waitCursor = false;
     while (!done.load()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        clock.tick();
+        if (!waitCursor && clock.elapsed() > 100) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            waitCursor = true;
+        }
     }
+    if (waitCursor) QGuiApplication::restoreOverrideCursor();
     writer.join();
     return error;
 }
