@@ -242,7 +242,7 @@ TEST_F(FileMenuTest, OpenInPlaceRefusesAFifoNotesCutLinesAndCancels) {
     QTest::mouseClick(files().cancelButton(), Qt::LeftButton);
     run(gui::cmd::DebugWithCom);  // refused until the indexing has stopped
     EXPECT_EQ(boxes->boxes().back().text, "Error!The view is being used.");
-    ASSERT_TRUE(waitIdle(2000));
+    ASSERT_TRUE(waitIdle());
     EXPECT_LT(view().lineCount(), 1000000);
     EXPECT_FALSE(view().core().capture.viewInUse());
     EXPECT_FALSE(files().progressBar()->isVisible());
