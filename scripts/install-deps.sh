@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages still missing for what is asked in NIMBREL_DEPS:
-#   build    the compiler, CMake, Ninja and Qt 6 (enough for nimbrel and nimbrel-cli)
+#   build    the compiler, CMake, Ninja, Qt 6 and RE2 (enough for nimbrel and nimbrel-cli)
 #   package  build, plus what scripts/package.sh uses (dpkg-dev, lintian, validators)
 #   all      build, plus the tests and benchmarks (the default)
 # apt's progress goes to a log file; only a one-line notice (and the log on failure) shows.
 set -euo pipefail
 
-build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev)
+build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libre2-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth desktop-file-utils appstream
                libxml2-utils shared-mime-info dbus-daemon)
 package_packages=(dpkg-dev fakeroot file lintian desktop-file-utils appstream librsvg2-bin)

@@ -783,6 +783,66 @@ bool LineSnapshot::appendUtf8(std::int64_t line, std::string& out) const {
     return true;
 }
 
+bool LineSnapshot::readUtf8Lines(std::int64_t first, std::int64_t count, std::string& text,
+                                 std::vector<std::uint32_t>& starts) const {
+    text.clear();
+    starts.clear();
+    if (first < 0 || count < 0 || first + count > lineCount()) return false;
+    // Stored lines that lie one after another in the text are read with one call.
+    std::uint64_t runStart = 0, runEnd = 0;
+    auto flushRun = [&]() -> bool {
+        if (runEnd == runStart) return true;
+        const std::size_t at = text.size();
+        text.resize(at + static_cast<std::size_t>(runEnd - runStart));
+        const bool ok =
+            text_.read(runStart, static_cast<std::size_t>(runEnd - runStart), text.data() + at);
+        runStart = runEnd = 0;
+        return ok;
+    };
+    std::uint64_t pending = 0;  // bytes of the run not yet in `text`
+    std::int64_t line = first;
+    const std::int64_t end = first + count;
+    while (line < end) {
+        Source s{};
+        if (!locate(line, s)) {  // the last line, still open for appends
+            if (!flushRun()) return false;
+            pending = 0;
+            starts.push_back(static_cast<std::uint32_t>(text.size()));
+            if (!appendUtf8(line, text)) return false;
+            ++line;
+            continue;
+        }
+        const auto i = static_cast<std::size_t>(
+            std::upper_bound(starts_.begin(), starts_.end(), line) - starts_.begin() - 1);
+        const std::int64_t n = std::min(end, starts_[i] + pieces_[i].count) - line;
+        if (s.source == LinePiece::Stored) {
+            bool ok = true;
+            stored_.forEach(s.id, n, [&](std::int64_t, const LineLocation& loc) {
+                if (runEnd != loc.offset) {
+                    ok = ok && flushRun();
+                    pending = 0;
+                    runStart = runEnd = loc.offset;
+                }
+                starts.push_back(static_cast<std::uint32_t>(text.size() + pending));
+                runEnd += loc.length;
+                pending += loc.length;
+            });
+            if (!ok) return false;
+        } else {
+            if (!flushRun()) return false;
+            pending = 0;
+            for (std::int64_t k = 0; k < n; ++k) {
+                starts.push_back(static_cast<std::uint32_t>(text.size()));
+                if (!appendUtf8(line + k, text)) return false;
+            }
+        }
+        line += n;
+    }
+    if (!flushRun()) return false;
+    starts.push_back(static_cast<std::uint32_t>(text.size()));
+    return true;
+}
+
 bool LineSnapshot::appendUtf16(std::int64_t line, std::u16string& out) const {
     Source s{};
     if (!locate(line, s)) {

@@ -254,6 +254,12 @@ public:
     std::int64_t lineCount() const { return pieceLines_ + 1; }
     // Appends the line's UTF-8 text to `out`; false when it could not be read.
     bool appendUtf8(std::int64_t line, std::string& out) const;
+    // Reads lines [first, first + count) as UTF-8 into `text` (replacing what it held), one
+    // after another without line breaks, with long runs of stored lines read at once;
+    // `starts` gets count + 1 offsets into `text`, the last one its size. False when a
+    // line could not be read or lies outside the text.
+    bool readUtf8Lines(std::int64_t first, std::int64_t count, std::string& text,
+                       std::vector<std::uint32_t>& starts) const;
     // Appends the line's text as UTF-16 to `out`; false when it could not be read.
     bool appendUtf16(std::int64_t line, std::u16string& out) const;
     // The whole text as a text log's UTF-16 units: every line but the last followed by
