@@ -39,6 +39,8 @@ enum class MenuCommand : int {
     ApplicationLookDefault = 214,
     ApplicationLookLast = 218,
     ToolbarCustomize = 126,
+    ViewSearchPane = 32790,
+    ViewHighlightRules = 32791,
     // Debug
     DebugWithFilterDriver = 1006,
     DebugWithCom = 1007,

@@ -53,6 +53,8 @@ inline constexpr int LookBlack = LookWindows2000 + 6;
 inline constexpr int LookSilver = LookWindows2000 + 7;
 inline constexpr int LookAqua = LookWindows2000 + 8;
 inline constexpr int ToolbarCustomize = commandNumber(MenuCommand::ToolbarCustomize);
+inline constexpr int ViewSearchPane = commandNumber(MenuCommand::ViewSearchPane);
+inline constexpr int ViewHighlightRules = commandNumber(MenuCommand::ViewHighlightRules);
 // Debug
 inline constexpr int DebugWithFilterDriver = commandNumber(MenuCommand::DebugWithFilterDriver);
 inline constexpr int DebugWithCom = commandNumber(MenuCommand::DebugWithCom);
@@ -111,6 +113,7 @@ enum class MarkSource {
     IcType,           // m_nIcType equals the chip of the command
     ApplicationLook,  // the current look is the command
     StatusBar,
+    SearchPane,  // the search pane is shown
 };
 
 struct CommandSpec {

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "gui/line_highlighter.h"
 #include "gui/line_store.h"
 
 class QPrinter;
@@ -79,6 +80,17 @@ public:
     int visibleLineCount() const;
     const LineStore& store() const { return m_store; }
     static QColor defaultTextColour() { return QColor(128, 128, 128); }
+
+    // Changes with every clear, replacement of the whole text and edit, not with appends:
+    // line numbers taken before it changed may no longer hold.
+    quint64 editGeneration() const { return m_generation; }
+
+    // Parts of lines drawn on a coloured background at paint time; null for none. The
+    // highlighter outlives the view or is set back to null first.
+    void setHighlighter(const LineHighlighter* highlighter) {
+        m_highlighter = highlighter;
+        viewport()->update();
+    }
 
     // The last find's text and options (Find Next repeats them).
     QString findText() const { return m_findText; }
@@ -208,6 +220,8 @@ private:
     bool m_findWord = false;
     bool m_findForward = true;
     QPointer<FindDialog> m_findDialog;
+
+    const LineHighlighter* m_highlighter = nullptr;
 };
 
 }  // namespace nimbrel::gui

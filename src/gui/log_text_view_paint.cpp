@@ -140,11 +140,22 @@ void LogTextView::paintEvent(QPaintEvent* event) {
     const TextPos selFrom = std::min(m_anchor, m_caret);
     const TextPos selTo = std::max(m_anchor, m_caret);
     int widest = m_contentWidth;
+    std::vector<HighlightSpan> spans;
 
     for (qint64 l = first; l < last; ++l) {
         const int y = static_cast<int>((l - first) * m_lineHeight);
         if (y > event->rect().bottom()) break;
         const QString text = m_store.lineText(l);
+
+        if (m_highlighter) {
+            spans.clear();
+            m_highlighter->highlights(l, spans);
+            for (const HighlightSpan& s : spans) {
+                const qreal x1 = xOfColumn(text, s.start);
+                const qreal x2 = xOfColumn(text, s.end);
+                painter.fillRect(QRectF(left + x1, y, x2 - x1, m_lineHeight), s.background);
+            }
+        }
 
         if (hasSelection() && l >= selFrom.line && l <= selTo.line) {
             const qreal x1 = l == selFrom.line ? xOfColumn(text, selFrom.column) : 0;

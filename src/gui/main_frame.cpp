@@ -1,6 +1,7 @@
 #include "gui/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenu>
@@ -11,10 +12,13 @@
 #include "gui/app_icon.h"
 #include "gui/command_actions.h"
 #include "gui/file_commands.h"
+#include "gui/highlight_rules.h"
+#include "gui/highlight_rules_dlg.h"
 #include "gui/keyboard_indicators.h"
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
+#include "gui/search_pane.h"
 #include "gui/toolbar_customize_button.h"
 #include "gui/toolbar_customize_dlg.h"
 #include "gui/toolbar_icons.h"
@@ -82,6 +86,15 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     statusBar()->addWidget(m_messagePane, 1);
     m_indicators = new KeyboardIndicators(statusBar());
 
+    m_searchPane = new SearchPane(*m_view, this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_searchPane);
+    m_searchPane->hide();  // until the user asks for it; the stored layout may show it
+    addAction(m_searchPane->nextAction());
+    addAction(m_searchPane->previousAction());
+    m_highlighter = new ViewHighlighter(*m_view, m_searchPane->search(), this);
+    m_highlighter->setRules(loadHighlightRules());
+    connect(m_searchPane, &QDockWidget::visibilityChanged, this, &CMainFrame::scheduleRefresh);
+
     connect(m_actions, &CommandActions::triggered, this, &CMainFrame::routeCommand);
     connect(m_actions, &CommandActions::aboutToShowMenu, this, &CMainFrame::refreshCommandStates);
     connect(m_view, &CNimbrelView::commandStatesChanged, this, &CMainFrame::scheduleRefresh);
@@ -109,6 +122,9 @@ CMainFrame::~CMainFrame() {
     // The view outlives the frame's own members while the window is torn down.
     m_view->disconnect(this);
     m_refreshTimer.stop();
+    // The highlighter and the pane refer to the view: they go first.
+    delete m_highlighter;
+    delete m_searchPane;
 }
 
 bool CMainFrame::routeCommand(int id) {
@@ -130,8 +146,26 @@ bool CMainFrame::onFrameCommand(int id) {
     case cmd::PrevPane: focusPreviousChild(); return true;
     case cmd::Escape: return true;  // bound to Esc so that the key does nothing
     case cmd::ToolbarCustomize: OnToolbarCustomize(); return true;
+    case cmd::ViewSearchPane: OnViewSearchPane(); return true;
+    case cmd::ViewHighlightRules: OnViewHighlightRules(); return true;
     default: return false;
     }
+}
+
+void CMainFrame::OnViewSearchPane() {
+    if (!m_searchPane->isHidden() && m_searchPane->isAncestorOf(QApplication::focusWidget())) {
+        m_searchPane->hide();
+        m_view->setFocus();
+        return;
+    }
+    m_searchPane->activate();
+}
+
+void CMainFrame::OnViewHighlightRules() {
+    HighlightRulesDlg dlg(m_highlighter->rules(), this);
+    if (dlg.exec() != QDialog::Accepted) return;
+    m_highlighter->setRules(dlg.rules());
+    saveHighlightRules(m_highlighter->rules());
 }
 
 void CMainFrame::OnApplicationLook(int id) {
@@ -149,6 +183,7 @@ void CMainFrame::refreshCommandStates() {
         switch (cmdRow.markSource) {
         case MarkSource::ApplicationLook: return cmdRow.id == m_nAppLook;
         case MarkSource::StatusBar: return !statusBar()->isHidden();
+        case MarkSource::SearchPane: return !m_searchPane->isHidden();
         default: return m_view->marked(cmdRow);
         }
     };

@@ -20,6 +20,8 @@ class CNimbrelDoc;
 class CNimbrelView;
 class CommandActions;
 class KeyboardIndicators;
+class SearchPane;
+class ViewHighlighter;
 
 inline constexpr char kCloseQuestion[] = "Save this document and Quit?";
 
@@ -34,6 +36,9 @@ public:
     QToolBar* toolBar() const { return m_wndToolBar; }
     QLabel* messagePane() const { return m_messagePane; }
     KeyboardIndicators* indicators() const { return m_indicators; }
+    // The search pane under the view; its search() is what other parts ask about hits.
+    SearchPane* searchPane() const { return m_searchPane; }
+    ViewHighlighter* highlighter() const { return m_highlighter; }
 
     // Runs a command as if chosen from a menu: the view, the frame, then the application.
     bool routeCommand(int id);
@@ -58,6 +63,11 @@ public:
     bool isUserToolbar(const QToolBar* bar) const;
     void removeUserToolbar(QToolBar* bar);
     void OnToolbarCustomize();
+    // View > Search Pane: shows the pane with the keyboard in its text box, or hides it
+    // when the keyboard is already there.
+    void OnViewSearchPane();
+    // View > Highlight Rules.
+    void OnViewHighlightRules();
 
     // The right-click menu of the bars: the toolbars, and Customize...
     QMenu* createPopupMenu() override;
@@ -80,6 +90,8 @@ private:
     QToolBar* m_wndToolBar;
     QLabel* m_messagePane;
     KeyboardIndicators* m_indicators;
+    SearchPane* m_searchPane;
+    ViewHighlighter* m_highlighter;
     QString m_caption;  // set by capture starts, replaces the document's title
     int m_nAppLook;
     LookChoice m_look;
