@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages still missing for what is asked in NIMBREL_DEPS:
-#   build    the compiler, CMake, Ninja, Qt 6 and RE2 (enough for nimbrel and nimbrel-cli)
+#   build    the compiler, CMake, Ninja, Qt 6, RE2 and Hyperscan (enough for nimbrel and
+#            nimbrel-cli)
 #   package  build, plus what scripts/package.sh uses (dpkg-dev, lintian, validators)
 #   all      build, plus the tests and benchmarks (the default)
 # apt's progress goes to a log file; only a one-line notice (and the log on failure) shows.
@@ -11,6 +12,8 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth desktop-fil
                libxml2-utils shared-mime-info dbus-daemon)
 package_packages=(dpkg-dev fakeroot file lintian desktop-file-utils appstream librsvg2-bin)
 
+# Hyperscan, the search's fastest engine, is built for x86-64 only; elsewhere RE2 serves.
+[ "$(dpkg --print-architecture 2>/dev/null)" = amd64 ] && build_packages+=(libhyperscan-dev)
 packages=("${build_packages[@]}")
 case "${NIMBREL_DEPS:-all}" in
   build) ;;

@@ -7,6 +7,9 @@
 #ifdef NIMBREL_HAVE_RE2
 #include <re2/re2.h>
 #endif
+#ifdef NIMBREL_HAVE_HYPERSCAN
+#include <hs.h>
+#endif
 
 namespace nimbrel::gui {
 
@@ -107,6 +110,86 @@ private:
 };
 #endif
 
+#ifdef NIMBREL_HAVE_HYPERSCAN
+// Hyperscan, each line scanned on its own: one database that stops at the first match,
+// one that reports where matches start for findAll.
+class HyperscanMatcher final : public LineMatcher {
+public:
+    // `spans` finds the matches' places when Hyperscan cannot report where matches start.
+    HyperscanMatcher(const std::string& pattern, bool matchCase, std::unique_ptr<LineMatcher> spans)
+        : spansFallback_(std::move(spans)) {
+        const unsigned flags = HS_FLAG_UTF8 | (matchCase ? 0u : HS_FLAG_CASELESS);
+        hs_compile_error_t* error = nullptr;
+        if (hs_compile(pattern.c_str(), flags | HS_FLAG_SINGLEMATCH | HS_FLAG_ALLOWEMPTY,
+                       HS_MODE_BLOCK, nullptr, &any_, &error) != HS_SUCCESS) {
+            error_ = error ? error->message : "Hyperscan cannot compile the expression";
+            hs_free_compile_error(error);
+            return;
+        }
+        if (hs_compile(pattern.c_str(), flags | HS_FLAG_SOM_LEFTMOST, HS_MODE_BLOCK, nullptr,
+                       &spans_, &error) != HS_SUCCESS) {
+            hs_free_compile_error(error);
+            spans_ = nullptr;
+        }
+        hs_alloc_scratch(any_, &scratch_);
+        if (spans_) hs_alloc_scratch(spans_, &scratch_);
+    }
+    ~HyperscanMatcher() override {
+        hs_free_scratch(scratch_);
+        hs_free_database(any_);
+        hs_free_database(spans_);
+    }
+    bool ok() const { return any_ && scratch_; }
+    const std::string& error() const { return error_; }
+
+    bool matches(std::string_view line) const override {
+        bool found = false;
+        hs_scan(
+            any_, line.data(), static_cast<unsigned>(line.size()), 0, scratch_,
+            [](unsigned, unsigned long long, unsigned long long, unsigned, void* ctx) {
+                *static_cast<bool*>(ctx) = true;
+                return 1;  // stop
+            },
+            &found);
+        return found;
+    }
+
+    void findAll(std::string_view line, std::vector<ByteRange>& out) const override {
+        if (!spans_) {
+            if (spansFallback_) spansFallback_->findAll(line, out);
+            return;
+        }
+        // Every end is reported with its leftmost start; keep the leftmost-longest ones
+        // that do not overlap, as the other engines do.
+        std::vector<ByteRange> all;
+        hs_scan(
+            spans_, line.data(), static_cast<unsigned>(line.size()), 0, scratch_,
+            [](unsigned, unsigned long long from, unsigned long long to, unsigned, void* ctx) {
+                static_cast<std::vector<ByteRange>*>(ctx)->emplace_back(int(from), int(to));
+                return 0;
+            },
+            &all);
+        std::sort(all.begin(), all.end(), [](const ByteRange& a, const ByteRange& b) {
+            return a.first != b.first ? a.first < b.first : a.second > b.second;
+        });
+        int end = -1;
+        for (const ByteRange& r : all) {
+            if (r.first >= end && r.second > r.first) {
+                out.push_back(r);
+                end = r.second;
+            }
+        }
+    }
+
+private:
+    hs_database_t* any_ = nullptr;
+    hs_database_t* spans_ = nullptr;
+    hs_scratch_t* scratch_ = nullptr;
+    std::string error_;
+    std::unique_ptr<LineMatcher> spansFallback_;
+};
+#endif
+
 // QRegularExpression (PCRE2) over the line converted to UTF-16.
 class Pcre2Matcher final : public LineMatcher {
 public:
@@ -173,6 +256,11 @@ QString wholeWordPattern(const QString& pattern) {
 }  // namespace
 
 MatchEngine defaultMatchEngine() {
+#ifdef NIMBREL_HAVE_HYPERSCAN
+    // Hyperscan needs SSSE3.
+    static const bool hyperscan = hs_valid_platform() == HS_SUCCESS;
+    if (hyperscan) return MatchEngine::Hyperscan;
+#endif
 #ifdef NIMBREL_HAVE_RE2
     return MatchEngine::Re2;
 #else
@@ -221,6 +309,18 @@ std::unique_ptr<LineMatcher> makeLineMatcher(const SearchQuery& query, QString* 
         }
 #endif
         return makeLineMatcher(query, error, MatchEngine::Pcre2);
+    }
+    case MatchEngine::Hyperscan: {
+#ifdef NIMBREL_HAVE_HYPERSCAN
+        auto hs =
+            std::make_unique<HyperscanMatcher>(pattern.toStdString(), query.matchCase,
+                                               makeLineMatcher(query, nullptr, MatchEngine::Re2));
+        if (hs->ok()) {
+            matcher = std::move(hs);
+            break;
+        }
+#endif
+        return makeLineMatcher(query, error, MatchEngine::Re2);
     }
     case MatchEngine::Pcre2: {
         auto pcre = std::make_unique<Pcre2Matcher>(pattern, query.matchCase);

@@ -24,10 +24,12 @@ struct SearchQuery {
 // The regular-expression engines. Literal texts are matched by our own code whatever the
 // engine.
 enum class MatchEngine {
-    Re2,    // RE2: linear time on UTF-8, no conversion of the line
-    Pcre2,  // QRegularExpression: each candidate line converted to UTF-16
+    Re2,        // RE2: linear time on UTF-8, no conversion of the line
+    Pcre2,      // QRegularExpression: each candidate line converted to UTF-16
+    Hyperscan,  // Hyperscan (SIMD automata), one scan a line
 };
-// The engine the window uses: RE2 where the build has it.
+// The engine the window uses: the fastest on our lines that the build and the processor
+// have (see bench/search_bench): Hyperscan, then RE2, then PCRE2.
 MatchEngine defaultMatchEngine();
 
 // A byte range [start, end) of a line.
@@ -56,8 +58,9 @@ private:
 };
 
 // Null with a message in `error` when the query cannot be matched (an empty text, a
-// regular expression that does not compile). A regular expression that RE2 does not take
-// (look-arounds, back-references), or any when the build has no RE2, goes to PCRE2.
+// regular expression that does not compile). An expression that Hyperscan does not take
+// goes to RE2, and one that RE2 does not take (look-arounds, back-references) to PCRE2;
+// so does any that the build has no engine for.
 std::unique_ptr<LineMatcher> makeLineMatcher(const SearchQuery& query, QString* error = nullptr,
                                              MatchEngine engine = defaultMatchEngine());
 

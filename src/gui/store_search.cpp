@@ -3,12 +3,20 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace nimbrel::gui {
 
 namespace {
 
-// Lines read at once: a window of formatter lines is about a megabyte.
+// Lines read at once: a window of formatter lines is about half a megabyte.
 constexpr std::int64_t kWindowLines = 8192;
+// The workers' nice value (on Linux a thread's own).
+[[maybe_unused]] constexpr int kWorkerNice = 5;
 
 void fold(const std::string& text, std::string& folded) {
     folded.resize(text.size());
@@ -162,6 +170,10 @@ bool StoreSearch::readFailed() const {
 }
 
 void StoreSearch::work() {
+#ifdef __linux__
+    // Searching is background work: on a busy machine the GUI thread goes first.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNice);
+#endif
     std::string text, folded;
     std::vector<std::uint32_t> starts;
     std::shared_ptr<Job> job;

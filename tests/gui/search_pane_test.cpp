@@ -152,6 +152,14 @@ TEST_F(SearchPaneTest, FollowsNewLinesListsMarksAndDrawsHitsInTheView) {
     }
     EXPECT_TRUE(hitShown);
     EXPECT_TRUE(ruleShown);
+
+    // The pane stays open at the next start, with the window's layout.
+    stopApp();
+    startApp();
+    EXPECT_TRUE(pane().isVisible());
+    frame().routeCommand(gui::cmd::ViewSearchPane);  // the keyboard goes to the pane
+    frame().routeCommand(gui::cmd::ViewSearchPane);  // and the pane away
+    EXPECT_FALSE(pane().isVisible());
 }
 
 TEST(HighlightRules, SurviveTheirTextInTheSettings) {

@@ -131,11 +131,11 @@ TEST(StoreSearch, FindsWhatANaiveSearchFindsForEveryQueryAndEngine) {
                       randomLine(rng) + "\n" + randomLine(rng) + "\n", 0xFF0000);
     }
     StoreSearch search(2);
-    for (const MatchEngine engine : {MatchEngine::Re2, MatchEngine::Pcre2}) {
+    for (const MatchEngine engine : {MatchEngine::Re2, MatchEngine::Pcre2, MatchEngine::Hyperscan}) {
         for (const SearchQuery& q : kQueries) {
             SCOPED_TRACE(q.text.toStdString() + (q.regex ? " regex" : "") +
                          (q.matchCase ? " case" : "") + (q.wholeWord ? " word" : "") +
-                         (engine == MatchEngine::Re2 ? " re2" : " pcre2"));
+                         " engine " + std::to_string(static_cast<int>(engine)));
             HitSet set;
             ASSERT_TRUE(searchAll(search, store, q, engine, set));
             const auto expected = naiveHits(store, q);
