@@ -800,6 +800,8 @@ bool LineSnapshot::readUtf8Lines(std::int64_t first, std::int64_t count, std::st
         return ok;
     };
     std::uint64_t pending = 0;  // bytes of the run not yet in `text`
+    std::vector<LineLocation> locations;
+    std::u16string units;
     std::int64_t line = first;
     const std::int64_t end = first + count;
     while (line < end) {
@@ -831,9 +833,26 @@ bool LineSnapshot::readUtf8Lines(std::int64_t first, std::int64_t count, std::st
         } else {
             if (!flushRun()) return false;
             pending = 0;
-            for (std::int64_t k = 0; k < n; ++k) {
+            // The opened file's lines lie one after another with their line ends between:
+            // one read for all of them, then each line converted.
+            locations.clear();
+            opened_.forEach(
+                s.id, n, [&](std::int64_t, const LineLocation& loc) { locations.push_back(loc); });
+            const std::uint64_t from = locations.front().offset;
+            const std::uint64_t to = locations.back().offset + locations.back().length;
+            units.resize(static_cast<std::size_t>(to - from));
+            const std::size_t bytes = units.size() * 2;
+            if (preadFully(openedFd_->get(), reinterpret_cast<char*>(units.data()), bytes,
+                           from * 2) != bytes) {
+                return false;
+            }
+            for (const LineLocation& loc : locations) {
                 starts.push_back(static_cast<std::uint32_t>(text.size()));
-                if (!appendUtf8(line + k, text)) return false;
+                const std::size_t at = text.size();
+                text.resize(at + utf8::maxBytes(loc.length));
+                bool ascii = true;
+                text.resize(at + utf8::encode(units.data() + (loc.offset - from), loc.length,
+                                              text.data() + at, ascii));
             }
         }
         line += n;

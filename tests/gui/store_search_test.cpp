@@ -8,8 +8,12 @@
 
 #include <QRegularExpression>
 #include <chrono>
+#include <cstdio>
+#include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 #include "gui/hit_set.h"
 #include "gui/line_matcher.h"
@@ -131,17 +135,48 @@ TEST(StoreSearch, FindsWhatANaiveSearchFindsForEveryQueryAndEngine) {
                       randomLine(rng) + "\n" + randomLine(rng) + "\n", 0xFF0000);
     }
     StoreSearch search(2);
-    for (const MatchEngine engine : {MatchEngine::Re2, MatchEngine::Pcre2, MatchEngine::Hyperscan}) {
+    for (const MatchEngine engine :
+         {MatchEngine::Re2, MatchEngine::Pcre2, MatchEngine::Hyperscan}) {
         for (const SearchQuery& q : kQueries) {
             SCOPED_TRACE(q.text.toStdString() + (q.regex ? " regex" : "") +
-                         (q.matchCase ? " case" : "") + (q.wholeWord ? " word" : "") +
-                         " engine " + std::to_string(static_cast<int>(engine)));
+                         (q.matchCase ? " case" : "") + (q.wholeWord ? " word" : "") + " engine " +
+                         std::to_string(static_cast<int>(engine)));
             HitSet set;
             ASSERT_TRUE(searchAll(search, store, q, engine, set));
             const auto expected = naiveHits(store, q);
             EXPECT_FALSE(expected.empty());
             EXPECT_EQ(linesOf(set), expected);
         }
+    }
+}
+
+TEST(StoreSearch, FindsWhatANaiveSearchFindsInATextLogOpenedInPlace) {
+    test::TempDir dir;
+    const std::string path = dir.path() + "/log.txt";
+    std::mt19937 rng(23);
+    std::u16string text;
+    for (int i = 0; i < 70000; ++i) text += randomLine(rng).toStdU16String() + u"\r\n";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(text.data(), 2, text.size(), f), text.size());  // UTF-16LE here
+    std::fclose(f);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    LineStore store(LineStore::Options{dir.path(), {}});
+    store.openInPlace(std::make_shared<SharedFd>(fd), text.size() * 2, {}, 0x808080);
+    while (store.opening()) {
+        store.pollOpened();
+        ::usleep(1000);
+    }
+    store.pollOpened();
+    ASSERT_EQ(store.lineCount(), 70001);
+    store.replace({100, 0}, {102, 0}, u"le conn event: handle 0x3c, channel 37\n", 0xFF0000);
+    StoreSearch search(2);
+    for (const SearchQuery& q : kQueries) {
+        SCOPED_TRACE(q.text.toStdString());
+        HitSet set;
+        ASSERT_TRUE(searchAll(search, store, q, defaultMatchEngine(), set));
+        EXPECT_EQ(linesOf(set), naiveHits(store, q));
     }
 }
 
