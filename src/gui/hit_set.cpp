@@ -140,19 +140,4 @@ void HitSet::insert(std::int64_t line) {
     recount(b);
 }
 
-void HitSet::truncate(std::int64_t line) {
-    line = std::max<std::int64_t>(line, 0);
-    const auto b = static_cast<std::size_t>(line / kBlockLines);
-    if (b >= blocks_.size()) return;
-    blocks_.resize(b + 1);
-    if (blocks_[b]) {
-        Block& block = writable(b);
-        const std::int64_t k = line % kBlockLines;
-        for (std::int64_t w = k / 64 + 1; w < kBlockWords; ++w)
-            block.words[static_cast<std::size_t>(w)] = 0;
-        block.words[static_cast<std::size_t>(k / 64)] &= (1ull << (k % 64)) - 1;
-    }
-    recount(b);
-}
-
 }  // namespace nimbrel::gui

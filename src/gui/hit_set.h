@@ -34,8 +34,6 @@ public:
     // word i standing for line first + 64 i + j.
     void assign(std::int64_t first, std::int64_t count, const std::vector<std::uint64_t>& bits);
     void insert(std::int64_t line);
-    // Lines at and after `line` leave the set.
-    void truncate(std::int64_t line);
 
 private:
     struct Block {
