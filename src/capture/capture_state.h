@@ -7,8 +7,8 @@
 //        |             |                                          |
 //        |             | waitForAllThreadExit                     v
 //      Idle <----------+----------------------------------- Draining
-//      ^ ^ ^                                      (writer stopped, print thread still
-//      | | |                                       formatting what waits in the ring)
+//      ^ ^ ^                                      (writer ended, print thread still
+//      | | |                                       framing what waits in the ring)
 //      | | |  claimRoute(Filter|Uart)                         ^
 //      | | +-------------------> Driver running --------------+ (radio gone: thread ends,
 //      | |                          ^      |                       route kept)
@@ -78,8 +78,8 @@ public:
 
     // Stop request for the capture thread (m_writeThreadQuit).
     bool stopRequested() const;
-    // The source went away: the writer stops, the print thread drains what is left in the
-    // ring and then ends by itself.
+    // The source went away: the writer stops; once it has ended, the print thread frames
+    // what is left in the ring and ends by itself.
     void sourceGone();
     // Last step of a capture thread. The COM route gives the view back (Draining while the
     // print thread finishes, then Idle); a driver route keeps it (Driver armed) and asks the
@@ -92,11 +92,11 @@ public:
     void requestStop();
     // Waits for the capture thread; true when none runs any more.
     bool waitForCaptureThread(std::chrono::milliseconds limit);
-    // `drain`: first lets the print thread show what waits in the ring (it ends by itself
-    // once the writer has stopped). Then raises its stop request and waits; true when none
-    // runs any more. While the capture thread still runs (it starts the print thread), the
-    // print thread is only told to stop.
-    bool waitForPrintThread(std::chrono::milliseconds limit, bool drain);
+    // Raises the print thread's stop request and waits; true when none runs any more. The
+    // print thread frames, shows and records everything waiting in the ring before it
+    // ends. While the capture thread still runs (it starts the print thread), the print
+    // thread is only told to stop.
+    bool waitForPrintThread(std::chrono::milliseconds limit);
     // Gives the view back (m_viewInUse = 0). The view stays in use while a thread that a
     // wait gave up on still runs.
     void releaseView();
