@@ -30,7 +30,13 @@ ReadLogResult readLogData(const ReadLogReply& reply, std::uint32_t returned, boo
 
 bool isBridgeProtocolFault(int error) { return error == EPIPE || error == EPROTO; }
 
+void DriverDevice::noteStopTimedOut() {
+    stopTimedOut_ = true;
+    stopUnanswered_ = true;
+}
+
 void DriverDevice::noteResult(int error) {
+    if (error == 0) stopUnanswered_ = false;  // the driver answers again
     const bool fault = isBridgeProtocolFault(error);
     failing_.store(fault);
     if (!fault) return;
@@ -74,7 +80,7 @@ bool DriverDevice::setLog(std::uint8_t state, BridgeDevice::Deadline closeAt) {
     setLogError_ = error;
     setLogStatus_ = returned >= 1 ? status[0] : -1;
     noteResult(error);
-    if (error == ETIMEDOUT && closeAt != BridgeDevice::kNoDeadline) stopTimedOut_ = true;
+    if (error == ETIMEDOUT && closeAt != BridgeDevice::kNoDeadline) noteStopTimedOut();
     return ok;
 }
 
@@ -83,12 +89,14 @@ bool DriverDevice::disableLog(BridgeDevice::Deadline closeAt) {
     std::uint8_t status[kSetLogReplySize] = {1};
     int error = 0;
     sendDriverRequest(device_, setLogCode_, kSetLogStop, status, nullptr, &error, closeAt);
-    if (error == ETIMEDOUT) stopTimedOut_ = true;
+    if (error == ETIMEDOUT) noteStopTimedOut();
+    if (error == 0) stopUnanswered_ = false;
     device_.close();
     return true;
 }
 
 void DriverDevice::stopLogging() {
+    // One bound for both forms.
     const BridgeDevice::Deadline closeAt = stopDeadline();
     enableLog(0, closeAt);
     disableLog(closeAt);

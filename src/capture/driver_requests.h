@@ -18,7 +18,9 @@ namespace nimbrel {
 
 // How long a stop lets the driver answer its off and stop forms before it closes the
 // device, which ends them and any read still pending: a driver that does not answer
-// cannot hold a stop up.
+// cannot hold a stop up. A driver that left the last stop unanswered, and has answered
+// nothing since, is not waited for again: stops that follow one another (File > New,
+// the close request and the view's end) add no further wait.
 inline constexpr std::chrono::milliseconds kDriverStopWait{500};
 
 // The shared request procedure: one control request on `device`, waiting for its reply
@@ -102,10 +104,12 @@ public:
     bool stopTimedOut() const { return stopTimedOut_.load(); }
 
 private:
-    static BridgeDevice::Deadline stopDeadline() {
-        return std::chrono::steady_clock::now() + kDriverStopWait;
+    BridgeDevice::Deadline stopDeadline() const {
+        return std::chrono::steady_clock::now() +
+               (stopUnanswered_.load() ? std::chrono::milliseconds(0) : kDriverStopWait);
     }
     void noteResult(int error);
+    void noteStopTimedOut();
 
     const char* name_;
     std::uint32_t setLogCode_;
@@ -117,6 +121,7 @@ private:
     std::atomic<int> firstProtocolFault_{0};
     std::atomic<bool> failing_{false};
     std::atomic<bool> stopTimedOut_{false};
+    std::atomic<bool> stopUnanswered_{false};  // since the last answer of the driver
 };
 
 // The process-wide devices (one capture route at a time).

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <memory>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include "capture/com_capture.h"
 #include "capture/com_port.h"
 #include "capture/driver_capture.h"
+#include "capture/driver_requests.h"
 #include "capture/view_core.h"
 #include "pipeline/memory_log_view.h"
 #include "platform/pseudo_terminal.h"
@@ -103,6 +105,48 @@ TEST(CaptureStop, FileNewAndTheCloseRequestShowAndRecordEveryDeliveredRecord) {
         const auto recorded =
             test::recordsOfRawDataFile(test::readFileBytes(core.hub.rawDataFile.name()), sent);
         EXPECT_TRUE(recorded == sent) << recorded.size() << " records in the raw data file";
+    }
+}
+
+// A driver that never answers a read: File > New, the close request and a radio removal
+// each end the pending request by closing the device, within a second.
+TEST(CaptureStop, EveryWayOfStoppingEndsAReadTheDriverNeverAnswers) {
+    enum class Way { NewDocument, CloseRequest, RadioRemoved };
+    for (const CaptureRoute route : {CaptureRoute::Filter, CaptureRoute::Uart}) {
+        for (const Way way : {Way::NewDocument, Way::CloseRequest, Way::RadioRemoved}) {
+            SCOPED_TRACE(testing::Message() << "route " << static_cast<int>(route) << ", way "
+                                            << static_cast<int>(way));
+            test::TempDir home, radios;
+            ::setenv("NIMBREL_BT_CLASS_DIR", radios.path().c_str(), 1);
+            MemoryLogView view;
+            ViewCore core(view, home.path());
+            DriverCapture driver(core, test::WindowEvents::callbacks());
+            FakeDriver fake({.kind = route == CaptureRoute::Uart ? sim::DriverKind::Uart
+                                                                 : sim::DriverKind::Filter,
+                             .fault = FakeDriver::Fault::SilentReads,
+                             .radioDir = radios.path()});
+            ASSERT_EQ(route == CaptureRoute::Uart ? driver.OnDebugWithUartDriver(kDefinitions)
+                                                  : driver.OnDebugWithFilterDriver(kDefinitions),
+                      DriverCapture::StartResult::Started);
+            ASSERT_TRUE(fake.waitForRequest("read"));
+
+            const auto stopped = Clock::now();
+            switch (way) {
+            case Way::NewDocument: WaitForAllThreadExit(core, 2000ms); break;
+            case Way::CloseRequest:
+                driver.prepareWindowClose();
+                WaitForAllThreadExit(core, 5000ms);
+                break;
+            case Way::RadioRemoved:
+                ASSERT_EQ(::rmdir((radios.path() + "/hci0").c_str()), 0);
+                while (core.capture.captureThreadRunning() && Clock::now() - stopped < 5s)
+                    std::this_thread::sleep_for(1ms);
+                break;
+            }
+            EXPECT_FALSE(core.capture.captureThreadRunning());
+            EXPECT_LT(Clock::now() - stopped, 1s);
+            EXPECT_FALSE(driverDevice(route).isOpen());
+        }
     }
 }
 

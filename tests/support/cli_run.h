@@ -29,6 +29,7 @@ public:
     CliProcess& operator=(const CliProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     void signal(int sig);
     // Waits up to `limit` for the exit (then kills the process); what it printed.
     CliResult wait(std::chrono::milliseconds limit = std::chrono::seconds(30));

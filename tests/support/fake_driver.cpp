@@ -175,6 +175,15 @@ void FakeDriver::serve(Connection& c) {
             c.stuck = true;
             continue;
         }
+        if (options_.fault == Fault::HangsUpAtOnce) {
+            ::shutdown(c.fd, SHUT_RDWR);
+            c.closed = true;
+            continue;
+        }
+        if (setLog && options_.fault == Fault::RefusesLogging) {
+            sendAll(c.fd, reply(0, {1}));
+            continue;
+        }
         if (setLog) {
             if (c.readPending) {
                 // Requests are answered in order: the read that waits goes first.
@@ -212,8 +221,7 @@ void FakeDriver::serve(Connection& c) {
             c.stuck = true;
             continue;
         }
-        case Fault::Silent:
-        case Fault::None: break;
+        default: break;
         }
         if (nextChunk_ < chunks && !held()) {
             sendChunk();

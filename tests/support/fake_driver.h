@@ -29,10 +29,22 @@ public:
         ThenHangUp,      // the chunk answers the read, then the connection is closed
     };
     // How the peer breaks the rules. Silent: accepts and never answers anything.
-    // SilentReads: answers set-log, never a read. The others answer the first read with
-    // half a reply header and nothing more, a reply longer than the size asked for, a
-    // closed connection, or bytes that are no reply.
-    enum class Fault { None, Silent, SilentReads, StopsMidReply, Oversize, HangsUp, NoReply };
+    // SilentReads: answers set-log, never a read. StopsMidReply, Oversize, HangsUp and
+    // NoReply answer the first read with half a reply header and nothing more, a reply
+    // longer than the size asked for, a closed connection, or bytes that are no reply.
+    // RefusesLogging answers set-log with status 1; HangsUpAtOnce closes every connection
+    // at its first request.
+    enum class Fault {
+        None,
+        Silent,
+        SilentReads,
+        StopsMidReply,
+        Oversize,
+        HangsUp,
+        NoReply,
+        RefusesLogging,
+        HangsUpAtOnce
+    };
 
     struct Options {
         sim::DriverKind kind = sim::DriverKind::Filter;
