@@ -17,7 +17,8 @@ void reportFailure(const std::string& what, int error, const std::string& hint) 
 std::string serialPortHint(int error, const char* command, const std::string& devicePath) {
     const std::string help = std::string("see 'nimbrel-cli ") + command + " --help'";
     const std::string hint = nimbrel::serialPortHint(error, devicePath);
-    return hint.empty() ? help : hint + " " + help;
+    if (hint.empty()) return help;
+    return hint + (hint.back() == '?' ? " " : "; ") + help;
 }
 
 }  // namespace nimbrel::cli

@@ -155,7 +155,7 @@ TEST(CaptureFaults, APortThatCannotBeOpenedSaysWhyAndAnotherCapturesPortIsNotSha
     while (first.errSoFar().find("[D] [") == std::string::npos && Clock::now() < limit)
         std::this_thread::sleep_for(5ms);
 
-    // The busy port names its holder (the test holds the terminal too).
+    // The busy port names the capture that holds it.
     struct Case {
         std::string port;
         std::string stepLine;
@@ -167,8 +167,8 @@ TEST(CaptureFaults, APortThatCannotBeOpenedSaysWhyAndAnotherCapturesPortIsNotSha
          "[R] Cannot open /dev/nimbrel-missing-port: No such file or directory (is the adapter "
          "plugged in?)\n"},
         {pty.slavePath(), "[R] Step 1, Fail to open " + pty.slavePath() + ": GetLastError=0x10\n",
-         "[R] Cannot open " + pty.slavePath() + ": Device or resource busy (it is in use by "},
-        {pty.slavePath(), "", "nimbrel-cli (process " + std::to_string(first.pid()) + ")"},
+         "[R] Cannot open " + pty.slavePath() + ": Device or resource busy (it is in use by " +
+             "nimbrel-cli (process " + std::to_string(first.pid()) + "))\n"},
         {"/dev/null", "[R] Step 3, Fail to open /dev/null\n",
          "[R] Cannot open /dev/null: Inappropriate ioctl for device (is it a serial port?)\n"},
     };
