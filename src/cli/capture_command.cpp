@@ -351,10 +351,10 @@ int runCapture(int argc, char** argv) {
         return kExitFailure;
     }
 
-    const bool gone = com.deviceGone() && !stopRequested();
-    printSummary(core.hub.counters, stopRequested() ? " (stopped by the user)"
-                                    : gone          ? " (the port went away)"
-                                                    : "");
+    const bool gone = com.deviceGone();
+    printSummary(core.hub.counters, gone              ? " (the port went away)"
+                                    : stopRequested() ? " (stopped by the user)"
+                                                      : "");
     const int rc = o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
     // The capture's source failed: that is no success, whatever was captured before.
     if (gone) {

@@ -21,8 +21,8 @@ inline constexpr std::int64_t kOverrunThreshold = 0x3FEC00;  // 4,189,184: a lap
 inline constexpr std::uint32_t kFlushAfterIdlePasses = 10;
 // A stream that has brought no byte for this many sleeping passes (at least 1 ms each: five
 // times the flush delay, well above the latency timer of common USB serial adapters) has
-// settled: a record still
-// incomplete in a flushed window is given up when records follow it.
+// settled: a record still incomplete in a flushed window is given up when records follow
+// it.
 inline constexpr std::uint32_t kSettledAfterQuietPasses = 5 * kFlushAfterIdlePasses;
 
 class PrintThread {
