@@ -59,13 +59,17 @@ void CaptureState::startCaptureThread(std::function<void()> body) {
 
 bool CaptureState::restartArmedRoute(std::function<void()> body) {
     std::lock_guard lock(mutex_);
-    if (m_viewInUse != Holder::Route || !isDriverRoute(routeLastStarted_.load())) return false;
-    if (m_captureThread.running()) return false;
+    if (!isDriverRoute(routeLastStarted_.load())) return false;
+    const bool armed = m_viewInUse == Holder::Route && !m_captureThread.running();
+    // With nothing holding the view, the thread runs with its stop request up: it goes
+    // through its start-up and end steps and ends. A replay or a text-log load holding
+    // the view keeps the pipeline to itself.
+    if (!armed && !idleLocked()) return false;
     m_deviceOn.store(true);
-    // Marked running before the stop request is cleared, so that a print thread still
+    // Marked running before the stop request changes, so that a print thread still
     // draining the previous thread's bytes never takes the new writer for an ended one.
     hub_.writerStarted();
-    hub_.m_writeThreadQuit.store(false);
+    hub_.m_writeThreadQuit.store(!armed);
     m_captureThread.start(std::move(body));
     return true;
 }
@@ -95,7 +99,10 @@ void CaptureState::captureThreadEnded() {
         m_viewInUse = Holder::None;
 }
 
-void CaptureState::requestStop() { hub_.m_writeThreadQuit.store(true); }
+void CaptureState::requestStop() {
+    stopRequests_.fetch_add(1);
+    hub_.m_writeThreadQuit.store(true);
+}
 
 bool CaptureState::waitForCaptureThread(std::chrono::milliseconds limit) {
     // Not under the mutex: the ending thread takes it in captureThreadEnded.
@@ -116,7 +123,8 @@ bool CaptureState::waitForPrintThread(std::chrono::milliseconds limit) {
 
 void CaptureState::releaseView() {
     std::lock_guard lock(mutex_);
-    m_viewInUse = Holder::None;
+    // A replay or a text-log load gives the view back itself, once its worker has ended.
+    if (m_viewInUse == Holder::Route) m_viewInUse = Holder::None;
 }
 
 bool CaptureState::drainFinished() const { return !hub_.m_printThread.running(); }

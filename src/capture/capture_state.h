@@ -26,6 +26,10 @@
 // so nothing can reload the definition table, swap the line output or start another
 // route or replay under it.
 //
+// A radio arrival while Idle, with a driver route last started, starts that route's
+// thread with its stop request up: it prints its start-up and end lines, switches the
+// driver's logging on and off, and ends (the view is in use meanwhile, as Draining).
+//
 // Threads: the claims, the thread start and the stop requests happen on the GUI thread
 // (or the command line's main thread); the capture thread reports its own end. One mutex
 // orders these; the threads' loops only poll the atomic stop flags.
@@ -33,6 +37,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 
@@ -64,10 +69,12 @@ public:
     bool claimRoute(CaptureRoute route);
     // Starts the claimed route's capture thread. Only after a successful claimRoute, once.
     void startCaptureThread(std::function<void()> body);
-    // A radio arrival: starts the driver route's capture thread again when the route is
-    // armed (kept, no thread running) and sets m_deviceOn, so the thread keeps the raw
-    // data file. At most one capture thread runs: false when one runs or no driver route
-    // is kept.
+    // A radio arrival while the route last started is a driver route: sets m_deviceOn (the
+    // thread keeps the raw data file) and starts the route's capture thread again when the
+    // route is armed (kept, no thread running). When the view is Idle the thread starts
+    // with its stop request raised, so it runs its start-up and end steps and ends. At
+    // most one capture thread runs: false when one runs, a replay or text-log load holds
+    // the view, or the route last started is not a driver route.
     bool restartArmedRoute(std::function<void()> body);
 
     // Open Raw Data: claims the view for a replay when it is Idle; false when in use.
@@ -90,6 +97,10 @@ public:
 
     // Raises the capture thread's stop request.
     void requestStop();
+    // How many stop requests were raised so far: a capture thread that may be started with
+    // its stop request already up (after a radio arrival while idle) tells by this whether
+    // a stop came after it started.
+    std::uint64_t stopRequests() const { return stopRequests_.load(); }
     // Waits for the capture thread; true when none runs any more.
     bool waitForCaptureThread(std::chrono::milliseconds limit);
     // Raises the print thread's stop request and waits; true when none runs any more. The
@@ -97,8 +108,9 @@ public:
     // ends. While the capture thread still runs (it starts the print thread), the print
     // thread is only told to stop.
     bool waitForPrintThread(std::chrono::milliseconds limit);
-    // Gives the view back (m_viewInUse = 0). The view stays in use while a thread that a
-    // wait gave up on still runs.
+    // Gives the view back from a capture route (m_viewInUse = 0). The view stays in use
+    // while a thread that a wait gave up on still runs, and while a replay or text-log
+    // load holds it (endReplay gives it back when its worker has ended).
     void releaseView();
 
     // --- Queries (any thread) ---
@@ -131,6 +143,7 @@ private:
     mutable std::mutex mutex_;
     Holder m_viewInUse = Holder::None;  // guarded by mutex_
     WorkerThread m_captureThread;
+    std::atomic<std::uint64_t> stopRequests_{0};
 };
 
 }  // namespace nimbrel

@@ -35,8 +35,9 @@ const DriverRouteTraits& traitsOf(CaptureRoute route) {
 }
 
 void printFailure(LogConsole& console, DriverDevice& device, int error, int status) {
-    console.print(u"[R] %s",
-                  {utf8ToUtf16(driverFailureText(error, status, devicePath(device.name())))});
+    console.print(
+        u"[R] %s",
+        {utf8ToUtf16(driverFailureText(error, status, controlDevicePath(device.name())))});
 }
 
 }  // namespace
@@ -97,6 +98,7 @@ void DriverCapture::startThread(bool restart) {
         }
         core_.capture.captureThreadEnded();
     };
+    threadStops_ = core_.capture.stopRequests();
     if (restart) {
         if (!core_.capture.restartArmedRoute(body)) return;
     } else {
@@ -133,11 +135,15 @@ bool DriverCapture::captureLog(CaptureRoute route) {
     const DriverRouteTraits& traits = traitsOf(route);
     DriverDevice& device = traits.device();
     CaptureState& state = core_.capture;
-    // The stop request is looked at after the device is open, and logging is switched on
-    // without opening it again: a stop that closes the device in between ends the request
-    // instead of leaving it to a driver that may never answer.
+    // Whether a stop came after this thread started (a thread started after a radio
+    // arrival while idle runs with its stop request up from the start, and still goes
+    // through its start-up and end steps).
+    auto stoppedSinceStart = [&] { return state.stopRequests() != threadStops_.load(); };
+    // The stop is looked at after the device is open, and logging is switched on without
+    // opening it again: a stop that closes the device in between ends the request instead
+    // of leaving it to a driver that may never answer.
     const bool opened = device.open();
-    if (opened && state.stopRequested()) {
+    if (opened && stoppedSinceStart()) {
         device.close();
         return false;
     }
@@ -145,7 +151,7 @@ bool DriverCapture::captureLog(CaptureRoute route) {
         enableFailed_ = true;
         const SetLogFailure why = device.lastSetLogFailure();
         // A request the stop itself ended by closing the device is no failure to report.
-        if (state.stopRequested() && (why.error == ECANCELED || why.error == EBADF)) return false;
+        if (stoppedSinceStart() && (why.error == ECANCELED || why.error == EBADF)) return false;
         core_.console.print(traits.enableFail, {});
         printFailure(core_.console, device, why.error, why.status);
         return false;

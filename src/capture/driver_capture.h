@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -92,6 +93,8 @@ private:
     std::atomic<bool> enableFailed_{false};
     // The first read that failed on a fault of the device bridge's protocol was reported.
     std::atomic<bool> faultReported_{false};
+    // Stop requests raised before the running capture thread started.
+    std::atomic<std::uint64_t> threadStops_{0};
     std::atomic<int> threadsStarted_{0};
 };
 

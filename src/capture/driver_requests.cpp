@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/device_bridge_protocol.h"
-
 namespace nimbrel {
 
-bool sendDriverRequest(BridgeDevice& device, std::uint32_t code,
+bool sendDriverRequest(ControlDevice& device, std::uint32_t code,
                        std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
-                       std::uint32_t* returned, int* error, BridgeDevice::Deadline closeAt) {
+                       std::uint32_t* returned, int* error, ControlDevice::Deadline closeAt) {
     const ControlResult r =
         device.control(code, input.data(), static_cast<std::uint32_t>(input.size()), output.data(),
                        static_cast<std::uint32_t>(output.size()), closeAt);
@@ -57,7 +55,7 @@ SetLogFailure DriverDevice::lastSetLogFailure() const {
 }
 
 bool DriverDevice::open() {
-    const int err = device_.open(devicePath(name_));
+    const int err = device_.open(name_);
     if (err != 0 && err != EISCONN) {
         setLogError_ = err;
         return false;
@@ -65,11 +63,11 @@ bool DriverDevice::open() {
     return true;
 }
 
-bool DriverDevice::enableLog(std::uint8_t state, BridgeDevice::Deadline closeAt) {
+bool DriverDevice::enableLog(std::uint8_t state, ControlDevice::Deadline closeAt) {
     return open() && setLog(state, closeAt);
 }
 
-bool DriverDevice::setLog(std::uint8_t state, BridgeDevice::Deadline closeAt) {
+bool DriverDevice::setLog(std::uint8_t state, ControlDevice::Deadline closeAt) {
     std::array<std::uint8_t, 4> request = kSetLogOn;
     request[3] = state;
     std::uint8_t status[kSetLogReplySize] = {1};
@@ -80,11 +78,11 @@ bool DriverDevice::setLog(std::uint8_t state, BridgeDevice::Deadline closeAt) {
     setLogError_ = error;
     setLogStatus_ = returned >= 1 ? status[0] : -1;
     noteResult(error);
-    if (error == ETIMEDOUT && closeAt != BridgeDevice::kNoDeadline) noteStopTimedOut();
+    if (error == ETIMEDOUT && closeAt != ControlDevice::kNoDeadline) noteStopTimedOut();
     return ok;
 }
 
-bool DriverDevice::disableLog(BridgeDevice::Deadline closeAt) {
+bool DriverDevice::disableLog(ControlDevice::Deadline closeAt) {
     if (!device_.isOpen()) return true;
     std::uint8_t status[kSetLogReplySize] = {1};
     int error = 0;
@@ -97,7 +95,7 @@ bool DriverDevice::disableLog(BridgeDevice::Deadline closeAt) {
 
 void DriverDevice::stopLogging() {
     // One bound for both forms.
-    const BridgeDevice::Deadline closeAt = stopDeadline();
+    const ControlDevice::Deadline closeAt = stopDeadline();
     enableLog(0, closeAt);
     disableLog(closeAt);
 }

@@ -12,7 +12,7 @@
 #include <span>
 
 #include "capture/driver_codes.h"
-#include "platform/device_bridge.h"
+#include "platform/control_device.h"
 
 namespace nimbrel {
 
@@ -28,10 +28,10 @@ inline constexpr std::chrono::milliseconds kDriverStopWait{500};
 // when it completed, returned at least one byte and the first byte is 0. `returned`
 // (optional) receives the number of output bytes, `error` (optional) the request's errno
 // value (0 when the driver answered).
-bool sendDriverRequest(BridgeDevice& device, std::uint32_t code,
+bool sendDriverRequest(ControlDevice& device, std::uint32_t code,
                        std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                        std::uint32_t* returned = nullptr, int* error = nullptr,
-                       BridgeDevice::Deadline closeAt = BridgeDevice::kNoDeadline);
+                       ControlDevice::Deadline closeAt = ControlDevice::kNoDeadline);
 
 // A reply buffer of the read request.
 using ReadLogReply = std::array<std::uint8_t, kReadLogReplySize>;
@@ -48,7 +48,8 @@ struct ReadLogResult {
 ReadLogResult readLogData(const ReadLogReply& reply, std::uint32_t returned, bool completed);
 
 // The device bridge's own protocol was broken by the driver side: it closed the
-// connection, or sent something that is no reply. A real driver never does this.
+// connection, or sent something that is no reply. A real driver never does this (on
+// Windows the driver's device is no bridge).
 bool isBridgeProtocolFault(int error);
 
 // Why the last set-log request failed: a request error, or the status byte the driver
@@ -70,13 +71,14 @@ public:
     bool open();
     // Sends the 4-byte set-log request with `state` (1 on, 0 off), opening the device
     // first. False on any failure.
-    bool enableLog(std::uint8_t state, BridgeDevice::Deadline closeAt = BridgeDevice::kNoDeadline);
+    bool enableLog(std::uint8_t state,
+                   ControlDevice::Deadline closeAt = ControlDevice::kNoDeadline);
     // The same request on the device as it is: fails when it is closed (it is not
     // opened again, so that a device a stop has closed stays closed).
-    bool setLog(std::uint8_t state, BridgeDevice::Deadline closeAt = BridgeDevice::kNoDeadline);
+    bool setLog(std::uint8_t state, ControlDevice::Deadline closeAt = ControlDevice::kNoDeadline);
     // Unless the device is closed: sends the 1-byte stop request (its result is ignored;
     // without an answer by `closeAt` the close ends it) and closes the device. Always true.
-    bool disableLog(BridgeDevice::Deadline closeAt);
+    bool disableLog(ControlDevice::Deadline closeAt);
     bool disableLog() { return disableLog(stopDeadline()); }
     // A stop's steps: logging off (opening the device if it was closed), then the stop
     // form and the device closed, all within kDriverStopWait.
@@ -87,7 +89,7 @@ public:
     void close() { device_.close(); }
 
     bool isOpen() const { return device_.isOpen(); }
-    BridgeDevice& bridge() { return device_; }
+    ControlDevice& control() { return device_; }
     const char* name() const { return name_; }
 
     // Why the last set-log request failed.
@@ -104,7 +106,7 @@ public:
     bool stopTimedOut() const { return stopTimedOut_.load(); }
 
 private:
-    BridgeDevice::Deadline stopDeadline() const {
+    ControlDevice::Deadline stopDeadline() const {
         return std::chrono::steady_clock::now() +
                (stopUnanswered_.load() ? std::chrono::milliseconds(0) : kDriverStopWait);
     }
@@ -114,7 +116,7 @@ private:
     const char* name_;
     std::uint32_t setLogCode_;
     std::uint32_t readLogCode_;
-    BridgeDevice device_;
+    ControlDevice device_;
     std::atomic<int> setLogError_{0};
     std::atomic<int> setLogStatus_{0};
     std::atomic<std::uint64_t> protocolFaults_{0};

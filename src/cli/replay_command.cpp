@@ -4,8 +4,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "cli/arg_parser.h"
@@ -20,6 +18,7 @@
 #include "pipeline/log_console.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/record_formatter.h"
+#include "platform/file_handle.h"
 #include "platform/text.h"
 
 namespace nimbrel::cli {
@@ -91,10 +90,10 @@ int parse(int argc, char** argv, Options& o) {
 
 // The errno value of reading `path`, for a file the definition loader could not read.
 int readError(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return errno;
-    if (S_ISDIR(st.st_mode)) return EISDIR;
-    return ::access(path.c_str(), R_OK) == 0 ? 0 : errno;
+    const FileStatus st = fileStatus(path);
+    if (st.kind == FileKind::Missing) return st.error;
+    if (st.kind == FileKind::Folder) return EISDIR;
+    return checkReadable(path);
 }
 
 void printSummary(const ReplayScanResult& scan, const FormatCounts& counts) {
@@ -126,15 +125,15 @@ int runReplay(int argc, char** argv) {
         return kExitFailure;
     }
 
-    struct stat st {};
-    if (::stat(o.rawFile.c_str(), &st) != 0) {
-        const int err = errno;
+    const FileStatus st = fileStatus(o.rawFile);
+    if (st.kind == FileKind::Missing) {
+        const int err = st.error;
         console.print(u"[R] File \"%s\" doesn't exist.", {utf8ToUtf16(o.rawFile)});
         reportFailure("cannot open " + o.rawFile, err);
         return kExitFailure;
     }
     RawDataInput raw;
-    const int openError = S_ISDIR(st.st_mode) ? EISDIR : raw.open(o.rawFile);
+    const int openError = st.kind == FileKind::Folder ? EISDIR : raw.open(o.rawFile);
     if (openError != 0) {
         console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
                       {utf8ToUtf16(o.rawFile), openError});
@@ -146,7 +145,7 @@ int runReplay(int argc, char** argv) {
 
     TextLineWriter writer;
     if (o.output.empty()) {
-        writer.attach(STDOUT_FILENO);
+        writer.attachStandardOutput();
         writer.setColour(useColour(o.decode.colour, stdout), terminalColourDepth());
     } else {
         if (const int err = writer.open(o.output); err != 0) {

@@ -1,5 +1,3 @@
-#include "platform/file_users.h"
-
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -10,6 +8,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include "platform/file_users.h"
 
 namespace nimbrel {
 namespace {
