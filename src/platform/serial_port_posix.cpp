@@ -66,9 +66,8 @@ SerialOpenResult SerialPort::open(std::string_view portName, std::uint32_t baudR
     // fails here, whoever runs it.
     ::ioctl(fd, TIOCEXCL);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int err = errno == EWOULDBLOCK ? EBUSY : errno;
-        ::close(fd);
-        return {SerialOpenStep::Open, err};
+        // The handle closes the device.
+        return failure(SerialOpenStep::Open, errno == EWOULDBLOCK ? EBUSY : errno);
     }
 
     FileHandle wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
