@@ -48,7 +48,10 @@ public:
     RawDataInput(const RawDataInput&) = delete;
     RawDataInput& operator=(const RawDataInput&) = delete;
 
-    // 0 on success, else the errno value (EISDIR for a folder, EINVAL for no regular file).
+    // 0 on success, else the errno value: EISDIR for a folder, kNotARegularFile
+    // (platform/mapped_file.h) for anything else that is no regular file (a FIFO, which is
+    // not waited for, or a device such as /dev/zero: the replay reads blocks at offsets
+    // and needs the file's size).
     int open(const std::string& path);
     void close();
     int fd() const { return fd_; }
@@ -58,6 +61,10 @@ private:
     int fd_ = -1;
     std::uint64_t size_ = 0;
 };
+
+// The red line for a raw data file that could not be opened: the error code, or "not a
+// regular file" in words.
+void reportRawDataOpenFailure(LogConsole& console, std::u16string_view shownPath, int error);
 
 // Scans the file as scanRawData does, block by block. The text of the red line for a file
 // that became shorter is kRawDataChangedMessage.

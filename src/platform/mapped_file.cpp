@@ -1,6 +1,7 @@
 #include "platform/mapped_file.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -11,14 +12,17 @@ namespace nimbrel {
 MappedFile::~MappedFile() { close(); }
 
 int openRegularFileForReading(const std::string& path, int& fd, std::uint64_t& size) {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer, possibly for ever.
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno;
     struct stat st {};
     int err = 0;
     if (::fstat(fd, &st) != 0) {
         err = errno;
     } else if (!S_ISREG(st.st_mode)) {
-        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        err = S_ISDIR(st.st_mode) ? EISDIR : kNotARegularFile;
+    } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        err = errno;
     }
     if (err != 0) {
         ::close(fd);
@@ -27,6 +31,10 @@ int openRegularFileForReading(const std::string& path, int& fd, std::uint64_t& s
     }
     size = static_cast<std::uint64_t>(st.st_size);
     return 0;
+}
+
+std::string fileErrorText(int error) {
+    return error == kNotARegularFile ? "not a regular file" : std::strerror(error);
 }
 
 int MappedFile::open(const std::string& path) {
