@@ -18,16 +18,33 @@ namespace {
 
 constexpr std::size_t kIndexCount = 65536;
 
-enum class ReadOutcome { Read, Unreadable, TooLarge };
+enum class ReadOutcome { Read, Unreadable, TooLarge, NoWriter };
+
+// A FIFO opened without blocking: true when a writer is there or has left bytes behind
+// (the descriptor then blocks again, so that the reads wait for the writer); false when
+// nothing writes to it. `bytes` gets what the first read found.
+bool fifoHasWriter(int fd, std::string& bytes, std::size_t& filled) {
+    for (;;) {
+        const ssize_t got = ::read(fd, bytes.data(), bytes.size());
+        if (got == 0) return false;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno != EAGAIN) return true;  // the reads that follow report it
+        filled = got > 0 ? static_cast<std::size_t>(got) : 0;
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return true;
+    }
+}
 
 // The whole file, read up to `limit` bytes: a FIFO or a device that never ends is not read
 // past it. Opened read-only without locking, so other readers and writers are not
-// disturbed.
+// disturbed, and without blocking, so that a FIFO nobody writes to is refused instead of
+// waited for.
 ReadOutcome readWholeFile(const std::string& path, std::size_t limit, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return ReadOutcome::Unreadable;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    const bool known = ::fstat(fd, &info) == 0;
+    if (known && S_ISREG(info.st_mode) && info.st_size > 0) {
         if (static_cast<std::uint64_t>(info.st_size) > limit) {
             ::close(fd);
             return ReadOutcome::TooLarge;
@@ -35,9 +52,19 @@ ReadOutcome readWholeFile(const std::string& path, std::size_t limit, std::strin
         bytes.resize(static_cast<std::size_t>(info.st_size) +
                      1);  // one read, and one to see the end
     }
+    std::size_t filled = 0;
+    if (known && S_ISFIFO(info.st_mode)) {
+        bytes.resize(1 << 16);
+        if (!fifoHasWriter(fd, bytes, filled)) {
+            ::close(fd);
+            std::string().swap(bytes);
+            return ReadOutcome::NoWriter;
+        }
+    } else {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
     // Read straight into the string, growing it by doubling, up to one byte past the limit.
     ReadOutcome outcome = ReadOutcome::Read;
-    std::size_t filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
             if (filled > limit) {
@@ -90,10 +117,17 @@ bool MessageDefinitionTable::load(const std::string& path, LogConsole& console,
             console.print(
                 u"[R] A message definition file is read up to %u MiB; \"%s\" is longer.",
                 {static_cast<unsigned long long>(sizeLimit >> 20), std::u16string_view(widePath)});
+        } else if (outcome == ReadOutcome::NoWriter) {
+            console.print(kNoWriterMessage, {std::u16string_view(widePath)});
         }
         return false;
     }
     loadFromText(bytes);
+    // An empty file, a picture or a UTF-16 text loads without a single definition, and
+    // every record would then show only that its index is not defined.
+    if (definedCount() == 0) {
+        console.print(kNoDefinitionsMessage, {utf8ToUtf16(path)});
+    }
     return true;
 }
 
