@@ -1,4 +1,5 @@
 // nimbrel-cli: the command-line front end over the same core as the GUI.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -53,6 +54,9 @@ void printUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit (ulimit -f) would otherwise kill the program without a word: with
+    // the signal ignored, the write fails with EFBIG and is reported like a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (nimbrel::printVersionIfAsked("nimbrel-cli", argc, argv)) return nimbrel::cli::kExitOk;
     if (argc < 2) {
         printUsage(stderr);

@@ -22,4 +22,6 @@ void installStopSignals() {
 
 bool stopRequested() { return g_stopRequested.load(); }
 
+const std::atomic<bool>& stopFlag() { return g_stopRequested; }
+
 }  // namespace nimbrel::cli

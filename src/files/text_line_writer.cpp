@@ -24,13 +24,28 @@ void appendColouredUtf8(std::string& out, std::u16string_view line, Rgb colour, 
     if (newline) out.push_back('\n');
 }
 
-TextLineWriter::~TextLineWriter() { close(); }
+TextLineWriter::~TextLineWriter() {
+    // A replacing file that was never closed is incomplete: it does not replace anything.
+    if (replacing_.fd() >= 0) {
+        abandon();
+    } else {
+        close();
+    }
+}
 
 int TextLineWriter::open(const std::string& path) {
     close();
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) return errno;
     ownsFd_ = true;
+    error_ = 0;
+    return 0;
+}
+
+int TextLineWriter::openReplacing(const std::string& path) {
+    close();
+    if (const int error = replacing_.open(path); error != 0) return error;
+    fd_ = replacing_.fd();
     error_ = 0;
     return 0;
 }
@@ -99,10 +114,29 @@ int TextLineWriter::flush() {
 int TextLineWriter::close() {
     if (fd_ < 0) return error_;
     flush();
-    if (ownsFd_ && ::close(fd_) != 0 && !error_) error_ = errno;
+    if (replacing_.fd() >= 0) {
+        if (error_) {
+            replacing_.abandon();
+        } else {
+            error_ = replacing_.commit();
+        }
+    } else if (ownsFd_ && ::close(fd_) != 0 && !error_) {
+        error_ = errno;
+    }
     fd_ = -1;
     ownsFd_ = false;
     return error_;
+}
+
+void TextLineWriter::abandon() {
+    used_ = 0;
+    if (replacing_.fd() >= 0) {
+        replacing_.abandon();
+    } else if (ownsFd_ && fd_ >= 0) {
+        ::close(fd_);
+    }
+    fd_ = -1;
+    ownsFd_ = false;
 }
 
 }  // namespace nimbrel

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "files/colour_escape.h"
+#include "files/replacing_file.h"
 #include "pipeline/line_output.h"
 
 namespace nimbrel {
@@ -14,12 +15,16 @@ namespace nimbrel {
 class TextLineWriter : public LineOutput {
 public:
     TextLineWriter() = default;
+    // Closes; a file opened with openReplacing that was not closed is abandoned.
     ~TextLineWriter() override;
     TextLineWriter(const TextLineWriter&) = delete;
     TextLineWriter& operator=(const TextLineWriter&) = delete;
 
     // Creates or truncates the file; 0 on success, else the errno value.
     int open(const std::string& path);
+    // Writes a new file beside `path` that replaces it at close() when every line was
+    // written (see ReplacingFile); 0 on success, else the errno value.
+    int openReplacing(const std::string& path);
     // Writes to a descriptor the caller owns (stdout).
     void attach(int fd);
     void setColour(bool colour, ColourDepth depth = ColourDepth::TrueColour) {
@@ -30,7 +35,10 @@ public:
     void writeLine(std::u16string_view line, Rgb colour) override;
     // 0 on success, else the errno value of the first failed write.
     int flush();
+    // With openReplacing, the file takes the target's place only when nothing failed.
     int close();
+    // Closes without putting a file opened with openReplacing in place.
+    void abandon();
     int error() const { return error_; }
 
 private:
@@ -41,6 +49,7 @@ private:
 
     int fd_ = -1;
     bool ownsFd_ = false;
+    ReplacingFile replacing_;
     bool colour_ = false;
     ColourDepth depth_ = ColourDepth::TrueColour;
     int error_ = 0;

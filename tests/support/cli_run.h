@@ -1,6 +1,7 @@
 // Runs nimbrel-cli as a separate process and collects what it printed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,11 @@ struct CliResult {
 
 // `env` entries ("NAME=value") are added to (or replace) the test's own environment.
 CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+
+// As runCli, under a file-size limit (as "ulimit -f" sets it, in bytes) and with SIGXFSZ at
+// its default action, which kills a program that does not ignore it (code -1 then). The
+// output is collected through pipes, to which the limit does not apply.
+CliResult runCliWithFileSizeLimit(const std::vector<std::string>& args, std::uint64_t limitBytes,
+                                  const std::vector<std::string>& env = {});
 
 }  // namespace nimbrel::test
