@@ -2,17 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 #include <vector>
 
+#include "files/replacing_file.h"
 #include "pipeline/log_console.h"
+#include "platform/mapped_file.h"
 #include "platform/text.h"
 
 namespace nimbrel {
@@ -33,7 +30,6 @@ public:
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;
@@ -64,13 +60,90 @@ std::u16string_view withoutCr(std::u16string_view line) {
     return line;
 }
 
-// The file that `path` names: a symbolic link is followed so that saving replaces the
-// file it points at, not the link.
-std::string resolvedTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char real[PATH_MAX];
-    return ::realpath(path.c_str(), real) ? std::string(real) : path;
+bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// Cuts a file's text into the lines the reader hands on: each line without its LF and
+// without a CR before it, a line longer than kLongestTextLogLine in pieces of that length.
+// What it keeps of an unfinished line stays below two read chunks, however long the line.
+class LineCutter {
+public:
+    LineCutter(const std::function<void(std::u16string_view)>& line, const std::atomic<bool>& stop,
+               TextLogReadResult& result)
+        : line_(line), stop_(stop), result_(result) {}
+
+    // False once a stop was requested.
+    bool add(std::u16string_view text) {
+        while (!text.empty()) {
+            const std::size_t lf = text.find(u'\n');
+            if (lf == std::u16string_view::npos) {
+                carry_.append(text);
+                // One character more than a piece may be a CR that the next chunk's LF
+                // turns into the line's end: it is kept until that is known.
+                std::u16string_view rest = carry_;
+                while (rest.size() > kLongestTextLogLine + 1) {
+                    if (!showPiece(rest)) return false;
+                }
+                carry_.erase(0, carry_.size() - rest.size());
+                return true;
+            }
+            std::u16string_view whole = text.substr(0, lf);
+            if (!carry_.empty()) {
+                carry_.append(whole);
+                whole = carry_;
+            }
+            if (!finishLine(withoutCr(whole))) return false;
+            carry_.clear();
+            text.remove_prefix(lf + 1);
+        }
+        return true;
+    }
+    // The file has ended: what is left is its last line, which needs no line end.
+    void finish() {
+        if (!carry_.empty()) finishLine(withoutCr(carry_));
+        carry_.clear();
+    }
+
+private:
+    // Shows the first piece of `rest` and drops it from `rest`. A piece does not end
+    // between the two halves of a surrogate pair.
+    bool showPiece(std::u16string_view& rest) {
+        std::size_t n = kLongestTextLogLine;
+        if (isHighSurrogate(rest[n - 1]) && isLowSurrogate(rest[n])) --n;
+        if (!cutting_) ++result_.cutLines;
+        cutting_ = true;
+        const std::u16string_view piece = rest.substr(0, n);
+        rest.remove_prefix(n);
+        return show(piece);
+    }
+    bool finishLine(std::u16string_view whole) {
+        while (whole.size() > kLongestTextLogLine) {
+            if (!showPiece(whole)) return false;
+        }
+        cutting_ = false;
+        return show(whole);
+    }
+    bool show(std::u16string_view piece) {
+        line_(piece);
+        ++result_.lines;
+        if (!stop_.load(std::memory_order_relaxed)) return true;
+        result_.cancelled = true;
+        return false;
+    }
+
+    const std::function<void(std::u16string_view)>& line_;
+    const std::atomic<bool>& stop_;
+    TextLogReadResult& result_;
+    std::u16string carry_;  // the start of a line that runs on into the next chunk
+    bool cutting_ = false;  // the line being read has been cut already
+};
+
+// Opens a text log: a regular file, opened without blocking (a FIFO is refused at once).
+// The descriptor, or -1 with `error` set (EISDIR for a folder, kNotARegularFile).
+int openRegularFile(const std::string& path, int& error, std::uint64_t& size) {
+    int fd = -1;
+    error = openRegularFileForReading(path, fd, size);
+    return error == 0 ? fd : -1;
 }
 
 }  // namespace
@@ -80,24 +153,24 @@ TextLogReadResult readTextLog(const std::string& path,
                               const std::atomic<bool>& stop,
                               const std::function<void(int)>& progress) {
     TextLogReadResult result;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        result.error = errno;
-        return result;
-    }
-    struct stat st {};
-    const std::uint64_t size =
-        ::fstat(fd.get(), &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    std::uint64_t size = 0;
+    Fd fd(openRegularFile(path, result.error, size));
+    if (fd.get() < 0) return result;
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     // One spare byte in front holds the odd byte left over from the previous chunk.
     std::vector<unsigned char> bytes(kChunkBytes + 1);
     std::vector<char16_t> units(kChunkBytes / 2 + 1);
-    std::u16string carry;  // a line that runs on into the next chunk
+    LineCutter cutter(line, stop, result);
     std::size_t oddByte = 0;
     std::uint64_t done = 0;
     int lastPercent = 0;
     bool first = true;
     for (;;) {
+        if (stop.load(std::memory_order_relaxed)) {
+            result.cancelled = true;
+            return result;
+        }
         const ssize_t n = readSome(fd.get(), bytes.data() + oddByte, kChunkBytes);
         if (n < 0) {
             result.error = errno;
@@ -118,26 +191,7 @@ TextLogReadResult readTextLog(const std::string& path,
             if (text.front() == kByteOrderMark) text.remove_prefix(1);
             first = false;
         }
-        while (!text.empty()) {
-            const std::size_t lf = text.find(u'\n');
-            if (lf == std::u16string_view::npos) {
-                carry.append(text);
-                break;
-            }
-            if (carry.empty()) {
-                line(withoutCr(text.substr(0, lf)));
-            } else {
-                carry.append(text.substr(0, lf));
-                line(withoutCr(carry));
-                carry.clear();
-            }
-            ++result.lines;
-            text.remove_prefix(lf + 1);
-            if (stop.load(std::memory_order_relaxed)) {
-                result.cancelled = true;
-                return result;
-            }
-        }
+        if (!cutter.add(text)) return result;
         if (progress && size > 0) {
             const int percent = static_cast<int>(std::min<std::uint64_t>(done, size) * 100 / size);
             if (percent > lastPercent) {
@@ -146,10 +200,7 @@ TextLogReadResult readTextLog(const std::string& path,
             }
         }
     }
-    if (!carry.empty()) {
-        line(withoutCr(carry));
-        ++result.lines;
-    }
+    cutter.finish();
     return result;
 }
 
@@ -161,70 +212,53 @@ TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& op
         console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
         return TextLogOpenOutcome::Missing;
     }
-    // Opened once up front so that a file without read permission changes nothing.
-    const int probe = ::open(options.path.c_str(), O_RDONLY | O_CLOEXEC);
-    int error = probe < 0 ? errno : 0;
-    if (probe >= 0) ::close(probe);
-    if (error == 0 && S_ISDIR(st.st_mode)) error = EISDIR;
-    if (error != 0) {
+    // Opened once up front so that a file without read permission, a folder, a device or
+    // a FIFO changes nothing.
+    int error = 0;
+    std::uint64_t size = 0;
+    if (const int probe = openRegularFile(options.path, error, size); probe >= 0) ::close(probe);
+    auto reportFailure = [&](int failure) {
         console.print(u"[R] Fail to read text log \"%s\": %s",
-                      {shownPath, utf8ToUtf16(std::strerror(error))});
+                      {shownPath, utf8ToUtf16(fileErrorText(failure))});
+    };
+    if (error != 0) {
+        reportFailure(error);
         return TextLogOpenOutcome::Unreadable;
     }
     if (options.started) options.started();
     const TextLogReadResult read = readTextLog(
-        options.path, [&](std::u16string_view text) { console.printText(text); }, stop,
+        options.path, [&](std::u16string_view text) { console.printLine(text); }, stop,
         options.progress);
+    if (read.cutLines > 0) {
+        console.print(kLongLinesCutMessage,
+                      {static_cast<unsigned long long>(kLongestTextLogLine), shownPath});
+    }
     if (read.error != 0) {
-        console.print(u"[R] Fail to read text log \"%s\": %s",
-                      {shownPath, utf8ToUtf16(std::strerror(read.error))});
+        reportFailure(read.error);
         return TextLogOpenOutcome::Unreadable;
     }
     return read.cancelled ? TextLogOpenOutcome::Cancelled : TextLogOpenOutcome::Done;
 }
 
 int writeTextLog(const std::string& path, std::u16string_view text) {
-    const std::string target = resolvedTarget(path);
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = folder + (slash == std::string::npos ? "/." : ".") + name + ".XXXXXX";
-    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.get() < 0) return errno;
-
-    int error = 0;
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    struct stat old {};
-    mode_t mode = 0;
-    if (::stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd.get(), mode) != 0) error = errno;
-
+    ReplacingFile file;
+    if (const int error = file.open(path); error != 0) return error;
     std::vector<char> buffer;
     buffer.reserve(kChunkBytes + 4);
     auto put = [&](char16_t u) {
         buffer.push_back(static_cast<char>(u & 0xFF));
         buffer.push_back(static_cast<char>(u >> 8));
     };
-    for (std::size_t i = 0; i < text.size() && error == 0; ++i) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == u'\n') put(u'\r');
         put(text[i]);
         if (buffer.size() >= kChunkBytes) {
-            if (!writeAll(fd.get(), buffer.data(), buffer.size())) error = errno;
+            if (!writeAll(file.fd(), buffer.data(), buffer.size())) return errno;
             buffer.clear();
         }
     }
-    if (error == 0 && !writeAll(fd.get(), buffer.data(), buffer.size())) error = errno;
-    if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
-    if (::close(fd.release()) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) ::unlink(temp.c_str());
-    return error;
+    if (!writeAll(file.fd(), buffer.data(), buffer.size())) return errno;
+    return file.commit();
 }
 
 }  // namespace nimbrel

@@ -18,16 +18,29 @@ class LogConsole;
 // their line end, and later console messages keep their own line breaks.
 extern std::atomic<bool> g_textLogOpened;
 
+// A line of a text log longer than this many characters (UTF-16 units, 1 MiB of text) is
+// shown cut into lines of this length, so that a file without line breaks cannot take
+// the memory of a whole line at once; a yellow line after the file's lines says so.
+inline constexpr std::size_t kLongestTextLogLine = std::size_t{1} << 20;
+inline constexpr std::u16string_view kLongLinesCutMessage =
+    u"[Y] Lines longer than %u characters in \"%s\" are shown cut into lines of that length.";
+
 struct TextLogReadResult {
-    int error = 0;  // errno of a failed open or read, else 0
-    std::uint64_t lines = 0;
+    // errno of a failed open or read, EISDIR for a folder, kNotARegularFile for anything
+    // else that is not a regular file (platform/mapped_file.h); else 0.
+    int error = 0;
+    std::uint64_t lines = 0;     // lines handed on, the pieces of cut lines included
+    std::uint64_t cutLines = 0;  // lines of the file that were cut
     bool cancelled = false;
 };
 
-// Reads a UTF-16LE file and calls `line` with each line, without its LF and without a CR
-// before it; a leading byte-order mark is dropped, the last line needs no line end, an odd
-// last byte is ignored. `progress` (may be empty) gets each new whole percentage of the
-// bytes read; `stop` ends the reading between lines.
+// Reads a UTF-16LE regular file (anything else is refused, a FIFO without waiting for it)
+// and calls `line` with each line, without its LF and without a CR before it; a line
+// longer than kLongestTextLogLine is handed on in pieces of that length. A leading
+// byte-order mark is dropped, the last line needs no line end, an odd last byte is
+// ignored. `progress` (may be empty) gets each new whole percentage of the bytes read;
+// `stop` ends the reading after the line or piece being handed on, or before the next
+// chunk of the file is read.
 TextLogReadResult readTextLog(const std::string& path,
                               const std::function<void(std::u16string_view)>& line,
                               const std::atomic<bool>& stop,
@@ -48,8 +61,9 @@ struct TextLogOpenOptions {
     std::function<void(int percent)> progress;
 };
 
-// File > Open without its dialog: every line of the file is shown literally through the
-// console (colour from its tag, dropped when it holds a filter string).
+// File > Open without its dialog: every line of the file is shown literally and whole
+// through the console (colour from its tag, dropped when it holds a filter string); only
+// lines longer than kLongestTextLogLine are cut, into lines of that length.
 TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& options,
                                const std::atomic<bool>& stop);
 

@@ -18,6 +18,10 @@ constexpr int kDrainIntervalMs = 25;
 // Longest a drain keeps the GUI thread before it lets the event loop run.
 constexpr qint64 kDrainBudgetMs = 8;
 constexpr int kLinesPerPiece = 256;
+// Text the queue holds at most besides its line bound (16 MiB as UTF-16): a few very long
+// lines (a text log's lines of up to a million characters) must not pile up in memory
+// beside the view's own copy of them.
+constexpr std::size_t kCapacityUnits = std::size_t{8} << 20;
 
 QColor toQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
@@ -85,8 +89,12 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
     {
         std::unique_lock lock(mutex_);
         ++producersInside_;
-        room_.wait(lock,
-                   [this] { return shutDown_ || guiBlocked_ > 0 || pending_.lines < capacity_; });
+        room_.wait(lock, [&] {
+            return shutDown_ || guiBlocked_ > 0 ||
+                   (pending_.lines < capacity_ &&
+                    (pending_.text.empty() ||
+                     pending_.text.size() + text.size() <= kCapacityUnits));
+        });
         if (!shutDown_) {
             Batch& b = pending_;
             // Consecutive appends in one colour travel as one item.

@@ -1,6 +1,7 @@
 // The core's LogView on a LogTextView, for any thread. Text from other threads goes into
-// a bounded queue that the GUI thread drains in batches a few dozen times per second; a
-// producer that finds the queue full waits for room (nothing is dropped). On the GUI
+// a queue, bounded in lines and in characters, that the GUI thread drains in batches a few
+// dozen times per second; a producer that finds the queue full waits for room (nothing is
+// dropped; a text larger than the character bound goes alone into an empty queue). On the GUI
 // thread every call acts at once, after what is queued.
 #pragma once
 

@@ -19,8 +19,10 @@
 #include "gui/message_box.h"
 #include "gui/recent_files.h"
 #include "pipeline/color_tag.h"
+#include "pipeline/definition_file_choice.h"
 #include "sim/raw_file_writer.h"
 #include "support/cli_run.h"
+#include "support/lonely_fifo.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {
@@ -187,6 +189,55 @@ TEST_F(FileMenuTest, OpenRefusalsCancelMissingUnreadableAndAFailedSave) {
     ASSERT_EQ(boxes->boxes().size(), 3u);
     EXPECT_EQ(boxes->boxes()[2].text,
               "Cannot save \"" + saveAnswer + "\": No such file or directory.");
+}
+
+// A text log without a single line break (a sparse file of zeros) loads a million
+// characters at a time, so Cancel stops it at once and memory stays bounded; devices and
+// FIFOs are refused in words.
+TEST_F(FileMenuTest, ALogWithoutLineBreaksLoadsInPiecesAndCancelStopsIt) {
+    const std::string zeros = scratchFolder() + "/zeros.log";
+    {
+        QFile file(QString::fromStdString(zeros));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64{512} << 20));  // 256 million characters, none a break
+    }
+    openAnswer = QString::fromStdString(zeros);
+    run(FileOpen);
+    ASSERT_TRUE(waitFor([&] { return view().lineCount() >= 3; }));
+    QTest::mouseClick(files().cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitIdle(5000));
+    EXPECT_FALSE(files().progressBar()->isVisible());
+    EXPECT_FALSE(view().core().capture.viewInUse());
+    const qint64 lines = view().lineCount();
+    EXPECT_LT(lines, 200) << "the load went on after Cancel";
+    for (qint64 i = 0; i + 1 < lines; ++i)
+        ASSERT_EQ(view().lineText(i).size(), qsizetype{1} << 20) << "line " << i;
+    EXPECT_EQ(view().lineText(lines - 1), "[Y] Lines longer than 1048576 characters in \"" +
+                                              openAnswer +
+                                              "\" are shown cut into lines of that length.");
+    EXPECT_EQ(lineColour(lines - 1), qcolour(kYellow));
+    ASSERT_TRUE(frame().grab().save(QDir::currentPath() + "/nimbrel-long-lines.png"));
+
+    test::LonelyFifo fifo(scratchFolder() + "/fifo.log");
+    for (const QString& path : {QStringLiteral("/dev/zero"), QString::fromStdString(fifo.path())}) {
+        openAnswer = path;
+        run(FileOpen);
+        ASSERT_TRUE(waitIdle());
+        EXPECT_EQ(viewLines().back(),
+                  "[R] Fail to read text log \"" + path + "\": not a regular file");
+        EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kRed));
+    }
+    EXPECT_FALSE(fifo.releasedAReader()) << "the load waited for a writer";
+}
+
+// A definition file without a single definition is used, and a yellow line says so.
+TEST_F(FileMenuTest, ADefinitionFileWithoutDefinitionsIsNamedInYellow) {
+    ASSERT_TRUE(writeFile(programHome() + "/LOG1.h", "\x89PNG\r\n\x1a\n"));
+    openAnswer.clear();  // the replay's file dialog is cancelled
+    run(OpenRawData);
+    EXPECT_EQ(viewLines().back(), "[Y] No message definitions found in " +
+                                      QString::fromStdU16String(DefinitionFilePath::get()));
+    EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kYellow));
 }
 
 TEST_F(FileMenuTest, ReplayIntoTheViewEqualsTheCommandLineWithAndWithoutDecoding) {
