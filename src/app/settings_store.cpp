@@ -1,5 +1,8 @@
 #include "app/settings_store.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QString>
 #include <QVariant>
@@ -26,6 +29,9 @@ public:
         settings_.setFallbacksEnabled(false);
     }
     QSettings* operator->() { return &settings_; }
+    // False when the file exists but is not in the settings format. Caller holds
+    // g_storeMutex.
+    bool readable();
 
 private:
     QSettings settings_;
@@ -35,6 +41,32 @@ private:
 // ThreadSanitizer cannot see. Every operation therefore runs under this lock, and no Qt
 // object outlives it: values leave as standard strings and numbers.
 std::mutex g_storeMutex;
+
+// Qt says that a file is not in the settings format only to the first QSettings object
+// that parses it: later ones take the parsed keys from Qt's cache as long as the file's
+// size and time stamp stay the same. The file seen unreadable last, as it was then;
+// guarded by g_storeMutex.
+struct FileMark {
+    QString name;
+    qint64 size = -1;
+    QDateTime modified;
+    bool matches(const QFileInfo& info) const {
+        return info.exists() && info.absoluteFilePath() == name && info.size() == size &&
+               info.lastModified() == modified;
+    }
+};
+FileMark g_unreadableFile;
+
+bool SettingsFile::readable() {
+    settings_.allKeys();  // Qt reads the file on first use, and only then knows
+    if (settings_.status() == QSettings::FormatError) {
+        const QFileInfo info(settings_.fileName());
+        g_unreadableFile = {info.absoluteFilePath(), info.size(), info.lastModified()};
+        return false;
+    }
+    return g_unreadableFile.name.isEmpty() ||
+           !g_unreadableFile.matches(QFileInfo(settings_.fileName()));
+}
 
 QString toQString(std::u16string_view text) {
     return QString(reinterpret_cast<const QChar*>(text.data()),
@@ -46,7 +78,7 @@ QString toQString(std::u16string_view text) {
 std::optional<std::u16string> readStored(std::u16string_view key) {
     std::lock_guard lock(g_storeMutex);
     SettingsFile file;
-    if (file->status() != QSettings::NoError) return std::nullopt;
+    if (!file.readable() || file->status() != QSettings::NoError) return std::nullopt;
     const QVariant value = file->value(toQString(key));
     switch (value.typeId()) {
     case QMetaType::QString:
@@ -69,10 +101,30 @@ std::uint32_t readNumber(std::u16string_view key, std::uint32_t fallback) {
     return parseSettingNumber(*stored).value_or(fallback);
 }
 
+QString copyPathFor(const QString& fileName) {
+    return fileName + QString::fromUtf16(kUnreadableSettingsSuffix);
+}
+
+// Caller holds g_storeMutex. A file Qt cannot parse would be rewritten with whatever
+// pieces of it parse as keys, and the write would still report failure: it is moved
+// aside instead (replacing an older copy), and the settings start from the defaults.
+void setAsideUnreadableFile() {
+    QString fileName;
+    {
+        SettingsFile probe;
+        if (probe.readable()) return;
+        fileName = probe->fileName();
+    }
+    const QString copy = copyPathFor(fileName);
+    QFile::remove(copy);
+    if (!QFile::rename(fileName, copy)) trace("cannot move the settings file aside\n");
+}
+
 template <class MakeValue>
 bool write(std::u16string_view key, MakeValue makeValue) {
     if (key.empty()) return false;
     std::lock_guard lock(g_storeMutex);
+    setAsideUnreadableFile();
     SettingsFile file;
     file->setValue(toQString(key), makeValue());
     file->sync();
@@ -278,6 +330,16 @@ std::u16string SettingsStore::settingsFilePath() {
     std::lock_guard lock(g_storeMutex);
     SettingsFile file;
     return file->fileName().toStdU16String();
+}
+
+bool SettingsStore::settingsFileUnreadable() {
+    std::lock_guard lock(g_storeMutex);
+    SettingsFile file;
+    return !file.readable();
+}
+
+std::u16string SettingsStore::unreadableCopyPath() {
+    return settingsFilePath() + kUnreadableSettingsSuffix;
 }
 
 std::u16string SettingsStore::fwconfigPath() {

@@ -10,7 +10,9 @@
 // The store keeps nothing: every read goes to the file at the moment of the call and
 // every write goes straight through. Readers create nothing; writers create the file and
 // its folders when missing. Failures are silent: a reader gives the default, a writer
-// leaves the store as it was (and returns false).
+// leaves the store as it was (and returns false). A settings file that cannot be read
+// (not in the settings format) gives the defaults; the first write moves it aside, beside
+// itself with the suffix ".bad", and starts from the defaults.
 //
 // Every operation may be called from any thread (operations are serialised by one lock
 // and take a few microseconds); no QCoreApplication is needed.
@@ -31,6 +33,7 @@ inline constexpr char kSettingsApplication[] = "Nimbrel";
 inline constexpr char kWorkspaceGroup[] = "Workspace";
 
 inline constexpr char16_t kDefaultComPort[] = u"ttyUSB0";
+inline constexpr char16_t kUnreadableSettingsSuffix[] = u".bad";
 inline constexpr int kDefaultApplicationLook = 214;
 inline constexpr int kFirstApplicationLook = 210;
 inline constexpr int kLastApplicationLook = 218;
@@ -74,6 +77,10 @@ public:
 
     // The settings file (it may not exist).
     static std::u16string settingsFilePath();
+    // The settings file exists but cannot be read, so the defaults apply; the next write
+    // moves it to unreadableCopyPath().
+    static bool settingsFileUnreadable();
+    static std::u16string unreadableCopyPath();
     // fwconfig.ini in the program folder (it may not exist).
     static std::u16string fwconfigPath();
     // The text stored under a value name ("Workspace/ApplicationLook" for the look), as

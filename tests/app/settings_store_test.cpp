@@ -116,6 +116,28 @@ TEST_F(SettingsStoreTest, ValuesEditedByHandAreReadAtTheNextCall) {
     EXPECT_EQ(store.GetApplicationLook(), 210);
 }
 
+// The window's writes to a settings file that is not in the settings format succeed
+// without a word: the file is kept beside itself as .bad and the store starts from the
+// defaults, instead of rewriting the unreadable text as keys and failing.
+TEST_F(SettingsStoreTest, AnUnreadableFileIsKeptAsideAndTheStoreStartsFromTheDefaults) {
+    const std::string garbage = "[broken\nCom=ttyS9\n\x89PNG\r\n";
+    store.SetBaudRate(9600);  // creates the folders
+    ASSERT_TRUE(writeFile(settingsFile(), garbage));
+    EXPECT_TRUE(SettingsStore::settingsFileUnreadable());
+    EXPECT_EQ(store.GetComPort(), u"ttyUSB0");
+    EXPECT_EQ(store.GetBaudRate(), 115200u);
+
+    EXPECT_TRUE(store.SetLog1Path(u"/opt/defs/LOG1.h"));
+    EXPECT_FALSE(SettingsStore::settingsFileUnreadable());
+    EXPECT_EQ(store.GetLog1Path(), u"/opt/defs/LOG1.h");
+    EXPECT_EQ(store.GetComPort(), u"ttyUSB0");
+    std::string kept, now;
+    ASSERT_TRUE(readFile(settingsFile() + ".bad", kept));
+    EXPECT_EQ(kept, garbage);
+    ASSERT_TRUE(readFile(settingsFile(), now));
+    EXPECT_EQ(now, "[General]\nLog1Path=/opt/defs/LOG1.h\n");
+}
+
 TEST_F(SettingsStoreTest, ReadsOnAnotherThreadWhileTheGuiThreadWrites) {
     std::atomic<bool> done{false};
     std::atomic<int> bad{0};
