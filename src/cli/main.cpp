@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "platform/console.h"
 #include "platform/version.h"
 
 namespace nimbrel::cli {
@@ -13,7 +16,7 @@ int runReplay(int, char**);
 int runCapture(int, char**);
 int runSend(int, char**);
 int runSimulate(int, char**);
-#if NIMBREL_HAVE_APP
+#if NIMBREL_HAVE_SETTINGS
 int runSettings(int, char**);
 #endif
 }  // namespace nimbrel::cli
@@ -29,7 +32,7 @@ const Command kCommands[] = {
     {"simulate",
      "Simulate a controller: raw data files, a live serial stream or the driver devices",
      nimbrel::cli::runSimulate},
-#if NIMBREL_HAVE_APP
+#if NIMBREL_HAVE_SETTINGS
     {"settings", "List, read and change the stored settings", nimbrel::cli::runSettings},
 #endif
     {nullptr, nullptr, nullptr},
@@ -53,10 +56,20 @@ void printUsage(std::FILE* out) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argcIn, char** argvIn) {
+#ifdef SIGXFSZ
     // A file-size limit (ulimit -f) would otherwise kill the program without a word: with
     // the signal ignored, the write fails with EFBIG and is reported like a full disk.
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    nimbrel::prepareConsole();
+    // Arguments as UTF-8 on every platform; the strings live until main returns.
+    std::vector<std::string> arguments = nimbrel::commandLineArguments(argcIn, argvIn);
+    std::vector<char*> pointers;
+    for (std::string& a : arguments) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    const int argc = static_cast<int>(arguments.size());
+    char** argv = pointers.data();
     if (nimbrel::printVersionIfAsked("nimbrel-cli", argc, argv)) return nimbrel::cli::kExitOk;
     if (argc < 2) {
         printUsage(stderr);

@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "cli/arg_parser.h"
@@ -22,7 +20,7 @@
 #include "pipeline/log_console.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/record_formatter.h"
-#include "platform/mapped_file.h"
+#include "platform/file_handle.h"
 #include "platform/text.h"
 
 namespace nimbrel::cli {
@@ -97,28 +95,25 @@ int parse(int argc, char** argv, Options& o) {
 // Why the definition loader could not read `path`, in words ("" when the loader's own
 // lines say it all).
 std::string definitionReadProblem(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
-    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
-    if (S_ISFIFO(st.st_mode)) return "it is a FIFO that nothing writes to";
-    return ::access(path.c_str(), R_OK) == 0 ? "" : std::strerror(errno);
+    const FileStatus st = fileStatus(path);
+    if (st.kind == FileKind::Missing) return std::strerror(st.error);
+    if (st.kind == FileKind::Folder) return std::strerror(EISDIR);
+    if (st.kind == FileKind::Fifo) return "it is a FIFO that nothing writes to";
+    const int error = checkReadable(path);
+    return error == 0 ? "" : std::strerror(error);
 }
 
 // The output would overwrite one of the inputs (the same file, through a link or not)
 // while it is being read: the usage error naming both, or "" when -o names another file.
 std::string outputClash(const std::string& output, const std::string& rawFile,
                         const std::string& definitions) {
-    struct stat out {};
-    if (::stat(output.c_str(), &out) != 0) return "";
     struct Input {
         const std::string& path;
         const char* what;
     };
     for (const Input& input :
          {Input{rawFile, "the raw data file"}, Input{definitions, "the definition file"}}) {
-        struct stat in {};
-        if (::stat(input.path.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
-            in.st_ino == out.st_ino) {
+        if (sameFile(output, input.path)) {
             return "-o " + output + " is " + input.what + " " + input.path +
                    ", which the replay reads: choose another output file";
         }
@@ -161,15 +156,15 @@ int runReplay(int argc, char** argv) {
         return kExitFailure;
     }
 
-    struct stat st {};
-    if (::stat(o.rawFile.c_str(), &st) != 0) {
-        const int err = errno;
+    const FileStatus st = fileStatus(o.rawFile);
+    if (st.kind == FileKind::Missing) {
+        const int err = st.error;
         console.print(u"[R] File \"%s\" doesn't exist.", {utf8ToUtf16(o.rawFile)});
         reportFailure("cannot open " + o.rawFile, err);
         return kExitFailure;
     }
     RawDataInput raw;
-    const int openError = S_ISDIR(st.st_mode) ? EISDIR : raw.open(o.rawFile);
+    const int openError = st.kind == FileKind::Folder ? EISDIR : raw.open(o.rawFile);
     if (openError != 0) {
         reportRawDataOpenFailure(console, utf8ToUtf16(o.rawFile), openError);
         reportFailure("cannot read " + o.rawFile + ": " + fileErrorText(openError), 0,
@@ -181,7 +176,7 @@ int runReplay(int argc, char** argv) {
 
     TextLineWriter writer;
     if (o.output.empty()) {
-        writer.attach(STDOUT_FILENO);
+        writer.attachStandardOutput();
         writer.setColour(useColour(o.decode.colour, stdout), terminalColourDepth());
     } else {
         if (const int err = writer.openReplacing(o.output); err != 0) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_handle.h"
+
 namespace nimbrel {
 
 class LogConsole;
@@ -49,16 +51,19 @@ public:
     RawDataInput& operator=(const RawDataInput&) = delete;
 
     // 0 on success, else the errno value: EISDIR for a folder, kNotARegularFile
-    // (platform/mapped_file.h) for anything else that is no regular file (a FIFO, which is
+    // (platform/file_handle.h) for anything else that is no regular file (a FIFO, which is
     // not waited for, or a device such as /dev/zero: the replay reads blocks at offsets
     // and needs the file's size).
     int open(const std::string& path);
     void close();
-    int fd() const { return fd_; }
+    // Up to `size` bytes from `offset`.
+    IoResult readAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+        return file_.readAt(offset, buffer, size);
+    }
     std::uint64_t size() const { return size_; }  // when it was opened
 
 private:
-    int fd_ = -1;
+    mutable FileHandle file_;
     std::uint64_t size_ = 0;
 };
 

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/file_handle.h"
+
 namespace nimbrel {
 
 class ReplacingFile {
@@ -21,18 +23,19 @@ public:
     // device such as /dev/null, a FIFO) cannot be replaced: it is opened and written in
     // place. 0 on success, else the errno value.
     int open(const std::string& path);
-    // Where the bytes go until commit(); -1 when not open.
-    int fd() const { return fd_; }
+    bool isOpen() const { return file_.isOpen(); }
+    // Where the bytes go until commit().
+    FileHandle& file() { return file_; }
 
-    // Flushes the new file to the disk and puts it in the target's place, keeping the old
-    // file's permissions (a new target gets the usual ones). 0 on success, else the errno
-    // value; on failure the target stays as it was and the new file is removed.
+    // Flushes the new file to the disk and puts it in the target's place (keeping the old
+    // file's permissions). 0 on success, else the errno value; on failure the target
+    // stays as it was and the new file is removed.
     int commit();
     // Removes the new file; the target stays as it was.
     void abandon();
 
 private:
-    int fd_ = -1;
+    FileHandle file_;
     bool inPlace_ = false;
     std::string target_;
     std::string temp_;

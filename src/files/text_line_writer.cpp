@@ -1,10 +1,7 @@
 #include "files/text_line_writer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "platform/text.h"
 
@@ -25,8 +22,8 @@ void appendColouredUtf8(std::string& out, std::u16string_view line, Rgb colour, 
 }
 
 TextLineWriter::~TextLineWriter() {
-    // A replacing file that was never closed is incomplete: it does not replace anything.
-    if (replacing_.fd() >= 0) {
+    // A replacing file that was never closed is incomplete: it replaces nothing.
+    if (replacing_.isOpen()) {
         abandon();
     } else {
         close();
@@ -35,25 +32,19 @@ TextLineWriter::~TextLineWriter() {
 
 int TextLineWriter::open(const std::string& path) {
     close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) return errno;
-    ownsFd_ = true;
     error_ = 0;
-    return 0;
+    return file_.open(path, FileMode::WriteTruncate);
 }
 
 int TextLineWriter::openReplacing(const std::string& path) {
     close();
-    if (const int error = replacing_.open(path); error != 0) return error;
-    fd_ = replacing_.fd();
     error_ = 0;
-    return 0;
+    return replacing_.open(path);
 }
 
-void TextLineWriter::attach(int fd) {
+void TextLineWriter::attachStandardOutput() {
     close();
-    fd_ = fd;
-    ownsFd_ = false;
+    file_ = FileHandle::standardOutput();
     error_ = 0;
 }
 
@@ -93,16 +84,9 @@ void TextLineWriter::writeBytes(std::string_view bytes) {
 }
 
 void TextLineWriter::writeAll(const char* data, std::size_t size) {
-    std::size_t done = 0;
-    while (fd_ >= 0 && done < size) {
-        const ssize_t w = ::write(fd_, data + done, size - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            if (!error_) error_ = errno;
-            break;
-        }
-        done += static_cast<std::size_t>(w);
-    }
+    FileHandle& file = out();
+    if (!file.isOpen()) return;
+    if (const int err = file.writeAll(data, size); err != 0 && !error_) error_ = err;
 }
 
 int TextLineWriter::flush() {
@@ -112,31 +96,25 @@ int TextLineWriter::flush() {
 }
 
 int TextLineWriter::close() {
-    if (fd_ < 0) return error_;
-    flush();
-    if (replacing_.fd() >= 0) {
+    if (replacing_.isOpen()) {
+        flush();
         if (error_) {
             replacing_.abandon();
         } else {
             error_ = replacing_.commit();
         }
-    } else if (ownsFd_ && ::close(fd_) != 0 && !error_) {
-        error_ = errno;
+        return error_;
     }
-    fd_ = -1;
-    ownsFd_ = false;
+    if (!file_.isOpen()) return error_;
+    flush();
+    if (const int err = file_.close(); err != 0 && !error_) error_ = err;
     return error_;
 }
 
 void TextLineWriter::abandon() {
     used_ = 0;
-    if (replacing_.fd() >= 0) {
-        replacing_.abandon();
-    } else if (ownsFd_ && fd_ >= 0) {
-        ::close(fd_);
-    }
-    fd_ = -1;
-    ownsFd_ = false;
+    replacing_.abandon();
+    file_.close();
 }
 
 }  // namespace nimbrel

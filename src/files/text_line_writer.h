@@ -9,6 +9,7 @@
 #include "files/colour_escape.h"
 #include "files/replacing_file.h"
 #include "pipeline/line_output.h"
+#include "platform/file_handle.h"
 
 namespace nimbrel {
 
@@ -25,8 +26,8 @@ public:
     // Writes a new file beside `path` that replaces it at close() when every line was
     // written (see ReplacingFile); 0 on success, else the errno value.
     int openReplacing(const std::string& path);
-    // Writes to a descriptor the caller owns (stdout).
-    void attach(int fd);
+    // Writes to the process's standard output.
+    void attachStandardOutput();
     void setColour(bool colour, ColourDepth depth = ColourDepth::TrueColour) {
         colour_ = colour;
         depth_ = depth;
@@ -47,9 +48,9 @@ private:
     void writeBytes(std::string_view bytes);
     void writeAll(const char* data, std::size_t size);
 
-    int fd_ = -1;
-    bool ownsFd_ = false;
+    FileHandle file_;
     ReplacingFile replacing_;
+    FileHandle& out() { return replacing_.isOpen() ? replacing_.file() : file_; }
     bool colour_ = false;
     ColourDepth depth_ = ColourDepth::TrueColour;
     int error_ = 0;

@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "files/replacing_file.h"
 #include "pipeline/log_console.h"
-#include "platform/mapped_file.h"
+#include "platform/file_handle.h"
 #include "platform/text.h"
 
 namespace nimbrel {
@@ -20,40 +17,6 @@ namespace {
 
 constexpr std::size_t kChunkBytes = 1 << 20;
 constexpr char16_t kByteOrderMark = 0xFEFF;
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-ssize_t readSome(int fd, unsigned char* buffer, std::size_t size) {
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, size);
-        if (n >= 0 || errno != EINTR) return n;
-    }
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 std::u16string_view withoutCr(std::u16string_view line) {
     if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
@@ -138,14 +101,6 @@ private:
     bool cutting_ = false;  // the line being read has been cut already
 };
 
-// Opens a text log: a regular file, opened without blocking (a FIFO is refused at once).
-// The descriptor, or -1 with `error` set (EISDIR for a folder, kNotARegularFile).
-int openRegularFile(const std::string& path, int& error, std::uint64_t& size) {
-    int fd = -1;
-    error = openRegularFileForReading(path, fd, size);
-    return error == 0 ? fd : -1;
-}
-
 }  // namespace
 
 TextLogReadResult readTextLog(const std::string& path,
@@ -153,10 +108,13 @@ TextLogReadResult readTextLog(const std::string& path,
                               const std::atomic<bool>& stop,
                               const std::function<void(int)>& progress) {
     TextLogReadResult result;
+    FileHandle file;
     std::uint64_t size = 0;
-    Fd fd(openRegularFile(path, result.error, size));
-    if (fd.get() < 0) return result;
-    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (const int err = openRegularFileForReading(path, file, size); err != 0) {
+        result.error = err;
+        return result;
+    }
+    file.adviseSequential();
 
     // One spare byte in front holds the odd byte left over from the previous chunk.
     std::vector<unsigned char> bytes(kChunkBytes + 1);
@@ -171,14 +129,14 @@ TextLogReadResult readTextLog(const std::string& path,
             result.cancelled = true;
             return result;
         }
-        const ssize_t n = readSome(fd.get(), bytes.data() + oddByte, kChunkBytes);
-        if (n < 0) {
-            result.error = errno;
+        const IoResult got = file.readSome(bytes.data() + oddByte, kChunkBytes);
+        if (!got.ok()) {
+            result.error = got.error;
             return result;
         }
-        if (n == 0) break;
-        done += static_cast<std::uint64_t>(n);
-        const std::size_t have = oddByte + static_cast<std::size_t>(n);
+        if (got.count == 0) break;
+        done += got.count;
+        const std::size_t have = oddByte + got.count;
         const std::size_t count = have / 2;
         for (std::size_t i = 0; i < count; ++i) {
             units[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
@@ -207,16 +165,17 @@ TextLogReadResult readTextLog(const std::string& path,
 TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& options,
                                const std::atomic<bool>& stop) {
     const std::u16string shownPath = utf8ToUtf16(options.path);
-    struct stat st {};
-    if (::stat(options.path.c_str(), &st) != 0) {
+    const FileStatus st = fileStatus(options.path);
+    if (st.kind == FileKind::Missing) {
         console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
         return TextLogOpenOutcome::Missing;
     }
-    // Opened once up front so that a file without read permission, a folder, a device or
-    // a FIFO changes nothing.
-    int error = 0;
-    std::uint64_t size = 0;
-    if (const int probe = openRegularFile(options.path, error, size); probe >= 0) ::close(probe);
+    // Checked up front so that a file without read permission, a folder, a device or a
+    // FIFO changes nothing.
+    int error = st.kind == FileKind::Folder ? EISDIR
+                : st.kind == FileKind::Fifo || st.kind == FileKind::Other
+                    ? kNotARegularFile
+                    : checkReadable(options.path);
     auto reportFailure = [&](int failure) {
         console.print(u"[R] Fail to read text log \"%s\": %s",
                       {shownPath, utf8ToUtf16(fileErrorText(failure))});
@@ -253,11 +212,13 @@ int writeTextLog(const std::string& path, std::u16string_view text) {
         if (text[i] == u'\n') put(u'\r');
         put(text[i]);
         if (buffer.size() >= kChunkBytes) {
-            if (!writeAll(file.fd(), buffer.data(), buffer.size())) return errno;
+            if (const int error = file.file().writeAll(buffer.data(), buffer.size()); error != 0)
+                return error;
             buffer.clear();
         }
     }
-    if (!writeAll(file.fd(), buffer.data(), buffer.size())) return errno;
+    if (const int error = file.file().writeAll(buffer.data(), buffer.size()); error != 0)
+        return error;
     return file.commit();
 }
 

@@ -13,7 +13,6 @@
 #include <QStatusBar>
 #include <cstring>
 
-#include "app/settings_store.h"
 #include "capture/view_core.h"
 #include "files/text_log_file.h"
 #include "gui/file_dialogs.h"
@@ -23,6 +22,7 @@
 #include "gui/nimbrel_view.h"
 #include "gui/recent_files.h"
 #include "pipeline/definition_file_choice.h"
+#include "pipeline/settings_store.h"
 #include "platform/text.h"
 
 namespace nimbrel::gui {

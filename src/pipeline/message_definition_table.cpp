@@ -1,15 +1,12 @@
 #include "pipeline/message_definition_table.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <limits>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "pipeline/definition_line.h"
 #include "pipeline/log_console.h"
+#include "platform/file_handle.h"
 #include "platform/text.h"
 
 namespace nimbrel {
@@ -20,51 +17,22 @@ constexpr std::size_t kIndexCount = 65536;
 
 enum class ReadOutcome { Read, Unreadable, TooLarge, NoWriter };
 
-// A FIFO opened without blocking: true when a writer is there or has left bytes behind
-// (the descriptor then blocks again, so that the reads wait for the writer); false when
-// nothing writes to it. `bytes` gets what the first read found.
-bool fifoHasWriter(int fd, std::string& bytes, std::size_t& filled) {
-    for (;;) {
-        const ssize_t got = ::read(fd, bytes.data(), bytes.size());
-        if (got == 0) return false;
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0 && errno != EAGAIN) return true;  // the reads that follow report it
-        filled = got > 0 ? static_cast<std::size_t>(got) : 0;
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        return true;
-    }
-}
-
 // The whole file, read up to `limit` bytes: a FIFO or a device that never ends is not read
 // past it. Opened read-only without locking, so other readers and writers are not
-// disturbed, and without blocking, so that a FIFO nobody writes to is refused instead of
-// waited for.
-ReadOutcome readWholeFile(const std::string& path, std::size_t limit, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return ReadOutcome::Unreadable;
-    struct stat info {};
-    const bool known = ::fstat(fd, &info) == 0;
-    if (known && S_ISREG(info.st_mode) && info.st_size > 0) {
-        if (static_cast<std::uint64_t>(info.st_size) > limit) {
-            ::close(fd);
-            return ReadOutcome::TooLarge;
-        }
-        bytes.resize(static_cast<std::size_t>(info.st_size) +
-                     1);  // one read, and one to see the end
-    }
-    std::size_t filled = 0;
-    if (known && S_ISFIFO(info.st_mode)) {
-        bytes.resize(1 << 16);
-        if (!fifoHasWriter(fd, bytes, filled)) {
-            ::close(fd);
-            std::string().swap(bytes);
-            return ReadOutcome::NoWriter;
-        }
-    } else {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+// disturbed, and without waiting for the writer of a FIFO: a FIFO that reads as empty at
+// once has none (a shell's <(cat file) has its writer, or the bytes it left behind).
+ReadOutcome readDefinitionBytes(const std::string& path, std::size_t limit, std::string& bytes) {
+    const FileStatus info = fileStatus(path);
+    if (info.kind == FileKind::Folder) return ReadOutcome::Unreadable;
+    FileHandle file;
+    if (file.open(path, FileMode::Read) != 0) return ReadOutcome::Unreadable;
+    if (info.kind == FileKind::Regular && info.size > 0) {
+        if (info.size > limit) return ReadOutcome::TooLarge;
+        bytes.resize(static_cast<std::size_t>(info.size) + 1);  // one read, and one to see the end
     }
     // Read straight into the string, growing it by doubling, up to one byte past the limit.
     ReadOutcome outcome = ReadOutcome::Read;
+    std::size_t filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
             if (filled > limit) {
@@ -73,18 +41,18 @@ ReadOutcome readWholeFile(const std::string& path, std::size_t limit, std::strin
             }
             bytes.resize(std::min(limit + 1, std::max<std::size_t>(filled * 2, 1 << 16)));
         }
-        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got > 0) {
-            filled += static_cast<std::size_t>(got);
-        } else if (got == 0) {
-            break;
-        } else if (errno != EINTR) {
-            outcome = ReadOutcome::Unreadable;  // e.g. a folder
+        const IoResult got = file.readSome(bytes.data() + filled, bytes.size() - filled);
+        if (!got.ok()) {
+            outcome = ReadOutcome::Unreadable;
             break;
         }
+        if (got.count == 0) {
+            if (filled == 0 && info.kind == FileKind::Fifo) outcome = ReadOutcome::NoWriter;
+            break;
+        }
+        filled += got.count;
     }
     bytes.resize(filled);
-    ::close(fd);
     if (outcome != ReadOutcome::Read) std::string().swap(bytes);
     return outcome;
 }
@@ -108,7 +76,7 @@ void MessageDefinitionTable::resetToUndefined() {
 bool MessageDefinitionTable::load(const std::string& path, LogConsole& console,
                                   std::size_t sizeLimit) {
     std::string bytes;
-    const ReadOutcome outcome = readWholeFile(path, sizeLimit, bytes);
+    const ReadOutcome outcome = readDefinitionBytes(path, sizeLimit, bytes);
     if (outcome != ReadOutcome::Read) {
         const std::u16string widePath = utf8ToUtf16(path);
         console.print(u"[R] Open message definition file \"%s\" failed!",
@@ -125,9 +93,7 @@ bool MessageDefinitionTable::load(const std::string& path, LogConsole& console,
     loadFromText(bytes);
     // An empty file, a picture or a UTF-16 text loads without a single definition, and
     // every record would then show only that its index is not defined.
-    if (definedCount() == 0) {
-        console.print(kNoDefinitionsMessage, {utf8ToUtf16(path)});
-    }
+    if (definedCount() == 0) console.print(kNoDefinitionsMessage, {utf8ToUtf16(path)});
     return true;
 }
 

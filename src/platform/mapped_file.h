@@ -7,19 +7,6 @@
 
 namespace nimbrel {
 
-// What openRegularFileForReading gives for a path that is neither a regular file nor a
-// folder (a FIFO, a device such as /dev/zero, a socket). Not an errno value.
-inline constexpr int kNotARegularFile = -1;
-
-// Opens a regular file for reading without ever blocking (a FIFO without a writer is
-// refused at once): 0 and its descriptor and size, EISDIR for a folder, kNotARegularFile
-// for anything else that is no regular file, or the errno value of the failed open.
-int openRegularFileForReading(const std::string& path, int& fd, std::uint64_t& size);
-
-// The reason in words for a failure of the functions above: "not a regular file" for
-// kNotARegularFile, the system's text for an errno value.
-std::string fileErrorText(int error);
-
 class MappedFile {
 public:
     MappedFile() = default;
