@@ -1,7 +1,6 @@
 // The view's start-up sequence and the choice of the message definition file.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QTest>
 #include <cstdlib>
 
@@ -100,12 +99,16 @@ TEST_F(StartupTest, Log1PathAdoptsAnExistingFileAndRefusesAMissingOne) {
     const std::string mine = scratchFolder() + "/chosen.h";
     ASSERT_TRUE(writeFile(mine, "#define A 1 //\"a\"\n"));
     OpenFileRequest seen;
+    QString lastLineAtDialog;
     QString answer = QString::fromStdString(scratchFolder() + "/missing.h");
     setOpenFileHook([&](const OpenFileRequest& r) {
         seen = r;
+        lastLineAtDialog = viewLines().back();
         return answer;
     });
     run(cmd::Log1Path);
+    // Before the dialog only the file in use is named, without the reminder to check it.
+    EXPECT_EQ(lastLineAtDialog, "[G] set log1.h = \"" + program("LOG1.h") + "\"");
     EXPECT_EQ(seen.fileName, "LOG1.h");
     EXPECT_EQ(seen.folder, QString::fromStdString(programHome()));
     ASSERT_TRUE(waitFor([&] {
@@ -162,7 +165,7 @@ TEST_F(StartupTest, AStoredLog1PathThatIsAFifoWithoutAWriterIsRefusedInRed) {
               findLine(refused) - 1);
     EXPECT_EQ(colourOf(findLine(refused)), kRed);
     EXPECT_FALSE(fifo.releasedAReader()) << "the start-up waited for a writer";
-    ASSERT_TRUE(frame().grab().save(QDir::currentPath() + "/nimbrel-fifo-log1path.png"));
+    ASSERT_TRUE(frame().grab().save(screenshotPath("nimbrel-fifo-log1path.png")));
 }
 
 }  // namespace
