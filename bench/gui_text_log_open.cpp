@@ -1,14 +1,16 @@
-// Opens a text log in the window as File > Open does and reports how long it took, the
-// longest time the GUI thread did not answer (measured by a 1 ms timer) and the peak
-// resident memory of the process beside the UTF-8 size of the text the view holds. Runs
-// offscreen; settings go to a temporary folder.
+// Opens a text log in the window as File > Open does and reports the lines, the time until
+// the first screen shows, the time until the whole file is in the view, the longest time
+// the GUI thread did not answer (a 1 ms timer) and the process's peak resident memory.
+// Runs offscreen; settings go to a temporary folder.
 //
-//   QT_QPA_PLATFORM=offscreen build/bin/gui_text_log_open [LINES]
-//       a generated log of LINES lines (default 1,000,000)
-//   QT_QPA_PLATFORM=offscreen build/bin/gui_text_log_open --file PATH [--cancel-after MS]
-//       the file PATH (for example a sparse file without line breaks: truncate -s 2G x.log);
-//       with --cancel-after, the Cancel button is clicked after MS milliseconds and the
-//       time until the load has ended is reported
+//   QT_QPA_PLATFORM=offscreen build/bin/gui_text_log_open FILE [--cancel-after MS]
+//       with --cancel-after, Cancel is clicked MS milliseconds after the open, and the time
+//       from the click until the open has ended is reported
+//   build/bin/gui_text_log_open --make LINES FILE   writes a formatter-like UTF-16LE log
+//
+// Last line: "open: L lines, first screen F s, fully indexed T s, worst GUI stall S ms,
+// peak resident R MiB" (after "cancel: the open ended C ms after the click" with
+// --cancel-after).
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -19,9 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 
+#include "bench_process.h"
 #include "files/text_log_file.h"
 #include "gui/file_commands.h"
 #include "gui/main_frame.h"
@@ -31,71 +33,77 @@
 
 namespace {
 
-// Peak resident memory of the process so far, in MiB (VmHWM).
-double peakResidentMiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-    }
-    return 0;
-}
-
-std::string generatedLog(const QString& folder, long lines, std::size_t& viewLines) {
+// Lines like the formatter's, about 107 bytes a line on average with a decoded
+// continuation line after every third record, written in pieces so that memory stays
+// small.
+int makeLog(long lines, const std::string& path) {
     static const char16_t* const kTags[] = {u"[G]", u"[R]", u"[B]", u"[W]", u"[Y]", u"[D]"};
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return 1;
     std::u16string text;
-    text.reserve(static_cast<std::size_t>(lines) * 90);
-    for (long i = 0; i < lines; ++i) {
-        text += u"09:30:00.000  [FIL] ";
+    std::string bytes;
+    long written = 0;
+    auto ascii = [&](const char* p) {
+        for (; *p; ++p) text.push_back(static_cast<char16_t>(*p));
+    };
+    for (long i = 0; written < lines; ++i) {
+        char head[96];
+        std::snprintf(head, sizeof head, "09:%02ld:%02ld.%03ld  [FIL] ", i / 60000 % 60,
+                      i / 1000 % 60, i % 1000);
+        ascii(head);
         text += kTags[i % 6];
-        text += u" [00001] [001] [000] [00000] HCI event: code 0x0e, ";
-        text += u"param len " + std::u16string(1, char16_t(u'0' + i % 10));
-        text += (i % 7 == 0) ? u"\n\tStatus: 0x00 Success\n" : u"\n";
+        std::snprintf(head, sizeof head, " [%05ld] [%03ld] HCI_Event 0x0e len %ld\r\n", i % 100000,
+                      i % 256, i % 10);
+        ascii(head);
+        ++written;
+        if (i % 3 == 0 && written < lines) {
+            ascii("\tStatus: 0x00 Success, handle 0x0001\r\n");
+            ++written;
+        }
+        if (text.size() > (32u << 20) || written >= lines) {
+            bytes.resize(text.size() * 2);
+            for (std::size_t k = 0; k < text.size(); ++k) {
+                bytes[2 * k] = static_cast<char>(text[k] & 0xFF);
+                bytes[2 * k + 1] = static_cast<char>(text[k] >> 8);
+            }
+            if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) return 1;
+            text.clear();
+        }
     }
-    const std::string path = (folder + "/big.log").toStdString();
-    if (const int err = nimbrel::writeTextLog(path, text); err != 0) {
-        std::fprintf(stderr, "cannot write %s: %d\n", path.c_str(), err);
-        return {};
-    }
-    viewLines = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n'));
-    return path;
+    return std::fclose(out) == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--make") == 0) {
+        return makeLog(std::atol(argv[2]), argv[3]);
+    }
+    int cancelAfterMs = -1;
+    if (argc == 4 && std::strcmp(argv[2], "--cancel-after") == 0) {
+        cancelAfterMs = std::atoi(argv[3]);
+    } else if (argc != 2) {
+        std::fprintf(stderr,
+                     "usage: gui_text_log_open FILE [--cancel-after MS] | --make LINES FILE\n");
+        return 2;
+    }
+    const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
     ::setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
     ::setenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit().constData(), 1);
     ::setenv("NIMBREL_HOME", home.path().toLocal8Bit().constData(), 1);
-    long lines = 1000000;
-    std::string path;
-    int cancelAfterMs = -1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--file") == 0 && i + 1 < argc) {
-            path = argv[++i];
-        } else if (std::strcmp(argv[i], "--cancel-after") == 0 && i + 1 < argc) {
-            cancelAfterMs = std::atoi(argv[++i]);
-        } else if (std::strcmp(argv[i], "--help") == 0) {
-            std::puts("Usage: gui_text_log_open [LINES] | --file PATH [--cancel-after MS]");
-            return 0;
-        } else {
-            lines = std::atol(argv[i]);
-        }
-    }
-    std::size_t viewLines = 0;
-    if (path.empty()) path = generatedLog(home.path(), lines, viewLines);
-    if (path.empty()) return 1;
-    const double peakBefore = peakResidentMiB();
 
     QApplication app(argc, argv);
     nimbrel::gui::CNimbrelApp theApp(app);
     if (!theApp.InitInstance({})) return 1;
+    theApp.mainFrame()->resize(1100, 700);
     nimbrel::gui::CNimbrelView& view = *theApp.view();
 
     QElapsedTimer clock;
     qint64 lastTick = 0;
     qint64 worstStall = 0;
+    qint64 firstScreen = -1;
     qint64 cancelledAt = -1;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
@@ -104,34 +112,27 @@ int main(int argc, char** argv) {
         const qint64 now = clock.nsecsElapsed();
         worstStall = std::max(worstStall, now - lastTick);
         lastTick = now;
+        // The first screen: as many lines as the view shows, from the file's first line.
+        if (firstScreen < 0 && view.lineCount() > view.visibleLineCount()) firstScreen = now;
     });
     QObject::connect(&view.files(), &nimbrel::gui::FileCommands::workFinished, &app, [&] {
-        const qint64 ended = clock.nsecsElapsed();
-        // Shows what is still queued (without plainText(), which would copy the whole text).
-        if (auto* queued = dynamic_cast<nimbrel::gui::QueuedLogView*>(&view.core().view))
-            queued->drainNow();
-        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        std::printf("text log: %s, %.1f MB", path.c_str(),
-                    static_cast<double>(QFileInfo(QString::fromStdString(path)).size()) / 1e6);
-        if (viewLines > 0) std::printf(", %zu lines", viewLines);
-        std::printf(
-            "\nopen: %.2f s, view lines %lld, view text %.1f MiB (UTF-8), worst GUI stall "
-            "%.1f ms\n",
-            seconds, static_cast<long long>(view.lineCount()),
-            static_cast<double>(view.store().textBytes()) / 1048576.0,
-            static_cast<double>(worstStall) / 1e6);
-        if (cancelledAt >= 0) {
-            std::printf("cancel: the load ended %.1f ms after the click\n",
-                        static_cast<double>(ended - cancelledAt) / 1e6);
+        // Whatever the queue still holds goes into the view first.
+        if (auto* queue = dynamic_cast<nimbrel::gui::QueuedLogView*>(&view.core().view)) {
+            while (!queue->isDrained()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
-        std::printf("line store: %.0f MiB\n",
-                    static_cast<double>(view.store().memoryBytes()) / 1048576.0);
-        const double peak = peakResidentMiB();
+        const qint64 done = clock.nsecsElapsed();
+        if (cancelledAt >= 0) {
+            std::printf("cancel: the open ended %.1f ms after the click\n",
+                        static_cast<double>(done - cancelledAt) / 1e6);
+        }
+        if (firstScreen < 0) firstScreen = done;
+        std::printf("text log: %.1f MB\n", static_cast<double>(QFileInfo(path).size()) / 1e6);
         std::printf(
-            "peak resident memory: %.0f MiB (%.0f MiB before the window); bound 1.5 x "
-            "text + 100 MiB = %.0f MiB\n",
-            peak, peakBefore,
-            1.5 * static_cast<double>(view.store().textBytes()) / 1048576.0 + 100 + peakBefore);
+            "open: %lld lines, first screen %.3f s, fully indexed %.2f s, worst GUI stall %.1f "
+            "ms, peak resident %.0f MiB\n",
+            static_cast<long long>(view.lineCount()), static_cast<double>(firstScreen) / 1e9,
+            static_cast<double>(done) / 1e9, static_cast<double>(worstStall) / 1e6,
+            nimbrel::bench::mib(nimbrel::bench::peakResidentBytes()));
         std::fflush(stdout);
         theApp.mainFrame()->OnQueryEndSession();  // closes without the save question
         app.quit();
@@ -139,7 +140,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, [&] {
         clock.start();
         tick.start();
-        if (!view.files().openTextLogFile(QString::fromStdString(path))) app.exit(1);
+        if (!view.files().openTextLogFile(path)) app.exit(1);
         if (cancelAfterMs >= 0) {
             QTimer::singleShot(cancelAfterMs, [&] {
                 cancelledAt = clock.nsecsElapsed();

@@ -1,10 +1,12 @@
 #include "files/text_log_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <vector>
 
-#include "files/replacing_file.h"
 #include "pipeline/log_console.h"
 #include "platform/file_handle.h"
 #include "platform/text.h"
@@ -23,84 +25,6 @@ std::u16string_view withoutCr(std::u16string_view line) {
     return line;
 }
 
-bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
-// Cuts a file's text into the lines the reader hands on: each line without its LF and
-// without a CR before it, a line longer than kLongestTextLogLine in pieces of that length.
-// What it keeps of an unfinished line stays below two read chunks, however long the line.
-class LineCutter {
-public:
-    LineCutter(const std::function<void(std::u16string_view)>& line, const std::atomic<bool>& stop,
-               TextLogReadResult& result)
-        : line_(line), stop_(stop), result_(result) {}
-
-    // False once a stop was requested.
-    bool add(std::u16string_view text) {
-        while (!text.empty()) {
-            const std::size_t lf = text.find(u'\n');
-            if (lf == std::u16string_view::npos) {
-                carry_.append(text);
-                // One character more than a piece may be a CR that the next chunk's LF
-                // turns into the line's end: it is kept until that is known.
-                std::u16string_view rest = carry_;
-                while (rest.size() > kLongestTextLogLine + 1) {
-                    if (!showPiece(rest)) return false;
-                }
-                carry_.erase(0, carry_.size() - rest.size());
-                return true;
-            }
-            std::u16string_view whole = text.substr(0, lf);
-            if (!carry_.empty()) {
-                carry_.append(whole);
-                whole = carry_;
-            }
-            if (!finishLine(withoutCr(whole))) return false;
-            carry_.clear();
-            text.remove_prefix(lf + 1);
-        }
-        return true;
-    }
-    // The file has ended: what is left is its last line, which needs no line end.
-    void finish() {
-        if (!carry_.empty()) finishLine(withoutCr(carry_));
-        carry_.clear();
-    }
-
-private:
-    // Shows the first piece of `rest` and drops it from `rest`. A piece does not end
-    // between the two halves of a surrogate pair.
-    bool showPiece(std::u16string_view& rest) {
-        std::size_t n = kLongestTextLogLine;
-        if (isHighSurrogate(rest[n - 1]) && isLowSurrogate(rest[n])) --n;
-        if (!cutting_) ++result_.cutLines;
-        cutting_ = true;
-        const std::u16string_view piece = rest.substr(0, n);
-        rest.remove_prefix(n);
-        return show(piece);
-    }
-    bool finishLine(std::u16string_view whole) {
-        while (whole.size() > kLongestTextLogLine) {
-            if (!showPiece(whole)) return false;
-        }
-        cutting_ = false;
-        return show(whole);
-    }
-    bool show(std::u16string_view piece) {
-        line_(piece);
-        ++result_.lines;
-        if (!stop_.load(std::memory_order_relaxed)) return true;
-        result_.cancelled = true;
-        return false;
-    }
-
-    const std::function<void(std::u16string_view)>& line_;
-    const std::atomic<bool>& stop_;
-    TextLogReadResult& result_;
-    std::u16string carry_;  // the start of a line that runs on into the next chunk
-    bool cutting_ = false;  // the line being read has been cut already
-};
-
 }  // namespace
 
 TextLogReadResult readTextLog(const std::string& path,
@@ -109,26 +33,22 @@ TextLogReadResult readTextLog(const std::string& path,
                               const std::function<void(int)>& progress) {
     TextLogReadResult result;
     FileHandle file;
-    std::uint64_t size = 0;
-    if (const int err = openRegularFileForReading(path, file, size); err != 0) {
+    if (const int err = file.open(path, FileMode::Read); err != 0) {
         result.error = err;
         return result;
     }
-    file.adviseSequential();
+    std::uint64_t size = 0;
+    if (file.size(size) != 0) size = 0;
 
     // One spare byte in front holds the odd byte left over from the previous chunk.
     std::vector<unsigned char> bytes(kChunkBytes + 1);
     std::vector<char16_t> units(kChunkBytes / 2 + 1);
-    LineCutter cutter(line, stop, result);
+    std::u16string carry;  // a line that runs on into the next chunk
     std::size_t oddByte = 0;
     std::uint64_t done = 0;
     int lastPercent = 0;
     bool first = true;
     for (;;) {
-        if (stop.load(std::memory_order_relaxed)) {
-            result.cancelled = true;
-            return result;
-        }
         const IoResult got = file.readSome(bytes.data() + oddByte, kChunkBytes);
         if (!got.ok()) {
             result.error = got.error;
@@ -149,7 +69,26 @@ TextLogReadResult readTextLog(const std::string& path,
             if (text.front() == kByteOrderMark) text.remove_prefix(1);
             first = false;
         }
-        if (!cutter.add(text)) return result;
+        while (!text.empty()) {
+            const std::size_t lf = text.find(u'\n');
+            if (lf == std::u16string_view::npos) {
+                carry.append(text);
+                break;
+            }
+            if (carry.empty()) {
+                line(withoutCr(text.substr(0, lf)));
+            } else {
+                carry.append(text.substr(0, lf));
+                line(withoutCr(carry));
+                carry.clear();
+            }
+            ++result.lines;
+            text.remove_prefix(lf + 1);
+            if (stop.load(std::memory_order_relaxed)) {
+                result.cancelled = true;
+                return result;
+            }
+        }
         if (progress && size > 0) {
             const int percent = static_cast<int>(std::min<std::uint64_t>(done, size) * 100 / size);
             if (percent > lastPercent) {
@@ -158,7 +97,10 @@ TextLogReadResult readTextLog(const std::string& path,
             }
         }
     }
-    cutter.finish();
+    if (!carry.empty()) {
+        line(withoutCr(carry));
+        ++result.lines;
+    }
     return result;
 }
 
@@ -170,56 +112,125 @@ TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& op
         console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
         return TextLogOpenOutcome::Missing;
     }
-    // Checked up front so that a file without read permission, a folder, a device or a
-    // FIFO changes nothing.
-    int error = st.kind == FileKind::Folder ? EISDIR
-                : st.kind == FileKind::Fifo || st.kind == FileKind::Other
-                    ? kNotARegularFile
-                    : checkReadable(options.path);
-    auto reportFailure = [&](int failure) {
-        console.print(u"[R] Fail to read text log \"%s\": %s",
-                      {shownPath, utf8ToUtf16(fileErrorText(failure))});
-    };
+    // Opened once up front so that a file without read permission changes nothing.
+    int error = st.kind == FileKind::Folder ? EISDIR : checkReadable(options.path);
     if (error != 0) {
-        reportFailure(error);
+        console.print(u"[R] Fail to read text log \"%s\": %s",
+                      {shownPath, utf8ToUtf16(std::strerror(error))});
         return TextLogOpenOutcome::Unreadable;
     }
     if (options.started) options.started();
     const TextLogReadResult read = readTextLog(
-        options.path, [&](std::u16string_view text) { console.printLine(text); }, stop,
+        options.path, [&](std::u16string_view text) { console.printText(text); }, stop,
         options.progress);
-    if (read.cutLines > 0) {
-        console.print(kLongLinesCutMessage,
-                      {static_cast<unsigned long long>(kLongestTextLogLine), shownPath});
-    }
     if (read.error != 0) {
-        reportFailure(read.error);
+        console.print(u"[R] Fail to read text log \"%s\": %s",
+                      {shownPath, utf8ToUtf16(std::strerror(read.error))});
         return TextLogOpenOutcome::Unreadable;
     }
     return read.cancelled ? TextLogOpenOutcome::Cancelled : TextLogOpenOutcome::Done;
 }
 
-int writeTextLog(const std::string& path, std::u16string_view text) {
-    ReplacingFile file;
-    if (const int error = file.open(path); error != 0) return error;
-    std::vector<char> buffer;
-    buffer.reserve(kChunkBytes + 4);
-    auto put = [&](char16_t u) {
-        buffer.push_back(static_cast<char>(u & 0xFF));
-        buffer.push_back(static_cast<char>(u >> 8));
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\n') put(u'\r');
-        put(text[i]);
-        if (buffer.size() >= kChunkBytes) {
-            if (const int error = file.file().writeAll(buffer.data(), buffer.size()); error != 0)
-                return error;
-            buffer.clear();
+TextLogOpenOutcome openTextLogSource(LogConsole& console, const std::string& path,
+                                     TextLogSource& source) {
+    const std::u16string shownPath = utf8ToUtf16(path);
+    if (fileStatus(path).kind == FileKind::Missing) {
+        console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
+        return TextLogOpenOutcome::Missing;
+    }
+    std::uint64_t size = 0;
+    if (const int error = openRegularFileForReading(path, source.file, size); error != 0) {
+        console.print(u"[R] Fail to read text log \"%s\": %s",
+                      {shownPath, utf8ToUtf16(fileErrorText(error))});
+        return TextLogOpenOutcome::Unreadable;
+    }
+    source.size = size;
+    return TextLogOpenOutcome::Done;
+}
+
+TextLogWriter::~TextLogWriter() { abandon(); }
+
+int TextLogWriter::open(const std::string& path) {
+    abandon();
+    error_ = 0;
+    written_ = 0;
+    // A symbolic link is followed, so that saving replaces the file it points at.
+    target_ = resolvedFilePath(path);
+    if (const int err = createReplacementFile(target_, file_, temp_); err != 0) {
+        temp_.clear();
+        return err;
+    }
+    buffer_.reserve(kChunkBytes + 4);
+    return 0;
+}
+
+int TextLogWriter::flush() {
+    if (error_ == 0 && !buffer_.empty()) error_ = file_.writeAll(buffer_.data(), buffer_.size());
+    written_ += buffer_.size();
+    buffer_.clear();
+    return error_;
+}
+
+int TextLogWriter::write(std::u16string_view units) {
+    if (!file_.isOpen()) return error_ ? error_ : EBADF;
+    if constexpr (std::endian::native == std::endian::little) {
+        // The units are UTF-16LE as they lie in memory: large pieces go out as they are.
+        if (units.size() * 2 >= kChunkBytes) {
+            if (flush() == 0) error_ = file_.writeAll(units.data(), units.size() * 2);
+            if (error_ == 0) written_ += units.size() * 2;
+            return error_;
         }
     }
-    if (const int error = file.file().writeAll(buffer.data(), buffer.size()); error != 0)
-        return error;
-    return file.commit();
+    while (!units.empty() && error_ == 0) {
+        const std::size_t take = std::min((kChunkBytes - buffer_.size()) / 2, units.size());
+        const std::size_t at = buffer_.size();
+        buffer_.resize(at + take * 2);
+        char* out = buffer_.data() + at;
+        for (std::size_t i = 0; i < take; ++i) {
+            out[2 * i] = static_cast<char>(units[i] & 0xFF);
+            out[2 * i + 1] = static_cast<char>(units[i] >> 8);
+        }
+        units.remove_prefix(take);
+        if (buffer_.size() + 2 > kChunkBytes) flush();
+    }
+    return error_;
+}
+
+int TextLogWriter::commit(bool sync) {
+    if (!file_.isOpen()) return error_ ? error_ : EBADF;
+    flush();
+    if (error_ == 0 && sync) error_ = file_.flushToDisk();
+    if (const int closed = file_.close(); error_ == 0) error_ = closed;
+    if (error_ == 0) error_ = replaceFile(temp_, target_);
+    if (error_ != 0) removeFile(temp_);
+    temp_.clear();
+    return error_;
+}
+
+void TextLogWriter::abandon() {
+    if (file_.isOpen()) {
+        file_.close();
+        removeFile(temp_);
+    }
+    temp_.clear();
+    buffer_.clear();
+}
+
+int writeTextLog(const std::string& path, std::u16string_view text) {
+    TextLogWriter writer;
+    if (const int error = writer.open(path); error != 0) return error;
+    std::u16string piece;
+    piece.reserve(kChunkBytes / 2 + 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n') piece.push_back(u'\r');
+        piece.push_back(text[i]);
+        if (piece.size() >= kChunkBytes / 2) {
+            if (const int error = writer.write(piece); error != 0) return error;
+            piece.clear();
+        }
+    }
+    if (const int error = writer.write(piece); error != 0) return error;
+    return writer.commit();
 }
 
 }  // namespace nimbrel

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_handle.h"
+
 namespace nimbrel {
 
 class LogConsole;
@@ -18,29 +20,16 @@ class LogConsole;
 // their line end, and later console messages keep their own line breaks.
 extern std::atomic<bool> g_textLogOpened;
 
-// A line of a text log longer than this many characters (UTF-16 units, 1 MiB of text) is
-// shown cut into lines of this length, so that a file without line breaks cannot take
-// the memory of a whole line at once; a yellow line after the file's lines says so.
-inline constexpr std::size_t kLongestTextLogLine = std::size_t{1} << 20;
-inline constexpr std::u16string_view kLongLinesCutMessage =
-    u"[Y] Lines longer than %u characters in \"%s\" are shown cut into lines of that length.";
-
 struct TextLogReadResult {
-    // errno of a failed open or read, EISDIR for a folder, kNotARegularFile for anything
-    // else that is not a regular file (platform/mapped_file.h); else 0.
-    int error = 0;
-    std::uint64_t lines = 0;     // lines handed on, the pieces of cut lines included
-    std::uint64_t cutLines = 0;  // lines of the file that were cut
+    int error = 0;  // errno of a failed open or read, else 0
+    std::uint64_t lines = 0;
     bool cancelled = false;
 };
 
-// Reads a UTF-16LE regular file (anything else is refused, a FIFO without waiting for it)
-// and calls `line` with each line, without its LF and without a CR before it; a line
-// longer than kLongestTextLogLine is handed on in pieces of that length. A leading
-// byte-order mark is dropped, the last line needs no line end, an odd last byte is
-// ignored. `progress` (may be empty) gets each new whole percentage of the bytes read;
-// `stop` ends the reading after the line or piece being handed on, or before the next
-// chunk of the file is read.
+// Reads a UTF-16LE file and calls `line` with each line, without its LF and without a CR
+// before it; a leading byte-order mark is dropped, the last line needs no line end, an odd
+// last byte is ignored. `progress` (may be empty) gets each new whole percentage of the
+// bytes read; `stop` ends the reading between lines.
 TextLogReadResult readTextLog(const std::string& path,
                               const std::function<void(std::u16string_view)>& line,
                               const std::atomic<bool>& stop,
@@ -61,15 +50,56 @@ struct TextLogOpenOptions {
     std::function<void(int percent)> progress;
 };
 
-// File > Open without its dialog: every line of the file is shown literally and whole
-// through the console (colour from its tag, dropped when it holds a filter string); only
-// lines longer than kLongestTextLogLine are cut, into lines of that length.
+// File > Open without its dialog: every line of the file is shown literally through the
+// console (colour from its tag, dropped when it holds a filter string).
 TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& options,
                                const std::atomic<bool>& stop);
 
-// Writes the text as UTF-16LE, each "\n" as CR LF, nothing before or after. The text goes
-// to a new file beside `path` that then replaces it, so a failed write leaves any old file
-// as it was. 0 on success, else the errno value.
+// A text log opened to be read in place (the view reads its lines from the file).
+struct TextLogSource {
+    FileHandle file;
+    std::uint64_t size = 0;
+};
+
+// File > Open's checks before a text log is read in place: a missing file is reported as
+// "[R] File "..." doesn't exist.", a file that is not a regular file or cannot be read is
+// refused in red with the reason. Done with `source` filled, or Missing / Unreadable.
+TextLogOpenOutcome openTextLogSource(LogConsole& console, const std::string& path,
+                                     TextLogSource& source);
+
+// A text log written piece by piece. The text goes to a new file beside the target that
+// replaces it at commit(), so a failed or abandoned save leaves any old file as it was,
+// and a file that is open elsewhere (the view reading it in place) keeps its text.
+class TextLogWriter {
+public:
+    TextLogWriter() = default;
+    ~TextLogWriter();  // abandons a file not committed
+    TextLogWriter(const TextLogWriter&) = delete;
+    TextLogWriter& operator=(const TextLogWriter&) = delete;
+
+    // 0, or the errno value.
+    int open(const std::string& path);
+    // Writes UTF-16 units as UTF-16LE exactly as given (line ends included).
+    int write(std::u16string_view units);
+    // Writes the rest, syncs it to the disk when `sync` and puts the file in place of the
+    // target; 0 or the errno value (the target is then unchanged).
+    int commit(bool sync = true);
+    void abandon();
+    std::uint64_t bytesWritten() const { return written_; }
+
+private:
+    int flush();
+
+    std::string target_;
+    std::string temp_;
+    FileHandle file_;
+    int error_ = 0;
+    std::string buffer_;
+    std::uint64_t written_ = 0;
+};
+
+// Writes the text as UTF-16LE, each "\n" as CR LF, nothing before or after, through a
+// TextLogWriter. 0 on success, else the errno value.
 int writeTextLog(const std::string& path, std::u16string_view text);
 
 }  // namespace nimbrel

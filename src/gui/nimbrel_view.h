@@ -38,6 +38,8 @@ public:
     FileCommands& files() { return *m_files; }
     const ViewCore& core() const { return m_core; }
 
+    // Shows everything that other threads have queued for the view.
+    void showQueuedText() { m_logView.drainNow(); }
     // Runs the command if the view handles it; false otherwise.
     bool onCommand(int id);
     // Command states for the menus.
@@ -61,8 +63,6 @@ public:
     bool SaveModified();
     // The view shows exactly what a file holds (a text log fully loaded): not modified.
     void setDocumentUnmodified();
-    // GUI thread: shows every line queued for the view now.
-    void showQueuedText() { m_logView.drainNow(); }
 
     // With Com on a given port, as the command does it with the stored port and rate.
     void startComCapture(const QString& port, std::uint32_t baudRate);

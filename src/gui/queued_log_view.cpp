@@ -18,10 +18,6 @@ constexpr int kDrainIntervalMs = 25;
 // Longest a drain keeps the GUI thread before it lets the event loop run.
 constexpr qint64 kDrainBudgetMs = 8;
 constexpr int kLinesPerPiece = 256;
-// Text the queue holds at most besides its line bound (16 MiB as UTF-16): a few very long
-// lines (a text log's lines of up to a million characters) must not pile up in memory
-// beside the view's own copy of them.
-constexpr std::size_t kCapacityUnits = std::size_t{8} << 20;
 
 QColor toQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
@@ -89,12 +85,8 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
     {
         std::unique_lock lock(mutex_);
         ++producersInside_;
-        room_.wait(lock, [&] {
-            return shutDown_ || guiBlocked_ > 0 ||
-                   (pending_.lines < capacity_ &&
-                    (pending_.text.empty() ||
-                     pending_.text.size() + text.size() <= kCapacityUnits));
-        });
+        room_.wait(lock,
+                   [this] { return shutDown_ || guiBlocked_ > 0 || pending_.lines < capacity_; });
         if (!shutDown_) {
             Batch& b = pending_;
             // Consecutive appends in one colour travel as one item.
@@ -249,8 +241,9 @@ void QueuedLogView::drainSome() {
     if (done && swapIn()) done = applyDraining(kDrainBudgetMs);
     // The rest follows at the event loop's next pass over its timers, after the other
     // timers and the screen have had their turn (a posted event could be handled in the
-    // same pass, again and again).
-    if (!done && !more_->isActive()) more_->start();
+    // same pass, again and again). Text that the view cannot take now waits for the
+    // regular drain.
+    if (!done && !heldBack_ && !more_->isActive()) more_->start();
 }
 
 bool QueuedLogView::applyDraining(qint64 budgetMs) {
@@ -263,10 +256,17 @@ bool QueuedLogView::applyDraining(qint64 budgetMs) {
     LogTextView& w = *widget_;
     QElapsedTimer clock;
     clock.start();
+    heldBack_ = false;
     w.beginAppendBatch();
     while (drainItem_ < draining_.items.size()) {
         const Item& i = draining_.items[drainItem_];
         const char16_t* base = draining_.text.data() + i.offset;
+        if (i.kind == Kind::Append && !w.canTakeText()) {
+            // The store has no room now: the lines wait here, and producers wait for
+            // room in the queue.
+            heldBack_ = true;
+            break;
+        }
         if (i.kind == Kind::Append) {
             // Pieces of a few hundred lines, so that a budget can stop between them.
             std::size_t end = drainOffset_;

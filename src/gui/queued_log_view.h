@@ -1,7 +1,6 @@
 // The core's LogView on a LogTextView, for any thread. Text from other threads goes into
-// a queue, bounded in lines and in characters, that the GUI thread drains in batches a few
-// dozen times per second; a producer that finds the queue full waits for room (nothing is
-// dropped; a text larger than the character bound goes alone into an empty queue). On the GUI
+// a bounded queue that the GUI thread drains in batches a few dozen times per second; a
+// producer that finds the queue full waits for room (nothing is dropped). On the GUI
 // thread every call acts at once, after what is queued.
 #pragma once
 
@@ -112,6 +111,7 @@ private:
     Batch draining_;             // swapped out by the GUI thread; reused to avoid allocations
     std::size_t drainItem_ = 0;  // GUI thread: progress through draining_
     std::size_t drainOffset_ = 0;
+    bool heldBack_ = false;  // GUI thread: the widget took no more text at the last drain
     int guiBlocked_ = 0;
     int producersInside_ = 0;
     bool shutDown_ = false;

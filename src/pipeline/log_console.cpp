@@ -14,10 +14,6 @@ void LogConsole::printText(std::u16string_view text) {
     deliver(std::u16string(text), Placement::Append, true);
 }
 
-void LogConsole::printLine(std::u16string_view text) {
-    deliver(std::u16string(text), Placement::Append, true, true);
-}
-
 void LogConsole::printReplacingAll(std::u16string_view format,
                                    std::initializer_list<PrintfArg> args) {
     deliver(formatPrintf(format, args), Placement::ReplaceAll, true);
@@ -27,8 +23,8 @@ void LogConsole::printTextWithoutNewline(std::u16string_view text) {
     deliver(std::u16string(text), Placement::Append, false);
 }
 
-void LogConsole::deliver(std::u16string text, Placement placement, bool newline, bool whole) {
-    if (!whole && text.size() > kConsoleMessageLimit) text.resize(kConsoleMessageLimit);
+void LogConsole::deliver(std::u16string text, Placement placement, bool newline) {
+    if (text.size() > kConsoleMessageLimit) text.resize(kConsoleMessageLimit);
     const std::u16string_view trimmed = trimWhiteSpace(text);
     const Rgb colour = colourOfTags(trimmed).value_or(view_.defaultColour());
     if (filter_.matches(trimmed)) return;

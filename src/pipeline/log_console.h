@@ -14,8 +14,7 @@
 
 namespace nimbrel {
 
-// Longest message shown; longer messages are cut (lines of a file shown with printLine
-// excepted).
+// Longest message shown; longer messages are cut.
 inline constexpr std::size_t kConsoleMessageLimit = 2047;
 
 class LogConsole {
@@ -29,9 +28,6 @@ public:
     void printText(std::u16string_view text);
     // Replaces the whole view with this message (progress lines).
     void printReplacingAll(std::u16string_view format, std::initializer_list<PrintfArg> args = {});
-    // Shows one line of a file literally and whole, followed by a newline: the message
-    // limit does not apply, so that what the file holds is not cut (a text log's lines).
-    void printLine(std::u16string_view text);
     // Shows a text literally without adding a newline (lines of a text log being opened,
     // which carry their own line ends).
     void printTextWithoutNewline(std::u16string_view text);
@@ -41,7 +37,7 @@ public:
 
 private:
     enum class Placement { Append, ReplaceAll };
-    void deliver(std::u16string text, Placement placement, bool newline, bool whole = false);
+    void deliver(std::u16string text, Placement placement, bool newline);
 
     LogView& view_;
     const StringFilter& filter_;

@@ -8,6 +8,10 @@
 namespace nimbrel {
 
 int openRegularFileForReading(const std::string& path, FileHandle& file, std::uint64_t& size) {
+    // Anything else is refused before it is opened: opening a device may have effects.
+    if (const FileKind kind = fileStatus(path).kind;
+        kind == FileKind::Fifo || kind == FileKind::Other)
+        return kNotARegularFile;
     FileHandle opened;
     if (const int err = opened.open(path, FileMode::Read); err != 0) {
         // Opening a folder for reading fails on some platforms instead of succeeding.

@@ -19,9 +19,6 @@
 #include "pipeline/string_filter.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
-#ifndef _WIN32
-#include "support/lonely_fifo.h"
-#endif
 
 namespace nimbrel {
 namespace {
@@ -164,119 +161,14 @@ TEST(TextLogFile, LinesAcrossReadChunksAndOddChunkBoundariesStayWhole) {
     EXPECT_EQ(percents.back(), 100);
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
 
-    // A stop request ends the reading after the line being handed on.
+    // A stop request ends the reading between lines.
     lines.clear();
-    std::atomic<bool> stopNow{false};
+    std::atomic<bool> stopNow{true};
     const TextLogReadResult r = readTextLog(
-        dir.file("big.txt"),
-        [&](std::u16string_view l) {
-            lines.emplace_back(l);
-            stopNow = true;
-        },
-        stopNow);
+        dir.file("big.txt"), [&](std::u16string_view l) { lines.emplace_back(l); }, stopNow);
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(lines.size(), 1u);
 }
-
-// Lines are shown whole however long they are, up to a million characters; longer ones
-// are cut into lines of that length (never inside a surrogate pair, never with a stray
-// CR), and one yellow line after the file's lines says so.
-TEST(TextLogFile, LinesLongerThanTheLimitAreCutAndOneNoteSaysSo) {
-    constexpr std::size_t kMax = kLongestTextLogLine;
-    const std::u16string max(kMax, u'a');
-    const std::u16string pair = u"\U0001F600";  // two UTF-16 units
-    struct Case {
-        const char* name;
-        std::u16string text;
-        std::vector<std::size_t> lengths;  // of the lines shown
-        bool cut;
-    };
-    const Case cases[] = {
-        {"a long line below the limit is whole",
-         u"[G] " + std::u16string(5000, u'x') + u"\r\n",
-         {5004},
-         false},
-        {"exactly the limit, CR LF", max + u"\r\n" + u"b", {kMax, 1}, false},
-        {"one more than the limit", max + u"c\n", {kMax, 1}, true},
-        {"two and a half times, no line break at all",
-         max + max + max.substr(kMax / 2),
-         {kMax, kMax, kMax / 2},
-         true},
-        {"a surrogate pair across the cut", max.substr(1) + pair + u"\n", {kMax - 1, 2}, true},
-    };
-    test::TempDir dir;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        writeBytes(dir.file("long.txt"), utf16le(c.text));
-        Console con;
-        ASSERT_EQ(con.open(dir.file("long.txt")), TextLogOpenOutcome::Done);
-        const auto lines = con.view.lines();
-        ASSERT_EQ(lines.size(), c.lengths.size() + (c.cut ? 1 : 0));
-        std::u16string joined;
-        for (std::size_t i = 0; i < c.lengths.size(); ++i) {
-            EXPECT_EQ(lines[i].text.size(), c.lengths[i]) << "line " << i;
-            joined += lines[i].text;
-        }
-        std::u16string expected = c.text;
-        std::erase(expected, u'\r');
-        std::erase(expected, u'\n');
-        EXPECT_EQ(joined, expected);
-        if (c.cut) {
-            EXPECT_EQ(lines.back().text, u"[Y] Lines longer than 1048576 characters in \"" +
-                                             utf8ToUtf16(dir.file("long.txt")) +
-                                             u"\" are shown cut into lines of that length.");
-            EXPECT_EQ(lines.back().colour, kYellow);
-        }
-    }
-}
-
-// A file without line breaks is read a piece at a time: a stop request ends the reading
-// before the rest of the file is read, and no piece is larger than the limit.
-TEST(TextLogFile, StopEndsTheReadingOfAFileWithoutLineBreaks) {
-    test::TempDir dir;
-    const std::string path = dir.file("zeros.txt");
-    std::ofstream{path};
-    std::filesystem::resize_file(path, 64 << 20);  // sparse: 32 million zero characters
-    std::atomic<bool> stop{false};
-    std::size_t pieces = 0;
-    std::size_t longest = 0;
-    int lastPercent = 0;
-    const TextLogReadResult r = readTextLog(
-        path,
-        [&](std::u16string_view l) {
-            ++pieces;
-            longest = std::max(longest, l.size());
-            stop = true;
-        },
-        stop, [&](int p) { lastPercent = p; });
-    EXPECT_TRUE(r.cancelled);
-    EXPECT_EQ(pieces, 1u);
-    EXPECT_EQ(longest, kLongestTextLogLine);
-    EXPECT_LT(lastPercent, 10);  // the rest of the file was not read
-}
-
-#ifndef _WIN32
-// Only regular files are text logs: a device or a FIFO is refused in words, at once.
-TEST(TextLogFile, DevicesAndFifosAreRefusedInWords) {
-    test::TempDir dir;
-    test::LonelyFifo fifo(dir.file("fifo.txt"));
-    for (const std::string& path : {std::string("/dev/zero"), fifo.path()}) {
-        SCOPED_TRACE(path);
-        Console c;
-        bool started = false;
-        EXPECT_EQ(openTextLog(c.console, {path, [&] { started = true; }, {}}, c.stop),
-                  TextLogOpenOutcome::Unreadable);
-        EXPECT_FALSE(started);
-        EXPECT_EQ(c.view.plainText(), u"[R] Fail to read text log \"" + utf8ToUtf16(path) +
-                                          u"\": not a regular file\n");
-        std::atomic<bool> stop{false};
-        const TextLogReadResult r = readTextLog(
-            path, [](std::u16string_view) {}, stop);
-        EXPECT_NE(r.error, 0);
-    }
-    EXPECT_FALSE(fifo.releasedAReader()) << "the open waited for a writer";
-}
-#endif  // _WIN32
 
 TEST(TextLogFile, OpenAppliesTheFilterAndReportsMissingAndUnreadableFilesInRed) {
     test::TempDir dir;
