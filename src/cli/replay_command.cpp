@@ -174,6 +174,10 @@ int runReplay(int argc, char** argv) {
         return kExitFailure;
     }
 
+    // Ctrl-C or SIGTERM ends the scan, so that an output file is left as it was rather
+    // than replaced by a part; from here on, so that the new file beside it is not left
+    // behind either.
+    installStopSignals();
     TextLineWriter writer;
     if (o.output.empty()) {
         writer.attachStandardOutput();
@@ -196,9 +200,6 @@ int runReplay(int argc, char** argv) {
     formatter.setLineOutput(&writer);
     formatter.resetLastStamp();
 
-    // Ctrl-C or SIGTERM ends the scan, so that an output file is left as it was rather
-    // than replaced by a part.
-    installStopSignals();
     ProgressLine progress(stderr);
     const ReplayScanResult scan = scanRawDataFile(
         raw, formatter, console, stopFlag(), [&](int percent) { progress.update(percent); },

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -343,6 +344,28 @@ TEST(ReplayCommand, OutputFileIsReplacedOnlyByAWholeOutput) {
     struct stat st {};
     ::stat(out.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// Ctrl-C or SIGTERM during a replay to a file leaves the old file, and nothing beside it.
+TEST(ReplayCommand, AnInterruptedReplayLeavesTheOutputFileAsItWas) {
+    RawFile raw(1000000);
+    const std::string out = raw.dir.file("out.txt");
+    std::ofstream(out) << "old lines\n";
+    const std::vector<std::string> before = filesIn(raw.dir.path());
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        // Sent once the new file beside the output exists.
+        const auto run = test::runCliAndSignal(
+            {"replay", "--defs", kDefs, "-o", out, raw.path},
+            [&] { return filesIn(raw.dir.path()).size() > before.size(); }, signal);
+        EXPECT_EQ(run.code, 1) << run.err;
+        EXPECT_NE(run.err.find("nimbrel-cli: replay interrupted (" + out + " is left as it was)"),
+                  std::string::npos)
+            << run.err;
+        std::ifstream in(out);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old lines\n");
+        EXPECT_EQ(filesIn(raw.dir.path()), before);
+    }
 }
 
 TEST(Cli, VersionAndExitStatusInEveryHelp) {

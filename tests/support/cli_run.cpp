@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <poll.h>
 #include <spawn.h>
@@ -55,7 +56,12 @@ void describe(Invocation& call, const std::vector<std::string>& args,
 
 }  // namespace
 
-CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+namespace {
+
+// Runs the program with its output in files; `waiting` is called every millisecond while
+// it runs.
+CliResult runCliWatching(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                         const std::function<void(pid_t)>& waiting) {
     TempDir dir;
     const std::string outPath = dir.file("out"), errPath = dir.file("err");
     Invocation call;
@@ -76,12 +82,32 @@ CliResult runCli(const std::vector<std::string>& args, const std::vector<std::st
     CliResult result;
     if (rc != 0) return result;
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
+    for (;;) {
+        const pid_t got = ::waitpid(pid, &status, waiting ? WNOHANG : 0);
+        if (got == pid) break;
+        if (got == 0) {
+            waiting(pid);
+            ::usleep(1000);
+        }
     }
     if (WIFEXITED(status)) result.code = WEXITSTATUS(status);
     result.out = slurp(outPath);
     result.err = slurp(errPath);
     return result;
+}
+
+}  // namespace
+
+CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    return runCliWatching(args, env, {});
+}
+
+CliResult runCliAndSignal(const std::vector<std::string>& args, const std::function<bool()>& ready,
+                          int signal, const std::vector<std::string>& env) {
+    bool sent = false;
+    return runCliWatching(args, env, [&](pid_t pid) {
+        if (!sent && ready()) sent = ::kill(pid, signal) == 0;
+    });
 }
 
 CliResult runCliWithFileSizeLimit(const std::vector<std::string>& args, std::uint64_t limitBytes,

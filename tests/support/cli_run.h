@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ struct CliResult {
 
 // `env` entries ("NAME=value") are added to (or replace) the test's own environment.
 CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+
+// As runCli, sending `signal` to the program once `ready` (asked every millisecond while
+// it runs) says true.
+CliResult runCliAndSignal(const std::vector<std::string>& args, const std::function<bool()>& ready,
+                          int signal, const std::vector<std::string>& env = {});
 
 // As runCli, under a file-size limit (as "ulimit -f" sets it, in bytes) and with SIGXFSZ at
 // its default action, which kills a program that does not ignore it (code -1 then). The
