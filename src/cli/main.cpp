@@ -9,6 +9,7 @@
 namespace nimbrel::cli {
 // Each subcommand lives in its own file.
 int runReplay(int, char**);
+int runExport(int, char**);
 int runCapture(int, char**);
 int runSend(int, char**);
 int runSimulate(int, char**);
@@ -23,6 +24,8 @@ using nimbrel::cli::Command;
 
 const Command kCommands[] = {
     {"replay", "Decode a raw data file offline", nimbrel::cli::runReplay},
+    {"export", "Write the HCI packets of a raw data file as a btsnoop file",
+     nimbrel::cli::runExport},
     {"capture", "Capture the log live over a serial port", nimbrel::cli::runCapture},
     {"send", "Send eight bytes to the controller over a serial port", nimbrel::cli::runSend},
     {"simulate",

@@ -14,6 +14,7 @@
 #include "cli/default_definitions.h"
 #include "cli/failure_report.h"
 #include "cli/progress_line.h"
+#include "cli/replay_inputs.h"
 #include "cli/terminal_view.h"
 #include "files/raw_data_replay.h"
 #include "files/text_line_writer.h"
@@ -89,14 +90,6 @@ int parse(int argc, char** argv, Options& o) {
     return 0;
 }
 
-// The errno value of reading `path`, for a file the definition loader could not read.
-int readError(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return errno;
-    if (S_ISDIR(st.st_mode)) return EISDIR;
-    return ::access(path.c_str(), R_OK) == 0 ? 0 : errno;
-}
-
 void printSummary(const ReplayScanResult& scan, const FormatCounts& counts) {
     auto n = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
     std::fprintf(stderr,
@@ -119,30 +112,9 @@ int runReplay(int argc, char** argv) {
     LogConsole console(view, filter);
 
     MessageDefinitionTable definitions;
-    const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
-    if (!definitions.load(defs, console)) {
-        reportFailure("cannot read the definition file " + defs, readError(defs),
-                      "give one with --defs FILE, or put LOG1.h in the program folder");
-        return kExitFailure;
-    }
-
-    struct stat st {};
-    if (::stat(o.rawFile.c_str(), &st) != 0) {
-        const int err = errno;
-        console.print(u"[R] File \"%s\" doesn't exist.", {utf8ToUtf16(o.rawFile)});
-        reportFailure("cannot open " + o.rawFile, err);
-        return kExitFailure;
-    }
+    if (!loadDefinitionsFor(o.decode.defs, console, definitions)) return kExitFailure;
     RawDataInput raw;
-    const int openError = S_ISDIR(st.st_mode) ? EISDIR : raw.open(o.rawFile);
-    if (openError != 0) {
-        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
-                      {utf8ToUtf16(o.rawFile), openError});
-        reportFailure(
-            "cannot read " + o.rawFile, openError,
-            openError == EISDIR ? "replay takes one raw data file, such as RawData_*.log" : "");
-        return kExitFailure;
-    }
+    if (!openRawDataInput(o.rawFile, console, raw, "replay")) return kExitFailure;
 
     TextLineWriter writer;
     if (o.output.empty()) {
@@ -170,24 +142,9 @@ int runReplay(int argc, char** argv) {
     std::atomic<bool> stop{false};
     const ReplayScanResult scan = scanRawDataFile(
         raw, formatter, console, stop, [&](int percent) { progress.update(percent); },
-        [&](std::uint64_t offset) {
-            // The console's line, with where the candidate lies in the file.
-            progress.finish();
-            char at[32];
-            std::snprintf(at, sizeof at, "0x%" PRIx64, offset);
-            console.print(u"++++++default case, error++++++ (file offset %s)", {utf8ToUtf16(at)});
-        });
+        defaultCaseLine(progress, console));
     progress.finish();
-    bool failed = false;
-    if (scan.readError != 0) {
-        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
-                      {utf8ToUtf16(o.rawFile), scan.readError});
-        reportFailure("cannot read " + o.rawFile, scan.readError);
-        failed = true;
-    } else if (scan.fileChanged) {
-        console.print(kRawDataChangedMessage, {utf8ToUtf16(o.rawFile)});
-        failed = true;
-    }
+    const bool failed = reportScanFailure(scan, o.rawFile, console);
 
     if (const int err = writer.close(); err != 0) {
         console.print(u"[R] Fail to write the decoded lines, error:0x%x", {err});
