@@ -10,6 +10,7 @@ namespace nimbrel::cli {
 // Each subcommand lives in its own file.
 int runReplay(int, char**);
 int runExport(int, char**);
+int runExtcap(int, char**);
 int runCapture(int, char**);
 int runSend(int, char**);
 int runSimulate(int, char**);
@@ -27,6 +28,8 @@ const Command kCommands[] = {
     {"export", "Write the HCI packets of a raw data file as a btsnoop file",
      nimbrel::cli::runExport},
     {"capture", "Capture the log live over a serial port", nimbrel::cli::runCapture},
+    {"extcap", "Wireshark's capture interface: the controller's HCI traffic live",
+     nimbrel::cli::runExtcap},
     {"send", "Send eight bytes to the controller over a serial port", nimbrel::cli::runSend},
     {"simulate",
      "Simulate a controller: raw data files, a live serial stream or the driver devices",
@@ -56,6 +59,13 @@ void printUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Wireshark runs its extcap programs with its own arguments only: under the name of the
+    // link in its extcap folder, this program is the extcap command.
+    if (argc > 0) {
+        const char* slash = std::strrchr(argv[0], '/');
+        if (std::strcmp(slash ? slash + 1 : argv[0], "nimbrel-extcap") == 0)
+            return nimbrel::cli::runExtcap(argc, argv);
+    }
     if (nimbrel::printVersionIfAsked("nimbrel-cli", argc, argv)) return nimbrel::cli::kExitOk;
     if (argc < 2) {
         printUsage(stderr);

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,13 @@ int OutputFile::commit() {
     if (error != 0) ::unlink(temporary_.c_str());
     temporary_.clear();
     return error;
+}
+
+bool OutputFile::readerGone() const {
+    if (fd_ < 0) return false;
+    // The write end of a pipe without readers polls as an error.
+    pollfd p{fd_, 0, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLERR) != 0;
 }
 
 void OutputFile::discard() {

@@ -35,6 +35,9 @@ public:
     void discard();
 
     bool isOpen() const { return fd_ >= 0; }
+    // A file opened with openExisting is a pipe or FIFO whose reader has closed it, so
+    // that the next write would fail with EPIPE. Does not block.
+    bool readerGone() const;
 
 private:
     int fd_ = -1;

@@ -22,6 +22,20 @@ std::string slurp(const std::string& path) {
 
 }  // namespace
 
+std::vector<std::string> mergedEnvironment(const std::vector<std::string>& env) {
+    std::vector<std::string> merged;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        const std::string name = entry.substr(0, entry.find('='));
+        bool replaced = false;
+        for (const std::string& mine : env)
+            replaced = replaced || mine.substr(0, mine.find('=')) == name;
+        if (!replaced) merged.push_back(entry);
+    }
+    merged.insert(merged.end(), env.begin(), env.end());
+    return merged;
+}
+
 CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
     TempDir dir;
     const std::string outPath = dir.file("out"), errPath = dir.file("err");
@@ -32,16 +46,7 @@ CliResult runCli(const std::vector<std::string>& args, const std::vector<std::st
     for (std::string& a : argvText) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    std::vector<std::string> envText;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry(*e);
-        const std::string name = entry.substr(0, entry.find('='));
-        bool replaced = false;
-        for (const std::string& mine : env)
-            replaced = replaced || mine.substr(0, mine.find('=')) == name;
-        if (!replaced) envText.push_back(entry);
-    }
-    envText.insert(envText.end(), env.begin(), env.end());
+    std::vector<std::string> envText = mergedEnvironment(env);
     std::vector<char*> envp;
     for (std::string& e : envText) envp.push_back(e.data());
     envp.push_back(nullptr);

@@ -15,4 +15,7 @@ struct CliResult {
 // `env` entries ("NAME=value") are added to (or replace) the test's own environment.
 CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
+// The test's environment with `env` entries ("NAME=value") added or replacing.
+std::vector<std::string> mergedEnvironment(const std::vector<std::string>& env);
+
 }  // namespace nimbrel::test
