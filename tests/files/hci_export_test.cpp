@@ -24,12 +24,6 @@ namespace {
 using test::Bytes;
 using test::operator+;
 
-void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
 std::int64_t utcMicros(int y, int mo, int d, int h, int mi, int s, int ms, int offsetHours) {
     std::tm tm{};
     tm.tm_year = y - 1900;
@@ -63,7 +57,7 @@ public:
     Exported run(const Bytes& raw, bool skipFirstWord = false, bool cancel = false,
                  const std::string& out = "") {
         const std::string rawPath = dir.file("raw.log");
-        writeFile(rawPath, raw);
+        test::writeFileBytes(rawPath, raw);
         RawDataInput input;
         EXPECT_EQ(input.open(rawPath), 0);
         const std::string outPath = out.empty() ? dir.file("out.btsnoop") : out;
@@ -216,7 +210,7 @@ TEST(HciExport, EmptyUnwritableAndCancelledExports) {
     EXPECT_FALSE(missingFolder.exists);
 
     const Bytes previous{'k', 'e', 'p', 't'};
-    writeFile(rig.dir.file("out.btsnoop"), previous);
+    test::writeFileBytes(rig.dir.file("out.btsnoop"), previous);
     const Exported cancelled = rig.run(raw, false, true);
     EXPECT_TRUE(cancelled.result.scan.cancelled);
     EXPECT_EQ(test::readFileBytes(rig.dir.file("out.btsnoop")), previous);

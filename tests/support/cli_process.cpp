@@ -35,7 +35,7 @@ CliProcess::CliProcess(std::vector<std::string> args, const std::vector<std::str
     envp.push_back(nullptr);
 
     int fds[2];
-    if (::pipe(fds) != 0) return;
+    if (::pipe2(fds, O_CLOEXEC) != 0) return;
     const std::string errPath = dir_.file("stderr");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

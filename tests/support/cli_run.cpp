@@ -37,10 +37,15 @@ std::vector<std::string> mergedEnvironment(const std::vector<std::string>& env) 
 }
 
 CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    return runProgram(NIMBREL_CLI_PATH, args, env);
+}
+
+CliResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env) {
     TempDir dir;
     const std::string outPath = dir.file("out"), errPath = dir.file("err");
 
-    std::vector<std::string> argvText{NIMBREL_CLI_PATH};
+    std::vector<std::string> argvText{program};
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : argvText) argv.push_back(a.data());
@@ -59,7 +64,7 @@ CliResult runCli(const std::vector<std::string>& args, const std::vector<std::st
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     CliResult result;
     if (rc != 0) return result;
