@@ -75,39 +75,6 @@ int parse(int argc, char** argv, Options& o) {
     return 0;
 }
 
-void printSummary(const HciExportResult& r, const std::string& output) {
-    auto n = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
-    const HciExportCounts& c = r.counts;
-    std::fprintf(stderr, "Export: %llu packets written to %s (%llu commands, %llu events",
-                 n(c.packets()), output.c_str(), n(c.commands), n(c.events));
-    if (c.truncated)
-        std::fprintf(stderr, "; %llu logged shorter than their length", n(c.truncated));
-    std::fprintf(stderr, ") from %llu records.\n", n(r.scan.records));
-    if (c.byteParameters) {
-        std::fprintf(stderr,
-                     "Skipped %llu HCI records with 8-bit parameters (paraWide is 1 not 4).\n",
-                     n(c.byteParameters));
-    }
-    if (c.notDefined) {
-        std::fprintf(stderr,
-                     "Skipped %llu HCI records that do not fit their definition (parameter "
-                     "errors).\n",
-                     n(c.notDefined));
-    }
-    if (c.undated) {
-        std::fprintf(stderr,
-                     "%llu packets have no plausible time stamp before or after them: they are "
-                     "stamped 1970-01-01 00:00:00 UTC.\n",
-                     n(c.undated));
-    }
-    if (c.packets() == 0) {
-        std::fprintf(stderr,
-                     "nimbrel-cli: warning: %s holds no HCI packets: no HCI command or "
-                     "event record was found.\n",
-                     output.c_str());
-    }
-}
-
 }  // namespace
 
 int runExport(int argc, char** argv) {
@@ -132,11 +99,16 @@ int runExport(int argc, char** argv) {
         std::fprintf(stderr, "nimbrel-cli: %s was not written.\n", o.output.c_str());
         return kExitFailure;
     }
+    if (r.outputIsInput) {
+        reportFailure(o.output + " is the raw data file itself", 0,
+                      "give the btsnoop file another name");
+        return kExitFailure;
+    }
     if (r.writeError != 0) {
         reportFailure("cannot write " + o.output, r.writeError);
         return kExitFailure;
     }
-    printSummary(r, o.output);
+    printHciExportSummary(r, o.output, console);
     return kExitOk;
 }
 

@@ -1,8 +1,10 @@
 #include "files/hci_export.h"
 
 #include "files/btsnoop_writer.h"
+#include "pipeline/log_console.h"
 #include "pipeline/record_line_composer.h"
 #include "platform/output_file.h"
+#include "platform/text.h"
 
 namespace nimbrel {
 namespace {
@@ -72,6 +74,11 @@ HciExportResult exportHciPackets(const RawDataInput& input,
                                  const std::function<void(int)>& progress,
                                  const DefaultCaseReport& defaultCase) {
     HciExportResult result;
+    // Replacing the input with its own export would lose the raw data.
+    if (isSameFile(input.fd(), outPath)) {
+        result.outputIsInput = true;
+        return result;
+    }
     OutputFile file;
     if ((result.writeError = file.create(outPath)) != 0) return result;
     BtsnoopWriter writer(file);
@@ -85,6 +92,38 @@ HciExportResult exportHciPackets(const RawDataInput& input,
     result.writeError = writer.flush();
     if (result.writeError == 0) result.writeError = file.commit();
     return result;
+}
+
+void printHciExportSummary(const HciExportResult& result, const std::string& outPath,
+                           LogConsole& console) {
+    const HciExportCounts& c = result.counts;
+    const std::u16string out = utf8ToUtf16(outPath);
+    console.print(
+        u"[G] Exported %d HCI packets (%d commands, %d events; %d logged shorter than "
+        u"their length) from %d records to \"%s\".",
+        {c.packets(), c.commands, c.events, c.truncated, result.scan.records, out});
+    if (c.byteParameters) {
+        console.print(u"[Y] Skipped %d HCI records with 8-bit parameters (paraWide is 1 not 4).",
+                      {c.byteParameters});
+    }
+    if (c.notDefined) {
+        console.print(
+            u"[Y] Skipped %d HCI records that do not fit their definition (parameter "
+            u"errors).",
+            {c.notDefined});
+    }
+    if (c.undated) {
+        console.print(
+            u"[Y] %d packets have no plausible time stamp before or after them: they "
+            u"are stamped 1970-01-01 00:00:00 UTC.",
+            {c.undated});
+    }
+    if (c.packets() == 0) {
+        console.print(
+            u"[Y] Warning: \"%s\" holds no HCI packets: no HCI command or event record "
+            u"was found.",
+            {out});
+    }
 }
 
 }  // namespace nimbrel

@@ -72,6 +72,8 @@ struct HciExportResult {
     // errno of a failure to create, write or complete the output (nothing is left at its
     // path then, or the file that was there before).
     int writeError = 0;
+    // The output path names the raw data file itself: nothing was written.
+    bool outputIsInput = false;
 };
 
 // Exports `input` to a btsnoop file at `outPath`, which appears only when complete: a
@@ -83,5 +85,10 @@ HciExportResult exportHciPackets(const RawDataInput& input,
                                  const std::atomic<bool>& stop,
                                  const std::function<void(int percent)>& progress = {},
                                  const DefaultCaseReport& defaultCase = {});
+
+// The export's summary as console lines: what was written in green, what was skipped or
+// could not be dated in yellow, and a yellow warning when there were no HCI packets.
+void printHciExportSummary(const HciExportResult& result, const std::string& outPath,
+                           LogConsole& console);
 
 }  // namespace nimbrel

@@ -41,6 +41,9 @@ public:
     void OnSaveLogFile();
     // File > Open Raw Data.
     void OnOpenRawData();
+    // File > Export HCI Packets...: the raw data file of the current capture (or one the
+    // user chooses) to a btsnoop file, on the worker; the summary goes to the view.
+    void OnExportHciPackets();
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnFilePrintSetup();
@@ -70,7 +73,7 @@ signals:
     void workFinished();
 
 private:
-    enum class Work { None, TextLog, Replay };
+    enum class Work { None, TextLog, Replay, Export };
     void startWork(Work work, std::function<void()> body);
     void finishWork();
     void showProgress(bool on);

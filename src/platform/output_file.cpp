@@ -19,6 +19,13 @@ int closeKeepingError(int fd, int error) {
 
 }  // namespace
 
+bool isSameFile(int fd, const std::string& path) {
+    struct stat open {
+    }, named{};
+    return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 OutputFile::~OutputFile() { discard(); }
 
 int OutputFile::create(const std::string& path) {

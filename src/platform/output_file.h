@@ -6,6 +6,9 @@
 
 namespace nimbrel {
 
+// The open file `fd` and the file at `path` are one file (through any link).
+bool isSameFile(int fd, const std::string& path);
+
 class OutputFile {
 public:
     OutputFile() = default;

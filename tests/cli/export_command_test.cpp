@@ -47,7 +47,7 @@ TEST(ExportCommand, BtmonAndTsharkReadEveryPacketTheReplayDecodes) {
     ASSERT_EQ(exported.code, 0) << exported.err;
     std::smatch m;
     ASSERT_TRUE(std::regex_search(exported.err, m,
-                                  std::regex(R"(Export: (\d+) packets written to .* \((\d+) )"
+                                  std::regex(R"(\[G\] Exported (\d+) HCI packets \((\d+) )"
                                              R"(commands, (\d+) events; (\d+) logged shorter)")))
         << exported.err;
     const std::size_t packets = std::stoul(m[1]), truncated = std::stoul(m[4]);
@@ -88,6 +88,7 @@ TEST(ExportCommand, UsageFailuresAndAFileWithoutHciRecords) {
     test::TempDir dir;
     const std::string raw = dir.file("raw.log");
     ASSERT_EQ(runCli({"simulate", "--raw-file", raw, "--records", "50", "--seed", "3"}).code, 0);
+    const std::size_t rawSize = test::readFileBytes(raw).size();
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -103,6 +104,9 @@ TEST(ExportCommand, UsageFailuresAndAFileWithoutHciRecords) {
          1,
          "nimbrel-cli: cannot write " + dir.file("no/folder/out.btsnoop") +
              ": No such file or directory"},
+        {{"export", "--btsnoop", raw, "--defs", kDefs, raw},
+         1,
+         "nimbrel-cli: " + raw + " is the raw data file itself"},
         {{"export", "--btsnoop", out, "--defs", dir.file("none.h"), raw},
          1,
          "cannot read the definition file"},
@@ -114,6 +118,7 @@ TEST(ExportCommand, UsageFailuresAndAFileWithoutHciRecords) {
     }
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    EXPECT_EQ(test::readFileBytes(raw).size(), rawSize);
 
     const std::string noHci = dir.file("no-hci.log");
     const test::Bytes stamp{0xE8, 0x07, 1, 10, 12, 0, 0, 0, 0};
@@ -121,7 +126,8 @@ TEST(ExportCommand, UsageFailuresAndAFileWithoutHciRecords) {
                          stamp + test::buildRecord({.layout = 4, .index = 2, .params = {1}}));
     const auto empty = runCli({"export", "--btsnoop", out, "--defs", kDefs, noHci});
     EXPECT_EQ(empty.code, 0) << empty.err;
-    EXPECT_NE(empty.err.find("warning: " + out + " holds no HCI packets"), std::string::npos)
+    EXPECT_NE(empty.err.find("[Y] Warning: \"" + out + "\" holds no HCI packets"),
+              std::string::npos)
         << empty.err;
     EXPECT_EQ(test::readFileBytes(out).size(), 16u);
 }
