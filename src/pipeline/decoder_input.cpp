@@ -1,14 +1,8 @@
 #include "pipeline/decoder_input.h"
 
-#include "pipeline/message_definition_table.h"
 #include "platform/little_endian.h"
 
 namespace nimbrel {
-
-bool fitsDefinition(const RecordRef& record, const MessageEntry& entry) {
-    return static_cast<std::int32_t>(record.layout.paramWidth) == entry.expectedWidth &&
-           entry.expectedParams <= static_cast<std::int32_t>(record.paramCount());
-}
 
 ParamWords decoderWords(const RecordRef& record, bool skipFirst, std::uint32_t* words) {
     const std::uint32_t n = record.paramCount();

@@ -6,16 +6,19 @@
 #include <cstdint>
 
 #include "decoders/param_words.h"
+#include "pipeline/message_definition_table.h"
 #include "pipeline/record_layout.h"
 
 namespace nimbrel {
 
-struct MessageEntry;
-
 // The record fits its definition: its parameter width is the one the text expects and it
 // carries at least as many parameters as the text has conversions. Only such records are
 // formatted with their text and decoded; the others become parameter-error lines.
-bool fitsDefinition(const RecordRef& record, const MessageEntry& entry);
+// Inline: the formatter asks for every record.
+inline bool fitsDefinition(const RecordRef& record, const MessageEntry& entry) {
+    return static_cast<std::int32_t>(record.layout.paramWidth) == entry.expectedWidth &&
+           entry.expectedParams <= static_cast<std::int32_t>(record.paramCount());
+}
 
 // The record's 32-bit parameters, little-endian, loaded into `words` (room for 255), as a
 // decoder is given them: without the first one when `skipFirst` (HCI records on chips
