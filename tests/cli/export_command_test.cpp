@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "support/capture_file_reader.h"
+#include "support/child_process.h"
 #include "support/cli_run.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"

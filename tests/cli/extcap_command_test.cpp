@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "support/capture_file_reader.h"
-#include "support/cli_process.h"
+#include "support/child_process.h"
 #include "support/cli_run.h"
 #include "support/hci_records.h"
 #include "support/record_builder.h"
@@ -115,7 +115,7 @@ std::vector<std::uint8_t> readFifo(int fd, std::size_t packets, int timeoutMs) {
 // with its direction; when the reader closes the FIFO, the capture ends cleanly.
 TEST(ExtcapCommand, WritesTheSerialPortsPacketsToTheFifoUntilItsReaderGoesAway) {
     FreshUser user;
-    test::CliProcess controller({"simulate", "--serial", "--rate", "400", "--seed", "5"});
+    test::ChildProcess controller({"simulate", "--serial", "--rate", "400", "--seed", "5"});
     const std::string port = controller.readLine(5000);
     ASSERT_EQ(port.rfind("/dev/", 0), 0u) << port;
     const std::string fifo = user.home.file("fifo");
@@ -123,9 +123,9 @@ TEST(ExtcapCommand, WritesTheSerialPortsPacketsToTheFifoUntilItsReaderGoesAway) 
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(reader, 0);
 
-    test::CliProcess extcap({"extcap", "--capture", "--extcap-interface", "nimbrel-com", "--fifo",
-                             fifo, "--port", port, "--defs", kDefs},
-                            user.env);
+    test::ChildProcess extcap({"extcap", "--capture", "--extcap-interface", "nimbrel-com", "--fifo",
+                               fifo, "--port", port, "--defs", kDefs},
+                              user.env);
     const test::CaptureFile got = test::readPcap(readFifo(reader, 40, 20000));
     ASSERT_TRUE(got.valid) << extcap.errText();
     EXPECT_EQ(got.linkType, 201u);
@@ -156,7 +156,7 @@ TEST(ExtcapCommand, TsharkCapturesTheSimulatorsPacketsLive) {
         ASSERT_EQ(::symlink(NIMBREL_CLI_PATH, (user.home.file(folder) + "/nimbrel-extcap").c_str()),
                   0);
     }
-    test::CliProcess controller(
+    test::ChildProcess controller(
         {"simulate", "--serial", "--rate", "500", "--records", "300", "--seed", "7"});
     const std::string port = controller.readLine(5000);
     ASSERT_EQ(port.rfind("/dev/", 0), 0u) << port;

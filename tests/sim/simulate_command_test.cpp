@@ -12,16 +12,16 @@
 #include "platform/serial_port.h"
 #include "sim/log_generator.h"
 #include "sim/raw_file_writer.h"
-#include "support/cli_process.h"
+#include "support/child_process.h"
 #include "support/sim_stream.h"
 
 namespace nimbrel::sim {
 namespace {
 
-using test::CliProcess;
+using test::ChildProcess;
 
 int runCli(std::vector<std::string> args) {
-    CliProcess p(std::move(args));
+    ChildProcess p(std::move(args));
     if (!p.started()) return -1;
     return p.wait(20000);
 }
@@ -62,7 +62,7 @@ TEST(SimulateCommand, ExitCodes) {
 }
 
 TEST(SimulateCommand, StreamsToANewPseudoTerminalUntilInterrupted) {
-    CliProcess sim({"simulate", "--serial", "--rate", "0", "--seed", "5"});
+    ChildProcess sim({"simulate", "--serial", "--rate", "0", "--seed", "5"});
     ASSERT_TRUE(sim.started());
     const std::string path = sim.readLine(5000);
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << "got '" << path << "'";
@@ -92,7 +92,7 @@ TEST(SimulateCommand, StreamsToANewPseudoTerminalUntilInterrupted) {
 }
 
 TEST(SimulateCommand, LimitedStreamEndsAfterTheReaderTookEverything) {
-    CliProcess sim({"simulate", "--serial", "--rate", "500", "--records", "60", "--seed", "6"});
+    ChildProcess sim({"simulate", "--serial", "--rate", "500", "--records", "60", "--seed", "6"});
     ASSERT_TRUE(sim.started());
     const std::string path = sim.readLine(5000);
     ASSERT_FALSE(path.empty());

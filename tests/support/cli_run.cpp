@@ -22,36 +22,26 @@ std::string slurp(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> mergedEnvironment(const std::vector<std::string>& env) {
-    std::vector<std::string> merged;
+CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    TempDir dir;
+    const std::string outPath = dir.file("out"), errPath = dir.file("err");
+
+    std::vector<std::string> argvText{NIMBREL_CLI_PATH};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envText;
     for (char** e = environ; *e; ++e) {
         const std::string entry(*e);
         const std::string name = entry.substr(0, entry.find('='));
         bool replaced = false;
         for (const std::string& mine : env)
             replaced = replaced || mine.substr(0, mine.find('=')) == name;
-        if (!replaced) merged.push_back(entry);
+        if (!replaced) envText.push_back(entry);
     }
-    merged.insert(merged.end(), env.begin(), env.end());
-    return merged;
-}
-
-CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-    return runProgram(NIMBREL_CLI_PATH, args, env);
-}
-
-CliResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& env) {
-    TempDir dir;
-    const std::string outPath = dir.file("out"), errPath = dir.file("err");
-
-    std::vector<std::string> argvText{program};
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argvText) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    std::vector<std::string> envText = mergedEnvironment(env);
+    envText.insert(envText.end(), env.begin(), env.end());
     std::vector<char*> envp;
     for (std::string& e : envText) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -64,7 +54,7 @@ CliResult runProgram(const std::string& program, const std::vector<std::string>&
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     CliResult result;
     if (rc != 0) return result;

@@ -1,5 +1,6 @@
-#include "support/cli_process.h"
+#include "support/child_process.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -10,7 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "support/cli_run.h"
+extern char** environ;
 
 namespace nimbrel::test {
 namespace {
@@ -23,13 +24,21 @@ long long msSince(Clock::time_point start) {
 
 }  // namespace
 
-CliProcess::CliProcess(std::vector<std::string> args, const std::vector<std::string>& env,
-                       std::string program) {
+ChildProcess::CliProcess(std::vector<std::string> args, const std::vector<std::string>& env,
+                         std::string program) {
     args.insert(args.begin(), std::move(program));
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> envText = mergedEnvironment(env);
+    std::vector<std::string> envText;
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        bool replaced = false;
+        for (const std::string& mine : env) replaced = replaced || nameOf(mine) == nameOf(entry);
+        if (!replaced) envText.push_back(entry);
+    }
+    envText.insert(envText.end(), env.begin(), env.end());
     std::vector<char*> envp;
     for (std::string& e : envText) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -51,7 +60,7 @@ CliProcess::CliProcess(std::vector<std::string> args, const std::vector<std::str
     out_ = fds[0];
 }
 
-CliProcess::~CliProcess() {
+ChildProcess::~CliProcess() {
     if (pid_ > 0) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
@@ -59,7 +68,7 @@ CliProcess::~CliProcess() {
     if (out_ >= 0) ::close(out_);
 }
 
-std::string CliProcess::readLine(int timeoutMs) {
+std::string ChildProcess::readLine(int timeoutMs) {
     std::string line;
     const auto start = Clock::now();
     while (msSince(start) < timeoutMs) {
@@ -73,11 +82,11 @@ std::string CliProcess::readLine(int timeoutMs) {
     return line;
 }
 
-void CliProcess::signal(int sig) {
+void ChildProcess::signal(int sig) {
     if (pid_ > 0) ::kill(pid_, sig);
 }
 
-int CliProcess::wait(int timeoutMs) {
+int ChildProcess::wait(int timeoutMs) {
     const auto start = Clock::now();
     while (pid_ > 0 && msSince(start) < timeoutMs) {
         int status = 0;
@@ -90,9 +99,35 @@ int CliProcess::wait(int timeoutMs) {
     return -1;
 }
 
-std::string CliProcess::errText() const {
+std::string ChildProcess::readAll(int timeoutMs) {
+    std::string text;
+    const auto start = Clock::now();
+    while (msSince(start) < timeoutMs) {
+        pollfd p{out_, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        char buf[4096];
+        const ssize_t n = ::read(out_, buf, sizeof buf);
+        if (n <= 0) break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+std::string ChildProcess::errText() const {
     std::ifstream in(dir_.file("stderr"), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+CliResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env, int timeoutMs) {
+    ChildProcess child(args, env, program);
+    CliResult result;
+    if (!child.started()) return result;
+    const auto start = Clock::now();
+    result.out = child.readAll(timeoutMs);
+    result.code = child.wait(std::max<int>(0, timeoutMs - static_cast<int>(msSince(start))));
+    result.err = child.errText();
+    return result;
 }
 
 }  // namespace nimbrel::test
