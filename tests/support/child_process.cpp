@@ -24,7 +24,7 @@ long long msSince(Clock::time_point start) {
 
 }  // namespace
 
-ChildProcess::CliProcess(std::vector<std::string> args, const std::vector<std::string>& env,
+ChildProcess::ChildProcess(std::vector<std::string> args, const std::vector<std::string>& env,
                          std::string program) {
     args.insert(args.begin(), std::move(program));
     std::vector<char*> argv;
@@ -60,7 +60,7 @@ ChildProcess::CliProcess(std::vector<std::string> args, const std::vector<std::s
     out_ = fds[0];
 }
 
-ChildProcess::~CliProcess() {
+ChildProcess::~ChildProcess() {
     if (pid_ > 0) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
