@@ -4,9 +4,9 @@
 #include <QString>
 #include <cerrno>
 #include <cstdio>
-#include <unistd.h>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
+#include "platform/file_handle.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -34,7 +34,7 @@ bool writeEntry(const std::u16string& path, std::u16string_view program) {
     if (std::fclose(out) != 0 || !written) {
         trace("_tfopen %s, GetLastError=0x%x", file.c_str(),
               static_cast<unsigned>(written ? errno : writeError));
-        ::unlink(file.c_str());  // never leave half an entry behind
+        removeFile(file);  // never leave half an entry behind
         return false;
     }
     return true;
@@ -49,12 +49,7 @@ AutoStartToggles initialAutoStartToggles(const SettingsStore& settings) {
     return toggles;
 }
 
-std::u16string currentExecutablePath() {
-    char path[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return {};
-    return utf8ToUtf16(std::string_view(path, static_cast<std::size_t>(n)));
-}
+std::u16string currentExecutablePath() { return utf8ToUtf16(executablePath()); }
 
 std::u16string autostartEntryPath() { return autostartFolder() + u"/nimbrel.desktop"; }
 
@@ -99,7 +94,8 @@ bool SetAutoStart(bool enable, bool forUart, std::u16string_view program) {
     makeFolders(utf16ToUtf8(autostartFolder()));  // an existing folder is fine; errors show below
     const std::u16string entry = autostartEntryPath();
     const std::string entryFile = utf16ToUtf8(entry);
-    const bool removed = ::unlink(entryFile.c_str()) == 0 || errno == ENOENT;
+    const int removeError = removeFile(entryFile);
+    const bool removed = removeError == 0 || removeError == ENOENT;
     if (!enable) {
         if (forUart) {
             settings.SetAutoGetLogForUart(0);

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/device_bridge_protocol.h"
-
 namespace nimbrel {
 
-bool sendDriverRequest(BridgeDevice& device, std::uint32_t code,
+bool sendDriverRequest(ControlDevice& device, std::uint32_t code,
                        std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                        std::uint32_t* returned) {
     const ControlResult r =
@@ -29,7 +27,7 @@ ReadLogResult readLogData(const ReadLogReply& reply, std::uint32_t returned, boo
 
 bool DriverDevice::openLocked() {
     if (device_.isOpen()) return true;
-    const int err = device_.open(devicePath(name_));
+    const int err = device_.open(name_);
     return err == 0 || err == EISCONN;
 }
 

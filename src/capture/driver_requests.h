@@ -11,14 +11,14 @@
 #include <span>
 
 #include "capture/driver_codes.h"
-#include "platform/device_bridge.h"
+#include "platform/control_device.h"
 
 namespace nimbrel {
 
 // The shared request procedure: one control request on `device`, waiting for its reply
 // without a time-out. True when it completed, returned at least one byte and the first
 // byte is 0. `returned` (optional) receives the number of output bytes.
-bool sendDriverRequest(BridgeDevice& device, std::uint32_t code,
+bool sendDriverRequest(ControlDevice& device, std::uint32_t code,
                        std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                        std::uint32_t* returned = nullptr);
 
@@ -55,7 +55,7 @@ public:
     ReadLogResult readLog(ReadLogReply& reply);
 
     bool isOpen() const { return device_.isOpen(); }
-    BridgeDevice& bridge() { return device_; }
+    ControlDevice& control() { return device_; }
     const char* name() const { return name_; }
 
 private:
@@ -65,7 +65,7 @@ private:
     std::uint32_t setLogCode_;
     std::uint32_t readLogCode_;
     std::mutex mutex_;
-    BridgeDevice device_;
+    ControlDevice device_;
 };
 
 // The process-wide devices (one capture route at a time).

@@ -1,6 +1,5 @@
 #include "capture/radio_handle.h"
 
-#include <cstdlib>
 #include <mutex>
 
 #include "capture/driver_requests.h"
@@ -13,11 +12,6 @@ std::mutex g_mutex;
 std::string g_radioHandle;       // the radio entry; empty when invalid
 int g_radioInterfaceNotify = 0;  // subscription ids; 0 when not registered
 int g_radioHandleNotify = 0;
-
-std::uint32_t handleValue(const std::string& entry) {
-    if (entry.size() <= 3) return kInvalidRadioHandle;
-    return static_cast<std::uint32_t>(std::strtoul(entry.c_str() + 3, nullptr, 10));
-}
 
 }  // namespace
 
@@ -35,7 +29,7 @@ std::uint32_t OpenRadioInterface() {
     const std::set<std::string> radios = listRadios(radioClassDirectory());
     std::lock_guard lock(g_mutex);
     g_radioHandle = radios.empty() ? std::string() : *radios.rbegin();
-    return g_radioHandle.empty() ? kInvalidRadioHandle : handleValue(g_radioHandle);
+    return g_radioHandle.empty() ? kInvalidRadioHandle : radioEntryNumber(g_radioHandle);
 }
 
 int RegisterRadioHandleNotification() {

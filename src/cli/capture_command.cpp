@@ -9,9 +9,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -27,9 +25,10 @@
 #include "cli/stop_signal.h"
 #include "cli/terminal_view.h"
 #include "files/text_line_writer.h"
-#include "platform/device_bridge.h"
-#include "platform/device_bridge_protocol.h"
+#include "platform/control_device.h"
+#include "platform/file_handle.h"
 #include "platform/local_time.h"
+#include "platform/path.h"
 #include "platform/program_folder.h"
 #include "platform/serial_port.h"
 #include "platform/text.h"
@@ -72,7 +71,7 @@ constexpr const char* kHelp =
 class SharedStdout : public LineOutput {
 public:
     explicit SharedStdout(bool colour) {
-        writer_.attach(STDOUT_FILENO);
+        writer_.attachStandardOutput();
         writer_.setColour(colour, terminalColourDepth());
     }
     void writeLine(std::u16string_view line, Rgb colour) override {
@@ -125,7 +124,7 @@ int parse(int argc, char** argv, Options& o) {
             if (value.empty()) return usageError("capture", "--save-raw= needs a folder");
             o.saveRaw = true;
             o.saveRawFolder = value;
-            while (o.saveRawFolder.size() > 1 && o.saveRawFolder.back() == '/')
+            while (o.saveRawFolder.size() > 1 && isPathSeparator(o.saveRawFolder.back()))
                 o.saveRawFolder.pop_back();
         } else if (args.option("--com", value, missing)) {
             if (missing || value.empty()) return usageError("capture", "--com needs a port name");
@@ -187,8 +186,7 @@ void printSummary(const CaptureCounters& c, const char* how) {
 int reportRawDataFile(const RawDataFile& file) {
     const std::string name = file.name();
     const int error = file.lastError();
-    struct stat st {};
-    if (::stat(name.c_str(), &st) != 0) {
+    if (fileStatus(name).kind == FileKind::Missing) {
         std::fprintf(stderr,
                      "No raw data file was written: %s cannot be created (error 0x%x: %s).\n",
                      name.c_str(), error, std::strerror(error));
@@ -211,7 +209,7 @@ int reportRawDataFile(const RawDataFile& file) {
 int captureFromDriver(const Options& o, ViewCore& core, SharedStdout& out) {
     const bool uart = o.route == CaptureRoute::Uart;
     std::fprintf(stderr, "Capturing through the %s driver at %s.\n", uart ? "UART bus" : "filter",
-                 devicePath(uart ? kUartDeviceName : kFilterDeviceName).c_str());
+                 controlDevicePath(uart ? kUartDeviceName : kFilterDeviceName).c_str());
     RadioEvents::get().take();
     DriverCapture driver(core, RadioEvents::callbacks());
     const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
@@ -270,16 +268,7 @@ int runCapture(int argc, char** argv) {
     if (const int rc = parse(argc, argv, o); rc != 0) return rc < 0 ? kExitOk : rc;
 
     if (!o.saveRawFolder.empty()) {
-        struct stat st {};
-        int err = 0;
-        if (::stat(o.saveRawFolder.c_str(), &st) != 0) {
-            err = errno;
-        } else if (!S_ISDIR(st.st_mode)) {
-            err = ENOTDIR;
-        } else if (::access(o.saveRawFolder.c_str(), W_OK | X_OK) != 0) {
-            err = errno;
-        }
-        if (err != 0) {
+        if (const int err = checkWritableFolder(o.saveRawFolder); err != 0) {
             reportFailure("cannot save raw data files in " + o.saveRawFolder, err);
             return kExitFailure;
         }

@@ -4,14 +4,14 @@
 #include "platform/serial_port.h"
 #include "platform/text.h"
 
-#if NIMBREL_HAVE_APP
-#include "app/settings_store.h"
+#if NIMBREL_HAVE_SETTINGS
+#include "pipeline/settings_store.h"
 #endif
 
 namespace nimbrel::cli {
 
 std::string defaultDefinitionFile() {
-#if NIMBREL_HAVE_APP
+#if NIMBREL_HAVE_SETTINGS
     return utf16ToUtf8(storedDefinitionFile());
 #else
     return utf16ToUtf8(nimbrel::defaultDefinitionFile());
@@ -19,7 +19,7 @@ std::string defaultDefinitionFile() {
 }
 
 std::uint32_t storedPrintRawData() {
-#if NIMBREL_HAVE_APP
+#if NIMBREL_HAVE_SETTINGS
     return SettingsStore().GetPrintRawData();
 #else
     return 0;
@@ -27,7 +27,7 @@ std::uint32_t storedPrintRawData() {
 }
 
 std::string storedComPort() {
-#if NIMBREL_HAVE_APP
+#if NIMBREL_HAVE_SETTINGS
     return utf16ToUtf8(SettingsStore().GetComPort());
 #else
     return "ttyUSB0";
@@ -35,7 +35,7 @@ std::string storedComPort() {
 }
 
 std::uint32_t storedBaudRate() {
-#if NIMBREL_HAVE_APP
+#if NIMBREL_HAVE_SETTINGS
     return SettingsStore().GetBaudRate();
 #else
     return kDefaultBaudRate;

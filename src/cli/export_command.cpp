@@ -92,7 +92,7 @@ int runExport(int argc, char** argv) {
     ProgressLine progress(stderr);
     std::atomic<bool> stop{false};
     const HciExportResult r = exportHciPackets(
-        raw, definitions, o.emberFlint, o.output, console, stop,
+        raw, o.rawFile, definitions, o.emberFlint, o.output, console, stop,
         [&](int percent) { progress.update(percent); }, defaultCaseLine(progress, console));
     progress.finish();
     if (reportScanFailure(r.scan, o.rawFile, console)) {

@@ -230,8 +230,10 @@ CaptureEnd runDriver(const Options& o, ViewCore& core, const OutputFile& fifo,
 
 int capture(const Options& o, const ExtcapInterface& interface) {
     installStopSignals();
+#ifdef SIGPIPE
     // A reader that goes away makes writes fail with EPIPE instead of ending the process.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     OutputFile fifo;
     if (const int err = fifo.openExisting(o.fifo); err != 0) {

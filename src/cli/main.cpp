@@ -2,8 +2,12 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "platform/console.h"
+#include "platform/path.h"
 #include "platform/version.h"
 
 namespace nimbrel::cli {
@@ -14,7 +18,7 @@ int runExtcap(int, char**);
 int runCapture(int, char**);
 int runSend(int, char**);
 int runSimulate(int, char**);
-#if NIMBREL_HAVE_APP
+#if NIMBREL_HAVE_SETTINGS
 int runSettings(int, char**);
 #endif
 }  // namespace nimbrel::cli
@@ -34,7 +38,7 @@ const Command kCommands[] = {
     {"simulate",
      "Simulate a controller: raw data files, a live serial stream or the driver devices",
      nimbrel::cli::runSimulate},
-#if NIMBREL_HAVE_APP
+#if NIMBREL_HAVE_SETTINGS
     {"settings", "List, read and change the stored settings", nimbrel::cli::runSettings},
 #endif
     {nullptr, nullptr, nullptr},
@@ -58,12 +62,20 @@ void printUsage(std::FILE* out) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argcIn, char** argvIn) {
+    nimbrel::prepareConsole();
+    // Arguments as UTF-8 on every platform; the strings live until main returns.
+    std::vector<std::string> arguments = nimbrel::commandLineArguments(argcIn, argvIn);
+    std::vector<char*> pointers;
+    for (std::string& a : arguments) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    const int argc = static_cast<int>(arguments.size());
+    char** argv = pointers.data();
     // Wireshark runs its extcap programs with its own arguments only: under the name of the
     // link in its extcap folder, this program is the extcap command.
     if (argc > 0) {
-        const char* slash = std::strrchr(argv[0], '/');
-        if (std::strcmp(slash ? slash + 1 : argv[0], "nimbrel-extcap") == 0)
+        const std::string_view name = nimbrel::pathFileName(argv[0]);
+        if (name == "nimbrel-extcap" || name == "nimbrel-extcap.exe")
             return nimbrel::cli::runExtcap(argc, argv);
     }
     if (nimbrel::printVersionIfAsked("nimbrel-cli", argc, argv)) return nimbrel::cli::kExitOk;

@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <string>
-#include <sys/ioctl.h>
-#include <unistd.h>
+
+#include "platform/console.h"
 
 namespace nimbrel::cli {
 
 ProgressLine::ProgressLine(std::FILE* stream)
-    : stream_(stream), terminal_(::isatty(::fileno(stream)) == 1) {
-    winsize size{};
-    if (terminal_ && ::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        width_ = size.ws_col;
+    : stream_(stream), terminal_(isTerminal(stream) && enableTerminalColours(stream)) {
+    if (const int columns = terminalColumns(stream); columns > 0) width_ = columns;
 }
 
 void ProgressLine::update(int percent) {

@@ -4,8 +4,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "cli/arg_parser.h"
@@ -21,6 +19,7 @@
 #include "pipeline/log_console.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/record_formatter.h"
+#include "platform/file_handle.h"
 #include "platform/text.h"
 
 namespace nimbrel::cli {
@@ -118,7 +117,7 @@ int runReplay(int argc, char** argv) {
 
     TextLineWriter writer;
     if (o.output.empty()) {
-        writer.attach(STDOUT_FILENO);
+        writer.attachStandardOutput();
         writer.setColour(useColour(o.decode.colour, stdout), terminalColourDepth());
     } else {
         if (const int err = writer.open(o.output); err != 0) {

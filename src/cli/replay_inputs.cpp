@@ -3,14 +3,13 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "cli/default_definitions.h"
 #include "cli/failure_report.h"
 #include "cli/progress_line.h"
 #include "pipeline/log_console.h"
 #include "pipeline/message_definition_table.h"
+#include "platform/file_handle.h"
 #include "platform/text.h"
 
 namespace nimbrel::cli {
@@ -18,10 +17,10 @@ namespace {
 
 // The errno value of reading `path`, for a file the definition loader could not read.
 int readError(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return errno;
-    if (S_ISDIR(st.st_mode)) return EISDIR;
-    return ::access(path.c_str(), R_OK) == 0 ? 0 : errno;
+    const FileStatus st = fileStatus(path);
+    if (st.kind == FileKind::Missing) return st.error;
+    if (st.kind == FileKind::Folder) return EISDIR;
+    return checkReadable(path);
 }
 
 }  // namespace
@@ -37,14 +36,13 @@ bool loadDefinitionsFor(const std::string& given, LogConsole& console,
 
 bool openRawDataInput(const std::string& path, LogConsole& console, RawDataInput& raw,
                       const char* command) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        const int err = errno;
+    const FileStatus st = fileStatus(path);
+    if (st.kind == FileKind::Missing) {
         console.print(u"[R] File \"%s\" doesn't exist.", {utf8ToUtf16(path)});
-        reportFailure("cannot open " + path, err);
+        reportFailure("cannot open " + path, st.error);
         return false;
     }
-    const int openError = S_ISDIR(st.st_mode) ? EISDIR : raw.open(path);
+    const int openError = st.kind == FileKind::Folder ? EISDIR : raw.open(path);
     if (openError == 0) return true;
     console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
                   {utf8ToUtf16(path), openError});

@@ -1,7 +1,7 @@
-// nimbrel-cli settings: lists, reads and changes the stored settings (the settings file,
-// fwconfig.ini read-only, and the autostart entry in the listing). Built only with the Qt
-// part of the program, which holds the settings store.
-#if NIMBREL_HAVE_APP
+// nimbrel-cli settings: lists, reads and changes the stored settings (the settings file or
+// registry key, fwconfig.ini read-only, and on Linux the autostart entry in the listing).
+// Built where the settings store has a backend: the registry on Windows, Qt Core on Linux.
+#if NIMBREL_HAVE_SETTINGS
 
 #include <algorithm>
 #include <cstdint>
@@ -10,12 +10,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <vector>
 
+#if NIMBREL_HAVE_APP
 #include "app/auto_start.h"
-#include "app/settings_store.h"
+#endif
 #include "cli/commands.h"
+#include "pipeline/settings_store.h"
+#include "platform/file_handle.h"
 #include "platform/text.h"
 
 namespace nimbrel::cli {
@@ -91,9 +93,14 @@ const Setting* findSetting(std::string_view name) {
 }
 
 bool fileExists(const std::u16string& path) {
-    struct stat st {};
-    return ::stat(utf16ToUtf8(path).c_str(), &st) == 0;
+    return fileStatus(utf16ToUtf8(path)).kind != FileKind::Missing;
 }
+
+#ifdef _WIN32
+constexpr const char* kSettingsPlace = "Settings key";
+#else
+constexpr const char* kSettingsPlace = "Settings file";
+#endif
 
 constexpr const char* kExitStatus =
     "Exit status: 0 success, 1 failure (value not stored, settings file not writable),\n"
@@ -112,16 +119,21 @@ void printNames(std::FILE* out) {
 }
 
 void usageTop(std::FILE* out) {
-    std::fprintf(
-        out,
-        "Usage: nimbrel-cli settings list\n"
-        "       nimbrel-cli settings get NAME\n"
-        "       nimbrel-cli settings set NAME VALUE\n"
-        "\n"
-        "Lists, reads and changes the stored settings: the settings file under\n"
-        "$XDG_CONFIG_HOME, fwconfig.ini in the program folder (read-only: edit it by hand)\n"
-        "and the autostart entry (shown by list).\n"
-        "\n");
+    std::fprintf(out,
+                 "Usage: nimbrel-cli settings list\n"
+                 "       nimbrel-cli settings get NAME\n"
+                 "       nimbrel-cli settings set NAME VALUE\n"
+                 "\n"
+                 "Lists, reads and changes the stored settings: %s,\n"
+                 "fwconfig.ini in the program folder (read-only: edit it by hand)%s.\n"
+                 "\n",
+#ifdef _WIN32
+                 "the registry key\nHKEY_CURRENT_USER\\SOFTWARE\\Corvane\\Bluetooth\\Nimbrel", ""
+#else
+                  "the settings file under\n$XDG_CONFIG_HOME",
+                  "\nand the autostart entry (shown by list)"
+#endif
+    );
     printNames(out);
     std::fprintf(out, "\nNames are matched without regard to case.\n\n%s", kExitStatus);
 }
@@ -236,9 +248,8 @@ std::string withGuiOnly(const Setting& s, std::string note) {
 
 int runList() {
     const SettingsStore store;
-    const std::u16string settingsFile = SettingsStore::settingsFilePath();
-    std::printf("Settings file: %s%s\n", utf16ToUtf8(settingsFile).c_str(),
-                fileExists(settingsFile) ? "" : "  (not created yet)");
+    std::printf("%s: %s%s\n", kSettingsPlace, utf16ToUtf8(store.location()).c_str(),
+                store.locationExists() ? "" : "  (not created yet)");
     std::vector<Row> stored, fwconfigRows;
     for (const Setting& s : kSettings) {
         if (s.kind == Kind::FwConfig) {
@@ -270,9 +281,11 @@ int runList() {
                 fileExists(fwconfig) ? "" : "  (missing)");
     printRows(fwconfigRows);
 
+#if NIMBREL_HAVE_APP
     const std::u16string entry = autostartEntryPath();
     std::printf("Autostart entry: %s  (%s)\n", utf16ToUtf8(entry).c_str(),
                 fileExists(entry) ? "present: started at log-on" : "absent");
+#endif
     return kExitOk;
 }
 
@@ -322,7 +335,7 @@ int runSet(const std::string& name, const std::string& value) {
     }
     if (!written) {
         std::fprintf(stderr, "nimbrel-cli settings: could not write %s to %s\n", s->name,
-                     utf16ToUtf8(SettingsStore::settingsFilePath()).c_str());
+                     utf16ToUtf8(store.location()).c_str());
         return kExitFailure;
     }
     return kExitOk;
@@ -383,4 +396,4 @@ int runSettings(int argc, char** argv) {
 
 }  // namespace nimbrel::cli
 
-#endif  // NIMBREL_HAVE_APP
+#endif  // NIMBREL_HAVE_SETTINGS

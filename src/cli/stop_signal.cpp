@@ -1,24 +1,19 @@
 #include "cli/stop_signal.h"
 
 #include <atomic>
-#include <csignal>
+
+#include "platform/console.h"
 
 namespace nimbrel::cli {
 namespace {
 
 std::atomic<bool> g_stopRequested{false};
 
-extern "C" void onNimbrelStopSignal(int) { g_stopRequested.store(true); }
+void onStop() { g_stopRequested.store(true); }
 
 }  // namespace
 
-void installStopSignals() {
-    struct sigaction sa {};
-    sa.sa_handler = onNimbrelStopSignal;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-}
+void installStopSignals() { installStopHandler(onStop); }
 
 bool stopRequested() { return g_stopRequested.load(); }
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "files/text_line_writer.h"
+#include "platform/console.h"
 #include "platform/text.h"
 
 namespace nimbrel::cli {
@@ -24,11 +24,15 @@ bool parseColourMode(const char* text, ColourMode& mode) {
 }
 
 bool useColour(ColourMode mode, std::FILE* stream) {
-    if (mode == ColourMode::Always) return true;
     if (mode == ColourMode::Never) return false;
+    if (mode == ColourMode::Always) {
+        enableTerminalColours(stream);
+        return true;
+    }
     const char* noColour = std::getenv("NO_COLOR");
     if (noColour && *noColour) return false;
-    return ::isatty(::fileno(stream)) == 1;
+    // A console that cannot show colour escapes gets plain text.
+    return isTerminal(stream) && enableTerminalColours(stream);
 }
 
 void TerminalView::append(std::u16string_view text, Rgb colour) {

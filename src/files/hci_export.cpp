@@ -67,7 +67,7 @@ void HciBtsnoopExport::writePending(std::int64_t unixMicros) {
     pending_.clear();
 }
 
-HciExportResult exportHciPackets(const RawDataInput& input,
+HciExportResult exportHciPackets(const RawDataInput& input, const std::string& inputPath,
                                  const MessageDefinitionTable& definitions, bool skipFirstWord,
                                  const std::string& outPath, LogConsole& console,
                                  const std::atomic<bool>& stop,
@@ -75,7 +75,7 @@ HciExportResult exportHciPackets(const RawDataInput& input,
                                  const DefaultCaseReport& defaultCase) {
     HciExportResult result;
     // Replacing the input with its own export would lose the raw data.
-    if (isSameFile(input.fd(), outPath)) {
+    if (isSameFile(inputPath, outPath)) {
         result.outputIsInput = true;
         return result;
     }

@@ -76,10 +76,11 @@ struct HciExportResult {
     bool outputIsInput = false;
 };
 
-// Exports `input` to a btsnoop file at `outPath`, which appears only when complete: a
-// cancelled export (`stop`) or one whose input could not be read leaves no file either. `progress`
-// and `defaultCase` are the scanner's (see scanRawDataFile).
-HciExportResult exportHciPackets(const RawDataInput& input,
+// Exports `input` (opened from `inputPath`) to a btsnoop file at `outPath`, which appears
+// only when complete: a cancelled export (`stop`) or one whose input could not be read
+// leaves no file either. `progress` and `defaultCase` are the scanner's (see
+// scanRawDataFile).
+HciExportResult exportHciPackets(const RawDataInput& input, const std::string& inputPath,
                                  const MessageDefinitionTable& definitions, bool skipFirstWord,
                                  const std::string& outPath, LogConsole& console,
                                  const std::atomic<bool>& stop,

@@ -3,16 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "pipeline/color_tag.h"
 #include "pipeline/log_console.h"
 #include "pipeline/raw_data_file.h"
 #include "pipeline/record_framer.h"
+#include "platform/file_handle.h"
 #include "platform/mapped_file.h"
+#include "platform/path.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
 
@@ -175,18 +174,15 @@ RawDataInput::~RawDataInput() { close(); }
 
 int RawDataInput::open(const std::string& path) {
     close();
-    int fd = -1;
     std::uint64_t size = 0;
-    if (const int err = openRegularFileForReading(path, fd, size); err != 0) return err;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    fd_ = fd;
+    if (const int err = openRegularFileForReading(path, file_, size); err != 0) return err;
+    file_.adviseSequential();
     size_ = size;
     return 0;
 }
 
 void RawDataInput::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    file_.close();
     size_ = 0;
 }
 
@@ -210,20 +206,19 @@ ReplayScanResult scanRawDataFile(const RawDataInput& input, StampedRecordSink& s
             }
             const std::size_t want = static_cast<std::size_t>(
                 std::min<std::uint64_t>(buffer.size() - filled, input.size() - offset));
-            const ssize_t got =
-                ::pread(input.fd(), buffer.data() + filled, want, static_cast<off_t>(offset));
-            if (got > 0) {
-                filled += static_cast<std::size_t>(got);
-            } else if (got == 0) {
+            const IoResult got = input.readAt(offset, buffer.data() + filled, want);
+            if (!got.ok()) {
+                scanner.result.readError = got.error;
+                fileEnd = true;
+                break;
+            }
+            if (got.count == 0) {
                 // Shorter than when it was opened: what was read is all there is.
                 scanner.result.fileChanged = true;
                 fileEnd = true;
                 break;
-            } else if (errno != EINTR) {
-                scanner.result.readError = errno;
-                fileEnd = true;
-                break;
             }
+            filled += got.count;
         }
         const std::uint64_t resume = scanner.scan(buffer.data(), filled, fileEnd, position, base);
         if (fileEnd || scanner.result.cancelled) break;
@@ -243,19 +238,18 @@ ReplayScanResult scanRawDataFile(const RawDataInput& input, StampedRecordSink& s
 std::string replayTextFilePath() {
     const std::string folder = userDataFolder();
     makeFolders(folder);
-    return folder + "/_nimbrel_temp.txt";
+    return joinPath(folder, "_nimbrel_temp.txt");
 }
 
 ReplayRange cutReplayText(const std::string& path, int startPercent, int endPercent) {
     endPercent = std::clamp(endPercent, 0, 100);
     startPercent = std::clamp(startPercent, 0, endPercent);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {};
-    const auto length = static_cast<std::uint64_t>(st.st_size);
+    const FileStatus st = fileStatus(path);
+    if (st.kind == FileKind::Missing) return {};
+    const std::uint64_t length = st.size;
     ReplayRange range{length * static_cast<std::uint64_t>(startPercent) / 100,
                       length * static_cast<std::uint64_t>(endPercent) / 100};
-    if (range.end < length && ::truncate(path.c_str(), static_cast<off_t>(range.end)) != 0)
-        range.end = length;
+    if (range.end < length && truncateFile(path, range.end) != 0) range.end = length;
     return range;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_handle.h"
+
 namespace nimbrel {
 
 class LogConsole;
@@ -51,11 +53,14 @@ public:
     // 0 on success, else the errno value (EISDIR for a folder, EINVAL for no regular file).
     int open(const std::string& path);
     void close();
-    int fd() const { return fd_; }
+    // Up to `size` bytes from `offset`.
+    IoResult readAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+        return file_.readAt(offset, buffer, size);
+    }
     std::uint64_t size() const { return size_; }  // when it was opened
 
 private:
-    int fd_ = -1;
+    mutable FileHandle file_;
     std::uint64_t size_ = 0;
 };
 

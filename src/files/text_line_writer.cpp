@@ -1,10 +1,7 @@
 #include "files/text_line_writer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "platform/text.h"
 
@@ -28,17 +25,13 @@ TextLineWriter::~TextLineWriter() { close(); }
 
 int TextLineWriter::open(const std::string& path) {
     close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) return errno;
-    ownsFd_ = true;
     error_ = 0;
-    return 0;
+    return file_.open(path, FileMode::WriteTruncate);
 }
 
-void TextLineWriter::attach(int fd) {
+void TextLineWriter::attachStandardOutput() {
     close();
-    fd_ = fd;
-    ownsFd_ = false;
+    file_ = FileHandle::standardOutput();
     error_ = 0;
 }
 
@@ -78,16 +71,8 @@ void TextLineWriter::writeBytes(std::string_view bytes) {
 }
 
 void TextLineWriter::writeAll(const char* data, std::size_t size) {
-    std::size_t done = 0;
-    while (fd_ >= 0 && done < size) {
-        const ssize_t w = ::write(fd_, data + done, size - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            if (!error_) error_ = errno;
-            break;
-        }
-        done += static_cast<std::size_t>(w);
-    }
+    if (!file_.isOpen()) return;
+    if (const int err = file_.writeAll(data, size); err != 0 && !error_) error_ = err;
 }
 
 int TextLineWriter::flush() {
@@ -97,11 +82,9 @@ int TextLineWriter::flush() {
 }
 
 int TextLineWriter::close() {
-    if (fd_ < 0) return error_;
+    if (!file_.isOpen()) return error_;
     flush();
-    if (ownsFd_ && ::close(fd_) != 0 && !error_) error_ = errno;
-    fd_ = -1;
-    ownsFd_ = false;
+    if (const int err = file_.close(); err != 0 && !error_) error_ = err;
     return error_;
 }
 

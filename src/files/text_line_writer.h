@@ -8,6 +8,7 @@
 
 #include "files/colour_escape.h"
 #include "pipeline/line_output.h"
+#include "platform/file_handle.h"
 
 namespace nimbrel {
 
@@ -20,8 +21,8 @@ public:
 
     // Creates or truncates the file; 0 on success, else the errno value.
     int open(const std::string& path);
-    // Writes to a descriptor the caller owns (stdout).
-    void attach(int fd);
+    // Writes to the process's standard output.
+    void attachStandardOutput();
     void setColour(bool colour, ColourDepth depth = ColourDepth::TrueColour) {
         colour_ = colour;
         depth_ = depth;
@@ -39,8 +40,7 @@ private:
     void writeBytes(std::string_view bytes);
     void writeAll(const char* data, std::size_t size);
 
-    int fd_ = -1;
-    bool ownsFd_ = false;
+    FileHandle file_;
     bool colour_ = false;
     ColourDepth depth_ = ColourDepth::TrueColour;
     int error_ = 0;

@@ -2,17 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
 #include <vector>
 
 #include "pipeline/log_console.h"
+#include "platform/file_handle.h"
 #include "platform/text.h"
 
 namespace nimbrel {
@@ -24,53 +19,9 @@ namespace {
 constexpr std::size_t kChunkBytes = 1 << 20;
 constexpr char16_t kByteOrderMark = 0xFEFF;
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-ssize_t readSome(int fd, unsigned char* buffer, std::size_t size) {
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, size);
-        if (n >= 0 || errno != EINTR) return n;
-    }
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::u16string_view withoutCr(std::u16string_view line) {
     if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
     return line;
-}
-
-// The file that `path` names: a symbolic link is followed so that saving replaces the
-// file it points at, not the link.
-std::string resolvedTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char real[PATH_MAX];
-    return ::realpath(path.c_str(), real) ? std::string(real) : path;
 }
 
 }  // namespace
@@ -80,14 +31,13 @@ TextLogReadResult readTextLog(const std::string& path,
                               const std::atomic<bool>& stop,
                               const std::function<void(int)>& progress) {
     TextLogReadResult result;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        result.error = errno;
+    FileHandle file;
+    if (const int err = file.open(path, FileMode::Read); err != 0) {
+        result.error = err;
         return result;
     }
-    struct stat st {};
-    const std::uint64_t size =
-        ::fstat(fd.get(), &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    std::uint64_t size = 0;
+    if (file.size(size) != 0) size = 0;
 
     // One spare byte in front holds the odd byte left over from the previous chunk.
     std::vector<unsigned char> bytes(kChunkBytes + 1);
@@ -98,14 +48,14 @@ TextLogReadResult readTextLog(const std::string& path,
     int lastPercent = 0;
     bool first = true;
     for (;;) {
-        const ssize_t n = readSome(fd.get(), bytes.data() + oddByte, kChunkBytes);
-        if (n < 0) {
-            result.error = errno;
+        const IoResult got = file.readSome(bytes.data() + oddByte, kChunkBytes);
+        if (!got.ok()) {
+            result.error = got.error;
             return result;
         }
-        if (n == 0) break;
-        done += static_cast<std::uint64_t>(n);
-        const std::size_t have = oddByte + static_cast<std::size_t>(n);
+        if (got.count == 0) break;
+        done += got.count;
+        const std::size_t have = oddByte + got.count;
         const std::size_t count = have / 2;
         for (std::size_t i = 0; i < count; ++i) {
             units[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
@@ -156,16 +106,13 @@ TextLogReadResult readTextLog(const std::string& path,
 TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& options,
                                const std::atomic<bool>& stop) {
     const std::u16string shownPath = utf8ToUtf16(options.path);
-    struct stat st {};
-    if (::stat(options.path.c_str(), &st) != 0) {
+    const FileStatus st = fileStatus(options.path);
+    if (st.kind == FileKind::Missing) {
         console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
         return TextLogOpenOutcome::Missing;
     }
     // Opened once up front so that a file without read permission changes nothing.
-    const int probe = ::open(options.path.c_str(), O_RDONLY | O_CLOEXEC);
-    int error = probe < 0 ? errno : 0;
-    if (probe >= 0) ::close(probe);
-    if (error == 0 && S_ISDIR(st.st_mode)) error = EISDIR;
+    int error = st.kind == FileKind::Folder ? EISDIR : checkReadable(options.path);
     if (error != 0) {
         console.print(u"[R] Fail to read text log \"%s\": %s",
                       {shownPath, utf8ToUtf16(std::strerror(error))});
@@ -184,27 +131,13 @@ TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& op
 }
 
 int writeTextLog(const std::string& path, std::u16string_view text) {
-    const std::string target = resolvedTarget(path);
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = folder + (slash == std::string::npos ? "/." : ".") + name + ".XXXXXX";
-    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.get() < 0) return errno;
+    // A symbolic link is followed, so that saving replaces the file it points at.
+    const std::string target = resolvedFilePath(path);
+    FileHandle file;
+    std::string temp;
+    if (const int err = createReplacementFile(target, file, temp); err != 0) return err;
 
     int error = 0;
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    struct stat old {};
-    mode_t mode = 0;
-    if (::stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd.get(), mode) != 0) error = errno;
-
     std::vector<char> buffer;
     buffer.reserve(kChunkBytes + 4);
     auto put = [&](char16_t u) {
@@ -215,15 +148,15 @@ int writeTextLog(const std::string& path, std::u16string_view text) {
         if (text[i] == u'\n') put(u'\r');
         put(text[i]);
         if (buffer.size() >= kChunkBytes) {
-            if (!writeAll(fd.get(), buffer.data(), buffer.size())) error = errno;
+            error = file.writeAll(buffer.data(), buffer.size());
             buffer.clear();
         }
     }
-    if (error == 0 && !writeAll(fd.get(), buffer.data(), buffer.size())) error = errno;
-    if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
-    if (::close(fd.release()) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) ::unlink(temp.c_str());
+    if (error == 0) error = file.writeAll(buffer.data(), buffer.size());
+    if (error == 0) error = file.flushToDisk();
+    if (const int closed = file.close(); error == 0) error = closed;
+    if (error == 0) error = replaceFile(temp, target);
+    if (error != 0) removeFile(temp);
     return error;
 }
 

@@ -13,7 +13,6 @@
 #include <QStatusBar>
 #include <cstring>
 
-#include "app/settings_store.h"
 #include "capture/view_core.h"
 #include "files/hci_export.h"
 #include "files/text_log_file.h"
@@ -25,6 +24,7 @@
 #include "gui/recent_files.h"
 #include "pipeline/definition_file_choice.h"
 #include "pipeline/message_definition_table.h"
+#include "pipeline/settings_store.h"
 #include "platform/text.h"
 
 namespace nimbrel::gui {
@@ -205,9 +205,9 @@ void FileCommands::OnExportHciPackets() {
                                {raw.toStdU16String(), error});
             return;
         }
-        const HciExportResult result =
-            exportHciPackets(input, definitions, skipFirstWord, localPath(out), core.console,
-                             m_stop, [this](int percent) { m_percent.store(percent); });
+        const HciExportResult result = exportHciPackets(
+            input, localPath(raw), definitions, skipFirstWord, localPath(out), core.console, m_stop,
+            [this](int percent) { m_percent.store(percent); });
         if (result.scan.cancelled) return;
         if (result.scan.readError != 0) {
             core.console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",

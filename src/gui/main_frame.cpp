@@ -8,7 +8,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "app/settings_store.h"
 #include "gui/app_icon.h"
 #include "gui/command_actions.h"
 #include "gui/file_commands.h"
@@ -18,6 +17,7 @@
 #include "gui/nimbrel_view.h"
 #include "gui/toolbar_customize_dlg.h"
 #include "gui/toolbar_icons.h"
+#include "pipeline/settings_store.h"
 
 namespace nimbrel::gui {
 namespace {

@@ -6,7 +6,6 @@
 #include <mutex>
 
 #include "app/ic_type_choice.h"
-#include "app/settings_store.h"
 #include "capture/capture_shutdown.h"
 #include "capture/inbox_sender.h"
 #include "gui/com_dlg.h"
@@ -16,6 +15,7 @@
 #include "gui/str_filter_dlg.h"
 #include "gui/uart_in_box_dlg.h"
 #include "pipeline/definition_file_choice.h"
+#include "pipeline/settings_store.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
 #include "platform/trace.h"

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 
 namespace nimbrel::gui {
 namespace {

@@ -1,9 +1,10 @@
 #include "pipeline/definition_file_choice.h"
 
 #include <mutex>
-#include <sys/stat.h>
 
 #include "pipeline/log_console.h"
+#include "platform/file_handle.h"
+#include "platform/path.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -22,10 +23,7 @@ void printChoice(LogConsole& console, std::u16string_view path) {
 }  // namespace
 
 std::u16string programFolderFile(std::u16string_view fileName) {
-    std::u16string path = utf8ToUtf16(programFolder());
-    if (path.empty() || path.back() != u'/') path.push_back(u'/');
-    path.append(fileName);
-    return path;
+    return utf8ToUtf16(joinPath(programFolder(), utf16ToUtf8(fileName)));
 }
 
 void adoptDefinitionFile(std::u16string_view path, LogConsole& console, const char* traceText) {
@@ -49,8 +47,8 @@ std::u16string defaultDefinitionFile() { return programFolderFile(u"LOG1.h"); }
 
 bool definitionFileExists(std::u16string_view path) {
     if (path.empty()) return false;
-    struct stat st {};
-    return ::stat(utf16ToUtf8(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    const FileKind kind = fileStatus(utf16ToUtf8(path)).kind;
+    return kind != FileKind::Missing && kind != FileKind::Folder;
 }
 
 std::u16string preferredDefinitionFile(std::u16string_view log1Path) {

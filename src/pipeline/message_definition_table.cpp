@@ -1,15 +1,12 @@
 #include "pipeline/message_definition_table.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <limits>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "pipeline/definition_line.h"
 #include "pipeline/log_console.h"
+#include "platform/file_handle.h"
 #include "platform/text.h"
 
 namespace nimbrel {
@@ -23,17 +20,14 @@ enum class ReadOutcome { Read, Unreadable, TooLarge };
 // The whole file, read up to `limit` bytes: a FIFO or a device that never ends is not read
 // past it. Opened read-only without locking, so other readers and writers are not
 // disturbed.
-ReadOutcome readWholeFile(const std::string& path, std::size_t limit, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ReadOutcome::Unreadable;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        if (static_cast<std::uint64_t>(info.st_size) > limit) {
-            ::close(fd);
-            return ReadOutcome::TooLarge;
-        }
-        bytes.resize(static_cast<std::size_t>(info.st_size) +
-                     1);  // one read, and one to see the end
+ReadOutcome readDefinitionBytes(const std::string& path, std::size_t limit, std::string& bytes) {
+    const FileStatus info = fileStatus(path);
+    if (info.kind == FileKind::Folder) return ReadOutcome::Unreadable;
+    FileHandle file;
+    if (file.open(path, FileMode::Read) != 0) return ReadOutcome::Unreadable;
+    if (info.kind == FileKind::Regular && info.size > 0) {
+        if (info.size > limit) return ReadOutcome::TooLarge;
+        bytes.resize(static_cast<std::size_t>(info.size) + 1);  // one read, and one to see the end
     }
     // Read straight into the string, growing it by doubling, up to one byte past the limit.
     ReadOutcome outcome = ReadOutcome::Read;
@@ -46,18 +40,15 @@ ReadOutcome readWholeFile(const std::string& path, std::size_t limit, std::strin
             }
             bytes.resize(std::min(limit + 1, std::max<std::size_t>(filled * 2, 1 << 16)));
         }
-        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got > 0) {
-            filled += static_cast<std::size_t>(got);
-        } else if (got == 0) {
-            break;
-        } else if (errno != EINTR) {
-            outcome = ReadOutcome::Unreadable;  // e.g. a folder
+        const IoResult got = file.readSome(bytes.data() + filled, bytes.size() - filled);
+        if (!got.ok()) {
+            outcome = ReadOutcome::Unreadable;
             break;
         }
+        if (got.count == 0) break;
+        filled += got.count;
     }
     bytes.resize(filled);
-    ::close(fd);
     if (outcome != ReadOutcome::Read) std::string().swap(bytes);
     return outcome;
 }
@@ -81,7 +72,7 @@ void MessageDefinitionTable::resetToUndefined() {
 bool MessageDefinitionTable::load(const std::string& path, LogConsole& console,
                                   std::size_t sizeLimit) {
     std::string bytes;
-    const ReadOutcome outcome = readWholeFile(path, sizeLimit, bytes);
+    const ReadOutcome outcome = readDefinitionBytes(path, sizeLimit, bytes);
     if (outcome != ReadOutcome::Read) {
         const std::u16string widePath = utf8ToUtf16(path);
         console.print(u"[R] Open message definition file \"%s\" failed!",

@@ -2,12 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "pipeline/log_console.h"
+#include "platform/file_handle.h"
+#include "platform/path.h"
 #include "platform/text.h"
 
 namespace nimbrel {
@@ -16,28 +15,11 @@ namespace {
 std::mutex g_portMutex;
 std::string g_comPortName = "0";  // guarded by g_portMutex
 
-int openForAppend(const std::string& path) {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-}
-
-bool writeAll(int fd, const std::uint8_t* bytes, std::size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, bytes, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
 std::string stampedName(const std::string& folder, const LocalTime& t, const char* suffix) {
     char buffer[96];
-    std::snprintf(buffer, sizeof buffer, "/RawData_%04d%02d%02d_%02d%02d%02d%s", t.year, t.month,
+    std::snprintf(buffer, sizeof buffer, "RawData_%04d%02d%02d_%02d%02d%02d%s", t.year, t.month,
                   t.day, t.hour, t.minute, t.second, suffix);
-    return folder + buffer;
+    return joinPath(folder, buffer);
 }
 
 }  // namespace
@@ -50,8 +32,7 @@ RawStamp makeRawStamp(const LocalTime& t) {
 }
 
 void setComPortNameForFiles(std::string_view port) {
-    const auto slash = port.rfind('/');
-    if (slash != std::string_view::npos) port.remove_prefix(slash + 1);
+    port = pathFileName(port);
     std::lock_guard lock(g_portMutex);
     g_comPortName.assign(port);
 }
@@ -85,14 +66,14 @@ bool RawDataFile::prepare(LogConsole& console) {
     const std::u16string shown = utf8ToUtf16(path);
     entriesLost_ = 0;
     lastError_ = 0;
-    const int fd = openForAppend(path);
-    if (fd < 0) {
-        lastError_ = errno;
+    FileHandle file;
+    if (const int err = file.open(path, FileMode::Append); err != 0) {
+        lastError_ = err;
         console.print(u"[R] Write Log to File(%s) Fail with error:0x%x",
                       {shown, lastError_.load()});
         return false;
     }
-    ::close(fd);
+    file.close();
     console.print(u"[G] Write Log to File(%s)", {shown});
     return true;
 }
@@ -104,16 +85,15 @@ void RawDataFile::entryLost(int error) {
 
 void RawDataFile::appendRecord(const RecordRef& record, bool lastInWindow) {
     std::string path = name();
-    int fd = openForAppend(path);
-    if (fd < 0) return entryLost(errno);
+    FileHandle file;
+    if (const int err = file.open(path, FileMode::Append); err != 0) return entryLost(err);
     if (lastInWindow) {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) >= kRawDataSwitchSize) {
-            ::close(fd);
+        std::uint64_t size = 0;
+        if (file.size(size) == 0 && size >= kRawDataSwitchSize) {
+            file.close();
             path = comRouteName(folder_, localTimeNow(), comPortNameForFiles());
             setName(path);
-            fd = openForAppend(path);
-            if (fd < 0) return entryLost(errno);
+            if (const int err = file.open(path, FileMode::Append); err != 0) return entryLost(err);
         }
     }
     // One write per entry: stamp, record and trailer land together.
@@ -126,13 +106,12 @@ void RawDataFile::appendRecord(const RecordRef& record, bool lastInWindow) {
     if (lastInWindow) {
         for (std::uint8_t b : kRawDataTrailer) entry[n++] = b;
     }
-    if (!writeAll(fd, entry, n)) entryLost(errno);
-    ::close(fd);
+    if (const int err = file.writeAll(entry, n); err != 0) entryLost(err);
 }
 
 void RawDataFile::appendTextChunk(std::u16string_view text) {
-    const int fd = openForAppend(name());
-    if (fd < 0) return;
+    FileHandle file;
+    if (file.open(name(), FileMode::Append) != 0) return;
     std::vector<std::uint8_t> bytes;
     bytes.reserve(text.size() * 2 + kRawDataTrailer.size());
     for (char16_t c : text) {
@@ -140,8 +119,7 @@ void RawDataFile::appendTextChunk(std::u16string_view text) {
         bytes.push_back(static_cast<std::uint8_t>(c >> 8));
     }
     bytes.insert(bytes.end(), kRawDataTrailer.begin(), kRawDataTrailer.end());
-    writeAll(fd, bytes.data(), bytes.size());
-    ::close(fd);
+    file.writeAll(bytes.data(), bytes.size());
 }
 
 }  // namespace nimbrel

@@ -19,18 +19,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/control_device.h"  // ControlResult
+
 namespace nimbrel {
 
 // The folder that holds the device sockets, read at the moment of use.
 std::string deviceDirectory();
 // deviceDirectory() + "/" + name.
 std::string devicePath(std::string_view name);
-
-struct ControlResult {
-    int error = 0;               // 0: the request completed; else an errno value
-    std::uint32_t returned = 0;  // output bytes placed in the caller's buffer
-    bool ok() const { return error == 0; }
-};
 
 class BridgeDevice {
 public:

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/control_device.h"  // the device names, which are the socket names
+
 namespace nimbrel {
 
 inline constexpr std::size_t kBridgeRequestHeaderSize = 12;
@@ -18,10 +20,6 @@ inline constexpr std::size_t kBridgeReplyHeaderSize = 8;
 // Largest input or output a side accepts; a peer that announces more breaks the
 // connection instead of making the other side allocate without bound.
 inline constexpr std::uint32_t kBridgeMaxPayload = 1u << 20;
-
-// File names of the driver devices in the device folder.
-inline constexpr const char* kFilterDeviceName = "BtFilter";
-inline constexpr const char* kUartDeviceName = "CorvaneUartBus";
 
 inline void storeU32Le(std::uint8_t* p, std::uint32_t v) {
     p[0] = static_cast<std::uint8_t>(v);

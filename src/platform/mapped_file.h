@@ -7,10 +7,6 @@
 
 namespace nimbrel {
 
-// Opens a regular file for reading: 0 and its descriptor and size, or the errno value
-// (EISDIR for a folder, EINVAL for anything else that is not a regular file).
-int openRegularFileForReading(const std::string& path, int& fd, std::uint64_t& size);
-
 class MappedFile {
 public:
     MappedFile() = default;

@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/file_handle.h"
+
 namespace nimbrel {
 
-// The open file `fd` and the file at `path` are one file (through any link).
-bool isSameFile(int fd, const std::string& path);
+// The files at `a` and `b` are one file (through any link).
+bool isSameFile(const std::string& a, const std::string& b);
 
 class OutputFile {
 public:
@@ -28,8 +30,8 @@ public:
     int openExisting(const std::string& path);
 
     // Writes all bytes: 0, else the errno value (EPIPE when the reader of a FIFO has gone;
-    // the caller ignores SIGPIPE).
-    int write(const void* data, std::size_t size);
+    // the caller ignores SIGPIPE where there is one).
+    int write(const void* data, std::size_t size) { return file_.writeAll(data, size); }
     // Makes a created file appear at its path (after flushing it to the disk), or closes a
     // file written directly. 0 on success, else the errno value; after a failure nothing is
     // left under the temporary name.
@@ -37,13 +39,14 @@ public:
     // Closes the file, removing a created file that was not committed.
     void discard();
 
-    bool isOpen() const { return fd_ >= 0; }
-    // A file opened with openExisting is a pipe or FIFO whose reader has closed it, so
-    // that the next write would fail with EPIPE. Does not block.
+    bool isOpen() const { return file_.isOpen(); }
+    // A file opened with openExisting is a pipe or FIFO whose reader has closed it, so that
+    // the next write would fail with EPIPE. Does not block. (Always false where the
+    // platform cannot tell.)
     bool readerGone() const;
 
 private:
-    int fd_ = -1;
+    FileHandle file_;
     std::string temporary_;  // empty when writing directly
     std::string target_;
 };

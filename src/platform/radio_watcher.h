@@ -1,13 +1,22 @@
-// Local Bluetooth radios: each radio is an entry hciN (N a number) in the Bluetooth class
-// folder, NIMBREL_BT_CLASS_DIR when set, else /sys/class/bluetooth. Entries with more
-// after the number (hci0:256, a connection) are not radios.
+// Local Bluetooth radios.
+//
+// Linux: each radio is an entry hciN (N a number) in the Bluetooth class folder,
+// NIMBREL_BT_CLASS_DIR when set, else /sys/class/bluetooth. Entries with more after the
+// number (hci0:256, a connection) are not radios. EnumerateLocalRadios counts the entries.
+// Windows: each radio is a present device interface of the Bluetooth port class
+// (GUID_BTHPORT_DEVICE_INTERFACE), named by its symbolic link; the "folder" is not used.
+// EnumerateLocalRadios walks the radios with the Bluetooth API and counts those whose
+// information can be read.
 //
 // RadioWatcher runs a thread that notices radio entries appearing and disappearing and
-// calls the arrival and removal-complete callbacks on that thread. sysfs does not report
-// changes through inotify, so the folder is listed every 100 ms; inotify, where the folder
+// calls the arrival and removal-complete callbacks on that thread. The entries are listed
+// every 100 ms (sysfs does not report changes through inotify; a console program on
+// Windows has no window for device notifications); on Linux inotify, where the folder
 // supports it, only wakes the thread sooner.
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -16,14 +25,19 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/file_handle.h"
+
 namespace nimbrel {
 
-// The folder read at the moment of use.
+// The folder read at the moment of use (Linux; empty on Windows).
 std::string radioClassDirectory();
 // Names of the radio entries in `folder`, sorted.
 std::set<std::string> listRadios(const std::string& folder);
-// Number of local radios: radio entries in radioClassDirectory(). 0 when it is missing.
+// Number of local radios. 0 when there is none (or no way to look).
 int EnumerateLocalRadios();
+// The number the console shows for the radio handle of an entry: N of hciN on Linux, the
+// entry's place in the sorted list on Windows.
+std::uint32_t radioEntryNumber(const std::string& entry);
 
 struct RadioCallbacks {
     std::function<void(const std::string& entry)> arrival;
@@ -52,7 +66,9 @@ private:
     mutable std::mutex mutex_;
     RadioCallbacks callbacks_;
     std::thread thread_;
-    int wakeFd_ = -1;
+    FileHandle wake_;                  // Linux: the event that ends the thread's wait
+    std::condition_variable stopped_;  // Windows: the same, under mutex_
+    bool stopping_ = false;
 };
 
 // Process-wide subscriptions to radio changes, all served by one watcher on

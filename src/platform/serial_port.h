@@ -1,8 +1,10 @@
 // A serial device opened in raw mode (8 data bits, no parity, 1 stop bit, no flow control)
 // with reads that return after a short pause in the data or after about one second.
 //
-// Port names: a name without '/' means /dev/NAME ("ttyUSB0" -> /dev/ttyUSB0); a name with
-// '/' is used as given. Error codes are errno values.
+// Port names: on Linux a name without '/' means /dev/NAME ("ttyUSB0" -> /dev/ttyUSB0) and a
+// name with '/' is used as given; on Windows a name means \\.\NAME ("COM5" ->
+// \\.\COM5) unless it is a device path already. Error codes are errno values; the
+// system's own code of a failed open is kept for the user to see.
 //
 // Threads: one thread reads while others may write and close. close() ends a pending read
 // or write promptly and closes the descriptor exactly once, after every read and write in
@@ -15,6 +17,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+
+#include "platform/file_handle.h"
 
 namespace nimbrel {
 
@@ -38,6 +42,9 @@ enum class SerialOpenStep { None, Open, Timeouts, Settings };
 struct SerialOpenResult {
     SerialOpenStep failedStep = SerialOpenStep::None;
     int error = 0;  // errno of the failed step
+    // The system's own code of the failure, as "GetLastError=0x%x" shows it: the errno
+    // value on Linux, GetLastError() on Windows.
+    unsigned systemCode = 0;
     bool ok() const { return failedStep == SerialOpenStep::None; }
 };
 
@@ -83,18 +90,19 @@ public:
     // false when it was not open (or another thread's close got there first).
     bool close();
 
-    // The open descriptor (non-blocking), or -1. For single-threaded users such as the
-    // simulator's streamer; the descriptor stays owned by this object.
-    int nativeHandle() const;
+    // The open device (a non-blocking descriptor on Linux), or FileHandle::kInvalid. For
+    // single-threaded users such as the simulator's streamer; it stays owned by this object.
+    FileHandle::Native nativeHandle() const;
 
 private:
-    bool enter(int& fd, int& wakeFd);  // registers a reader/writer; false when not open
+    // Registers a reader/writer; false when not open.
+    bool enter(FileHandle::Native& device, FileHandle::Native& wake);
     void leave();
 
     mutable std::mutex mutex_;
     std::condition_variable idle_;
-    int fd_ = -1;
-    int wakeFd_ = -1;
+    FileHandle device_;
+    FileHandle wake_;  // Linux: the event that ends a pending poll at close()
     int users_ = 0;
     bool closing_ = false;
     std::string path_;

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <optional>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "settings_test_env.h"

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "app/ic_type_choice.h"
-#include "app/settings_store.h"
 #include "pipeline/color_tag.h"
 #include "pipeline/log_console.h"
 #include "pipeline/memory_log_view.h"
+#include "pipeline/settings_store.h"
 #include "platform/text.h"
 #include "settings_test_env.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 #include "settings_test_env.h"
 #include "support/cli_run.h"
 

@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,8 @@ TEST_F(SettingsStoreTest, NoSettingsGiveTheDefaultsAndReadingCreatesNothing) {
 }
 
 TEST_F(SettingsStoreTest, WritersCreateTheFileAndEveryValueReadsBack) {
-    EXPECT_EQ(SettingsStore::settingsFilePath(), utf8ToUtf16(settingsFile()));
+    EXPECT_EQ(store.location(), utf8ToUtf16(settingsFile()));
+    EXPECT_FALSE(store.locationExists());
     EXPECT_TRUE(store.SetLog1Path(u"/opt/defs/LOG1.h"));
     EXPECT_TRUE(store.SetRawDataPath(u"/data/2024-01-02 10-11-12.bin"));
     EXPECT_TRUE(store.SetLogFilePath(u"/data/log, with comma.txt"));

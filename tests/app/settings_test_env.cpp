@@ -6,7 +6,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 
 namespace nimbrel::test {
 namespace {

@@ -360,7 +360,7 @@ TEST(DriverCapture, RemovalClosingTheDeviceEndsAPendingReadEveryTime) {
         if (i % 2 == 0) {
             DisableFilterLog();  // the removal callback's way: stop form, then close
         } else {
-            device.bridge().close();  // the device taken away under the read
+            device.control().close();  // the device taken away under the read
         }
         capture.join();
         EXPECT_FALSE(device.isOpen());

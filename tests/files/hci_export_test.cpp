@@ -63,7 +63,8 @@ public:
         const std::string outPath = out.empty() ? dir.file("out.btsnoop") : out;
         std::atomic<bool> stop{cancel};
         Exported e;
-        e.result = exportHciPackets(input, definitions, skipFirstWord, outPath, console, stop);
+        e.result =
+            exportHciPackets(input, rawPath, definitions, skipFirstWord, outPath, console, stop);
         e.exists = std::filesystem::exists(outPath);
         if (e.exists) e.file = test::readBtsnoop(test::readFileBytes(outPath));
         return e;

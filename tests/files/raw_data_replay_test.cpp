@@ -4,13 +4,13 @@
 
 #include <fstream>
 #include <random>
-#include <unistd.h>
 
 #include "pipeline/line_output.h"
 #include "pipeline/log_console.h"
 #include "pipeline/memory_log_view.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/record_formatter.h"
+#include "platform/file_handle.h"
 #include "support/formatter_rig.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"
@@ -180,7 +180,7 @@ TEST(RawDataReplay, FileShortenedDuringTheReplayEndsAfterTheLastCompleteRecord) 
     Replay r;
     bool cut = false;
     const ReplayScanResult result = r.runFile(path, [&](int percent) {
-        if (percent == 10 && !cut) cut = ::truncate(path.c_str(), static_cast<off_t>(half)) == 0;
+        if (percent == 10 && !cut) cut = truncateFile(path, half) == 0;
     });
     ASSERT_TRUE(cut);
     EXPECT_TRUE(result.fileChanged);

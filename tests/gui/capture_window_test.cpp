@@ -5,12 +5,12 @@
 
 #include <QTest>
 
-#include "app/settings_store.h"
 #include "capture/view_core.h"
 #include "gui/command_table.h"
 #include "gui/demo_controller.h"
 #include "gui/main_frame.h"
 #include "gui/nimbrel_view.h"
+#include "pipeline/settings_store.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {

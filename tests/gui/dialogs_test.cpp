@@ -13,7 +13,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "app/settings_store.h"
 #include "capture/view_core.h"
 #include "gui/about_dlg.h"
 #include "gui/com_dlg.h"
@@ -21,6 +20,7 @@
 #include "gui/nimbrel_view.h"
 #include "gui/str_filter_dlg.h"
 #include "gui/uart_in_box_dlg.h"
+#include "pipeline/settings_store.h"
 #include "pipeline/string_filter.h"
 #include "platform/pseudo_terminal.h"
 #include "window_test_support.h"

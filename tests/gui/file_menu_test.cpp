@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/settings_store.h"
 #include "files/text_log_file.h"
 #include "gui/file_commands.h"
 #include "gui/file_dialogs.h"
@@ -20,6 +19,7 @@
 #include "gui/message_box.h"
 #include "gui/recent_files.h"
 #include "pipeline/color_tag.h"
+#include "pipeline/settings_store.h"
 #include "sim/raw_file_writer.h"
 #include "support/capture_file_reader.h"
 #include "support/cli_run.h"

@@ -15,7 +15,6 @@
 #include <QTest>
 #include <QToolBar>
 
-#include "app/settings_store.h"
 #include "gui/application_look.h"
 #include "gui/command_table.h"
 #include "gui/keyboard_indicators.h"
@@ -24,6 +23,7 @@
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
 #include "gui/toolbar_customize_dlg.h"
+#include "pipeline/settings_store.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {

@@ -4,12 +4,12 @@
 #include <QTest>
 #include <cstdlib>
 
-#include "app/settings_store.h"
 #include "gui/command_table.h"
 #include "gui/main_frame.h"
 #include "gui/message_box.h"
 #include "gui/nimbrel_view.h"
 #include "pipeline/definition_file_choice.h"
+#include "pipeline/settings_store.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {

@@ -5,14 +5,17 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
+#include <thread>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
+#endif
 
 #include "pipeline/definition_line.h"
 #include "pipeline/log_console.h"
@@ -58,8 +61,8 @@ class TempFile {
 public:
     explicit TempFile(const std::string& bytes) {
         path_ = (std::filesystem::temp_directory_path() /
-                 ("nimbrel_defs_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++) +
-                  ".h"))
+                 ("nimbrel_defs_" + std::to_string(std::random_device()() % 1000000) + "_" +
+                  std::to_string(counter_++) + ".h"))
                     .string();
         std::ofstream(path_, std::ios::binary) << bytes;
     }
@@ -235,6 +238,8 @@ TEST(MessageDefinitionTable, LoadFromFileAndFailedLoadKeepsTheTable) {
     expectEntry(table, 1, kUndefined);
 }
 
+// FIFOs, pipes as /dev/fd/N and resident memory are POSIX's.
+#ifndef _WIN32
 long peakResidentKiB() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -323,6 +328,8 @@ TEST(MessageDefinitionTable, PipeIsReadToItsEnd) {
     EXPECT_EQ(table.definedCount(), 3000u);
     EXPECT_TRUE(view.plainText().empty());
 }
+
+#endif  // _WIN32
 
 TEST(MessageDefinitionTable, LargeFileKeepsEveryDefinition) {
     std::string text;

@@ -29,6 +29,14 @@ std::string typed(std::u16string_view format, std::initializer_list<PrintfArg> a
     return utf16ToUtf8(formatPrintf(format, args));
 }
 
+// MinGW's printf departs from the C standard ('+' and ' ' on unsigned conversions, "%#.o"
+// of 0), so the comparisons with the C library's printf run where it follows the standard.
+#ifdef _WIN32
+constexpr bool kCPrintfIsAReference = false;
+#else
+constexpr bool kCPrintfIsAReference = true;
+#endif
+
 std::string cFormat(const std::string& format, auto value) {
     char buffer[512];
     const int n = std::snprintf(buffer, sizeof buffer, format.c_str(), value);
@@ -38,6 +46,7 @@ std::string cFormat(const std::string& format, auto value) {
 // Every combination of flags, widths, precisions and integer conversions, on values that
 // reach the edges of the 32-bit range, against the C library's own printf.
 TEST(PrintfEngine, IntegerConversionsMatchCPrintf) {
+    if (!kCPrintfIsAReference) GTEST_SKIP() << "this C library's printf is no reference";
     const char* flagSet = "-+ #0";
     const std::vector<std::string> widths{"", "1", "5", "12"};
     const std::vector<std::string> precisions{"", ".", ".0", ".1", ".3", ".11"};
@@ -73,6 +82,7 @@ TEST(PrintfEngine, IntegerConversionsMatchCPrintf) {
 
 // Typed integer arguments keep their full 64 bits.
 TEST(PrintfEngine, TypedIntegersMatchCPrintfWith64Bits) {
+    if (!kCPrintfIsAReference) GTEST_SKIP() << "this C library's printf is no reference";
     const std::vector<long long> values{0, -1, 42, LLONG_MIN, LLONG_MAX, 5'000'000'000LL, -300};
     for (const std::string conversion : {"%d", "%+8i", "%-22u", "%#x", "%020X", "%.25o", "% d"}) {
         std::string cConversion = conversion;
@@ -108,6 +118,7 @@ TEST(PrintfEngine, SizePrefixesTakeOneWordEachAndHNarrows) {
 // "h" and "hh" with random flags, widths, precisions and values, against the C library
 // given the value in the narrowed C type.
 TEST(PrintfEngine, NarrowedConversionsMatchCPrintf) {
+    if (!kCPrintfIsAReference) GTEST_SKIP() << "this C library's printf is no reference";
     std::mt19937 rng(17);
     auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     const std::string flagSet = "-+ #0";

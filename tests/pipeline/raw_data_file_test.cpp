@@ -5,12 +5,13 @@
 #include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "pipeline/log_console.h"
 #include "pipeline/memory_log_view.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/record_emitter.h"
+#include "platform/file_handle.h"
+#include "platform/path.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"
 
@@ -25,8 +26,9 @@ RecordRef refOf(const Bytes& b) { return {b.data(), checkHeader(b.data(), b.size
 TEST(RawDataFile, NamesOfBothRoutes) {
     const LocalTime t{2026, 3, 7, 9, 5, 4, 321};
     EXPECT_EQ(RawDataFile::comRouteName("/data", t, "ttyUSB0"),
-              "/data/RawData_20260307_090504_ttyUSB0.log");
-    EXPECT_EQ(RawDataFile::driverRouteName("/data", t), "/data/RawData_20260307_090504.log");
+              joinPath("/data", "RawData_20260307_090504_ttyUSB0.log"));
+    EXPECT_EQ(RawDataFile::driverRouteName("/data", t),
+              joinPath("/data", "RawData_20260307_090504.log"));
     setComPortNameForFiles("/dev/pts/7");  // only the last path element goes into names
     EXPECT_EQ(comPortNameForFiles(), "7");
     setComPortNameForFiles("0");
@@ -80,9 +82,9 @@ TEST(RawDataFile, PrepareReportsTheFileOrTheFailure) {
     EXPECT_EQ(file.lastError(), 0);
     const auto lines = view.lines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].text, u"[G] Write Log to File(" +
-                                 std::u16string(dir.path().begin(), dir.path().end()) +
-                                 u"/raw.log)");
+    const std::string raw = dir.file("raw.log");
+    EXPECT_EQ(lines[0].text,
+              u"[G] Write Log to File(" + std::u16string(raw.begin(), raw.end()) + u")");
     EXPECT_EQ(lines[0].colour, (Rgb{0, 255, 0}));
     EXPECT_NE(lines[1].text.find(u"Fail with error:0x2"), std::u16string::npos);  // ENOENT
     EXPECT_EQ(lines[1].colour, (Rgb{255, 0, 0}));
@@ -94,15 +96,15 @@ TEST(RawDataFile, SwitchesToANewFileAfter50MiBOnlyOnALastOfWindowRecord) {
     const std::string first = dir.file("RawData_first.log");
     file.setName(first);
     const Bytes r = buildRecord({.layout = 0, .index = 1});
-    ASSERT_EQ(::truncate(first.c_str(), 0), -1);  // not there yet
+    ASSERT_NE(truncateFile(first, 0), 0);  // not there yet
     file.appendRecord(refOf(r), false);
-    ASSERT_EQ(::truncate(first.c_str(), static_cast<off_t>(kRawDataSwitchSize)), 0);
+    ASSERT_EQ(truncateFile(first, kRawDataSwitchSize), 0);
     file.appendRecord(refOf(r), false);  // not last of a window: stays
     EXPECT_EQ(file.name(), first);
     file.appendRecord(refOf(r), true);
     const std::string second = file.name();
     EXPECT_NE(second, first);
-    EXPECT_EQ(second.rfind(dir.path() + "/RawData_", 0), 0u);
+    EXPECT_EQ(second.rfind(joinPath(dir.path(), "RawData_"), 0), 0u);
     EXPECT_EQ(second.substr(second.size() - 6),
               "_0.log");  // COM suffix, "0" before any COM capture
     EXPECT_EQ(test::readFileBytes(second).size(), 9 + r.size() + 4);

@@ -87,8 +87,8 @@ TEST(DriverEmulator, AnswersSetLogFormsReadsWithoutDataAndLogsTheRequestsInOrder
 
     // A code the driver does not know fails; an unknown set-log form is refused.
     std::uint8_t status[1] = {0};
-    EXPECT_FALSE(sendDriverRequest(driver.bridge(), 0x00222800, Bytes{0}, status));
-    EXPECT_FALSE(sendDriverRequest(driver.bridge(), IOCTL_BTFILTER_SET_LOG, Bytes{1, 2}, status));
+    EXPECT_FALSE(sendDriverRequest(driver.control(), 0x00222800, Bytes{0}, status));
+    EXPECT_FALSE(sendDriverRequest(driver.control(), IOCTL_BTFILTER_SET_LOG, Bytes{1, 2}, status));
     EXPECT_EQ(status[0], 1);
     EXPECT_TRUE(driver.disableLog());
 

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/path.h"
+
 namespace nimbrel::test {
 
 class TempDir {
@@ -13,7 +15,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string file(const std::string& name) const { return joinPath(path_, name); }
 
 private:
     std::string path_;

@@ -1,13 +1,8 @@
-#include "app/settings_store.h"
+#include "pipeline/settings_store.h"
 
-#include <QSettings>
-#include <QString>
-#include <QVariant>
-#include <fstream>
-#include <iterator>
-#include <mutex>
-
+#include "platform/file_handle.h"
 #include "platform/little_endian.h"
+#include "platform/path.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -15,76 +10,20 @@
 namespace nimbrel {
 namespace {
 
-// One QSettings object per operation, so that nothing is kept between calls. Only the
-// user's own file is consulted: no organisation-wide or system-wide fall-backs.
-class SettingsFile {
-public:
-    SettingsFile()
-        : settings_(QSettings::NativeFormat, QSettings::UserScope,
-                    QString::fromLatin1(kSettingsOrganization),
-                    QString::fromLatin1(kSettingsApplication)) {
-        settings_.setFallbacksEnabled(false);
-    }
-    QSettings* operator->() { return &settings_; }
+// fwconfig.ini is a few lines edited by hand; anything far larger is not ours.
+constexpr std::size_t kMaxIniBytes = 1 << 20;
 
-private:
-    QSettings settings_;
-};
-
-// QSettings objects of one file share a cache inside Qt, guarded by Qt's own locks, which
-// ThreadSanitizer cannot see. Every operation therefore runs under this lock, and no Qt
-// object outlives it: values leave as standard strings and numbers.
-std::mutex g_storeMutex;
-
-QString toQString(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
-
-// The stored value as text, or nothing when it is absent or of a kind the system never
-// writes (lists, byte arrays, geometry).
-std::optional<std::u16string> readStored(std::u16string_view key) {
-    std::lock_guard lock(g_storeMutex);
-    SettingsFile file;
-    if (file->status() != QSettings::NoError) return std::nullopt;
-    const QVariant value = file->value(toQString(key));
-    switch (value.typeId()) {
-    case QMetaType::QString:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong: return value.toString().toStdU16String();
-    default: return std::nullopt;
-    }
-}
-
-std::u16string readText(std::u16string_view key, std::u16string_view fallback) {
-    auto stored = readStored(key);
+std::u16string readText(const SettingsBackend& backend, std::u16string_view key,
+                        std::u16string_view fallback) {
+    auto stored = backend.read(key);
     return stored ? std::move(*stored) : std::u16string(fallback);
 }
 
-std::uint32_t readNumber(std::u16string_view key, std::uint32_t fallback) {
-    const auto stored = readStored(key);
+std::uint32_t readNumber(const SettingsBackend& backend, std::u16string_view key,
+                         std::uint32_t fallback) {
+    const auto stored = backend.read(key);
     if (!stored) return fallback;
     return parseSettingNumber(*stored).value_or(fallback);
-}
-
-template <class MakeValue>
-bool write(std::u16string_view key, MakeValue makeValue) {
-    if (key.empty()) return false;
-    std::lock_guard lock(g_storeMutex);
-    SettingsFile file;
-    file->setValue(toQString(key), makeValue());
-    file->sync();
-    return file->status() == QSettings::NoError;
-}
-
-bool writeText(std::u16string_view key, std::u16string_view text) {
-    return write(key, [text] { return QVariant(toQString(text)); });
-}
-
-bool writeNumber(std::u16string_view key, std::uint32_t value) {
-    return write(key, [value] { return QVariant::fromValue<quint32>(value); });
 }
 
 constexpr char16_t kApplicationLookKey[] = u"Workspace/ApplicationLook";
@@ -116,9 +55,8 @@ bool sameName(std::u16string_view a, std::u16string_view b) {
 // The file's text: UTF-16LE when it starts with that byte-order mark (a file saved as
 // "Unicode" on Windows), UTF-8 otherwise.
 std::optional<std::u16string> readIniText(const std::u16string& path) {
-    std::ifstream in(utf16ToUtf8(path), std::ios::binary);
-    if (!in) return std::nullopt;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    if (readWholeFile(utf16ToUtf8(path), kMaxIniBytes, bytes) != 0) return std::nullopt;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
         std::u16string text;
@@ -218,38 +156,50 @@ std::optional<std::uint32_t> parseSettingNumber(std::u16string_view text) {
     return static_cast<std::uint32_t>(n);
 }
 
-std::u16string SettingsStore::GetLog1Path() const { return readText(u"Log1Path", u""); }
+std::u16string SettingsStore::GetLog1Path() const { return readText(backend_, u"Log1Path", u""); }
 bool SettingsStore::SetLog1Path(std::u16string_view path) const {
-    return writeText(u"Log1Path", path);
+    return backend_.writeText(u"Log1Path", path);
 }
-std::u16string SettingsStore::GetRawDataPath() const { return readText(u"RawDataPath", u""); }
+std::u16string SettingsStore::GetRawDataPath() const {
+    return readText(backend_, u"RawDataPath", u"");
+}
 bool SettingsStore::SetRawDataPath(std::u16string_view path) const {
-    return writeText(u"RawDataPath", path);
+    return backend_.writeText(u"RawDataPath", path);
 }
-std::u16string SettingsStore::GetLogFilePath() const { return readText(u"LogFilePath", u""); }
+std::u16string SettingsStore::GetLogFilePath() const {
+    return readText(backend_, u"LogFilePath", u"");
+}
 bool SettingsStore::SetLogFilePath(std::u16string_view path) const {
-    return writeText(u"LogFilePath", path);
+    return backend_.writeText(u"LogFilePath", path);
 }
 
-std::u16string SettingsStore::GetComPort() const { return readText(u"Com", kDefaultComPort); }
-bool SettingsStore::SetComPort(std::u16string_view name) const { return writeText(u"Com", name); }
-std::uint32_t SettingsStore::GetBaudRate() const {
-    return readNumber(u"BaudRate", kDefaultBaudRate);
+std::u16string SettingsStore::GetComPort() const {
+    return readText(backend_, u"Com", kDefaultComPort);
 }
-bool SettingsStore::SetBaudRate(std::uint32_t rate) const { return writeNumber(u"BaudRate", rate); }
-std::uint32_t SettingsStore::GetPrintRawData() const { return readNumber(u"PrintRawData", 0); }
+bool SettingsStore::SetComPort(std::u16string_view name) const {
+    return backend_.writeText(u"Com", name);
+}
+std::uint32_t SettingsStore::GetBaudRate() const {
+    return readNumber(backend_, u"BaudRate", kDefaultBaudRate);
+}
+bool SettingsStore::SetBaudRate(std::uint32_t rate) const {
+    return backend_.writeNumber(u"BaudRate", rate);
+}
+std::uint32_t SettingsStore::GetPrintRawData() const {
+    return readNumber(backend_, u"PrintRawData", 0);
+}
 
 std::uint32_t SettingsStore::GetAutoGetLogForUart() const {
-    return readNumber(u"AutoGetLogForUart", 0);
+    return readNumber(backend_, u"AutoGetLogForUart", 0);
 }
 bool SettingsStore::SetAutoGetLogForUart(std::uint32_t value) const {
-    return writeNumber(u"AutoGetLogForUart", value);
+    return backend_.writeNumber(u"AutoGetLogForUart", value);
 }
 bool SettingsStore::SetAutoGetLog(std::uint32_t value) const {
-    return writeNumber(u"AutoGetLog", value);
+    return backend_.writeNumber(u"AutoGetLog", value);
 }
 bool SettingsStore::SetAutoSaveRawData(std::uint32_t value) const {
-    return writeNumber(u"AutoSaveRawData", value);
+    return backend_.writeNumber(u"AutoSaveRawData", value);
 }
 
 bool SettingsStore::IniAutoGetLog() const {
@@ -267,29 +217,24 @@ bool SettingsStore::IniAutoSaveRawData() const {
 
 int SettingsStore::GetApplicationLook() const {
     // As stored: the frame decides how a value outside 210..218 looks.
-    return static_cast<int>(readNumber(kApplicationLookKey, kDefaultApplicationLook));
+    return static_cast<int>(readNumber(backend_, kApplicationLookKey, kDefaultApplicationLook));
 }
 
 bool SettingsStore::SetApplicationLook(int id) const {
-    return writeNumber(kApplicationLookKey, static_cast<std::uint32_t>(id));
+    return backend_.writeNumber(kApplicationLookKey, static_cast<std::uint32_t>(id));
 }
 
-std::u16string SettingsStore::settingsFilePath() {
-    std::lock_guard lock(g_storeMutex);
-    SettingsFile file;
-    return file->fileName().toStdU16String();
-}
+std::u16string SettingsStore::location() const { return backend_.location(); }
+
+bool SettingsStore::locationExists() const { return backend_.locationExists(); }
 
 std::u16string SettingsStore::fwconfigPath() {
-    std::string path = programFolder();
-    if (path.empty() || path.back() != '/') path.push_back('/');
-    path += "fwconfig.ini";
-    return utf8ToUtf16(path);
+    return utf8ToUtf16(joinPath(programFolder(), "fwconfig.ini"));
 }
 
 std::optional<std::u16string> SettingsStore::storedValue(std::u16string_view name) const {
     if (name.empty()) return std::nullopt;
-    return readStored(name);
+    return backend_.read(name);
 }
 
 int SettingsStore::fwconfigInteger(std::u16string_view key) const {
@@ -300,11 +245,11 @@ int SettingsStore::fwconfigInteger(std::u16string_view key) const {
 }
 
 bool SettingsStore::storeText(std::u16string_view name, std::u16string_view text) const {
-    return writeText(name, text);
+    return backend_.writeText(name, text);
 }
 
 bool SettingsStore::storeNumber(std::u16string_view name, std::uint32_t value) const {
-    return writeNumber(name, value);
+    return backend_.writeNumber(name, value);
 }
 
 std::u16string storedDefinitionFile() {

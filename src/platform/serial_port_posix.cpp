@@ -1,5 +1,3 @@
-#include "platform/serial_port.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -11,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/serial_baud.h"
+#include "platform/serial_port.h"
 
 namespace nimbrel {
 namespace {
@@ -37,6 +36,10 @@ void makeRaw(termios& t) {
     t.c_cc[VTIME] = 0;
 }
 
+SerialOpenResult failure(SerialOpenStep step, int err) {
+    return {step, err, static_cast<unsigned>(err)};
+}
+
 }  // namespace
 
 bool isDeviceGoneError(int err) { return err == EIO || err == ENXIO || err == ENODEV; }
@@ -50,21 +53,18 @@ SerialPort::~SerialPort() { close(); }
 
 SerialOpenResult SerialPort::open(std::string_view portName, std::uint32_t baudRate) {
     std::unique_lock lock(mutex_);
-    if (fd_ >= 0 || closing_) return {SerialOpenStep::Open, EBUSY};
+    if (device_.isOpen() || closing_) return failure(SerialOpenStep::Open, EBUSY);
     const std::string path = serialDevicePath(portName);
 
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return {SerialOpenStep::Open, errno};
+    FileHandle device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!device.isOpen()) return failure(SerialOpenStep::Open, errno);
+    const int fd = static_cast<int>(device.native());
     // No sharing: further opens of the device fail with EBUSY while we hold it. A device
     // that is no terminal fails at the settings step below.
     ::ioctl(fd, TIOCEXCL);
 
-    const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd < 0) {
-        const int err = errno;
-        ::close(fd);
-        return {SerialOpenStep::Timeouts, err};
-    }
+    FileHandle wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wake.isOpen()) return failure(SerialOpenStep::Timeouts, errno);
 
     termios t{};
     ::tcgetattr(fd, &t);  // a failure shows when the settings are written back
@@ -75,39 +75,35 @@ SerialOpenResult SerialPort::open(std::string_view portName, std::uint32_t baudR
     } else {
         err = setSerialBaudRate(fd, baudRate);
     }
-    if (err != 0) {
-        ::close(wakeFd);
-        ::close(fd);
-        return {SerialOpenStep::Settings, err};
-    }
+    if (err != 0) return failure(SerialOpenStep::Settings, err);
 
-    fd_ = fd;
-    wakeFd_ = wakeFd;
+    device_ = std::move(device);
+    wake_ = std::move(wake);
     path_ = path;
     return {};
 }
 
 bool SerialPort::isOpen() const {
     std::lock_guard lock(mutex_);
-    return fd_ >= 0 && !closing_;
+    return device_.isOpen() && !closing_;
 }
 
 std::string SerialPort::path() const {
     std::lock_guard lock(mutex_);
-    return fd_ >= 0 ? path_ : std::string();
+    return device_.isOpen() ? path_ : std::string();
 }
 
-int SerialPort::nativeHandle() const {
+FileHandle::Native SerialPort::nativeHandle() const {
     std::lock_guard lock(mutex_);
-    return closing_ ? -1 : fd_;
+    return closing_ ? FileHandle::kInvalid : device_.native();
 }
 
-bool SerialPort::enter(int& fd, int& wakeFd) {
+bool SerialPort::enter(FileHandle::Native& device, FileHandle::Native& wake) {
     std::lock_guard lock(mutex_);
-    if (fd_ < 0 || closing_) return false;
+    if (!device_.isOpen() || closing_) return false;
     ++users_;
-    fd = fd_;
-    wakeFd = wakeFd_;
+    device = device_.native();
+    wake = wake_.native();
     return true;
 }
 
@@ -118,20 +114,18 @@ void SerialPort::leave() {
 
 bool SerialPort::close() {
     std::unique_lock lock(mutex_);
-    if (fd_ < 0) return false;
+    if (!device_.isOpen()) return false;
     if (closing_) {
         // Another thread is closing: wait until it is done.
-        idle_.wait(lock, [this] { return fd_ < 0; });
+        idle_.wait(lock, [this] { return !device_.isOpen(); });
         return false;
     }
     closing_ = true;
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
+    wake_.writeAll(&one, sizeof one);
     idle_.wait(lock, [this] { return users_ == 0; });
-    ::close(fd_);
-    ::close(wakeFd_);
-    fd_ = -1;
-    wakeFd_ = -1;
+    device_.close();
+    wake_.close();
     path_.clear();
     closing_ = false;
     idle_.notify_all();
@@ -139,9 +133,11 @@ bool SerialPort::close() {
 }
 
 SerialReadResult SerialPort::read(std::uint8_t* buffer, std::size_t capacity) {
-    int fd = -1;
-    int wakeFd = -1;
-    if (!enter(fd, wakeFd)) return {SerialReadStatus::Closed, 0, EBADF};
+    FileHandle::Native device = FileHandle::kInvalid;
+    FileHandle::Native wake = FileHandle::kInvalid;
+    if (!enter(device, wake)) return {SerialReadStatus::Closed, 0, EBADF};
+    const int fd = static_cast<int>(device);
+    const int wakeFd = static_cast<int>(wake);
     struct Leave {
         SerialPort* port;
         ~Leave() { port->leave(); }
@@ -196,9 +192,11 @@ SerialReadResult SerialPort::read(std::uint8_t* buffer, std::size_t capacity) {
 }
 
 int SerialPort::write(const std::uint8_t* data, std::size_t size, int timeoutMs) {
-    int fd = -1;
-    int wakeFd = -1;
-    if (!enter(fd, wakeFd)) return EBADF;
+    FileHandle::Native device = FileHandle::kInvalid;
+    FileHandle::Native wake = FileHandle::kInvalid;
+    if (!enter(device, wake)) return EBADF;
+    const int fd = static_cast<int>(device);
+    const int wakeFd = static_cast<int>(wake);
     struct Leave {
         SerialPort* port;
         ~Leave() { port->leave(); }

@@ -1,19 +1,16 @@
 // Where the persistent settings live and how they are read and written.
 //
-// - The settings file: QSettings in native format for organisation "Corvane/Bluetooth"
-//   and application "Nimbrel" (an INI file under $XDG_CONFIG_HOME). Top-level values
+// - The settings key, through a SettingsBackend (platform/settings_backend.h): the
+//   registry on Windows, a QSettings file on Linux (app/qt_settings_backend.h). Values
 //   Log1Path, RawDataPath, LogFilePath, Com, BaudRate, PrintRawData, AutoGetLogForUart,
-//   AutoGetLog, AutoSaveRawData; group "Workspace" holds ApplicationLook.
+//   AutoGetLog, AutoSaveRawData; the framework profile's "Workspace/ApplicationLook".
 // - fwconfig.ini in the program folder, section "setting": AutoGetLog and
 //   AutoSaveRawData, read only, never written.
 //
-// The store keeps nothing: every read goes to the file at the moment of the call and
-// every write goes straight through. Readers create nothing; writers create the file and
-// its folders when missing. Failures are silent: a reader gives the default, a writer
-// leaves the store as it was (and returns false).
-//
-// Every operation may be called from any thread (operations are serialised by one lock
-// and take a few microseconds); no QCoreApplication is needed.
+// The store keeps nothing: every read goes to the store at the moment of the call and
+// every write goes straight through. Readers create nothing; writers create the store
+// when missing. Failures are silent: a reader gives the default, a writer leaves the
+// store as it was (and returns false). Every operation may be called from any thread.
 #pragma once
 
 #include <cstdint>
@@ -23,20 +20,28 @@
 
 #include "pipeline/definition_file_choice.h"
 #include "platform/serial_port.h"  // kDefaultBaudRate
+#include "platform/settings_backend.h"
 
 namespace nimbrel {
 
-inline constexpr char kSettingsOrganization[] = "Corvane/Bluetooth";
-inline constexpr char kSettingsApplication[] = "Nimbrel";
 inline constexpr char kWorkspaceGroup[] = "Workspace";
 
+#ifdef _WIN32
+inline constexpr char16_t kDefaultComPort[] = u"COM1";
+#else
 inline constexpr char16_t kDefaultComPort[] = u"ttyUSB0";
+#endif
 inline constexpr int kDefaultApplicationLook = 214;
 inline constexpr int kFirstApplicationLook = 210;
 inline constexpr int kLastApplicationLook = 218;
 
 class SettingsStore final : public Log1PathStore {
 public:
+    // Over this build's own backend: the registry on Windows, the QSettings file on Linux
+    // (defined by the build that provides the backend).
+    SettingsStore();
+    explicit SettingsStore(const SettingsBackend& backend) : backend_(backend) {}
+
     // Paths of the message definition file, the raw data file last replayed and the text
     // log file last opened; empty when absent.
     std::u16string GetLog1Path() const override;
@@ -72,8 +77,10 @@ public:
 
     // --- for tools that show and edit the stores (nimbrel-cli settings) ---
 
-    // The settings file (it may not exist).
-    static std::u16string settingsFilePath();
+    // Where the settings key's values live (a file or a registry key), and whether
+    // anything has been stored there yet.
+    std::u16string location() const;
+    bool locationExists() const;
     // fwconfig.ini in the program folder (it may not exist).
     static std::u16string fwconfigPath();
     // The text stored under a value name ("Workspace/ApplicationLook" for the look), as
@@ -85,6 +92,9 @@ public:
     // Writes a value under a value name, as someone editing the store by hand would.
     bool storeText(std::u16string_view name, std::u16string_view text) const;
     bool storeNumber(std::u16string_view name, std::uint32_t value) const;
+
+private:
+    const SettingsBackend& backend_;
 };
 
 // A 32-bit setting written as text: decimal, "0x" hexadecimal, or a negative decimal down

@@ -1,6 +1,6 @@
-#include "platform/local_time.h"
-
 #include <ctime>
+
+#include "platform/local_time.h"
 
 namespace nimbrel {
 

@@ -1,9 +1,9 @@
-#include "platform/serial_port_list.h"
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+
+#include "platform/serial_port_list.h"
 
 namespace nimbrel {
 namespace {

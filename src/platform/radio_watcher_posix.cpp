@@ -1,15 +1,13 @@
-#include "platform/radio_watcher.h"
-
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
-#include <map>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <unistd.h>
-#include <vector>
+
+#include "platform/radio_watcher.h"
 
 namespace nimbrel {
 namespace {
@@ -45,14 +43,19 @@ std::set<std::string> listRadios(const std::string& folder) {
 
 int EnumerateLocalRadios() { return static_cast<int>(listRadios(radioClassDirectory()).size()); }
 
+std::uint32_t radioEntryNumber(const std::string& entry) {
+    if (!isRadioEntry(entry)) return 0xffffffff;
+    return static_cast<std::uint32_t>(std::strtoul(entry.c_str() + 3, nullptr, 10));
+}
+
 RadioWatcher::~RadioWatcher() { stop(); }
 
 bool RadioWatcher::start(const std::string& folder, RadioCallbacks callbacks) {
     std::lock_guard lock(mutex_);
     if (thread_.joinable()) return false;
-    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake < 0) return false;
-    wakeFd_ = wake;
+    FileHandle wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wake.isOpen()) return false;
+    wake_ = std::move(wake);
     callbacks_ = std::move(callbacks);
     thread_ = std::thread([this, folder, known = listRadios(folder)] { run(folder, known); });
     return true;
@@ -65,19 +68,16 @@ bool RadioWatcher::running() const {
 
 void RadioWatcher::stop() {
     std::thread thread;
-    int wake = -1;
     {
         std::lock_guard lock(mutex_);
         if (!thread_.joinable()) return;
         thread = std::move(thread_);
-        wake = wakeFd_;
+        const std::uint64_t one = 1;
+        wake_.writeAll(&one, sizeof one);
     }
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wake, &one, sizeof one);
     thread.join();
     std::lock_guard lock(mutex_);
-    ::close(wakeFd_);
-    wakeFd_ = -1;
+    wake_.close();
 }
 
 void RadioWatcher::run(std::string folder, std::set<std::string> known) {
@@ -85,7 +85,7 @@ void RadioWatcher::run(std::string folder, std::set<std::string> known) {
     RadioCallbacks callbacks;
     {
         std::lock_guard lock(mutex_);
-        wake = wakeFd_;
+        wake = static_cast<int>(wake_.native());
         callbacks = callbacks_;
     }
     const int notify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -122,91 +122,6 @@ void RadioWatcher::run(std::string folder, std::set<std::string> known) {
         known = now;
     }
     if (notify >= 0) ::close(notify);
-}
-
-namespace {
-
-// One watcher for the process, dispatching to every subscription.
-class RadioSubscriptions {
-public:
-    // Watches radioClassDirectory() as it is now; false when the watcher cannot run.
-    bool retarget() {
-        const std::string folder = radioClassDirectory();
-        std::lock_guard lock(mutex_);
-        if (folder == folder_ && watcher_.running()) return true;
-        watcher_.stop();
-        folder_ = folder;
-        return watcher_.start(folder_, {[this](const std::string& e) { dispatch(e, true); },
-                                        [this](const std::string& e) { dispatch(e, false); }});
-    }
-
-    int subscribe(RadioCallbacks callbacks) {
-        if (!retarget()) return 0;
-        std::lock_guard lock(mutex_);
-        const int id = nextId_++;
-        std::lock_guard subscribers(subscribersMutex_);
-        subscribers_.emplace(id, std::make_shared<RadioCallbacks>(std::move(callbacks)));
-        return id;
-    }
-
-    bool unsubscribe(int id) {
-        std::lock_guard subscribers(subscribersMutex_);
-        return subscribers_.erase(id) > 0;
-    }
-
-    ~RadioSubscriptions() { watcher_.stop(); }
-
-private:
-    void dispatch(const std::string& entry, bool arrival) {
-        std::vector<std::shared_ptr<RadioCallbacks>> targets;
-        {
-            std::lock_guard lock(subscribersMutex_);
-            for (const auto& [id, callbacks] : subscribers_) targets.push_back(callbacks);
-        }
-        for (const auto& c : targets) {
-            const auto& f = arrival ? c->arrival : c->removalComplete;
-            if (f) f(entry);
-        }
-    }
-
-    std::mutex mutex_;  // the watcher and its folder
-    RadioWatcher watcher_;
-    std::string folder_;
-    int nextId_ = 1;
-    std::mutex subscribersMutex_;
-    std::map<int, std::shared_ptr<RadioCallbacks>> subscribers_;
-};
-
-RadioSubscriptions& subscriptions() {
-    static RadioSubscriptions instance;
-    return instance;
-}
-
-std::mutex g_registrationMutex;
-bool g_registered = false;
-
-}  // namespace
-
-int subscribeRadioChanges(RadioCallbacks callbacks) {
-    return subscriptions().subscribe(std::move(callbacks));
-}
-
-bool unsubscribeRadioChanges(int id) { return subscriptions().unsubscribe(id); }
-
-bool registerRadioNotification(RadioCallbacks callbacks) {
-    std::lock_guard lock(g_registrationMutex);
-    if (g_registered) {
-        // The folder is configuration read at the moment of use.
-        subscriptions().retarget();
-        return false;
-    }
-    g_registered = subscribeRadioChanges(std::move(callbacks)) != 0;
-    return g_registered;
-}
-
-bool radioNotificationRegistered() {
-    std::lock_guard lock(g_registrationMutex);
-    return g_registered;
 }
 
 }  // namespace nimbrel
