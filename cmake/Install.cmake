@@ -38,7 +38,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/data/completion/nimbrel-cli
 # Man pages and the package changelog, compressed the way Debian wants them (no name or time stamp in the gzip header).
 find_program(NIMBREL_GZIP gzip)
 foreach(page nimbrel.1 nimbrel-cli.1 changelog.Debian)
-  set(source ${CMAKE_SOURCE_DIR}/doc/${page})
+  set(source ${CMAKE_SOURCE_DIR}/docs/${page})
   if(NIMBREL_GZIP)
     set(compressed ${CMAKE_BINARY_DIR}/man/${page}.gz)
     add_custom_command(OUTPUT ${compressed}
@@ -56,7 +56,7 @@ add_dependencies(nimbrel-cli nimbrel_compressed_docs)
 list(GET NIMBREL_COMPRESSED 0 1 NIMBREL_MAN_PAGES)
 list(GET NIMBREL_COMPRESSED 2 NIMBREL_CHANGELOG)
 install(FILES ${NIMBREL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/doc/copyright ${NIMBREL_CHANGELOG}
+install(FILES ${CMAKE_SOURCE_DIR}/docs/copyright ${NIMBREL_CHANGELOG}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/nimbrel)
 
 # Checks of the installed layout and of the desktop metadata.

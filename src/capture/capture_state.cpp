@@ -58,10 +58,14 @@ void CaptureState::startCaptureThread(std::function<void()> body) {
 
 bool CaptureState::restartArmedRoute(std::function<void()> body) {
     std::lock_guard lock(mutex_);
-    if (m_viewInUse != Holder::Route || !isDriverRoute(routeLastStarted_.load())) return false;
-    if (m_captureThread.running()) return false;
+    if (!isDriverRoute(routeLastStarted_.load())) return false;
+    const bool armed = m_viewInUse == Holder::Route && !m_captureThread.running();
+    // With nothing holding the view, the thread runs with its stop request up: it goes
+    // through its start-up and end steps and ends. A replay or a text-log load holding
+    // the view keeps the pipeline to itself.
+    if (!armed && !idleLocked()) return false;
     m_deviceOn.store(true);
-    hub_.m_writeThreadQuit.store(false);
+    hub_.m_writeThreadQuit.store(!armed);
     m_captureThread.start(std::move(body));
     return true;
 }
@@ -111,7 +115,8 @@ bool CaptureState::waitForPrintThread(std::chrono::milliseconds limit, bool drai
 
 void CaptureState::releaseView() {
     std::lock_guard lock(mutex_);
-    m_viewInUse = Holder::None;
+    // A replay or a text-log load gives the view back itself, once its worker has ended.
+    if (m_viewInUse == Holder::Route) m_viewInUse = Holder::None;
 }
 
 bool CaptureState::drainFinished() const { return !hub_.m_printThread.running(); }

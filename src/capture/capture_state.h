@@ -26,6 +26,10 @@
 // so nothing can reload the definition table, swap the line output or start another
 // route or replay under it.
 //
+// A radio arrival while Idle, with a driver route last started, starts that route's
+// thread with its stop request up: it prints its start-up and end lines, switches the
+// driver's logging on and off, and ends (the view is in use meanwhile, as Draining).
+//
 // Threads: the claims, the thread start and the stop requests happen on the GUI thread
 // (or the command line's main thread); the capture thread reports its own end. One mutex
 // orders these; the threads' loops only poll the atomic stop flags.
@@ -64,10 +68,12 @@ public:
     bool claimRoute(CaptureRoute route);
     // Starts the claimed route's capture thread. Only after a successful claimRoute, once.
     void startCaptureThread(std::function<void()> body);
-    // A radio arrival: starts the driver route's capture thread again when the route is
-    // armed (kept, no thread running) and sets m_deviceOn, so the thread keeps the raw
-    // data file. At most one capture thread runs: false when one runs or no driver route
-    // is kept.
+    // A radio arrival while the route last started is a driver route: sets m_deviceOn (the
+    // thread keeps the raw data file) and starts the route's capture thread again when the
+    // route is armed (kept, no thread running). When the view is Idle the thread starts
+    // with its stop request raised, so it runs its start-up and end steps and ends. At
+    // most one capture thread runs: false when one runs, a replay or text-log load holds
+    // the view, or the route last started is not a driver route.
     bool restartArmedRoute(std::function<void()> body);
 
     // Open Raw Data: claims the view for a replay when it is Idle; false when in use.
@@ -97,8 +103,9 @@ public:
     // runs any more. While the capture thread still runs (it starts the print thread), the
     // print thread is only told to stop.
     bool waitForPrintThread(std::chrono::milliseconds limit, bool drain);
-    // Gives the view back (m_viewInUse = 0). The view stays in use while a thread that a
-    // wait gave up on still runs.
+    // Gives the view back from a capture route (m_viewInUse = 0). The view stays in use
+    // while a thread that a wait gave up on still runs, and while a replay or text-log
+    // load holds it (endReplay gives it back when its worker has ended).
     void releaseView();
 
     // --- Queries (any thread) ---

@@ -1,11 +1,15 @@
 #include "capture/inbox_sender.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "capture/com_port.h"
 #include "capture/view_core.h"
+#include "pipeline/log_console.h"
 #include "pipeline/text_trim.h"
+#include "platform/text.h"
 #include "platform/trace.h"
 
 namespace nimbrel {
@@ -58,12 +62,33 @@ bool openInBox(ViewCore& core) {
     return true;
 }
 
-int sendInBox(const InBoxMessage& message) {
+int sendInBox(const InBoxMessage& message, int timeoutMs) {
     SerialPort& port = comPort();
-    if (!port.isOpen()) return 0;
-    const int err = port.write(message.data(), message.size());
+    if (!port.isOpen()) return EBADF;
+    const int err = port.write(message.data(), message.size(), timeoutMs);
     if (err != 0) trace("WriteFile GetLastError()=0x%x\n", err);
     return err;
+}
+
+std::u16string inBoxSentText(const InBoxMessage& message) {
+    static constexpr char16_t kDigits[] = u"0123456789abcdef";
+    std::u16string text = u"Sent";
+    for (const std::uint8_t b : message) {
+        text += u' ';
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0x0F];
+    }
+    return text;
+}
+
+void reportInBoxFailure(LogConsole& console, int error) {
+    // A port that closed (the capture ended, or it never opened) sent nothing at all.
+    if (error == EBADF || error == ECANCELED) {
+        console.print(u"[R] Fail to send: the COM port is not open");
+        return;
+    }
+    console.print(u"[R] Fail to send to the COM port, error:0x%x (%s)",
+                  {error, utf8ToUtf16(std::strerror(error))});
 }
 
 }  // namespace nimbrel

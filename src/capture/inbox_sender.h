@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace nimbrel {
 
+class LogConsole;
 class ViewCore;
 
 using InBoxMessage = std::array<std::uint8_t, 8>;
@@ -20,8 +22,16 @@ InBoxMessage buildInBoxMessage(const std::array<std::u16string_view, 8>& texts);
 // Uart In Box: true when the dialog may open (the route last started is the COM route),
 // with its console line either way.
 bool openInBox(ViewCore& core);
-// Execute: one 8-byte write to the open COM port; nothing happens while it is closed.
-// Returns 0, or the errno value of a failed write (also traced).
-int sendInBox(const InBoxMessage& message);
+
+// Execute: one 8-byte write to the open COM port. Returns 0 when all eight bytes were
+// written; EBADF when no port is open (nothing is written); otherwise the errno value of
+// the failed write (also traced), ETIMEDOUT when the bytes did not go within `timeoutMs`
+// (-1: no limit).
+int sendInBox(const InBoxMessage& message, int timeoutMs = -1);
+
+// What the user is told about a send: "Sent 01 03 0c 00 00 00 00 00" for a sent message,
+// and for a failed one the red console line with the reason.
+std::u16string inBoxSentText(const InBoxMessage& message);
+void reportInBoxFailure(LogConsole& console, int error);
 
 }  // namespace nimbrel

@@ -38,7 +38,7 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
     if (!claim.claimed()) return ReplayOutcome::ViewInUse;
     LogConsole& console = core.console;
 
-    core.reloadDefinitions(options.definitionFile);
+    if (!options.definitionFile.empty()) core.reloadDefinitions(options.definitionFile);
     if (!core.definitions.loaded()) return ReplayOutcome::NoDefinitions;
 
     const std::u16string shownPath = utf8ToUtf16(options.rawFile);
@@ -57,7 +57,8 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
     core.formatter.resetLastStamp();
     core.view.clear();
 
-    const bool toFile = options.method == ReplayMethod::ToTextFile;
+    const ReplayMethod method = options.chooseMethod ? options.chooseMethod() : options.method;
+    const bool toFile = method == ReplayMethod::ToTextFile;
     const std::string textPath = replayTextFilePath();
     TextLineWriter writer;
     if (toFile) {
@@ -75,6 +76,7 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
             if (options.progress) options.progress(percent);
         });
     raw.close();
+    if (options.scanned) options.scanned(scan, method);
     // A file that shrank or could not be read to its end: the lines formatted so far are
     // kept and shown; the red line comes last, so that the range display does not hide it.
     auto reportShortRead = [&] {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "files/raw_data_replay.h"
+
 namespace nimbrel {
 
 class ViewCore;
@@ -33,9 +35,14 @@ enum class ReplayOutcome {
 };
 
 struct ReplaySessionOptions {
+    // Loaded first; empty when the caller has just loaded the table (the loader's failure
+    // line is then not printed twice).
     std::string definitionFile;
     std::string rawFile;
     ReplayMethod method = ReplayMethod::ToTextFile;
+    // When given, asked for the method once the file has been read, `started` has been
+    // called and the view emptied (the GUI's "Use new method to parse raw data?").
+    std::function<ReplayMethod()> chooseMethod;
     // Called after a complete scan with the text file's path; Cancel returns the defaults.
     std::function<ReplayRangeChoice(const std::string& textFile)> chooseRange;
     // Called when the file has been read and the replay starts (the GUI puts the path in
@@ -46,6 +53,8 @@ struct ReplaySessionOptions {
     bool viewClaimed = false;
     // Called with each new whole percentage of the scan (both methods), for a progress bar.
     std::function<void(int percent)> progress;
+    // Called once the scan has ended, cancelled or not, with what it found.
+    std::function<void(const ReplayScanResult& scan, ReplayMethod method)> scanned;
 };
 
 ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options,

@@ -32,7 +32,8 @@ QStringList comDialogPorts(const QString& storedName) {
     return names;
 }
 
-CComDlg::CComDlg(const QStringList& ports, std::uint32_t baudRate, QWidget* parent)
+CComDlg::CComDlg(const QStringList& ports, const QString& storedPort, std::uint32_t baudRate,
+                 QWidget* parent)
     : QDialog(parent), m_baudRate(baudRate) {
     setWindowTitle(QStringLiteral("COM Debug"));
     setObjectName(QStringLiteral("comDialog"));
@@ -42,7 +43,8 @@ CComDlg::CComDlg(const QStringList& ports, std::uint32_t baudRate, QWidget* pare
     combo_->setInsertPolicy(QComboBox::NoInsert);
     combo_->setMinimumContentsLength(16);
     combo_->addItems(ports);
-    combo_->setCurrentIndex(ports.isEmpty() ? -1 : 0);
+    combo_->setCurrentIndex(static_cast<int>(ports.indexOf(storedPort)));
+    if (combo_->currentIndex() < 0) combo_->setEditText(storedPort);
     baud_ = new QLineEdit(QString::number(baudRate), this);
     baud_->setObjectName(QStringLiteral("baudRate"));
 

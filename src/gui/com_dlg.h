@@ -19,8 +19,10 @@ std::optional<std::uint32_t> parseBaudRate(const QString& text);
 class CComDlg : public QDialog {
     Q_OBJECT
 public:
-    // `ports`: the names to list, in order; the first becomes the combo's text.
-    CComDlg(const QStringList& ports, std::uint32_t baudRate, QWidget* parent = nullptr);
+    // `ports`: the names to list, in order. The stored port is selected when it is listed,
+    // otherwise it is put in the combo's edit field, so that OK keeps it.
+    CComDlg(const QStringList& ports, const QString& storedPort, std::uint32_t baudRate,
+            QWidget* parent = nullptr);
 
     // Valid after OK: the combo's text (chosen or typed) and the baud rate.
     QString m_comName;

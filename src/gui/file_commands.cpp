@@ -11,10 +11,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <cstdio>
 #include <cstring>
 
 #include "capture/view_core.h"
 #include "files/hci_export.h"
+#include "files/raw_data_replay.h"
 #include "files/text_log_file.h"
 #include "gui/file_dialogs.h"
 #include "gui/filepos_select_dlg.h"
@@ -51,10 +53,10 @@ FileCommands::FileCommands(CNimbrelView& view) : QObject(&view), m_view(view) {
 
 FileCommands::~FileCommands() {
     {
-        std::lock_guard lock(m_rangeMutex);
+        std::lock_guard lock(m_askMutex);
         m_closing = true;
     }
-    m_rangeAnswered.notify_all();
+    m_answered.notify_all();
     m_stop.store(true);
     if (m_worker.joinable()) m_worker.join();
 }
@@ -66,6 +68,7 @@ void FileCommands::OnOpenLogFile() {
         showMessageBox(&m_view, viewInUseText());
         return;
     }
+    if (!m_view.SaveModified()) return;
     g_textLogOpened.store(true);
     const QString chosen = askOpenFileName(
         &m_view, {QStringLiteral("Open"), folderOf(SettingsStore().GetLogFilePath()), QString(),
@@ -87,36 +90,36 @@ bool FileCommands::openTextLogFile(const QString& path) {
         options.path = localPath(absolute);
         options.started = [this, &core, absolute] {
             core.view.clear();
-            QMetaObject::invokeMethod(
-                this,
-                [this, absolute] {
-                    setCaption(absolute);
-                    SettingsStore().SetLogFilePath(absolute.toStdU16String());
-                    RecentFileList().add(absolute);
-                    m_view.GetDocument().setModifiedFlag(false);
-                },
-                Qt::QueuedConnection);
+            postToGui([this, absolute] {
+                setCaption(absolute);
+                SettingsStore().SetLogFilePath(absolute.toStdU16String());
+                RecentFileList().add(absolute);
+            });
         };
         options.progress = [this](int percent) { m_percent.store(percent); };
-        openTextLog(core.console, options, m_stop);
+        // Once the whole file is shown, the view holds just what the file holds.
+        if (openTextLog(core.console, options, m_stop) == TextLogOpenOutcome::Done) {
+            postToGui([this] { m_view.setDocumentUnmodified(); });
+        }
         core.capture.endReplay();
     });
     return true;
 }
 
-void FileCommands::OnSaveLogFile() {
+bool FileCommands::OnSaveLogFile() {
     const QString path = askSaveFileName(
         &m_view, {QStringLiteral("Save As"), QString::fromLatin1(kLogFileFilter), {}});
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) return false;
     QString text = m_view.plainText();
     if (!text.isEmpty() && !text.endsWith(u'\n')) text += u'\n';
     if (const int error = writeTextLog(localPath(path), text.toStdU16String()); error != 0) {
         showMessageBox(&m_view, QStringLiteral("Cannot save \"%1\": %2.")
                                     .arg(path, QString::fromLocal8Bit(std::strerror(error))));
-        return;
+        return false;
     }
     RecentFileList().add(path);
     m_view.GetDocument().setModifiedFlag(false);
+    return true;
 }
 
 // --- raw data replay ---
@@ -127,8 +130,9 @@ void FileCommands::OnOpenRawData() {
         showMessageBox(&m_view, viewInUseText());
         return;
     }
-    const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
-    core.reloadDefinitions(definitions);
+    if (!m_view.SaveModified()) return;
+    // Loaded here, before the file is chosen, and not again by the replay.
+    core.reloadDefinitions(utf16ToUtf8(DefinitionFilePath::get()));
     if (!core.definitions.loaded()) return;  // the loader has said why
 
     const QString chosen = askOpenFileName(
@@ -139,32 +143,31 @@ void FileCommands::OnOpenRawData() {
         core.console.print(u"[R] File \"%s\" doesn't exist.", {chosen.toStdU16String()});
         return;
     }
-    const bool newMethod = askWithCaption(&m_view, QStringLiteral("Select"),
-                                          QStringLiteral("Use new method to parse raw data?"),
-                                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     if (!core.capture.claimReplay()) {
         showMessageBox(&m_view, viewInUseText());
         return;
     }
     const QString absolute = QFileInfo(chosen).absoluteFilePath();
-    startWork(Work::Replay, [this, &core, definitions, absolute, newMethod] {
+    startWork(Work::Replay, [this, &core, absolute] {
+        ReplayMethod method = ReplayMethod::ToView;
         ReplaySessionOptions options;
-        options.definitionFile = definitions;
         options.rawFile = localPath(absolute);
-        options.method = newMethod ? ReplayMethod::ToTextFile : ReplayMethod::ToView;
         options.viewClaimed = true;
+        options.chooseMethod = [this, &method] { return method = askMethod(); };
         options.chooseRange = [this](const std::string&) { return askRange(); };
         options.started = [this, absolute](const std::string&) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, absolute] {
-                    setCaption(absolute);
-                    SettingsStore().SetRawDataPath(absolute.toStdU16String());
-                },
-                Qt::QueuedConnection);
+            postToGui([this, absolute] {
+                setCaption(absolute);
+                SettingsStore().SetRawDataPath(absolute.toStdU16String());
+            });
         };
         options.progress = [this](int percent) { m_percent.store(percent); };
-        runRawDataReplay(core, options, m_stop);
+        options.scanned = [this, absolute](const ReplayScanResult& scan, ReplayMethod) {
+            if (scan.records == 0 && !scan.cancelled && scan.readError == 0)
+                showStatus(QStringLiteral("No records found in ") + absolute);
+        };
+        if (runRawDataReplay(core, options, m_stop) == ReplayOutcome::Cancelled)
+            reportCancelledReplay(method);
     });
 }
 
@@ -228,34 +231,91 @@ void FileCommands::OnExportHciPackets() {
     });
 }
 
-ReplayRangeChoice FileCommands::askRange() {
+bool FileCommands::runOnGuiThread(std::function<void()> task) {
+    std::uint64_t ticket = 0;
     {
-        std::lock_guard lock(m_rangeMutex);
-        if (m_closing) return {};
-        m_rangeReady = false;
+        std::lock_guard lock(m_askMutex);
+        if (m_closing) return false;
+        ticket = ++m_asked;
     }
+    postToGui([this, task = std::move(task), ticket] {
+        task();
+        {
+            std::lock_guard lock(m_askMutex);
+            m_done = ticket;
+        }
+        m_answered.notify_all();
+    });
+    std::unique_lock lock(m_askMutex);
+    m_answered.wait(lock, [this, ticket] { return m_done >= ticket || m_closing; });
+    return m_done >= ticket;
+}
+
+void FileCommands::postToGui(std::function<void()> call) {
+    {
+        std::lock_guard lock(m_askMutex);
+        m_posted.push_back(std::move(call));
+    }
+    // Called by name: the queued call carries no data of ours.
+    QMetaObject::invokeMethod(this, "runPosted", Qt::QueuedConnection);
+}
+
+void FileCommands::runPosted() {
+    std::vector<std::function<void()>> calls;
+    {
+        std::lock_guard lock(m_askMutex);
+        calls.swap(m_posted);
+    }
+    for (const std::function<void()>& call : calls) call();
+}
+
+ReplayMethod FileCommands::askMethod() {
+    // Shared with the GUI thread's task, which may outlive this call when the window closes.
+    auto answer = std::make_shared<ReplayMethod>(ReplayMethod::ToView);
+    const bool asked = runOnGuiThread([this, answer] {
+        if (m_stop.load()) return;
+        // The caption, the emptied view and RawDataPath are in place before the question.
+        m_view.showQueuedText();
+        const QMessageBox::StandardButton button = askWithCaption(
+            &m_view, QStringLiteral("Select"), QStringLiteral("Use new method to parse raw data?"),
+            QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning);
+        *answer = button == QMessageBox::Ok ? ReplayMethod::ToTextFile : ReplayMethod::ToView;
+    });
+    return asked ? *answer : ReplayMethod::ToView;
+}
+
+ReplayRangeChoice FileCommands::askRange() {
     m_percent.store(100);
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            int start = 0;
-            int end = 100;
-            int colour = 0;
-            if (!m_stop.load()) {
-                CFilePostionSelectDlg dlg(&start, &end, &colour, &m_view);
-                dlg.exec();
-            }
-            {
-                std::lock_guard lock(m_rangeMutex);
-                m_range = {start, end, colour != 0};
-                m_rangeReady = true;
-            }
-            m_rangeAnswered.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock lock(m_rangeMutex);
-    m_rangeAnswered.wait(lock, [this] { return m_rangeReady || m_closing; });
-    return m_rangeReady ? m_range : ReplayRangeChoice{};
+    auto answer = std::make_shared<ReplayRangeChoice>();
+    const bool asked = runOnGuiThread([this, answer] {
+        int start = 0;
+        int end = 100;
+        int colour = 0;
+        if (!m_stop.load()) {
+            CFilePostionSelectDlg dlg(&start, &end, &colour, &m_view);
+            dlg.exec();
+        }
+        *answer = {start, end, colour != 0};
+    });
+    return asked ? *answer : ReplayRangeChoice{};
+}
+
+void FileCommands::reportCancelledReplay(ReplayMethod method) {
+    static constexpr std::u16string_view kCancelled = u"[Y]Analyze raw file cancelled at %d %%";
+    LogConsole& console = m_view.core().console;
+    const int percent = m_percent.load();
+    if (method == ReplayMethod::ToTextFile) {
+        // The progress line gives way to where the scan stopped; the part written so far
+        // goes with it.
+        console.printReplacingAll(kCancelled, {percent});
+        std::remove(replayTextFilePath().c_str());
+    } else {
+        console.print(kCancelled, {percent});
+    }
+}
+
+void FileCommands::showStatus(const QString& text) {
+    postToGui([this, text] { emit m_view.statusMessageRequested(text); });
 }
 
 // --- the worker ---
@@ -267,8 +327,7 @@ void FileCommands::startWork(Work work, std::function<void()> body) {
     showProgress(true);
     m_worker = std::thread([this, body = std::move(body)] {
         body();
-        QMetaObject::invokeMethod(
-            this, [this] { finishWork(); }, Qt::QueuedConnection);
+        postToGui([this] { finishWork(); });
     });
     emit m_view.commandStatesChanged();
 }
@@ -379,6 +438,7 @@ void FileCommands::fillRecentMenu() {
                 showMessageBox(&m_view, viewInUseText());
                 return;
             }
+            if (!m_view.SaveModified()) return;
             openTextLogFile(file);
         });
     }

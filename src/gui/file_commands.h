@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "files/raw_data_replay_session.h"
 
@@ -37,8 +38,8 @@ public:
 
     // File > Open: the guard, the dialog in the LogFilePath folder, then the load.
     void OnOpenLogFile();
-    // File > Save and Save As: always ask, then write the view's text.
-    void OnSaveLogFile();
+    // File > Save and Save As: always ask, then write the view's text. True when saved.
+    bool OnSaveLogFile();
     // File > Open Raw Data.
     void OnOpenRawData();
     // File > Export HCI Packets...: the raw data file of the current capture (or one the
@@ -58,6 +59,8 @@ public:
 
     // A replay or a text-log load runs.
     bool busy() const { return m_worker.joinable(); }
+    enum class Work { None, TextLog, Replay, Export };
+    Work busyWith() const { return m_work; }
     // Close request while busy: asks (unless `ask` is false) whether to cancel the work,
     // then cancels it and waits for it. False when the window should stay open.
     bool confirmClose(bool ask = true);
@@ -72,14 +75,29 @@ signals:
     // The work on the worker thread has ended (and the view is given back).
     void workFinished();
 
+private slots:
+    // GUI thread: runs the calls the worker posted.
+    void runPosted();
+
 private:
-    enum class Work { None, TextLog, Replay, Export };
     void startWork(Work work, std::function<void()> body);
     void finishWork();
     void showProgress(bool on);
     void fillRecentMenu();
-    // Worker thread: asks the GUI thread for the range and waits for the answer.
+    // Worker thread: runs `task` on the GUI thread and waits until it has run; false (and
+    // `task` may not run) when the window closes meanwhile.
+    bool runOnGuiThread(std::function<void()> task);
+    // Worker thread: `call` runs on the GUI thread soon. The calls cross over under a lock
+    // of ours rather than inside Qt's event queue, whose lock the thread checkers cannot
+    // see: what they carry is handed over visibly.
+    void postToGui(std::function<void()> call);
+    // Worker thread: the replay's questions, asked on the GUI thread.
+    ReplayMethod askMethod();
     ReplayRangeChoice askRange();
+    // Worker thread: a cancelled scan says where it stopped and leaves no partial text file.
+    void reportCancelledReplay(ReplayMethod method);
+    // Worker thread: a note for the status bar.
+    void showStatus(const QString& text);
     void setCaption(const QString& caption);
 
     CNimbrelView& m_view;
@@ -93,12 +111,13 @@ private:
     QPointer<QMenu> m_recentMenu;
     std::unique_ptr<QPrinter> m_printer;
 
-    // The range question from the worker to the GUI thread.
-    std::mutex m_rangeMutex;
-    std::condition_variable m_rangeAnswered;
-    bool m_rangeReady = false;
+    // Questions from the worker to the GUI thread.
+    std::mutex m_askMutex;
+    std::condition_variable m_answered;
+    std::vector<std::function<void()>> m_posted;  // calls waiting for the GUI thread
+    std::uint64_t m_asked = 0;
+    std::uint64_t m_done = 0;
     bool m_closing = false;
-    ReplayRangeChoice m_range;
 };
 
 }  // namespace nimbrel::gui

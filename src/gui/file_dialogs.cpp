@@ -34,9 +34,10 @@ void setSaveFileHook(SaveFileHook hook) { saveFileHook() = std::move(hook); }
 
 QMessageBox::StandardButton askWithCaption(QWidget* parent, const QString& caption,
                                            const QString& text,
-                                           QMessageBox::StandardButtons buttons) {
-    if (captionBoxHook()) return captionBoxHook()(caption, text);
-    QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
+                                           QMessageBox::StandardButtons buttons,
+                                           QMessageBox::Icon icon) {
+    if (captionBoxHook()) return captionBoxHook()(caption, text, buttons, icon);
+    QMessageBox box(icon, caption, text, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -25,12 +25,14 @@ QString askSaveFileName(QWidget* parent, const SaveFileRequest& request);
 using SaveFileHook = std::function<QString(const SaveFileRequest&)>;
 void setSaveFileHook(SaveFileHook hook);
 
-// A question box with its own caption (Open Raw Data's "Select").
+// A message box with its own caption (Open Raw Data's "Select").
 QMessageBox::StandardButton askWithCaption(QWidget* parent, const QString& caption,
                                            const QString& text,
-                                           QMessageBox::StandardButtons buttons);
-using CaptionBoxHook =
-    std::function<QMessageBox::StandardButton(const QString& caption, const QString& text)>;
+                                           QMessageBox::StandardButtons buttons,
+                                           QMessageBox::Icon icon);
+using CaptionBoxHook = std::function<QMessageBox::StandardButton(
+    const QString& caption, const QString& text, QMessageBox::StandardButtons buttons,
+    QMessageBox::Icon icon)>;
 void setCaptionBoxHook(CaptionBoxHook hook);
 
 // Print and Print Setup: true when the user confirmed. The hook gets the printer the

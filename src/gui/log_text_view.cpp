@@ -3,8 +3,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -15,6 +13,7 @@
 #include "gui/log_edit_history.h"
 #include "gui/log_text_accessible.h"
 #include "gui/log_text_colour.h"
+#include "gui/view_font.h"
 
 namespace nimbrel::gui {
 
@@ -24,22 +23,6 @@ constexpr int kTabColumns = 8;
 const QColor kBackground(0, 0, 0);
 
 bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
-
-// The view's font: 9-point "宋体" when the face exists, else the system's fixed-pitch face.
-QFont viewFont() {
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSize(9);
-    font.setWeight(QFont::Normal);
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    const QFontInfo info(font);
-    if (info.family() != font.family() || !info.fixedPitch()) {
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setPointSize(9);
-        font.setWeight(QFont::Normal);
-    }
-    return font;
-}
 
 }  // namespace
 
@@ -185,6 +168,7 @@ void LogTextView::afterAppend() {
     if (m_followEnd) scrollToEnd();
     viewport()->update();
     notifyAccessibleText();
+    emit textAppended();
     emit textChanged();
 }
 

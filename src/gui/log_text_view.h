@@ -96,9 +96,10 @@ signals:
     void selectionChanged();
     void undoAvailable(bool);
     void redoAvailable(bool);
-    void textChanged();  // after a batch of appends or an edit
-    void userEdited();   // the user changed the text (typing, paste, cut, delete, replace,
-                         // undo/redo): the document's modified flag
+    void textChanged();   // after a batch of appends or an edit
+    void textAppended();  // text arrived at the end, or replaced the whole text
+    void userEdited();    // the user changed the text (typing, paste, cut, delete, replace,
+                          // undo/redo): the document's modified flag
 
 protected:
     void paintEvent(QPaintEvent* event) override;

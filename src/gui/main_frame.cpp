@@ -15,8 +15,10 @@
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
+#include "gui/toolbar_customize_button.h"
 #include "gui/toolbar_customize_dlg.h"
 #include "gui/toolbar_icons.h"
+#include "gui/view_focus.h"
 #include "pipeline/settings_store.h"
 
 namespace nimbrel::gui {
@@ -50,6 +52,8 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
 
     m_view = new CNimbrelView(doc, this);
     setCentralWidget(m_view);
+    // The keyboard goes to the log, at start and after every dialog.
+    (new ViewFocusKeeper(*m_view))->giveFocus();
 
     m_actions = new CommandActions(this);
     m_actions->buildMenuBar(menuBar());
@@ -66,6 +70,7 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     m_wndToolBar->setMovable(true);
     m_wndToolBar->setIconSize(QSize(16, 16));
     m_actions->fillStandardToolbar(m_wndToolBar);
+    addCustomizeButton(m_wndToolBar, m_actions->action(cmd::ToolbarCustomize));
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
     auto* toolbarsMenu = new QMenu(this);
@@ -84,6 +89,8 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
         m_caption = caption;
         updateTitle();
     });
+    connect(m_view, &CNimbrelView::statusMessageRequested, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     connect(&m_doc, &CNimbrelDoc::titleChanged, this, [this] {
         m_caption.clear();
         updateTitle();
@@ -189,6 +196,7 @@ QToolBar* CMainFrame::addUserToolbar() {
         bar->setObjectName(name);
         bar->setAllowedAreas(Qt::AllToolBarAreas);
         bar->setIconSize(m_wndToolBar->iconSize());
+        addCustomizeButton(bar, m_actions->action(cmd::ToolbarCustomize));
         addToolBar(Qt::TopToolBarArea, bar);
         return bar;
     }
@@ -233,8 +241,12 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
-        // Whatever Save As does (saved, cancelled, failed), the window closes.
-        if (answer == QMessageBox::Yes) m_view->OnFileSaveAs();
+        // A Save As that was cancelled or failed keeps the window open with its text; the
+        // driver's logging stays off, as after Cancel.
+        if (answer == QMessageBox::Yes && !m_view->OnFileSaveAs()) {
+            event->ignore();
+            return;
+        }
     }
     m_doc.setModifiedFlag(false);
     saveLayout();
@@ -251,20 +263,22 @@ void CMainFrame::restoreToolbarContents() {
         bar->setObjectName(name);
         bar->setAllowedAreas(Qt::AllToolBarAreas);
         bar->setIconSize(m_wndToolBar->iconSize());
+        addCustomizeButton(bar, m_actions->action(cmd::ToolbarCustomize));
         addToolBar(Qt::TopToolBarArea, bar);
     }
     for (QToolBar* bar : findChildren<QToolBar*>()) {
         const QString key = QStringLiteral("Toolbar-") + bar->objectName();
         if (workspaceText(key).isEmpty()) continue;
-        bar->clear();
+        for (QAction* a : toolbarCommands(bar)) bar->removeAction(a);
+        QAction* end = toolbarEnd(bar);
         for (const QString& item : workspaceList(key)) {
             if (item == u'-') continue;
             const int id = item.toInt();
             if (id == 0) {
-                bar->addSeparator();
+                bar->insertSeparator(end);
             } else if (QAction* a = m_actions->action(id);
                        a && findCommand(id) && *findCommand(id)->menu) {
-                bar->addAction(a);
+                bar->insertAction(end, a);
             }
         }
     }
@@ -285,7 +299,7 @@ void CMainFrame::saveLayout() const {
     for (QToolBar* bar : findChildren<QToolBar*>()) {
         if (isUserToolbar(bar)) userBars << bar->objectName();
         QStringList items;
-        for (QAction* a : bar->actions())
+        for (QAction* a : toolbarCommands(bar))
             items << QString::number(a->isSeparator() ? 0 : a->data().toInt());
         // "-" marks an emptied toolbar, so that it stays empty at the next start.
         const QString text = items.isEmpty() ? QStringLiteral("-") : items.join(u',');

@@ -65,11 +65,9 @@ bool CNimbrelApp::InitInstance(const AppOptions& options) {
         if (m_frame) m_frame->OnQueryEndSession();
     });
 
-    // Suspend stops the captures; after the resume a driver route starts again.
+    // A suspend leaves the captures as they are (the listener traces it); after the resume
+    // every capture stops and a driver route starts again.
     m_power = new PowerListener(this);
-    connect(m_power, &PowerListener::suspending, this, [this] {
-        if (CNimbrelView* v = view()) v->onSystemSuspend();
-    });
     connect(m_power, &PowerListener::resumed, this, [this] {
         if (CNimbrelView* v = view()) v->onSystemResume();
     });
@@ -115,13 +113,8 @@ void CNimbrelApp::OnFileNew() {
         showMessageBox(m_frame.get(), QString::fromStdU16String(std::u16string(kViewInUseMessage)));
         return;
     }
-    if (m_doc->isModified()) {
-        const QMessageBox::StandardButton answer =
-            showMessageBox(m_frame.get(), QStringLiteral("Save changes to %1?").arg(m_doc->title()),
-                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        if (answer != QMessageBox::Yes && answer != QMessageBox::No) return;
-        if (answer == QMessageBox::Yes) view()->OnFileSaveAs();
-    }
+    // Cancel, or a Save As that did not save, leaves everything as it was.
+    if (!view()->SaveModified()) return;
     m_doc->reset();
     view()->OnNewDocument();
     m_doc->setModifiedFlag(false);

@@ -80,9 +80,13 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
     m_autoStart = initialAutoStartToggles(settings);
     RadioRelay::get().attach(this);
     addHandlers();
-    setSaveAsHandler([this] { m_files->OnSaveLogFile(); });
+    setSaveAsHandler([this] { return m_files->OnSaveLogFile(); });
     connect(this, &LogTextView::contextMenuRequested, this, &CNimbrelView::OnContextMenu);
     connect(this, &LogTextView::userEdited, this, [this] { m_doc.setModifiedFlag(true); });
+    // Text that reaches the view (records, console lines, a replay) is something to save.
+    connect(this, &LogTextView::textAppended, this, [this] {
+        if (!m_printingStartupLines) m_doc.setModifiedFlag(true);
+    });
     connect(this, &LogTextView::selectionChanged, this, &CNimbrelView::commandStatesChanged);
     connect(this, &LogTextView::textChanged, this, &CNimbrelView::commandStatesChanged);
 }
@@ -189,8 +193,13 @@ void CNimbrelView::OnInitialUpdate() {
     // Nothing can be dragged into the view; margins, font and colours are the widget's own.
     setAcceptDrops(false);
     stopAllCaptures(std::chrono::milliseconds(2000));
+    // What the stopped captures left in the queue arrives first, and counts as text.
+    m_logView.drainNow();
     const SettingsStore settings;
+    // Printed from this thread, these lines reach the widget before the call returns.
+    m_printingStartupLines = true;
     chooseStartupDefinitionFile(settings, m_core.console);
+    m_printingStartupLines = false;
     if (settings.IniAutoGetLog()) {
         trace("look1.1 \n");
         OnDebugWithFilterDriver();
@@ -208,8 +217,25 @@ void CNimbrelView::OnNewDocument() {
     OnInitialUpdate();
 }
 
-void CNimbrelView::OnFileSaveAs() {
-    if (m_saveAsHandler) m_saveAsHandler();
+bool CNimbrelView::OnFileSaveAs() {
+    // Lines still on their way to the widget are part of what is saved.
+    m_logView.drainNow();
+    return m_saveAsHandler && m_saveAsHandler();
+}
+
+bool CNimbrelView::SaveModified() {
+    if (!m_doc.isModified()) return true;
+    const QMessageBox::StandardButton answer =
+        showMessageBox(this, QStringLiteral("Save changes to %1?").arg(m_doc.title()),
+                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::No) return true;
+    if (answer != QMessageBox::Yes) return false;
+    return OnFileSaveAs();
+}
+
+void CNimbrelView::setDocumentUnmodified() {
+    m_logView.drainNow();
+    m_doc.setModifiedFlag(false);
 }
 
 void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
@@ -265,9 +291,10 @@ void CNimbrelView::OnDeviceChange(bool arrival) {
 
 void CNimbrelView::prepareWindowClose() { m_driver->prepareWindowClose(); }
 
-void CNimbrelView::onSystemSuspend() { stopAllCaptures(std::chrono::milliseconds(2000)); }
-
 void CNimbrelView::onSystemResume() {
+    // The resume ends a replay's scan, as it stops the print thread; a text-log load goes
+    // on. Either keeps the view until its worker has ended.
+    if (m_files->busyWith() == FileCommands::Work::Replay) m_files->cancel();
     CaptureRoute route = CaptureRoute::None;
     {
         QueuedLogView::GuiThreadBlocked blocked(m_logView);
@@ -275,7 +302,18 @@ void CNimbrelView::onSystemResume() {
     }
     emit commandStatesChanged();
     if (!isDriverRoute(route)) return;
-    QTimer::singleShot(kResumeRestartPause, this, [this, route] { restartDriverRoute(route); });
+    QTimer::singleShot(kResumeRestartPause, this, [this, route] {
+        whenFilesIdle([this, route] { restartDriverRoute(route); });
+    });
+}
+
+void CNimbrelView::whenFilesIdle(std::function<void()> action) {
+    if (!m_files->busy()) {
+        action();
+        return;
+    }
+    connect(m_files.get(), &FileCommands::workFinished, this, std::move(action),
+            Qt::SingleShotConnection);
 }
 
 void CNimbrelView::restartDriverRoute(CaptureRoute route) {
@@ -311,8 +349,8 @@ void CNimbrelView::startComCapture(const QString& port, std::uint32_t baudRate) 
 
 void CNimbrelView::OnComSetting() {
     const SettingsStore settings;
-    CComDlg dlg(comDialogPorts(QString::fromStdU16String(settings.GetComPort())),
-                settings.GetBaudRate(), this);
+    const QString stored = QString::fromStdU16String(settings.GetComPort());
+    CComDlg dlg(comDialogPorts(stored), stored, settings.GetBaudRate(), this);
     if (dlg.exec() != QDialog::Accepted) return;
     settings.SetComPort(dlg.m_comName.toStdU16String());
     settings.SetBaudRate(dlg.m_baudRate);
@@ -370,6 +408,16 @@ void CNimbrelView::OnAutoCatchLogUart() { toggleAutoCatchLogUart(m_autoStart); }
 void CNimbrelView::OnUartInBox() {
     if (!openInBox(m_core)) return;
     CDialogUartInBox dlg(this);
+    // A sent message is confirmed in the status bar, leaving the view's text alone; a
+    // failed one is a red line with the reason.
+    connect(&dlg, &CDialogUartInBox::sendFinished, this,
+            [this](const InBoxMessage& message, int error) {
+                if (error == 0) {
+                    emit statusMessageRequested(QString::fromStdU16String(inBoxSentText(message)));
+                } else {
+                    reportInBoxFailure(m_core.console, error);
+                }
+            });
     dlg.exec();
 }
 

@@ -47,13 +47,22 @@ public:
     // The context menu is built by the frame from the command table.
     void setContextMenu(QMenu* menu) { m_contextMenu = menu; }
 
-    // The start-up sequence, at launch and after every New.
+    // The start-up sequence, at launch and after every New. Its own lines do not make the
+    // document modified.
     void OnInitialUpdate();
     // New: stops the captures, empties the view, then runs the start-up sequence again.
     void OnNewDocument();
-    // Save As: runs the handler the file commands install (nothing without one).
-    void OnFileSaveAs();
-    void setSaveAsHandler(std::function<void()> handler) { m_saveAsHandler = std::move(handler); }
+    // Save As: runs the handler the file commands install; true when the text was saved.
+    bool OnFileSaveAs();
+    void setSaveAsHandler(std::function<bool()> handler) { m_saveAsHandler = std::move(handler); }
+    // Before the view's text is replaced (New, Open, Open Raw Data): when the document is
+    // modified, asks "Save changes to Untitled?" (Yes / No / Cancel) and saves on Yes.
+    // False when the user cancelled or the save did not happen: the command stops.
+    bool SaveModified();
+    // The view shows exactly what a file holds (a text log fully loaded): not modified.
+    void setDocumentUnmodified();
+    // GUI thread: shows every line queued for the view now.
+    void showQueuedText() { m_logView.drainNow(); }
 
     // With Com on a given port, as the command does it with the stored port and rate.
     void startComCapture(const QString& port, std::uint32_t baudRate);
@@ -68,8 +77,9 @@ public:
     void OnDeviceChange(bool arrival);
     // The main window's close request, before it asks to save: the driver steps.
     void prepareWindowClose();
-    // Suspend: every capture stops. Resume: a driver route starts again after a pause.
-    void onSystemSuspend();
+    // Resume: every capture stops (a replay is cancelled), then a driver route starts again
+    // after a pause, once no replay or text-log load holds the view. A suspend changes
+    // nothing: captures are not stopped before it.
     void onSystemResume();
     void OnComSetting();
     void OnLog1Path();
@@ -97,11 +107,15 @@ signals:
     void captionRequested(const QString& caption);
     // Something that menus show may have changed.
     void commandStatesChanged();
+    // A short note for the status bar ("Sent 01 03 0c 00 00 00 00 00").
+    void statusMessageRequested(const QString& text);
 
 private:
     void addHandlers();
     void startDriverRoute(CaptureRoute route);
     void restartDriverRoute(CaptureRoute route);
+    // Runs `action` now, or once a replay or text-log load has ended.
+    void whenFilesIdle(std::function<void()> action);
 
     CNimbrelDoc& m_doc;
     QueuedLogView m_logView;
@@ -111,7 +125,9 @@ private:
     std::unique_ptr<FileCommands> m_files;
     QMenu* m_contextMenu = nullptr;
     QHash<int, std::function<void()>> m_handlers;
-    std::function<void()> m_saveAsHandler;
+    std::function<bool()> m_saveAsHandler;
+    // Lines the start-up sequence prints itself leave the document unmodified.
+    bool m_printingStartupLines = false;
 };
 
 }  // namespace nimbrel::gui

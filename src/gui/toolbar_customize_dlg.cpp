@@ -13,6 +13,7 @@
 #include "gui/command_actions.h"
 #include "gui/command_table.h"
 #include "gui/main_frame.h"
+#include "gui/toolbar_customize_button.h"
 
 namespace nimbrel::gui {
 namespace {
@@ -95,7 +96,7 @@ void CToolbarCustomizeDlg::fillButtons() {
     QToolBar* bar = currentToolbar();
     delete_->setEnabled(bar && frame_.isUserToolbar(bar));
     if (!bar) return;
-    for (QAction* a : bar->actions()) {
+    for (QAction* a : toolbarCommands(bar)) {
         buttons_->addItem(a->isSeparator() ? QStringLiteral("----") : plainLabel(a->text()));
     }
 }
@@ -105,9 +106,10 @@ void CToolbarCustomizeDlg::OnAddCommand() {
     QListWidgetItem* item = commands_->currentItem();
     if (!bar || !item) return;
     QAction* a = frame_.actions()->action(item->data(Qt::UserRole).toInt());
-    if (bar->actions().contains(a)) return;  // one button per command
+    const QList<QAction*> commands = toolbarCommands(bar);
+    if (commands.contains(a)) return;  // one button per command
     const int row = buttons_->currentRow();
-    bar->insertAction(row >= 0 ? bar->actions().value(row) : nullptr, a);
+    bar->insertAction(row >= 0 ? commands.value(row) : toolbarEnd(bar), a);
     fillButtons();
 }
 
@@ -115,15 +117,16 @@ void CToolbarCustomizeDlg::OnAddSeparator() {
     QToolBar* bar = currentToolbar();
     if (!bar) return;
     const int row = buttons_->currentRow();
-    bar->insertSeparator(row >= 0 ? bar->actions().value(row) : nullptr);
+    bar->insertSeparator(row >= 0 ? toolbarCommands(bar).value(row) : toolbarEnd(bar));
     fillButtons();
 }
 
 void CToolbarCustomizeDlg::OnRemove() {
     QToolBar* bar = currentToolbar();
     const int row = buttons_->currentRow();
-    if (!bar || row < 0 || row >= bar->actions().size()) return;
-    bar->removeAction(bar->actions().at(row));
+    const QList<QAction*> commands = toolbarCommands(bar);
+    if (!bar || row < 0 || row >= commands.size()) return;
+    bar->removeAction(commands.at(row));
     fillButtons();
 }
 

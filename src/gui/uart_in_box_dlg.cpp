@@ -8,8 +8,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "capture/inbox_sender.h"
-
 namespace nimbrel::gui {
 
 CDialogUartInBox::CDialogUartInBox(QWidget* parent) : QDialog(parent) {
@@ -49,7 +47,8 @@ void CDialogUartInBox::OnExecute() {
         texts[k] = edits_[k]->text().toStdU16String();
         views[k] = texts[k];
     }
-    sendInBox(buildInBoxMessage(views));
+    const InBoxMessage message = buildInBoxMessage(views);
+    emit sendFinished(message, sendInBox(message, kWriteTimeoutMs));
 }
 
 }  // namespace nimbrel::gui

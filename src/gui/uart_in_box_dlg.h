@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <array>
 
+#include "capture/inbox_sender.h"
+
 class QLineEdit;
 class QPushButton;
 
@@ -20,9 +22,18 @@ public:
     QPushButton* executeButton() const { return execute_; }
     QPushButton* exitButton() const { return exit_; }
 
+    // Longest an Execute waits for the port to take the eight bytes: the window never
+    // hangs on a port that does not drain.
+    static constexpr int kWriteTimeoutMs = 2000;
+
 public slots:
     // Execute: builds the eight bytes and writes them; nothing is sent while no port is open.
     void OnExecute();
+
+signals:
+    // After each Execute: the bytes and 0 when they were sent, else the errno value
+    // (EBADF: no port was open).
+    void sendFinished(const InBoxMessage& message, int error);
 
 private:
     std::array<QLineEdit*, 8> edits_{};

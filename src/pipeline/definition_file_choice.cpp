@@ -71,8 +71,9 @@ void chooseStartupDefinitionFile(const Log1PathStore& store, LogConsole& console
 
 Log1PathDialogStart beginLog1PathChoice(const Log1PathStore& store, LogConsole& console) {
     trace("look3");
-    // Shows the file in use before the user picks another one.
-    printChoice(console, DefinitionFilePath::get());
+    // Shows the file in use before the user picks another one; the reminder to check the
+    // file belongs to a choice, and follows only once one is made.
+    console.print(u"[G] set log1.h = \"%s\"", {DefinitionFilePath::get()});
     Log1PathDialogStart start{{}, u"LOG1.h"};
     const std::u16string stored = store.GetLog1Path();
     if (const auto slash = stored.rfind(u'/'); slash != std::u16string::npos) {

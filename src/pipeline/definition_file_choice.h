@@ -52,7 +52,8 @@ void chooseStartupDefinitionFile(const Log1PathStore& store, LogConsole& console
 // ..." and the reminder to check it); `traceText` names the command in the trace.
 void adoptDefinitionFile(std::u16string_view path, LogConsole& console, const char* traceText);
 
-// Setting > Log1 Path, before its file dialog opens: prints the file in use now and
+// Setting > Log1 Path, before its file dialog opens: prints the file in use now (the
+// "[G] set log1.h" line alone) and
 // gives where the dialog starts (the folder of the remembered file, possibly empty, and
 // the initial file name "LOG1.h").
 struct Log1PathDialogStart {

@@ -7,9 +7,10 @@
 //
 // What is understood:
 //   flags '-', '+', ' ', '#', '0'; a decimal width and precision (each capped at
-//   kPrintfFieldLimit); length modifiers h, hh, l, ll, L, j, z, t, q, w, I, I32, I64, which
-//   are accepted and ignored; conversions d i (signed), u x X o (unsigned), c C (one
-//   character), s S (a text); "%%" gives "%".
+//   kPrintfFieldLimit); length modifiers h and hh, which narrow an integer as C printf
+//   does (to 16 or 8 bits; d and i sign-extend from there), and l, ll, L, j, z, t, q, w,
+//   I, I32, I64, which are accepted and change nothing; conversions d i (signed), u x X o
+//   (unsigned), c C (one character), s S (a text); "%%" gives "%".
 //
 // How the texts that cannot be honoured read:
 //   - A known conversion always takes one argument position, even when it cannot be

@@ -188,7 +188,7 @@ TEST(CaptureState, DestroyingTheViewJoinsAPrintThreadThatOutlivedTheWait) {
     EXPECT_FALSE(test::readFileBytes(rawFile).empty());
 }
 
-TEST(CaptureState, DriverRouteIsKeptArmedAndRestartsOneThreadAtATime) {
+TEST(CaptureState, RadioArrivalsRestartOneThreadAtATimeAndNeverUnderAReplay) {
     test::TempDir dir;
     MemoryLogView view;
     ViewCore core(view, dir.path());
@@ -219,8 +219,25 @@ TEST(CaptureState, DriverRouteIsKeptArmedAndRestartsOneThreadAtATime) {
     WaitForAllThreadExit(core, 2000ms);
     EXPECT_EQ(core.capture.phase(), Phase::Idle);
     EXPECT_EQ(core.capture.m_threadId(), CaptureRoute::Uart) << "the route last started is kept";
-    EXPECT_FALSE(core.capture.restartArmedRoute(body))
-        << "an arrival after the stop starts nothing";
+    // An arrival after the stop runs the route's thread with its stop request up: it goes
+    // through its start-up and end steps, ends by itself, and the view is free again.
+    std::atomic<bool> stopSeen{false};
+    EXPECT_TRUE(core.capture.restartArmedRoute([&] {
+        stopSeen = core.capture.stopRequested();
+        core.capture.captureThreadEnded();
+    }));
+    ASSERT_TRUE(waitUntil([&] { return !core.capture.captureThreadRunning(); }));
+    EXPECT_TRUE(stopSeen.load());
+    EXPECT_EQ(core.capture.phase(), Phase::Idle);
+
+    // A replay holds the view: an arrival starts nothing, and a stop of every capture (a
+    // resume) leaves the view with the replay until the replay gives it back.
+    ASSERT_TRUE(core.capture.claimReplay());
+    EXPECT_FALSE(core.capture.restartArmedRoute(body));
+    WaitForAllThreadExit(core, 2000ms);
+    EXPECT_EQ(core.capture.phase(), Phase::Replaying);
+    EXPECT_FALSE(core.capture.claimRoute(CaptureRoute::Com));
+    core.capture.endReplay();
     ASSERT_TRUE(core.capture.claimRoute(CaptureRoute::Filter));
     EXPECT_FALSE(core.capture.m_deviceOn.load()) << "a Debug command starts a new raw data file";
 }

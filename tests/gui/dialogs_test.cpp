@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -142,6 +144,34 @@ TEST_F(DialogsTest, ComSettingRefusesABadRateAndStoresOnOkOnly) {
     EXPECT_EQ(store.GetBaudRate(), 921600u);
 }
 
+// The dialog shows the stored port, so that OK after changing only the baud rate keeps
+// it; a name the list does not hold goes into the edit field.
+TEST_F(DialogsTest, ComSettingShowsTheStoredPortSoThatOkKeepsIt) {
+    startApp();
+    SettingsStore store;
+    for (const char16_t* stored : {u"ttyACM3", u"/dev/pts/77"}) {
+        const QString name = QString::fromStdU16String(stored);
+        SCOPED_TRACE(name.toStdString());
+        store.SetComPort(stored);
+        QString shown;
+        whenModalShown([&](QWidget* w) {
+            auto* dlg = qobject_cast<CComDlg*>(w);
+            ASSERT_NE(dlg, nullptr);
+            shown = dlg->portCombo()->currentText();
+            dlg->baudEdit()->clear();
+            QTest::keyClicks(dlg->baudEdit(), "9600");
+            QTest::keyClick(dlg, Qt::Key_Return);
+        });
+        run(cmd::ComSetting);
+        EXPECT_EQ(shown, name);
+        EXPECT_EQ(store.GetComPort(), stored);
+        EXPECT_EQ(store.GetBaudRate(), 9600u);
+    }
+    CComDlg unlisted(QStringList{"ttyS0", "ttyS1"}, "ttyUSB7", 115200);
+    EXPECT_EQ(unlisted.portCombo()->currentText(), "ttyUSB7");
+    EXPECT_EQ(unlisted.portCombo()->count(), 2);
+}
+
 TEST_F(DialogsTest, AboutShowsTheVersion) {
     startApp();
     QString text;
@@ -198,6 +228,76 @@ TEST_F(DialogsTest, UartInBoxSendsEightBytesOnTheCapturesPortEachTimeExecuteIsPr
     const QByteArray one("\x1F\xA5\x07\xFF\x00\x00\x00\xFF", 8);
     EXPECT_EQ(readMaster(pty.masterFd(), 16), one + one);
     EXPECT_TRUE(viewLines().contains("[B] Start Uart In Box"));
+}
+
+// Execute answers every time: a sent message in the status bar (the view's text stays as
+// it is), a failed one as a red line with the reason: a port that does not take the bytes
+// within the time limit, and a port that is no longer open.
+TEST_F(DialogsTest, UartInBoxExecuteConfirmsASendOrReportsWhyItFailed) {
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.open(), 0);
+    SettingsStore().SetComPort(QString::fromStdString(pty.slavePath()).toStdU16String());
+    startApp();
+    run(cmd::DebugWithCom);
+    const QString opened = "[D] [" + QString::fromStdString(pty.slavePath()) + "]";
+    ASSERT_TRUE(waitFor([&] { return viewLines().contains(opened); }));
+
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        QString status;   // expected in the status bar, or empty
+        QString redLine;  // expected as the view's new last line, or empty
+    };
+    int filler = -1;
+    const Case cases[] = {
+        {"sent", [] {}, "Sent 01 03 0c 00 00 00 00 00", QString()},
+        {"the port does not drain",
+         [&] {
+             // Nobody reads the far side: fill what the pseudo-terminal holds.
+             filler = ::open(pty.slavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+             ASSERT_GE(filler, 0);
+             // The terminal layer keeps room for small writes after a large one fails and
+             // moves queued bytes on in the background: fill in blocks, then byte by byte,
+             // until a pass after a pause takes nothing more.
+             const std::string block(4096, 'x');
+             for (const std::size_t size : {block.size(), std::size_t{1}}) {
+                 for (bool took = true; took; QTest::qWait(20)) {
+                     took = false;
+                     while (::write(filler, block.data(), size) > 0) took = true;
+                 }
+             }
+         },
+         QString(), "[R] Fail to send to the COM port, error:0x6e (Connection timed out)"},
+        {"the port closed",
+         [&] {
+             ::close(filler);
+             pty.closeMaster();  // the capture ends and closes the port
+             ASSERT_TRUE(waitFor([&] { return !view().core().capture.viewInUse(); }));
+         },
+         QString(), "[R] Fail to send: the COM port is not open"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.prepare();
+        frame().statusBar()->clearMessage();
+        QStringList before;
+        whenModalShown([&](QWidget* w) {
+            auto* dlg = qobject_cast<CDialogUartInBox*>(w);
+            ASSERT_NE(dlg, nullptr);
+            const char* texts[] = {"1", "3", "0c", "", "", "", "", ""};
+            for (int k = 0; k < 8; ++k) QTest::keyClicks(dlg->byteEdit(k), texts[k]);
+            before = viewLines();
+            QTest::mouseClick(dlg->executeButton(), Qt::LeftButton);
+            QTest::qWait(20);
+            QTest::mouseClick(dlg->exitButton(), Qt::LeftButton);
+        });
+        run(cmd::UartInBox);
+        EXPECT_EQ(frame().statusBar()->currentMessage(), c.status);
+        QStringList expected = before;
+        if (!c.redLine.isEmpty()) expected << c.redLine;
+        EXPECT_EQ(viewLines().join('\n').toStdString(), expected.join('\n').toStdString());
+    }
+    EXPECT_EQ(view().lineRuns(view().lineCount() - 1).value(0).colour, QColor(255, 0, 0));
 }
 
 }  // namespace

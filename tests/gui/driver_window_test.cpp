@@ -37,7 +37,8 @@ protected:
     TempDir radios;
 };
 
-TEST_F(DriverWindowTest, FilterDriverCaptureSurvivesRadioRemovalAndSuspendAndStopsOnClose) {
+TEST_F(DriverWindowTest,
+       FilterDriverCaptureSurvivesRadioRemovalAndSuspendRestartsAfterResumeAndStopsOnClose) {
     RunningDriver sim({.kind = sim::DriverKind::Filter,
                        .recordsPerSecond = 200,
                        .seed = 7,
@@ -78,18 +79,26 @@ TEST_F(DriverWindowTest, FilterDriverCaptureSurvivesRadioRemovalAndSuspendAndSto
     ASSERT_GT(onAgain, stopLine);
     ASSERT_TRUE(waitFor([&] { return recordLines() >= before + 40; }));
 
-    // Suspend stops the capture; after the resume the route starts again, on a timer.
+    // A suspend leaves the capture running; the resume stops it, and after a pause the
+    // route starts again.
     auto* power = app->findChild<PowerListener*>();
     ASSERT_NE(power, nullptr);
+    const std::size_t requestsBeforeSuspend = sim.lines().size();
     power->onPrepareForSleep(true);
-    EXPECT_FALSE(view().core().capture.viewInUse());
-    const int offAtSuspend = sim.waitForLine("set-log off", static_cast<std::size_t>(onAgain));
-    ASSERT_GT(offAtSuspend, onAgain);
+    EXPECT_TRUE(threadRunning());
+    EXPECT_TRUE(view().core().capture.viewInUse());
+    const int moreAfterSuspend = recordLines();
+    ASSERT_TRUE(waitFor([&] { return recordLines() >= moreAfterSuspend + 20; }));
+    const std::vector<std::string> requests = sim.lines();
+    for (std::size_t i = requestsBeforeSuspend; i < requests.size(); ++i)
+        EXPECT_EQ(requests[i].find("set-log"), std::string::npos) << requests[i];
     power->onPrepareForSleep(false);
     EXPECT_FALSE(threadRunning()) << "the restart waits for its pause";
+    const int offAtResume = sim.waitForLine("set-log off", static_cast<std::size_t>(onAgain));
+    ASSERT_GT(offAtResume, onAgain);
     ASSERT_TRUE(waitFor([&] { return threadRunning(); }, 8000));
-    const int onAfterResume = sim.waitForLine("set-log on", static_cast<std::size_t>(offAtSuspend));
-    ASSERT_GT(onAfterResume, offAtSuspend);
+    const int onAfterResume = sim.waitForLine("set-log on", static_cast<std::size_t>(offAtResume));
+    ASSERT_GT(onAfterResume, offAtResume);
     EXPECT_EQ(view().core().capture.m_threadId(), CaptureRoute::Filter);
 
     // The close stops the driver's logging, then the view's end sends off and stop.
@@ -100,6 +109,46 @@ TEST_F(DriverWindowTest, FilterDriverCaptureSurvivesRadioRemovalAndSuspendAndSto
     const int off = sim.waitForLine("set-log off", static_cast<std::size_t>(stopAtClose));
     ASSERT_GT(off, stopAtClose);
     EXPECT_GT(sim.waitForLine("set-log stop", static_cast<std::size_t>(off)), off);
+}
+
+// A radio arrival after New stopped a driver route runs the route's thread once: its
+// start-up and end lines appear and the driver's logging goes on and off, then nothing
+// runs. While a replay holds the view, an arrival starts nothing at all.
+TEST_F(DriverWindowTest, ArrivalWhileIdleRunsTheStartAndEndStepsOnlyAndNeverUnderAReplay) {
+    RunningDriver sim({.kind = sim::DriverKind::Filter,
+                       .recordsPerSecond = 200,
+                       .seed = 7,
+                       .radioDir = radios.path()});
+    ASSERT_TRUE(waitFor([] { return EnumerateLocalRadios() == 1; }));
+    startApp();
+    run(cmd::DebugWithFilterDriver);
+    ASSERT_TRUE(waitFor([&] { return recordLines() >= 10; }));
+    run(cmd::FileNew);  // stops the route; the route last started stays the filter driver
+    ASSERT_FALSE(view().core().capture.viewInUse());
+    const std::size_t requestsAfterNew = sim.lines().size();
+
+    view().OnDeviceChange(true);  // as the radio watcher posts it
+    // From the thread's first line to its last, then the view is free again.
+    ASSERT_TRUE(waitFor([&] {
+        const QStringList lines = viewLines();
+        return lines.contains("[G] Enable Filter Log success") &&
+               lines.contains("[G] Unregister Bluetooth interface notification success") &&
+               !view().core().capture.viewInUse();
+    }));
+    const int on = sim.waitForLine("set-log on", requestsAfterNew);
+    ASSERT_GE(on, 0);
+    EXPECT_GT(sim.waitForLine("set-log stop", static_cast<std::size_t>(on)), on);
+    EXPECT_FALSE(threadRunning());
+    QTest::qWait(100);
+    EXPECT_EQ(recordLines(), 0);
+
+    ASSERT_TRUE(view().core().capture.claimReplay());
+    const std::size_t requestsBeforeReplayArrival = sim.lines().size();
+    view().OnDeviceChange(true);
+    EXPECT_FALSE(threadRunning());
+    QTest::qWait(100);
+    EXPECT_EQ(sim.lines().size(), requestsBeforeReplayArrival);
+    view().core().capture.endReplay();
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // progress, range and Cancel, printing to a PDF file, and the recent-file list.
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -10,8 +9,13 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QTest>
+#include <cstdio>
+#include <thread>
 
+#include "app/power_listener.h"
 #include "files/text_log_file.h"
 #include "gui/file_commands.h"
 #include "gui/file_dialogs.h"
@@ -54,9 +58,14 @@ protected:
             saveRequests.push_back(r);
             return saveAnswer;
         });
-        gui::setCaptionBoxHook([this](const QString& caption, const QString& text) {
+        gui::setCaptionBoxHook([this](const QString& caption, const QString& text,
+                                      QMessageBox::StandardButtons buttons,
+                                      QMessageBox::Icon icon) {
             captionBoxes << caption + "|" + text;
-            return newMethod ? QMessageBox::Yes : QMessageBox::No;
+            EXPECT_EQ(buttons, QMessageBox::Ok | QMessageBox::Cancel);
+            EXPECT_EQ(icon, QMessageBox::Warning);
+            if (atMethodQuestion) atMethodQuestion();
+            return newMethod ? QMessageBox::Ok : QMessageBox::Cancel;
         });
         startApp();
     }
@@ -110,6 +119,7 @@ protected:
     QString saveAnswer;
     QStringList captionBoxes;
     bool newMethod = false;
+    std::function<void()> atMethodQuestion;  // runs while "Use new method" is asked
 };
 
 TEST_F(FileMenuTest, SaveThenOpenGivesTheSameLinesColoursAndCaption) {
@@ -192,8 +202,7 @@ TEST_F(FileMenuTest, OpenRefusalsCancelMissingUnreadableAndAFailedSave) {
 
     saveAnswer = scratch("no/such/folder.log");
     run(FileSaveAs);
-    ASSERT_EQ(boxes->boxes().size(), 3u);
-    EXPECT_EQ(boxes->boxes()[2].text,
+    EXPECT_EQ(boxes->boxes().back().text,
               "Cannot save \"" + saveAnswer + "\": No such file or directory.");
 }
 
@@ -259,9 +268,16 @@ TEST_F(FileMenuTest, NewMethodShowsTheChosenRangeWithColours) {
     }
 }
 
-TEST_F(FileMenuTest, CancelStopsAReplayAndTheWindowStaysUsable) {
+// Cancel during the scan: the progress line gives way to where the scan stopped (with the
+// old method it follows the lines shown so far), the new method's partial text file goes,
+// and the window is usable again.
+TEST_F(FileMenuTest, CancelledReplaySaysWhereItStoppedAndLeavesNoPartialTextFile) {
     const std::string raw = rawFile(200000);
+    const QString textFile = QString::fromStdString(scratchFolder()) + "/data/_nimbrel_temp.txt";
+    const QRegularExpression cancelled("^\\[Y\\]Analyze raw file cancelled at (\\d+) %$");
     openAnswer = QString::fromStdString(raw);
+
+    // Old method: cancelled from the status bar while lines arrive.
     newMethod = false;
     run(OpenRawData);
     ASSERT_TRUE(files().progressBar() && files().progressBar()->isVisible());
@@ -272,33 +288,187 @@ TEST_F(FileMenuTest, CancelStopsAReplayAndTheWindowStaysUsable) {
     ASSERT_TRUE(waitIdle());
     EXPECT_FALSE(files().progressBar()->isVisible());
     EXPECT_LT(view().lineCount(), 150000);
+    EXPECT_EQ(viewLines().first(), "[R]Analyze raw file to 0 %, please wait...");
+    const QRegularExpressionMatch atOld = cancelled.match(viewLines().back());
+    ASSERT_TRUE(atOld.hasMatch()) << viewLines().back().toStdString();
+    EXPECT_LT(atOld.captured(1).toInt(), 100);
+    EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kYellow));
+    EXPECT_FALSE(view().core().capture.viewInUse());
+
+    // New method: cancelled while the method is being asked, so the scan stops at once.
+    newMethod = true;
+    atMethodQuestion = [&] { files().cancelButton()->click(); };
+    run(OpenRawData);
+    ASSERT_TRUE(waitIdle());
+    atMethodQuestion = nullptr;
+    EXPECT_EQ(viewLines(), QStringList{"[Y]Analyze raw file cancelled at 0 %"});
+    EXPECT_FALSE(QFile::exists(textFile));
     EXPECT_FALSE(view().core().capture.viewInUse());
 
     // A text log opens afterwards.
     ASSERT_EQ(writeTextLog(scratchFolder() + "/after.log", u"[B] after\n"), 0);
     openAnswer = scratch("after.log");
+    boxes->setAnswer(QMessageBox::No);  // the cancelled replay's lines are not saved
     run(FileOpen);
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(viewLines(), QStringList{"[B] after"});
 }
 
-TEST_F(FileMenuTest, ClosingDuringAReplayAsksToCancelItFirst) {
-    const std::string raw = rawFile(200000);
-    openAnswer = QString::fromStdString(raw);
+// A file that holds no record: only the 0 % line in the view, and the status bar says so.
+TEST_F(FileMenuTest, ReplayOfAFileWithoutRecordsSaysSoInTheStatusBar) {
+    const std::pair<const char*, std::string> files_[] = {
+        {"empty.log", std::string()},
+        {"noise.log", std::string(4096, '\x5a')},
+    };
+    newMethod = false;
+    for (const auto& [name, bytes] : files_) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(writeFile(scratchFolder() + "/" + name, bytes));
+        openAnswer = scratch(name);
+        frame().statusBar()->clearMessage();
+        run(OpenRawData);
+        ASSERT_TRUE(waitIdle());
+        EXPECT_EQ(viewLines(), QStringList{"[R]Analyze raw file to 0 %, please wait..."});
+        ASSERT_TRUE(waitFor([&] { return !frame().statusBar()->currentMessage().isEmpty(); }));
+        EXPECT_EQ(frame().statusBar()->currentMessage(), "No records found in " + openAnswer);
+    }
+    // A file with records leaves the status bar alone.
+    frame().statusBar()->clearMessage();
+    openAnswer = QString::fromStdString(rawFile(10));
     run(OpenRawData);
-    ASSERT_TRUE(waitFor([&] { return view().lineCount() > 100; }));
-    boxes->setAnswer(QMessageBox::No);
-    frame().close();
-    EXPECT_TRUE(frame().isVisible());
-    EXPECT_TRUE(files().busy());
-    EXPECT_EQ(boxes->boxes().back().text, "A raw data replay is running. Cancel it and quit?");
+    ASSERT_TRUE(waitIdle());
+    QTest::qWait(50);
+    EXPECT_EQ(frame().statusBar()->currentMessage(), QString());
+}
 
-    boxes->setAnswer(QMessageBox::Yes);  // cancel it, then Yes to the close question
-    saveAnswer.clear();                  // and Save As cancelled: the window closes anyway
-    frame().close();
-    EXPECT_FALSE(frame().isVisible());
-    EXPECT_FALSE(files().busy());
-    EXPECT_EQ(boxes->boxes().back().text, "Save this document and Quit?");
+// The method is asked with OK and Cancel once the caption, the view and RawDataPath have
+// changed; the definition file is loaded once per replay (a missing one is reported once).
+TEST_F(FileMenuTest, OpenRawDataAsksForTheMethodAfterTheFileIsTakenAndLoadsDefinitionsOnce) {
+    view().core().console.print(u"[B] before the replay");
+    boxes->setAnswer(QMessageBox::No);  // not saved
+    openAnswer = QString::fromStdString(rawFile(20));
+    QString titleAtQuestion;
+    QStringList linesAtQuestion{"(not asked)"};
+    QString rawPathAtQuestion;
+    atMethodQuestion = [&] {
+        titleAtQuestion = frame().windowTitle();
+        linesAtQuestion = viewLines();
+        rawPathAtQuestion = QString::fromStdU16String(SettingsStore().GetRawDataPath());
+    };
+    newMethod = false;  // Cancel: the lines go straight into the view
+    run(OpenRawData);
+    ASSERT_TRUE(waitIdle());
+    atMethodQuestion = nullptr;
+    EXPECT_EQ(captionBoxes, QStringList{"Select|Use new method to parse raw data?"});
+    EXPECT_EQ(titleAtQuestion, openAnswer);
+    EXPECT_EQ(linesAtQuestion, QStringList());
+    EXPECT_EQ(rawPathAtQuestion, openAnswer);
+    EXPECT_EQ(viewLines().size(), 21);
+
+    // Loaded once, before the file dialog: a change to the file while the dialog is open
+    // does not reach this replay.
+    const std::string log1 = programHome() + "/LOG1.h";
+    std::string text;
+    ASSERT_TRUE(readFile(log1, text));
+    gui::setOpenFileHook([&](const gui::OpenFileRequest&) {
+        std::string changed = text;
+        const std::string start = "BT controller firmware start";
+        changed.replace(changed.find(start), start.size(), "loaded a second time");
+        EXPECT_TRUE(writeFile(log1, changed));
+        return openAnswer;
+    });
+    run(OpenRawData);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(viewLines().filter("BT controller firmware start").size(), 1);
+    EXPECT_EQ(viewLines().filter("loaded a second time").size(), 0);
+}
+
+TEST_F(FileMenuTest, NewOpenAndOpenRawDataOfferToSaveTextThatReachedTheView) {
+    using QMessageBox::Cancel, QMessageBox::No, QMessageBox::Yes;
+    const QString saved = scratch("offered.log");
+    run(gui::cmd::FileNew);  // only the start-up lines: nothing to ask
+    EXPECT_TRUE(boxes->boxes().empty());
+    EXPECT_FALSE(app->document()->isModified());
+
+    for (const int id : {gui::cmd::FileNew, FileOpen, OpenRawData}) {
+        SCOPED_TRACE(id);
+        const QString line = QStringLiteral("[G] from a capture %1").arg(id);
+        std::thread([&] { view().core().console.print(line.toStdU16String()); }).join();
+        ASSERT_TRUE(waitFor([&] { return viewLines().contains(line); }));
+        EXPECT_TRUE(app->document()->isModified());
+        const std::size_t dialogs = openRequests.size();
+        for (const QMessageBox::StandardButton answer : {Cancel, Yes}) {
+            boxes->setAnswer(answer);
+            saveAnswer.clear();  // with Yes: the Save As dialog is cancelled
+            const std::size_t before = boxes->boxes().size();
+            run(id);
+            ASSERT_EQ(boxes->boxes().size(), before + 1);
+            EXPECT_EQ(boxes->boxes().back().text, "Save changes to Untitled?");
+            EXPECT_EQ(boxes->boxes().back().buttons, Yes | No | Cancel);
+            EXPECT_TRUE(viewLines().contains(line));
+            EXPECT_EQ(openRequests.size(), dialogs);
+        }
+        QFile::remove(saved);
+        boxes->setAnswer(Yes);
+        saveAnswer = saved;
+        openAnswer.clear();  // the command's own file dialog is then cancelled
+        run(id);
+        EXPECT_TRUE(QFile::exists(saved));
+        EXPECT_FALSE(app->document()->isModified());
+        if (id == gui::cmd::FileNew) {
+            EXPECT_FALSE(viewLines().contains(line));
+        } else {
+            EXPECT_EQ(openRequests.size(), dialogs + 1);
+        }
+    }
+
+    boxes->setAnswer(No);
+    openAnswer = saved;
+    run(FileOpen);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_FALSE(app->document()->isModified());
+    const std::size_t before = boxes->boxes().size();
+    run(gui::cmd::FileNew);
+    EXPECT_EQ(boxes->boxes().size(), before);
+}
+
+// A suspend and a resume while a text-log load or a replay holds the view: the view stays
+// with that work until its worker has ended, so no capture can start on top of it. The
+// load goes on to its end.
+TEST_F(FileMenuTest, SuspendAndResumeLeaveTheViewWithARunningLoadOrReplay) {
+    auto* power = app->findChild<PowerListener*>();
+    ASSERT_NE(power, nullptr);
+    const auto suspendAndResume = [&] {
+        power->onPrepareForSleep(true);
+        power->onPrepareForSleep(false);
+        EXPECT_TRUE(view().core().capture.viewInUse());
+        run(gui::cmd::DebugWithCom);
+        EXPECT_EQ(boxes->boxes().back().text, "Error!The view is being used.");
+    };
+
+    // A text log longer than the view's queue: its worker is still loading here.
+    std::u16string log;
+    constexpr int kLines = 200000;
+    for (int i = 0; i < kLines; ++i) log += u"[G] line\n";
+    ASSERT_EQ(writeTextLog(scratchFolder() + "/long.log", log), 0);
+    openAnswer = scratch("long.log");
+    run(FileOpen);
+    ASSERT_TRUE(files().busy());
+    suspendAndResume();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(view().lineCount(), kLines);
+    EXPECT_FALSE(view().core().capture.viewInUse());
+
+    // A replay whose worker waits for the range.
+    openAnswer = QString::fromStdString(rawFile(50));
+    newMethod = true;
+    whenModalShown([&](QWidget* dlg) {
+        suspendAndResume();
+        qobject_cast<QDialog*>(dlg)->accept();
+    });
+    run(OpenRawData);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_FALSE(view().core().capture.viewInUse());
 }
 
 TEST_F(FileMenuTest, PrintsToAPdfFile) {
@@ -367,7 +537,7 @@ namespace nimbrel::test {
 namespace {
 
 // Pictures of the window after a replay into the view and after opening the saved log
-// again, in the test's working folder; both show coloured lines on black.
+// again, beside the test program (see screenshotPath); both show coloured lines on black.
 TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
     const std::string raw = rawFile(300);
     frame().resize(1100, 620);
@@ -377,7 +547,7 @@ TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
     run(OpenRawData);
     ASSERT_TRUE(waitIdle());
     QTest::qWait(100);
-    ASSERT_TRUE(frame().grab().save(QDir::currentPath() + "/nimbrel-after-replay.png"));
+    ASSERT_TRUE(frame().grab().save(screenshotPath("nimbrel-after-replay.png")));
 
     saveAnswer = scratch("replayed.log");
     run(FileSaveAs);
@@ -387,7 +557,7 @@ TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
     ASSERT_TRUE(waitIdle());
     QTest::qWait(100);
     const QImage shot = frame().grab().toImage();
-    ASSERT_TRUE(shot.save(QDir::currentPath() + "/nimbrel-after-open.png"));
+    ASSERT_TRUE(shot.save(screenshotPath("nimbrel-after-open.png")));
     const QImage viewShot = view().viewport()->grab().toImage();
     int coloured = 0;
     for (int y = 0; y < viewShot.height(); y += 2) {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -14,14 +15,17 @@
 #include <QStyle>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "gui/application_look.h"
 #include "gui/command_table.h"
+#include "gui/file_dialogs.h"
 #include "gui/keyboard_indicators.h"
 #include "gui/main_frame.h"
 #include "gui/nimbrel_app.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
+#include "gui/toolbar_customize_button.h"
 #include "gui/toolbar_customize_dlg.h"
 #include "pipeline/settings_store.h"
 #include "window_test_support.h"
@@ -67,34 +71,74 @@ TEST_F(FrameTest, AStoredLookOutsideTheRangeGivesThe2007LookAndKeepsTheScheme) {
     }
 }
 
-TEST_F(FrameTest, CloseQuestionCancelKeepsTheWindowNoClosesYesSavesFirst) {
+// Each answer to the close question, and what the Save As after Yes does to the close.
+TEST_F(FrameTest, CloseQuestionClosesOnlyWhenNoOrASaveAsThatSaved) {
+    const QString saved = QString::fromStdString(scratchFolder()) + "/closing.log";
+    const QString unwritable = QString::fromStdString(scratchFolder()) + "/no/such/closing.log";
+    QString saveAnswer;
+    setSaveFileHook([&](const SaveFileRequest&) { return saveAnswer; });
+    struct Case {
+        const char* name;
+        QMessageBox::StandardButton answer;
+        QString saveAs;  // what the Save As dialog answers; empty: cancelled
+        bool closes;
+    };
+    const Case cases[] = {
+        {"Cancel", QMessageBox::Cancel, saved, false},
+        {"Yes, Save As cancelled", QMessageBox::Yes, QString(), false},
+        {"Yes, Save As failed", QMessageBox::Yes, unwritable, false},
+        {"No", QMessageBox::No, saved, true},
+        {"Yes, saved", QMessageBox::Yes, saved, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(saved);
+        startApp();
+        view().core().console.print(u"[G] captured before the close");
+        saveAnswer = c.saveAs;
+        boxes->setAnswer(c.answer);
+        const std::size_t before = boxes->boxes().size();
+        run(cmd::AppExit);
+        ASSERT_GT(boxes->boxes().size(), before);
+        const RecordedBox& question = boxes->boxes()[before];
+        EXPECT_EQ(question.text, "Save this document and Quit?");
+        EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_EQ(question.icon, QMessageBox::Question);
+        EXPECT_EQ(frame().isVisible(), !c.closes);
+        EXPECT_EQ(QFile::exists(saved), c.closes && c.answer == QMessageBox::Yes);
+        if (!c.closes) {
+            EXPECT_TRUE(viewLines().contains("[G] captured before the close"));
+        }
+        stopApp();
+    }
+    setSaveFileHook(nullptr);
+}
+
+// The view has the keyboard at start and again after every dialog, so that Page Up,
+// Ctrl+End and Ctrl+F act on the log without a click into it first.
+TEST_F(FrameTest, TheViewHasTheKeyboardAtStartAndAfterEveryDialog) {
     startApp();
-    int saves = 0;
-    view().setSaveAsHandler([&] { ++saves; });
-    app->document()->setModifiedFlag(true);
-
-    boxes->setAnswer(QMessageBox::Cancel);
-    run(cmd::AppExit);
-    ASSERT_EQ(boxes->boxes().size(), 1u);
-    EXPECT_EQ(boxes->boxes()[0].text, "Save this document and Quit?");
-    EXPECT_EQ(boxes->boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    EXPECT_EQ(boxes->boxes()[0].icon, QMessageBox::Question);
-    EXPECT_TRUE(frame().isVisible());
-    EXPECT_EQ(saves, 0);
-
-    boxes->setAnswer(QMessageBox::Yes);
-    frame().close();
-    EXPECT_FALSE(frame().isVisible());
-    EXPECT_EQ(saves, 1);
-    EXPECT_FALSE(app->document()->isModified());
-    stopApp();
-
-    startApp();
-    view().setSaveAsHandler([&] { ++saves; });
-    boxes->setAnswer(QMessageBox::No);
-    frame().close();
-    EXPECT_FALSE(frame().isVisible());
-    EXPECT_EQ(saves, 1);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame()));
+    for (int i = 0; i < 200; ++i) view().core().console.print(u"[G] a line to scroll past");
+    ASSERT_TRUE(waitFor([&] { return view().lineCount() >= 200; }));
+    const auto keysReachTheView = [&] {
+        EXPECT_EQ(QApplication::focusWidget(), &view());
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &frame();
+        QTest::keyClick(target, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(target, Qt::Key_End, Qt::ControlModifier);
+        EXPECT_EQ(view().caret().line, view().store().lineCount() - 1);
+        QTest::keyClick(target, Qt::Key_Home, Qt::ControlModifier);
+        EXPECT_EQ(view().caret().line, 0);
+    };
+    keysReachTheView();
+    for (const int id :
+         {cmd::ComSetting, cmd::AddStringFilter, cmd::AppAbout, cmd::ToolbarCustomize}) {
+        SCOPED_TRACE(id);
+        whenModalShown([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+        run(id);
+        QTest::qWait(50);
+        keysReachTheView();
+    }
 }
 
 TEST_F(FrameTest, LogOffClosesWithoutAQuestion) {
@@ -118,14 +162,26 @@ TEST_F(FrameTest, StatusBarAndToolbar) {
     for (QAction* a : frame().toolBar()->actions())
         tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(tools, (QStringList{"&New", "&Open...", "&Save", "-", "Cu&t", "&Copy", "&Paste", "-",
-                                  "&Print...", "&About Nimbrel..."}));
+                                  "&Print...", "&About Nimbrel...", "Customize..."}));
     EXPECT_EQ(frame().toolBar()->windowTitle(), "Standard");
     EXPECT_EQ(frame().toolBar()->allowedAreas(), Qt::AllToolBarAreas);
-    for (QAction* a : frame().toolBar()->actions()) {
+    for (QAction* a : toolbarCommands(frame().toolBar())) {
         if (!a->isSeparator()) {
             EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
         }
     }
+    // The customise button at the toolbar's end opens the customisation.
+    auto* customize = frame().toolBar()->findChild<QToolButton*>("customizeButton");
+    ASSERT_NE(customize, nullptr);
+    EXPECT_TRUE(customize->isVisible());
+    EXPECT_EQ(customize->toolTip(), "Customize...");
+    bool opened = false;
+    whenModalShown([&](QWidget* w) {
+        opened = qobject_cast<CToolbarCustomizeDlg*>(w) != nullptr;
+        qobject_cast<QDialog*>(w)->accept();
+    });
+    QTest::mouseClick(customize, Qt::LeftButton);
+    EXPECT_TRUE(opened);
     // A menu hint replaces the message pane while it shows.
     frame().statusBar()->showMessage("Create a new document");
     EXPECT_EQ(frame().statusBar()->currentMessage(), "Create a new document");
@@ -175,7 +231,7 @@ TEST_F(FrameTest, CustomizedToolbarsAndUserToolbarsSurviveARestart) {
     QStringList tools;
     for (QAction* a : user->actions())
         tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(tools, (QStringList{"With Com", "-", "&About Nimbrel..."}));
+    EXPECT_EQ(tools, (QStringList{"With Com", "-", "&About Nimbrel...", "Customize..."}));
     EXPECT_EQ(frame().toolBar()->actions().first()->text(), "&Open...");
     // The bars' right-click menu lists the toolbars and offers Customize...
     std::unique_ptr<QMenu> popup(frame().createPopupMenu());
@@ -197,7 +253,7 @@ TEST_F(FrameTest, ScreenshotAfterAShortCapture) {
     ASSERT_TRUE(waitFor([&] { return viewLines().filter("[COM]").size() >= 60; }));
     QTest::qWait(200);
     const QImage shot = frame().grab().toImage();
-    const QString out = QDir::currentPath() + "/nimbrel-window.png";
+    const QString out = screenshotPath("nimbrel-window.png");
     ASSERT_TRUE(shot.save(out)) << out.toStdString();
 
     const QImage viewShot = view().viewport()->grab().toImage();

@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
@@ -23,6 +24,7 @@
 
 #include "gui/find_dialog.h"
 #include "gui/log_text_colour.h"
+#include "gui/view_font.h"
 #include "log_view_test_app.h"
 
 namespace nimbrel::gui {
@@ -67,7 +69,11 @@ TEST_F(LogTextViewTest, ShowsColouredLinesGreyOnBlack) {
     ASSERT_EQ(view->lineRuns(0).size(), 1);
     EXPECT_EQ(view->lineRuns(0)[0].colour, QColor(0, 255, 0));
     EXPECT_EQ(view->font().pointSize(), 9);
-    EXPECT_TRUE(QFontInfo(view->font()).fixedPitch());
+    // Columns line up on screen, whatever the face says of itself.
+    const QFontMetricsF metrics(view->font());
+    EXPECT_GT(metrics.horizontalAdvance('i'), 0);
+    EXPECT_DOUBLE_EQ(metrics.horizontalAdvance('i'), metrics.horizontalAdvance('W'));
+    EXPECT_DOUBLE_EQ(metrics.horizontalAdvance('i'), metrics.horizontalAdvance('0'));
 
     const QImage shot = view->grab().toImage();
     if (const QString dir = qEnvironmentVariable("NIMBREL_GRAB_DIR"); !dir.isEmpty())
@@ -80,6 +86,18 @@ TEST_F(LogTextViewTest, ShowsColouredLinesGreyOnBlack) {
     }
     EXPECT_TRUE(green);
     EXPECT_EQ(shot.pixelColor(600, 250), QColor(0, 0, 0));
+}
+
+// The face is chosen by its advances: a proportional candidate is passed over for the next
+// one whose columns line up; with none, the last candidate stands.
+TEST_F(LogTextViewTest, TheViewsFaceIsTheFirstCandidateWhoseColumnsLineUp) {
+    const QFont proportional(QStringLiteral("Sans Serif"));
+    const QFont monospaced(QStringLiteral("Monospace"));
+    if (looksFixedPitch(proportional) || !looksFixedPitch(monospaced))
+        GTEST_SKIP() << "this machine has no proportional and monospaced faces to tell apart";
+    const QFont chosen = firstFixedLooking({proportional, monospaced});
+    EXPECT_EQ(chosen, monospaced);
+    EXPECT_EQ(firstFixedLooking({proportional}), proportional);
 }
 
 TEST_F(LogTextViewTest, KeyboardMovesTheCaretAndShiftExtendsTheSelection) {

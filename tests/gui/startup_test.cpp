@@ -98,12 +98,16 @@ TEST_F(StartupTest, Log1PathAdoptsAnExistingFileAndRefusesAMissingOne) {
     const std::string mine = scratchFolder() + "/chosen.h";
     ASSERT_TRUE(writeFile(mine, "#define A 1 //\"a\"\n"));
     OpenFileRequest seen;
+    QString lastLineAtDialog;
     QString answer = QString::fromStdString(scratchFolder() + "/missing.h");
     setOpenFileHook([&](const OpenFileRequest& r) {
         seen = r;
+        lastLineAtDialog = viewLines().back();
         return answer;
     });
     run(cmd::Log1Path);
+    // Before the dialog only the file in use is named, without the reminder to check it.
+    EXPECT_EQ(lastLineAtDialog, "[G] set log1.h = \"" + program("LOG1.h") + "\"");
     EXPECT_EQ(seen.fileName, "LOG1.h");
     EXPECT_EQ(seen.folder, QString::fromStdString(programHome()));
     ASSERT_TRUE(waitFor([&] {

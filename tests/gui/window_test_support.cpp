@@ -50,6 +50,12 @@ void whenModalShown(std::function<void(QWidget*)> act) {
     timer->start(5);
 }
 
+QString screenshotPath(const QString& fileName) {
+    QString folder = qEnvironmentVariable("NIMBREL_GRAB_DIR");
+    if (folder.isEmpty()) folder = QCoreApplication::applicationDirPath();
+    return folder + u'/' + fileName;
+}
+
 void WindowTest::SetUp() {
     guiApp();
     SettingsWorldTest::SetUp();

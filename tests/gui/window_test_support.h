@@ -47,6 +47,10 @@ private:
 // milliseconds, given up after five seconds).
 void whenModalShown(std::function<void(QWidget*)> act);
 
+// Where a test saves a picture of the window: $NIMBREL_GRAB_DIR when set, else the folder
+// of the test program (in the build tree, never the working folder).
+QString screenshotPath(const QString& fileName);
+
 // A started application with its window, in the settings world of the fixture.
 class WindowTest : public SettingsWorldTest {
 protected:

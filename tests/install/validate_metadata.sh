@@ -35,7 +35,7 @@ fi
 for page in nimbrel nimbrel-cli; do
   if command -v man >/dev/null; then
     ran=1
-    warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$src/doc/$page.1" 2>&1 >/dev/null)"
+    warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$src/docs/$page.1" 2>&1 >/dev/null)"
     if [ -n "$warnings" ]; then echo "FAIL: man page $page"; echo "$warnings"; failed=1; else echo "ok: man $page"; fi
   fi
 done
