@@ -5,11 +5,13 @@
 // the first line. QPlainTextEdit is measured in the same run, fed the same lines through
 // a queue of the same kind, for comparison.
 //
-//   QT_QPA_PLATFORM=offscreen log_view_bench [--lines N] [--qt-lines M]
+//   QT_QPA_PLATFORM=offscreen log_view_bench [--lines N] [--qt-lines M] [--no-compare]
 //
-// Last line of the output:
-//   log view: L lines held, A lines/s appended, worst stall S ms, B bytes/line;
-//   QPlainTextEdit: A2 lines/s, worst stall S2 ms, B2 bytes/line
+// --no-compare leaves QPlainTextEdit out, so that the process's peak resident memory is
+// the log view's alone. Last line of the output:
+//   log view: L lines held, A lines/s appended, worst stall S ms, B bytes/line,
+//   peak resident R MiB, scratch D MiB on disk[; QPlainTextEdit: A2 lines/s, worst stall
+//   S2 ms, B2 bytes/line]
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -30,6 +32,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "bench_process.h"
 #include "gui/log_text_view.h"
 #include "gui/queued_log_view.h"
 #include "pipeline/color_tag.h"
@@ -264,6 +267,7 @@ private:
 
 struct Result {
     std::uint64_t lines = 0;
+    std::uint64_t scratchBytes = 0;
     double linesPerSecond = 0;
     qint64 worstStall = 0;
     double bytesPerLine = 0;
@@ -341,6 +345,7 @@ Result measureOurs(std::uint64_t lines, StallMeter& meter) {
         meter, "log view");
     meter.stop();
     r.worstStall = meter.worst();
+    r.scratchBytes = nimbrel::bench::scratchBytesOnDisk();
     const auto& store = view.store();
     r.bytesPerLine = static_cast<double>(store.memoryBytes()) / static_cast<double>(r.lines);
     std::printf(
@@ -417,22 +422,38 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     std::uint64_t lines = 10'000'000;
     std::uint64_t qtLines = 1'000'000;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--lines") == 0) lines = std::strtoull(argv[++i], nullptr, 10);
-        else if (std::strcmp(argv[i], "--qt-lines") == 0)
+    bool compare = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-compare") == 0) compare = false;
+        else if (i + 1 < argc && std::strcmp(argv[i], "--lines") == 0)
+            lines = std::strtoull(argv[++i], nullptr, 10);
+        else if (i + 1 < argc && std::strcmp(argv[i], "--qt-lines") == 0)
             qtLines = std::strtoull(argv[++i], nullptr, 10);
     }
     qtLines = std::min(qtLines, lines);
     QApplication app(argc, argv);
     StallMeter meter;
 
-    std::printf("QPlainTextEdit, %llu lines:\n", static_cast<unsigned long long>(qtLines));
-    std::fflush(stdout);
-    const Result qt = measurePlainTextEdit(qtLines, meter);
+    Result qt;
+    if (compare) {
+        std::printf("QPlainTextEdit, %llu lines:\n", static_cast<unsigned long long>(qtLines));
+        std::fflush(stdout);
+        qt = measurePlainTextEdit(qtLines, meter);
+    }
     std::printf("log view, %llu lines:\n", static_cast<unsigned long long>(lines));
     std::fflush(stdout);
     const Result ours = measureOurs(lines, meter);
+    const double peak = nimbrel::bench::mib(nimbrel::bench::peakResidentBytes());
+    const double scratch = nimbrel::bench::mib(ours.scratchBytes);
 
+    if (!compare) {
+        std::printf(
+            "log view: %llu lines held, %.0f lines/s appended, worst stall %lld ms, %.0f "
+            "bytes/line, peak resident %.0f MiB, scratch %.0f MiB on disk\n",
+            static_cast<unsigned long long>(ours.lines), ours.linesPerSecond,
+            static_cast<long long>(ours.worstStall), ours.bytesPerLine, peak, scratch);
+        return 0;
+    }
     std::printf(
         "ratios: %.1fx the append rate, %.1fx shorter worst stall, %.1fx less memory per line\n",
         ours.linesPerSecond / qt.linesPerSecond,
@@ -440,11 +461,12 @@ int main(int argc, char** argv) {
             static_cast<double>(std::max<qint64>(1, ours.worstStall)),
         qt.bytesPerLine / ours.bytesPerLine);
     std::printf(
-        "log view: %llu lines held, %.0f lines/s appended, worst stall %lld ms, %.0f bytes/line; "
+        "log view: %llu lines held, %.0f lines/s appended, worst stall %lld ms, %.0f bytes/line, "
+        "peak resident %.0f MiB, scratch %.0f MiB on disk; "
         "QPlainTextEdit: %.0f lines/s, worst stall %lld ms, %.0f bytes/line%s\n",
         static_cast<unsigned long long>(ours.lines), ours.linesPerSecond,
-        static_cast<long long>(ours.worstStall), ours.bytesPerLine, qt.linesPerSecond,
-        static_cast<long long>(qt.worstStall), qt.bytesPerLine,
+        static_cast<long long>(ours.worstStall), ours.bytesPerLine, peak, scratch,
+        qt.linesPerSecond, static_cast<long long>(qt.worstStall), qt.bytesPerLine,
         qt.cutShort ? QStringLiteral(" (at %1 lines: stopped at two minutes)")
                           .arg(qt.lines)
                           .toUtf8()

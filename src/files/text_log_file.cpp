@@ -1,6 +1,7 @@
 #include "files/text_log_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -130,34 +131,107 @@ TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& op
     return read.cancelled ? TextLogOpenOutcome::Cancelled : TextLogOpenOutcome::Done;
 }
 
-int writeTextLog(const std::string& path, std::u16string_view text) {
-    // A symbolic link is followed, so that saving replaces the file it points at.
-    const std::string target = resolvedFilePath(path);
-    FileHandle file;
-    std::string temp;
-    if (const int err = createReplacementFile(target, file, temp); err != 0) return err;
+TextLogOpenOutcome openTextLogSource(LogConsole& console, const std::string& path,
+                                     TextLogSource& source) {
+    const std::u16string shownPath = utf8ToUtf16(path);
+    if (fileStatus(path).kind == FileKind::Missing) {
+        console.print(u"[R] File \"%s\" doesn't exist.", {shownPath});
+        return TextLogOpenOutcome::Missing;
+    }
+    std::uint64_t size = 0;
+    if (const int error = openRegularFileForReading(path, source.file, size); error != 0) {
+        const std::u16string reason = error == EINVAL ? std::u16string(u"not a regular file")
+                                                      : utf8ToUtf16(std::strerror(error));
+        console.print(u"[R] Fail to read text log \"%s\": %s", {shownPath, reason});
+        return TextLogOpenOutcome::Unreadable;
+    }
+    source.size = size;
+    return TextLogOpenOutcome::Done;
+}
 
-    int error = 0;
-    std::vector<char> buffer;
-    buffer.reserve(kChunkBytes + 4);
-    auto put = [&](char16_t u) {
-        buffer.push_back(static_cast<char>(u & 0xFF));
-        buffer.push_back(static_cast<char>(u >> 8));
-    };
-    for (std::size_t i = 0; i < text.size() && error == 0; ++i) {
-        if (text[i] == u'\n') put(u'\r');
-        put(text[i]);
-        if (buffer.size() >= kChunkBytes) {
-            error = file.writeAll(buffer.data(), buffer.size());
-            buffer.clear();
+TextLogWriter::~TextLogWriter() { abandon(); }
+
+int TextLogWriter::open(const std::string& path) {
+    abandon();
+    error_ = 0;
+    written_ = 0;
+    // A symbolic link is followed, so that saving replaces the file it points at.
+    target_ = resolvedFilePath(path);
+    if (const int err = createReplacementFile(target_, file_, temp_); err != 0) {
+        temp_.clear();
+        return err;
+    }
+    buffer_.reserve(kChunkBytes + 4);
+    return 0;
+}
+
+int TextLogWriter::flush() {
+    if (error_ == 0 && !buffer_.empty()) error_ = file_.writeAll(buffer_.data(), buffer_.size());
+    written_ += buffer_.size();
+    buffer_.clear();
+    return error_;
+}
+
+int TextLogWriter::write(std::u16string_view units) {
+    if (!file_.isOpen()) return error_ ? error_ : EBADF;
+    if constexpr (std::endian::native == std::endian::little) {
+        // The units are UTF-16LE as they lie in memory: large pieces go out as they are.
+        if (units.size() * 2 >= kChunkBytes) {
+            if (flush() == 0) error_ = file_.writeAll(units.data(), units.size() * 2);
+            if (error_ == 0) written_ += units.size() * 2;
+            return error_;
         }
     }
-    if (error == 0) error = file.writeAll(buffer.data(), buffer.size());
-    if (error == 0) error = file.flushToDisk();
-    if (const int closed = file.close(); error == 0) error = closed;
-    if (error == 0) error = replaceFile(temp, target);
-    if (error != 0) removeFile(temp);
-    return error;
+    while (!units.empty() && error_ == 0) {
+        const std::size_t take = std::min((kChunkBytes - buffer_.size()) / 2, units.size());
+        const std::size_t at = buffer_.size();
+        buffer_.resize(at + take * 2);
+        char* out = buffer_.data() + at;
+        for (std::size_t i = 0; i < take; ++i) {
+            out[2 * i] = static_cast<char>(units[i] & 0xFF);
+            out[2 * i + 1] = static_cast<char>(units[i] >> 8);
+        }
+        units.remove_prefix(take);
+        if (buffer_.size() + 2 > kChunkBytes) flush();
+    }
+    return error_;
+}
+
+int TextLogWriter::commit(bool sync) {
+    if (!file_.isOpen()) return error_ ? error_ : EBADF;
+    flush();
+    if (error_ == 0 && sync) error_ = file_.flushToDisk();
+    if (const int closed = file_.close(); error_ == 0) error_ = closed;
+    if (error_ == 0) error_ = replaceFile(temp_, target_);
+    if (error_ != 0) removeFile(temp_);
+    temp_.clear();
+    return error_;
+}
+
+void TextLogWriter::abandon() {
+    if (file_.isOpen()) {
+        file_.close();
+        removeFile(temp_);
+    }
+    temp_.clear();
+    buffer_.clear();
+}
+
+int writeTextLog(const std::string& path, std::u16string_view text) {
+    TextLogWriter writer;
+    if (const int error = writer.open(path); error != 0) return error;
+    std::u16string piece;
+    piece.reserve(kChunkBytes / 2 + 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n') piece.push_back(u'\r');
+        piece.push_back(text[i]);
+        if (piece.size() >= kChunkBytes / 2) {
+            if (const int error = writer.write(piece); error != 0) return error;
+            piece.clear();
+        }
+    }
+    if (const int error = writer.write(piece); error != 0) return error;
+    return writer.commit();
 }
 
 }  // namespace nimbrel

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_handle.h"
+
 namespace nimbrel {
 
 class LogConsole;
@@ -53,9 +55,51 @@ struct TextLogOpenOptions {
 TextLogOpenOutcome openTextLog(LogConsole& console, const TextLogOpenOptions& options,
                                const std::atomic<bool>& stop);
 
-// Writes the text as UTF-16LE, each "\n" as CR LF, nothing before or after. The text goes
-// to a new file beside `path` that then replaces it, so a failed write leaves any old file
-// as it was. 0 on success, else the errno value.
+// A text log opened to be read in place (the view reads its lines from the file).
+struct TextLogSource {
+    FileHandle file;
+    std::uint64_t size = 0;
+};
+
+// File > Open's checks before a text log is read in place: a missing file is reported as
+// "[R] File "..." doesn't exist.", a file that is not a regular file or cannot be read is
+// refused in red with the reason. Done with `source` filled, or Missing / Unreadable.
+TextLogOpenOutcome openTextLogSource(LogConsole& console, const std::string& path,
+                                     TextLogSource& source);
+
+// A text log written piece by piece. The text goes to a new file beside the target that
+// replaces it at commit(), so a failed or abandoned save leaves any old file as it was,
+// and a file that is open elsewhere (the view reading it in place) keeps its text.
+class TextLogWriter {
+public:
+    TextLogWriter() = default;
+    ~TextLogWriter();  // abandons a file not committed
+    TextLogWriter(const TextLogWriter&) = delete;
+    TextLogWriter& operator=(const TextLogWriter&) = delete;
+
+    // 0, or the errno value.
+    int open(const std::string& path);
+    // Writes UTF-16 units as UTF-16LE exactly as given (line ends included).
+    int write(std::u16string_view units);
+    // Writes the rest, syncs it to the disk when `sync` and puts the file in place of the
+    // target; 0 or the errno value (the target is then unchanged).
+    int commit(bool sync = true);
+    void abandon();
+    std::uint64_t bytesWritten() const { return written_; }
+
+private:
+    int flush();
+
+    std::string target_;
+    std::string temp_;
+    FileHandle file_;
+    int error_ = 0;
+    std::string buffer_;
+    std::uint64_t written_ = 0;
+};
+
+// Writes the text as UTF-16LE, each "\n" as CR LF, nothing before or after, through a
+// TextLogWriter. 0 on success, else the errno value.
 int writeTextLog(const std::string& path, std::u16string_view text);
 
 }  // namespace nimbrel

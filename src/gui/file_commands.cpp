@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPrintPreviewDialog>
@@ -11,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -47,8 +50,10 @@ QString folderOf(const std::u16string& stored) {
 FileCommands::FileCommands(CNimbrelView& view) : QObject(&view), m_view(view) {
     m_progressTimer.setInterval(100);
     connect(&m_progressTimer, &QTimer::timeout, this, [this] {
+        if (m_work == Work::TextLog) m_percent.store(m_view.openPercent());
         if (m_progress) m_progress->setValue(m_percent.load());
     });
+    connect(&m_view, &LogTextView::openFinished, this, &FileCommands::textLogIndexed);
 }
 
 FileCommands::~FileCommands() {
@@ -85,34 +90,63 @@ bool FileCommands::openTextLogFile(const QString& path) {
     }
     g_textLogOpened.store(true);
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    startWork(Work::TextLog, [this, &core, absolute] {
-        TextLogOpenOptions options;
-        options.path = localPath(absolute);
-        options.started = [this, &core, absolute] {
-            core.view.clear();
-            postToGui([this, absolute] {
-                setCaption(absolute);
-                SettingsStore().SetLogFilePath(absolute.toStdU16String());
-                RecentFileList().add(absolute);
-            });
-        };
-        options.progress = [this](int percent) { m_percent.store(percent); };
-        // Once the whole file is shown, the view holds just what the file holds.
-        if (openTextLog(core.console, options, m_stop) == TextLogOpenOutcome::Done) {
-            postToGui([this] { m_view.setDocumentUnmodified(); });
-        }
+    TextLogSource source;
+    if (openTextLogSource(core.console, localPath(absolute), source) != TextLogOpenOutcome::Done) {
         core.capture.endReplay();
-    });
+        return true;
+    }
+    setCaption(absolute);
+    SettingsStore().SetLogFilePath(absolute.toStdU16String());
+    RecentFileList().add(absolute);
+    // The view reads the lines from the file from now on; it indexes them on worker
+    // threads while the progress bar and its Cancel button show.
+    m_work = Work::TextLog;
+    m_openedPath = absolute;
+    m_stop.store(false);
+    m_percent.store(0);
+    showProgress(true);
+    core.view.clear();  // and whatever was still queued for the view
+    std::vector<std::u16string> filter;
+    if (const auto strings = stringFilter().strings()) filter = *strings;
+    m_view.openInPlace(std::make_shared<SharedFd>(static_cast<int>(source.file.release())),
+                       source.size, std::move(filter));
+    m_view.GetDocument().setModifiedFlag(false);
+    emit m_view.commandStatesChanged();
     return true;
+}
+
+void FileCommands::textLogIndexed(const TextLogIndexer::Outcome& outcome) {
+    if (m_work != Work::TextLog) return;
+    ViewCore& core = m_view.core();
+    const std::u16string shown = m_openedPath.toStdU16String();
+    // Once the whole file is shown, the view holds just what the file holds.
+    if (!m_stop.load() && !outcome.shrank && outcome.readError == 0) m_view.setDocumentUnmodified();
+    if (outcome.cutLines > 0) {
+        core.console.print(
+            u"[Y] %d lines of \"%s\" are longer than 1048576 characters: each is shown cut "
+            u"into lines of that length.",
+            {static_cast<int>(std::min<std::uint64_t>(outcome.cutLines, INT32_MAX)), shown});
+    }
+    if (outcome.shrank) {
+        core.console.print(
+            u"[R] Text log \"%s\" became shorter while it was read: the view keeps the lines "
+            u"read.",
+            {shown});
+    }
+    core.capture.endReplay();
+    m_work = Work::None;
+    showProgress(false);
+    emit m_view.commandStatesChanged();
+    emit workFinished();
 }
 
 bool FileCommands::OnSaveLogFile() {
     const QString path = askSaveFileName(
         &m_view, {QStringLiteral("Save As"), QString::fromLatin1(kLogFileFilter), {}});
     if (path.isEmpty()) return false;
-    QString text = m_view.plainText();
-    if (!text.isEmpty() && !text.endsWith(u'\n')) text += u'\n';
-    if (const int error = writeTextLog(localPath(path), text.toStdU16String()); error != 0) {
+    m_view.showQueuedText();
+    const int error = saveTextLog(m_view.store().snapshot(), localPath(path), true);
+    if (error != 0) {
         showMessageBox(&m_view, QStringLiteral("Cannot save \"%1\": %2.")
                                     .arg(path, QString::fromLocal8Bit(std::strerror(error))));
         return false;
@@ -120,6 +154,39 @@ bool FileCommands::OnSaveLogFile() {
     RecentFileList().add(path);
     m_view.GetDocument().setModifiedFlag(false);
     return true;
+}
+
+int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const std::string& path,
+                              bool sync) {
+    // The text goes out on a worker thread from a snapshot, so that lines may keep
+    // arriving; the window repaints meanwhile but takes no input.
+    std::atomic<bool> done{false};
+    int error = 0;
+    std::thread writer([&] {
+        TextLogWriter out;
+        error = out.open(path);
+        if (error == 0) {
+            const bool read = text->writeTextLog(
+                [&](std::u16string_view units) { return (error = out.write(units)) == 0; });
+            if (error == 0 && !read) error = EIO;
+            if (error == 0) error = out.commit(sync);
+        }
+        done.store(true);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    bool waitCursor = false;
+    while (!done.load()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (!waitCursor && clock.elapsed() > 100) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            waitCursor = true;
+        }
+    }
+    if (waitCursor) QGuiApplication::restoreOverrideCursor();
+    writer.join();
+    return error;
 }
 
 // --- raw data replay ---
@@ -341,7 +408,9 @@ void FileCommands::finishWork() {
 }
 
 void FileCommands::cancel() {
-    if (busy()) m_stop.store(true);
+    if (!busy()) return;
+    m_stop.store(true);
+    if (m_work == Work::TextLog) m_view.stopOpening();
 }
 
 bool FileCommands::confirmClose(bool ask) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "files/raw_data_replay_session.h"
+#include "gui/line_store.h"
 
 class QAction;
 class QMenu;
@@ -58,8 +59,8 @@ public:
     bool hasRecentFiles() const;
 
     // A replay or a text-log load runs.
-    bool busy() const { return m_worker.joinable(); }
     enum class Work { None, TextLog, Replay, Export };
+    bool busy() const { return m_work != Work::None; }
     Work busyWith() const { return m_work; }
     // Close request while busy: asks (unless `ask` is false) whether to cancel the work,
     // then cancels it and waits for it. False when the window should stay open.
@@ -68,6 +69,10 @@ public:
     void cancel();
 
     QPrinter& printer();
+    // Writes the text of a snapshot as a text log (Save's work); 0 or the errno value.
+    // The GUI thread waits for it with the window repainting.
+    static int saveTextLog(std::shared_ptr<const LineSnapshot> text, const std::string& path,
+                           bool sync);
     QProgressBar* progressBar() const { return m_progress; }
     QPushButton* cancelButton() const { return m_cancel; }
 
@@ -80,6 +85,7 @@ private slots:
     void runPosted();
 
 private:
+    void textLogIndexed(const TextLogIndexer::Outcome& outcome);
     void startWork(Work work, std::function<void()> body);
     void finishWork();
     void showProgress(bool on);
@@ -118,6 +124,7 @@ private:
     std::uint64_t m_asked = 0;
     std::uint64_t m_done = 0;
     bool m_closing = false;
+    QString m_openedPath;  // of the text log being indexed
 };
 
 }  // namespace nimbrel::gui

@@ -68,8 +68,10 @@ int FindInLines::matchAscii(const char* bytes, int n, int from, bool forward) co
         }
         return -1;
     }
+    const char first = needle[0];
     for (int at = std::min(from, n) - m; at >= 0; --at) {
-        if (matchesAt(at) && wordBoundsOk(bytes, n, at)) return at;
+        const char c = matchCase_ ? bytes[at] : fold(bytes[at]);
+        if (c == first && matchesAt(at) && wordBoundsOk(bytes, n, at)) return at;
     }
     return -1;
 }

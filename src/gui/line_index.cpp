@@ -2,86 +2,170 @@
 
 namespace nimbrel::gui {
 
-void LineIndex::replace(std::int64_t first, std::int64_t count,
-                        const std::vector<LineEntry>& entries) {
-    if (blocks_.empty()) {
-        for (const LineEntry& e : entries) push_back(e);
-        return;
+void LineBlock::add(std::uint32_t length, std::uint32_t gap, std::uint8_t colour, bool nonAscii) {
+    const int k = count_;
+    if (k % kMarkEvery == 0) marks_.push_back(span_);
+    if (length < 255) {
+        lengths_.push_back(static_cast<std::uint8_t>(length));
+    } else {
+        lengths_.push_back(255);
+        longLengths_.emplace_back(static_cast<std::uint16_t>(k), length);
     }
-    // The block that holds `first` (or the last block when inserting at the end).
-    std::size_t b = first >= size_ ? blocks_.size() - 1 : blockOf(first);
-    std::size_t at = static_cast<std::size_t>(first - starts_[b]);
-    const std::size_t firstBlock = b;
-
-    // Erase: within the first block, then whole or partial following blocks.
-    std::int64_t left = count;
-    {
-        std::vector<LineEntry>& block = blocks_[b];
-        const auto n = static_cast<std::size_t>(
-            std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size() - at)));
-        block.erase(block.begin() + static_cast<std::ptrdiff_t>(at),
-                    block.begin() + static_cast<std::ptrdiff_t>(at + n));
-        left -= static_cast<std::int64_t>(n);
+    if (k == 0) {
+        colour_ = colour;
+        gap_ = static_cast<std::uint8_t>(std::min<std::uint32_t>(gap, 254));
     }
-    std::size_t next = b + 1;
-    std::size_t wholeEnd = next;
-    while (left > 0 && wholeEnd < blocks_.size() &&
-           static_cast<std::int64_t>(blocks_[wholeEnd].size()) <= left) {
-        left -= static_cast<std::int64_t>(blocks_[wholeEnd].size());
-        ++wholeEnd;
+    if (!perLineColours_ && colour != colour_) {
+        perLineColours_ = true;
+        colours_.assign(static_cast<std::size_t>(k), colour_);
     }
-    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(next),
-                  blocks_.begin() + static_cast<std::ptrdiff_t>(wholeEnd));
-    starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(next),
-                  starts_.begin() + static_cast<std::ptrdiff_t>(wholeEnd));
-    if (left > 0) {
-        std::vector<LineEntry>& block = blocks_[next];
-        block.erase(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(left));
+    if (perLineColours_) colours_.push_back(colour);
+    if (!perLineGaps_ && gap != gap_) {
+        perLineGaps_ = true;
+        gaps_.assign(static_cast<std::size_t>(k), gap_);
     }
-
-    // Insert into the first block, then split it if it grew past two blocks' worth.
-    std::vector<LineEntry>& block = blocks_[b];
-    block.insert(block.begin() + static_cast<std::ptrdiff_t>(at), entries.begin(), entries.end());
-    if (block.size() > 2 * kBlock) {
-        std::vector<std::vector<LineEntry>> parts;
-        for (std::size_t from = 0; from < block.size(); from += kBlock) {
-            const std::size_t to = std::min(block.size(), from + kBlock);
-            parts.emplace_back(block.begin() + static_cast<std::ptrdiff_t>(from),
-                               block.begin() + static_cast<std::ptrdiff_t>(to));
+    if (perLineGaps_) {
+        if (gap < 255) {
+            gaps_.push_back(static_cast<std::uint8_t>(gap));
+        } else {
+            gaps_.push_back(255);
+            longGaps_.emplace_back(static_cast<std::uint16_t>(k), gap);
         }
-        blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
-        starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(b));
-        for (std::size_t k = 0; k < parts.size(); ++k) {
-            blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b + k),
-                           std::move(parts[k]));
-            starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(b + k), 0);
-        }
-    } else if (block.empty() && blocks_.size() > 1) {
-        blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
-        starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(b));
     }
-    if (blocks_.size() == 1 && blocks_[0].empty()) {
-        clear();
-        return;
+    if (nonAscii) {
+        if (nonAscii_.empty()) nonAscii_.assign(kLines / 64, 0);
+        nonAscii_[static_cast<std::size_t>(k) / 64] |= std::uint64_t(1) << (k % 64);
     }
-    renumberFrom(firstBlock > 0 ? firstBlock - 1 : 0);
+    span_ += length + gap;
+    longest_ = std::max(longest_, length);
+    ++count_;
 }
 
-void LineIndex::renumberFrom(std::size_t block) {
-    std::int64_t at =
-        block == 0 ? 0 : starts_[block - 1] + static_cast<std::int64_t>(blocks_[block - 1].size());
-    for (std::size_t b = block; b < blocks_.size(); ++b) {
-        starts_[b] = at;
-        at += static_cast<std::int64_t>(blocks_[b].size());
-    }
-    size_ = at;
+void LineBlock::shrink() {
+    lengths_.shrink_to_fit();
+    longLengths_.shrink_to_fit();
+    colours_.shrink_to_fit();
+    gaps_.shrink_to_fit();
+    longGaps_.shrink_to_fit();
+    marks_.shrink_to_fit();
 }
 
-std::size_t LineIndex::memoryBytes() const {
-    std::size_t bytes = blocks_.capacity() * sizeof(std::vector<LineEntry>) +
-                        starts_.capacity() * sizeof(std::int64_t);
-    for (const auto& b : blocks_) bytes += b.capacity() * sizeof(LineEntry);
+std::uint32_t LineBlock::exception(const std::vector<std::pair<std::uint16_t, std::uint32_t>>& v,
+                                   int k) {
+    const auto it =
+        std::lower_bound(v.begin(), v.end(),
+                         std::pair<std::uint16_t, std::uint32_t>(static_cast<std::uint16_t>(k), 0));
+    return it != v.end() && it->first == k ? it->second : 0;
+}
+
+std::uint32_t LineBlock::length(int k) const {
+    const std::uint8_t l = lengths_[static_cast<std::size_t>(k)];
+    return l < 255 ? l : exception(longLengths_, k);
+}
+
+std::uint32_t LineBlock::gapAfter(int k) const {
+    if (!perLineGaps_) return gap_;
+    const std::uint8_t g = gaps_[static_cast<std::size_t>(k)];
+    return g < 255 ? g : exception(longGaps_, k);
+}
+
+std::uint64_t LineBlock::offset(int k) const {
+    if (k >= count_) return start_ + span_;
+    const int mark = k / kMarkEvery;
+    std::uint64_t at = start_ + marks_[static_cast<std::size_t>(mark)];
+    for (int j = mark * kMarkEvery; j < k; ++j) at += length(j) + gapAfter(j);
+    return at;
+}
+
+std::size_t LineBlock::memoryBytes() const {
+    return sizeof(LineBlock) + lengths_.capacity() + colours_.capacity() + gaps_.capacity() +
+           (longLengths_.capacity() + longGaps_.capacity()) * 8 + marks_.capacity() * 4 +
+           nonAscii_.capacity() * 8;
+}
+
+void LineBlocks::add(std::uint64_t offset, std::uint32_t length, std::uint8_t colour,
+                     bool nonAscii) {
+    if (!blocks_.empty()) {
+        LineBlock& last = *blocks_.back();
+        if (!last.full() && offset >= last.end() && last.fits(length, 0)) {
+            // The previous line's gap is what lies between its end and this line.
+            if (offset == last.end()) {
+                last.add(length, 0, colour, nonAscii);
+                ++size_;
+                return;
+            }
+        }
+    }
+    if (!blocks_.empty()) {
+        blocks_.back()->shrink();
+        memory_ += blocks_.back()->memoryBytes();
+    }
+    auto block = std::make_shared<LineBlock>(offset);
+    block->add(length, 0, colour, nonAscii);
+    firsts_.push_back(size_);
+    blocks_.push_back(std::move(block));
+    ++size_;
+}
+
+void LineBlocks::addBlock(std::shared_ptr<LineBlock> block) {
+    if (!block || block->count() == 0) return;
+    if (!blocks_.empty()) {
+        blocks_.back()->shrink();
+        memory_ += blocks_.back()->memoryBytes();
+    }
+    firsts_.push_back(size_);
+    size_ += block->count();
+    blocks_.push_back(std::move(block));
+}
+
+std::size_t LineBlocks::blockOf(std::int64_t line) const {
+    // Blocks of appended lines fill up one after the other: the direct guess is right.
+    const std::size_t guess = static_cast<std::size_t>(line / LineBlock::kLines);
+    if (guess < firsts_.size() && firsts_[guess] <= line &&
+        (guess + 1 == firsts_.size() || firsts_[guess + 1] > line)) {
+        return guess;
+    }
+    const auto it = std::upper_bound(firsts_.begin(), firsts_.end(), line);
+    return static_cast<std::size_t>(it - firsts_.begin()) - 1;
+}
+
+std::uint32_t LineBlocks::longestFrom(std::int64_t line) const {
+    std::uint32_t longest = 0;
+    if (line >= size_) return 0;
+    for (std::size_t b = blockOf(line); b < blocks_.size(); ++b)
+        longest = std::max(longest, blocks_[b]->longest());
+    return longest;
+}
+
+LineLocation LineBlocks::locate(std::int64_t line) const {
+    const std::size_t b = blockOf(line);
+    const LineBlock& block = *blocks_[b];
+    const int k = static_cast<int>(line - firsts_[b]);
+    return {block.offset(k), block.length(k), block.colour(k), block.ascii(k), block.gapAfter(k)};
+}
+
+void LineBlocks::clear() {
+    blocks_.clear();
+    firsts_.clear();
+    size_ = 0;
+    memory_ = 0;
+}
+
+std::size_t LineBlocks::memoryBytes() const {
+    std::size_t bytes = memory_ + blocks_.capacity() * sizeof(std::shared_ptr<LineBlock>) +
+                        firsts_.capacity() * sizeof(std::int64_t);
+    if (!blocks_.empty()) bytes += blocks_.back()->memoryBytes();
     return bytes;
+}
+
+LineBlocks LineBlocks::snapshot() const {
+    LineBlocks copy;
+    copy.blocks_ = blocks_;
+    copy.firsts_ = firsts_;
+    copy.size_ = size_;
+    // The last block still grows on the owner's thread: the copy gets its own.
+    if (!copy.blocks_.empty()) copy.blocks_.back() = std::make_shared<LineBlock>(*blocks_.back());
+    return copy;
 }
 
 }  // namespace nimbrel::gui

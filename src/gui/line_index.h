@@ -1,101 +1,132 @@
-// The per-line index of the line store: fixed-size entries kept in blocks of a few
-// thousand, so that appending never moves the whole index (a single vector of ten million
-// entries stalls for a long time when it grows) and an edit moves one block at most.
+// The compact per-line index of one text source (the view's UTF-8 text or a text log opened
+// in place): where each line lies, how long it is and how it is coloured, in blocks of up
+// to 512 lines. A block keeps one absolute offset, one byte of length per line (longer
+// lengths apart), a colour for the whole block unless its lines differ, the gap between
+// lines only where the lines are not contiguous, and an offset every 32 lines, so that a
+// line is found without adding up the whole block. Formatter lines cost about two bytes.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace nimbrel::gui {
 
-// One line: where its UTF-8 bytes lie and how it is coloured.
-struct LineEntry {
-    std::uint32_t chunk = 0;
-    std::uint32_t offset = 0;
-    std::uint32_t bytes = 0;
-    // Bits 0-23: the line's colour 0xRRGGBB, or with kHasRuns the index of its run set.
-    std::uint32_t attr = 0;
+// Colour codes of a source: an index into its palette; kRunsColour marks a line whose
+// colours are kept as runs beside the index.
+inline constexpr std::uint8_t kRunsColour = 255;
 
-    static constexpr std::uint32_t kValueMask = 0x00FFFFFF;
-    static constexpr std::uint32_t kHasRuns = 1u << 24;
-    static constexpr std::uint32_t kNonAscii = 1u << 25;
-
-    bool hasRuns() const { return attr & kHasRuns; }
-    bool ascii() const { return !(attr & kNonAscii); }
-    std::uint32_t value() const { return attr & kValueMask; }
-};
-
-class LineIndex {
+class LineBlock {
 public:
-    static constexpr std::size_t kBlock = 4096;
+    static constexpr int kLines = 512;
+    static constexpr int kMarkEvery = 32;
 
-    std::int64_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
+    explicit LineBlock(std::uint64_t start = 0) : start_(start) {}
 
-    const LineEntry& operator[](std::int64_t i) const {
-        const std::size_t b = blockOf(i);
-        return blocks_[b][static_cast<std::size_t>(i - starts_[b])];
+    int count() const { return count_; }
+    bool full() const { return count_ >= kLines; }
+    // True when a line of this length and gap still fits the block's 32-bit offsets.
+    bool fits(std::uint64_t length, std::uint64_t gap) const {
+        return span_ + length + gap < 0xFFFFFFFFull && length < 0xFFFFFFFFull &&
+               gap < 0xFFFFFFFFull;
     }
-    LineEntry& operator[](std::int64_t i) {
-        const std::size_t b = blockOf(i);
-        return blocks_[b][static_cast<std::size_t>(i - starts_[b])];
+    void add(std::uint32_t length, std::uint32_t gap, std::uint8_t colour, bool nonAscii);
+    // Gives the memory back that the growing vectors reserved.
+    void shrink();
+
+    std::uint64_t start() const { return start_; }
+    std::uint32_t longest() const { return longest_; }
+    // The source offset right after the last line and its gap.
+    std::uint64_t end() const { return start_ + span_; }
+    std::uint32_t length(int k) const;
+    std::uint32_t gapAfter(int k) const;
+    std::uint64_t offset(int k) const;
+    std::uint8_t colour(int k) const {
+        return perLineColours_ ? colours_[static_cast<std::size_t>(k)] : colour_;
     }
-    LineEntry& back() { return blocks_.back().back(); }
-    const LineEntry& back() const { return blocks_.back().back(); }
-
-    void push_back(const LineEntry& e) {
-        if (blocks_.empty() || blocks_.back().size() >= kBlock) {
-            starts_.push_back(size_);
-            blocks_.emplace_back();
-            blocks_.back().reserve(kBlock);
-        }
-        blocks_.back().push_back(e);
-        ++size_;
+    bool ascii(int k) const {
+        return nonAscii_.empty() || !(nonAscii_[static_cast<std::size_t>(k) / 64] >> (k % 64) & 1u);
     }
-
-    // Replaces `count` entries from `first` with `entries`.
-    void replace(std::int64_t first, std::int64_t count, const std::vector<LineEntry>& entries);
-
-    void clear() {
-        blocks_.clear();
-        starts_.clear();
-        size_ = 0;
-    }
-
-    // Visits entries [first, first + count) in order.
-    template <class F>
-    void forEach(std::int64_t first, std::int64_t count, F&& f) const {
-        if (count <= 0) return;
-        std::size_t b = blockOf(first);
-        std::size_t i = static_cast<std::size_t>(first - starts_[b]);
-        while (count > 0) {
-            const std::vector<LineEntry>& block = blocks_[b];
-            for (; i < block.size() && count > 0; ++i, --count) f(block[i]);
-            ++b;
-            i = 0;
-        }
-    }
-
     std::size_t memoryBytes() const;
 
 private:
-    std::size_t blockOf(std::int64_t i) const {
-        // Blocks fill to kBlock while lines are only appended: the direct guess is right
-        // until edits change block sizes.
-        std::size_t guess = static_cast<std::size_t>(i / static_cast<std::int64_t>(kBlock));
-        if (guess < starts_.size() && starts_[guess] <= i &&
-            (guess + 1 == starts_.size() || starts_[guess + 1] > i)) {
-            return guess;
-        }
-        auto it = std::upper_bound(starts_.begin(), starts_.end(), i);
-        return static_cast<std::size_t>(it - starts_.begin()) - 1;
-    }
-    void renumberFrom(std::size_t block);
+    static std::uint32_t exception(const std::vector<std::pair<std::uint16_t, std::uint32_t>>& v,
+                                   int k);
 
-    std::vector<std::vector<LineEntry>> blocks_;
-    std::vector<std::int64_t> starts_;  // index of each block's first entry
-    std::int64_t size_ = 0;
+    std::uint64_t start_;
+    std::uint32_t span_ = 0;
+    std::uint32_t longest_ = 0;
+    std::uint16_t count_ = 0;
+    std::uint8_t colour_ = 0;
+    std::uint8_t gap_ = 0;
+    bool perLineColours_ = false;
+    bool perLineGaps_ = false;
+    std::vector<std::uint8_t> lengths_;  // 255: in longLengths_
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> longLengths_;
+    std::vector<std::uint8_t> colours_;  // per line once the lines differ from colour_
+    std::vector<std::uint8_t> gaps_;     // per line once they differ from gap_; 255: longGaps_
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> longGaps_;
+    std::vector<std::uint32_t> marks_;     // offset from start_ of every 32nd line
+    std::vector<std::uint64_t> nonAscii_;  // a bit per line; empty while all are ASCII
 };
+
+// Where one line lies in its source.
+struct LineLocation {
+    std::uint64_t offset = 0;
+    std::uint32_t length = 0;
+    std::uint8_t colour = 0;
+    bool ascii = true;
+    std::uint32_t gap = 0;  // units between the line's end and the next line's start
+};
+
+// The blocks of one source. Full blocks never change again and may be shared with
+// snapshots on other threads; the last one grows on the owner's thread.
+class LineBlocks {
+public:
+    std::int64_t size() const { return size_; }
+    // Appends a line whose text starts at `offset` (the previous line's end plus its gap).
+    void add(std::uint64_t offset, std::uint32_t length, std::uint8_t colour, bool nonAscii);
+    // Appends whole blocks made elsewhere (a file's indexer).
+    void addBlock(std::shared_ptr<LineBlock> block);
+    // The longest line of the blocks from the one that holds `line` on.
+    std::uint32_t longestFrom(std::int64_t line) const;
+    LineLocation locate(std::int64_t line) const;
+    // Calls f(line, location) for lines [first, first + count) in order.
+    template <class F>
+    void forEach(std::int64_t first, std::int64_t count, F&& f) const;
+    void clear();
+    std::size_t memoryBytes() const;
+    // A copy that shares the full blocks and copies the growing one.
+    LineBlocks snapshot() const;
+
+private:
+    std::size_t blockOf(std::int64_t line) const;
+
+    std::vector<std::shared_ptr<LineBlock>> blocks_;
+    std::vector<std::int64_t> firsts_;  // first line of each block
+    std::int64_t size_ = 0;
+    std::uint64_t memory_ = 0;  // of the full blocks
+};
+
+template <class F>
+void LineBlocks::forEach(std::int64_t first, std::int64_t count, F&& f) const {
+    if (count <= 0) return;
+    std::size_t b = blockOf(first);
+    int k = static_cast<int>(first - firsts_[b]);
+    while (count > 0 && b < blocks_.size()) {
+        const LineBlock& block = *blocks_[b];
+        std::uint64_t offset = block.offset(k);
+        for (; k < block.count() && count > 0; ++k, --count) {
+            LineLocation loc{offset, block.length(k), block.colour(k), block.ascii(k),
+                             block.gapAfter(k)};
+            f(firsts_[b] + k, loc);
+            offset += loc.length + loc.gap;
+        }
+        ++b;
+        k = 0;
+    }
+}
 
 }  // namespace nimbrel::gui

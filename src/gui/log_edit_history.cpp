@@ -4,53 +4,49 @@ namespace nimbrel::gui {
 
 namespace {
 
-// Appends `b` to `a`, runs and all.
-void concat(TextFragment& a, const TextFragment& b) {
-    const int shift = static_cast<int>(a.text.size());
-    for (ColourRun r : b.runs) {
-        r.start += shift;
-        if (!a.runs.empty() && a.runs.back().colour == r.colour &&
-            a.runs.back().start + a.runs.back().length == r.start) {
-            a.runs.back().length += r.length;
-        } else {
-            a.runs.push_back(r);
-        }
-    }
-    a.text += b.text;
-}
+bool isEmpty(const Excerpt& e) { return !e.multiLine && e.head.text.isEmpty(); }
 
 }  // namespace
-
-TextPos LogEditHistory::endOf(TextPos from, const TextFragment& f) {
-    const qsizetype lastBreak = f.text.lastIndexOf(u'\n');
-    if (lastBreak < 0) return {from.line, from.column + static_cast<int>(f.text.size())};
-    return {from.line + f.text.count(u'\n'), static_cast<int>(f.text.size() - lastBreak - 1)};
-}
 
 TextPos LogEditHistory::apply(LineStore& store, TextPos from, TextPos to,
                               const TextFragment& inserted, bool typing) {
     from = store.clamp(from);
     to = store.clamp(to);
     if (to < from) std::swap(from, to);
-    TextFragment removed = store.fragment(from, to);
+    Excerpt removed = store.excerpt(from, to);
     const TextPos end = store.replace(from, to, inserted);
     redo_.clear();
 
+    const bool breaks = inserted.text.contains(u'\n');
     if (grouping_ && !undo_.empty()) {
-        undo_.back().push_back(Edit{from, std::move(removed), inserted, false});
+        undo_.back().push_back(Edit{from, std::move(removed), store.excerpt(from, end), false, {}});
         return end;
     }
     const bool merge = typing && mergeOpen_ && !undo_.empty() && undo_.back().size() == 1 &&
-                       undo_.back()[0].typing && removed.text.isEmpty() &&
-                       !inserted.text.contains(u'\n') &&
-                       endOf(undo_.back()[0].from, undo_.back()[0].inserted) == from;
+                       undo_.back()[0].typing && isEmpty(removed) && !breaks &&
+                       undo_.back()[0].inserted.endFrom(undo_.back()[0].from) == from;
     if (merge) {
-        concat(undo_.back()[0].inserted, inserted);
+        Edit& e = undo_.back()[0];
+        e.inserted = store.excerpt(e.from, end);
     } else {
-        undo_.push_back(Step{Edit{from, std::move(removed), inserted, typing}});
+        undo_.push_back(Step{Edit{from, std::move(removed), store.excerpt(from, end), typing, {}}});
     }
-    mergeOpen_ = typing && !inserted.text.contains(u'\n');
+    mergeOpen_ = typing && !breaks;
     return end;
+}
+
+void LogEditHistory::recordSwap(PieceSwap swap) {
+    if (swap.after.empty()) return;
+    redo_.clear();
+    Edit e;
+    e.from = {swap.firstChanged, 0};
+    e.swap = std::make_shared<const PieceSwap>(std::move(swap));
+    if (grouping_ && !undo_.empty()) {
+        undo_.back().push_back(std::move(e));
+    } else {
+        undo_.push_back(Step{std::move(e)});
+    }
+    mergeOpen_ = false;
 }
 
 void LogEditHistory::beginGroup() {
@@ -70,8 +66,14 @@ std::pair<TextPos, TextPos> LogEditHistory::undo(LineStore& store) {
     undo_.pop_back();
     TextPos end;
     // Later edits first: each one's positions hold once the ones after it are undone.
-    for (auto e = step.rbegin(); e != step.rend(); ++e)
-        end = store.replace(e->from, endOf(e->from, e->inserted), e->removed);
+    for (auto e = step.rbegin(); e != step.rend(); ++e) {
+        if (e->swap) {
+            store.swapPieces(e->swap->after, e->swap->before);
+            end = e->from;
+        } else {
+            end = store.replace(e->from, e->inserted.endFrom(e->from), e->removed);
+        }
+    }
     const TextPos from = step.front().from;
     redo_.push_back(std::move(step));
     mergeOpen_ = false;
@@ -83,7 +85,14 @@ std::pair<TextPos, TextPos> LogEditHistory::redo(LineStore& store) {
     Step step = std::move(redo_.back());
     redo_.pop_back();
     TextPos end;
-    for (const Edit& e : step) end = store.replace(e.from, endOf(e.from, e.removed), e.inserted);
+    for (const Edit& e : step) {
+        if (e.swap) {
+            store.swapPieces(e.swap->before, e.swap->after);
+            end = e.from;
+        } else {
+            end = store.replace(e.from, e.removed.endFrom(e.from), e.inserted);
+        }
+    }
     const TextPos from = step.front().from;
     undo_.push_back(std::move(step));
     mergeOpen_ = false;

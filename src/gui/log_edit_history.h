@@ -1,9 +1,11 @@
 // Undo and redo of the user's own edits in the log view. Appended lines are not edits of
 // the user and are not recorded; they only add text after every recorded position, so
-// the records stay valid while lines keep arriving. Clear and replace-all drop the
-// history.
+// the records stay valid while lines keep arriving. A step keeps the text it took out as
+// an excerpt of the store: whole lines by reference, so that deleting a million lines
+// costs no copy of them. Clear and opening a file drop the history.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "gui/line_store.h"
@@ -14,15 +16,18 @@ class LogEditHistory {
 public:
     struct Edit {
         TextPos from;
-        TextFragment removed;
-        TextFragment inserted;
-        bool typing = false;  // consecutive typed characters merge into one step
+        Excerpt removed;
+        Excerpt inserted;
+        bool typing = false;                    // consecutive typed characters merge into one step
+        std::shared_ptr<const PieceSwap> swap;  // a rewrite of whole lines instead
     };
 
     // Replaces [from, to) with `inserted` in the store and records the step; returns the
     // position after the inserted text.
     TextPos apply(LineStore& store, TextPos from, TextPos to, const TextFragment& inserted,
                   bool typing);
+    // Records a rewrite of whole lines that the store has made (a replace-all).
+    void recordSwap(PieceSwap swap);
 
     bool canUndo() const { return !undo_.empty(); }
     bool canRedo() const { return !redo_.empty(); }
@@ -38,7 +43,6 @@ public:
 
 private:
     using Step = std::vector<Edit>;
-    static TextPos endOf(TextPos from, const TextFragment& f);
 
     std::vector<Step> undo_;
     std::vector<Step> redo_;

@@ -7,6 +7,7 @@
 #include "gui/find_dialog.h"
 #include "gui/find_in_lines.h"
 #include "gui/log_edit_history.h"
+#include "gui/log_text_colour.h"
 #include "gui/log_text_slices.h"
 #include "gui/log_text_view.h"
 
@@ -72,42 +73,84 @@ int LogTextView::replaceAll(const QString& text, const QString& with, bool match
     m_findCase = matchCase;
     m_findWord = wholeWord;
     const FindInLines search(m_store, text, matchCase, wholeWord);
-    TextFragment replacement;
-    replacement.text = with;
-    replacement.text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    replacement.text.replace(u'\r', u'\n');
-    const qint64 addedLines = replacement.text.count(u'\n');
+    QString replacement = with;
+    replacement.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    replacement.replace(u'\r', u'\n');
 
-    int count = 0;
+    // First the lines with matches, found in slices; lines arriving meanwhile are not
+    // searched, and an edit or a clear in between ends the command.
+    const qint64 lines = m_store.lineCount();
+    const quint64 generation = m_generation;
     QPointer<LogTextView> alive(this);
-    SliceClock clock;
-    m_history->beginGroup();
-    std::vector<int> hits;
-    for (qint64 line = 0; line < m_store.lineCount(); ++line) {
-        hits.clear();
+    std::vector<std::int64_t> hitLines;
+    {
+        SliceClock clock;
+        for (qint64 line = 0; line < lines; ++line) {
+            if (search.matchInLine(line, 0, true) >= 0) hitLines.push_back(line);
+            clock.tick();
+            if (!alive) return 0;
+            if (m_generation != generation) return 0;
+        }
+    }
+    if (hitLines.empty()) return 0;
+
+    // Every match of a line is replaced in one go, each by the colour of the text it
+    // replaces.
+    int count = 0;
+    auto rewrite = [&](std::int64_t line, QString& out, std::vector<ColourRun>& runs) {
+        const QString old = m_store.lineText(line);
+        const std::vector<ColourRun> oldRuns = m_store.lineRuns(line);
+        int done = 0;
+        auto copyRuns = [&](int from, int to) {
+            for (const ColourRun& r : oldRuns) {
+                const int s = std::max(r.start, from);
+                const int e = std::min(r.start + r.length, to);
+                if (s < e)
+                    runs.push_back({s - from + static_cast<int>(out.size()), e - s, r.colour});
+            }
+        };
         for (int at = search.matchInLine(line, 0, true); at >= 0;
              at = search.matchInLine(line, at + search.length(), true)) {
-            hits.push_back(at);
-        }
-        // Right to left, so that the columns of the hits before stay valid.
-        const std::vector<ColourRun> runs = m_store.lineRuns(line);
-        for (auto at = hits.rbegin(); at != hits.rend(); ++at) {
-            replacement.runs.clear();
-            Colour colour = runs.empty() ? 0x808080 : runs.front().colour;
-            for (const ColourRun& r : runs) {
-                if (r.start <= *at) colour = r.colour;
+            copyRuns(done, at);
+            out += QStringView(old).mid(done, at - done);
+            Colour colour =
+                oldRuns.empty() ? colourValue(defaultTextColour()) : oldRuns.front().colour;
+            for (const ColourRun& r : oldRuns) {
+                if (r.start <= at) colour = r.colour;
             }
-            if (!replacement.text.isEmpty())
-                replacement.runs.push_back({0, static_cast<int>(replacement.text.size()), colour});
-            m_history->apply(m_store, {line, *at}, {line, *at + search.length()}, replacement,
-                             false);
+            if (!replacement.isEmpty())
+                runs.push_back(
+                    {static_cast<int>(out.size()), static_cast<int>(replacement.size()), colour});
+            out += replacement;
+            done = at + search.length();
             ++count;
         }
-        line += addedLines * static_cast<qint64>(hits.size());
-        const quint64 generation = m_generation;
-        clock.tick();
-        if (!alive) return count;
-        if (m_generation != generation) break;
+        copyRuns(done, static_cast<int>(old.size()));
+        out += QStringView(old).mid(done);
+    };
+
+    m_history->beginGroup();
+    // Whole lines change in one pass over the pieces; the last line, still open for
+    // appends, is an ordinary edit.
+    const qint64 last = m_store.lineCount() - 1;
+    std::vector<std::int64_t> complete;
+    bool lastHit = false;
+    for (const std::int64_t l : hitLines) (l < last ? complete.push_back(l) : void(lastHit = true));
+    std::vector<std::int64_t> multiLine;
+    if (!replacement.contains(u'\n')) {
+        m_history->recordSwap(m_store.rewriteLines(complete, rewrite));
+    } else {
+        multiLine = complete;
+    }
+    if (lastHit) multiLine.push_back(last);
+    // A replacement with line breaks adds lines: such lines are edited one by one, from
+    // the last, so that the line numbers before stay valid.
+    for (auto l = multiLine.rbegin(); l != multiLine.rend(); ++l) {
+        QString out;
+        std::vector<ColourRun> runs;
+        rewrite(*l, out, runs);
+        TextFragment f{out, runs};
+        m_history->apply(m_store, {*l, 0}, {*l, m_store.lineLength(*l)}, f, false);
     }
     m_history->endGroup();
     if (count > 0) {

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QStyleHints>
 #include <algorithm>
+#include <cstring>
 
 #include "gui/log_edit_history.h"
 #include "gui/log_text_accessible.h"
@@ -26,8 +27,10 @@ bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
 }  // namespace
 
-LogTextView::LogTextView(QWidget* parent)
-    : QAbstractScrollArea(parent), m_history(std::make_unique<LogEditHistory>()) {
+LogTextView::LogTextView(QWidget* parent, LineStore::Options storeOptions)
+    : QAbstractScrollArea(parent),
+      m_store(std::move(storeOptions)),
+      m_history(std::make_unique<LogEditHistory>()) {
     LogTextAccessible::install();
     m_font = viewFont();
     setFont(m_font);
@@ -83,6 +86,9 @@ LogTextView::LogTextView(QWidget* parent)
         moveCaret(posAt(clamped), true);
     });
 
+    m_openPoll.setInterval(30);
+    connect(&m_openPoll, &QTimer::timeout, this, &LogTextView::pollOpened);
+
     const int flash = QApplication::cursorFlashTime();
     m_blink.setInterval(flash > 0 ? flash / 2 : 500);
     connect(&m_blink, &QTimer::timeout, this, [this] { setCaretVisible(!m_caretShown); });
@@ -112,6 +118,8 @@ void LogTextView::endAppendBatch() {
 
 void LogTextView::replaceAll(QStringView text, QColor colour) {
     ++m_generation;
+    const bool wasOpening = m_store.opening();
+    m_openPoll.stop();
     m_store.clear();
     m_store.append(text, colourValue(colour));
     m_history->clear();
@@ -121,11 +129,67 @@ void LogTextView::replaceAll(QStringView text, QColor colour) {
     emitSelectionChangedIfNeeded(oldAnchor, oldCaret);
     emitUndoRedoState();
     afterAppend();
+    if (wasOpening) emit openFinished(TextLogIndexer::Outcome{});
+}
+
+bool LogTextView::canTakeText() {
+    if (!m_store.full()) return true;
+    reportNotices();
+    return false;
+}
+
+void LogTextView::openInPlace(std::shared_ptr<SharedFd> fd, std::uint64_t size,
+                              std::vector<std::u16string> filter) {
+    clear();
+    m_store.openInPlace(std::move(fd), size, std::move(filter), colourValue(defaultTextColour()));
+    m_openPoll.start();
+    pollOpened();
+}
+
+void LogTextView::pollOpened() {
+    const bool wasOpening = m_store.opening();
+    if (m_store.pollOpened() > 0) afterAppend();
+    if (wasOpening && !m_store.opening()) {
+        m_openPoll.stop();
+        emit openFinished(m_store.openedOutcome());
+    }
+}
+
+void LogTextView::reportNotices() {
+    for (;;) {
+        int error = 0;
+        const LineStore::Notice notice = m_store.takeNotice(error);
+        const QString reason = QString::fromLocal8Bit(std::strerror(error));
+        switch (notice) {
+        case LineStore::Notice::None: return;
+        case LineStore::Notice::KeptInMemory:
+            m_store.append(QStringLiteral("[Y] The view's text cannot go to disk (%1): new "
+                                          "lines stay in memory.\n")
+                               .arg(reason),
+                           0xFFFF00);
+            break;
+        case LineStore::Notice::Full:
+            m_store.append(QStringLiteral("[R] The view takes no more lines: no room on disk "
+                                          "(%1) and its memory is used up. Clear or New frees "
+                                          "it.\n")
+                               .arg(reason),
+                           0xFF0000);
+            break;
+        case LineStore::Notice::FileChanged:
+            m_store.append(QStringLiteral("[R] The text log shown became shorter while it was "
+                                          "open: the lines it no longer holds show empty.\n"),
+                           0xFF0000);
+            break;
+        }
+    }
 }
 
 void LogTextView::clear() {
     const bool had = hasText();
+    // A file still being indexed is let go with the rest of the text.
+    const bool wasOpening = m_store.opening();
     ++m_generation;
+    m_openPoll.stop();
     m_store.clear();
     m_history->clear();
     const TextPos oldAnchor = m_anchor, oldCaret = m_caret;
@@ -138,6 +202,7 @@ void LogTextView::clear() {
     updateScrollBars();
     viewport()->update();
     if (had) emit textChanged();
+    if (wasOpening) emit openFinished(TextLogIndexer::Outcome{});
 }
 
 bool LogTextView::hasText() const { return !m_store.isEmpty(); }
@@ -163,6 +228,7 @@ QList<LogTextView::Run> LogTextView::lineRuns(qint64 line) const {
 }
 
 void LogTextView::afterAppend() {
+    reportNotices();
     // Appends never move the caret or the selection: they add text after them.
     updateScrollBars();
     if (m_followEnd) scrollToEnd();

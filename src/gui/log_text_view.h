@@ -26,13 +26,25 @@ class LogEditHistory;
 class LogTextView : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    explicit LogTextView(QWidget* parent = nullptr);
+    explicit LogTextView(QWidget* parent = nullptr, LineStore::Options storeOptions = {});
     ~LogTextView() override;
 
     // GUI thread only.
     void appendText(QStringView text, QColor colour);  // at the end; text may hold '\n'
     void replaceAll(QStringView text, QColor colour);
     void clear();
+    // False while the store should take no more appended text (its scratch file's writer
+    // is behind, or neither disk nor memory has room): the queue then holds lines back.
+    bool canTakeText();
+
+    // Shows a UTF-16LE text log in place of the text: its lines are indexed on worker
+    // threads and read from the file when shown (see LineStore::openInPlace). The view
+    // fills as the indexing goes on; openFinished() follows its end.
+    void openInPlace(std::shared_ptr<SharedFd> fd, std::uint64_t size,
+                     std::vector<std::u16string> filter);
+    bool opening() const { return m_store.opening(); }
+    int openPercent() const { return m_store.openedPercent(); }
+    void stopOpening() { m_store.stopOpening(); }
     // Appends between these two update the scroll bars and the screen once.
     void beginAppendBatch() { ++m_batchDepth; }
     void endAppendBatch();
@@ -100,6 +112,8 @@ signals:
     void textAppended();  // text arrived at the end, or replaced the whole text
     void userEdited();    // the user changed the text (typing, paste, cut, delete, replace,
                           // undo/redo): the document's modified flag
+    // The file opened in place is indexed (or the indexing was stopped).
+    void openFinished(const TextLogIndexer::Outcome& outcome);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -140,6 +154,10 @@ private:
     void replaceSelection(QStringView text, bool typing);
     void afterEdit();
     void afterAppend();
+    void pollOpened();
+    // Says in the text what the store met (its scratch file failed, it is full, the file
+    // opened in place became shorter), each once.
+    void reportNotices();
     void notifyAccessibleText();
     TextPos wordStart(TextPos p) const;
     TextPos wordEnd(TextPos p) const;
@@ -160,6 +178,7 @@ private:
     // Counts clears, replacements and user edits: a long find or copy that lets the
     // event loop run in between stops when the text it works on changed under it.
     quint64 m_generation = 0;
+    QTimer m_openPoll;  // takes the lines of a file opened in place as they are indexed
 
     QFont m_font;
     int m_lineHeight = 12;

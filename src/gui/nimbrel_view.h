@@ -38,6 +38,8 @@ public:
     FileCommands& files() { return *m_files; }
     const ViewCore& core() const { return m_core; }
 
+    // Shows everything that other threads have queued for the view.
+    void showQueuedText() { m_logView.drainNow(); }
     // Runs the command if the view handles it; false otherwise.
     bool onCommand(int id);
     // Command states for the menus.

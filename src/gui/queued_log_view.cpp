@@ -241,8 +241,9 @@ void QueuedLogView::drainSome() {
     if (done && swapIn()) done = applyDraining(kDrainBudgetMs);
     // The rest follows at the event loop's next pass over its timers, after the other
     // timers and the screen have had their turn (a posted event could be handled in the
-    // same pass, again and again).
-    if (!done && !more_->isActive()) more_->start();
+    // same pass, again and again). Text that the view cannot take now waits for the
+    // regular drain.
+    if (!done && !heldBack_ && !more_->isActive()) more_->start();
 }
 
 bool QueuedLogView::applyDraining(qint64 budgetMs) {
@@ -255,10 +256,17 @@ bool QueuedLogView::applyDraining(qint64 budgetMs) {
     LogTextView& w = *widget_;
     QElapsedTimer clock;
     clock.start();
+    heldBack_ = false;
     w.beginAppendBatch();
     while (drainItem_ < draining_.items.size()) {
         const Item& i = draining_.items[drainItem_];
         const char16_t* base = draining_.text.data() + i.offset;
+        if (i.kind == Kind::Append && !w.canTakeText()) {
+            // The store has no room now: the lines wait here, and producers wait for
+            // room in the queue.
+            heldBack_ = true;
+            break;
+        }
         if (i.kind == Kind::Append) {
             // Pieces of a few hundred lines, so that a budget can stop between them.
             std::size_t end = drainOffset_;

@@ -111,6 +111,7 @@ private:
     Batch draining_;             // swapped out by the GUI thread; reused to avoid allocations
     std::size_t drainItem_ = 0;  // GUI thread: progress through draining_
     std::size_t drainOffset_ = 0;
+    bool heldBack_ = false;  // GUI thread: the widget took no more text at the last drain
     int guiBlocked_ = 0;
     int producersInside_ = 0;
     bool shutDown_ = false;

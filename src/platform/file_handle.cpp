@@ -7,6 +7,8 @@
 namespace nimbrel {
 
 int openRegularFileForReading(const std::string& path, FileHandle& file, std::uint64_t& size) {
+    // Anything else is refused before it is opened: opening a FIFO would wait for a writer.
+    if (fileStatus(path).kind == FileKind::Other) return EINVAL;
     FileHandle opened;
     if (const int err = opened.open(path, FileMode::Read); err != 0) {
         // Opening a folder for reading fails on some platforms instead of succeeding.

@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <cstdio>
+#include <sys/stat.h>
 #include <thread>
 
 #include "app/power_listener.h"
@@ -20,7 +21,9 @@
 #include "gui/file_commands.h"
 #include "gui/file_dialogs.h"
 #include "gui/filepos_select_dlg.h"
+#include "gui/log_text_view.h"
 #include "gui/message_box.h"
+#include "gui/queued_log_view.h"
 #include "gui/recent_files.h"
 #include "pipeline/color_tag.h"
 #include "pipeline/settings_store.h"
@@ -204,6 +207,106 @@ TEST_F(FileMenuTest, OpenRefusalsCancelMissingUnreadableAndAFailedSave) {
     run(FileSaveAs);
     EXPECT_EQ(boxes->boxes().back().text,
               "Cannot save \"" + saveAnswer + "\": No such file or directory.");
+}
+
+TEST_F(FileMenuTest, OpenInPlaceRefusesAFifoNotesCutLinesAndCancels) {
+    // Only regular files are read.
+    const std::string fifo = scratchFolder() + "/pipe.log";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    openAnswer = QString::fromStdString(fifo);
+    run(FileOpen);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(viewLines().back(),
+              "[R] Fail to read text log \"" + openAnswer + "\": not a regular file");
+
+    // A line longer than 1 MiB is shown cut, and one yellow line says so.
+    std::u16string text = u"[G] before\r\n[R] " + std::u16string((1u << 20) + 10, u'x') + u"\r\n";
+    ASSERT_EQ(writeTextLog(scratchFolder() + "/long.log", u""), 0);
+    {
+        std::string bytes;
+        for (const char16_t c : text) {
+            bytes.push_back(static_cast<char>(c & 0xFF));
+            bytes.push_back(static_cast<char>(c >> 8));
+        }
+        ASSERT_TRUE(writeFile(scratchFolder() + "/long.log", bytes));
+    }
+    openAnswer = scratch("long.log");
+    run(FileOpen);
+    ASSERT_TRUE(waitIdle());
+    QStringList lines = viewLines();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], "[G] before");
+    EXPECT_EQ(lines[1].size() + lines[2].size(), (1 << 20) + 14);
+    EXPECT_TRUE(lines[3].startsWith("[Y] 1 lines of \"" + openAnswer + "\" are longer than"))
+        << lines[3].toStdString();
+    EXPECT_EQ(lineColour(3), qcolour(kYellow));
+    EXPECT_FALSE(view().core().capture.viewInUse());
+
+    // Cancel stops the indexing of a large log; what was indexed stays.
+    std::string big;
+    const std::string line = "[B] a line of a large log\r\n";
+    for (int i = 0; i < 1000000; ++i) {
+        for (const char c : line) {
+            big.push_back(c);
+            big.push_back('\0');
+        }
+    }
+    ASSERT_TRUE(writeFile(scratchFolder() + "/big.log", big));
+    openAnswer = scratch("big.log");
+    run(FileOpen);
+    EXPECT_TRUE(files().busy());
+    QTest::mouseClick(files().cancelButton(), Qt::LeftButton);
+    run(gui::cmd::DebugWithCom);  // refused until the indexing has stopped
+    EXPECT_EQ(boxes->boxes().back().text, "Error!The view is being used.");
+    ASSERT_TRUE(waitIdle());
+    EXPECT_LT(view().lineCount(), 1000000);
+    EXPECT_FALSE(view().core().capture.viewInUse());
+    EXPECT_FALSE(files().progressBar()->isVisible());
+
+    // Clear while the log is indexed lets it go and ends the work.
+    run(FileOpen);
+    ASSERT_TRUE(waitFor([&] { return view().hasText(); }));
+    run(gui::cmd::EditClear);
+    EXPECT_FALSE(files().busy());
+    EXPECT_FALSE(view().core().capture.viewInUse());
+    EXPECT_FALSE(view().hasText());
+}
+
+TEST_F(FileMenuTest, AStoreWithoutRoomHoldsTheQueueBackAndSaysWhyInRed) {
+    // A view whose store can neither write its scratch file nor keep more in memory.
+    ASSERT_TRUE(writeFile(scratchFolder() + "/file", "x"));
+    gui::LineStore::Options options{scratchFolder() + "/file/cache", {}};
+    options.limits.chunkBytes = 4096;
+    options.limits.memoryBytes = 64 * 1024;
+    gui::LogTextView widget(nullptr, options);
+    gui::QueuedLogView queue(widget, 256);
+    std::atomic<int> sent{0};
+    std::thread producer([&] {
+        for (int i = 0; i < 20000 && queue.exists(); ++i) {
+            queue.append(u"[G] a line that waits for room in the view\n", kGreen);
+            sent.store(i + 1);
+        }
+    });
+    // The producer fills the queue and then waits: back-pressure, nothing dropped.
+    waitFor([&] { return widget.lineCount() > 1000 && sent.load() < 20000; }, 3000);
+    QTest::qWait(200);
+    const int waiting = sent.load();
+    QTest::qWait(200);
+    EXPECT_EQ(sent.load(), waiting);
+    EXPECT_LT(waiting, 20000);
+    QStringList red;
+    for (qint64 l = 0; l < widget.lineCount(); ++l) {
+        if (widget.lineText(l).startsWith("[R]")) red << widget.lineText(l);
+        if (widget.lineText(l).startsWith("[Y]")) red << widget.lineText(l);
+    }
+    ASSERT_EQ(red.size(), 2) << red.join("\n").toStdString();
+    EXPECT_TRUE(red[0].startsWith("[Y] The view's text cannot go to disk"));
+    EXPECT_TRUE(red[1].startsWith("[R] The view takes no more lines"));
+    // Clear makes room again: the waiting lines come in, all of them.
+    widget.clear();
+    ASSERT_TRUE(waitFor([&] { return sent.load() > waiting; }, 3000));
+    queue.shutDown();
+    producer.join();
 }
 
 TEST_F(FileMenuTest, ReplayIntoTheViewEqualsTheCommandLineWithAndWithoutDecoding) {
@@ -526,7 +629,8 @@ TEST_F(FileMenuTest, AFileNamedOnTheCommandLineOpensAtStart) {
     options.file = scratch("start.log");
     ASSERT_TRUE(app->InitInstance(options));
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(viewLines().back(), "[W] from the command line");
+    EXPECT_EQ(viewLines().back(), "[W] from the command line")
+        << viewLines().join("|").toStdString();
     EXPECT_EQ(frame().windowTitle(), scratch("start.log"));
 }
 

@@ -21,23 +21,12 @@
 #include "pipeline/log_console.h"
 #include "pipeline/memory_log_view.h"
 #include "pipeline/string_filter.h"
+#include "support/resident_memory.h"
 
 namespace nimbrel {
 namespace {
 
-// The sanitizers keep freed memory away from reuse and add shadow memory of their own, so
-// resident memory says nothing about what the loader held under them.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kResidentMemoryIsMeaningful = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kResidentMemoryIsMeaningful = false;
-#else
-constexpr bool kResidentMemoryIsMeaningful = true;
-#endif
-#else
-constexpr bool kResidentMemoryIsMeaningful = true;
-#endif
+using test::kResidentMemoryIsMeaningful;
 
 using namespace std::string_literals;
 

@@ -1,0 +1,34 @@
+// Resident memory of the test process, for tests that bound what a module holds. The
+// sanitizers keep freed memory away from reuse and add shadow memory of their own, so under
+// them resident memory says nothing about what the module held.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <unistd.h>
+
+namespace nimbrel::test {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kResidentMemoryIsMeaningful = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kResidentMemoryIsMeaningful = false;
+#else
+constexpr bool kResidentMemoryIsMeaningful = true;
+#endif
+#else
+constexpr bool kResidentMemoryIsMeaningful = true;
+#endif
+
+inline std::uint64_t residentBytes() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<std::uint64_t>(resident) *
+           static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+}  // namespace nimbrel::test
