@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
@@ -111,36 +112,67 @@ std::vector<std::uint8_t> readFifo(int fd, std::size_t packets, int timeoutMs) {
     return bytes;
 }
 
-// A capture of the simulator's serial stream: the packets reach the FIFO in order, each
-// with its direction; when the reader closes the FIFO, the capture ends cleanly.
-TEST(ExtcapCommand, WritesTheSerialPortsPacketsToTheFifoUntilItsReaderGoesAway) {
-    FreshUser user;
-    test::ChildProcess controller({"simulate", "--serial", "--rate", "400", "--seed", "5"});
-    const std::string port = controller.readLine(5000);
-    ASSERT_EQ(port.rfind("/dev/", 0), 0u) << port;
-    const std::string fifo = user.home.file("fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(reader, 0);
-
-    test::ChildProcess extcap({"extcap", "--capture", "--extcap-interface", "nimbrel-com", "--fifo",
-                               fifo, "--port", port, "--defs", kDefs},
-                              user.env);
-    const test::CaptureFile got = test::readPcap(readFifo(reader, 40, 20000));
-    ASSERT_TRUE(got.valid) << extcap.errText();
-    EXPECT_EQ(got.linkType, 201u);
-    ASSERT_GE(got.packets.size(), 40u) << extcap.errText();
-
-    const auto expected = expectedPackets(5, 2000);
-    for (std::size_t i = 0; i < 40; ++i) {
-        ASSERT_LT(i, expected.size());
-        EXPECT_EQ(got.packets[i].bytes, expected[i].bytes) << i;
-        EXPECT_EQ(got.packets[i].flags, expected[i].command ? 0u : 1u) << i;
-        EXPECT_EQ(got.packets[i].originalLength, expected[i].fullLength) << i;
+// Reads what is left in a FIFO until its writer closes it.
+void drainFifo(int fd, std::vector<std::uint8_t>& bytes, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        std::uint8_t buf[4096];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n == 0) return;
+        if (n > 0) bytes.insert(bytes.end(), buf, buf + n);
     }
+}
 
-    ::close(reader);
-    EXPECT_EQ(extcap.wait(10000), 0) << extcap.errText();
+// A capture of the simulator's serial stream: the packets reach the FIFO in order, each
+// with its direction. Both ways Wireshark ends a capture end it cleanly: the reader closes
+// the FIFO, or Wireshark terminates the program, which then leaves the stream on a packet's
+// end.
+TEST(ExtcapCommand, WritesTheSerialPortsPacketsToTheFifoUntilWiresharkStops) {
+    for (const bool terminated : {false, true}) {
+        SCOPED_TRACE(terminated ? "SIGTERM" : "reader gone");
+        FreshUser user;
+        test::ChildProcess controller({"simulate", "--serial", "--rate", "400", "--seed", "5"});
+        const std::string port = controller.readLine(5000);
+        ASSERT_EQ(port.rfind("/dev/", 0), 0u) << port;
+        const std::string fifo = user.home.file("fifo");
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+
+        test::ChildProcess extcap({"extcap", "--capture", "--extcap-interface", "nimbrel-com",
+                                   "--fifo", fifo, "--port", port, "--defs", kDefs},
+                                  user.env);
+        std::vector<std::uint8_t> bytes = readFifo(reader, 40, 20000);
+        const test::CaptureFile got = test::readPcap(bytes);
+        ASSERT_TRUE(got.valid) << extcap.errText();
+        EXPECT_EQ(got.linkType, 201u);
+        ASSERT_GE(got.packets.size(), 40u) << extcap.errText();
+
+        const auto expected = expectedPackets(5, 2000);
+        for (std::size_t i = 0; i < 40; ++i) {
+            ASSERT_LT(i, expected.size());
+            EXPECT_EQ(got.packets[i].bytes, expected[i].bytes) << i;
+            EXPECT_EQ(got.packets[i].flags, expected[i].command ? 0u : 1u) << i;
+            EXPECT_EQ(got.packets[i].originalLength, expected[i].fullLength) << i;
+        }
+
+        if (terminated) {
+            extcap.signal(SIGTERM);
+            drainFifo(reader, bytes, 10000);
+            EXPECT_EQ(extcap.wait(10000), 0) << extcap.errText();
+            const test::CaptureFile all = test::readPcap(bytes);
+            std::size_t whole = 24;
+            for (const auto& p : all.packets) whole += 16 + 4 + p.bytes.size();
+            EXPECT_EQ(bytes.size(), whole);
+            EXPECT_GE(all.packets.size(), got.packets.size());
+            ::close(reader);
+        } else {
+            ::close(reader);
+            EXPECT_EQ(extcap.wait(10000), 0) << extcap.errText();
+        }
+    }
 }
 
 // Wireshark's own capture program finds the interface through the link a user installs and
