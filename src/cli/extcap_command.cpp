@@ -165,13 +165,13 @@ void printConsole(const MemoryLogView& console) {
 }
 
 // Why a serial port could not be opened, in the words Wireshark shows.
-std::string comOpenHint(int error) {
+std::string comOpenHint(int error, const std::string& devicePath) {
     if (error == EBUSY) {
         return "the port has one owner at a time and another program has it: a capture in "
                "Nimbrel, another Wireshark capture or a terminal program. Stop that capture, "
                "or capture the port in one of them only";
     }
-    return serialPortHint(error, "extcap");
+    return serialPortHint(error, "extcap", devicePath);
 }
 
 struct CaptureEnd {
@@ -224,7 +224,7 @@ CaptureEnd runDriver(const Options& o, ViewCore& core, const OutputFile& fifo,
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     // The threads use `driver`: they end before it does.
-    WaitForAllThreadExit(core, std::chrono::milliseconds(5000), true);
+    WaitForAllThreadExit(core, std::chrono::milliseconds(5000));
     return end;
 }
 
@@ -257,7 +257,7 @@ int capture(const Options& o, const ExtcapInterface& interface) {
     const CaptureEnd end = interface.route == CaptureRoute::Com
                                ? runCom(o, core, fifo, tap, com)
                                : runDriver(o, core, fifo, tap, interface.route);
-    WaitForAllThreadExit(core, std::chrono::milliseconds(5000), true);
+    WaitForAllThreadExit(core, std::chrono::milliseconds(5000));
 
     if (!core.definitions.loaded()) {
         printConsole(console);
@@ -268,9 +268,9 @@ int capture(const Options& o, const ExtcapInterface& interface) {
     }
     if (com.openFailed()) {
         printConsole(console);
-        const std::string port = o.port.empty() ? storedComPort() : o.port;
-        reportFailure("extcap: cannot open " + serialDevicePath(port), com.openError(),
-                      comOpenHint(com.openError()));
+        const std::string path = serialDevicePath(o.port.empty() ? storedComPort() : o.port);
+        reportFailure("extcap: cannot open " + path, com.openError(),
+                      comOpenHint(com.openError(), path));
         return kExitFailure;
     }
     if (end.enableFailed) {

@@ -175,6 +175,33 @@ TEST(ExtcapCommand, WritesTheSerialPortsPacketsToTheFifoUntilWiresharkStops) {
     }
 }
 
+// A port has one owner at a time: while Nimbrel captures it, Wireshark's capture of it fails
+// and says why and what to do.
+TEST(ExtcapCommand, APortNimbrelCapturesIsRefusedWithTheReason) {
+    FreshUser user;
+    test::ChildProcess controller({"simulate", "--serial", "--rate", "400", "--seed", "5"});
+    const std::string port = controller.readLine(5000);
+    ASSERT_EQ(port.rfind("/dev/", 0), 0u) << port;
+    test::ChildProcess nimbrel(
+        {"capture", "--com", port, "--defs", kDefs, "--color", "never", "--duration", "30"},
+        user.env);
+    ASSERT_FALSE(nimbrel.readLine(5000).empty()) << nimbrel.errText();  // the port is open
+
+    const std::string fifo = user.home.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const auto extcap = runCli({"extcap", "--capture", "--extcap-interface", "nimbrel-com",
+                                "--fifo", fifo, "--port", port, "--defs", kDefs},
+                               user.env);
+    ::close(reader);
+    EXPECT_EQ(extcap.code, 1) << extcap.err;
+    EXPECT_NE(extcap.err.find("extcap: cannot open " + port), std::string::npos) << extcap.err;
+    EXPECT_NE(extcap.err.find("the port has one owner at a time"), std::string::npos) << extcap.err;
+    nimbrel.signal(SIGINT);
+    EXPECT_EQ(nimbrel.wait(10000), 0) << nimbrel.errText();
+}
+
 // Wireshark's own capture program finds the interface through the link a user installs and
 // captures the packets the simulator sent, with the direction it understands.
 TEST(ExtcapCommand, TsharkCapturesTheSimulatorsPacketsLive) {

@@ -1,14 +1,15 @@
 #include "support/cli_run.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
-
-#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -20,12 +21,9 @@ std::string slurp(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-}  // namespace
-
-CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-    TempDir dir;
-    const std::string outPath = dir.file("out"), errPath = dir.file("err");
-
+// Starts nimbrel-cli with stdout and stderr in the given files; its pid, or -1.
+pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               const std::string& outPath, const std::string& errPath) {
     std::vector<std::string> argvText{NIMBREL_CLI_PATH};
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -56,15 +54,55 @@ CliResult runCli(const std::vector<std::string>& args, const std::vector<std::st
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    CliResult result;
-    if (rc != 0) return result;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
+    return rc == 0 ? pid : -1;
+}
+
+}  // namespace
+
+CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    CliProcess process(args, env);
+    return process.wait(std::chrono::hours(1));
+}
+
+CliProcess::CliProcess(const std::vector<std::string>& args, const std::vector<std::string>& env)
+    : pid_(spawnCli(args, env, dir_.file("out"), dir_.file("err"))) {}
+
+CliProcess::~CliProcess() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
     }
-    if (WIFEXITED(status)) result.code = WEXITSTATUS(status);
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
+}
+
+void CliProcess::signal(int sig) {
+    if (pid_ > 0) ::kill(pid_, sig);
+}
+
+CliResult CliProcess::wait(std::chrono::milliseconds limit) {
+    CliResult result;
+    if (pid_ <= 0) return result;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) break;
+        if (done < 0 && errno != EINTR) break;
+        if (std::chrono::steady_clock::now() > end) {
+            ::kill(pid_, SIGKILL);
+            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
+            status = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    pid_ = -1;
+    if (status != -1 && WIFEXITED(status)) result.code = WEXITSTATUS(status);
+    result.out = slurp(dir_.file("out"));
+    result.err = slurp(dir_.file("err"));
     return result;
 }
+
+std::string CliProcess::errSoFar() const { return slurp(dir_.file("err")); }
 
 }  // namespace nimbrel::test

@@ -1,8 +1,12 @@
 // Runs nimbrel-cli as a separate process and collects what it printed.
 #pragma once
 
+#include <chrono>
 #include <string>
+#include <sys/types.h>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace nimbrel::test {
 
@@ -14,5 +18,27 @@ struct CliResult {
 
 // `env` entries ("NAME=value") are added to (or replace) the test's own environment.
 CliResult runCli(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+
+// nimbrel-cli running in the background, for tests that stop it with a signal.
+class CliProcess {
+public:
+    CliProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+    // Kills a process that is still running.
+    ~CliProcess();
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+    void signal(int sig);
+    // Waits up to `limit` for the exit (then kills the process); what it printed.
+    CliResult wait(std::chrono::milliseconds limit = std::chrono::seconds(30));
+    // What it has written to stderr so far.
+    std::string errSoFar() const;
+
+private:
+    TempDir dir_;
+    pid_t pid_ = -1;
+};
 
 }  // namespace nimbrel::test
