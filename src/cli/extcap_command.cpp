@@ -4,6 +4,7 @@
 // to Wireshark's FIFO as a pcap stream as they are framed, until Wireshark stops the
 // capture (SIGTERM, or it closes the FIFO) or the port or radio goes away.
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -13,6 +14,8 @@
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
 #include "capture/driver_capture.h"
+#include "capture/driver_requests.h"
+#include "capture/failure_words.h"
 #include "capture/view_core.h"
 #include "cli/arg_parser.h"
 #include "cli/commands.h"
@@ -24,6 +27,7 @@
 #include "files/pcap_writer.h"
 #include "pipeline/line_output.h"
 #include "pipeline/memory_log_view.h"
+#include "platform/control_device.h"
 #include "platform/output_file.h"
 #include "platform/program_folder.h"
 #include "platform/serial_port.h"
@@ -278,6 +282,21 @@ int capture(const Options& o, const ExtcapInterface& interface) {
         reportFailure("extcap: the driver's logging could not be enabled", 0,
                       "is the driver running? see 'nimbrel-cli capture --help'");
         return kExitFailure;
+    }
+    if (interface.route != CaptureRoute::Com) {
+        // A driver that stopped answering, or a driver side that broke the bridge's
+        // protocol at any time (packets may be missing), fails the capture however it ended.
+        const DriverDevice& device = driverDevice(interface.route);
+        if (device.stopTimedOut() || device.failing() || device.protocolFaults() > 0) {
+            printConsole(console);
+            const std::string path = controlDevicePath(
+                interface.route == CaptureRoute::Uart ? kUartDeviceName : kFilterDeviceName);
+            const int error = device.stopTimedOut() ? ETIMEDOUT : device.firstProtocolFault();
+            std::string words = driverFailureText(error, 0, path);
+            words[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(words[0])));
+            reportFailure("extcap: " + words, 0);
+            return kExitFailure;
+        }
     }
     const int writeError = tap.writeError();
     if (writeError != 0 && writeError != EPIPE) {

@@ -14,6 +14,7 @@
 #include "support/capture_file_reader.h"
 #include "support/child_process.h"
 #include "support/cli_run.h"
+#include "support/fake_driver.h"
 #include "support/hci_records.h"
 #include "support/record_builder.h"
 #include "support/sim_stream.h"
@@ -200,6 +201,42 @@ TEST(ExtcapCommand, APortNimbrelCapturesIsRefusedWithTheReason) {
     EXPECT_NE(extcap.err.find("the port has one owner at a time"), std::string::npos) << extcap.err;
     nimbrel.signal(SIGINT);
     EXPECT_EQ(nimbrel.wait(10000), 0) << nimbrel.errText();
+}
+
+// A driver capture whose driver stops answering, or whose driver side breaks the device
+// bridge's protocol, fails with the reason when Wireshark stops it.
+TEST(ExtcapCommand, AFailingDriverFailsTheCaptureWithTheReason) {
+    struct Case {
+        test::FakeDriver::Fault fault;
+        const char* words;
+    };
+    const Case cases[] = {
+        {test::FakeDriver::Fault::SilentReads, "nimbrel-cli: extcap: the driver did not answer"},
+        {test::FakeDriver::Fault::HangsUp, "nimbrel-cli: extcap: the driver side closed the "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.words);
+        FreshUser user;
+        test::TempDir radios;
+        test::FakeDriver driver(
+            {.chunks = {test::simulatedStream(3, 5)}, .fault = c.fault, .radioDir = radios.path()});
+        const std::string fifo = user.home.file("fifo");
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+        std::vector<std::string> env = user.env;
+        env.push_back("NIMBREL_BT_CLASS_DIR=" + radios.path());
+        env.push_back("NIMBREL_DEVICE_DIR=" + driver.deviceFolder());
+        test::ChildProcess extcap({"extcap", "--capture", "--extcap-interface", "nimbrel-filter",
+                                   "--fifo", fifo, "--defs", kDefs},
+                                  env);
+        ASSERT_TRUE(driver.waitForRequest("read")) << extcap.errText();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        extcap.signal(SIGTERM);
+        EXPECT_EQ(extcap.wait(10000), 1) << extcap.errText();
+        EXPECT_NE(extcap.errText().find(c.words), std::string::npos) << extcap.errText();
+        ::close(reader);
+    }
 }
 
 // Wireshark's own capture program finds the interface through the link a user installs and
