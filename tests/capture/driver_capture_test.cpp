@@ -187,8 +187,10 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
                                  .recordsPerSecond = 2000,
                                  .seed = 4,
                                  .radioDir = r.radios.path(),
-                                 .radioOffAfterS = 0.6,
-                                 .radioOnAfterS = 1.2});
+                                 // Room for a slow start on a loaded machine: the
+                                 // capture must frame 200 records before the radio goes.
+                                 .radioOffAfterS = 1.5,
+                                 .radioOnAfterS = 2.1});
         ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
         ASSERT_EQ(r.start(route), DriverCapture::StartResult::Started);
         ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > 200; }));
