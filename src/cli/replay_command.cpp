@@ -13,6 +13,7 @@
 #include "cli/default_definitions.h"
 #include "cli/failure_report.h"
 #include "cli/progress_line.h"
+#include "cli/replay_inputs.h"
 #include "cli/stop_signal.h"
 #include "cli/terminal_view.h"
 #include "files/raw_data_replay.h"
@@ -92,17 +93,6 @@ int parse(int argc, char** argv, Options& o) {
     return 0;
 }
 
-// Why the definition loader could not read `path`, in words ("" when the loader's own
-// lines say it all).
-std::string definitionReadProblem(const std::string& path) {
-    const FileStatus st = fileStatus(path);
-    if (st.kind == FileKind::Missing) return std::strerror(st.error);
-    if (st.kind == FileKind::Folder) return std::strerror(EISDIR);
-    if (st.kind == FileKind::Fifo) return "it is a FIFO that nothing writes to";
-    const int error = checkReadable(path);
-    return error == 0 ? "" : std::strerror(error);
-}
-
 // The output would overwrite one of the inputs (the same file, through a link or not)
 // while it is being read: the usage error naming both, or "" when -o names another file.
 std::string outputClash(const std::string& output, const std::string& rawFile,
@@ -148,31 +138,9 @@ int runReplay(int argc, char** argv) {
             return usageError("replay", clash);
     }
     MessageDefinitionTable definitions;
-    if (!definitions.load(defs, console)) {
-        const std::string problem = definitionReadProblem(defs);
-        reportFailure(
-            "cannot read the definition file " + defs + (problem.empty() ? "" : ": ") + problem, 0,
-            "give one with --defs FILE, or put LOG1.h in the program folder");
-        return kExitFailure;
-    }
-
-    const FileStatus st = fileStatus(o.rawFile);
-    if (st.kind == FileKind::Missing) {
-        const int err = st.error;
-        console.print(u"[R] File \"%s\" doesn't exist.", {utf8ToUtf16(o.rawFile)});
-        reportFailure("cannot open " + o.rawFile, err);
-        return kExitFailure;
-    }
+    if (!loadDefinitionsFor(defs, console, definitions)) return kExitFailure;
     RawDataInput raw;
-    const int openError = st.kind == FileKind::Folder ? EISDIR : raw.open(o.rawFile);
-    if (openError != 0) {
-        reportRawDataOpenFailure(console, utf8ToUtf16(o.rawFile), openError);
-        reportFailure("cannot read " + o.rawFile + ": " + fileErrorText(openError), 0,
-                      openError == EISDIR || openError == kNotARegularFile
-                          ? "replay takes one raw data file, such as RawData_*.log"
-                          : "");
-        return kExitFailure;
-    }
+    if (!openRawDataInput(o.rawFile, console, raw, "replay")) return kExitFailure;
 
     // Ctrl-C or SIGTERM ends the scan, so that an output file is left as it was rather
     // than replaced by a part; from here on, so that the new file beside it is not left
@@ -203,15 +171,8 @@ int runReplay(int argc, char** argv) {
     ProgressLine progress(stderr);
     const ReplayScanResult scan = scanRawDataFile(
         raw, formatter, console, stopFlag(), [&](int percent) { progress.update(percent); },
-        [&](std::uint64_t offset) {
-            // The console's line, with where the candidate lies in the file.
-            progress.finish();
-            char at[32];
-            std::snprintf(at, sizeof at, "0x%" PRIx64, offset);
-            console.print(u"++++++default case, error++++++ (file offset %s)", {utf8ToUtf16(at)});
-        });
+        defaultCaseLine(progress, console));
     progress.finish();
-    bool failed = false;
     const std::string unchanged = o.output.empty() ? "" : o.output + " is left as it was";
     if (scan.cancelled) {
         // On stdout the lines formatted so far stay; an output file stays as it was.
@@ -223,15 +184,7 @@ int runReplay(int argc, char** argv) {
         reportFailure("replay interrupted", 0, unchanged);
         return kExitFailure;
     }
-    if (scan.readError != 0) {
-        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
-                      {utf8ToUtf16(o.rawFile), scan.readError});
-        reportFailure("cannot read " + o.rawFile, scan.readError);
-        failed = true;
-    } else if (scan.fileChanged) {
-        console.print(kRawDataChangedMessage, {utf8ToUtf16(o.rawFile)});
-        failed = true;
-    }
+    const bool failed = reportScanFailure(scan, o.rawFile, console);
 
     // A replay that could not read its whole file does not replace an output file either.
     if (failed && !o.output.empty()) {

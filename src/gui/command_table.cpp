@@ -27,6 +27,8 @@ constexpr CommandSpec kCommands[] = {
      "Open a text log file"},
     {cmd::OpenRawData, kFile, "Open Raw Data", View, None, M::None, Always, false,
      "Replay a raw data file"},
+    {cmd::ExportHciPackets, kFile, "&Export HCI Packets...", View, None, M::None, Always, false,
+     "Write the HCI packets of a raw data file as a btsnoop file for btmon and Wireshark"},
     {cmd::FileSave, kFile, "&Save\tCtrl+S", View, None, M::None, Always, false,
      "Save the log text"},
     {cmd::FileSaveAs, kFile, "Save &As...", View, None, M::None, Always, false,

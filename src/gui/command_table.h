@@ -23,6 +23,7 @@ inline constexpr int FilePrint = commandNumber(MenuCommand::FilePrint);
 inline constexpr int FilePrintPreview = commandNumber(MenuCommand::FilePrintPreview);
 inline constexpr int FileMru = commandNumber(MenuCommand::RecentFile);
 inline constexpr int OpenRawData = commandNumber(MenuCommand::OpenRawData);
+inline constexpr int ExportHciPackets = commandNumber(MenuCommand::ExportHciPackets);
 inline constexpr int AppExit = commandNumber(MenuCommand::AppExit);
 // Edit
 inline constexpr int EditClear = commandNumber(MenuCommand::EditClear);

@@ -43,6 +43,9 @@ public:
     bool OnSaveLogFile();
     // File > Open Raw Data.
     void OnOpenRawData();
+    // File > Export HCI Packets...: the raw data file of the current capture (or one the
+    // user chooses) to a btsnoop file, on the worker; the summary goes to the view.
+    void OnExportHciPackets();
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnFilePrintSetup();
@@ -56,7 +59,7 @@ public:
     bool hasRecentFiles() const;
 
     // A replay or a text-log load runs.
-    enum class Work { None, TextLog, Replay };
+    enum class Work { None, TextLog, Replay, Export };
     bool busy() const { return m_work != Work::None; }
     Work busyWith() const { return m_work; }
     // Close request while busy: asks (unless `ask` is false) whether to cancel the work,

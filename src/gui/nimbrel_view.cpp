@@ -135,6 +135,7 @@ void CNimbrelView::addHandlers() {
         {cmd::FileSave, [this] { OnFileSaveAs(); }},
         {cmd::FileOpen, [this] { m_files->OnOpenLogFile(); }},
         {cmd::OpenRawData, [this] { m_files->OnOpenRawData(); }},
+        {cmd::ExportHciPackets, [this] { m_files->OnExportHciPackets(); }},
         {cmd::FilePrint, [this] { m_files->OnFilePrint(); }},
         {cmd::FilePrintPreview, [this] { m_files->OnFilePrintPreview(); }},
         {cmd::FilePrintSetup, [this] { m_files->OnFilePrintSetup(); }},

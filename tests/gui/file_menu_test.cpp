@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -28,13 +29,16 @@
 #include "pipeline/definition_file_choice.h"
 #include "pipeline/settings_store.h"
 #include "sim/raw_file_writer.h"
+#include "support/capture_file_reader.h"
 #include "support/cli_run.h"
 #include "support/lonely_fifo.h"
+#include "support/record_builder.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {
 namespace {
 
+using gui::cmd::ExportHciPackets;
 using gui::cmd::FileOpen;
 using gui::cmd::FilePrint;
 using gui::cmd::FileSave;
@@ -55,7 +59,10 @@ protected:
             openRequests.push_back(r);
             return openAnswer;
         });
-        gui::setSaveFileHook([this](const gui::SaveFileRequest&) { return saveAnswer; });
+        gui::setSaveFileHook([this](const gui::SaveFileRequest& r) {
+            saveRequests.push_back(r);
+            return saveAnswer;
+        });
         gui::setCaptionBoxHook([this](const QString& caption, const QString& text,
                                       QMessageBox::StandardButtons buttons,
                                       QMessageBox::Icon icon) {
@@ -112,6 +119,7 @@ protected:
     }
 
     std::vector<gui::OpenFileRequest> openRequests;
+    std::vector<gui::SaveFileRequest> saveRequests;
     QString openAnswer;
     QString saveAnswer;
     QStringList captionBoxes;
@@ -699,6 +707,56 @@ TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
             coloured += viewShot.pixelColor(x, y).saturation() > 100;
     }
     EXPECT_GT(coloured, 200) << "coloured lines after reopening";
+}
+
+// File > Export HCI Packets...: the last capture's raw data file and a btsnoop file beside it
+// are proposed; the export runs on the worker and its summary shows in green, with as many
+// packets as the command line exports from the same file.
+TEST_F(FileMenuTest, ExportHciPacketsProposesTheCapturesFileAndReportsInTheView) {
+    const std::string raw = rawFile(1500);
+    view().core().hub.rawDataFile.setName(raw);  // as the last capture left it
+    openAnswer = QString::fromStdString(raw);
+    saveAnswer = scratch("hci.btsnoop");
+    // Through the menu bar, as a user chooses it.
+    QMenuBar* bar = frame().menuBar();
+    QAction* fileMenu = bar->actions().front();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(fileMenu).center());
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        return menu != nullptr;
+    }));
+    QAction* item = nullptr;
+    for (QAction* a : menu->actions()) {
+        if (a->text() == "&Export HCI Packets...") item = a;
+    }
+    ASSERT_NE(item, nullptr);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    ASSERT_TRUE(waitIdle());
+    ASSERT_FALSE(openRequests.empty());
+    EXPECT_EQ(openRequests.back().fileName, "capture.log");
+    EXPECT_EQ(openRequests.back().folder, QString::fromStdString(scratchFolder()));
+    ASSERT_FALSE(saveRequests.empty());
+    EXPECT_EQ(saveRequests.back().proposed, scratch("capture.btsnoop"));
+
+    const CaptureFile file = readBtsnoop(readFileBytes(saveAnswer.toStdString()));
+    EXPECT_TRUE(file.valid);
+    const CliResult cli = runCli({"export", "--btsnoop", scratchFolder() + "/cli.btsnoop", "--defs",
+                                  programHome() + "/LOG1.h", raw});
+    ASSERT_EQ(cli.code, 0) << cli.err;
+    EXPECT_EQ(readFileBytes(saveAnswer.toStdString()),
+              readFileBytes(scratchFolder() + "/cli.btsnoop"));
+    const QString summary = viewLines().back();
+    EXPECT_TRUE(
+        summary.startsWith(QStringLiteral("[G] Exported %1 HCI packets").arg(file.packets.size())))
+        << summary.toStdString();
+    EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kGreen));
+
+    saveAnswer = scratch("no/such/folder/hci.btsnoop");
+    run(ExportHciPackets);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(viewLines().back(),
+              "[R] Fail to write \"" + saveAnswer + "\": No such file or directory");
 }
 
 }  // namespace
