@@ -63,8 +63,6 @@ public:
     bool SaveModified();
     // The view shows exactly what a file holds (a text log fully loaded): not modified.
     void setDocumentUnmodified();
-    // GUI thread: shows every line queued for the view now.
-    void showQueuedText() { m_logView.drainNow(); }
 
     // With Com on a given port, as the command does it with the stored port and rate.
     void startComCapture(const QString& port, std::uint32_t baudRate);
