@@ -60,6 +60,14 @@ constexpr CommandSpec kCommands[] = {
      "Find the next occurrence of the text"},
     {cmd::EditReplace, kEdit, "R&eplace\tCtrl+H", View, None, M::None, HasText, false,
      "Replace a text with another"},
+    {cmd::GoToLine, kEdit, "&Go To Line...\tCtrl+G", View, None, M::None, HasText, true,
+     "Move the caret to a line given by its number"},
+    {cmd::ToggleMark, kEdit, "Toggle &Mark\tCtrl+F2", View, None, M::None, Always, false,
+     "Mark the caret's line, or take its mark away"},
+    {cmd::NextMark, kEdit, "Ne&xt Mark\tF2", View, None, M::None, HasMarks, false,
+     "Move to the next marked line"},
+    {cmd::PreviousMark, kEdit, "Pre&vious Mark\tShift+F2", View, None, M::None, HasMarks, false,
+     "Move to the previous marked line"},
     {cmd::InsertObject, kEdit, "Insert &New Object...", View, None, M::None, Never, true,
      "Insert an embedded object"},
     {cmd::EditLinks, kEdit, "Lin&ks...", View, None, M::None, Never, false,
@@ -98,6 +106,8 @@ constexpr CommandSpec kCommands[] = {
      "Capture the log from the serial port chosen in Com Setting"},
     {cmd::DebugWithUartDriver, kDebug, "With Uart Driver", View, None, M::None, Always, false,
      "Capture the log through the UART bus driver"},
+    {cmd::StopCapture, kDebug, "&Stop Capture", View, None, M::None, Capturing, true,
+     "Stop the running capture and keep its text"},
 
     {cmd::ComSetting, kSetting, "Com Setting", View, None, M::None, Always, false,
      "Choose the serial port and its baud rate"},
@@ -148,9 +158,18 @@ constexpr CommandSpec kCommands[] = {
 constexpr int kContextMenu[] = {
     cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::EditSelectAll, 0, cmd::EditClear, cmd::Pause};
 
-constexpr int kStandardToolbar[] = {cmd::FileNew,   cmd::FileOpen, cmd::FileSave,  0,
-                                    cmd::EditCut,   cmd::EditCopy, cmd::EditPaste, 0,
-                                    cmd::FilePrint, cmd::AppAbout};
+constexpr int kStandardToolbar[] = {cmd::FileNew,
+                                    cmd::FileOpen,
+                                    cmd::FileSave,
+                                    0,
+                                    cmd::EditCut,
+                                    cmd::EditCopy,
+                                    cmd::EditPaste,
+                                    0,
+                                    cmd::FilePrint,
+                                    cmd::AppAbout,
+                                    0,
+                                    cmd::StopCapture};
 
 constexpr Accelerator kAccelerators[] = {
     {"Ctrl+N", cmd::FileNew},
@@ -174,6 +193,10 @@ constexpr Accelerator kAccelerators[] = {
     {"F6", cmd::NextPane},
     {"Shift+F6", cmd::PrevPane},
     {"Esc", cmd::Escape},
+    {"Ctrl+G", cmd::GoToLine},
+    {"Ctrl+F2", cmd::ToggleMark},
+    {"F2", cmd::NextMark},
+    {"Shift+F2", cmd::PreviousMark},
 };
 
 }  // namespace

@@ -58,6 +58,7 @@ inline constexpr int ToolbarCustomize = commandNumber(MenuCommand::ToolbarCustom
 inline constexpr int DebugWithFilterDriver = commandNumber(MenuCommand::DebugWithFilterDriver);
 inline constexpr int DebugWithCom = commandNumber(MenuCommand::DebugWithCom);
 inline constexpr int DebugWithUartDriver = commandNumber(MenuCommand::DebugWithUartDriver);
+inline constexpr int StopCapture = 32800;
 // Setting
 inline constexpr int ComSetting = commandNumber(MenuCommand::ComSetting);
 inline constexpr int Log1Path = commandNumber(MenuCommand::Log1Path);
@@ -76,6 +77,11 @@ inline constexpr int AutoFixTimeStamp = commandNumber(MenuCommand::AutoFixTimeSt
 // Control, Help
 inline constexpr int UartInBox = commandNumber(MenuCommand::UartInBox);
 inline constexpr int AppAbout = commandNumber(MenuCommand::AppAbout);
+// Finding one's way in a long log
+inline constexpr int GoToLine = 32801;
+inline constexpr int ToggleMark = 32802;
+inline constexpr int NextMark = 32803;
+inline constexpr int PreviousMark = 32804;
 // Commands with a key only
 inline constexpr int NextPane = 57680;
 inline constexpr int PrevPane = 57681;
@@ -99,6 +105,8 @@ enum class EnableRule {
     CanPaste,      // the clipboard offers plain text
     CanUndo,
     HasRecentFiles,  // the recent-file list is not empty
+    Capturing,       // a capture route holds the view (not a replay or a text-log load)
+    HasMarks,        // a line of the view is marked
 };
 
 // The state a check or radio mark shows.

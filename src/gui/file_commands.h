@@ -62,6 +62,8 @@ public:
     enum class Work { None, TextLog, Replay, Export };
     bool busy() const { return m_work != Work::None; }
     Work busyWith() const { return m_work; }
+    // How far the running work has come, 0 to 100.
+    int percent() const { return m_percent.load(); }
     // Close request while busy: asks (unless `ask` is false) whether to cancel the work,
     // then cancels it and waits for it. False when the window should stay open.
     bool confirmClose(bool ask = true);

@@ -115,6 +115,7 @@ void LineStore::clear() {
     pendingCr_ = false;
     longestLine_ = 0;
     textBytes_ = 0;
+    if (listener_.cleared) listener_.cleared();
 }
 
 // ---- Colours --------------------------------------------------------------------------
@@ -543,6 +544,27 @@ TextPos LineStore::replace(TextPos from, TextPos to, const Excerpt& excerpt) {
     return replaceLines(from, to, excerpt);
 }
 
+void LineStore::lineColours(std::int64_t first, std::int64_t count,
+                            std::vector<Colour>& out) const {
+    out.clear();
+    first = std::max<std::int64_t>(first, 0);
+    const std::int64_t end = std::min(first + count, lineCount());
+    std::int64_t line = first;
+    while (line < end && line < pieceLines_) {
+        const auto it = std::upper_bound(starts_.begin(), starts_.end(), line);
+        const std::size_t i = static_cast<std::size_t>(it - starts_.begin()) - 1;
+        const LinePiece& p = pieces_[i];
+        const std::int64_t offset = line - starts_[i];
+        const std::int64_t n = std::min(p.count - offset, end - line);
+        const LineBlocks& blocks = p.source == LinePiece::Stored ? stored_ : opened_;
+        blocks.forEach(p.first + offset, n, [&](std::int64_t id, const LineLocation& loc) {
+            out.push_back(sourceColour(Where{p.source, id, false}, loc));
+        });
+        line += n;
+    }
+    if (line < end) out.push_back(tailRuns_.empty() ? tailColour_ : tailRuns_.front().colour);
+}
+
 TextPos LineStore::replaceLines(TextPos from, TextPos to, const Excerpt& ex) {
     from = clamp(from);
     to = clamp(to);
@@ -599,7 +621,9 @@ TextPos LineStore::replaceLines(TextPos from, TextPos to, const Excerpt& ex) {
         with.push_back({LinePiece::Stored, id, 1});
         splice(from.line, oldLines, with);
     }
-    return ex.endFrom(from);
+    const TextPos end = ex.endFrom(from);
+    if (listener_.replaced) listener_.replaced(from, to, end);
+    return end;
 }
 
 PieceSwap LineStore::rewriteLines(

@@ -11,9 +11,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gui/colour_line_summary.h"
 #include "gui/log_edit_history.h"
 #include "gui/log_text_accessible.h"
 #include "gui/log_text_colour.h"
+#include "gui/mark_margin.h"
+#include "gui/overview_strip.h"
 #include "gui/view_font.h"
 
 namespace nimbrel::gui {
@@ -84,6 +87,26 @@ LogTextView::LogTextView(QWidget* parent, LineStore::Options storeOptions)
         const QPoint clamped(std::clamp(m_lastMousePos.x(), r.left(), r.right()),
                              std::clamp(m_lastMousePos.y(), r.top(), r.bottom()));
         moveCaret(posAt(clamped), true);
+    });
+
+    // The marks and the red-line summary follow the text's edits and go with it.
+    m_redLines = new ColourLineSummary(m_store, 0xFF0000, this);
+    m_store.setEditListener({[this](TextPos from, TextPos to, TextPos end) {
+                                 m_marks.replaced(from, to, end);
+                                 m_redLines->invalidateFrom(from.line);
+                             },
+                             [this] {
+                                 m_marks.clear();
+                                 m_redLines->reset();
+                             }});
+    m_markMargin = new MarkMargin(*this);
+    m_overview = new OverviewStrip(*this);
+    m_overview->setRedLines(m_redLines);
+    m_overview->setMarks(&m_marks);
+    setViewportMargins(MarkMargin::kWidth, 0, OverviewStrip::kWidth, 0);
+    connect(&m_marks, &LineSet::changed, this, [this] {
+        m_markMargin->update();
+        viewport()->update();
     });
 
     m_openPoll.setInterval(30);
@@ -233,6 +256,7 @@ void LogTextView::afterAppend() {
     updateScrollBars();
     if (m_followEnd) scrollToEnd();
     viewport()->update();
+    m_overview->update();
     notifyAccessibleText();
     emit textAppended();
     emit textChanged();
@@ -375,9 +399,26 @@ void LogTextView::afterEdit() {
     updateScrollBars();
     ensureCaretVisible();
     viewport()->update();
+    m_markMargin->update();
+    m_overview->update();
     emitUndoRedoState();
     emit textChanged();
     emit userEdited();
+}
+
+LineSet* LogTextView::redLines() const { return m_redLines; }
+
+void LogTextView::goToLine(qint64 line) {
+    line = std::clamp<qint64>(line, 0, m_store.lineCount() - 1);
+    const qint64 first = firstVisibleLine();
+    const int page = visibleLineCount();
+    if (line < first || line >= first + page) {
+        verticalScrollBar()->setValue(static_cast<int>(
+            std::clamp<qint64>(line - page / 2, 0, verticalScrollBar()->maximum())));
+    }
+    setSelection({line, 0}, {line, 0});
+    m_followEnd = false;
+    ensureCaretVisible();
 }
 
 // ---- Words and lines ----------------------------------------------------------------------

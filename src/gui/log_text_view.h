@@ -14,14 +14,18 @@
 #include <QTimer>
 #include <memory>
 
+#include "gui/line_marks.h"
 #include "gui/line_store.h"
 
 class QPrinter;
 
 namespace nimbrel::gui {
 
+class ColourLineSummary;
 class FindDialog;
 class LogEditHistory;
+class MarkMargin;
+class OverviewStrip;
 
 class LogTextView : public QAbstractScrollArea {
     Q_OBJECT
@@ -79,6 +83,18 @@ public:
     int visibleLineCount() const;
     const LineStore& store() const { return m_store; }
     static QColor defaultTextColour() { return QColor(128, 128, 128); }
+
+    // The marked lines; they follow edits and go with the text.
+    LineMarks& marks() { return m_marks; }
+    const LineMarks& marks() const { return m_marks; }
+    // The red lines, summarised for the overview strip as the store fills.
+    LineSet* redLines() const;
+    OverviewStrip* overviewStrip() const { return m_overview; }
+    MarkMargin* markMargin() const { return m_markMargin; }
+    int rowHeight() const { return m_lineHeight; }
+    // Puts the caret at the start of `line` (clamped) and shows the line in the middle of
+    // the view unless it is on screen already.
+    void goToLine(qint64 line);
 
     // The last find's text and options (Find Next repeats them).
     QString findText() const { return m_findText; }
@@ -167,8 +183,14 @@ private:
     void emitSelectionChangedIfNeeded(TextPos oldAnchor, TextPos oldCaret);
     void emitUndoRedoState();
 
+    // Before the store: the store tells the marks of its last changes while it goes.
+    LineMarks m_marks;
     LineStore m_store;
     std::unique_ptr<LogEditHistory> m_history;
+    ColourLineSummary* m_redLines = nullptr;
+    MarkMargin* m_markMargin = nullptr;
+    OverviewStrip* m_overview = nullptr;
+    void placeSideBars();
     TextPos m_caret;
     TextPos m_anchor;
     int m_preferredX = -1;  // kept while moving up and down

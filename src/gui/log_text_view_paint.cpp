@@ -7,6 +7,8 @@
 
 #include "gui/log_text_colour.h"
 #include "gui/log_text_view.h"
+#include "gui/mark_margin.h"
+#include "gui/overview_strip.h"
 
 namespace nimbrel::gui {
 
@@ -14,6 +16,7 @@ namespace {
 
 const QColor kSelectionBackground(38, 79, 120);
 const QColor kCaretColour(220, 220, 220);
+const QColor kMarkedLineBackground(20, 40, 80);
 constexpr int kLeftMargin = 2;
 // Room past the longest line (in characters) for the horizontal range.
 constexpr int kTabColumnsMargin = 8;
@@ -119,13 +122,27 @@ void LogTextView::ensureCaretVisible() {
         m_followEnd = v->value() >= v->maximum() && m_caret.line >= m_store.lineCount() - page;
 }
 
+void LogTextView::placeSideBars() {
+    const QRect v = viewport()->geometry();
+    m_markMargin->setGeometry(v.left() - MarkMargin::kWidth, v.top(), MarkMargin::kWidth,
+                              v.height());
+    m_overview->setGeometry(v.right() + 1, v.top(), OverviewStrip::kWidth, v.height());
+}
+
 void LogTextView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    placeSideBars();
     updateScrollBars();
     if (m_followEnd) scrollToEnd();
 }
 
-void LogTextView::scrollContentsBy(int, int) { viewport()->update(); }
+void LogTextView::scrollContentsBy(int, int dy) {
+    viewport()->update();
+    if (dy != 0) {
+        m_markMargin->update();
+        m_overview->update();
+    }
+}
 
 void LogTextView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
@@ -145,6 +162,9 @@ void LogTextView::paintEvent(QPaintEvent* event) {
         const int y = static_cast<int>((l - first) * m_lineHeight);
         if (y > event->rect().bottom()) break;
         const QString text = m_store.lineText(l);
+        if (m_marks.contains(l)) {
+            painter.fillRect(QRectF(0, y, right, m_lineHeight), kMarkedLineBackground);
+        }
 
         if (hasSelection() && l >= selFrom.line && l <= selTo.line) {
             const qreal x1 = l == selFrom.line ? xOfColumn(text, selFrom.column) : 0;

@@ -9,6 +9,7 @@
 #include <QToolBar>
 
 #include "gui/app_icon.h"
+#include "gui/capture_status.h"
 #include "gui/command_actions.h"
 #include "gui/file_commands.h"
 #include "gui/keyboard_indicators.h"
@@ -80,6 +81,7 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     m_messagePane = new QLabel(QStringLiteral("Ready"), this);
     m_messagePane->setObjectName(QStringLiteral("messagePane"));
     statusBar()->addWidget(m_messagePane, 1);
+    m_statusPanes = new CaptureStatusPanes(*m_view, *statusBar());
     m_indicators = new KeyboardIndicators(statusBar());
 
     connect(m_actions, &CommandActions::triggered, this, &CMainFrame::routeCommand);

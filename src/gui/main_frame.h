@@ -18,6 +18,7 @@ namespace nimbrel::gui {
 
 class CNimbrelDoc;
 class CNimbrelView;
+class CaptureStatusPanes;
 class CommandActions;
 class KeyboardIndicators;
 
@@ -34,6 +35,7 @@ public:
     QToolBar* toolBar() const { return m_wndToolBar; }
     QLabel* messagePane() const { return m_messagePane; }
     KeyboardIndicators* indicators() const { return m_indicators; }
+    CaptureStatusPanes* statusPanes() const { return m_statusPanes; }
 
     // Runs a command as if chosen from a menu: the view, the frame, then the application.
     bool routeCommand(int id);
@@ -80,6 +82,7 @@ private:
     QToolBar* m_wndToolBar;
     QLabel* m_messagePane;
     KeyboardIndicators* m_indicators;
+    CaptureStatusPanes* m_statusPanes;
     QString m_caption;  // set by capture starts, replaces the document's title
     int m_nAppLook;
     LookChoice m_look;

@@ -8,8 +8,11 @@
 #include "app/ic_type_choice.h"
 #include "capture/capture_shutdown.h"
 #include "capture/inbox_sender.h"
+#include "gui/capture_status.h"
 #include "gui/com_dlg.h"
 #include "gui/file_commands.h"
+#include "gui/go_to_line_dlg.h"
+#include "gui/line_time.h"
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/str_filter_dlg.h"
@@ -106,6 +109,7 @@ void CNimbrelView::addHandlers() {
         {cmd::DebugWithFilterDriver, [this] { OnDebugWithFilterDriver(); }},
         {cmd::DebugWithCom, [this] { OnDebugWithCom(); }},
         {cmd::DebugWithUartDriver, [this] { OnDebugWithUartDriver(); }},
+        {cmd::StopCapture, [this] { OnDebugStopCapture(); }},
         {cmd::ComSetting, [this] { OnComSetting(); }},
         {cmd::Log1Path, [this] { OnLog1Path(); }},
         {cmd::AddStringFilter, [this] { OnAddStringFilter(); }},
@@ -124,6 +128,10 @@ void CNimbrelView::addHandlers() {
         {cmd::EditClear, [this] { OnEditClear(); }},
         {cmd::Pause, [this] { OnPause(); }},
         {cmd::EditPaste, [this] { OnEditPaste(); }},
+        {cmd::GoToLine, [this] { OnGoToLine(); }},
+        {cmd::ToggleMark, [this] { OnToggleMark(); }},
+        {cmd::NextMark, [this] { OnNextMark(); }},
+        {cmd::PreviousMark, [this] { OnPreviousMark(); }},
         {cmd::EditCut, [this] { cut(); }},
         {cmd::EditCopy, [this] { copy(); }},
         {cmd::EditUndo, [this] { undo(); }},
@@ -160,6 +168,11 @@ bool CNimbrelView::ruleHolds(EnableRule rule) const {
     case EnableRule::CanPaste: return canPaste();
     case EnableRule::CanUndo: return canUndo();
     case EnableRule::HasRecentFiles: return m_files->hasRecentFiles();
+    case EnableRule::Capturing: {
+        const CaptureState::Phase phase = m_core.capture.phase();
+        return phase != CaptureState::Phase::Idle && phase != CaptureState::Phase::Replaying;
+    }
+    case EnableRule::HasMarks: return !marks().empty();
     }
     return false;
 }
@@ -249,6 +262,14 @@ void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
 
 // --- Debug ---
 
+void CNimbrelView::OnDebugStopCapture() {
+    // A replay or a text-log load is ended by its own Cancel; Stop Capture is for routes.
+    if (m_core.capture.phase() == CaptureState::Phase::Replaying) return;
+    // The shutdown New runs (which shows what was received), but the text stays.
+    stopAllCaptures(std::chrono::milliseconds(2000));
+    m_logView.drainNow();
+}
+
 void CNimbrelView::OnDebugWithFilterDriver() { startDriverRoute(CaptureRoute::Filter); }
 
 void CNimbrelView::OnDebugWithUartDriver() { startDriverRoute(CaptureRoute::Uart); }
@@ -336,6 +357,7 @@ void CNimbrelView::OnDebugWithCom() {
 
 void CNimbrelView::startComCapture(const QString& port, std::uint32_t baudRate) {
     const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
+    m_comPortShown = serialDevicePath(port);
     if (m_com.start(definitions, port.toStdString(), baudRate) ==
         ComCapture::StartResult::ViewInUse) {
         showMessageBox(this, viewInUseText());
@@ -438,6 +460,45 @@ void CNimbrelView::OnEditPaste() {
 
 void CNimbrelView::OnContextMenu(const QPoint& globalPos) {
     if (m_contextMenu) m_contextMenu->popup(globalPos);
+}
+
+// --- finding one's way ---
+
+void CNimbrelView::OnGoToLine() {
+    GoToLineDlg dlg(lineCount(), caret().line + 1, this);
+    if (dlg.exec() != QDialog::Accepted) return;
+    goToLine(dlg.lineNumber() - 1);
+}
+
+void CNimbrelView::OnToggleMark() { marks().toggle(caret().line); }
+
+void CNimbrelView::OnNextMark() {
+    const qint64 line = marks().next(caret().line);
+    if (line >= 0) goToLine(line);
+}
+
+void CNimbrelView::OnPreviousMark() {
+    const qint64 line = marks().previous(caret().line);
+    if (line >= 0) goToLine(line);
+}
+
+QString CNimbrelView::timeBetweenLinesText() const {
+    qint64 first = 0;
+    qint64 last = 0;
+    if (hasSelection()) {
+        const TextPos from = std::min(anchor(), caret());
+        const TextPos to = std::max(anchor(), caret());
+        first = from.line;
+        // Whole lines selected end at the start of the next one, which is not part of it.
+        last = to.column == 0 && to.line > from.line ? to.line - 1 : to.line;
+    } else {
+        last = caret().line;
+        first = marks().above(last);
+        if (first < 0) return {};
+    }
+    if (first == last) return {};
+    const std::optional<std::int64_t> ms = timeBetweenMs(lineText(first), lineText(last));
+    return ms ? timeDeltaText(*ms) : QString();
 }
 
 }  // namespace nimbrel::gui
