@@ -1,5 +1,6 @@
-// Stops every capture: the capture thread first, then the print thread, then releases the
-// ring once neither can touch it, and closes the route's device.
+// Stops every capture: the capture thread first, then the print thread, which shows and
+// records everything still waiting in the ring before it ends, then releases the ring once
+// neither can touch it. The route's device is closed first, so that a pending read ends.
 #pragma once
 
 #include <chrono>
@@ -8,8 +9,7 @@ namespace nimbrel {
 
 class ViewCore;
 
-// `drain`: give the print thread up to `limit` to show and record what is still waiting
-// in the ring before it is told to stop (nothing captured is lost on a clean stop).
-void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit, bool drain = false);
+// Waits up to `limit` for each thread.
+void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit);
 
 }  // namespace nimbrel

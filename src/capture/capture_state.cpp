@@ -53,6 +53,7 @@ bool CaptureState::claimRoute(CaptureRoute route) {
 
 void CaptureState::startCaptureThread(std::function<void()> body) {
     std::lock_guard lock(mutex_);
+    hub_.writerStarted();
     m_captureThread.start(std::move(body));
 }
 
@@ -65,6 +66,9 @@ bool CaptureState::restartArmedRoute(std::function<void()> body) {
     // the view keeps the pipeline to itself.
     if (!armed && !idleLocked()) return false;
     m_deviceOn.store(true);
+    // Marked running before the stop request changes, so that a print thread still
+    // draining the previous thread's bytes never takes the new writer for an ended one.
+    hub_.writerStarted();
     hub_.m_writeThreadQuit.store(!armed);
     m_captureThread.start(std::move(body));
     return true;
@@ -88,27 +92,31 @@ void CaptureState::sourceGone() { hub_.m_writeThreadQuit.store(true); }
 
 void CaptureState::captureThreadEnded() {
     std::lock_guard lock(mutex_);
-    // The writer has stopped: the print thread ends by itself once the ring is drained.
+    // The writer has stopped: the print thread frames what it appended and ends.
     hub_.m_writeThreadQuit.store(true);
+    hub_.writerEnded();
     if (m_viewInUse == Holder::Route && !isDriverRoute(routeLastStarted_.load()))
         m_viewInUse = Holder::None;
 }
 
-void CaptureState::requestStop() { hub_.m_writeThreadQuit.store(true); }
+void CaptureState::requestStop() {
+    stopRequests_.fetch_add(1);
+    hub_.m_writeThreadQuit.store(true);
+}
 
 bool CaptureState::waitForCaptureThread(std::chrono::milliseconds limit) {
     // Not under the mutex: the ending thread takes it in captureThreadEnded.
     return m_captureThread.waitFor(limit);
 }
 
-bool CaptureState::waitForPrintThread(std::chrono::milliseconds limit, bool drain) {
+bool CaptureState::waitForPrintThread(std::chrono::milliseconds limit) {
     // A capture thread that outlived its wait may be starting the print thread right now:
     // then the print thread is only told to stop, and not waited for here.
     if (m_captureThread.running()) {
         hub_.m_printThreadQuit.store(true);
         return false;
     }
-    if (drain) hub_.m_printThread.waitFor(limit);
+    // Told to stop, it frames everything the ring still holds, then ends.
     hub_.m_printThreadQuit.store(true);
     return hub_.m_printThread.waitFor(limit);
 }

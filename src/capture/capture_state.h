@@ -7,8 +7,8 @@
 //        |             |                                          |
 //        |             | waitForAllThreadExit                     v
 //      Idle <----------+----------------------------------- Draining
-//      ^ ^ ^                                      (writer stopped, print thread still
-//      | | |                                       formatting what waits in the ring)
+//      ^ ^ ^                                      (writer ended, print thread still
+//      | | |                                       framing what waits in the ring)
 //      | | |  claimRoute(Filter|Uart)                         ^
 //      | | +-------------------> Driver running --------------+ (radio gone: thread ends,
 //      | |                          ^      |                       route kept)
@@ -37,6 +37,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 
@@ -84,8 +85,8 @@ public:
 
     // Stop request for the capture thread (m_writeThreadQuit).
     bool stopRequested() const;
-    // The source went away: the writer stops, the print thread drains what is left in the
-    // ring and then ends by itself.
+    // The source went away: the writer stops; once it has ended, the print thread frames
+    // what is left in the ring and ends by itself.
     void sourceGone();
     // Last step of a capture thread. The COM route gives the view back (Draining while the
     // print thread finishes, then Idle); a driver route keeps it (Driver armed) and asks the
@@ -96,13 +97,17 @@ public:
 
     // Raises the capture thread's stop request.
     void requestStop();
+    // How many stop requests were raised so far: a capture thread that may be started with
+    // its stop request already up (after a radio arrival while idle) tells by this whether
+    // a stop came after it started.
+    std::uint64_t stopRequests() const { return stopRequests_.load(); }
     // Waits for the capture thread; true when none runs any more.
     bool waitForCaptureThread(std::chrono::milliseconds limit);
-    // `drain`: first lets the print thread show what waits in the ring (it ends by itself
-    // once the writer has stopped). Then raises its stop request and waits; true when none
-    // runs any more. While the capture thread still runs (it starts the print thread), the
-    // print thread is only told to stop.
-    bool waitForPrintThread(std::chrono::milliseconds limit, bool drain);
+    // Raises the print thread's stop request and waits; true when none runs any more. The
+    // print thread frames, shows and records everything waiting in the ring before it
+    // ends. While the capture thread still runs (it starts the print thread), the print
+    // thread is only told to stop.
+    bool waitForPrintThread(std::chrono::milliseconds limit);
     // Gives the view back from a capture route (m_viewInUse = 0). The view stays in use
     // while a thread that a wait gave up on still runs, and while a replay or text-log
     // load holds it (endReplay gives it back when its worker has ended).
@@ -138,6 +143,7 @@ private:
     mutable std::mutex mutex_;
     Holder m_viewInUse = Holder::None;  // guarded by mutex_
     WorkerThread m_captureThread;
+    std::atomic<std::uint64_t> stopRequests_{0};
 };
 
 }  // namespace nimbrel

@@ -1,10 +1,10 @@
 #include "capture/com_capture.h"
 
-#include <cerrno>
 #include <chrono>
 #include <thread>
 
 #include "capture/com_port.h"
+#include "capture/failure_words.h"
 #include "capture/view_core.h"
 #include "platform/local_time.h"
 #include "platform/text.h"
@@ -18,13 +18,6 @@ void reportPortOpenFailure(LogConsole& console, const std::string& port,
     switch (result.failedStep) {
     case SerialOpenStep::Open:
         console.print(u"[R] Step 1, Fail to open %s: GetLastError=0x%x", {shownPort, result.error});
-        if (result.error == EACCES || result.error == EPERM) {
-            console.print(
-                u"[Y] Permission denied on %s: add your user to the group that owns the device "
-                u"(commonly "
-                u"dialout), then log in again.",
-                {utf8ToUtf16(serialDevicePath(port))});
-        }
         break;
     case SerialOpenStep::Timeouts:
         console.print(u"[R] Step 2, Fail to open %s", {shownPort});
@@ -32,8 +25,11 @@ void reportPortOpenFailure(LogConsole& console, const std::string& port,
     case SerialOpenStep::Settings:
         console.print(u"[R] Step 3, Fail to open %s", {shownPort});
         break;
-    case SerialOpenStep::None: break;
+    case SerialOpenStep::None: return;
     }
+    // The reason in words, as the command line gives it.
+    console.print(u"[R] %s",
+                  {utf8ToUtf16(serialOpenFailureText(result.error, serialDevicePath(port)))});
 }
 
 ComCapture::ComCapture(ViewCore& core, std::function<std::uint32_t()> printRawData)
@@ -47,6 +43,7 @@ ComCapture::StartResult ComCapture::start(const std::string& definitionFile,
     openFailed_ = false;
     openError_ = 0;
     deviceGone_ = false;
+    goneError_ = 0;
     core_.capture.startCaptureThread([this, port, baudRate] {
         threadMain(port, baudRate);
         core_.capture.captureThreadEnded();
@@ -83,6 +80,7 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
             trace("ReadFile GetLastError()=0x%x\n", 5);
             // The capture is over; the print thread still shows and records what waits in
             // the ring, then ends by itself.
+            goneError_ = r.error;
             deviceGone_ = true;
             state.sourceGone();
             break;
@@ -94,11 +92,13 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
                 std::chrono::milliseconds(1));  // no busy loop on a sick port
             continue;
         }
-        if (state.stopRequested()) break;
-        if (r.count == 0) continue;
-        if (printRawData_ && printRawData_() == 1) echoChunk(buffer, r.count);
-        hub.waitForRoom(static_cast<std::uint32_t>(r.count));
-        hub.ring.append(buffer, static_cast<std::uint32_t>(r.count));
+        // Bytes read before the stop closed the port are kept: they are the last ones the
+        // controller sent before the stop.
+        if (r.count > 0) {
+            if (printRawData_ && printRawData_() == 1) echoChunk(buffer, r.count);
+            hub.waitForRoom(static_cast<std::uint32_t>(r.count));
+            hub.ring.append(buffer, static_cast<std::uint32_t>(r.count));
+        }
     }
     serial.close();
 }

@@ -16,8 +16,9 @@ class LogConsole;
 class ViewCore;
 
 // Reports a port that could not be opened or configured, naming the step that failed:
-// "[R] Step 1, Fail to open %s: GetLastError=0x%x" (with a hint when access was denied),
-// "[R] Step 2, Fail to open %s" (time-outs), "[R] Step 3, Fail to open %s" (settings).
+// "[R] Step 1, Fail to open %s: GetLastError=0x%x", "[R] Step 2, Fail to open %s"
+// (time-outs), "[R] Step 3, Fail to open %s" (settings); then a second red line with the
+// reason in words and a hint (serialOpenFailureText).
 void reportPortOpenFailure(LogConsole& console, const std::string& port,
                            const SerialOpenResult& result);
 
@@ -37,8 +38,9 @@ public:
     bool openFailed() const { return openFailed_.load(); }
     // The errno value of the failed open step (0 when none failed).
     int openError() const { return openError_.load(); }
-    // The last capture ended because its device went away.
+    // The last capture ended because its device went away, and the read's errno value.
     bool deviceGone() const { return deviceGone_.load(); }
+    int goneError() const { return goneError_.load(); }
 
 private:
     void threadMain(std::string port, std::uint32_t baudRate);
@@ -49,6 +51,7 @@ private:
     std::atomic<bool> openFailed_{false};
     std::atomic<int> openError_{0};
     std::atomic<bool> deviceGone_{false};
+    std::atomic<int> goneError_{0};
 };
 
 }  // namespace nimbrel

@@ -1,12 +1,15 @@
 #include "capture/driver_capture.h"
 
+#include <cerrno>
 #include <thread>
 
 #include "capture/capture_shutdown.h"
 #include "capture/driver_requests.h"
+#include "capture/failure_words.h"
 #include "capture/radio_handle.h"
 #include "capture/view_core.h"
 #include "platform/local_time.h"
+#include "platform/text.h"
 #include "platform/trace.h"
 
 namespace nimbrel {
@@ -31,7 +34,15 @@ const DriverRouteTraits& traitsOf(CaptureRoute route) {
     return route == CaptureRoute::Uart ? kUartTraits : kFilterTraits;
 }
 
+void printFailure(LogConsole& console, DriverDevice& device, int error, int status) {
+    console.print(
+        u"[R] %s",
+        {utf8ToUtf16(driverFailureText(error, status, controlDevicePath(device.name())))});
+}
+
 }  // namespace
+
+DriverDevice& driverDevice(CaptureRoute route) { return traitsOf(route).device(); }
 
 std::u16string_view driverCaption(CaptureRoute route) {
     return route == CaptureRoute::Uart ? u"DebugViaUartDriver" : u"DebugViaFilterDriver";
@@ -68,6 +79,8 @@ DriverCapture::StartResult DriverCapture::start(CaptureRoute route,
                                                 const std::string& definitionFile) {
     // The claim clears the stop request and m_deviceOn and makes this the route last started.
     if (!core_.capture.claimRoute(route)) return StartResult::ViewInUse;
+    traitsOf(route).device().resetFaults();
+    faultReported_ = false;
     core_.reloadDefinitions(definitionFile);
     // The window's registration: one per process, never withdrawn.
     registerRadioNotification(windowNotifications_);
@@ -85,6 +98,7 @@ void DriverCapture::startThread(bool restart) {
         }
         core_.capture.captureThreadEnded();
     };
+    threadStops_ = core_.capture.stopRequests();
     if (restart) {
         if (!core_.capture.restartArmedRoute(body)) return;
     } else {
@@ -111,6 +125,8 @@ bool DriverCapture::restartAfterArrival() {
 void DriverCapture::onDeviceRemovalComplete() { trace("==========> Bluetooth Device Off!\n"); }
 
 void DriverCapture::prepareWindowClose() {
+    // Bounded: a driver that does not answer the stop form has its device closed after
+    // kDriverStopWait, which also ends a read the capture thread waits for.
     CloseRadioHandle();
     DisableFilterLog();
 }
@@ -118,16 +134,32 @@ void DriverCapture::prepareWindowClose() {
 bool DriverCapture::captureLog(CaptureRoute route) {
     const DriverRouteTraits& traits = traitsOf(route);
     DriverDevice& device = traits.device();
-    if (!device.enableLog(1)) {
+    CaptureState& state = core_.capture;
+    // Whether a stop came after this thread started (a thread started after a radio
+    // arrival while idle runs with its stop request up from the start, and still goes
+    // through its start-up and end steps).
+    auto stoppedSinceStart = [&] { return state.stopRequests() != threadStops_.load(); };
+    // The stop is looked at after the device is open, and logging is switched on without
+    // opening it again: a stop that closes the device in between ends the request instead
+    // of leaving it to a driver that may never answer.
+    const bool opened = device.open();
+    if (opened && stoppedSinceStart()) {
+        device.close();
+        return false;
+    }
+    if (!opened || !device.setLog(1)) {
         enableFailed_ = true;
+        const SetLogFailure why = device.lastSetLogFailure();
+        // A request the stop itself ended by closing the device is no failure to report.
+        if (stoppedSinceStart() && (why.error == ECANCELED || why.error == EBADF)) return false;
         core_.console.print(traits.enableFail, {});
+        printFailure(core_.console, device, why.error, why.status);
         return false;
     }
     enableFailed_ = false;
     core_.console.print(traits.enableSuccess, {});
 
     CaptureHub& hub = core_.hub;
-    CaptureState& state = core_.capture;
     hub.allocateRing();
     // A thread restarted by a radio arrival continues the raw data file (and the counts).
     if (!state.m_deviceOn.load()) {
@@ -144,9 +176,13 @@ bool DriverCapture::captureLog(CaptureRoute route) {
             break;
         }
         const ReadLogResult r = device.readLog(reply);
-        if (!r.counted) std::this_thread::sleep_for(kFailedReadPause);
+        if (isBridgeProtocolFault(r.error) && !faultReported_.exchange(true)) {
+            printFailure(core_.console, device, r.error, 0);
+        }
+        if (!r.counted && !state.stopRequested()) std::this_thread::sleep_for(kFailedReadPause);
         if (r.dataSize == 0) continue;
-        if (state.stopRequested()) break;
+        // A reply read before the device closed is kept, also when the stop request is up
+        // by now: it holds the last records before the stop.
         const auto n = static_cast<std::uint32_t>(r.dataSize);
         // Between requests the driver holds the data: wait for room rather than overrun.
         hub.waitForRoom(n);
@@ -184,6 +220,16 @@ void DriverCapture::FilterCaptureThread() {
     }
 }
 
-void DriverCapture::UartCaptureThread() { captureLog(CaptureRoute::Uart); }
+void DriverCapture::UartCaptureThread() {
+    // This route has no radio notifications of its own and notices a removal through the
+    // radio count before each read. A read the driver keeps waiting when the radio goes is
+    // ended by stopping the driver's logging, which closes the device.
+    const int removal = subscribeRadioChanges({{}, [](const std::string&) {
+                                                   if (EnumerateLocalRadios() == 0)
+                                                       DisableUartLog();
+                                               }});
+    captureLog(CaptureRoute::Uart);
+    if (removal != 0) unsubscribeRadioChanges(removal);
+}
 
 }  // namespace nimbrel

@@ -6,10 +6,15 @@
 // radio arrival starts a new thread that keeps the raw data file (the UART route after a
 // 3000 ms pause, which the caller times without blocking its thread). At most one capture
 // thread runs: an arrival while one runs starts nothing.
+//
+// A request waits for the driver without a time-out; every way of stopping (the shutdown,
+// the close request, a radio removal) ends it by closing the device, within
+// kDriverStopWait of asking the driver to stop.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,7 +23,11 @@
 
 namespace nimbrel {
 
+class DriverDevice;
 class ViewCore;
+
+// The device of a driver route.
+DriverDevice& driverDevice(CaptureRoute route);
 
 // The main window's caption while the route is in use.
 std::u16string_view driverCaption(CaptureRoute route);
@@ -82,6 +91,10 @@ private:
     ViewCore& core_;
     RadioCallbacks windowNotifications_;
     std::atomic<bool> enableFailed_{false};
+    // The first read that failed on a fault of the device bridge's protocol was reported.
+    std::atomic<bool> faultReported_{false};
+    // Stop requests raised before the running capture thread started.
+    std::atomic<std::uint64_t> threadStops_{0};
     std::atomic<int> threadsStarted_{0};
 };
 

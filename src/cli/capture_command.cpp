@@ -16,6 +16,8 @@
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
 #include "capture/driver_capture.h"
+#include "capture/driver_requests.h"
+#include "capture/failure_words.h"
 #include "capture/view_core.h"
 #include "cli/arg_parser.h"
 #include "cli/colour_depth.h"
@@ -64,7 +66,8 @@ constexpr const char* kHelp =
     "  -h, --help            show this help\n"
     "\n"
     "Exit status: 0 success (also when stopped by Ctrl-C), 1 failure (port cannot be\n"
-    "opened, driver logging cannot be enabled, raw data file cannot be written), 2 usage\n"
+    "opened or went away, driver logging cannot be enabled, the driver did not answer\n"
+    "or broke the device bridge's protocol, raw data file cannot be written), 2 usage\n"
     "error.\n";
 
 // Record lines from the print thread, flushed by the main thread while the stream is quiet.
@@ -171,6 +174,13 @@ struct RadioEvents {
     }
 };
 
+// "The driver did not answer" as the middle of a sentence.
+std::string lowerFirst(std::string text) {
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
+
 void printSummary(const CaptureCounters& c, const char* how) {
     std::fprintf(stderr,
                  "Capture ended%s: %llu records framed, %llu bytes skipped as noise, %llu bytes "
@@ -254,11 +264,25 @@ int captureFromDriver(const Options& o, ViewCore& core, SharedStdout& out) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         out.flush();
     }
-    WaitForAllThreadExit(core, std::chrono::milliseconds(5000), true);
+    WaitForAllThreadExit(core, std::chrono::milliseconds(5000));
     out.flush();
     if (firstEnableFailed) return kExitFailure;
     printSummary(core.hub.counters, stopRequested() ? " (stopped by the user)" : "");
-    return o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
+    const DriverDevice& device = driverDevice(o.route);
+    const std::string path = controlDevicePath(uart ? kUartDeviceName : kFilterDeviceName);
+    if (device.protocolFaults() > 0) {
+        std::fprintf(stderr, "%llu driver requests failed: %s.\n",
+                     static_cast<unsigned long long>(device.protocolFaults()),
+                     lowerFirst(driverFailureText(device.firstProtocolFault(), 0, path)).c_str());
+    }
+    int rc = o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
+    // A capture that ended with its device failing has failed, however it was stopped.
+    if (device.stopTimedOut() || device.failing()) {
+        const int error = device.stopTimedOut() ? ETIMEDOUT : device.firstProtocolFault();
+        reportFailure(lowerFirst(driverFailureText(error, 0, path)), 0);
+        rc = kExitFailure;
+    }
+    return rc;
 }
 
 }  // namespace
@@ -307,19 +331,26 @@ int runCapture(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         out.flush();
     }
-    WaitForAllThreadExit(core, std::chrono::milliseconds(5000), true);
+    WaitForAllThreadExit(core, std::chrono::milliseconds(5000));
     out.flush();
+    const std::string path = serialDevicePath(o.port);
     if (com.openFailed()) {
         const int err = com.openError();
-        reportFailure("cannot open " + serialDevicePath(o.port), err,
-                      serialPortHint(err, "capture"));
+        reportFailure("cannot open " + path, err, serialPortHint(err, "capture", path));
         return kExitFailure;
     }
 
-    printSummary(core.hub.counters, stopRequested()    ? " (stopped by the user)"
-                                    : com.deviceGone() ? " (the port went away)"
-                                                       : "");
-    return o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
+    const bool gone = com.deviceGone();
+    printSummary(core.hub.counters, gone              ? " (the port went away)"
+                                    : stopRequested() ? " (stopped by the user)"
+                                                      : "");
+    const int rc = o.saveRaw ? reportRawDataFile(core.hub.rawDataFile) : kExitOk;
+    // The capture's source failed: that is no success, whatever was captured before.
+    if (gone) {
+        reportFailure("the port " + path + " went away", com.goneError());
+        return kExitFailure;
+    }
+    return rc;
 }
 
 }  // namespace nimbrel::cli

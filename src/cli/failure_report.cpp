@@ -1,8 +1,9 @@
 #include "cli/failure_report.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "capture/failure_words.h"
 
 namespace nimbrel::cli {
 
@@ -13,19 +14,11 @@ void reportFailure(const std::string& what, int error, const std::string& hint) 
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-std::string serialPortHint(int error, const char* command) {
+std::string serialPortHint(int error, const char* command, const std::string& devicePath) {
     const std::string help = std::string("see 'nimbrel-cli ") + command + " --help'";
-    switch (error) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO: return "is the adapter plugged in? " + help;
-    case EACCES:
-    case EPERM: return "is your user in the group that owns the device, commonly dialout? " + help;
-    case EBUSY: return "is another program using the port? " + help;
-    case ENOTTY:
-    case EINVAL: return "is it a serial port? " + help;
-    default: return help;
-    }
+    const std::string hint = nimbrel::serialPortHint(error, devicePath);
+    if (hint.empty()) return help;
+    return hint + (hint.back() == '?' ? " " : "; ") + help;
 }
 
 }  // namespace nimbrel::cli

@@ -1,4 +1,5 @@
 // nimbrel-cli: the command-line front end over the same core as the GUI.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -56,6 +57,11 @@ void printUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argcIn, char** argvIn) {
+#ifdef SIGXFSZ
+    // A file-size limit (ulimit -f) would otherwise kill the program without a word: with
+    // the signal ignored, the write fails with EFBIG and is reported like a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     nimbrel::prepareConsole();
     // Arguments as UTF-8 on every platform; the strings live until main returns.
     std::vector<std::string> arguments = nimbrel::commandLineArguments(argcIn, argvIn);

@@ -93,7 +93,7 @@ int runSend(int argc, char** argv) {
         LogConsole console(view, noFilter);
         reportPortOpenFailure(console, port, opened);
         reportFailure("cannot open " + serialDevicePath(port), opened.error,
-                      serialPortHint(opened.error, "send"));
+                      serialPortHint(opened.error, "send", serialDevicePath(port)));
         return kExitFailure;
     }
     const int err = sendInBox(message);

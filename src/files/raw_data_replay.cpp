@@ -182,6 +182,14 @@ int RawDataInput::open(const std::string& path) {
     return 0;
 }
 
+void reportRawDataOpenFailure(LogConsole& console, std::u16string_view shownPath, int error) {
+    if (error == kNotARegularFile) {
+        console.print(u"[R] Fail to read raw data file \"%s\": not a regular file", {shownPath});
+    } else {
+        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {shownPath, error});
+    }
+}
+
 void RawDataInput::close() {
     file_.close();
     size_ = 0;

@@ -50,7 +50,10 @@ public:
     RawDataInput(const RawDataInput&) = delete;
     RawDataInput& operator=(const RawDataInput&) = delete;
 
-    // 0 on success, else the errno value (EISDIR for a folder, EINVAL for no regular file).
+    // 0 on success, else the errno value: EISDIR for a folder, kNotARegularFile
+    // (platform/file_handle.h) for anything else that is no regular file (a FIFO, which is
+    // not waited for, or a device such as /dev/zero: the replay reads blocks at offsets
+    // and needs the file's size).
     int open(const std::string& path);
     void close();
     // Up to `size` bytes from `offset`.
@@ -63,6 +66,10 @@ private:
     mutable FileHandle file_;
     std::uint64_t size_ = 0;
 };
+
+// The red line for a raw data file that could not be opened: the error code, or "not a
+// regular file" in words.
+void reportRawDataOpenFailure(LogConsole& console, std::u16string_view shownPath, int error);
 
 // Scans the file as scanRawData does, block by block. The text of the red line for a file
 // that became shorter is kRawDataChangedMessage.

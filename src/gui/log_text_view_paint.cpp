@@ -181,22 +181,34 @@ void LogTextView::paintEvent(QPaintEvent* event) {
         }
 
         // Draw the colour runs piece by piece: tabs and wide characters place each piece.
+        // Only what lies in the viewport is drawn, and the line is left at its right edge,
+        // so that a line of a million characters costs no more than a short one. Control
+        // characters (tabs included) take their cell but are not drawn: no font has them,
+        // and looking for one for every character would stall the window.
+        auto drawn = [&text](int k) { return text[k].unicode() >= 0x20; };
         qreal x = 0;
         int i = 0;
         for (const ColourRun& run : m_store.lineRuns(l)) {
+            if (left + x > right) break;
             painter.setPen(colourOf(run.colour));
             const int end = run.start + run.length;
-            while (i < end) {
-                if (text[i] == u'\t') {
+            while (i < end && left + x <= right) {
+                if (!drawn(i)) {
                     x = advance(text, i, x);
                     continue;
                 }
+                // Characters wholly left of the viewport.
+                for (int k = i; k < end && drawn(k);) {
+                    const qreal next = advance(text, k, x);
+                    if (left + next >= 0) break;
+                    x = next;
+                    i = k;
+                }
                 int j = i;
                 qreal pieceEnd = x;
-                while (j < end && text[j] != u'\t') pieceEnd = advance(text, j, pieceEnd);
-                if (left + pieceEnd >= 0 && left + x <= right) {
-                    painter.drawText(QPointF(left + x, y + m_ascent), text.mid(i, j - i));
-                }
+                while (j < end && drawn(j) && left + pieceEnd <= right)
+                    pieceEnd = advance(text, j, pieceEnd);
+                if (j > i) painter.drawText(QPointF(left + x, y + m_ascent), text.mid(i, j - i));
                 x = pieceEnd;
                 i = j;
             }

@@ -42,6 +42,9 @@ void toNative(char16_t* units, std::size_t n) {
     }
 }
 
+// Units read at once: between pieces a stop request is looked at.
+constexpr std::size_t kReadPieceUnits = std::size_t(1) << 20;
+
 // Reads units [first, first + n) of the file; the units read.
 std::size_t readUnits(int fd, std::uint64_t first, std::size_t n, char16_t* out) {
     const std::size_t bytes = preadFully(fd, reinterpret_cast<char*>(out), n * 2, first * 2);
@@ -228,7 +231,20 @@ void TextLogIndexer::scan(std::uint64_t index, Slab& slab, std::vector<char16_t>
     const std::uint64_t readFrom = s > 2 ? s - 2 : 0;
     const std::uint64_t readTo = std::min(e + 2, totalUnits_);
     buffer.resize(static_cast<std::size_t>(readTo - readFrom));
-    const std::size_t got = readUnits(options_.fd->get(), readFrom, buffer.size(), buffer.data());
+    // Read in pieces, so that Cancel also takes effect while a slab is read (a slab of a
+    // slow disk, or of a sparse file, takes a while).
+    std::size_t got = 0;
+    while (got < buffer.size()) {
+        if (stop_.load(std::memory_order_relaxed)) {
+            slab.error = -2;
+            return;
+        }
+        const std::size_t piece = std::min<std::size_t>(buffer.size() - got, kReadPieceUnits);
+        const std::size_t read =
+            readUnits(options_.fd->get(), readFrom + got, piece, buffer.data() + got);
+        got += read;
+        if (read < piece) break;
+    }
     const char16_t* u = buffer.data() - readFrom;  // u[i] is unit i of the file
     const std::uint64_t have = readFrom + got;     // units known
     const std::uint64_t end = std::min(e, have);

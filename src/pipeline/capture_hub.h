@@ -61,6 +61,14 @@ public:
     // Starts the print thread unless one runs. `sink` must outlive the thread.
     void startPrintThreadIfIdle(RecordSink& sink);
 
+    // The capture thread's life: marked before it starts and when it has appended its last
+    // bytes. Its stop request (m_writeThreadQuit) comes earlier: a thread still appends
+    // what it read before its device closed.
+    void writerStarted() { writerRunning_.store(true); }
+    void writerEnded() { writerRunning_.store(false); }
+    // The writer was asked to stop and has ended: the bytes in the ring are all there is.
+    bool writerDone() const { return m_writeThreadQuit.load() && !writerRunning_.load(); }
+
     BigBuffer ring;
     RingReadState readState;
     CaptureCounters counters;
@@ -75,6 +83,9 @@ public:
     // every record.
     std::atomic<bool> m_bAutoSaveRawData{false};
     RawDataFile rawDataFile;
+
+private:
+    std::atomic<bool> writerRunning_{false};
 };
 
 }  // namespace nimbrel

@@ -15,23 +15,71 @@ PrintThread::PrintThread(CaptureHub& hub, RecordSink& sink, Sleeper sleeper)
     }
 }
 
-bool PrintThread::frame(std::uint32_t length, bool flushed) {
+std::uint32_t PrintThread::frame(std::uint32_t length, bool flushed, bool settled) {
     RingReadState& rs = hub_.readState;
     hub_.ring.copyOut(rs.readPosition, window_, length);
-    const bool settled = flushed && rs.quietPasses >= kSettledAfterQuietPasses;
     const FrameOutcome outcome = RecordFramer::frameOne(window_, length, flushed, sink_, settled);
-    std::uint32_t consumed = outcome.consumed;
-    if (settled && consumed == 0 && hub_.m_writeThreadQuit.load()) {
-        trace("//unfinished record dropped at capture end\n");
-        consumed = length;
-    }
-    rs.readPosition += consumed;
+    rs.readPosition += outcome.consumed;
     // Release: a producer that waits for room acquires it before overwriting what was read.
     hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
     if (outcome.emitted) hub_.counters.recordsFramed.fetch_add(1, std::memory_order_relaxed);
-    const std::uint32_t noise = consumed - (outcome.emitted ? outcome.recordLength : 0);
+    const std::uint32_t noise = outcome.consumed - (outcome.emitted ? outcome.recordLength : 0);
     if (noise) hub_.counters.noiseBytes.fetch_add(noise, std::memory_order_relaxed);
-    return true;
+    return outcome.consumed;
+}
+
+void PrintThread::skipOverrun(std::uint64_t snapshot) {
+    RingReadState& rs = hub_.readState;
+    // The producer lapped the reader: resume at the start of its current lap. When even
+    // that lies more than the threshold behind (the producer is in the last bytes of its
+    // lap, or still in its first one), resume at the threshold instead: the next pass
+    // would otherwise find the same overrun and skip to the same place for ever.
+    const std::uint64_t lapStart =
+        static_cast<std::uint64_t>(BigBuffer::lapOf(snapshot)) * BigBuffer::kSize;
+    const std::uint64_t resume = snapshot - lapStart > static_cast<std::uint64_t>(kOverrunThreshold)
+                                     ? snapshot - kOverrunThreshold
+                                     : lapStart;
+    if (resume > rs.readPosition) {
+        hub_.counters.overrunBytes.fetch_add(resume - rs.readPosition, std::memory_order_relaxed);
+    }
+    rs.readPosition = resume;
+    hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
+}
+
+bool PrintThread::isOverrun(std::int64_t waiting) {
+    return waiting < 0 || waiting > kOverrunThreshold;
+}
+
+void PrintThread::drainToEnd() {
+    RingReadState& rs = hub_.readState;
+    // One snapshot: a writer that outlived the shutdown's wait is not chased for ever.
+    const std::uint64_t end = hub_.ring.writePosition();
+    if (!rs.nonZeroSeen) {
+        if (hub_.ring.rangeIsZero(rs.zeroScannedTo, end)) {
+            trace("//big buffer is empty m_writeThreadQuit exit\n ");
+            return;
+        }
+        rs.nonZeroSeen = true;
+    }
+    while (rs.readPosition != end) {
+        const auto waiting = static_cast<std::int64_t>(end - rs.readPosition);
+        if (isOverrun(waiting)) {
+            skipOverrun(end);
+            continue;
+        }
+        if (waiting > static_cast<std::int64_t>(kWindowSize)) {
+            frame(kWindowSize, false, false);
+            continue;
+        }
+        // The end of the capture: a complete last record is shown, a record that cannot
+        // be completed any more is given up.
+        if (frame(static_cast<std::uint32_t>(waiting), true, true) == 0) {
+            trace("//unfinished record dropped at capture end\n");
+            hub_.counters.noiseBytes.fetch_add(end - rs.readPosition, std::memory_order_relaxed);
+            rs.readPosition = end;
+            hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
+        }
+    }
 }
 
 bool PrintThread::pass() {
@@ -48,53 +96,46 @@ bool PrintThread::pass() {
         if (rs.quietPasses < kSettledAfterQuietPasses) ++rs.quietPasses;
     };
 
+    bool zeroRing = false;
     if (!rs.nonZeroSeen) {
-        if (hub_.ring.rangeIsZero(rs.zeroScannedTo, snapshot)) {
+        zeroRing = hub_.ring.rangeIsZero(rs.zeroScannedTo, snapshot);
+        if (zeroRing) {
             rs.zeroScannedTo = snapshot;
             trace("//big buffer is empty\n");
             sleep_(1);
-            if (hub_.m_writeThreadQuit.load()) {
-                trace("//big buffer is empty m_writeThreadQuit exit\n ");
-                return false;
-            }
-            return !hub_.m_printThreadQuit.load();
+        } else {
+            rs.nonZeroSeen = true;
         }
-        rs.nonZeroSeen = true;
     }
 
     const auto waiting = static_cast<std::int64_t>(snapshot - rs.readPosition);
-    if (waiting > static_cast<std::int64_t>(kWindowSize) && waiting <= kOverrunThreshold) {
+    if (zeroRing) {
+        // Zeros alone are never framed.
+    } else if (waiting > static_cast<std::int64_t>(kWindowSize) && !isOverrun(waiting)) {
         rs.idlePasses = 0;
-        frame(kWindowSize, false);
+        frame(kWindowSize, false, false);
     } else if (waiting == 0) {
         countQuietPass();
         sleep_(100);
-        if (hub_.m_writeThreadQuit.load()) return false;
-    } else if (waiting < 0 || waiting > kOverrunThreshold) {
-        // The producer lapped the reader: resume at the start of its current lap. When even
-        // that lies more than the threshold behind (the producer is in the last bytes of
-        // its lap, or still in its first one), resume at the threshold instead: the next
-        // pass would otherwise find the same overrun and skip to the same place for ever.
-        const std::uint64_t lapStart =
-            static_cast<std::uint64_t>(BigBuffer::lapOf(snapshot)) * BigBuffer::kSize;
-        const std::uint64_t resume =
-            snapshot - lapStart > static_cast<std::uint64_t>(kOverrunThreshold)
-                ? snapshot - kOverrunThreshold
-                : lapStart;
-        if (resume > rs.readPosition) {
-            hub_.counters.overrunBytes.fetch_add(resume - rs.readPosition,
-                                                 std::memory_order_relaxed);
-        }
-        rs.readPosition = resume;
-        hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
+    } else if (isOverrun(waiting)) {
+        skipOverrun(snapshot);
     } else {
         countQuietPass();
         sleep_(1);
         ++rs.idlePasses;
-        if (rs.idlePasses >= kFlushAfterIdlePasses)
-            frame(static_cast<std::uint32_t>(waiting), true);
+        if (rs.idlePasses >= kFlushAfterIdlePasses) {
+            frame(static_cast<std::uint32_t>(waiting), true,
+                  rs.quietPasses >= kSettledAfterQuietPasses);
+        }
     }
-    return !hub_.m_printThreadQuit.load();
+
+    // Told to stop, or the capture thread has ended: whatever it appended is all there is
+    // (its last bytes may have come during this pass's sleep), and all of it is framed.
+    if (hub_.m_printThreadQuit.load() || hub_.writerDone()) {
+        drainToEnd();
+        return false;
+    }
+    return true;
 }
 
 int PrintThread::run() {
@@ -103,9 +144,9 @@ int PrintThread::run() {
         }
         // Told to stop: stop.
         if (hub_.m_printThreadQuit.exchange(true)) break;
-        // Ended by itself because the writer stopped. A capture that started between that
+        // Ended by itself because the writer ended. A capture that started between that
         // decision and now saw this thread still running and started none: unless somebody
-        // else claimed the flag since, carry on.
+        // else claimed the flag since, carry on (with what the new writer appends).
         if (!hub_.m_writeThreadQuit.load() && hub_.m_printThreadQuit.exchange(false)) continue;
         break;
     }

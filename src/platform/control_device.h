@@ -4,10 +4,14 @@
 // Linux it is its stand-in behind the device bridge (platform/device_bridge.h).
 //
 // Threads: any number of threads may issue requests on one open device; a request waits
-// for its reply without a time-out. close() may come from any thread: it ends every
-// pending request (ECANCELED) and closes the device once no request uses it any more.
+// for its reply without a time-out unless its caller gives one. close() may come from any
+// thread: it ends every pending request (ECANCELED, or the reason close() was given) and
+// closes the device once no request uses it any more. A reply that came whole before the
+// close still counts. Every way of stopping a capture ends its requests this way.
 #pragma once
 
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -31,6 +35,9 @@ struct ControlResult {
 
 class ControlDevice {
 public:
+    using Deadline = std::chrono::steady_clock::time_point;
+    static constexpr Deadline kNoDeadline = Deadline::max();
+
     ControlDevice();
     ~ControlDevice();
     ControlDevice(const ControlDevice&) = delete;
@@ -41,13 +48,17 @@ public:
     int open(std::string_view deviceName);
     bool isOpen() const;
 
-    // One control request. Errors: EBADF when not open, ECANCELED when close() ended it,
-    // EPIPE when the device went away, or the failure the driver reported.
+    // One control request. Without a reply by `closeAt` the device is closed, which ends
+    // this request and every other pending one with ETIMEDOUT. Errors: EBADF when not open,
+    // ECANCELED (or the reason given to close()) when close() ended it, ETIMEDOUT, EPIPE
+    // when the device went away, EPROTO when the device bridge's peer sent something that is
+    // no reply, or the failure the driver reported.
     ControlResult control(std::uint32_t code, const void* input, std::uint32_t inputSize,
-                          void* output, std::uint32_t outputSize);
+                          void* output, std::uint32_t outputSize, Deadline closeAt = kNoDeadline);
 
-    // Closes the device and ends pending requests. True when this call closed it.
-    bool close();
+    // Closes the device and ends pending requests with `reason`. True when this call closed
+    // it.
+    bool close(int reason = ECANCELED);
 
     struct Impl;
 

@@ -20,10 +20,10 @@ int ControlDevice::open(std::string_view deviceName) {
 bool ControlDevice::isOpen() const { return impl_->bridge.isOpen(); }
 
 ControlResult ControlDevice::control(std::uint32_t code, const void* input, std::uint32_t inputSize,
-                                     void* output, std::uint32_t outputSize) {
-    return impl_->bridge.control(code, input, inputSize, output, outputSize);
+                                     void* output, std::uint32_t outputSize, Deadline closeAt) {
+    return impl_->bridge.control(code, input, inputSize, output, outputSize, closeAt);
 }
 
-bool ControlDevice::close() { return impl_->bridge.close(); }
+bool ControlDevice::close(int reason) { return impl_->bridge.close(reason); }
 
 }  // namespace nimbrel

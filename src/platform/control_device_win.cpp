@@ -1,14 +1,16 @@
 // Driver devices on Windows: the overlapped request procedure. Each request gets its own
 // manual-reset event and overlapped record, is issued with DeviceIoControl and, when it is
-// pending, waited for without a time-out; GetOverlappedResult then gives the reply's
-// length. close() wakes every pending request, which cancels itself (CancelIoEx), and
-// closes the device (CloseHandle) once the requests have left it. A request the driver
-// does not give back within one second of the cancel is abandoned with its buffers, which
-// the driver may still write, so that no stop waits for it longer.
+// pending, waited for without a time-out (or until its caller's deadline, which then
+// closes the device); GetOverlappedResult then gives the reply's length. close() wakes
+// every pending request, which cancels itself (CancelIoEx), and closes the device
+// (CloseHandle) once the requests have left it. A request the driver does not give back
+// within one second of the cancel is abandoned with its buffers, which the driver may
+// still write, so that no stop waits for it longer.
 #include "platform/control_device_win.h"
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -81,6 +83,12 @@ struct ControlDevice::Impl {
     HANDLE closingEvent = nullptr;  // set by close(): pending requests cancel themselves
     int users = 0;
     bool closing = false;
+    int closeReason = ECANCELED;  // what close() ends pending requests with
+
+    // One request; `timedOut` tells that `closeAt` passed first (the caller then closes
+    // the device, once this request has left it).
+    ControlResult request(std::uint32_t code, const void* input, std::uint32_t inputSize,
+                          void* output, std::uint32_t outputSize, Deadline closeAt, bool& timedOut);
 };
 
 ControlDevice::ControlDevice() : impl_(std::make_unique<Impl>()) {}
@@ -113,17 +121,29 @@ bool ControlDevice::isOpen() const {
 }
 
 ControlResult ControlDevice::control(std::uint32_t code, const void* input, std::uint32_t inputSize,
-                                     void* output, std::uint32_t outputSize) {
+                                     void* output, std::uint32_t outputSize, Deadline closeAt) {
+    bool timedOut = false;
+    ControlResult result =
+        impl_->request(code, input, inputSize, output, outputSize, closeAt, timedOut);
+    // Out of time: the device is closed, which ends every other pending request too.
+    if (timedOut) close(ETIMEDOUT);
+    return result;
+}
+
+ControlResult ControlDevice::Impl::request(std::uint32_t code, const void* input,
+                                           std::uint32_t inputSize, void* output,
+                                           std::uint32_t outputSize, Deadline closeAt,
+                                           bool& timedOut) {
     HANDLE h;
-    HANDLE closingEvent;
-    const win::DeviceCalls* calls;
+    HANDLE closed;
+    const win::DeviceCalls* api;
     {
-        std::lock_guard lock(impl_->mutex);
-        if (impl_->handle == INVALID_HANDLE_VALUE || impl_->closing) return {EBADF, 0};
-        ++impl_->users;
-        h = impl_->handle;
-        closingEvent = impl_->closingEvent;
-        calls = impl_->calls;
+        std::lock_guard lock(mutex);
+        if (handle == INVALID_HANDLE_VALUE || closing) return {EBADF, 0};
+        ++users;
+        h = handle;
+        closed = closingEvent;
+        api = calls;
     }
     struct Leave {
         Impl* impl;
@@ -131,7 +151,7 @@ ControlResult ControlDevice::control(std::uint32_t code, const void* input, std:
             std::lock_guard lock(impl->mutex);
             if (--impl->users == 0) impl->idle.notify_all();
         }
-    } leave{impl_.get()};
+    } leave{this};
 
     PendingRequest* request = PendingRequest::make(inputSize, outputSize);
     if (!request) return {ENOMEM, 0};
@@ -144,40 +164,61 @@ ControlResult ControlDevice::control(std::uint32_t code, const void* input, std:
     if (inputSize > 0) std::memcpy(request->input(), input, inputSize);
 
     DWORD returned = 0;
-    BOOL done = calls->deviceIoControl(h, code, request->input(), inputSize, request->output(),
-                                       outputSize, &returned, &request->overlapped);
+    BOOL done = api->deviceIoControl(h, code, request->input(), inputSize, request->output(),
+                                     outputSize, &returned, &request->overlapped);
     DWORD failure = done ? ERROR_SUCCESS : ::GetLastError();
     if (!done && failure == ERROR_IO_PENDING) {
-        const HANDLE events[2] = {request->overlapped.hEvent, closingEvent};
-        const DWORD woke = ::WaitForMultipleObjects(2, events, FALSE, INFINITE);
+        const HANDLE events[2] = {request->overlapped.hEvent, closed};
+        DWORD wait = INFINITE;
+        if (closeAt != kNoDeadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                                  closeAt - std::chrono::steady_clock::now())
+                                  .count();
+            wait = left <= 0 ? 0 : static_cast<DWORD>(left > 3600000 ? 3600000 : left);
+        }
+        const DWORD woke = ::WaitForMultipleObjects(2, events, FALSE, wait);
+        if (woke == WAIT_TIMEOUT) timedOut = true;
         if (woke != WAIT_OBJECT_0) {
             // The device is closing (or the wait failed): cancel, and give the driver a
             // second to give the request back. A reply that came meanwhile still counts.
-            calls->cancelIoEx(h, &request->overlapped);
-            if (::WaitForSingleObject(request->overlapped.hEvent, kAbandonAfterMs) != WAIT_OBJECT_0)
-                return {ECANCELED, 0};  // abandoned to the driver with its buffers
+            api->cancelIoEx(h, &request->overlapped);
+            if (::WaitForSingleObject(request->overlapped.hEvent, kAbandonAfterMs) !=
+                WAIT_OBJECT_0) {
+                // Abandoned to the driver with its buffers.
+                if (timedOut) return {ETIMEDOUT, 0};
+                std::lock_guard lock(mutex);
+                return {closeReason, 0};
+            }
         }
-        done = calls->getOverlappedResult(h, &request->overlapped, &returned, TRUE);
+        done = api->getOverlappedResult(h, &request->overlapped, &returned, TRUE);
         failure = done ? ERROR_SUCCESS : ::GetLastError();
+        if (done) timedOut = false;  // the reply came after all
     }
     ControlResult result;
     if (done) {
         result.returned = returned < outputSize ? returned : outputSize;
         if (result.returned > 0) std::memcpy(output, request->output(), result.returned);
     } else {
-        bool closing;
+        bool wasClosing;
+        int reason;
         {
-            std::lock_guard lock(impl_->mutex);
-            closing = impl_->closing;
+            std::lock_guard lock(mutex);
+            wasClosing = closing;
+            reason = closeReason;
         }
-        result.error = closing || failure == ERROR_OPERATION_ABORTED ? ECANCELED
-                                                                     : win::errnoFromWin32(failure);
+        if (timedOut) {
+            result.error = ETIMEDOUT;
+        } else if (wasClosing || failure == ERROR_OPERATION_ABORTED) {
+            result.error = wasClosing ? reason : ECANCELED;
+        } else {
+            result.error = win::errnoFromWin32(failure);
+        }
     }
     PendingRequest::free(request);
     return result;
 }
 
-bool ControlDevice::close() {
+bool ControlDevice::close(int reason) {
     std::unique_lock lock(impl_->mutex);
     if (impl_->handle == INVALID_HANDLE_VALUE) return false;
     if (impl_->closing) {
@@ -185,6 +226,7 @@ bool ControlDevice::close() {
         return false;
     }
     impl_->closing = true;
+    impl_->closeReason = reason;
     // Every pending request cancels itself and leaves within about a second.
     ::SetEvent(impl_->closingEvent);
     impl_->idle.wait(lock, [this] { return impl_->users == 0; });
@@ -193,6 +235,7 @@ bool ControlDevice::close() {
     impl_->closingEvent = nullptr;
     impl_->handle = INVALID_HANDLE_VALUE;
     impl_->closing = false;
+    impl_->closeReason = ECANCELED;
     impl_->idle.notify_all();
     return true;
 }

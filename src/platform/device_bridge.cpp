@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -27,20 +28,44 @@ int sendAll(int fd, const std::uint8_t* data, std::size_t size) {
     return 0;
 }
 
-// Receives exactly size bytes; 0, or an errno value (EPIPE when the peer closed).
-int recvAll(int fd, std::uint8_t* data, std::size_t size) {
+// Milliseconds left until `closeAt`, for poll (-1: no deadline).
+int pollTimeout(BridgeDevice::Deadline closeAt) {
+    if (closeAt == BridgeDevice::kNoDeadline) return -1;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(closeAt - std::chrono::steady_clock::now())
+            .count();
+    if (left <= 0) return 0;
+    return left > 60000 ? 60000 : static_cast<int>(left);
+}
+
+// Receives exactly size bytes; 0, or an errno value (EPIPE when the peer closed, ETIMEDOUT
+// when `closeAt` passed first).
+int recvAll(int fd, std::uint8_t* data, std::size_t size, BridgeDevice::Deadline closeAt) {
     while (size > 0) {
+        if (closeAt != BridgeDevice::kNoDeadline) {
+            pollfd p{fd, POLLIN, 0};
+            const int rc = ::poll(&p, 1, pollTimeout(closeAt));
+            if (rc < 0 && errno == EINTR) continue;
+            if (rc < 0) return errno;
+            if (rc == 0) {
+                if (pollTimeout(closeAt) == 0) return ETIMEDOUT;
+                continue;
+            }
+        }
         const ssize_t n = ::recv(fd, data, size, 0);
         if (n == 0) return EPIPE;
         if (n < 0) {
             if (errno == EINTR) continue;
-            return errno;
+            return errno == ECONNRESET ? EPIPE : errno;
         }
         data += n;
         size -= static_cast<std::size_t>(n);
     }
     return 0;
 }
+
+// The largest status a reply may carry: errno values lie below it.
+constexpr std::uint32_t kMaxReplyStatus = 4095;
 
 }  // namespace
 
@@ -79,7 +104,7 @@ int BridgeDevice::open(const std::string& path) {
         return err;
     }
     fd_ = fd;
-    broken_ = false;
+    brokenError_ = 0;
     nextTicket_ = 0;
     servingTicket_ = 0;
     return 0;
@@ -100,8 +125,8 @@ bool BridgeDevice::enter(int& fd, std::uint64_t& ticket, const void* input, std:
             error = EBADF;
             return false;
         }
-        if (broken_) {
-            error = EPIPE;
+        if (brokenError_ != 0) {
+            error = brokenError_;
             return false;
         }
         ++users_;
@@ -124,16 +149,35 @@ bool BridgeDevice::enter(int& fd, std::uint64_t& ticket, const void* input, std:
     return true;
 }
 
-void BridgeDevice::leave(bool broken) {
+void BridgeDevice::leave(int fault) {
     std::lock_guard lock(mutex_);
-    if (broken) broken_ = true;
+    if (fault != 0 && brokenError_ == 0) brokenError_ = fault;
     ++servingTicket_;
     --users_;
     changed_.notify_all();
 }
 
+int BridgeDevice::closeReason() const {
+    std::lock_guard lock(mutex_);
+    return closing_ ? closeReason_ : 0;
+}
+
+int BridgeDevice::awaitTurn(std::uint64_t ticket, Deadline closeAt) {
+    std::unique_lock lock(mutex_);
+    auto ready = [&] { return closing_ || brokenError_ != 0 || servingTicket_ == ticket; };
+    bool inTime = true;
+    if (closeAt == kNoDeadline) {
+        changed_.wait(lock, ready);
+    } else {
+        inTime = changed_.wait_until(lock, closeAt, ready);
+    }
+    if (closing_) return closeReason_;
+    if (brokenError_ != 0) return brokenError_;
+    return inTime ? 0 : ETIMEDOUT;
+}
+
 ControlResult BridgeDevice::control(std::uint32_t code, const void* input, std::uint32_t inputSize,
-                                    void* output, std::uint32_t outputSize) {
+                                    void* output, std::uint32_t outputSize, Deadline closeAt) {
     if (inputSize > kBridgeMaxPayload || outputSize > kBridgeMaxPayload) return {EMSGSIZE, 0};
     int fd = -1;
     std::uint64_t ticket = 0;
@@ -142,60 +186,46 @@ ControlResult BridgeDevice::control(std::uint32_t code, const void* input, std::
 
     if (error != 0) {
         // The message did not get through whole: the stream is out of step from here on.
-        bool closed;
-        {
-            std::lock_guard lock(mutex_);
-            closed = closing_;
-        }
-        leave(true);
-        return {closed ? ECANCELED : EPIPE, 0};
+        const int closed = closeReason();
+        leave(EPIPE);
+        return {closed != 0 ? closed : EPIPE, 0};
     }
 
-    // Wait for our turn to read a reply; close() ends the wait.
-    bool cancelled = false;
-    {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return closing_ || broken_ || servingTicket_ == ticket; });
-        cancelled = closing_;
-        if (!cancelled && broken_) error = EPIPE;
-    }
-    if (cancelled || error != 0) {
-        leave(true);
-        return {cancelled ? ECANCELED : error, 0};
-    }
-
-    std::uint8_t header[kBridgeReplyHeaderSize];
-    error = recvAll(fd, header, sizeof header);
+    error = awaitTurn(ticket, closeAt);
     std::uint32_t status = 0;
     std::uint32_t returned = 0;
     if (error == 0) {
-        status = loadU32Le(header);
-        returned = loadU32Le(header + 4);
-        // More than asked for, or output with a failure, breaks the protocol.
-        if (returned > outputSize || (status != 0 && returned != 0)) error = EPIPE;
+        std::uint8_t header[kBridgeReplyHeaderSize];
+        error = recvAll(fd, header, sizeof header, closeAt);
+        if (error == 0) {
+            status = loadU32Le(header);
+            returned = loadU32Le(header + 4);
+            if (returned > outputSize || (status != 0 && returned != 0) ||
+                status > kMaxReplyStatus) {
+                error = EPROTO;
+            }
+        }
+        if (error == 0 && returned > 0)
+            error = recvAll(fd, static_cast<std::uint8_t*>(output), returned, closeAt);
     }
-    if (error == 0 && returned > 0)
-        error = recvAll(fd, static_cast<std::uint8_t*>(output), returned);
 
-    bool closed = false;
-    {
-        std::lock_guard lock(mutex_);
-        closed = closing_;
+    if (error == 0) {
+        // A reply that arrived whole stands, even when a close began meanwhile: the driver
+        // delivered it before its device was closed.
+        leave(0);
+        if (status != 0) return {static_cast<int>(status), 0};
+        return {0, returned};
     }
-    if (closed) {
-        leave(true);
-        return {ECANCELED, 0};
+    if (const int closed = closeReason(); closed != 0) {
+        leave(closed);
+        return {closed, 0};
     }
-    if (error != 0) {
-        leave(true);
-        return {error == ECONNRESET ? EPIPE : error, 0};
-    }
-    leave(false);
-    if (status != 0) return {static_cast<int>(status), 0};
-    return {0, returned};
+    leave(error);
+    if (error == ETIMEDOUT) close(ETIMEDOUT);  // ends every other pending request too
+    return {error, 0};
 }
 
-bool BridgeDevice::close() {
+bool BridgeDevice::close(int reason) {
     std::unique_lock lock(mutex_);
     if (fd_ < 0) return false;
     if (closing_) {
@@ -203,6 +233,7 @@ bool BridgeDevice::close() {
         return false;
     }
     closing_ = true;
+    closeReason_ = reason;
     // Ends blocked sends and receives at once; the descriptor itself stays valid until
     // every request has left it.
     ::shutdown(fd_, SHUT_RDWR);
@@ -211,7 +242,8 @@ bool BridgeDevice::close() {
     ::close(fd_);
     fd_ = -1;
     closing_ = false;
-    broken_ = false;
+    closeReason_ = 0;
+    brokenError_ = 0;
     changed_.notify_all();
     return true;
 }

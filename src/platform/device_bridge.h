@@ -6,12 +6,15 @@
 // /tmp/nimbrel-<uid>.
 //
 // Threads: any number of threads may issue requests on one open device; they are sent and
-// answered in order, without a time-out. close() may come from any thread: it shuts the
-// socket down so that every pending request ends with ECANCELED, waits until no request
-// uses the descriptor any more and only then closes it, so a descriptor number is never
-// reused while a request still holds it.
+// answered in order, without a time-out unless the caller gives one. close() may come from
+// any thread: it shuts the socket down so that every pending request ends (ECANCELED, or
+// the reason close() was given), waits until no request uses the descriptor any more and
+// only then closes it, so a descriptor number is never reused while a request still holds
+// it. A reply that had arrived whole before the close still counts.
 #pragma once
 
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +33,9 @@ std::string devicePath(std::string_view name);
 
 class BridgeDevice {
 public:
+    using Deadline = std::chrono::steady_clock::time_point;
+    static constexpr Deadline kNoDeadline = Deadline::max();
+
     BridgeDevice() = default;
     ~BridgeDevice();
     BridgeDevice(const BridgeDevice&) = delete;
@@ -40,20 +46,30 @@ public:
     int open(const std::string& path);
     bool isOpen() const;
 
-    // One control request. Errors: EBADF when not open, ECANCELED when close() ended it,
-    // EPIPE when the driver side went away or broke the protocol (the connection is then
-    // unusable until it is closed), EMSGSIZE for sizes above the bridge's limit, or the
-    // status the driver side replied with.
+    // One control request. Without a reply by `closeAt` the device is closed, which ends
+    // this request and every other pending one with ETIMEDOUT. Errors: EBADF when not open,
+    // ECANCELED (or the reason given to close()) when close() ended it, ETIMEDOUT, EPIPE
+    // when the driver side closed the connection, EPROTO when it sent something that is no
+    // reply (more output than asked for, output with a failure, a status that is no errno
+    // value), EMSGSIZE for sizes above the bridge's limit, or the status the driver side
+    // replied with. After EPIPE or EPROTO the connection is out of step: every further
+    // request fails the same way until the device is closed.
     ControlResult control(std::uint32_t code, const void* input, std::uint32_t inputSize,
-                          void* output, std::uint32_t outputSize);
+                          void* output, std::uint32_t outputSize, Deadline closeAt = kNoDeadline);
 
-    // Closes the device and ends pending requests. True when this call closed it.
-    bool close();
+    // Closes the device and ends pending requests with `reason`. True when this call closed
+    // it.
+    bool close(int reason = ECANCELED);
 
 private:
     bool enter(int& fd, std::uint64_t& ticket, const void* input, std::uint32_t inputSize,
                std::uint32_t code, std::uint32_t outputSize, int& error);
-    void leave(bool broken);
+    // Waits until the request holding `ticket` may read its reply; 0 or why it may not.
+    int awaitTurn(std::uint64_t ticket, Deadline closeAt);
+    // 0 when no close() is under way, else the reason it was given.
+    int closeReason() const;
+    // `fault`: the connection is out of step from here on (0: it is not).
+    void leave(int fault);
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -61,7 +77,8 @@ private:
     int fd_ = -1;
     int users_ = 0;
     bool closing_ = false;
-    bool broken_ = false;
+    int closeReason_ = 0;
+    int brokenError_ = 0;              // why the connection is out of step; 0 while it is not
     std::uint64_t nextTicket_ = 0;     // order of the requests sent
     std::uint64_t servingTicket_ = 0;  // the request whose reply is read next
 };

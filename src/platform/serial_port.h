@@ -68,8 +68,9 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // Opens the port exclusively and configures it. Fails with EBUSY when this object is
-    // already open.
+    // Opens the port exclusively (TIOCEXCL and an advisory lock, so that no other capture
+    // opens it, the superuser's included) and configures it. Fails with EBUSY when this
+    // object is already open or another one holds the port.
     SerialOpenResult open(std::string_view portName, std::uint32_t baudRate = kDefaultBaudRate);
 
     bool isOpen() const;
@@ -77,8 +78,8 @@ public:
     std::string path() const;
 
     // Reads up to min(capacity, kSerialReadMax) bytes, honouring the time-outs above. Bytes
-    // that arrived before a failure are returned first (with Ok); the failure shows on the
-    // next read.
+    // that arrived before a failure or a close() are returned first (with Ok); the failure
+    // shows on the next read.
     SerialReadResult read(std::uint8_t* buffer, std::size_t capacity);
 
     // Writes all bytes. timeoutMs < 0 waits as long as it takes. Returns 0 or an errno:

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -60,8 +61,14 @@ SerialOpenResult SerialPort::open(std::string_view portName, std::uint32_t baudR
     if (!device.isOpen()) return failure(SerialOpenStep::Open, errno);
     const int fd = static_cast<int>(device.native());
     // No sharing: further opens of the device fail with EBUSY while we hold it. A device
-    // that is no terminal fails at the settings step below.
+    // that is no terminal fails at the settings step below. The superuser passes TIOCEXCL,
+    // so the device is also locked the way serial terminals lock it: a second capture
+    // fails here, whoever runs it.
     ::ioctl(fd, TIOCEXCL);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // The handle closes the device.
+        return failure(SerialOpenStep::Open, errno == EWOULDBLOCK ? EBUSY : errno);
+    }
 
     FileHandle wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake.isOpen()) return failure(SerialOpenStep::Timeouts, errno);
@@ -164,7 +171,8 @@ SerialReadResult SerialPort::read(std::uint8_t* buffer, std::size_t capacity) {
             return {SerialReadStatus::Failed, 0, err};
         }
         if (fds[1].revents != 0) {
-            // close() asked us to leave; bytes read so far are dropped with the port.
+            // close() asked us to leave; bytes read before it are the caller's all the same.
+            if (got > 0) return {SerialReadStatus::Ok, got, 0};
             return {SerialReadStatus::Closed, 0, ECANCELED};
         }
         if (rc == 0) {

@@ -26,6 +26,7 @@
 #include "support/running_driver.h"
 #include "support/sim_stream.h"
 #include "support/temp_dir.h"
+#include "support/window_events.h"
 
 namespace nimbrel {
 namespace {
@@ -48,28 +49,7 @@ bool waitUntil(F done, std::chrono::milliseconds limit = 20s) {
 
 using Lines = test::CollectingLines;
 
-// The window's radio notifications: one registration per process outlives every test, so
-// it records into a process-wide list.
-struct WindowEvents {
-    std::mutex mutex;
-    std::vector<std::string> events;
-    static WindowEvents& get() {
-        static WindowEvents instance;
-        return instance;
-    }
-    static RadioCallbacks callbacks() {
-        return {[](const std::string& e) { get().add("arrival " + e); },
-                [](const std::string& e) { get().add("removal " + e); }};
-    }
-    void add(std::string e) {
-        std::lock_guard lock(mutex);
-        events.push_back(std::move(e));
-    }
-    std::vector<std::string> take() {
-        std::lock_guard lock(mutex);
-        return std::exchange(events, {});
-    }
-};
+using test::WindowEvents;
 
 struct Traces {
     std::mutex mutex;
@@ -132,7 +112,7 @@ TEST(DriverCapture, BothRoutesDeliverEveryRecordOnceThroughRandomReplySizes) {
         EXPECT_EQ(r.core.capture.m_threadId(), route);
         ASSERT_TRUE(
             waitUntil([&] { return r.core.hub.counters.recordsFramed.load() >= kRecords; }, 120s));
-        WaitForAllThreadExit(r.core, 5000ms, true);
+        WaitForAllThreadExit(r.core, 5000ms);
 
         EXPECT_EQ(r.core.hub.counters.recordsFramed.load(), kRecords);
         EXPECT_EQ(r.core.hub.counters.noiseBytes.load(), 0u);
@@ -207,8 +187,10 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
                                  .recordsPerSecond = 2000,
                                  .seed = 4,
                                  .radioDir = r.radios.path(),
-                                 .radioOffAfterS = 0.6,
-                                 .radioOnAfterS = 1.2});
+                                 // Room for a slow start on a loaded machine: the
+                                 // capture must frame 200 records before the radio goes.
+                                 .radioOffAfterS = 1.5,
+                                 .radioOnAfterS = 2.1});
         ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
         ASSERT_EQ(r.start(route), DriverCapture::StartResult::Started);
         ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > 200; }));
@@ -254,7 +236,7 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
             waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > before + 200; }));
         EXPECT_EQ(r.core.hub.rawDataFile.name(), rawName);
         EXPECT_EQ(r.driver.threadsStarted(), 2);
-        WaitForAllThreadExit(r.core, 5000ms, true);
+        WaitForAllThreadExit(r.core, 5000ms);
         EXPECT_EQ(r.core.hub.counters.noiseBytes.load(), 0u);
         EXPECT_EQ(r.core.hub.counters.overrunBytes.load(), 0u);
     }

@@ -43,6 +43,7 @@ struct FakeDriver {
     bool pendingCancelled = false;
     int closes = 0;
     bool ignoreCancel = false;
+    bool silentSetLog = false;  // set-log requests stay pending like reads
 
     static FakeDriver* current;
     static inline const HANDLE kHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x4242});
@@ -66,7 +67,7 @@ struct FakeDriver {
         const bool read = code == IOCTL_BTFILTER_READ_LOG || code == IOCTL_UARTBUS_READ_LOG;
         std::vector<Bytes>& queue = read ? d.readReplies : d.setLogReplies;
         // Set-log requests the test did not script succeed; reads wait for data.
-        if (!read && queue.empty()) queue.push_back({0});
+        if (!read && queue.empty() && !d.silentSetLog) queue.push_back({0});
         if (queue.empty()) {
             d.pending = overlapped;
             d.pendingOutput = out;
@@ -273,6 +274,30 @@ TEST_F(DriverRequestsWin, ClosingEndsAPendingReadWithinASecond) {
         std::lock_guard lock(driver.mutex);
         driver.pending = nullptr;
     }
+}
+
+// A stop whose off form the driver never answers: the device is closed at the stop's
+// deadline, which ends the request, and the next stop does not wait again.
+TEST_F(DriverRequestsWin, AStopTheDriverDoesNotAnswerClosesTheDeviceAtItsDeadline) {
+    driver.setLogReplies = {{0}};
+    filterDriver().resetFaults();
+    ASSERT_TRUE(filterDriver().enableLog(1));
+    driver.silentSetLog = true;
+    const int closesBefore = driver.closes;
+    const auto start = std::chrono::steady_clock::now();
+    filterDriver().stopLogging();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, kDriverStopWait);
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_EQ(driver.closes, closesBefore + 1);
+    EXPECT_FALSE(filterDriver().isOpen());
+    EXPECT_TRUE(filterDriver().stopTimedOut());
+
+    const auto again = std::chrono::steady_clock::now();
+    filterDriver().stopLogging();
+    EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(200));
+    std::lock_guard lock(driver.mutex);
+    driver.pending = nullptr;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <poll.h>
 #include <thread>
@@ -9,6 +10,7 @@
 
 #include "platform/pseudo_terminal.h"
 #include "support/cli_run.h"
+#include "support/pty_reader.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"
 
@@ -36,12 +38,16 @@ TEST(CaptureCommand, MissingPortFailsWithTheStepOneLineAndUsageErrors) {
     EXPECT_EQ(runCli({"capture", "--com", "x", "--duration", "-1"}).code, 2);
 }
 
+enum class End { Interrupt, PortGone };
+
 // Runs `capture` (with `args` after "capture") while the far side of a pseudo-terminal
-// writes 30 records once the capture runs and then goes away. "PTY" in args is replaced
-// with the terminal's path; `before` runs first with that path.
+// writes 30 records once the capture runs; once the capture has read them, it is
+// interrupted or the far side goes away. "PTY" in args is replaced with the terminal's
+// path; `before` runs first with that path.
 test::CliResult captureThirtyRecords(std::vector<std::string> args,
                                      std::vector<std::string> env = {},
-                                     const std::function<void(const std::string&)>& before = {}) {
+                                     const std::function<void(const std::string&)>& before = {},
+                                     End end = End::Interrupt) {
     PseudoTerminal pty;
     EXPECT_EQ(pty.open(), 0);
     // Holding the slave keeps what is written queued until the capture opens the port,
@@ -56,35 +62,27 @@ test::CliResult captureThirtyRecords(std::vector<std::string> args,
         stream =
             test::operator+(stream, test::buildRecord({.layout = 0, .colour = 1, .index = 112}));
     }
-    std::thread controller([&] {
-        EXPECT_EQ(::write(pty.masterFd(), stream.data(), stream.size()),
-                  static_cast<ssize_t>(stream.size()));
-        // Goes away once the capture has read everything (or a capture that never opened
-        // the port has had a minute). The bytes show in the slave's queue after a moment.
-        const auto queued = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (pty.unreadBytes() == 0 && std::chrono::steady_clock::now() < queued) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (pty.unreadBytes() > 0 && std::chrono::steady_clock::now() < limit) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        pty.closeMaster();
-    });
     args.insert(args.begin(), "capture");
     for (const char* a : {"--duration", "20", "--defs"}) args.emplace_back(a);
     args.push_back(std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h");
-    auto r = runCli(args, env);
-    controller.join();
-    return r;
+    test::CliProcess cli(args, env);
+    EXPECT_EQ(::write(pty.masterFd(), stream.data(), stream.size()),
+              static_cast<ssize_t>(stream.size()));
+    EXPECT_TRUE(test::waitUntilTaken(pty));
+    if (end == End::PortGone) {
+        pty.closeMaster();
+    } else {
+        cli.signal(SIGINT);
+    }
+    return cli.wait();
 }
 
 TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
     test::TempDir home;
-    const auto r =
-        captureThirtyRecords({"--com", "PTY", "--save-raw"}, {"NIMBREL_HOME=" + home.path()});
-    EXPECT_EQ(r.code, 0) << r.err;
+    const auto r = captureThirtyRecords({"--com", "PTY", "--save-raw"},
+                                        {"NIMBREL_HOME=" + home.path()}, {}, End::PortGone);
+    // A capture whose source failed has failed, with the reason.
+    EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30);
     EXPECT_NE(r.out.find("[COM] [G] [00030]"), std::string::npos);
     EXPECT_NE(r.err.find("Capture ended (the port went away): 30 records framed, 0 bytes skipped "
@@ -93,6 +91,7 @@ TEST(CaptureCommand, RecordsOfAPseudoTerminalUntilItGoesAwayWithASummary) {
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("Raw data file: " + home.path() + "/RawData_"), std::string::npos);
+    EXPECT_NE(r.err.find("went away: Input/output error\n"), std::string::npos) << r.err;
 }
 
 TEST(CaptureCommand, SaveRawTakesAFolder) {
@@ -124,6 +123,31 @@ TEST(CaptureCommand, ARawDataFileThatCannotBeWrittenFailsTheCapture) {
               std::string::npos)
         << r.err;
     EXPECT_EQ(r.err.find("Raw data file: "), std::string::npos) << r.err;
+}
+
+// A file-size limit (ulimit -f) fails the raw data file as a full disk does, in words,
+// instead of killing the capture with SIGXFSZ.
+TEST(CaptureCommand, AFileSizeLimitFailsTheRawDataFileInWords) {
+    test::TempDir home;
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.open(), 0);
+    ASSERT_EQ(pty.holdSlave(), 0);
+    test::Bytes stream;
+    for (int i = 0; i < 30; ++i) {
+        stream =
+            test::operator+(stream, test::buildRecord({.layout = 0, .colour = 1, .index = 112}));
+    }
+    ASSERT_EQ(::write(pty.masterFd(), stream.data(), stream.size()),
+              static_cast<ssize_t>(stream.size()));
+    const auto r = test::runCliWithFileSizeLimit(
+        {"capture", "--com", pty.slavePath(), "--save-raw", "--duration", "2", "--defs",
+         std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h"},
+        100, {"NIMBREL_HOME=" + home.path()});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30) << "the records are still shown";
+    EXPECT_NE(r.err.find("records could not be written (error 0x1b: File too large)."),
+              std::string::npos)
+        << r.err;
 }
 
 TEST(CaptureCommand, WithoutComItUsesTheStoredPortAndBaudRateAndSaysWhichPortItOpened) {

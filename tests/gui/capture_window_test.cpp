@@ -1,11 +1,12 @@
 // A capture from the window end to end: the simulated controller on a pseudo-terminal,
-// Debug > With Com, coloured record lines in the view, the far side going away, and New
-// stopping a running capture.
+// Debug > With Com, coloured record lines in the view, the far side going away, New
+// stopping a running capture, and the console's reasons when a capture cannot start.
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QTest>
 #include <QToolBar>
+#include <cstdlib>
 
 #include "capture/view_core.h"
 #include "gui/capture_status.h"
@@ -154,6 +155,34 @@ TEST_F(CaptureWindowTest, StopCaptureKeepsTheTextAndTheStatusBarFollowsTheCaptur
     // The route can be started again.
     run(cmd::DebugWithCom);
     ASSERT_TRUE(waitFor([&] { return recordLines() > kept + 10; }));
+}
+
+// The console says why a Debug command's capture could not start, in the words of the
+// command line: a missing serial port, a missing driver.
+TEST_F(CaptureWindowTest, ACaptureThatCannotStartSaysWhyInTheConsole) {
+    copyDefinitions();
+    ::setenv("NIMBREL_DEVICE_DIR", (programHome() + "/no-devices").c_str(), 1);
+    SettingsStore().SetComPort(u"ttyNOPE9");
+    startApp();
+    run(cmd::DebugWithCom);
+    ASSERT_TRUE(waitFor([&] {
+        return viewLines().contains("[R] Step 1, Fail to open ttyNOPE9: GetLastError=0x2");
+    }));
+    const QStringList lines = viewLines();
+    const qsizetype step = lines.indexOf("[R] Step 1, Fail to open ttyNOPE9: GetLastError=0x2");
+    EXPECT_EQ(lines.value(step + 1),
+              "[R] Cannot open /dev/ttyNOPE9: No such file or directory (is the adapter plugged "
+              "in?)");
+
+    run(cmd::FileNew);
+    run(cmd::DebugWithFilterDriver);
+    ASSERT_TRUE(waitFor([&] { return viewLines().contains("[R] Enable Filter Log fail"); }));
+    const QStringList after = viewLines();
+    EXPECT_TRUE(after.value(after.indexOf("[R] Enable Filter Log fail") + 1)
+                    .startsWith("[R] No driver serves " + QString::fromStdString(programHome()) +
+                                "/no-devices/BtFilter: No such file or directory"))
+        << after.join(u'\n').toStdString();
+    ::unsetenv("NIMBREL_DEVICE_DIR");
 }
 
 }  // namespace

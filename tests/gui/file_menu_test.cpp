@@ -25,9 +25,11 @@
 #include "gui/queued_log_view.h"
 #include "gui/recent_files.h"
 #include "pipeline/color_tag.h"
+#include "pipeline/definition_file_choice.h"
 #include "pipeline/settings_store.h"
 #include "sim/raw_file_writer.h"
 #include "support/cli_run.h"
+#include "support/lonely_fifo.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {
@@ -202,14 +204,17 @@ TEST_F(FileMenuTest, OpenRefusalsCancelMissingUnreadableAndAFailedSave) {
 }
 
 TEST_F(FileMenuTest, OpenInPlaceRefusesAFifoNotesCutLinesAndCancels) {
-    // Only regular files are read.
-    const std::string fifo = scratchFolder() + "/pipe.log";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    openAnswer = QString::fromStdString(fifo);
-    run(FileOpen);
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(viewLines().back(),
-              "[R] Fail to read text log \"" + openAnswer + "\": not a regular file");
+    // Only regular files are read: a device or a FIFO is refused in words, at once.
+    test::LonelyFifo fifo(scratchFolder() + "/pipe.log");
+    for (const QString& path : {QStringLiteral("/dev/zero"), QString::fromStdString(fifo.path())}) {
+        openAnswer = path;
+        run(FileOpen);
+        ASSERT_TRUE(waitIdle());
+        EXPECT_EQ(viewLines().back(),
+                  "[R] Fail to read text log \"" + path + "\": not a regular file");
+        EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kRed));
+    }
+    EXPECT_FALSE(fifo.releasedAReader()) << "the open waited for a writer";
 
     // A line longer than 1 MiB is shown cut, and one yellow line says so.
     std::u16string text = u"[G] before\r\n[R] " + std::u16string((1u << 20) + 10, u'x') + u"\r\n";
@@ -299,6 +304,39 @@ TEST_F(FileMenuTest, AStoreWithoutRoomHoldsTheQueueBackAndSaysWhyInRed) {
     ASSERT_TRUE(waitFor([&] { return sent.load() > waiting; }, 3000));
     queue.shutDown();
     producer.join();
+}
+
+// A text log without a single line break (a sparse file of zeros) is shown in lines of
+// 1 MiB of text, and one yellow line says so.
+TEST_F(FileMenuTest, ALogWithoutLineBreaksIsShownInLinesOfAMebibyte) {
+    const std::string zeros = scratchFolder() + "/zeros.log";
+    {
+        QFile file(QString::fromStdString(zeros));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize((qint64{64} << 20) + 6));  // 32 Mi + 3 characters, no break
+    }
+    openAnswer = QString::fromStdString(zeros);
+    run(FileOpen);
+    ASSERT_TRUE(waitIdle(20000));
+    const QStringList lines = viewLines();
+    ASSERT_EQ(lines.size(), 34);
+    for (int i = 0; i < 32; ++i) ASSERT_EQ(lines[i].size(), qsizetype{1} << 20) << "line " << i;
+    EXPECT_EQ(lines[32].size(), 3);
+    EXPECT_EQ(lines[33], "[Y] 1 lines of \"" + openAnswer +
+                             "\" are longer than 1048576 characters: each is shown cut into lines "
+                             "of that length.");
+    EXPECT_EQ(lineColour(33), qcolour(kYellow));
+    ASSERT_TRUE(frame().grab().save(screenshotPath("nimbrel-long-lines.png")));
+}
+
+// A definition file without a single definition is used, and a yellow line says so.
+TEST_F(FileMenuTest, ADefinitionFileWithoutDefinitionsIsNamedInYellow) {
+    ASSERT_TRUE(writeFile(programHome() + "/LOG1.h", "\x89PNG\r\n\x1a\n"));
+    openAnswer.clear();  // the replay's file dialog is cancelled
+    run(OpenRawData);
+    EXPECT_EQ(viewLines().back(), "[Y] No message definitions found in " +
+                                      QString::fromStdU16String(DefinitionFilePath::get()));
+    EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kYellow));
 }
 
 TEST_F(FileMenuTest, ReplayIntoTheViewEqualsTheCommandLineWithAndWithoutDecoding) {

@@ -138,7 +138,29 @@ TEST(PrintThread, EndsWhenNothingWaitsAndTheWriterStopped) {
     int passes = 0;
     while (h.thread.pass()) ASSERT_LT(++passes, 100);
     EXPECT_EQ(h.sink.records().size(), 2u);
-    EXPECT_EQ(h.sleeps.back(), 100u);
+    EXPECT_EQ(h.hub.readState.readPosition, h.hub.ring.writePosition());
+}
+
+// The writer's last bytes arrive while the pass sleeps on an empty ring, and the writer
+// ends in that sleep: the thread ends, but only after it has framed them.
+TEST(PrintThread, BytesThatArriveWhileThePassSleepsAreFramedBeforeTheThreadEnds) {
+    CaptureHub hub{"/nonexistent"};
+    test::CollectingSink sink;
+    const Bytes last = recordOfSize(30, 7);
+    PrintThread thread{hub, sink, [&](unsigned ms) {
+                           if (ms != 100) return;
+                           hub.ring.append(last.data(), static_cast<std::uint32_t>(last.size()));
+                           hub.m_writeThreadQuit = true;
+                       }};
+    hub.allocateRing();
+    const Bytes first = recordOfSize(20, 1);
+    hub.ring.append(first.data(), static_cast<std::uint32_t>(first.size()));
+    hub.m_printThreadQuit = false;
+    hub.m_writeThreadQuit = false;
+    int passes = 0;
+    while (thread.pass()) ASSERT_LT(++passes, 100);
+    EXPECT_EQ(sink.records(), (std::vector<Bytes>{first, last}));
+    EXPECT_TRUE(sink.items().back().last);
 }
 
 TEST(PrintThread, UnfinishedTailIsDroppedOnceTheWriterStopped) {
@@ -207,11 +229,25 @@ TEST(PrintThread, LongBacklogDoesNotCountAsAQuietStream) {
     EXPECT_EQ(h.sink.records()[2001], next);
 }
 
-TEST(PrintThread, StopRequestEndsThePassLoopAndLeavesBytesWaiting) {
+// Told to stop with a backlog of several windows, a last record that only a flush can
+// confirm and the start of a record that will never be completed: the one pass frames all
+// of it before the thread ends, and the unfinished start counts as noise.
+TEST(PrintThread, StopRequestFramesEverythingWaitingBeforeTheThreadEnds) {
     Harness h;
-    h.append(recordOfSize(600, 1));
+    std::vector<Bytes> records;
+    Bytes stream;
+    while (stream.size() < 3000) {
+        records.push_back(
+            recordOfSize(70 + records.size() % 50, static_cast<std::uint16_t>(records.size())));
+        stream = stream + records.back();
+    }
+    const Bytes cut = recordOfSize(60, 999);
+    h.append(stream + Bytes(cut.begin(), cut.begin() + 11));
     h.hub.m_printThreadQuit = true;
     EXPECT_FALSE(h.thread.pass());
+    EXPECT_EQ(h.sink.records(), records);
+    EXPECT_EQ(h.hub.readState.readPosition, h.hub.ring.writePosition());
+    EXPECT_EQ(h.hub.counters.noiseBytes.load(), 11u);
     EXPECT_EQ(h.thread.run(), 0);
     EXPECT_TRUE(h.hub.m_printThreadQuit.load());
 }

@@ -40,6 +40,7 @@ class FakeDriver {
 public:
     struct Reply {
         bool send = true;
+        bool hangUp = false;  // close the connection instead of answering
         std::uint32_t status = 0;
         std::uint32_t announced = 0;  // output size written in the header
         Bytes output;
@@ -77,6 +78,7 @@ private:
             Bytes input(loadU32Le(header + 4));
             if (!recvAll(fd, input.data(), input.size())) break;
             const Reply r = answer_(loadU32Le(header), input, loadU32Le(header + 8));
+            if (r.hangUp) break;
             if (!r.send) continue;
             Bytes message(kBridgeReplyHeaderSize);
             storeU32Le(message.data(), r.status);
@@ -95,7 +97,7 @@ private:
 
 FakeDriver::Reply echo(std::uint32_t, const Bytes& input, std::uint32_t outputSize) {
     Bytes out(input.begin(), input.begin() + std::min<std::size_t>(input.size(), outputSize));
-    return {true, 0, static_cast<std::uint32_t>(out.size()), out};
+    return {true, false, 0, static_cast<std::uint32_t>(out.size()), out};
 }
 
 TEST(DeviceBridge, RequestsRoundTripAndFailuresComeBackAsErrors) {
@@ -105,10 +107,12 @@ TEST(DeviceBridge, RequestsRoundTripAndFailuresComeBackAsErrors) {
         path,
         [](std::uint32_t code, const Bytes& input, std::uint32_t outputSize) -> FakeDriver::Reply {
             if (code == 1) return echo(code, input, outputSize);
-            if (code == 2) return {true, EIO, 0, {}};
+            if (code == 2) return {true, false, EIO, 0, {}};
             if (code == 3)
-                return {true, 0, outputSize + 1, Bytes(outputSize + 1, 7)};  // more than asked
-            return {true, 0, 0, {}};
+                return {true, false, 0, outputSize + 1, Bytes(outputSize + 1, 7)};  // too much
+            if (code == 4) return {true, false, 0x6c6c6568, 0, {}};  // text, no status
+            if (code == 5) return {true, true};
+            return {true, false, 0, 0, {}};
         });
 
     BridgeDevice device;
@@ -130,13 +134,18 @@ TEST(DeviceBridge, RequestsRoundTripAndFailuresComeBackAsErrors) {
     EXPECT_TRUE(device.isOpen());  // a failed request leaves the device usable
     EXPECT_TRUE(device.control(1, in, 1, out, sizeof out).ok());
 
-    // A driver side that breaks the protocol makes the device unusable until reopened.
-    EXPECT_EQ(device.control(3, in, 1, out, 2).error, EPIPE);
-    EXPECT_EQ(device.control(1, in, 1, out, sizeof out).error, EPIPE);
-    EXPECT_TRUE(device.close());
-    EXPECT_FALSE(device.close());
-    ASSERT_EQ(device.open(path), 0);
-    EXPECT_TRUE(device.control(1, in, 1, out, sizeof out).ok());
+    // A driver side that breaks the protocol makes the device unusable until reopened:
+    // more output than asked for, or a status that is no errno value, is no reply; a closed
+    // connection is one of its own.
+    for (const auto& [code, error] : {std::pair{3u, EPROTO}, {4u, EPROTO}, {5u, EPIPE}}) {
+        SCOPED_TRACE(code);
+        EXPECT_EQ(device.control(code, in, 1, out, 2).error, error);
+        EXPECT_EQ(device.control(1, in, 1, out, sizeof out).error, error);
+        EXPECT_TRUE(device.close());
+        EXPECT_FALSE(device.close());
+        ASSERT_EQ(device.open(path), 0);
+        EXPECT_TRUE(device.control(1, in, 1, out, sizeof out).ok());
+    }
 }
 
 TEST(DeviceBridge, RequestsFromManyThreadsAreAnsweredInOrder) {
@@ -213,6 +222,35 @@ TEST(DeviceBridge, ClosingEndsAPendingRequestAtOnce) {
         EXPECT_TRUE(result.error == ECANCELED || result.error == EBADF) << result.error;
         EXPECT_FALSE(device.isOpen());
     }
+}
+
+// A stop asks a driver that never answers: its request closes the device at its deadline,
+// which also ends the request another thread was waiting on (no deadline of its own).
+TEST(DeviceBridge, ARequestWithADeadlineClosesTheDeviceAndEndsEveryPendingRequest) {
+    test::TempDir dir;
+    const std::string path = dir.file("BtFilter");
+    FakeDriver driver(
+        path, [](std::uint32_t, const Bytes&, std::uint32_t) { return FakeDriver::Reply{false}; });
+    BridgeDevice device;
+    ASSERT_EQ(device.open(path), 0);
+    ControlResult pending;
+    std::thread reader([&] {
+        std::uint8_t out[1027];
+        pending = device.control(0x0022281C, "\0", 1, out, sizeof out);
+    });
+    std::this_thread::sleep_for(20ms);  // the read waits for its reply
+    const auto start = std::chrono::steady_clock::now();
+    std::uint8_t status[1];
+    const ControlResult off =
+        device.control(0x00222818, "\x01\x23\x01\x00", 4, status, 1, start + 300ms);
+    reader.join();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(off.error, ETIMEDOUT);
+    EXPECT_EQ(pending.error, ETIMEDOUT);
+    EXPECT_GE(took, 300ms);
+    EXPECT_LT(took, 1s);
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_EQ(device.open(path), 0);  // closed, not broken: it opens again
 }
 
 }  // namespace
