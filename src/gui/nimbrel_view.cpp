@@ -286,11 +286,11 @@ void CNimbrelView::setDocumentUnmodified() {
     m_doc.setModifiedFlag(false);
 }
 
-void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit, bool drain) {
+void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
     {
         // The print thread may be waiting for room in the view's queue.
         QueuedLogView::GuiThreadBlocked blocked(m_logView);
-        WaitForAllThreadExit(m_core, limit, drain);
+        WaitForAllThreadExit(m_core, limit);
     }
     emit commandStatesChanged();
 }
@@ -301,7 +301,7 @@ void CNimbrelView::OnDebugStopCapture() {
     // A replay or a text-log load is ended by its own Cancel; Stop Capture is for routes.
     if (m_core.capture.phase() == CaptureState::Phase::Replaying) return;
     // The shutdown New runs, but what was received is shown first and the text stays.
-    stopAllCaptures(std::chrono::milliseconds(2000), true);
+    stopAllCaptures(std::chrono::milliseconds(2000));
     m_logView.drainNow();
 }
 

@@ -67,9 +67,9 @@ public:
 
     // With Com on a given port, as the command does it with the stored port and rate.
     void startComCapture(const QString& port, std::uint32_t baudRate);
-    // Stops every capture thread and the print thread, waiting up to `limit` for each.
-    // `drain`: what waits in the ring is shown and recorded first.
-    void stopAllCaptures(std::chrono::milliseconds limit, bool drain = false);
+    // Stops every capture thread and the print thread, waiting up to `limit` for each;
+    // what waits in the ring is shown and recorded first.
+    void stopAllCaptures(std::chrono::milliseconds limit);
     // The device the COM route reads ("/dev/ttyUSB0"), for the status bar.
     QString comPortShown() const { return m_comPortShown; }
 
