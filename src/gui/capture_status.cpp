@@ -7,6 +7,7 @@
 
 #include "gui/file_commands.h"
 #include "gui/nimbrel_view.h"
+#include "gui/shown_lines.h"
 
 namespace nimbrel::gui {
 namespace {
@@ -82,6 +83,7 @@ CaptureStatusPanes::CaptureStatusPanes(CNimbrelView& view, QStatusBar& bar)
     connect(&view_.marks(), &LineSet::changed, this, &CaptureStatusPanes::refreshDelta);
     connect(&view_, &LogTextView::textChanged, this, &CaptureStatusPanes::refreshDelta);
     refreshDelta();
+    connect(&view_, &LogTextView::shownLinesChanged, this, &CaptureStatusPanes::refreshLines);
     timer_.setInterval(500);
     connect(&timer_, &QTimer::timeout, this, &CaptureStatusPanes::refresh);
     timer_.start();
@@ -93,6 +95,20 @@ void CaptureStatusPanes::refreshDelta() {
     const QString text = view_.timeBetweenLinesText();
     delta_->setText(text);
     delta_->setVisible(!text.isEmpty());
+}
+
+void CaptureStatusPanes::refreshLines() {
+    const auto total = static_cast<std::uint64_t>(view_.lineCount());
+    if (!view_.filterActive()) {
+        lines_->setText(QStringLiteral("%1 lines").arg(grouped(total)));
+        return;
+    }
+    const ShownLines& shown = view_.shownLines();
+    QString text =
+        QStringLiteral("%1 of %2 lines shown")
+            .arg(grouped(static_cast<std::uint64_t>(shown.shownLines())), grouped(total));
+    if (!shown.complete()) text += QStringLiteral(" (filtering %1 %)").arg(shown.percent());
+    lines_->setText(text);
 }
 
 void CaptureStatusPanes::refresh() {
@@ -108,7 +124,7 @@ void CaptureStatusPanes::refresh() {
     facts.percent = files.percent();
     state_->setText(captureStateText(facts));
 
-    lines_->setText(QStringLiteral("%1 lines").arg(grouped(std::uint64_t(view_.lineCount()))));
+    refreshLines();
 
     // Records per second over the last interval; a new capture starts its count afresh.
     const auto now = std::chrono::steady_clock::now();

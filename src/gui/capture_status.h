@@ -59,6 +59,8 @@ public slots:
     void refresh();
     // The time between the selected lines, or the caret's line and the mark above it.
     void refreshDelta();
+    // The lines pane: "N lines", or "N of M lines shown" while a filter is on.
+    void refreshLines();
 
 private:
     CNimbrelView& view_;

@@ -13,6 +13,7 @@ constexpr const char* kEdit = "&Edit";
 constexpr const char* kView = "&View";
 constexpr const char* kLook = "&View/&Application Look";
 constexpr const char* kLook2007 = "&View/&Application Look/Office 200&7";
+constexpr const char* kFilter = "&View/&Filter";
 constexpr const char* kDebug = "Debug";
 constexpr const char* kSetting = "Setting";
 constexpr const char* kIcType = "Setting/IC Type";
@@ -33,6 +34,8 @@ constexpr CommandSpec kCommands[] = {
      "Save the log text"},
     {cmd::FileSaveAs, kFile, "Save &As...", View, None, M::None, Always, false,
      "Save the log text under a new name"},
+    {cmd::ExportShownLines, kFile, "&Export Shown Lines...", View, None, M::None, FilterOn, false,
+     "Save only the lines the filter shows"},
     {cmd::FilePrint, kFile, "&Print...\tCtrl+P", View, None, M::None, Always, true,
      "Print the log text"},
     {cmd::FilePrintPreview, kFile, "Print Pre&view", View, None, M::None, Always, false,
@@ -81,6 +84,24 @@ constexpr CommandSpec kCommands[] = {
      "Show or hide the toolbars"},
     {cmd::ViewStatusBar, kView, "&Status Bar", Frame, Check, M::StatusBar, Always, false,
      "Show or hide the status bar"},
+    {cmd::FilterRed, kFilter, "[&R] Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the red lines"},
+    {cmd::FilterYellow, kFilter, "[&Y] Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the yellow lines"},
+    {cmd::FilterGreen, kFilter, "[&G] Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the green lines"},
+    {cmd::FilterBlue, kFilter, "[&B] Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the blue lines"},
+    {cmd::FilterWhite, kFilter, "[&W] Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the white lines"},
+    {cmd::FilterGrey, kFilter, "[&D] and Untagged Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the grey lines: [D] records and text without a tag"},
+    {cmd::FilterDecoded, kFilter, "De&coded Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the decoded lines under a record"},
+    {cmd::FilterSearchOnly, kFilter, "Only Lines &Matching the Search", View, Check, M::LineFilter,
+     HasSearch, true, "Show only the lines the search found"},
+    {cmd::FilterShowAll, kFilter, "Show &All Lines", View, None, M::None, FilterOn, true,
+     "Turn every filter off"},
     {cmd::LookWindows2000, kLook, "Windows &2000", Frame, Radio, M::ApplicationLook, Always, false,
      "Plain classic look"},
     {cmd::LookOfficeXp, kLook, "Office &XP", Frame, Radio, M::ApplicationLook, Always, false,

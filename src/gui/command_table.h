@@ -82,6 +82,17 @@ inline constexpr int GoToLine = 32801;
 inline constexpr int ToggleMark = 32802;
 inline constexpr int NextMark = 32803;
 inline constexpr int PreviousMark = 32804;
+// View > Filter: the kinds of line shown
+inline constexpr int FilterRed = 32805;
+inline constexpr int FilterYellow = 32806;
+inline constexpr int FilterGreen = 32807;
+inline constexpr int FilterBlue = 32808;
+inline constexpr int FilterWhite = 32809;
+inline constexpr int FilterGrey = 32810;
+inline constexpr int FilterDecoded = 32811;
+inline constexpr int FilterSearchOnly = 32812;
+inline constexpr int FilterShowAll = 32813;
+inline constexpr int ExportShownLines = 32814;
 // Commands with a key only
 inline constexpr int NextPane = 57680;
 inline constexpr int PrevPane = 57681;
@@ -107,6 +118,8 @@ enum class EnableRule {
     HasRecentFiles,  // the recent-file list is not empty
     Capturing,       // a capture route holds the view (not a replay or a text-log load)
     HasMarks,        // a line of the view is marked
+    FilterOn,        // a tag filter hides lines
+    HasSearch,       // the view was given the lines a search matched
 };
 
 // The state a check or radio mark shows.
@@ -120,6 +133,7 @@ enum class MarkSource {
     IcType,           // m_nIcType equals the chip of the command
     ApplicationLook,  // the current look is the command
     StatusBar,
+    LineFilter,  // the view's filter shows the command's kind of line
 };
 
 struct CommandSpec {

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +28,7 @@
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
 #include "gui/recent_files.h"
+#include "gui/shown_lines.h"
 #include "pipeline/definition_file_choice.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/settings_store.h"
@@ -156,8 +158,26 @@ bool FileCommands::OnSaveLogFile() {
     return true;
 }
 
+bool FileCommands::OnExportShownLines() {
+    const QString path = askSaveFileName(
+        &m_view, {QStringLiteral("Export Shown Lines"), QString::fromLatin1(kLogFileFilter), {}});
+    if (path.isEmpty()) return false;
+    m_view.showQueuedText();
+    // Lines the filter has not looked at yet are looked at first: all of them count.
+    m_view.shownLines().catchUp(INT_MAX);
+    // The writer reads a copy of the shown-line map, taken with the snapshot.
+    const int error =
+        saveTextLog(m_view.store().snapshot(), localPath(path), true, m_view.shownLines().keeper());
+    if (error != 0) {
+        showMessageBox(&m_view, QStringLiteral("Cannot export \"%1\": %2.")
+                                    .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+        return false;
+    }
+    return true;
+}
+
 int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const std::string& path,
-                              bool sync) {
+                              bool sync, std::function<bool(std::int64_t)> keep) {
     // The text goes out on a worker thread from a snapshot, so that lines may keep
     // arriving; the window repaints meanwhile but takes no input.
     std::atomic<bool> done{false};
@@ -167,7 +187,7 @@ int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const st
         error = out.open(path);
         if (error == 0) {
             const bool read = text->writeTextLog(
-                [&](std::u16string_view units) { return (error = out.write(units)) == 0; });
+                [&](std::u16string_view units) { return (error = out.write(units)) == 0; }, keep);
             if (error == 0 && !read) error = EIO;
             if (error == 0) error = out.commit(sync);
         }

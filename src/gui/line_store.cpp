@@ -419,7 +419,8 @@ std::int64_t LineStore::storeUtf16(const char16_t* text, std::size_t n, Colour c
     }
     const std::int64_t id = stored_.size();
     const std::uint8_t code = hasRuns ? kRunsColour : colourCode(colour);
-    stored_.add(offset, static_cast<std::uint32_t>(written), code, !ascii);
+    stored_.add(offset, static_cast<std::uint32_t>(written), code, !ascii,
+                n > 0 && text[0] == u'\t');
     // A colour that the palette has no room for is kept as the line's one run.
     if (code == kRunsColour && !hasRuns)
         storedRuns_[id] = {ColourRun{0, static_cast<int>(n), colour}};
@@ -563,6 +564,30 @@ void LineStore::lineColours(std::int64_t first, std::int64_t count,
         line += n;
     }
     if (line < end) out.push_back(tailRuns_.empty() ? tailColour_ : tailRuns_.front().colour);
+}
+
+void LineStore::lineLooks(std::int64_t first, std::int64_t count,
+                          std::vector<LineLook>& out) const {
+    out.clear();
+    first = std::max<std::int64_t>(first, 0);
+    const std::int64_t end = std::min(first + count, lineCount());
+    std::int64_t line = first;
+    while (line < end && line < pieceLines_) {
+        const auto it = std::upper_bound(starts_.begin(), starts_.end(), line);
+        const std::size_t i = static_cast<std::size_t>(it - starts_.begin()) - 1;
+        const LinePiece& p = pieces_[i];
+        const std::int64_t offset = line - starts_[i];
+        const std::int64_t n = std::min(p.count - offset, end - line);
+        const LineBlocks& blocks = p.source == LinePiece::Stored ? stored_ : opened_;
+        blocks.forEach(p.first + offset, n, [&](std::int64_t id, const LineLocation& loc) {
+            out.push_back({sourceColour(Where{p.source, id, false}, loc), loc.indented});
+        });
+        line += n;
+    }
+    if (line < end) {
+        out.push_back({tailRuns_.empty() ? tailColour_ : tailRuns_.front().colour,
+                       tailText_.startsWith(u'\t')});
+    }
 }
 
 TextPos LineStore::replaceLines(TextPos from, TextPos to, const Excerpt& ex) {
@@ -830,7 +855,8 @@ bool LineSnapshot::appendUtf16(std::int64_t line, std::u16string& out) const {
     return true;
 }
 
-bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& sink) const {
+bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& sink,
+                                const std::function<bool(std::int64_t)>& keep) const {
     constexpr std::size_t kPiece = std::size_t(1) << 21;  // units handed on at once
     std::u16string out;
     out.reserve(kPiece + 4096);
@@ -873,11 +899,13 @@ bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& 
     };
     std::string bytes;
     bool ok = true;
+    std::int64_t line = 0;  // the view's line number
+    auto skipped = [&] { return keep && !keep(line++); };
     for (const LinePiece& p : pieces_) {
         if (!ok) break;
         if (p.source == LinePiece::Stored) {
             stored_.forEach(p.first, p.count, [&](std::int64_t, const LineLocation& loc) {
-                if (!ok) return;
+                if (!ok || skipped()) return;
                 if (!storedBytes(loc.offset, loc.length, bytes)) {
                     ok = false;
                     return;
@@ -892,6 +920,10 @@ bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& 
         }
         opened_.forEach(p.first, p.count, [&](std::int64_t, const LineLocation& loc) {
             if (!ok) return;
+            if (skipped()) {
+                ok = flushRun();
+                return;
+            }
             if (loc.gap == 2) {
                 if (runEnd != loc.offset) {
                     ok = flushRun();
@@ -912,7 +944,7 @@ bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& 
     }
     if (!ok) return false;
     if (!flushRun()) return false;
-    if (!tail_.empty()) {
+    if (!tail_.empty() && !skipped()) {
         out += tail_;
         out += u"\r\n";
     }

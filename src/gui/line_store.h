@@ -153,6 +153,12 @@ public:
     // The colour of each line of [first, first + count) (its first run's) into `out`,
     // read from the index without the text.
     void lineColours(std::int64_t first, std::int64_t count, std::vector<Colour>& out) const;
+    // The same with whether each line starts with a tab (a decoded line under a record).
+    struct LineLook {
+        Colour colour = 0;
+        bool indented = false;
+    };
+    void lineLooks(std::int64_t first, std::int64_t count, std::vector<LineLook>& out) const;
 
     // Longest line seen so far, in UTF-16 units (tabs count as one); for the scroll range.
     int longestLine() const { return longestLine_; }
@@ -273,8 +279,9 @@ public:
     // The whole text as a text log's UTF-16 units: every line but the last followed by
     // CR LF, the last one too when it is not empty. `sink` gets the text in pieces of up
     // to 4 MiB and returns false to stop. False when the text could not be read back or
-    // the sink stopped.
-    bool writeTextLog(const std::function<bool(std::u16string_view)>& sink) const;
+    // the sink stopped. With `keep`, only the lines it keeps (by line number).
+    bool writeTextLog(const std::function<bool(std::u16string_view)>& sink,
+                      const std::function<bool(std::int64_t)>& keep = {}) const;
 
 private:
     friend class LineStore;

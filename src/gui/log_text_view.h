@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "gui/line_filter.h"
 #include "gui/line_marks.h"
 #include "gui/line_store.h"
 
@@ -26,6 +27,7 @@ class FindDialog;
 class LogEditHistory;
 class MarkMargin;
 class OverviewStrip;
+class ShownLines;
 
 class LogTextView : public QAbstractScrollArea {
     Q_OBJECT
@@ -79,8 +81,22 @@ public:
     void setSelection(TextPos anchor, TextPos caret);
     // True while the view shows the last line and follows new lines.
     bool followsEnd() const { return m_followEnd; }
+    // The line in the top row.
     qint64 firstVisibleLine() const;
     int visibleLineCount() const;
+
+    // Tag filters: the rows of the view are the lines the filter shows (all of them while
+    // it is off). Hidden lines keep their text; Save writes them, the row calls skip them.
+    const LineFilter& lineFilter() const;
+    void setLineFilter(const LineFilter& filter);
+    // The lines the search matched, for the filter's "only lines matching the search".
+    void setSearchFilter(const LineSet* set);
+    bool filterActive() const;
+    ShownLines& shownLines() const { return *m_shown; }
+    qint64 rowCount() const;
+    qint64 firstVisibleRow() const;
+    qint64 rowOfLine(qint64 line) const;
+    qint64 lineOfRow(qint64 row) const;
     const LineStore& store() const { return m_store; }
     static QColor defaultTextColour() { return QColor(128, 128, 128); }
 
@@ -128,6 +144,11 @@ signals:
     void textAppended();  // text arrived at the end, or replaced the whole text
     void userEdited();    // the user changed the text (typing, paste, cut, delete, replace,
                           // undo/redo): the document's modified flag
+    // The lines shown by the filter changed (filter set, lines classified or revealed).
+    void shownLinesChanged();
+    // A find selected a match on a line the filter hides: it is shown until the filter
+    // changes or another line is revealed.
+    void hiddenLineRevealed(qint64 line);
     // The file opened in place is indexed (or the indexing was stopped).
     void openFinished(const TextLogIndexer::Outcome& outcome);
 
@@ -188,6 +209,13 @@ private:
     LineStore m_store;
     std::unique_ptr<LogEditHistory> m_history;
     ColourLineSummary* m_redLines = nullptr;
+    ShownLines* m_shown = nullptr;
+    void afterShownChanged();
+    // Shows `line` when the filter hides it (a find landed on it, a jump to it).
+    void revealLine(qint64 line);
+    // The shown line before / after `line` (-1 when there is none).
+    qint64 shownLineBefore(qint64 line) const;
+    qint64 shownLineAfter(qint64 line) const;
     MarkMargin* m_markMargin = nullptr;
     OverviewStrip* m_overview = nullptr;
     void placeSideBars();

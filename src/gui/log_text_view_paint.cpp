@@ -9,6 +9,7 @@
 #include "gui/log_text_view.h"
 #include "gui/mark_margin.h"
 #include "gui/overview_strip.h"
+#include "gui/shown_lines.h"
 
 namespace nimbrel::gui {
 
@@ -59,22 +60,25 @@ int LogTextView::columnAtX(const QString& line, qreal x) const {
     return static_cast<int>(line.size());
 }
 
-qint64 LogTextView::firstVisibleLine() const { return verticalScrollBar()->value(); }
+qint64 LogTextView::firstVisibleRow() const { return verticalScrollBar()->value(); }
+
+qint64 LogTextView::firstVisibleLine() const { return lineOfRow(firstVisibleRow()); }
 
 int LogTextView::visibleLineCount() const {
     return std::max(1, viewport()->height() / m_lineHeight);
 }
 
 TextPos LogTextView::posAt(const QPoint& p) const {
-    const qint64 line = std::clamp<qint64>(
-        firstVisibleLine() + (p.y() < 0 ? (p.y() / m_lineHeight) - 1 : p.y() / m_lineHeight), 0,
-        m_store.lineCount() - 1);
+    const qint64 row = std::clamp<qint64>(
+        firstVisibleRow() + (p.y() < 0 ? (p.y() / m_lineHeight) - 1 : p.y() / m_lineHeight), 0,
+        rowCount() - 1);
+    const qint64 line = lineOfRow(row);
     const qreal x = p.x() + horizontalScrollBar()->value() - kLeftMargin;
     return {line, columnAtX(m_store.lineText(line), x)};
 }
 
 QRect LogTextView::caretRect() const {
-    const qint64 row = m_caret.line - firstVisibleLine();
+    const qint64 row = rowOfLine(m_caret.line) - firstVisibleRow();
     const qreal x = xOfColumn(m_store.lineText(m_caret.line), m_caret.column) + kLeftMargin -
                     horizontalScrollBar()->value();
     return QRect(static_cast<int>(x), static_cast<int>(row * m_lineHeight), 2, m_lineHeight);
@@ -82,9 +86,9 @@ QRect LogTextView::caretRect() const {
 
 void LogTextView::updateScrollBars() {
     QScrollBar* v = verticalScrollBar();
-    const qint64 lines = m_store.lineCount();
+    const qint64 rows = rowCount();
     const int page = visibleLineCount();
-    const qint64 maximum = std::max<qint64>(0, lines - page);
+    const qint64 maximum = std::max<qint64>(0, rows - page);
     v->setPageStep(page);
     v->setRange(0, static_cast<int>(std::min<qint64>(maximum, INT32_MAX)));
 
@@ -101,12 +105,13 @@ void LogTextView::scrollToEnd() { verticalScrollBar()->setValue(verticalScrollBa
 
 void LogTextView::ensureCaretVisible() {
     QScrollBar* v = verticalScrollBar();
-    const qint64 first = firstVisibleLine();
+    const qint64 first = firstVisibleRow();
     const int page = visibleLineCount();
-    if (m_caret.line < first) {
-        v->setValue(static_cast<int>(m_caret.line));
-    } else if (m_caret.line >= first + page) {
-        v->setValue(static_cast<int>(m_caret.line - page + 1));
+    const qint64 caretRow = rowOfLine(m_caret.line);
+    if (caretRow < first) {
+        v->setValue(static_cast<int>(caretRow));
+    } else if (caretRow >= first + page) {
+        v->setValue(static_cast<int>(caretRow - page + 1));
     }
     QScrollBar* h = horizontalScrollBar();
     const int x =
@@ -118,8 +123,7 @@ void LogTextView::ensureCaretVisible() {
         if (x > h->maximum() + w - 4) updateScrollBars();
         h->setValue(x - w + w / 4);
     }
-    if (!hasSelection())
-        m_followEnd = v->value() >= v->maximum() && m_caret.line >= m_store.lineCount() - page;
+    if (!hasSelection()) m_followEnd = v->value() >= v->maximum() && caretRow >= rowCount() - page;
 }
 
 void LogTextView::placeSideBars() {
@@ -149,18 +153,19 @@ void LogTextView::paintEvent(QPaintEvent* event) {
     painter.fillRect(event->rect(), palette().color(QPalette::Base));
     painter.setFont(m_font);
 
-    const qint64 first = firstVisibleLine();
+    const qint64 first = firstVisibleRow();
     const qint64 last =
-        std::min<qint64>(m_store.lineCount(), first + viewport()->height() / m_lineHeight + 2);
+        std::min<qint64>(rowCount(), first + viewport()->height() / m_lineHeight + 2);
     const qreal left = kLeftMargin - horizontalScrollBar()->value();
     const qreal right = viewport()->width();
     const TextPos selFrom = std::min(m_anchor, m_caret);
     const TextPos selTo = std::max(m_anchor, m_caret);
     int widest = m_contentWidth;
 
-    for (qint64 l = first; l < last; ++l) {
-        const int y = static_cast<int>((l - first) * m_lineHeight);
+    for (qint64 row = first; row < last; ++row) {
+        const int y = static_cast<int>((row - first) * m_lineHeight);
         if (y > event->rect().bottom()) break;
+        const qint64 l = lineOfRow(row);
         const QString text = m_store.lineText(l);
         if (m_marks.contains(l)) {
             painter.fillRect(QRectF(0, y, right, m_lineHeight), kMarkedLineBackground);
@@ -211,7 +216,9 @@ void LogTextView::paintEvent(QPaintEvent* event) {
         widest = std::max(widest, static_cast<int>(x) + static_cast<int>(m_charWidth));
     }
 
-    if (hasFocus() && m_caretShown && m_caret.line >= first && m_caret.line < last) {
+    const qint64 caretRow = rowOfLine(m_caret.line);
+    if (hasFocus() && m_caretShown && m_shown->isShown(m_caret.line) && caretRow >= first &&
+        caretRow < last) {
         painter.fillRect(caretRect(), kCaretColour);
     }
     if (widest > m_contentWidth) {

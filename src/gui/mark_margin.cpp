@@ -27,11 +27,11 @@ void MarkMargin::paintEvent(QPaintEvent*) {
     p.setPen(Qt::NoPen);
     p.setBrush(kMarkColour);
     const int h = view_.rowHeight();
-    const qint64 first = view_.firstVisibleLine();
-    const qint64 last = std::min<qint64>(view_.lineCount(), first + height() / h + 2);
-    for (qint64 l = first; l < last; ++l) {
-        if (!view_.marks().contains(l)) continue;
-        const qreal y = static_cast<qreal>(l - first) * h;
+    const qint64 first = view_.firstVisibleRow();
+    const qint64 last = std::min<qint64>(view_.rowCount(), first + height() / h + 2);
+    for (qint64 row = first; row < last; ++row) {
+        if (!view_.marks().contains(view_.lineOfRow(row))) continue;
+        const qreal y = static_cast<qreal>(row - first) * h;
         const qreal d = std::min<qreal>(kWidth - 4, h - 2);
         p.drawEllipse(QRectF((kWidth - d) / 2, y + (h - d) / 2, d, d));
     }
@@ -39,8 +39,10 @@ void MarkMargin::paintEvent(QPaintEvent*) {
 
 void MarkMargin::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    const qint64 line =
-        view_.firstVisibleLine() + event->position().toPoint().y() / view_.rowHeight();
+    const qint64 row =
+        view_.firstVisibleRow() + event->position().toPoint().y() / view_.rowHeight();
+    if (row >= view_.rowCount()) return;
+    const qint64 line = view_.lineOfRow(row);
     if (line >= view_.lineCount()) return;
     view_.marks().toggle(line);
 }

@@ -15,6 +15,7 @@
 #include "gui/line_time.h"
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
+#include "gui/shown_lines.h"
 #include "gui/str_filter_dlg.h"
 #include "gui/uart_in_box_dlg.h"
 #include "pipeline/definition_file_choice.h"
@@ -81,6 +82,10 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
     const SettingsStore settings;
     m_core.hub.m_bAutoSaveRawData.store(settings.IniAutoSaveRawData());
     m_autoStart = initialAutoStartToggles(settings);
+    {
+        const std::u16string filter = settings.GetLineFilter();
+        setLineFilter(LineFilter::fromText(std::string(filter.begin(), filter.end())));
+    }
     RadioRelay::get().attach(this);
     addHandlers();
     setSaveAsHandler([this] { return m_files->OnSaveLogFile(); });
@@ -92,6 +97,11 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
     });
     connect(this, &LogTextView::selectionChanged, this, &CNimbrelView::commandStatesChanged);
     connect(this, &LogTextView::textChanged, this, &CNimbrelView::commandStatesChanged);
+    connect(this, &LogTextView::hiddenLineRevealed, this, [this](qint64 line) {
+        emit statusMessageRequested(
+            QStringLiteral("Line %1 is hidden by the filter: it shows until the filter changes")
+                .arg(line + 1));
+    });
 }
 
 CNimbrelView::~CNimbrelView() {
@@ -132,6 +142,16 @@ void CNimbrelView::addHandlers() {
         {cmd::ToggleMark, [this] { OnToggleMark(); }},
         {cmd::NextMark, [this] { OnNextMark(); }},
         {cmd::PreviousMark, [this] { OnPreviousMark(); }},
+        {cmd::FilterRed, [this] { OnFilterKind(LineTag::Red); }},
+        {cmd::FilterYellow, [this] { OnFilterKind(LineTag::Yellow); }},
+        {cmd::FilterGreen, [this] { OnFilterKind(LineTag::Green); }},
+        {cmd::FilterBlue, [this] { OnFilterKind(LineTag::Blue); }},
+        {cmd::FilterWhite, [this] { OnFilterKind(LineTag::White); }},
+        {cmd::FilterGrey, [this] { OnFilterKind(LineTag::Grey); }},
+        {cmd::FilterDecoded, [this] { OnFilterKind(LineTag::Decoded); }},
+        {cmd::FilterSearchOnly, [this] { OnFilterSearchOnly(); }},
+        {cmd::FilterShowAll, [this] { OnFilterShowAll(); }},
+        {cmd::ExportShownLines, [this] { OnExportShownLines(); }},
         {cmd::EditCut, [this] { cut(); }},
         {cmd::EditCopy, [this] { copy(); }},
         {cmd::EditUndo, [this] { undo(); }},
@@ -173,6 +193,8 @@ bool CNimbrelView::ruleHolds(EnableRule rule) const {
         return phase != CaptureState::Phase::Idle && phase != CaptureState::Phase::Replaying;
     }
     case EnableRule::HasMarks: return !marks().empty();
+    case EnableRule::FilterOn: return filterActive();
+    case EnableRule::HasSearch: return shownLines().searchSet() != nullptr;
     }
     return false;
 }
@@ -190,6 +212,20 @@ bool CNimbrelView::marked(const CommandSpec& cmdRow) const {
             if (commandNumber(chip.command) == cmdRow.id) return chip.icType == m_nIcType;
         }
         return false;
+    case MarkSource::LineFilter: {
+        const LineFilter& f = lineFilter();
+        switch (cmdRow.id) {
+        case cmd::FilterRed: return f.shows(LineTag::Red);
+        case cmd::FilterYellow: return f.shows(LineTag::Yellow);
+        case cmd::FilterGreen: return f.shows(LineTag::Green);
+        case cmd::FilterBlue: return f.shows(LineTag::Blue);
+        case cmd::FilterWhite: return f.shows(LineTag::White);
+        case cmd::FilterGrey: return f.shows(LineTag::Grey);
+        case cmd::FilterDecoded: return f.shows(LineTag::Decoded);
+        case cmd::FilterSearchOnly: return f.onlySearch;
+        default: return false;
+        }
+    }
     default: return false;
     }
 }
@@ -481,6 +517,29 @@ void CNimbrelView::OnPreviousMark() {
     const qint64 line = marks().previous(caret().line);
     if (line >= 0) goToLine(line);
 }
+
+void CNimbrelView::applyLineFilter(const LineFilter& filter) {
+    setLineFilter(filter);
+    const std::string text = filter.toText();
+    SettingsStore().SetLineFilter(std::u16string(text.begin(), text.end()));
+    emit commandStatesChanged();
+}
+
+void CNimbrelView::OnFilterKind(LineTag tag) {
+    LineFilter f = lineFilter();
+    f.tags[static_cast<std::size_t>(tag)] = !f.tags[static_cast<std::size_t>(tag)];
+    applyLineFilter(f);
+}
+
+void CNimbrelView::OnFilterSearchOnly() {
+    LineFilter f = lineFilter();
+    f.onlySearch = !f.onlySearch;
+    applyLineFilter(f);
+}
+
+void CNimbrelView::OnFilterShowAll() { applyLineFilter(LineFilter{}); }
+
+void CNimbrelView::OnExportShownLines() { m_files->OnExportShownLines(); }
 
 QString CNimbrelView::timeBetweenLinesText() const {
     qint64 first = 0;

@@ -107,6 +107,12 @@ public:
     void OnToggleMark();
     void OnNextMark();
     void OnPreviousMark();
+    // View > Filter: shows or hides a kind of line, or the lines the search did not match;
+    // Show All Lines turns every filter off. The filter is kept in the settings store.
+    void OnFilterKind(LineTag tag);
+    void OnFilterSearchOnly();
+    void OnFilterShowAll();
+    void OnExportShownLines();
 
     // "Δ 1.234 s" between the first and last line of the selection, or without one
     // between the nearest mark above and the caret's line; empty when a line has no stamp.
@@ -130,6 +136,7 @@ private:
     void restartDriverRoute(CaptureRoute route);
     // Runs `action` now, or once a replay or text-log load has ended.
     void whenFilesIdle(std::function<void()> action);
+    void applyLineFilter(const LineFilter& filter);
 
     CNimbrelDoc& m_doc;
     QueuedLogView m_logView;

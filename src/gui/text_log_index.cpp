@@ -84,7 +84,8 @@ public:
 
     void flush() {
         if (pending_) {
-            add(pendingLine_.start, pendingLine_.length, pendingLine_.lineEnd, pendingLine_.colour);
+            pendingLine_.gap = pendingLine_.lineEnd;
+            add(pendingLine_);
             pending_ = false;
         }
         if (block_ && block_->count() > 0) {
@@ -100,6 +101,8 @@ private:
         std::uint32_t length;
         std::uint32_t lineEnd;
         std::uint8_t colour;
+        bool indented;  // starts with a tab: a decoded line under a record
+        std::uint64_t gap = 0;
     };
 
     void piece(const char16_t* text, std::uint64_t start, std::size_t n, std::uint32_t lineEnd) {
@@ -109,24 +112,28 @@ private:
                 if (trimmed.find(f) != std::u16string_view::npos) return;
             }
         }
-        const Line next{start, static_cast<std::uint32_t>(n), lineEnd, tagColour(text, n)};
+        const Line next{start, static_cast<std::uint32_t>(n), lineEnd, tagColour(text, n),
+                        n > 0 && text[0] == u'\t'};
         if (pending_) {
             // The gap reaches up to this line, over any line left out between.
-            add(pendingLine_.start, pendingLine_.length,
-                start - pendingLine_.start - pendingLine_.length, pendingLine_.colour);
+            pendingLine_.gap = start - pendingLine_.start - pendingLine_.length;
+            add(pendingLine_);
         }
         pendingLine_ = next;
         pending_ = true;
     }
 
-    void add(std::uint64_t start, std::uint32_t length, std::uint64_t gap, std::uint8_t colour) {
+    void add(const Line& line) {
+        const std::uint64_t start = line.start;
+        const std::uint32_t length = line.length;
+        std::uint64_t gap = line.gap;
         if (block_ && (block_->full() || !block_->fits(length, gap) || block_->end() != start)) {
             block_->shrink();
             out_.push_back(std::move(block_));
         }
         if (!block_) block_ = std::make_shared<LineBlock>(start);
         if (!block_->fits(length, gap)) gap = 0;  // the next line starts a block of its own
-        block_->add(length, static_cast<std::uint32_t>(gap), colour, false);
+        block_->add(length, static_cast<std::uint32_t>(gap), line.colour, false, line.indented);
     }
 
     const std::vector<std::u16string>& filter_;

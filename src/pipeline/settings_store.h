@@ -77,6 +77,10 @@ public:
     int GetApplicationLook() const;
     bool SetApplicationLook(int id) const;
 
+    // The log view's tag filters as the view writes them (empty when absent: no filter).
+    std::u16string GetLineFilter() const;
+    bool SetLineFilter(std::u16string_view text) const;
+
     // --- for tools that show and edit the stores (nimbrel-cli settings) ---
 
     // Where the settings key's values live (a file or a registry key), and whether
