@@ -3,14 +3,18 @@
 // the GUI thread did not answer (a 1 ms timer) and the process's peak resident memory.
 // Runs offscreen; settings go to a temporary folder.
 //
-//   QT_QPA_PLATFORM=offscreen build/bin/gui_text_log_open FILE
+//   QT_QPA_PLATFORM=offscreen build/bin/gui_text_log_open FILE [--cancel-after MS]
+//       with --cancel-after, Cancel is clicked MS milliseconds after the open, and the time
+//       from the click until the open has ended is reported
 //   build/bin/gui_text_log_open --make LINES FILE   writes a formatter-like UTF-16LE log
 //
 // Last line: "open: L lines, first screen F s, fully indexed T s, worst GUI stall S ms,
-// peak resident R MiB".
+// peak resident R MiB" (after "cancel: the open ended C ms after the click" with
+// --cancel-after).
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -75,8 +79,12 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--make") == 0) {
         return makeLog(std::atol(argv[2]), argv[3]);
     }
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gui_text_log_open FILE | --make LINES FILE\n");
+    int cancelAfterMs = -1;
+    if (argc == 4 && std::strcmp(argv[2], "--cancel-after") == 0) {
+        cancelAfterMs = std::atoi(argv[3]);
+    } else if (argc != 2) {
+        std::fprintf(stderr,
+                     "usage: gui_text_log_open FILE [--cancel-after MS] | --make LINES FILE\n");
         return 2;
     }
     const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
@@ -96,6 +104,7 @@ int main(int argc, char** argv) {
     qint64 lastTick = 0;
     qint64 worstStall = 0;
     qint64 firstScreen = -1;
+    qint64 cancelledAt = -1;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     tick.setInterval(1);
@@ -112,6 +121,10 @@ int main(int argc, char** argv) {
             while (!queue->isDrained()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
         const qint64 done = clock.nsecsElapsed();
+        if (cancelledAt >= 0) {
+            std::printf("cancel: the open ended %.1f ms after the click\n",
+                        static_cast<double>(done - cancelledAt) / 1e6);
+        }
         if (firstScreen < 0) firstScreen = done;
         std::printf("text log: %.1f MB\n", static_cast<double>(QFileInfo(path).size()) / 1e6);
         std::printf(
@@ -128,6 +141,12 @@ int main(int argc, char** argv) {
         clock.start();
         tick.start();
         if (!view.files().openTextLogFile(path)) app.exit(1);
+        if (cancelAfterMs >= 0) {
+            QTimer::singleShot(cancelAfterMs, [&] {
+                cancelledAt = clock.nsecsElapsed();
+                if (QPushButton* cancel = view.files().cancelButton()) cancel->click();
+            });
+        }
     });
     return app.exec();
 }

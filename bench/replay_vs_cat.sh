@@ -15,15 +15,8 @@ records=1000000  # about 50 MiB of stamped records
 "$cli" simulate --raw-file "$work/raw.log" --records "$records" --seed 1
 size=$(stat -c %s "$work/raw.log")
 
-# Median of several runs of a command, in seconds (user + system CPU and wall clock).
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-measure() {  # prints "wall cpu maxrss_kb"; wall clock to the microsecond
-  local t0 t1 usage
-  t0=$EPOCHREALTIME
-  usage=$(/usr/bin/time -f "%U %S %M" "$@" 2>&1 >/dev/null | tail -1)
-  t1=$EPOCHREALTIME
-  awk -v a="$t0" -v b="$t1" -v u="$usage" 'BEGIN { split(u, f, " "); printf "%.6f %.3f %s\n", b - a, f[1] + f[2], f[3] }'
-}
+# shellcheck source=bench/measure.sh
+source "$(dirname "$0")/measure.sh"
 
 for _ in $(seq "$runs"); do cat "$work/raw.log" > /dev/null; done  # warm the page cache
 : > "$work/replay.times"; : > "$work/cat.times"

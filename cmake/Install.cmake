@@ -1,6 +1,6 @@
 # Install layout: the executables in bin/, the definition files in share/nimbrel/ (the
 # seed of each user's program folder), desktop entry, icons, AppStream metainfo, the raw
-# data file type, man pages and bash completion.
+# data file type, man pages, bash completion and the link in Wireshark's extcap folder.
 include(GNUInstallDirs)
 
 set(NIMBREL_APP_ID org.corvane.Nimbrel)
@@ -9,6 +9,15 @@ install(TARGETS nimbrel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET nimbrel)
   install(TARGETS nimbrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+
+# Wireshark's system-wide extcap folder gets a link named nimbrel-extcap to nimbrel-cli,
+# under which name the program is Wireshark's capture interface for the controller's HCI
+# traffic. The link is relative, so that it holds wherever the tree is unpacked.
+set(NIMBREL_EXTCAP_DIR ${CMAKE_INSTALL_LIBDIR}/wireshark/extcap)
+file(RELATIVE_PATH NIMBREL_EXTCAP_TARGET /${NIMBREL_EXTCAP_DIR} /${CMAKE_INSTALL_BINDIR}/nimbrel-cli)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/extcap)
+file(CREATE_LINK ${NIMBREL_EXTCAP_TARGET} ${CMAKE_BINARY_DIR}/extcap/nimbrel-extcap SYMBOLIC)
+install(FILES ${CMAKE_BINARY_DIR}/extcap/nimbrel-extcap DESTINATION ${NIMBREL_EXTCAP_DIR})
 
 # LOG1.h and any per-chip definition files kept in data/.
 file(GLOB NIMBREL_DEFINITION_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*.h)

@@ -9,7 +9,7 @@ set -euo pipefail
 
 build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libre2-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth desktop-file-utils appstream
-               libxml2-utils shared-mime-info dbus-daemon)
+               libxml2-utils shared-mime-info dbus-daemon tshark bluez)
 package_packages=(dpkg-dev fakeroot file lintian desktop-file-utils appstream librsvg2-bin)
 
 # Hyperscan, the search's fastest engine, is built for x86-64 only; elsewhere RE2 serves.

@@ -32,7 +32,10 @@ done
 export NIMBREL_TRACE=0 QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:check_initialization_order=1:detect_stack_use_after_return=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
-export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
+# The largest history: a suppressed report (a queued call handed over through Qt's event
+# queue) needs the stacks of both accesses, and a worker that goes on working after it
+# posted the call may otherwise have written over the stack of its side.
+export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:history_size=7}"
 
 # Unoptimised code is slow under the sanitizers and -O2 builds slowly: -O1 for both.
 common=(-G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" -DNIMBREL_BUILD_BENCH=OFF)

@@ -2,7 +2,8 @@
 # Builds the Windows programs (scripts/build-windows.sh) and tests them under Wine:
 #   1. the core test programs;
 #   2. nimbrel-cli.exe replay and replay --parse of simulator files give exactly the Linux
-#      program's lines (line ends aside), and the Windows simulator writes the same files;
+#      program's lines (line ends aside), export --btsnoop the same file, and the Windows
+#      simulator writes the same files;
 #   3. the settings in the registry: defaults, set, get, list, and the key layout read back
 #      with `wine reg query`;
 #   4. a serial capture: COM5 mapped to the pseudo-terminal of the Linux simulator's serial
@@ -73,6 +74,17 @@ replay_matches() {
   [ -s "$work/linux.txt" ] && cmp -s "$work/linux.txt" "$work/windows.lf.txt" ||
     { diff "$work/linux.txt" "$work/windows.lf.txt" | head -5; return 1; }
 }
+# The btsnoop export of both programs, byte for byte. Their stamps are converted from local
+# time to UTC: a zone with daylight saving time that both C libraries read from TZ (the
+# Windows one knows no zone names such as Europe/Berlin).
+export_matches() {
+  local raw="$1"
+  TZ=EST5EDT "$linux_cli" export --btsnoop "$work/linux.btsnoop" --defs "$root/data/LOG1.h" \
+    "$raw" 2>"$work/linux.err" || return 1
+  TZ=EST5EDT "${wine[@]}" "$bin/nimbrel-cli.exe" export --btsnoop "$(win_path "$work/windows.btsnoop")" \
+    --defs "$(win_path "$root/data/LOG1.h")" "$(win_path "$raw")" 2>"$work/windows.err" || return 1
+  [ -s "$work/linux.btsnoop" ] && cmp "$work/linux.btsnoop" "$work/windows.btsnoop"
+}
 for spec in 1:200 7:5000 42:20000; do
   seed="${spec%%:*}"
   records="${spec##*:}"
@@ -83,6 +95,7 @@ for spec in 1:200 7:5000 42:20000; do
      cmp -s '$raw' '$work/win_$seed.log'" _ "${wine[@]}" "$bin/nimbrel-cli.exe"
   check "replay seed $seed, $records records, equals Linux" replay_matches "$raw" plain
   check "replay --parse seed $seed equals Linux" replay_matches "$raw" parse
+  check "export --btsnoop seed $seed equals Linux" export_matches "$raw"
 done
 
 # 3. Settings in the registry.

@@ -10,6 +10,7 @@ enum class MenuCommand : int {
     FileNew = 57600,
     FileOpen = 57601,
     OpenRawData = 1018,
+    ExportHciPackets = 32780,
     FileSave = 57603,
     FileSaveAs = 57604,
     FilePrint = 57607,

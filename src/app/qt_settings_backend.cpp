@@ -1,5 +1,8 @@
 #include "app/qt_settings_backend.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QString>
 #include <QVariant>
@@ -23,6 +26,9 @@ public:
         settings_.setFallbacksEnabled(false);
     }
     QSettings* operator->() { return &settings_; }
+    // False when the file exists but is not in the settings format. Caller holds
+    // g_storeMutex.
+    bool readable();
 
 private:
     QSettings settings_;
@@ -33,6 +39,53 @@ private:
 // object outlives it: values leave as standard strings and numbers.
 std::mutex g_storeMutex;
 
+// Qt says that a file is not in the settings format only to the first QSettings object
+// that parses it: later ones take the parsed keys from Qt's cache as long as the file's
+// size and time stamp stay the same. The file seen unreadable last, as it was then;
+// guarded by g_storeMutex.
+struct FileMark {
+    QString name;
+    qint64 size = -1;
+    QDateTime modified;
+    bool matches(const QFileInfo& info) const {
+        return info.exists() && info.absoluteFilePath() == name && info.size() == size &&
+               info.lastModified() == modified;
+    }
+};
+FileMark g_unreadableFile;
+
+bool SettingsFile::readable() {
+    settings_.allKeys();  // Qt reads the file on first use, and only then knows
+    if (settings_.status() == QSettings::FormatError) {
+        const QFileInfo info(settings_.fileName());
+        g_unreadableFile = {info.absoluteFilePath(), info.size(), info.lastModified()};
+        return false;
+    }
+    return g_unreadableFile.name.isEmpty() ||
+           !g_unreadableFile.matches(QFileInfo(settings_.fileName()));
+}
+
+constexpr char16_t kUnreadableSuffix[] = u".bad";
+
+QString copyPathFor(const QString& fileName) {
+    return fileName + QString::fromUtf16(kUnreadableSuffix);
+}
+
+// Caller holds g_storeMutex. A file Qt cannot parse would be rewritten with whatever
+// pieces of it parse as keys, and the write would still report failure: it is moved
+// aside instead (replacing an older copy), and the settings start from the defaults.
+void setAsideUnreadableFile() {
+    QString fileName;
+    {
+        SettingsFile probe;
+        if (probe.readable()) return;
+        fileName = probe->fileName();
+    }
+    const QString copy = copyPathFor(fileName);
+    QFile::remove(copy);
+    QFile::rename(fileName, copy);
+}
+
 QString toQString(std::u16string_view text) {
     return QString(reinterpret_cast<const QChar*>(text.data()),
                    static_cast<qsizetype>(text.size()));
@@ -42,6 +95,7 @@ template <class MakeValue>
 bool write(std::u16string_view key, MakeValue makeValue) {
     if (key.empty()) return false;
     std::lock_guard lock(g_storeMutex);
+    setAsideUnreadableFile();
     SettingsFile file;
     file->setValue(toQString(key), makeValue());
     file->sync();
@@ -55,7 +109,7 @@ public:
     std::optional<std::u16string> read(std::u16string_view key) const override {
         std::lock_guard lock(g_storeMutex);
         SettingsFile file;
-        if (file->status() != QSettings::NoError) return std::nullopt;
+        if (!file.readable() || file->status() != QSettings::NoError) return std::nullopt;
         const QVariant value = file->value(toQString(key));
         switch (value.typeId()) {
         case QMetaType::QString:
@@ -84,6 +138,14 @@ public:
     bool locationExists() const override {
         return fileStatus(utf16ToUtf8(location())).kind != FileKind::Missing;
     }
+
+    bool unreadable() const override {
+        std::lock_guard lock(g_storeMutex);
+        SettingsFile file;
+        return !file.readable();
+    }
+
+    std::u16string unreadableCopy() const override { return location() + kUnreadableSuffix; }
 };
 
 }  // namespace

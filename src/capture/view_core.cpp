@@ -30,4 +30,8 @@ bool ViewCore::setLineOutput(LineOutput* output) {
     return capture.whileNoThreadRuns([&] { formatter.setLineOutput(output); });
 }
 
+bool ViewCore::setRecordTap(RecordSink* tap) {
+    return capture.whileNoThreadRuns([&] { emitter.setTap(tap); });
+}
+
 }  // namespace nimbrel

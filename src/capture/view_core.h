@@ -37,6 +37,9 @@ public:
     // Where delivered record lines go besides the view (nullptr: the view only). Refused
     // (false) while a capture or print thread runs.
     bool setLineOutput(LineOutput* output);
+    // Where framed records also go during a live capture (nullptr: nowhere else). Refused
+    // (false) while a capture or print thread runs.
+    bool setRecordTap(RecordSink* tap);
 
     LogView& view;
     LogConsole console;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "cli/default_definitions.h"
 #include "cli/failure_report.h"
 #include "cli/progress_line.h"
+#include "cli/replay_inputs.h"
+#include "cli/stop_signal.h"
 #include "cli/terminal_view.h"
 #include "files/raw_data_replay.h"
 #include "files/text_line_writer.h"
@@ -39,7 +42,9 @@ constexpr const char* kHelp =
     "  --filter TEXT         hide lines containing TEXT (case-sensitive; repeatable)\n"
     "  --color WHEN          auto, always or never (default auto; 24-bit colour when\n"
     "                        COLORTERM is truecolor, else 256 or 16 colours after TERM)\n"
-    "  -o, --output FILE     write the lines to FILE instead of stdout\n"
+    "  -o, --output FILE     write the lines to FILE instead of stdout; FILE is replaced\n"
+    "                        only when the replay ends well (it cannot be RAWFILE or\n"
+    "                        the definition file)\n"
     "  -h, --help            show this help\n"
     "\n"
     "Exit status: 0 success, 1 failure, 2 usage error.\n";
@@ -88,12 +93,22 @@ int parse(int argc, char** argv, Options& o) {
     return 0;
 }
 
-// The errno value of reading `path`, for a file the definition loader could not read.
-int readError(const std::string& path) {
-    const FileStatus st = fileStatus(path);
-    if (st.kind == FileKind::Missing) return st.error;
-    if (st.kind == FileKind::Folder) return EISDIR;
-    return checkReadable(path);
+// The output would overwrite one of the inputs (the same file, through a link or not)
+// while it is being read: the usage error naming both, or "" when -o names another file.
+std::string outputClash(const std::string& output, const std::string& rawFile,
+                        const std::string& definitions) {
+    struct Input {
+        const std::string& path;
+        const char* what;
+    };
+    for (const Input& input :
+         {Input{rawFile, "the raw data file"}, Input{definitions, "the definition file"}}) {
+        if (sameFile(output, input.path)) {
+            return "-o " + output + " is " + input.what + " " + input.path +
+                   ", which the replay reads: choose another output file";
+        }
+    }
+    return "";
 }
 
 void printSummary(const ReplayScanResult& scan, const FormatCounts& counts) {
@@ -117,38 +132,26 @@ int runReplay(int argc, char** argv) {
     filter.replaceAll(o.filters);
     LogConsole console(view, filter);
 
-    MessageDefinitionTable definitions;
     const std::string defs = o.decode.defs.empty() ? defaultDefinitionFile() : o.decode.defs;
-    if (!definitions.load(defs, console)) {
-        reportFailure("cannot read the definition file " + defs, readError(defs),
-                      "give one with --defs FILE, or put LOG1.h in the program folder");
-        return kExitFailure;
+    if (!o.output.empty()) {
+        if (const std::string clash = outputClash(o.output, o.rawFile, defs); !clash.empty())
+            return usageError("replay", clash);
     }
-
-    const FileStatus st = fileStatus(o.rawFile);
-    if (st.kind == FileKind::Missing) {
-        const int err = st.error;
-        console.print(u"[R] File \"%s\" doesn't exist.", {utf8ToUtf16(o.rawFile)});
-        reportFailure("cannot open " + o.rawFile, err);
-        return kExitFailure;
-    }
+    MessageDefinitionTable definitions;
+    if (!loadDefinitionsFor(defs, console, definitions)) return kExitFailure;
     RawDataInput raw;
-    const int openError = st.kind == FileKind::Folder ? EISDIR : raw.open(o.rawFile);
-    if (openError != 0) {
-        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
-                      {utf8ToUtf16(o.rawFile), openError});
-        reportFailure(
-            "cannot read " + o.rawFile, openError,
-            openError == EISDIR ? "replay takes one raw data file, such as RawData_*.log" : "");
-        return kExitFailure;
-    }
+    if (!openRawDataInput(o.rawFile, console, raw, "replay")) return kExitFailure;
 
+    // Ctrl-C or SIGTERM ends the scan, so that an output file is left as it was rather
+    // than replaced by a part; from here on, so that the new file beside it is not left
+    // behind either.
+    installStopSignals();
     TextLineWriter writer;
     if (o.output.empty()) {
         writer.attachStandardOutput();
         writer.setColour(useColour(o.decode.colour, stdout), terminalColourDepth());
     } else {
-        if (const int err = writer.open(o.output); err != 0) {
+        if (const int err = writer.openReplacing(o.output); err != 0) {
             console.print(u"[R] Fail to create \"%s\", error:0x%x", {utf8ToUtf16(o.output), err});
             reportFailure("cannot create " + o.output, err);
             return kExitFailure;
@@ -166,38 +169,40 @@ int runReplay(int argc, char** argv) {
     formatter.resetLastStamp();
 
     ProgressLine progress(stderr);
-    std::atomic<bool> stop{false};
     const ReplayScanResult scan = scanRawDataFile(
-        raw, formatter, console, stop, [&](int percent) { progress.update(percent); },
-        [&](std::uint64_t offset) {
-            // The console's line, with where the candidate lies in the file.
-            progress.finish();
-            char at[32];
-            std::snprintf(at, sizeof at, "0x%" PRIx64, offset);
-            console.print(u"++++++default case, error++++++ (file offset %s)", {utf8ToUtf16(at)});
-        });
+        raw, formatter, console, stopFlag(), [&](int percent) { progress.update(percent); },
+        defaultCaseLine(progress, console));
     progress.finish();
-    bool failed = false;
-    if (scan.readError != 0) {
-        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
-                      {utf8ToUtf16(o.rawFile), scan.readError});
-        reportFailure("cannot read " + o.rawFile, scan.readError);
-        failed = true;
-    } else if (scan.fileChanged) {
-        console.print(kRawDataChangedMessage, {utf8ToUtf16(o.rawFile)});
-        failed = true;
+    const std::string unchanged = o.output.empty() ? "" : o.output + " is left as it was";
+    if (scan.cancelled) {
+        // On stdout the lines formatted so far stay; an output file stays as it was.
+        if (o.output.empty()) {
+            writer.close();
+        } else {
+            writer.abandon();
+        }
+        reportFailure("replay interrupted", 0, unchanged);
+        return kExitFailure;
     }
+    const bool failed = reportScanFailure(scan, o.rawFile, console);
 
+    // A replay that could not read its whole file does not replace an output file either.
+    if (failed && !o.output.empty()) {
+        writer.abandon();
+        reportFailure("no output written", 0, unchanged);
+        return kExitFailure;
+    }
     if (const int err = writer.close(); err != 0) {
         console.print(u"[R] Fail to write the decoded lines, error:0x%x", {err});
         reportFailure("cannot write the decoded lines" +
                           (o.output.empty() ? std::string() : " to " + o.output),
-                      err);
+                      err, unchanged);
         return kExitFailure;
     }
     printSummary(scan, formatter.counts());
-    if (scan.records == 0 && raw.size() > 0) {
-        std::fprintf(stderr, "nimbrel-cli: no records found: is this a raw data file?\n");
+    if (scan.records == 0) {
+        std::fprintf(stderr, "nimbrel-cli: no records found%s\n",
+                     raw.size() == 0 ? ": the file is empty" : ": is this a raw data file?");
     }
     return failed ? kExitFailure : kExitOk;
 }

@@ -130,8 +130,8 @@ void usageTop(std::FILE* out) {
 #ifdef _WIN32
                  "the registry key\nHKEY_CURRENT_USER\\SOFTWARE\\Corvane\\Bluetooth\\Nimbrel", ""
 #else
-                  "the settings file under\n$XDG_CONFIG_HOME",
-                  "\nand the autostart entry (shown by list)"
+                 "the settings file under\n$XDG_CONFIG_HOME",
+                 "\nand the autostart entry (shown by list)"
 #endif
     );
     printNames(out);
@@ -163,8 +163,8 @@ void usageSet(std::FILE* out) {
     std::fprintf(out,
                  "Usage: nimbrel-cli settings set NAME VALUE\n"
                  "\n"
-                 "Stores a value in the settings file. Numbers are decimal, 0x hexadecimal,\n"
-                 "or negative down to -2147483648; the application look takes 210 to 218.\n"
+                 "Stores a value in the settings file. Numbers are 0 to 4294967295, decimal\n"
+                 "or 0x hexadecimal; the application look takes 210 to 218.\n"
                  "Use -- before a VALUE that starts with \"--\".\n\n");
     printNames(out);
     std::fprintf(out, "\n%s", kExitStatus);
@@ -246,7 +246,28 @@ std::string withGuiOnly(const Setting& s, std::string note) {
                         : note.substr(0, note.size() - 1) + "; read by the GUI only)";
 }
 
+// Said once per run when the settings file cannot be read: the defaults apply.
+void reportUnreadableFile() {
+    const SettingsStore store;
+    if (!store.locationUnreadable()) return;
+    std::fprintf(stderr,
+                 "nimbrel-cli settings: the settings file %s cannot be read (it is not in the "
+                 "settings format); the defaults apply. Setting a value keeps it as %s and "
+                 "starts again from the defaults.\n",
+                 utf16ToUtf8(store.location()).c_str(),
+                 utf16ToUtf8(store.unreadableCopy()).c_str());
+}
+
+// A number as `set` takes it: 0 to 4294967295, decimal or 0x hexadecimal. The store also
+// reads negative numbers written by hand, but the command does not write them.
+std::optional<std::uint32_t> parseSetNumber(const std::string& value) {
+    const auto first = value.find_first_not_of(" \t");
+    if (first != std::string::npos && value[first] == '-') return std::nullopt;
+    return parseSettingNumber(utf8ToUtf16(value));
+}
+
 int runList() {
+    reportUnreadableFile();
     const SettingsStore store;
     std::printf("%s: %s%s\n", kSettingsPlace, utf16ToUtf8(store.location()).c_str(),
                 store.locationExists() ? "" : "  (not created yet)");
@@ -292,6 +313,7 @@ int runList() {
 int runGet(const std::string& name) {
     const Setting* s = findSetting(name);
     if (!s) return usageError("unknown setting ", "'" + name + "'", usageGet);
+    reportUnreadableFile();
     const SettingsStore store;
     if (!s->effective) {
         const auto stored = store.storedValue(utf8ToUtf16(s->name));
@@ -317,21 +339,31 @@ int runSet(const std::string& name, const std::string& value) {
     }
     const SettingsStore store;
     const std::u16string key = utf8ToUtf16(s->name);
-    bool written = false;
-    if (s->kind == Kind::Text) {
-        written = store.storeText(key, utf8ToUtf16(value));
-    } else {
-        const auto n = parseSettingNumber(utf8ToUtf16(value));
-        if (!n) {
+    std::optional<std::uint32_t> number;
+    if (s->kind != Kind::Text) {
+        number = parseSetNumber(value);
+        if (!number) {
             return usageError(
                 s->name, " takes a number (0 to 4294967295, 0x hexadecimal), not '" + value + "'",
                 usageSet);
         }
-        if (s->kind == Kind::Look && (*n < kFirstApplicationLook || *n > kLastApplicationLook)) {
+        if (s->kind == Kind::Look &&
+            (*number < kFirstApplicationLook || *number > kLastApplicationLook)) {
             return usageError(s->name, " takes a number from 210 to 218, not '" + value + "'",
                               usageSet);
         }
-        written = store.storeNumber(key, *n);
+    }
+    // The store moves an unreadable file aside when it writes.
+    const bool unreadable = store.locationUnreadable();
+    const bool written =
+        number ? store.storeNumber(key, *number) : store.storeText(key, utf8ToUtf16(value));
+    if (unreadable && fileExists(store.unreadableCopy())) {
+        std::fprintf(stderr,
+                     "nimbrel-cli settings: the settings file %s could not be read (it is not in "
+                     "the settings format); it is kept as %s and the other settings are back "
+                     "at their defaults.\n",
+                     utf16ToUtf8(store.location()).c_str(),
+                     utf16ToUtf8(store.unreadableCopy()).c_str());
     }
     if (!written) {
         std::fprintf(stderr, "nimbrel-cli settings: could not write %s to %s\n", s->name,

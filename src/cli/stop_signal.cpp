@@ -17,4 +17,6 @@ void installStopSignals() { installStopHandler(onStop); }
 
 bool stopRequested() { return g_stopRequested.load(); }
 
+const std::atomic<bool>& stopFlag() { return g_stopRequested; }
+
 }  // namespace nimbrel::cli

@@ -8,7 +8,7 @@
 #include "pipeline/color_tag.h"
 #include "pipeline/log_console.h"
 #include "pipeline/raw_data_file.h"
-#include "pipeline/record_formatter.h"
+#include "pipeline/record_framer.h"
 #include "platform/file_handle.h"
 #include "platform/mapped_file.h"
 #include "platform/path.h"
@@ -62,11 +62,11 @@ constexpr std::uint64_t kLookahead = 2048;
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
 struct Scanner {
-    Scanner(RecordFormatter& f, LogConsole& c, const std::atomic<bool>& s,
+    Scanner(StampedRecordSink& f, LogConsole& c, const std::atomic<bool>& s,
             const std::function<void(int)>& p, const DefaultCaseReport& d, std::uint64_t fileSize)
-        : formatter(f), console(c), stop(s), progress(p), defaultCase(d), total(fileSize) {}
+        : sink(f), console(c), stop(s), progress(p), defaultCase(d), total(fileSize) {}
 
-    RecordFormatter& formatter;
+    StampedRecordSink& sink;
     LogConsole& console;
     const std::atomic<bool>& stop;
     const std::function<void(int)>& progress;
@@ -93,7 +93,7 @@ struct Scanner {
             const bool stamped = base + at >= kRawStampSize && at >= kRawStampSize;
             const RawStamp stamp =
                 stamped ? RawStamp::fromBytes(data + at - kRawStampSize) : RawStamp{};
-            formatter.formatAndShow({data + at, layout}, stamped ? &stamp : nullptr);
+            sink.onStampedRecord({data + at, layout}, stamped ? &stamp : nullptr);
             ++result.records;
         };
         while (position < size) {
@@ -160,12 +160,11 @@ struct Scanner {
 
 }  // namespace
 
-ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size,
-                             RecordFormatter& formatter, LogConsole& console,
-                             const std::atomic<bool>& stop,
+ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, StampedRecordSink& sink,
+                             LogConsole& console, const std::atomic<bool>& stop,
                              const std::function<void(int)>& progress,
                              const DefaultCaseReport& defaultCase) {
-    Scanner scanner(formatter, console, stop, progress, defaultCase, size);
+    Scanner scanner(sink, console, stop, progress, defaultCase, size);
     scanner.scan(data, size, true, 0, 0);
     scanner.finish(size);
     return scanner.result;
@@ -182,16 +181,24 @@ int RawDataInput::open(const std::string& path) {
     return 0;
 }
 
+void reportRawDataOpenFailure(LogConsole& console, std::u16string_view shownPath, int error) {
+    if (error == kNotARegularFile) {
+        console.print(u"[R] Fail to read raw data file \"%s\": not a regular file", {shownPath});
+    } else {
+        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {shownPath, error});
+    }
+}
+
 void RawDataInput::close() {
     file_.close();
     size_ = 0;
 }
 
-ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter,
+ReplayScanResult scanRawDataFile(const RawDataInput& input, StampedRecordSink& sink,
                                  LogConsole& console, const std::atomic<bool>& stop,
                                  const std::function<void(int)>& progress,
                                  const DefaultCaseReport& defaultCase) {
-    Scanner scanner(formatter, console, stop, progress, defaultCase, input.size());
+    Scanner scanner(sink, console, stop, progress, defaultCase, input.size());
     std::vector<std::uint8_t> buffer(kReadBlock + kLookahead);
     std::uint64_t base = 0;      // file offset of buffer[0]
     std::size_t filled = 0;      // bytes in the buffer

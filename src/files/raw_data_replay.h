@@ -1,5 +1,6 @@
 // Offline replay of a raw data file: finds every record in the file, takes the nine bytes
-// in front of its sync pair as its stamp, and hands it to the record formatter.
+// in front of its sync pair as its stamp, and hands it on (to the record formatter, or to
+// the HCI packet export).
 #pragma once
 
 #include <atomic>
@@ -13,11 +14,11 @@
 namespace nimbrel {
 
 class LogConsole;
-class RecordFormatter;
+class StampedRecordSink;
 
 struct ReplayScanResult {
     bool cancelled = false;
-    std::uint64_t records = 0;  // records handed to the formatter
+    std::uint64_t records = 0;  // records handed on
     // The file became shorter while it was read: the scan ended after the last complete
     // record of the bytes it could read.
     bool fileChanged = false;
@@ -34,9 +35,8 @@ using DefaultCaseReport = std::function<void(std::uint64_t offset)>;
 
 // Scans `size` bytes. `progress` (may be empty) is called with each new whole percentage
 // of the position; `stop` ends the scan after the current record.
-ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size,
-                             RecordFormatter& formatter, LogConsole& console,
-                             const std::atomic<bool>& stop,
+ReplayScanResult scanRawData(const std::uint8_t* data, std::uint64_t size, StampedRecordSink& sink,
+                             LogConsole& console, const std::atomic<bool>& stop,
                              const std::function<void(int percent)>& progress,
                              const DefaultCaseReport& defaultCase = {});
 
@@ -50,7 +50,10 @@ public:
     RawDataInput(const RawDataInput&) = delete;
     RawDataInput& operator=(const RawDataInput&) = delete;
 
-    // 0 on success, else the errno value (EISDIR for a folder, EINVAL for no regular file).
+    // 0 on success, else the errno value: EISDIR for a folder, kNotARegularFile
+    // (platform/file_handle.h) for anything else that is no regular file (a FIFO, which is
+    // not waited for, or a device such as /dev/zero: the replay reads blocks at offsets
+    // and needs the file's size).
     int open(const std::string& path);
     void close();
     // Up to `size` bytes from `offset`.
@@ -64,9 +67,13 @@ private:
     std::uint64_t size_ = 0;
 };
 
+// The red line for a raw data file that could not be opened: the error code, or "not a
+// regular file" in words.
+void reportRawDataOpenFailure(LogConsole& console, std::u16string_view shownPath, int error);
+
 // Scans the file as scanRawData does, block by block. The text of the red line for a file
 // that became shorter is kRawDataChangedMessage.
-ReplayScanResult scanRawDataFile(const RawDataInput& input, RecordFormatter& formatter,
+ReplayScanResult scanRawDataFile(const RawDataInput& input, StampedRecordSink& sink,
                                  LogConsole& console, const std::atomic<bool>& stop,
                                  const std::function<void(int percent)>& progress,
                                  const DefaultCaseReport& defaultCase = {});

@@ -49,7 +49,7 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
     }
     RawDataInput raw;
     if (const int err = raw.open(options.rawFile); err != 0) {
-        console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x", {shownPath, err});
+        reportRawDataOpenFailure(console, shownPath, err);
         return ReplayOutcome::Unreadable;
     }
     if (options.started) options.started(options.rawFile);
@@ -90,9 +90,10 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
     core.setLineOutput(nullptr);
     const int writeError = writer.close();
     if (scan.cancelled) return ReplayOutcome::Cancelled;
+    const ReplayOutcome done = scan.records == 0 ? ReplayOutcome::NoRecords : ReplayOutcome::Done;
     if (!toFile) {
         reportShortRead();
-        return ReplayOutcome::Done;
+        return done;
     }
     if (writeError != 0) {
         console.print(u"[R] Fail to write \"%s\", error:0x%x", {utf8ToUtf16(textPath), writeError});
@@ -109,7 +110,7 @@ ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& optio
         return ReplayOutcome::Unreadable;
     }
     reportShortRead();
-    return ReplayOutcome::Done;
+    return done;
 }
 
 }  // namespace nimbrel

@@ -31,6 +31,8 @@ enum class ReplayOutcome {
     Missing,        // "[R] File "..." doesn't exist."
     Unreadable,     // the file exists but cannot be read (reported in red)
     Cancelled,      // stopped during the scan: no range display
+    NoRecords,      // the scan ended without finding a record (an empty file, or none of
+                    // a raw data file); shown as Done shows it
     Done,
 };
 

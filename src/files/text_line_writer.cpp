@@ -21,12 +21,25 @@ void appendColouredUtf8(std::string& out, std::u16string_view line, Rgb colour, 
     if (newline) out.push_back('\n');
 }
 
-TextLineWriter::~TextLineWriter() { close(); }
+TextLineWriter::~TextLineWriter() {
+    // A replacing file that was never closed is incomplete: it replaces nothing.
+    if (replacing_.isOpen()) {
+        abandon();
+    } else {
+        close();
+    }
+}
 
 int TextLineWriter::open(const std::string& path) {
     close();
     error_ = 0;
     return file_.open(path, FileMode::WriteTruncate);
+}
+
+int TextLineWriter::openReplacing(const std::string& path) {
+    close();
+    error_ = 0;
+    return replacing_.open(path);
 }
 
 void TextLineWriter::attachStandardOutput() {
@@ -71,8 +84,9 @@ void TextLineWriter::writeBytes(std::string_view bytes) {
 }
 
 void TextLineWriter::writeAll(const char* data, std::size_t size) {
-    if (!file_.isOpen()) return;
-    if (const int err = file_.writeAll(data, size); err != 0 && !error_) error_ = err;
+    FileHandle& file = out();
+    if (!file.isOpen()) return;
+    if (const int err = file.writeAll(data, size); err != 0 && !error_) error_ = err;
 }
 
 int TextLineWriter::flush() {
@@ -82,10 +96,25 @@ int TextLineWriter::flush() {
 }
 
 int TextLineWriter::close() {
+    if (replacing_.isOpen()) {
+        flush();
+        if (error_) {
+            replacing_.abandon();
+        } else {
+            error_ = replacing_.commit();
+        }
+        return error_;
+    }
     if (!file_.isOpen()) return error_;
     flush();
     if (const int err = file_.close(); err != 0 && !error_) error_ = err;
     return error_;
+}
+
+void TextLineWriter::abandon() {
+    used_ = 0;
+    replacing_.abandon();
+    file_.close();
 }
 
 }  // namespace nimbrel

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "files/colour_escape.h"
+#include "files/replacing_file.h"
 #include "pipeline/line_output.h"
 #include "platform/file_handle.h"
 
@@ -15,12 +16,16 @@ namespace nimbrel {
 class TextLineWriter : public LineOutput {
 public:
     TextLineWriter() = default;
+    // Closes; a file opened with openReplacing that was not closed is abandoned.
     ~TextLineWriter() override;
     TextLineWriter(const TextLineWriter&) = delete;
     TextLineWriter& operator=(const TextLineWriter&) = delete;
 
     // Creates or truncates the file; 0 on success, else the errno value.
     int open(const std::string& path);
+    // Writes a new file beside `path` that replaces it at close() when every line was
+    // written (see ReplacingFile); 0 on success, else the errno value.
+    int openReplacing(const std::string& path);
     // Writes to the process's standard output.
     void attachStandardOutput();
     void setColour(bool colour, ColourDepth depth = ColourDepth::TrueColour) {
@@ -31,7 +36,10 @@ public:
     void writeLine(std::u16string_view line, Rgb colour) override;
     // 0 on success, else the errno value of the first failed write.
     int flush();
+    // With openReplacing, the file takes the target's place only when nothing failed.
     int close();
+    // Closes without putting a file opened with openReplacing in place.
+    void abandon();
     int error() const { return error_; }
 
 private:
@@ -41,6 +49,8 @@ private:
     void writeAll(const char* data, std::size_t size);
 
     FileHandle file_;
+    ReplacingFile replacing_;
+    FileHandle& out() { return replacing_.isOpen() ? replacing_.file() : file_; }
     bool colour_ = false;
     ColourDepth depth_ = ColourDepth::TrueColour;
     int error_ = 0;

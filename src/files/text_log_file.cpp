@@ -140,9 +140,8 @@ TextLogOpenOutcome openTextLogSource(LogConsole& console, const std::string& pat
     }
     std::uint64_t size = 0;
     if (const int error = openRegularFileForReading(path, source.file, size); error != 0) {
-        const std::u16string reason = error == EINVAL ? std::u16string(u"not a regular file")
-                                                      : utf8ToUtf16(std::strerror(error));
-        console.print(u"[R] Fail to read text log \"%s\": %s", {shownPath, reason});
+        console.print(u"[R] Fail to read text log \"%s\": %s",
+                      {shownPath, utf8ToUtf16(fileErrorText(error))});
         return TextLogOpenOutcome::Unreadable;
     }
     source.size = size;

@@ -13,6 +13,7 @@ constexpr const char* kEdit = "&Edit";
 constexpr const char* kView = "&View";
 constexpr const char* kLook = "&View/&Application Look";
 constexpr const char* kLook2007 = "&View/&Application Look/Office 200&7";
+constexpr const char* kFilter = "&View/&Filter";
 constexpr const char* kDebug = "Debug";
 constexpr const char* kSetting = "Setting";
 constexpr const char* kIcType = "Setting/IC Type";
@@ -27,10 +28,14 @@ constexpr CommandSpec kCommands[] = {
      "Open a text log file"},
     {cmd::OpenRawData, kFile, "Open Raw Data", View, None, M::None, Always, false,
      "Replay a raw data file"},
+    {cmd::ExportHciPackets, kFile, "&Export HCI Packets...", View, None, M::None, Always, false,
+     "Write the HCI packets of a raw data file as a btsnoop file for btmon and Wireshark"},
     {cmd::FileSave, kFile, "&Save\tCtrl+S", View, None, M::None, Always, false,
      "Save the log text"},
     {cmd::FileSaveAs, kFile, "Save &As...", View, None, M::None, Always, false,
      "Save the log text under a new name"},
+    {cmd::ExportShownLines, kFile, "&Export Shown Lines...", View, None, M::None, FilterOn, false,
+     "Save only the lines the filter shows"},
     {cmd::FilePrint, kFile, "&Print...\tCtrl+P", View, None, M::None, Always, true,
      "Print the log text"},
     {cmd::FilePrintPreview, kFile, "Print Pre&view", View, None, M::None, Always, false,
@@ -58,6 +63,14 @@ constexpr CommandSpec kCommands[] = {
      "Find the next occurrence of the text"},
     {cmd::EditReplace, kEdit, "R&eplace\tCtrl+H", View, None, M::None, HasText, false,
      "Replace a text with another"},
+    {cmd::GoToLine, kEdit, "&Go To Line...\tCtrl+G", View, None, M::None, HasText, true,
+     "Move the caret to a line given by its number"},
+    {cmd::ToggleMark, kEdit, "Toggle &Mark\tCtrl+F2", View, None, M::None, Always, false,
+     "Mark the caret's line, or take its mark away"},
+    {cmd::NextMark, kEdit, "Ne&xt Mark\tF2", View, None, M::None, HasMarks, false,
+     "Move to the next marked line"},
+    {cmd::PreviousMark, kEdit, "Pre&vious Mark\tShift+F2", View, None, M::None, HasMarks, false,
+     "Move to the previous marked line"},
     {cmd::InsertObject, kEdit, "Insert &New Object...", View, None, M::None, Never, true,
      "Insert an embedded object"},
     {cmd::EditLinks, kEdit, "Lin&ks...", View, None, M::None, Never, false,
@@ -75,6 +88,24 @@ constexpr CommandSpec kCommands[] = {
      false, "Search every line and list the hits"},
     {cmd::ViewHighlightRules, kView, "&Highlight Rules...", Frame, None, M::None, Always, false,
      "Colour the texts that matter wherever they appear"},
+    {cmd::FilterRed, kFilter, "[&R] Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the red lines"},
+    {cmd::FilterYellow, kFilter, "[&Y] Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the yellow lines"},
+    {cmd::FilterGreen, kFilter, "[&G] Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the green lines"},
+    {cmd::FilterBlue, kFilter, "[&B] Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the blue lines"},
+    {cmd::FilterWhite, kFilter, "[&W] Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the white lines"},
+    {cmd::FilterGrey, kFilter, "[&D] and Untagged Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the grey lines: [D] records and text without a tag"},
+    {cmd::FilterDecoded, kFilter, "De&coded Lines", View, Check, M::LineFilter, Always, false,
+     "Show or hide the decoded lines under a record"},
+    {cmd::FilterSearchOnly, kFilter, "Only Lines &Matching the Search", View, Check, M::LineFilter,
+     HasSearch, true, "Show only the lines the search found"},
+    {cmd::FilterShowAll, kFilter, "Show &All Lines", View, None, M::None, FilterOn, true,
+     "Turn every filter off"},
     {cmd::LookWindows2000, kLook, "Windows &2000", Frame, Radio, M::ApplicationLook, Always, false,
      "Plain classic look"},
     {cmd::LookOfficeXp, kLook, "Office &XP", Frame, Radio, M::ApplicationLook, Always, false,
@@ -100,6 +131,8 @@ constexpr CommandSpec kCommands[] = {
      "Capture the log from the serial port chosen in Com Setting"},
     {cmd::DebugWithUartDriver, kDebug, "With Uart Driver", View, None, M::None, Always, false,
      "Capture the log through the UART bus driver"},
+    {cmd::StopCapture, kDebug, "&Stop Capture", View, None, M::None, Capturing, true,
+     "Stop the running capture and keep its text"},
 
     {cmd::ComSetting, kSetting, "Com Setting", View, None, M::None, Always, false,
      "Choose the serial port and its baud rate"},
@@ -150,9 +183,18 @@ constexpr CommandSpec kCommands[] = {
 constexpr int kContextMenu[] = {
     cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::EditSelectAll, 0, cmd::EditClear, cmd::Pause};
 
-constexpr int kStandardToolbar[] = {cmd::FileNew,   cmd::FileOpen, cmd::FileSave,  0,
-                                    cmd::EditCut,   cmd::EditCopy, cmd::EditPaste, 0,
-                                    cmd::FilePrint, cmd::AppAbout};
+constexpr int kStandardToolbar[] = {cmd::FileNew,
+                                    cmd::FileOpen,
+                                    cmd::FileSave,
+                                    0,
+                                    cmd::EditCut,
+                                    cmd::EditCopy,
+                                    cmd::EditPaste,
+                                    0,
+                                    cmd::FilePrint,
+                                    cmd::AppAbout,
+                                    0,
+                                    cmd::StopCapture};
 
 constexpr Accelerator kAccelerators[] = {
     {"Ctrl+N", cmd::FileNew},
@@ -177,6 +219,10 @@ constexpr Accelerator kAccelerators[] = {
     {"F6", cmd::NextPane},
     {"Shift+F6", cmd::PrevPane},
     {"Esc", cmd::Escape},
+    {"Ctrl+G", cmd::GoToLine},
+    {"Ctrl+F2", cmd::ToggleMark},
+    {"F2", cmd::NextMark},
+    {"Shift+F2", cmd::PreviousMark},
 };
 
 }  // namespace

@@ -23,6 +23,7 @@ inline constexpr int FilePrint = commandNumber(MenuCommand::FilePrint);
 inline constexpr int FilePrintPreview = commandNumber(MenuCommand::FilePrintPreview);
 inline constexpr int FileMru = commandNumber(MenuCommand::RecentFile);
 inline constexpr int OpenRawData = commandNumber(MenuCommand::OpenRawData);
+inline constexpr int ExportHciPackets = commandNumber(MenuCommand::ExportHciPackets);
 inline constexpr int AppExit = commandNumber(MenuCommand::AppExit);
 // Edit
 inline constexpr int EditClear = commandNumber(MenuCommand::EditClear);
@@ -59,6 +60,7 @@ inline constexpr int ViewHighlightRules = commandNumber(MenuCommand::ViewHighlig
 inline constexpr int DebugWithFilterDriver = commandNumber(MenuCommand::DebugWithFilterDriver);
 inline constexpr int DebugWithCom = commandNumber(MenuCommand::DebugWithCom);
 inline constexpr int DebugWithUartDriver = commandNumber(MenuCommand::DebugWithUartDriver);
+inline constexpr int StopCapture = 32800;
 // Setting
 inline constexpr int ComSetting = commandNumber(MenuCommand::ComSetting);
 inline constexpr int Log1Path = commandNumber(MenuCommand::Log1Path);
@@ -77,6 +79,22 @@ inline constexpr int AutoFixTimeStamp = commandNumber(MenuCommand::AutoFixTimeSt
 // Control, Help
 inline constexpr int UartInBox = commandNumber(MenuCommand::UartInBox);
 inline constexpr int AppAbout = commandNumber(MenuCommand::AppAbout);
+// Finding one's way in a long log
+inline constexpr int GoToLine = 32801;
+inline constexpr int ToggleMark = 32802;
+inline constexpr int NextMark = 32803;
+inline constexpr int PreviousMark = 32804;
+// View > Filter: the kinds of line shown
+inline constexpr int FilterRed = 32805;
+inline constexpr int FilterYellow = 32806;
+inline constexpr int FilterGreen = 32807;
+inline constexpr int FilterBlue = 32808;
+inline constexpr int FilterWhite = 32809;
+inline constexpr int FilterGrey = 32810;
+inline constexpr int FilterDecoded = 32811;
+inline constexpr int FilterSearchOnly = 32812;
+inline constexpr int FilterShowAll = 32813;
+inline constexpr int ExportShownLines = 32814;
 // Commands with a key only
 inline constexpr int NextPane = 57680;
 inline constexpr int PrevPane = 57681;
@@ -100,6 +118,10 @@ enum class EnableRule {
     CanPaste,      // the clipboard offers plain text
     CanUndo,
     HasRecentFiles,  // the recent-file list is not empty
+    Capturing,       // a capture route holds the view (not a replay or a text-log load)
+    HasMarks,        // a line of the view is marked
+    FilterOn,        // a tag filter hides lines
+    HasSearch,       // the view was given the lines a search matched
 };
 
 // The state a check or radio mark shows.
@@ -114,6 +136,7 @@ enum class MarkSource {
     ApplicationLook,  // the current look is the command
     StatusBar,
     SearchPane,  // the search pane is shown
+    LineFilter,  // the view's filter shows the command's kind of line
 };
 
 struct CommandSpec {

@@ -14,10 +14,12 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
 #include "capture/view_core.h"
+#include "files/hci_export.h"
 #include "files/raw_data_replay.h"
 #include "files/text_log_file.h"
 #include "gui/file_dialogs.h"
@@ -26,7 +28,9 @@
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
 #include "gui/recent_files.h"
+#include "gui/shown_lines.h"
 #include "pipeline/definition_file_choice.h"
+#include "pipeline/message_definition_table.h"
 #include "pipeline/settings_store.h"
 #include "platform/text.h"
 
@@ -139,8 +143,8 @@ void FileCommands::textLogIndexed(const TextLogIndexer::Outcome& outcome) {
 }
 
 bool FileCommands::OnSaveLogFile() {
-    const QString path =
-        askSaveFileName(&m_view, {QStringLiteral("Save As"), QString::fromLatin1(kLogFileFilter)});
+    const QString path = askSaveFileName(
+        &m_view, {QStringLiteral("Save As"), QString::fromLatin1(kLogFileFilter), {}});
     if (path.isEmpty()) return false;
     m_view.showQueuedText();
     const int error = saveTextLog(m_view.store().snapshot(), localPath(path), true);
@@ -154,8 +158,26 @@ bool FileCommands::OnSaveLogFile() {
     return true;
 }
 
+bool FileCommands::OnExportShownLines() {
+    const QString path = askSaveFileName(
+        &m_view, {QStringLiteral("Export Shown Lines"), QString::fromLatin1(kLogFileFilter), {}});
+    if (path.isEmpty()) return false;
+    m_view.showQueuedText();
+    // Lines the filter has not looked at yet are looked at first: all of them count.
+    m_view.shownLines().catchUp(INT_MAX);
+    // The writer reads a copy of the shown-line map, taken with the snapshot.
+    const int error =
+        saveTextLog(m_view.store().snapshot(), localPath(path), true, m_view.shownLines().keeper());
+    if (error != 0) {
+        showMessageBox(&m_view, QStringLiteral("Cannot export \"%1\": %2.")
+                                    .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+        return false;
+    }
+    return true;
+}
+
 int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const std::string& path,
-                              bool sync) {
+                              bool sync, std::function<bool(std::int64_t)> keep) {
     // The text goes out on a worker thread from a snapshot, so that lines may keep
     // arriving; the window repaints meanwhile but takes no input.
     std::atomic<bool> done{false};
@@ -165,7 +187,7 @@ int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const st
         error = out.open(path);
         if (error == 0) {
             const bool read = text->writeTextLog(
-                [&](std::u16string_view units) { return (error = out.write(units)) == 0; });
+                [&](std::u16string_view units) { return (error = out.write(units)) == 0; }, keep);
             if (error == 0 && !read) error = EIO;
             if (error == 0) error = out.commit(sync);
         }
@@ -233,6 +255,66 @@ void FileCommands::OnOpenRawData() {
         };
         if (runRawDataReplay(core, options, m_stop) == ReplayOutcome::Cancelled)
             reportCancelledReplay(method);
+    });
+}
+
+// --- HCI packet export ---
+
+void FileCommands::OnExportHciPackets() {
+    if (busy()) {
+        showMessageBox(&m_view, viewInUseText());
+        return;
+    }
+    ViewCore& core = m_view.core();
+    // The raw data file the current (or last) capture writes, when there is one.
+    const QString current = QString::fromStdString(core.hub.rawDataFile.name());
+    const bool haveCurrent = !current.isEmpty() && QFileInfo(current).isFile();
+    const QString raw = askOpenFileName(
+        &m_view,
+        {QStringLiteral("Export HCI Packets: Raw Data File"),
+         haveCurrent ? QFileInfo(current).path() : folderOf(SettingsStore().GetRawDataPath()),
+         haveCurrent ? QFileInfo(current).fileName() : QString(),
+         QString::fromLatin1(kLogFileFilter)});
+    if (raw.isEmpty()) return;
+    const QFileInfo rawInfo(raw);
+    const QString out = askSaveFileName(
+        &m_view, {QStringLiteral("Export HCI Packets"),
+                  QStringLiteral("btsnoop Files (*.btsnoop *.cfa);;All Files (*)"),
+                  rawInfo.absolutePath() + '/' + rawInfo.completeBaseName() + ".btsnoop"});
+    if (out.isEmpty()) return;
+
+    // The replay's rules: the definition file in use, and the leading word of Ember+Flint.
+    const std::string definitionFile = utf16ToUtf8(DefinitionFilePath::get());
+    const bool skipFirstWord = core.toggles.m_bEmberType.load() && core.toggles.m_bFlintType.load();
+    startWork(Work::Export, [this, &core, definitionFile, skipFirstWord, raw, out] {
+        MessageDefinitionTable definitions;
+        if (!definitions.load(definitionFile, core.console)) return;
+        RawDataInput input;
+        if (const int error = input.open(localPath(raw)); error != 0) {
+            core.console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
+                               {raw.toStdU16String(), error});
+            return;
+        }
+        const HciExportResult result = exportHciPackets(
+            input, localPath(raw), definitions, skipFirstWord, localPath(out), core.console, m_stop,
+            [this](int percent) { m_percent.store(percent); });
+        if (result.scan.cancelled) return;
+        if (result.scan.readError != 0) {
+            core.console.print(u"[R] Fail to read raw data file \"%s\", error:0x%x",
+                               {raw.toStdU16String(), result.scan.readError});
+        } else if (result.scan.fileChanged) {
+            core.console.print(kRawDataChangedMessage, {raw.toStdU16String()});
+        } else if (result.outputIsInput) {
+            core.console.print(u"[R] \"%s\" is the raw data file itself: choose another name.",
+                               {out.toStdU16String()});
+        } else if (result.writeError != 0) {
+            core.console.print(
+                u"[R] Fail to write \"%s\": %s",
+                {out.toStdU16String(),
+                 QString::fromLocal8Bit(std::strerror(result.writeError)).toStdU16String()});
+        } else {
+            printHciExportSummary(result, localPath(out), core.console);
+        }
     });
 }
 
@@ -357,6 +439,8 @@ bool FileCommands::confirmClose(bool ask) {
         const QString text =
             m_work == Work::Replay
                 ? QStringLiteral("A raw data replay is running. Cancel it and quit?")
+            : m_work == Work::Export
+                ? QStringLiteral("HCI packets are being exported. Cancel it and quit?")
                 : QStringLiteral("A text log is being opened. Cancel it and quit?");
         if (showMessageBox(&m_view, text, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
             return false;

@@ -41,8 +41,14 @@ public:
     void OnOpenLogFile();
     // File > Save and Save As: always ask, then write the view's text. True when saved.
     bool OnSaveLogFile();
+    // File > Export Shown Lines: asks for a name, then writes only the lines the view's
+    // filter shows, in the same format. True when written.
+    bool OnExportShownLines();
     // File > Open Raw Data.
     void OnOpenRawData();
+    // File > Export HCI Packets...: the raw data file of the current capture (or one the
+    // user chooses) to a btsnoop file, on the worker; the summary goes to the view.
+    void OnExportHciPackets();
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnFilePrintSetup();
@@ -56,9 +62,11 @@ public:
     bool hasRecentFiles() const;
 
     // A replay or a text-log load runs.
-    enum class Work { None, TextLog, Replay };
+    enum class Work { None, TextLog, Replay, Export };
     bool busy() const { return m_work != Work::None; }
     Work busyWith() const { return m_work; }
+    // How far the running work has come, 0 to 100.
+    int percent() const { return m_percent.load(); }
     // Close request while busy: asks (unless `ask` is false) whether to cancel the work,
     // then cancels it and waits for it. False when the window should stay open.
     bool confirmClose(bool ask = true);
@@ -68,8 +76,9 @@ public:
     QPrinter& printer();
     // Writes the text of a snapshot as a text log (Save's work); 0 or the errno value.
     // The GUI thread waits for it with the window repainting.
+    // With `keep`, only the lines it keeps (by line number; it runs on the writer thread).
     static int saveTextLog(std::shared_ptr<const LineSnapshot> text, const std::string& path,
-                           bool sync);
+                           bool sync, std::function<bool(std::int64_t)> keep = {});
     QProgressBar* progressBar() const { return m_progress; }
     QPushButton* cancelButton() const { return m_cancel; }
 

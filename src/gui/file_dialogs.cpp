@@ -27,7 +27,7 @@ PrinterDialogHook& printerDialogHook() {
 
 QString askSaveFileName(QWidget* parent, const SaveFileRequest& request) {
     if (saveFileHook()) return saveFileHook()(request);
-    return QFileDialog::getSaveFileName(parent, request.caption, QString(), request.filter);
+    return QFileDialog::getSaveFileName(parent, request.caption, request.proposed, request.filter);
 }
 
 void setSaveFileHook(SaveFileHook hook) { saveFileHook() = std::move(hook); }

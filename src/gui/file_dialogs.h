@@ -17,6 +17,7 @@ inline constexpr char kLogFileFilter[] = "Log File Formats (*.log *.txt);;All Fi
 struct SaveFileRequest {
     QString caption;
     QString filter;
+    QString proposed;  // the path the dialog starts with (may be empty)
 };
 // A save-file dialog that asks before replacing a file: the chosen path, or an empty
 // string when cancelled.

@@ -2,7 +2,8 @@
 
 namespace nimbrel::gui {
 
-void LineBlock::add(std::uint32_t length, std::uint32_t gap, std::uint8_t colour, bool nonAscii) {
+void LineBlock::add(std::uint32_t length, std::uint32_t gap, std::uint8_t colour, bool nonAscii,
+                    bool indented) {
     const int k = count_;
     if (k % kMarkEvery == 0) marks_.push_back(span_);
     if (length < 255) {
@@ -35,6 +36,10 @@ void LineBlock::add(std::uint32_t length, std::uint32_t gap, std::uint8_t colour
     if (nonAscii) {
         if (nonAscii_.empty()) nonAscii_.assign(kLines / 64, 0);
         nonAscii_[static_cast<std::size_t>(k) / 64] |= std::uint64_t(1) << (k % 64);
+    }
+    if (indented) {
+        if (indented_.empty()) indented_.assign(kLines / 64, 0);
+        indented_[static_cast<std::size_t>(k) / 64] |= std::uint64_t(1) << (k % 64);
     }
     span_ += length + gap;
     longest_ = std::max(longest_, length);
@@ -80,17 +85,17 @@ std::uint64_t LineBlock::offset(int k) const {
 std::size_t LineBlock::memoryBytes() const {
     return sizeof(LineBlock) + lengths_.capacity() + colours_.capacity() + gaps_.capacity() +
            (longLengths_.capacity() + longGaps_.capacity()) * 8 + marks_.capacity() * 4 +
-           nonAscii_.capacity() * 8;
+           (nonAscii_.capacity() + indented_.capacity()) * 8;
 }
 
-void LineBlocks::add(std::uint64_t offset, std::uint32_t length, std::uint8_t colour,
-                     bool nonAscii) {
+void LineBlocks::add(std::uint64_t offset, std::uint32_t length, std::uint8_t colour, bool nonAscii,
+                     bool indented) {
     if (!blocks_.empty()) {
         LineBlock& last = *blocks_.back();
         if (!last.full() && offset >= last.end() && last.fits(length, 0)) {
             // The previous line's gap is what lies between its end and this line.
             if (offset == last.end()) {
-                last.add(length, 0, colour, nonAscii);
+                last.add(length, 0, colour, nonAscii, indented);
                 ++size_;
                 return;
             }
@@ -101,7 +106,7 @@ void LineBlocks::add(std::uint64_t offset, std::uint32_t length, std::uint8_t co
         memory_ += blocks_.back()->memoryBytes();
     }
     auto block = std::make_shared<LineBlock>(offset);
-    block->add(length, 0, colour, nonAscii);
+    block->add(length, 0, colour, nonAscii, indented);
     firsts_.push_back(size_);
     blocks_.push_back(std::move(block));
     ++size_;
@@ -141,7 +146,8 @@ LineLocation LineBlocks::locate(std::int64_t line) const {
     const std::size_t b = blockOf(line);
     const LineBlock& block = *blocks_[b];
     const int k = static_cast<int>(line - firsts_[b]);
-    return {block.offset(k), block.length(k), block.colour(k), block.ascii(k), block.gapAfter(k)};
+    return {block.offset(k), block.length(k),   block.colour(k),
+            block.ascii(k),  block.gapAfter(k), block.indented(k)};
 }
 
 void LineBlocks::clear() {

@@ -2,8 +2,10 @@
 // in place): where each line lies, how long it is and how it is coloured, in blocks of up
 // to 512 lines. A block keeps one absolute offset, one byte of length per line (longer
 // lengths apart), a colour for the whole block unless its lines differ, the gap between
-// lines only where the lines are not contiguous, and an offset every 32 lines, so that a
-// line is found without adding up the whole block. Formatter lines cost about two bytes.
+// lines only where the lines are not contiguous, an offset every 32 lines, so that a line
+// is found without adding up the whole block, and a bit per line for lines that start with
+// a tab (the decoded lines under a record) once one does. Formatter lines cost about two
+// bytes.
 #pragma once
 
 #include <algorithm>
@@ -32,7 +34,8 @@ public:
         return span_ + length + gap < 0xFFFFFFFFull && length < 0xFFFFFFFFull &&
                gap < 0xFFFFFFFFull;
     }
-    void add(std::uint32_t length, std::uint32_t gap, std::uint8_t colour, bool nonAscii);
+    void add(std::uint32_t length, std::uint32_t gap, std::uint8_t colour, bool nonAscii,
+             bool indented = false);
     // Gives the memory back that the growing vectors reserved.
     void shrink();
 
@@ -48,6 +51,9 @@ public:
     }
     bool ascii(int k) const {
         return nonAscii_.empty() || !(nonAscii_[static_cast<std::size_t>(k) / 64] >> (k % 64) & 1u);
+    }
+    bool indented(int k) const {
+        return !indented_.empty() && (indented_[static_cast<std::size_t>(k) / 64] >> (k % 64) & 1u);
     }
     std::size_t memoryBytes() const;
 
@@ -70,6 +76,7 @@ private:
     std::vector<std::pair<std::uint16_t, std::uint32_t>> longGaps_;
     std::vector<std::uint32_t> marks_;     // offset from start_ of every 32nd line
     std::vector<std::uint64_t> nonAscii_;  // a bit per line; empty while all are ASCII
+    std::vector<std::uint64_t> indented_;  // a bit per line; empty while none starts with a tab
 };
 
 // Where one line lies in its source.
@@ -79,6 +86,7 @@ struct LineLocation {
     std::uint8_t colour = 0;
     bool ascii = true;
     std::uint32_t gap = 0;  // units between the line's end and the next line's start
+    bool indented = false;  // the line starts with a tab
 };
 
 // The blocks of one source. Full blocks never change again and may be shared with
@@ -87,7 +95,8 @@ class LineBlocks {
 public:
     std::int64_t size() const { return size_; }
     // Appends a line whose text starts at `offset` (the previous line's end plus its gap).
-    void add(std::uint64_t offset, std::uint32_t length, std::uint8_t colour, bool nonAscii);
+    void add(std::uint64_t offset, std::uint32_t length, std::uint8_t colour, bool nonAscii,
+             bool indented = false);
     // Appends whole blocks made elsewhere (a file's indexer).
     void addBlock(std::shared_ptr<LineBlock> block);
     // The longest line of the blocks from the one that holds `line` on.
@@ -119,8 +128,8 @@ void LineBlocks::forEach(std::int64_t first, std::int64_t count, F&& f) const {
         const LineBlock& block = *blocks_[b];
         std::uint64_t offset = block.offset(k);
         for (; k < block.count() && count > 0; ++k, --count) {
-            LineLocation loc{offset, block.length(k), block.colour(k), block.ascii(k),
-                             block.gapAfter(k)};
+            LineLocation loc{offset,         block.length(k),   block.colour(k),
+                             block.ascii(k), block.gapAfter(k), block.indented(k)};
             f(firsts_[b] + k, loc);
             offset += loc.length + loc.gap;
         }

@@ -115,6 +115,7 @@ void LineStore::clear() {
     pendingCr_ = false;
     longestLine_ = 0;
     textBytes_ = 0;
+    if (listener_.cleared) listener_.cleared();
 }
 
 // ---- Colours --------------------------------------------------------------------------
@@ -418,7 +419,8 @@ std::int64_t LineStore::storeUtf16(const char16_t* text, std::size_t n, Colour c
     }
     const std::int64_t id = stored_.size();
     const std::uint8_t code = hasRuns ? kRunsColour : colourCode(colour);
-    stored_.add(offset, static_cast<std::uint32_t>(written), code, !ascii);
+    stored_.add(offset, static_cast<std::uint32_t>(written), code, !ascii,
+                n > 0 && text[0] == u'\t');
     // A colour that the palette has no room for is kept as the line's one run.
     if (code == kRunsColour && !hasRuns)
         storedRuns_[id] = {ColourRun{0, static_cast<int>(n), colour}};
@@ -543,6 +545,51 @@ TextPos LineStore::replace(TextPos from, TextPos to, const Excerpt& excerpt) {
     return replaceLines(from, to, excerpt);
 }
 
+void LineStore::lineColours(std::int64_t first, std::int64_t count,
+                            std::vector<Colour>& out) const {
+    out.clear();
+    first = std::max<std::int64_t>(first, 0);
+    const std::int64_t end = std::min(first + count, lineCount());
+    std::int64_t line = first;
+    while (line < end && line < pieceLines_) {
+        const auto it = std::upper_bound(starts_.begin(), starts_.end(), line);
+        const std::size_t i = static_cast<std::size_t>(it - starts_.begin()) - 1;
+        const LinePiece& p = pieces_[i];
+        const std::int64_t offset = line - starts_[i];
+        const std::int64_t n = std::min(p.count - offset, end - line);
+        const LineBlocks& blocks = p.source == LinePiece::Stored ? stored_ : opened_;
+        blocks.forEach(p.first + offset, n, [&](std::int64_t id, const LineLocation& loc) {
+            out.push_back(sourceColour(Where{p.source, id, false}, loc));
+        });
+        line += n;
+    }
+    if (line < end) out.push_back(tailRuns_.empty() ? tailColour_ : tailRuns_.front().colour);
+}
+
+void LineStore::lineLooks(std::int64_t first, std::int64_t count,
+                          std::vector<LineLook>& out) const {
+    out.clear();
+    first = std::max<std::int64_t>(first, 0);
+    const std::int64_t end = std::min(first + count, lineCount());
+    std::int64_t line = first;
+    while (line < end && line < pieceLines_) {
+        const auto it = std::upper_bound(starts_.begin(), starts_.end(), line);
+        const std::size_t i = static_cast<std::size_t>(it - starts_.begin()) - 1;
+        const LinePiece& p = pieces_[i];
+        const std::int64_t offset = line - starts_[i];
+        const std::int64_t n = std::min(p.count - offset, end - line);
+        const LineBlocks& blocks = p.source == LinePiece::Stored ? stored_ : opened_;
+        blocks.forEach(p.first + offset, n, [&](std::int64_t id, const LineLocation& loc) {
+            out.push_back({sourceColour(Where{p.source, id, false}, loc), loc.indented});
+        });
+        line += n;
+    }
+    if (line < end) {
+        out.push_back({tailRuns_.empty() ? tailColour_ : tailRuns_.front().colour,
+                       tailText_.startsWith(u'\t')});
+    }
+}
+
 TextPos LineStore::replaceLines(TextPos from, TextPos to, const Excerpt& ex) {
     from = clamp(from);
     to = clamp(to);
@@ -599,7 +646,9 @@ TextPos LineStore::replaceLines(TextPos from, TextPos to, const Excerpt& ex) {
         with.push_back({LinePiece::Stored, id, 1});
         splice(from.line, oldLines, with);
     }
-    return ex.endFrom(from);
+    const TextPos end = ex.endFrom(from);
+    if (listener_.replaced) listener_.replaced(from, to, end);
+    return end;
 }
 
 PieceSwap LineStore::rewriteLines(
@@ -885,7 +934,8 @@ bool LineSnapshot::appendUtf16(std::int64_t line, std::u16string& out) const {
     return true;
 }
 
-bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& sink) const {
+bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& sink,
+                                const std::function<bool(std::int64_t)>& keep) const {
     constexpr std::size_t kPiece = std::size_t(1) << 21;  // units handed on at once
     std::u16string out;
     out.reserve(kPiece + 4096);
@@ -928,11 +978,13 @@ bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& 
     };
     std::string bytes;
     bool ok = true;
+    std::int64_t line = 0;  // the view's line number
+    auto skipped = [&] { return keep && !keep(line++); };
     for (const LinePiece& p : pieces_) {
         if (!ok) break;
         if (p.source == LinePiece::Stored) {
             stored_.forEach(p.first, p.count, [&](std::int64_t, const LineLocation& loc) {
-                if (!ok) return;
+                if (!ok || skipped()) return;
                 if (!storedBytes(loc.offset, loc.length, bytes)) {
                     ok = false;
                     return;
@@ -947,6 +999,10 @@ bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& 
         }
         opened_.forEach(p.first, p.count, [&](std::int64_t, const LineLocation& loc) {
             if (!ok) return;
+            if (skipped()) {
+                ok = flushRun();
+                return;
+            }
             if (loc.gap == 2) {
                 if (runEnd != loc.offset) {
                     ok = flushRun();
@@ -967,7 +1023,7 @@ bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& 
     }
     if (!ok) return false;
     if (!flushRun()) return false;
-    if (!tail_.empty()) {
+    if (!tail_.empty() && !skipped()) {
         out += tail_;
         out += u"\r\n";
     }

@@ -141,6 +141,25 @@ public:
     // Clamps a position to the text.
     TextPos clamp(TextPos p) const;
 
+    // Told of every change of the lines' numbering: a replace (typing, paste, cut, undo,
+    // redo) turned [from, to) into text that ends at `end`, or the store was emptied.
+    // Whoever keeps line numbers (the marks) follows the text through these.
+    struct EditListener {
+        std::function<void(TextPos from, TextPos to, TextPos end)> replaced;
+        std::function<void()> cleared;
+    };
+    void setEditListener(EditListener listener) { listener_ = std::move(listener); }
+
+    // The colour of each line of [first, first + count) (its first run's) into `out`,
+    // read from the index without the text.
+    void lineColours(std::int64_t first, std::int64_t count, std::vector<Colour>& out) const;
+    // The same with whether each line starts with a tab (a decoded line under a record).
+    struct LineLook {
+        Colour colour = 0;
+        bool indented = false;
+    };
+    void lineLooks(std::int64_t first, std::int64_t count, std::vector<LineLook>& out) const;
+
     // Longest line seen so far, in UTF-16 units (tabs count as one); for the scroll range.
     int longestLine() const { return longestLine_; }
     // UTF-8 bytes of the text that the lines hold (line breaks counted as one byte; for a
@@ -211,6 +230,7 @@ private:
     TextPos replaceLines(TextPos from, TextPos to, const Excerpt& ex);
 
     Options options_;
+    EditListener listener_;
     std::unique_ptr<SpilledText> text_;
     LineBlocks stored_;
     std::vector<Colour> palette_;
@@ -265,8 +285,9 @@ public:
     // The whole text as a text log's UTF-16 units: every line but the last followed by
     // CR LF, the last one too when it is not empty. `sink` gets the text in pieces of up
     // to 4 MiB and returns false to stop. False when the text could not be read back or
-    // the sink stopped.
-    bool writeTextLog(const std::function<bool(std::u16string_view)>& sink) const;
+    // the sink stopped. With `keep`, only the lines it keeps (by line number).
+    bool writeTextLog(const std::function<bool(std::u16string_view)>& sink,
+                      const std::function<bool(std::int64_t)>& keep = {}) const;
 
 private:
     friend class LineStore;

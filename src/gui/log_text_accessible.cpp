@@ -123,8 +123,9 @@ QRect LogTextAccessible::characterRect(int offset) const {
         static_cast<int>(v->xOfColumn(line, p.column)) - v->horizontalScrollBar()->value();
     const int w = p.column < line.size() ? fm.horizontalAdvance(line[p.column])
                                          : fm.horizontalAdvance(QLatin1Char(' '));
-    const QRect local(x, static_cast<int>((p.line - v->firstVisibleLine()) * v->lineHeight()), w,
-                      v->lineHeight());
+    const QRect local(
+        x, static_cast<int>((v->rowOfLine(p.line) - v->firstVisibleRow()) * v->lineHeight()), w,
+        v->lineHeight());
     return QRect(v->viewport()->mapToGlobal(local.topLeft()), local.size());
 }
 

@@ -10,6 +10,7 @@
 #include "gui/log_text_colour.h"
 #include "gui/log_text_slices.h"
 #include "gui/log_text_view.h"
+#include "gui/shown_lines.h"
 
 namespace nimbrel::gui {
 
@@ -37,6 +38,8 @@ bool LogTextView::find(const QString& text, bool matchCase, bool wholeWord, bool
         const int at = search.matchInLine(line, from, forward);
         if (at >= 0 &&
             (!wrapped || (forward ? at < start.column : at + search.length() > start.column))) {
+            // Find works on all text: a match on a line the filter hides shows that line.
+            revealLine(line);
             setSelection({line, at}, {line, at + search.length()});
             return true;
         }
@@ -165,7 +168,8 @@ void LogTextView::copy() {
     if (!hasSelection()) return;
     const TextPos from = std::min(m_anchor, m_caret);
     const TextPos to = std::max(m_anchor, m_caret);
-    if (to.line - from.line < 20000) {
+    const bool filtered = m_shown->active();
+    if (to.line - from.line < 20000 && !filtered) {
         QGuiApplication::clipboard()->setText(m_store.text(from, to));
         return;
     }
@@ -175,11 +179,15 @@ void LogTextView::copy() {
     QPointer<LogTextView> alive(this);
     SliceClock clock;
     QString text;
+    bool first = true;
+    // With a filter on, the lines it shows: those of the selection that are on screen.
     for (qint64 line = from.line; line <= to.line; ++line) {
+        if (filtered && !m_shown->isShown(line)) continue;
         const int begin = line == from.line ? from.column : 0;
         const QString l = m_store.lineText(line);
+        if (!first) text += u'\n';
+        first = false;
         text += QStringView(l).mid(begin, line == to.line ? to.column - begin : -1);
-        if (line != to.line) text += u'\n';
         clock.tick();
         if (!alive || m_generation != generation) return;
     }

@@ -8,6 +8,7 @@
 
 #include "gui/log_text_colour.h"
 #include "gui/log_text_view.h"
+#include "gui/shown_lines.h"
 
 namespace nimbrel::gui {
 
@@ -44,19 +45,36 @@ void LogTextView::print(QPrinter* printer) const {
     const int firstPage = printer->fromPage() > 0 ? printer->fromPage() : 1;
     const int lastPage = printer->toPage() > 0 ? printer->toPage() : INT32_MAX;
 
+    // With a filter on, the lines it shows go out under a header that says so.
+    const bool filtered = m_shown->active();
+    const QString header = filtered ? QStringLiteral("filtered: %1 of %2 lines shown")
+                                          .arg(m_shown->shownLines())
+                                          .arg(lineCount())
+                                    : QString();
     int pageNo = 1;
     int row = 0;
+    auto startPage = [&] {
+        if (!filtered) return;
+        if (pageNo >= firstPage) {
+            painter.setPen(Qt::black);
+            painter.drawText(QPointF(page.left(), page.top() + fm.ascent()), header);
+        }
+        row = std::min(1, rowsPerPage - 1);
+    };
     auto nextRow = [&]() -> bool {
         if (row == rowsPerPage) {
             if (pageNo >= lastPage) return false;
             if (pageNo >= firstPage) printer->newPage();
             ++pageNo;
             row = 0;
+            startPage();
         }
         return true;
     };
+    startPage();
 
     for (qint64 line = from.line; line <= to.line; ++line) {
+        if (filtered && !m_shown->isShown(line)) continue;
         const QString text = m_store.lineText(line);
         const int begin = line == from.line ? from.column : 0;
         const int end = line == to.line ? to.column : static_cast<int>(text.size());

@@ -11,9 +11,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gui/colour_line_summary.h"
 #include "gui/log_edit_history.h"
 #include "gui/log_text_accessible.h"
 #include "gui/log_text_colour.h"
+#include "gui/mark_margin.h"
+#include "gui/overview_strip.h"
+#include "gui/shown_lines.h"
 #include "gui/view_font.h"
 
 namespace nimbrel::gui {
@@ -84,6 +88,30 @@ LogTextView::LogTextView(QWidget* parent, LineStore::Options storeOptions)
         const QPoint clamped(std::clamp(m_lastMousePos.x(), r.left(), r.right()),
                              std::clamp(m_lastMousePos.y(), r.top(), r.bottom()));
         moveCaret(posAt(clamped), true);
+    });
+
+    // The marks and the red-line summary follow the text's edits and go with it.
+    m_redLines = new ColourLineSummary(m_store, 0xFF0000, this);
+    m_shown = new ShownLines(m_store, this);
+    m_store.setEditListener({[this](TextPos from, TextPos to, TextPos end) {
+                                 m_marks.replaced(from, to, end);
+                                 m_redLines->invalidateFrom(from.line);
+                                 m_shown->replaced(from, to, end);
+                             },
+                             [this] {
+                                 m_marks.clear();
+                                 m_redLines->reset();
+                                 m_shown->cleared();
+                             }});
+    connect(m_shown, &ShownLines::changed, this, &LogTextView::afterShownChanged);
+    m_markMargin = new MarkMargin(*this);
+    m_overview = new OverviewStrip(*this);
+    m_overview->setRedLines(m_redLines);
+    m_overview->setMarks(&m_marks);
+    setViewportMargins(MarkMargin::kWidth, 0, OverviewStrip::kWidth, 0);
+    connect(&m_marks, &LineSet::changed, this, [this] {
+        m_markMargin->update();
+        viewport()->update();
     });
 
     m_openPoll.setInterval(30);
@@ -229,10 +257,12 @@ QList<LogTextView::Run> LogTextView::lineRuns(qint64 line) const {
 
 void LogTextView::afterAppend() {
     reportNotices();
+    m_shown->appended();
     // Appends never move the caret or the selection: they add text after them.
     updateScrollBars();
     if (m_followEnd) scrollToEnd();
     viewport()->update();
+    m_overview->update();
     notifyAccessibleText();
     emit textAppended();
     emit textChanged();
@@ -375,9 +405,77 @@ void LogTextView::afterEdit() {
     updateScrollBars();
     ensureCaretVisible();
     viewport()->update();
+    m_markMargin->update();
+    m_overview->update();
     emitUndoRedoState();
     emit textChanged();
     emit userEdited();
+}
+
+LineSet* LogTextView::redLines() const { return m_redLines; }
+
+// ---- Filters ------------------------------------------------------------------------------
+
+const LineFilter& LogTextView::lineFilter() const { return m_shown->filter(); }
+
+void LogTextView::setLineFilter(const LineFilter& filter) {
+    // The caret's line (or the top line) stays in view across the change.
+    const qint64 keep = m_followEnd ? -1 : m_caret.line;
+    m_shown->setFilter(filter);
+    if (keep >= 0) {
+        const qint64 row = rowOfLine(keep);
+        verticalScrollBar()->setValue(static_cast<int>(
+            std::clamp<qint64>(row - visibleLineCount() / 2, 0, verticalScrollBar()->maximum())));
+    }
+}
+
+void LogTextView::setSearchFilter(const LineSet* set) { m_shown->setSearchSet(set); }
+
+bool LogTextView::filterActive() const { return m_shown->active(); }
+
+qint64 LogTextView::rowCount() const { return m_shown->rowCount(); }
+qint64 LogTextView::rowOfLine(qint64 line) const { return m_shown->rowOfLine(line); }
+qint64 LogTextView::lineOfRow(qint64 row) const { return m_shown->lineOfRow(row); }
+
+qint64 LogTextView::shownLineBefore(qint64 line) const {
+    // A hidden line's row is that of the next shown line: the row before is shown.
+    const qint64 before = rowOfLine(line) - 1;
+    return before >= 0 ? lineOfRow(before) : -1;
+}
+
+qint64 LogTextView::shownLineAfter(qint64 line) const {
+    const qint64 row = m_shown->isShown(line) ? rowOfLine(line) + 1 : rowOfLine(line);
+    return row < rowCount() ? lineOfRow(row) : -1;
+}
+
+void LogTextView::afterShownChanged() {
+    updateScrollBars();
+    if (m_followEnd) scrollToEnd();
+    viewport()->update();
+    m_markMargin->update();
+    m_overview->update();
+    emit shownLinesChanged();
+}
+
+void LogTextView::revealLine(qint64 line) {
+    if (!m_shown->active() || m_shown->isShown(line)) return;
+    m_shown->reveal(line);
+    emit hiddenLineRevealed(line);
+}
+
+void LogTextView::goToLine(qint64 line) {
+    line = std::clamp<qint64>(line, 0, m_store.lineCount() - 1);
+    revealLine(line);
+    const qint64 row = rowOfLine(line);
+    const qint64 first = firstVisibleRow();
+    const int page = visibleLineCount();
+    if (row < first || row >= first + page) {
+        verticalScrollBar()->setValue(static_cast<int>(
+            std::clamp<qint64>(row - page / 2, 0, verticalScrollBar()->maximum())));
+    }
+    setSelection({line, 0}, {line, 0});
+    m_followEnd = false;
+    ensureCaretVisible();
 }
 
 // ---- Words and lines ----------------------------------------------------------------------

@@ -14,15 +14,21 @@
 #include <QTimer>
 #include <memory>
 
+#include "gui/line_filter.h"
 #include "gui/line_highlighter.h"
+#include "gui/line_marks.h"
 #include "gui/line_store.h"
 
 class QPrinter;
 
 namespace nimbrel::gui {
 
+class ColourLineSummary;
 class FindDialog;
 class LogEditHistory;
+class MarkMargin;
+class OverviewStrip;
+class ShownLines;
 
 class LogTextView : public QAbstractScrollArea {
     Q_OBJECT
@@ -76,8 +82,22 @@ public:
     void setSelection(TextPos anchor, TextPos caret);
     // True while the view shows the last line and follows new lines.
     bool followsEnd() const { return m_followEnd; }
+    // The line in the top row.
     qint64 firstVisibleLine() const;
     int visibleLineCount() const;
+
+    // Tag filters: the rows of the view are the lines the filter shows (all of them while
+    // it is off). Hidden lines keep their text; Save writes them, the row calls skip them.
+    const LineFilter& lineFilter() const;
+    void setLineFilter(const LineFilter& filter);
+    // The lines the search matched, for the filter's "only lines matching the search".
+    void setSearchFilter(const LineSet* set);
+    bool filterActive() const;
+    ShownLines& shownLines() const { return *m_shown; }
+    qint64 rowCount() const;
+    qint64 firstVisibleRow() const;
+    qint64 rowOfLine(qint64 line) const;
+    qint64 lineOfRow(qint64 row) const;
     const LineStore& store() const { return m_store; }
     static QColor defaultTextColour() { return QColor(128, 128, 128); }
 
@@ -91,6 +111,17 @@ public:
         m_highlighter = highlighter;
         viewport()->update();
     }
+    // The marked lines; they follow edits and go with the text.
+    LineMarks& marks() { return m_marks; }
+    const LineMarks& marks() const { return m_marks; }
+    // The red lines, summarised for the overview strip as the store fills.
+    LineSet* redLines() const;
+    OverviewStrip* overviewStrip() const { return m_overview; }
+    MarkMargin* markMargin() const { return m_markMargin; }
+    int rowHeight() const { return m_lineHeight; }
+    // Puts the caret at the start of `line` (clamped) and shows the line in the middle of
+    // the view unless it is on screen already.
+    void goToLine(qint64 line);
 
     // The last find's text and options (Find Next repeats them).
     QString findText() const { return m_findText; }
@@ -124,6 +155,11 @@ signals:
     void textAppended();  // text arrived at the end, or replaced the whole text
     void userEdited();    // the user changed the text (typing, paste, cut, delete, replace,
                           // undo/redo): the document's modified flag
+    // The lines shown by the filter changed (filter set, lines classified or revealed).
+    void shownLinesChanged();
+    // A find selected a match on a line the filter hides: it is shown until the filter
+    // changes or another line is revealed.
+    void hiddenLineRevealed(qint64 line);
     // The file opened in place is indexed (or the indexing was stopped).
     void openFinished(const TextLogIndexer::Outcome& outcome);
 
@@ -179,8 +215,21 @@ private:
     void emitSelectionChangedIfNeeded(TextPos oldAnchor, TextPos oldCaret);
     void emitUndoRedoState();
 
+    // Before the store: the store tells the marks of its last changes while it goes.
+    LineMarks m_marks;
     LineStore m_store;
     std::unique_ptr<LogEditHistory> m_history;
+    ColourLineSummary* m_redLines = nullptr;
+    ShownLines* m_shown = nullptr;
+    void afterShownChanged();
+    // Shows `line` when the filter hides it (a find landed on it, a jump to it).
+    void revealLine(qint64 line);
+    // The shown line before / after `line` (-1 when there is none).
+    qint64 shownLineBefore(qint64 line) const;
+    qint64 shownLineAfter(qint64 line) const;
+    MarkMargin* m_markMargin = nullptr;
+    OverviewStrip* m_overview = nullptr;
+    void placeSideBars();
     TextPos m_caret;
     TextPos m_anchor;
     int m_preferredX = -1;  // kept while moving up and down

@@ -29,12 +29,13 @@ void LogTextView::keyPressEvent(QKeyEvent* e) {
     if (e == QKeySequence::FindNext || e->key() == Qt::Key_F3) return findNext();
     if (ctrl && e->key() == Qt::Key_H) return showReplaceDialog();
 
-    const qint64 lastLine = m_store.lineCount() - 1;
     const int page = visibleLineCount();
-    auto vertical = [&](qint64 lines) {
+    // Up and down go by rows: with a filter on, from shown line to shown line.
+    auto vertical = [&](qint64 rows) {
         const QString from = m_store.lineText(m_caret.line);
         if (m_preferredX < 0) m_preferredX = static_cast<int>(xOfColumn(from, m_caret.column));
-        const qint64 target = std::clamp<qint64>(m_caret.line + lines, 0, lastLine);
+        const qint64 target =
+            lineOfRow(std::clamp<qint64>(rowOfLine(m_caret.line) + rows, 0, rowCount() - 1));
         const int keepX = m_preferredX;
         moveCaret({target, columnAtX(m_store.lineText(target), keepX)}, shift);
         m_preferredX = keepX;
@@ -50,8 +51,8 @@ void LogTextView::keyPressEvent(QKeyEvent* e) {
             if (c > 0 && line[c].isLowSurrogate() && line[c - 1].isHighSurrogate()) --c;
             return moveCaret({m_caret.line, c}, shift);
         }
-        if (m_caret.line > 0)
-            return moveCaret({m_caret.line - 1, m_store.lineLength(m_caret.line - 1)}, shift);
+        if (const qint64 before = shownLineBefore(m_caret.line); before >= 0)
+            return moveCaret({before, m_store.lineLength(before)}, shift);
         return moveCaret(m_caret, shift);
     case Qt::Key_Right:
         if (!shift && hasSelection()) return moveCaret(std::max(m_anchor, m_caret), false);
@@ -62,7 +63,8 @@ void LogTextView::keyPressEvent(QKeyEvent* e) {
             if (c < line.size() && line[c].isLowSurrogate() && line[c - 1].isHighSurrogate()) ++c;
             return moveCaret({m_caret.line, c}, shift);
         }
-        if (m_caret.line < lastLine) return moveCaret({m_caret.line + 1, 0}, shift);
+        if (const qint64 after = shownLineAfter(m_caret.line); after >= 0)
+            return moveCaret({after, 0}, shift);
         return moveCaret(m_caret, shift);
     case Qt::Key_Up:
         if (ctrl) {

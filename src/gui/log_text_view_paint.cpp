@@ -7,6 +7,9 @@
 
 #include "gui/log_text_colour.h"
 #include "gui/log_text_view.h"
+#include "gui/mark_margin.h"
+#include "gui/overview_strip.h"
+#include "gui/shown_lines.h"
 
 namespace nimbrel::gui {
 
@@ -14,6 +17,7 @@ namespace {
 
 const QColor kSelectionBackground(38, 79, 120);
 const QColor kCaretColour(220, 220, 220);
+const QColor kMarkedLineBackground(20, 40, 80);
 constexpr int kLeftMargin = 2;
 // Room past the longest line (in characters) for the horizontal range.
 constexpr int kTabColumnsMargin = 8;
@@ -56,22 +60,25 @@ int LogTextView::columnAtX(const QString& line, qreal x) const {
     return static_cast<int>(line.size());
 }
 
-qint64 LogTextView::firstVisibleLine() const { return verticalScrollBar()->value(); }
+qint64 LogTextView::firstVisibleRow() const { return verticalScrollBar()->value(); }
+
+qint64 LogTextView::firstVisibleLine() const { return lineOfRow(firstVisibleRow()); }
 
 int LogTextView::visibleLineCount() const {
     return std::max(1, viewport()->height() / m_lineHeight);
 }
 
 TextPos LogTextView::posAt(const QPoint& p) const {
-    const qint64 line = std::clamp<qint64>(
-        firstVisibleLine() + (p.y() < 0 ? (p.y() / m_lineHeight) - 1 : p.y() / m_lineHeight), 0,
-        m_store.lineCount() - 1);
+    const qint64 row = std::clamp<qint64>(
+        firstVisibleRow() + (p.y() < 0 ? (p.y() / m_lineHeight) - 1 : p.y() / m_lineHeight), 0,
+        rowCount() - 1);
+    const qint64 line = lineOfRow(row);
     const qreal x = p.x() + horizontalScrollBar()->value() - kLeftMargin;
     return {line, columnAtX(m_store.lineText(line), x)};
 }
 
 QRect LogTextView::caretRect() const {
-    const qint64 row = m_caret.line - firstVisibleLine();
+    const qint64 row = rowOfLine(m_caret.line) - firstVisibleRow();
     const qreal x = xOfColumn(m_store.lineText(m_caret.line), m_caret.column) + kLeftMargin -
                     horizontalScrollBar()->value();
     return QRect(static_cast<int>(x), static_cast<int>(row * m_lineHeight), 2, m_lineHeight);
@@ -79,9 +86,9 @@ QRect LogTextView::caretRect() const {
 
 void LogTextView::updateScrollBars() {
     QScrollBar* v = verticalScrollBar();
-    const qint64 lines = m_store.lineCount();
+    const qint64 rows = rowCount();
     const int page = visibleLineCount();
-    const qint64 maximum = std::max<qint64>(0, lines - page);
+    const qint64 maximum = std::max<qint64>(0, rows - page);
     v->setPageStep(page);
     v->setRange(0, static_cast<int>(std::min<qint64>(maximum, INT32_MAX)));
 
@@ -98,12 +105,13 @@ void LogTextView::scrollToEnd() { verticalScrollBar()->setValue(verticalScrollBa
 
 void LogTextView::ensureCaretVisible() {
     QScrollBar* v = verticalScrollBar();
-    const qint64 first = firstVisibleLine();
+    const qint64 first = firstVisibleRow();
     const int page = visibleLineCount();
-    if (m_caret.line < first) {
-        v->setValue(static_cast<int>(m_caret.line));
-    } else if (m_caret.line >= first + page) {
-        v->setValue(static_cast<int>(m_caret.line - page + 1));
+    const qint64 caretRow = rowOfLine(m_caret.line);
+    if (caretRow < first) {
+        v->setValue(static_cast<int>(caretRow));
+    } else if (caretRow >= first + page) {
+        v->setValue(static_cast<int>(caretRow - page + 1));
     }
     QScrollBar* h = horizontalScrollBar();
     const int x =
@@ -115,26 +123,39 @@ void LogTextView::ensureCaretVisible() {
         if (x > h->maximum() + w - 4) updateScrollBars();
         h->setValue(x - w + w / 4);
     }
-    if (!hasSelection())
-        m_followEnd = v->value() >= v->maximum() && m_caret.line >= m_store.lineCount() - page;
+    if (!hasSelection()) m_followEnd = v->value() >= v->maximum() && caretRow >= rowCount() - page;
+}
+
+void LogTextView::placeSideBars() {
+    const QRect v = viewport()->geometry();
+    m_markMargin->setGeometry(v.left() - MarkMargin::kWidth, v.top(), MarkMargin::kWidth,
+                              v.height());
+    m_overview->setGeometry(v.right() + 1, v.top(), OverviewStrip::kWidth, v.height());
 }
 
 void LogTextView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    placeSideBars();
     updateScrollBars();
     if (m_followEnd) scrollToEnd();
 }
 
-void LogTextView::scrollContentsBy(int, int) { viewport()->update(); }
+void LogTextView::scrollContentsBy(int, int dy) {
+    viewport()->update();
+    if (dy != 0) {
+        m_markMargin->update();
+        m_overview->update();
+    }
+}
 
 void LogTextView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.fillRect(event->rect(), palette().color(QPalette::Base));
     painter.setFont(m_font);
 
-    const qint64 first = firstVisibleLine();
+    const qint64 first = firstVisibleRow();
     const qint64 last =
-        std::min<qint64>(m_store.lineCount(), first + viewport()->height() / m_lineHeight + 2);
+        std::min<qint64>(rowCount(), first + viewport()->height() / m_lineHeight + 2);
     const qreal left = kLeftMargin - horizontalScrollBar()->value();
     const qreal right = viewport()->width();
     const TextPos selFrom = std::min(m_anchor, m_caret);
@@ -142,10 +163,14 @@ void LogTextView::paintEvent(QPaintEvent* event) {
     int widest = m_contentWidth;
     std::vector<HighlightSpan> spans;
 
-    for (qint64 l = first; l < last; ++l) {
-        const int y = static_cast<int>((l - first) * m_lineHeight);
+    for (qint64 row = first; row < last; ++row) {
+        const int y = static_cast<int>((row - first) * m_lineHeight);
         if (y > event->rect().bottom()) break;
+        const qint64 l = lineOfRow(row);
         const QString text = m_store.lineText(l);
+        if (m_marks.contains(l)) {
+            painter.fillRect(QRectF(0, y, right, m_lineHeight), kMarkedLineBackground);
+        }
 
         if (m_highlighter) {
             spans.clear();
@@ -167,22 +192,34 @@ void LogTextView::paintEvent(QPaintEvent* event) {
         }
 
         // Draw the colour runs piece by piece: tabs and wide characters place each piece.
+        // Only what lies in the viewport is drawn, and the line is left at its right edge,
+        // so that a line of a million characters costs no more than a short one. Control
+        // characters (tabs included) take their cell but are not drawn: no font has them,
+        // and looking for one for every character would stall the window.
+        auto drawn = [&text](int k) { return text[k].unicode() >= 0x20; };
         qreal x = 0;
         int i = 0;
         for (const ColourRun& run : m_store.lineRuns(l)) {
+            if (left + x > right) break;
             painter.setPen(colourOf(run.colour));
             const int end = run.start + run.length;
-            while (i < end) {
-                if (text[i] == u'\t') {
+            while (i < end && left + x <= right) {
+                if (!drawn(i)) {
                     x = advance(text, i, x);
                     continue;
                 }
+                // Characters wholly left of the viewport.
+                for (int k = i; k < end && drawn(k);) {
+                    const qreal next = advance(text, k, x);
+                    if (left + next >= 0) break;
+                    x = next;
+                    i = k;
+                }
                 int j = i;
                 qreal pieceEnd = x;
-                while (j < end && text[j] != u'\t') pieceEnd = advance(text, j, pieceEnd);
-                if (left + pieceEnd >= 0 && left + x <= right) {
-                    painter.drawText(QPointF(left + x, y + m_ascent), text.mid(i, j - i));
-                }
+                while (j < end && drawn(j) && left + pieceEnd <= right)
+                    pieceEnd = advance(text, j, pieceEnd);
+                if (j > i) painter.drawText(QPointF(left + x, y + m_ascent), text.mid(i, j - i));
                 x = pieceEnd;
                 i = j;
             }
@@ -190,7 +227,9 @@ void LogTextView::paintEvent(QPaintEvent* event) {
         widest = std::max(widest, static_cast<int>(x) + static_cast<int>(m_charWidth));
     }
 
-    if (hasFocus() && m_caretShown && m_caret.line >= first && m_caret.line < last) {
+    const qint64 caretRow = rowOfLine(m_caret.line);
+    if (hasFocus() && m_caretShown && m_shown->isShown(m_caret.line) && caretRow >= first &&
+        caretRow < last) {
         painter.fillRect(caretRect(), kCaretColour);
     }
     if (widest > m_contentWidth) {

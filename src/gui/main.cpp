@@ -1,5 +1,6 @@
 // nimbrel: the windowed application.
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 
 #include "gui/nimbrel_app.h"
@@ -21,6 +22,11 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+    // A file-size limit (ulimit -f) would otherwise kill the window without a word: with
+    // the signal ignored, saving a text log or a raw data file fails in words instead.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QApplication app(argc, argv);
     const nimbrel::gui::AppOptions options =
         nimbrel::gui::parseAppArguments(QApplication::arguments());

@@ -10,6 +10,7 @@
 #include <QToolBar>
 
 #include "gui/app_icon.h"
+#include "gui/capture_status.h"
 #include "gui/command_actions.h"
 #include "gui/file_commands.h"
 #include "gui/highlight_rules.h"
@@ -18,6 +19,8 @@
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
+#include "gui/overview_strip.h"
+#include "gui/search_line_set.h"
 #include "gui/search_pane.h"
 #include "gui/toolbar_customize_button.h"
 #include "gui/toolbar_customize_dlg.h"
@@ -84,6 +87,7 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     m_messagePane = new QLabel(QStringLiteral("Ready"), this);
     m_messagePane->setObjectName(QStringLiteral("messagePane"));
     statusBar()->addWidget(m_messagePane, 1);
+    m_statusPanes = new CaptureStatusPanes(*m_view, *statusBar());
     m_indicators = new KeyboardIndicators(statusBar());
 
     m_searchPane = new SearchPane(*m_view, this);
@@ -94,6 +98,16 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     m_highlighter = new ViewHighlighter(*m_view, m_searchPane->search(), this);
     m_highlighter->setRules(loadHighlightRules());
     connect(m_searchPane, &QDockWidget::visibilityChanged, this, &CMainFrame::scheduleRefresh);
+    // The hits beside the scroll bar and for "only lines matching the search" (while a
+    // search is set); the marks among the pane's hits.
+    m_searchLines = new SearchLineSet(m_searchPane->search(), this);
+    m_view->overviewStrip()->setSearchHits(m_searchLines);
+    m_searchPane->setMarkedLines(&m_view->marks());
+    auto giveSearch = [this] {
+        const bool searching = m_searchPane->search().searching();
+        m_view->setSearchFilter(searching ? m_searchLines : nullptr);
+    };
+    connect(&m_searchPane->search(), &SearchHits::hitsChanged, this, giveSearch);
 
     connect(m_actions, &CommandActions::triggered, this, &CMainFrame::routeCommand);
     connect(m_actions, &CommandActions::aboutToShowMenu, this, &CMainFrame::refreshCommandStates);
@@ -122,8 +136,11 @@ CMainFrame::~CMainFrame() {
     // The view outlives the frame's own members while the window is torn down.
     m_view->disconnect(this);
     m_refreshTimer.stop();
-    // The highlighter and the pane refer to the view: they go first.
+    // The highlighter, the search's lines and the pane refer to the view: they go first.
     delete m_highlighter;
+    m_view->setSearchFilter(nullptr);
+    m_view->overviewStrip()->setSearchHits(nullptr);
+    delete m_searchLines;
     delete m_searchPane;
 }
 

@@ -18,8 +18,10 @@ namespace nimbrel::gui {
 
 class CNimbrelDoc;
 class CNimbrelView;
+class CaptureStatusPanes;
 class CommandActions;
 class KeyboardIndicators;
+class SearchLineSet;
 class SearchPane;
 class ViewHighlighter;
 
@@ -39,6 +41,8 @@ public:
     // The search pane under the view; its search() is what other parts ask about hits.
     SearchPane* searchPane() const { return m_searchPane; }
     ViewHighlighter* highlighter() const { return m_highlighter; }
+    SearchLineSet* searchLines() const { return m_searchLines; }
+    CaptureStatusPanes* statusPanes() const { return m_statusPanes; }
 
     // Runs a command as if chosen from a menu: the view, the frame, then the application.
     bool routeCommand(int id);
@@ -91,7 +95,9 @@ private:
     QLabel* m_messagePane;
     KeyboardIndicators* m_indicators;
     SearchPane* m_searchPane;
+    SearchLineSet* m_searchLines;
     ViewHighlighter* m_highlighter;
+    CaptureStatusPanes* m_statusPanes;
     QString m_caption;  // set by capture starts, replaces the document's title
     int m_nAppLook;
     LookChoice m_look;

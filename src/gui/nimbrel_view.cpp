@@ -8,10 +8,14 @@
 #include "app/ic_type_choice.h"
 #include "capture/capture_shutdown.h"
 #include "capture/inbox_sender.h"
+#include "gui/capture_status.h"
 #include "gui/com_dlg.h"
 #include "gui/file_commands.h"
+#include "gui/go_to_line_dlg.h"
+#include "gui/line_time.h"
 #include "gui/message_box.h"
 #include "gui/nimbrel_doc.h"
+#include "gui/shown_lines.h"
 #include "gui/str_filter_dlg.h"
 #include "gui/uart_in_box_dlg.h"
 #include "pipeline/definition_file_choice.h"
@@ -78,6 +82,10 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
     const SettingsStore settings;
     m_core.hub.m_bAutoSaveRawData.store(settings.IniAutoSaveRawData());
     m_autoStart = initialAutoStartToggles(settings);
+    {
+        const std::u16string filter = settings.GetLineFilter();
+        setLineFilter(LineFilter::fromText(std::string(filter.begin(), filter.end())));
+    }
     RadioRelay::get().attach(this);
     addHandlers();
     setSaveAsHandler([this] { return m_files->OnSaveLogFile(); });
@@ -89,6 +97,11 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
     });
     connect(this, &LogTextView::selectionChanged, this, &CNimbrelView::commandStatesChanged);
     connect(this, &LogTextView::textChanged, this, &CNimbrelView::commandStatesChanged);
+    connect(this, &LogTextView::hiddenLineRevealed, this, [this](qint64 line) {
+        emit statusMessageRequested(
+            QStringLiteral("Line %1 is hidden by the filter: it shows until the filter changes")
+                .arg(line + 1));
+    });
 }
 
 CNimbrelView::~CNimbrelView() {
@@ -106,6 +119,7 @@ void CNimbrelView::addHandlers() {
         {cmd::DebugWithFilterDriver, [this] { OnDebugWithFilterDriver(); }},
         {cmd::DebugWithCom, [this] { OnDebugWithCom(); }},
         {cmd::DebugWithUartDriver, [this] { OnDebugWithUartDriver(); }},
+        {cmd::StopCapture, [this] { OnDebugStopCapture(); }},
         {cmd::ComSetting, [this] { OnComSetting(); }},
         {cmd::Log1Path, [this] { OnLog1Path(); }},
         {cmd::AddStringFilter, [this] { OnAddStringFilter(); }},
@@ -124,6 +138,20 @@ void CNimbrelView::addHandlers() {
         {cmd::EditClear, [this] { OnEditClear(); }},
         {cmd::Pause, [this] { OnPause(); }},
         {cmd::EditPaste, [this] { OnEditPaste(); }},
+        {cmd::GoToLine, [this] { OnGoToLine(); }},
+        {cmd::ToggleMark, [this] { OnToggleMark(); }},
+        {cmd::NextMark, [this] { OnNextMark(); }},
+        {cmd::PreviousMark, [this] { OnPreviousMark(); }},
+        {cmd::FilterRed, [this] { OnFilterKind(LineTag::Red); }},
+        {cmd::FilterYellow, [this] { OnFilterKind(LineTag::Yellow); }},
+        {cmd::FilterGreen, [this] { OnFilterKind(LineTag::Green); }},
+        {cmd::FilterBlue, [this] { OnFilterKind(LineTag::Blue); }},
+        {cmd::FilterWhite, [this] { OnFilterKind(LineTag::White); }},
+        {cmd::FilterGrey, [this] { OnFilterKind(LineTag::Grey); }},
+        {cmd::FilterDecoded, [this] { OnFilterKind(LineTag::Decoded); }},
+        {cmd::FilterSearchOnly, [this] { OnFilterSearchOnly(); }},
+        {cmd::FilterShowAll, [this] { OnFilterShowAll(); }},
+        {cmd::ExportShownLines, [this] { OnExportShownLines(); }},
         {cmd::EditCut, [this] { cut(); }},
         {cmd::EditCopy, [this] { copy(); }},
         {cmd::EditUndo, [this] { undo(); }},
@@ -135,6 +163,7 @@ void CNimbrelView::addHandlers() {
         {cmd::FileSave, [this] { OnFileSaveAs(); }},
         {cmd::FileOpen, [this] { m_files->OnOpenLogFile(); }},
         {cmd::OpenRawData, [this] { m_files->OnOpenRawData(); }},
+        {cmd::ExportHciPackets, [this] { m_files->OnExportHciPackets(); }},
         {cmd::FilePrint, [this] { m_files->OnFilePrint(); }},
         {cmd::FilePrintPreview, [this] { m_files->OnFilePrintPreview(); }},
         {cmd::FilePrintSetup, [this] { m_files->OnFilePrintSetup(); }},
@@ -159,6 +188,13 @@ bool CNimbrelView::ruleHolds(EnableRule rule) const {
     case EnableRule::CanPaste: return canPaste();
     case EnableRule::CanUndo: return canUndo();
     case EnableRule::HasRecentFiles: return m_files->hasRecentFiles();
+    case EnableRule::Capturing: {
+        const CaptureState::Phase phase = m_core.capture.phase();
+        return phase != CaptureState::Phase::Idle && phase != CaptureState::Phase::Replaying;
+    }
+    case EnableRule::HasMarks: return !marks().empty();
+    case EnableRule::FilterOn: return filterActive();
+    case EnableRule::HasSearch: return shownLines().searchSet() != nullptr;
     }
     return false;
 }
@@ -176,6 +212,20 @@ bool CNimbrelView::marked(const CommandSpec& cmdRow) const {
             if (commandNumber(chip.command) == cmdRow.id) return chip.icType == m_nIcType;
         }
         return false;
+    case MarkSource::LineFilter: {
+        const LineFilter& f = lineFilter();
+        switch (cmdRow.id) {
+        case cmd::FilterRed: return f.shows(LineTag::Red);
+        case cmd::FilterYellow: return f.shows(LineTag::Yellow);
+        case cmd::FilterGreen: return f.shows(LineTag::Green);
+        case cmd::FilterBlue: return f.shows(LineTag::Blue);
+        case cmd::FilterWhite: return f.shows(LineTag::White);
+        case cmd::FilterGrey: return f.shows(LineTag::Grey);
+        case cmd::FilterDecoded: return f.shows(LineTag::Decoded);
+        case cmd::FilterSearchOnly: return f.onlySearch;
+        default: return false;
+        }
+    }
     default: return false;
     }
 }
@@ -247,6 +297,14 @@ void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
 }
 
 // --- Debug ---
+
+void CNimbrelView::OnDebugStopCapture() {
+    // A replay or a text-log load is ended by its own Cancel; Stop Capture is for routes.
+    if (m_core.capture.phase() == CaptureState::Phase::Replaying) return;
+    // The shutdown New runs (which shows what was received), but the text stays.
+    stopAllCaptures(std::chrono::milliseconds(2000));
+    m_logView.drainNow();
+}
 
 void CNimbrelView::OnDebugWithFilterDriver() { startDriverRoute(CaptureRoute::Filter); }
 
@@ -335,6 +393,7 @@ void CNimbrelView::OnDebugWithCom() {
 
 void CNimbrelView::startComCapture(const QString& port, std::uint32_t baudRate) {
     const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
+    m_comPortShown = serialDevicePath(port);
     if (m_com.start(definitions, port.toStdString(), baudRate) ==
         ComCapture::StartResult::ViewInUse) {
         showMessageBox(this, viewInUseText());
@@ -437,6 +496,68 @@ void CNimbrelView::OnEditPaste() {
 
 void CNimbrelView::OnContextMenu(const QPoint& globalPos) {
     if (m_contextMenu) m_contextMenu->popup(globalPos);
+}
+
+// --- finding one's way ---
+
+void CNimbrelView::OnGoToLine() {
+    GoToLineDlg dlg(lineCount(), caret().line + 1, this);
+    if (dlg.exec() != QDialog::Accepted) return;
+    goToLine(dlg.lineNumber() - 1);
+}
+
+void CNimbrelView::OnToggleMark() { marks().toggle(caret().line); }
+
+void CNimbrelView::OnNextMark() {
+    const qint64 line = marks().next(caret().line);
+    if (line >= 0) goToLine(line);
+}
+
+void CNimbrelView::OnPreviousMark() {
+    const qint64 line = marks().previous(caret().line);
+    if (line >= 0) goToLine(line);
+}
+
+void CNimbrelView::applyLineFilter(const LineFilter& filter) {
+    setLineFilter(filter);
+    const std::string text = filter.toText();
+    SettingsStore().SetLineFilter(std::u16string(text.begin(), text.end()));
+    emit commandStatesChanged();
+}
+
+void CNimbrelView::OnFilterKind(LineTag tag) {
+    LineFilter f = lineFilter();
+    f.tags[static_cast<std::size_t>(tag)] = !f.tags[static_cast<std::size_t>(tag)];
+    applyLineFilter(f);
+}
+
+void CNimbrelView::OnFilterSearchOnly() {
+    LineFilter f = lineFilter();
+    f.onlySearch = !f.onlySearch;
+    applyLineFilter(f);
+}
+
+void CNimbrelView::OnFilterShowAll() { applyLineFilter(LineFilter{}); }
+
+void CNimbrelView::OnExportShownLines() { m_files->OnExportShownLines(); }
+
+QString CNimbrelView::timeBetweenLinesText() const {
+    qint64 first = 0;
+    qint64 last = 0;
+    if (hasSelection()) {
+        const TextPos from = std::min(anchor(), caret());
+        const TextPos to = std::max(anchor(), caret());
+        first = from.line;
+        // Whole lines selected end at the start of the next one, which is not part of it.
+        last = to.column == 0 && to.line > from.line ? to.line - 1 : to.line;
+    } else {
+        last = caret().line;
+        first = marks().above(last);
+        if (first < 0) return {};
+    }
+    if (first == last) return {};
+    const std::optional<std::int64_t> ms = timeBetweenMs(lineText(first), lineText(last));
+    return ms ? timeDeltaText(*ms) : QString();
 }
 
 }  // namespace nimbrel::gui

@@ -36,6 +36,7 @@ public:
     ViewCore& core() { return m_core; }
     // The File menu's text logs, raw data replay, printing and recent files.
     FileCommands& files() { return *m_files; }
+    const FileCommands& files() const { return *m_files; }
     const ViewCore& core() const { return m_core; }
 
     // Shows everything that other threads have queued for the view.
@@ -66,13 +67,18 @@ public:
 
     // With Com on a given port, as the command does it with the stored port and rate.
     void startComCapture(const QString& port, std::uint32_t baudRate);
-    // Stops every capture thread and the print thread, waiting up to `limit` for each.
+    // Stops every capture thread and the print thread, waiting up to `limit` for each; what
+    // waits in the ring is shown and recorded first.
     void stopAllCaptures(std::chrono::milliseconds limit);
+    // The device the COM route reads ("/dev/ttyUSB0"), for the status bar.
+    QString comPortShown() const { return m_comPortShown; }
 
     // Command handlers.
     void OnDebugWithFilterDriver();
     void OnDebugWithCom();
     void OnDebugWithUartDriver();
+    // Stops the running capture route as New does, keeps the text and starts nothing.
+    void OnDebugStopCapture();
     // A radio arrived (true) or its removal completed (false); posted by the radio watcher.
     void OnDeviceChange(bool arrival);
     // The main window's close request, before it asks to save: the driver steps.
@@ -97,6 +103,20 @@ public:
     void OnPause();
     void OnEditPaste();
     void OnContextMenu(const QPoint& globalPos);
+    void OnGoToLine();
+    void OnToggleMark();
+    void OnNextMark();
+    void OnPreviousMark();
+    // View > Filter: shows or hides a kind of line, or the lines the search did not match;
+    // Show All Lines turns every filter off. The filter is kept in the settings store.
+    void OnFilterKind(LineTag tag);
+    void OnFilterSearchOnly();
+    void OnFilterShowAll();
+    void OnExportShownLines();
+
+    // "Δ 1.234 s" between the first and last line of the selection, or without one
+    // between the nearest mark above and the caret's line; empty when a line has no stamp.
+    QString timeBetweenLinesText() const;
 
     // Members of the view that are not part of the core.
     AutoStartToggles m_autoStart;
@@ -116,6 +136,7 @@ private:
     void restartDriverRoute(CaptureRoute route);
     // Runs `action` now, or once a replay or text-log load has ended.
     void whenFilesIdle(std::function<void()> action);
+    void applyLineFilter(const LineFilter& filter);
 
     CNimbrelDoc& m_doc;
     QueuedLogView m_logView;
@@ -128,6 +149,7 @@ private:
     std::function<bool()> m_saveAsHandler;
     // Lines the start-up sequence prints itself leave the document unmodified.
     bool m_printingStartupLines = false;
+    QString m_comPortShown;
 };
 
 }  // namespace nimbrel::gui

@@ -1,13 +1,11 @@
 // What the other parts of the window may ask of the search: does line N match the
 // current search, and every line it matches (for a filter of the shown lines, the
-// overview beside the scroll bar). And what the search pane takes from the marks: the
-// marked lines, listed among the hits.
+// overview beside the scroll bar; SearchLineSet shows them as a LineSet).
 #pragma once
 
 #include <QObject>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "gui/hit_set.h"
 
@@ -30,18 +28,6 @@ public:
 signals:
     // The set of hits changed: lines were searched, or the search changed.
     void hitsChanged();
-};
-
-class MarkedLines : public QObject {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-
-    // The marked lines, in ascending order.
-    virtual std::vector<std::int64_t> markedLines() const = 0;
-
-signals:
-    void marksChanged();
 };
 
 }  // namespace nimbrel::gui

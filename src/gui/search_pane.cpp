@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "gui/line_marks.h"
 #include "gui/log_text_view.h"
 #include "gui/search_results_list.h"
 #include "pipeline/settings_store.h"
@@ -147,10 +148,10 @@ void SearchPane::activate() {
     text_->lineEdit()->selectAll();
 }
 
-void SearchPane::setMarkedLines(MarkedLines* marks) {
-    if (marks_) marks_->disconnect(this);
+void SearchPane::setMarkedLines(const LineMarks* marks) {
+    if (marks_) disconnect(marks_, nullptr, this, nullptr);
     marks_ = marks;
-    if (marks_) connect(marks_, &MarkedLines::marksChanged, this, &SearchPane::updateList);
+    if (marks_) connect(marks_, &LineSet::changed, this, &SearchPane::updateList);
     updateList();
 }
 
@@ -216,8 +217,7 @@ void SearchPane::updateCount() {
 }
 
 void SearchPane::updateList() {
-    results_->setLines(search_->hits(),
-                       marks_ ? marks_->markedLines() : std::vector<std::int64_t>{});
+    results_->setLines(search_->hits(), marks_ ? marks_->lines() : std::vector<std::int64_t>{});
 }
 
 void SearchPane::showLine(std::int64_t line) {

@@ -21,6 +21,7 @@ class QToolButton;
 
 namespace nimbrel::gui {
 
+class LineMarks;
 class LogTextView;
 class SearchResultsList;
 
@@ -38,7 +39,7 @@ public:
     // Shows the pane with the keyboard in its text box.
     void activate();
     // The marked lines to list among the hits; null for none.
-    void setMarkedLines(MarkedLines* marks);
+    void setMarkedLines(const LineMarks* marks);
     // The text searched for, its options, and runs the search now.
     void searchFor(const SearchQuery& query);
     QStringList history() const;
@@ -73,7 +74,7 @@ private:
     QTimer typing_;      // searches once typing pauses
     QTimer listUpdate_;  // the list follows the hits at most this often
     QString error_;
-    QPointer<MarkedLines> marks_;
+    QPointer<const LineMarks> marks_;
 };
 
 }  // namespace nimbrel::gui

@@ -42,6 +42,9 @@ void toNative(char16_t* units, std::size_t n) {
     }
 }
 
+// Units read at once: between pieces a stop request is looked at.
+constexpr std::size_t kReadPieceUnits = std::size_t(1) << 20;
+
 // Reads units [first, first + n) of the file; the units read.
 std::size_t readUnits(int fd, std::uint64_t first, std::size_t n, char16_t* out) {
     const std::size_t bytes = preadFully(fd, reinterpret_cast<char*>(out), n * 2, first * 2);
@@ -81,7 +84,8 @@ public:
 
     void flush() {
         if (pending_) {
-            add(pendingLine_.start, pendingLine_.length, pendingLine_.lineEnd, pendingLine_.colour);
+            pendingLine_.gap = pendingLine_.lineEnd;
+            add(pendingLine_);
             pending_ = false;
         }
         if (block_ && block_->count() > 0) {
@@ -97,6 +101,8 @@ private:
         std::uint32_t length;
         std::uint32_t lineEnd;
         std::uint8_t colour;
+        bool indented;  // starts with a tab: a decoded line under a record
+        std::uint64_t gap = 0;
     };
 
     void piece(const char16_t* text, std::uint64_t start, std::size_t n, std::uint32_t lineEnd) {
@@ -106,24 +112,28 @@ private:
                 if (trimmed.find(f) != std::u16string_view::npos) return;
             }
         }
-        const Line next{start, static_cast<std::uint32_t>(n), lineEnd, tagColour(text, n)};
+        const Line next{start, static_cast<std::uint32_t>(n), lineEnd, tagColour(text, n),
+                        n > 0 && text[0] == u'\t'};
         if (pending_) {
             // The gap reaches up to this line, over any line left out between.
-            add(pendingLine_.start, pendingLine_.length,
-                start - pendingLine_.start - pendingLine_.length, pendingLine_.colour);
+            pendingLine_.gap = start - pendingLine_.start - pendingLine_.length;
+            add(pendingLine_);
         }
         pendingLine_ = next;
         pending_ = true;
     }
 
-    void add(std::uint64_t start, std::uint32_t length, std::uint64_t gap, std::uint8_t colour) {
+    void add(const Line& line) {
+        const std::uint64_t start = line.start;
+        const std::uint32_t length = line.length;
+        std::uint64_t gap = line.gap;
         if (block_ && (block_->full() || !block_->fits(length, gap) || block_->end() != start)) {
             block_->shrink();
             out_.push_back(std::move(block_));
         }
         if (!block_) block_ = std::make_shared<LineBlock>(start);
         if (!block_->fits(length, gap)) gap = 0;  // the next line starts a block of its own
-        block_->add(length, static_cast<std::uint32_t>(gap), colour, false);
+        block_->add(length, static_cast<std::uint32_t>(gap), line.colour, false, line.indented);
     }
 
     const std::vector<std::u16string>& filter_;
@@ -221,7 +231,20 @@ void TextLogIndexer::scan(std::uint64_t index, Slab& slab, std::vector<char16_t>
     const std::uint64_t readFrom = s > 2 ? s - 2 : 0;
     const std::uint64_t readTo = std::min(e + 2, totalUnits_);
     buffer.resize(static_cast<std::size_t>(readTo - readFrom));
-    const std::size_t got = readUnits(options_.fd->get(), readFrom, buffer.size(), buffer.data());
+    // Read in pieces, so that Cancel also takes effect while a slab is read (a slab of a
+    // slow disk, or of a sparse file, takes a while).
+    std::size_t got = 0;
+    while (got < buffer.size()) {
+        if (stop_.load(std::memory_order_relaxed)) {
+            slab.error = -2;
+            return;
+        }
+        const std::size_t piece = std::min<std::size_t>(buffer.size() - got, kReadPieceUnits);
+        const std::size_t read =
+            readUnits(options_.fd->get(), readFrom + got, piece, buffer.data() + got);
+        got += read;
+        if (read < piece) break;
+    }
     const char16_t* u = buffer.data() - readFrom;  // u[i] is unit i of the file
     const std::uint64_t have = readFrom + got;     // units known
     const std::uint64_t end = std::min(e, have);

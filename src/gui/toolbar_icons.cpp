@@ -20,6 +20,7 @@ const char* themeName(int id) {
     case cmd::EditPaste: return "edit-paste";
     case cmd::FilePrint: return "document-print";
     case cmd::AppAbout: return "help-about";
+    case cmd::StopCapture: return "process-stop";
     default: return nullptr;
     }
 }
@@ -84,6 +85,10 @@ void drawGlyph(QPainter& p, int id) {
         p.drawRect(QRectF(1.5, 6.5, 13, 6));
         p.setBrush(Qt::white);
         p.drawRect(QRectF(4.5, 10.5, 7, 4));
+        break;
+    case cmd::StopCapture:
+        p.setBrush(QColor(200, 40, 40));
+        p.drawRect(QRectF(3.5, 3.5, 9, 9));
         break;
     default: break;
     }

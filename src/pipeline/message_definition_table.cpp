@@ -15,11 +15,12 @@ namespace {
 
 constexpr std::size_t kIndexCount = 65536;
 
-enum class ReadOutcome { Read, Unreadable, TooLarge };
+enum class ReadOutcome { Read, Unreadable, TooLarge, NoWriter };
 
 // The whole file, read up to `limit` bytes: a FIFO or a device that never ends is not read
 // past it. Opened read-only without locking, so other readers and writers are not
-// disturbed.
+// disturbed, and without waiting for the writer of a FIFO: a FIFO that reads as empty at
+// once has none (a shell's <(cat file) has its writer, or the bytes it left behind).
 ReadOutcome readDefinitionBytes(const std::string& path, std::size_t limit, std::string& bytes) {
     const FileStatus info = fileStatus(path);
     if (info.kind == FileKind::Folder) return ReadOutcome::Unreadable;
@@ -45,7 +46,10 @@ ReadOutcome readDefinitionBytes(const std::string& path, std::size_t limit, std:
             outcome = ReadOutcome::Unreadable;
             break;
         }
-        if (got.count == 0) break;
+        if (got.count == 0) {
+            if (filled == 0 && info.kind == FileKind::Fifo) outcome = ReadOutcome::NoWriter;
+            break;
+        }
         filled += got.count;
     }
     bytes.resize(filled);
@@ -81,10 +85,15 @@ bool MessageDefinitionTable::load(const std::string& path, LogConsole& console,
             console.print(
                 u"[R] A message definition file is read up to %u MiB; \"%s\" is longer.",
                 {static_cast<unsigned long long>(sizeLimit >> 20), std::u16string_view(widePath)});
+        } else if (outcome == ReadOutcome::NoWriter) {
+            console.print(kNoWriterMessage, {std::u16string_view(widePath)});
         }
         return false;
     }
     loadFromText(bytes);
+    // An empty file, a picture or a UTF-16 text loads without a single definition, and
+    // every record would then show only that its index is not defined.
+    if (definedCount() == 0) console.print(kNoDefinitionsMessage, {utf8ToUtf16(path)});
     return true;
 }
 

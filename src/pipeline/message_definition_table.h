@@ -36,6 +36,12 @@ struct MessageEntry {
     const CompiledFormat& format;  // the text compiled for the printf engine
 };
 
+// The loader's lines for a FIFO nobody writes to (after the red "failed!" line) and for a
+// file that it read but found no definition in.
+inline constexpr std::u16string_view kNoWriterMessage = u"[R] \"%s\" is a FIFO without a writer.";
+inline constexpr std::u16string_view kNoDefinitionsMessage =
+    u"[Y] No message definitions found in %s";
+
 // Far above any real definition file (a few hundred kilobytes).
 inline constexpr std::size_t kDefinitionFileSizeLimit = std::size_t{64} << 20;
 
@@ -46,10 +52,12 @@ public:
     MessageDefinitionTable& operator=(const MessageDefinitionTable&) = delete;
 
     // Reads the definition file at path (8-bit text). When it cannot be opened or read,
-    // or holds more than `sizeLimit` bytes (read no further: a FIFO or device may never
-    // end), prints "[R] Open message definition file "<path>" failed!" to the console
-    // (with a second line naming the limit when that was the cause), leaves the table as
-    // it was and returns false. Otherwise rebuilds the table from scratch and returns true.
+    // is a FIFO without a writer (never waited for), or holds more than `sizeLimit` bytes
+    // (read no further: a FIFO or device may never end), prints "[R] Open message
+    // definition file "<path>" failed!" to the console (with a second line naming the
+    // cause for the last two), leaves the table as it was and returns false. Otherwise
+    // rebuilds the table from scratch, adds a yellow line when the file defined nothing,
+    // and returns true.
     bool load(const std::string& path, LogConsole& console,
               std::size_t sizeLimit = kDefinitionFileSizeLimit);
     // Rebuilds the table from a file's bytes; counts as a successful load.

@@ -6,7 +6,10 @@
 namespace nimbrel {
 
 void RecordEmitter::onRecord(const RecordRef& record, bool lastInWindow) {
-    if (definitions_.loaded()) display_.onRecord(record, lastInWindow);
+    if (definitions_.loaded()) {
+        display_.onRecord(record, lastInWindow);
+        if (tap_) tap_->onRecord(record, lastInWindow);
+    }
     if (autoSaveRawData_.load(std::memory_order_relaxed))
         rawDataFile_.appendRecord(record, lastInWindow);
 }

@@ -27,7 +27,7 @@ struct FormatCounts {
     std::uint64_t parameterErrors = 0;
 };
 
-class RecordFormatter : public RecordSink {
+class RecordFormatter : public RecordSink, public StampedRecordSink {
 public:
     RecordFormatter(const MessageDefinitionTable& definitions, LogConsole& console,
                     FormatterToggles& toggles);
@@ -37,6 +37,10 @@ public:
     void formatAndShow(const RecordRef& record, const RawStamp* stamp);
     // Live capture: records from the framer.
     void onRecord(const RecordRef& record, bool lastInWindow) override;
+    // Replay: records of a raw data file with their stamps.
+    void onStampedRecord(const RecordRef& record, const RawStamp* stamp) override {
+        formatAndShow(record, stamp);
+    }
 
     // Lines go to `output` instead of the view (a replay to a text file), or back to the
     // view with nullptr.

@@ -16,6 +16,17 @@ public:
     virtual void onRecord(const RecordRef& record, bool lastInWindow) = 0;
 };
 
+struct RawStamp;
+
+// Receives each record of a raw data file with the stamp in front of it (nullptr when the
+// record starts too near the start of the file to have one). The bytes and the stamp are
+// valid only during the call.
+class StampedRecordSink {
+public:
+    virtual ~StampedRecordSink() = default;
+    virtual void onStampedRecord(const RecordRef& record, const RawStamp* stamp) = 0;
+};
+
 struct FrameOutcome {
     std::uint32_t consumed = 0;
     bool emitted = false;

@@ -4,6 +4,7 @@
 
 #include "decoders/decoders.h"
 #include "pipeline/color_tag.h"
+#include "pipeline/decoder_input.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/message_indices.h"
 #include "platform/little_endian.h"
@@ -212,13 +213,10 @@ void RecordLineComposer::appendBody(const RecordRef& record, const MessageEntry&
         decoded = true;
         if (layout.paramWidth == 4) {
             std::uint32_t words[255];
-            for (std::uint32_t i = 0; i < n; ++i) words[i] = loadLe32(params + 4 * i);
-            ParamWords pw{words, n};
-            if (decoder->hci && toggles_.m_bEmberType.load(std::memory_order_relaxed) &&
-                toggles_.m_bFlintType.load(std::memory_order_relaxed)) {
-                pw = n > 0 ? ParamWords{words + 1, n - 1} : ParamWords{};
-            }
-            decoder->decode(decoded_, pw);
+            const bool skipFirst = decoder->hci &&
+                                   toggles_.m_bEmberType.load(std::memory_order_relaxed) &&
+                                   toggles_.m_bFlintType.load(std::memory_order_relaxed);
+            decoder->decode(decoded_, decoderWords(record, skipFirst, words));
         } else if (layout.paramWidth == 1) {
             decoded_.append(u"paraWide is 1 not 4");
         }
@@ -238,8 +236,7 @@ ComposedLine RecordLineComposer::compose(const RecordRef& record, const RawStamp
     const RecordLayout& layout = record.layout;
     const std::uint32_t n = layout.paramStart ? record.bytes[layout.paramStart - 1] : 0;
     const MessageEntry e = definitions_.entry(record.messageIndex());
-    const bool matched = static_cast<std::int32_t>(layout.paramWidth) == e.expectedWidth &&
-                         e.expectedParams <= static_cast<std::int32_t>(n);
+    const bool matched = fitsDefinition(record, e);
 
     const CaptureRoute threadId = toggles_.m_threadId.load(std::memory_order_relaxed);
     const ColourTag& tag = matched ? kColourTags[record.colourCode()] : kErrorTag;

@@ -179,6 +179,12 @@ std::u16string SettingsStore::GetComPort() const {
 bool SettingsStore::SetComPort(std::u16string_view name) const {
     return backend_.writeText(u"Com", name);
 }
+std::u16string SettingsStore::GetLineFilter() const {
+    return readText(backend_, u"View/LineFilter", u"");
+}
+bool SettingsStore::SetLineFilter(std::u16string_view text) const {
+    return backend_.writeText(u"View/LineFilter", text);
+}
 std::uint32_t SettingsStore::GetBaudRate() const {
     return readNumber(backend_, u"BaudRate", kDefaultBaudRate);
 }

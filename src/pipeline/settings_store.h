@@ -10,7 +10,9 @@
 // The store keeps nothing: every read goes to the store at the moment of the call and
 // every write goes straight through. Readers create nothing; writers create the store
 // when missing. Failures are silent: a reader gives the default, a writer leaves the
-// store as it was (and returns false). Every operation may be called from any thread.
+// store as it was (and returns false). A settings file that cannot be read gives the
+// defaults; the first write keeps it beside itself (".bad") and starts from the
+// defaults. Every operation may be called from any thread.
 #pragma once
 
 #include <cstdint>
@@ -75,12 +77,20 @@ public:
     int GetApplicationLook() const;
     bool SetApplicationLook(int id) const;
 
+    // The log view's tag filters as the view writes them (empty when absent: no filter).
+    std::u16string GetLineFilter() const;
+    bool SetLineFilter(std::u16string_view text) const;
+
     // --- for tools that show and edit the stores (nimbrel-cli settings) ---
 
     // Where the settings key's values live (a file or a registry key), and whether
     // anything has been stored there yet.
     std::u16string location() const;
     bool locationExists() const;
+    // The settings file exists but cannot be read, so the defaults apply; the next write
+    // keeps it at unreadableCopy() and starts from the defaults.
+    bool locationUnreadable() const { return backend_.unreadable(); }
+    std::u16string unreadableCopy() const { return backend_.unreadableCopy(); }
     // fwconfig.ini in the program folder (it may not exist).
     static std::u16string fwconfigPath();
     // The text stored under a value name ("Workspace/ApplicationLook" for the look), as

@@ -3,12 +3,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace nimbrel {
 
 int openRegularFileForReading(const std::string& path, FileHandle& file, std::uint64_t& size) {
-    // Anything else is refused before it is opened: opening a FIFO would wait for a writer.
-    if (fileStatus(path).kind == FileKind::Other) return EINVAL;
+    // Anything else is refused before it is opened: opening a device may have effects.
+    if (const FileKind kind = fileStatus(path).kind;
+        kind == FileKind::Fifo || kind == FileKind::Other)
+        return kNotARegularFile;
     FileHandle opened;
     if (const int err = opened.open(path, FileMode::Read); err != 0) {
         // Opening a folder for reading fails on some platforms instead of succeeding.
@@ -16,12 +19,17 @@ int openRegularFileForReading(const std::string& path, FileHandle& file, std::ui
     }
     const FileStatus st = fileStatus(path);
     if (st.kind == FileKind::Folder) return EISDIR;
-    if (st.kind != FileKind::Regular) return st.kind == FileKind::Missing ? st.error : EINVAL;
+    if (st.kind != FileKind::Regular)
+        return st.kind == FileKind::Missing ? st.error : kNotARegularFile;
     std::uint64_t bytes = 0;
     if (const int err = opened.size(bytes); err != 0) return err;
     file = std::move(opened);
     size = bytes;
     return 0;
+}
+
+std::string fileErrorText(int error) {
+    return error == kNotARegularFile ? "not a regular file" : std::strerror(error);
 }
 
 int readWholeFile(const std::string& path, std::size_t limit, std::string& bytes) {

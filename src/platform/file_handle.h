@@ -14,7 +14,7 @@
 namespace nimbrel {
 
 enum class FileMode {
-    Read,           // existing file, read only
+    Read,           // existing file, read only; never waits for the writer of a FIFO
     WriteTruncate,  // created or emptied, write only
     Append,         // created if missing, every write at the end (shared for reading)
     CreateNew,      // a new file that must not exist yet, write only
@@ -74,7 +74,8 @@ private:
     bool owned_ = true;
 };
 
-enum class FileKind { Missing, Regular, Folder, Other };
+// Fifo: a named pipe, or a shell's pipe such as <(cat file); Other: a device, a socket.
+enum class FileKind { Missing, Regular, Folder, Fifo, Other };
 
 struct FileStatus {
     FileKind kind = FileKind::Missing;
@@ -84,9 +85,17 @@ struct FileStatus {
 
 // What `path` names, following symbolic links.
 FileStatus fileStatus(const std::string& path);
-// Opens a regular file for reading: 0 and its handle and size, or the errno value (EISDIR
-// for a folder, EINVAL for anything else that is not a regular file).
+
+// What openRegularFileForReading gives for a path that is neither a regular file nor a
+// folder (a FIFO, a device such as /dev/zero, a socket). Not an errno value.
+inline constexpr int kNotARegularFile = -1;
+// Opens a regular file for reading: 0 and its handle and size, or EISDIR for a folder,
+// kNotARegularFile for anything else that is not a regular file (a FIFO is not waited
+// for), or the errno value.
 int openRegularFileForReading(const std::string& path, FileHandle& file, std::uint64_t& size);
+// The reason in words for a failure of these functions: "not a regular file" for
+// kNotARegularFile, the system's text for an errno value.
+std::string fileErrorText(int error);
 // Reads a whole regular file of at most `limit` bytes; 0, EFBIG for a larger file, or the
 // errno value.
 int readWholeFile(const std::string& path, std::size_t limit, std::string& bytes);
@@ -108,5 +117,7 @@ int renameNoReplace(const std::string& from, const std::string& to);
 int truncateFile(const std::string& path, std::uint64_t size);
 // The file a symbolic link points at, else `path` itself.
 std::string resolvedFilePath(const std::string& path);
+// True when both paths name the same existing file (through a link or not).
+bool sameFile(const std::string& a, const std::string& b);
 
 }  // namespace nimbrel

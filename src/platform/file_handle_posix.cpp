@@ -43,8 +43,13 @@ FileHandle FileHandle::standardOutput() { return FileHandle(STDOUT_FILENO, false
 
 int FileHandle::open(const std::string& path, FileMode mode) {
     close();
-    const int fd = ::open(path.c_str(), openFlags(mode) | O_CLOEXEC, 0666);
+    // Opening a FIFO for reading would wait for a writer, possibly for ever: the open does
+    // not wait, and reads wait again as usual (a FIFO without a writer reads as empty).
+    const bool read = mode == FileMode::Read;
+    const int fd =
+        ::open(path.c_str(), openFlags(mode) | O_CLOEXEC | (read ? O_NONBLOCK : 0), 0666);
     if (fd < 0) return errno;
+    if (read) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     native_ = fd;
     owned_ = true;
     return 0;
@@ -108,9 +113,10 @@ FileHandle::Native FileHandle::release() { return std::exchange(native_, kInvali
 FileStatus fileStatus(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return {FileKind::Missing, 0, errno};
-    const FileKind kind = S_ISREG(st.st_mode)   ? FileKind::Regular
-                          : S_ISDIR(st.st_mode) ? FileKind::Folder
-                                                : FileKind::Other;
+    const FileKind kind = S_ISREG(st.st_mode)    ? FileKind::Regular
+                          : S_ISDIR(st.st_mode)  ? FileKind::Folder
+                          : S_ISFIFO(st.st_mode) ? FileKind::Fifo
+                                                 : FileKind::Other;
     return {kind, st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0, 0};
 }
 
@@ -173,6 +179,13 @@ std::string resolvedFilePath(const std::string& path) {
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
     char real[PATH_MAX];
     return ::realpath(path.c_str(), real) ? std::string(real) : path;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {
+    }, second{};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 }  // namespace nimbrel

@@ -212,4 +212,22 @@ int truncateFile(const std::string& path, std::uint64_t size) {
 
 std::string resolvedFilePath(const std::string& path) { return path; }
 
+bool sameFile(const std::string& a, const std::string& b) {
+    // The volume and the file index name a file whatever path or link leads to it.
+    auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+        const HANDLE h = ::CreateFileW(win::widen(path).c_str(), 0,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+        ::CloseHandle(h);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return identify(a, first) && identify(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
 }  // namespace nimbrel

@@ -31,6 +31,11 @@ public:
     virtual std::u16string location() const = 0;
     // Whether anything has been stored there yet.
     virtual bool locationExists() const = 0;
+    // The store exists but cannot be read (a settings file not in its format): readers
+    // give nothing, and the next write keeps it at unreadableCopy() and starts afresh.
+    // A backend whose store cannot be unreadable says false.
+    virtual bool unreadable() const { return false; }
+    virtual std::u16string unreadableCopy() const { return {}; }
 };
 
 }  // namespace nimbrel

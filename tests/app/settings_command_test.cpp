@@ -44,7 +44,7 @@ TEST_F(SettingsCommandTest, SetWritesWhatTheProgramThenReads) {
 
     EXPECT_EQ(runCli({"settings", "set", "ApplicationLook", "215"}).code, 0);
     EXPECT_EQ(store.GetApplicationLook(), 215);
-    EXPECT_EQ(runCli({"settings", "set", "AutoGetLogForUart", "-1"}).code, 0);
+    EXPECT_EQ(runCli({"settings", "set", "AutoGetLogForUart", "0xFFFFFFFF"}).code, 0);
     EXPECT_EQ(store.GetAutoGetLogForUart(), 0xFFFFFFFFu);
 }
 
@@ -69,6 +69,15 @@ TEST_F(SettingsCommandTest, BadValuesAndNamesAreUsageErrorsThatChangeNothing) {
     EXPECT_EQ(word.code, 2);
     EXPECT_NE(word.err.find("BaudRate takes a number"), std::string::npos) << word.err;
     EXPECT_EQ(runCli({"settings", "set", "PrintRawData", "4294967296"}).code, 2);
+    // The numbers are 0 to 4294967295: no negative number is stored as its bit pattern.
+    for (const char* negative : {"-1", " -5", "-0x10"}) {
+        const test::CliResult run = runCli({"settings", "set", "BaudRate", negative});
+        EXPECT_EQ(run.code, 2) << negative;
+        EXPECT_NE(run.err.find("BaudRate takes a number (0 to 4294967295, 0x hexadecimal), not '" +
+                               std::string(negative) + "'"),
+                  std::string::npos)
+            << run.err;
+    }
     EXPECT_EQ(runCli({"settings", "set", "ApplicationLook", "300"}).code, 2);
     EXPECT_EQ(runCli({"settings", "set", "NoSuchThing", "1"}).code, 2);
     EXPECT_FALSE(fileExists(settingsFile()));
@@ -97,6 +106,42 @@ TEST_F(SettingsCommandTest, BadValuesAndNamesAreUsageErrorsThatChangeNothing) {
         EXPECT_NE(run.err.find("\nRun 'nimbrel-cli settings"), std::string::npos)
             << args.back() << ": " << run.err;
     }
+}
+
+// A settings file that is not in the settings format: reading says so once and gives the
+// defaults; setting a value keeps the file beside itself as .bad, starts from the
+// defaults, stores the value and says it did.
+TEST_F(SettingsCommandTest, AnUnreadableSettingsFileIsReportedOnceAndKeptAside) {
+    const std::string garbage = "\x01\xfe[garbage\nCom=ttyS9\nnot a setting at all\n";
+    store.SetBaudRate(9600);  // creates the folders
+    ASSERT_TRUE(writeFile(settingsFile(), garbage));
+    const std::string said = "nimbrel-cli settings: the settings file " + settingsFile() +
+                             " cannot be read (it is not in the settings format); the defaults "
+                             "apply. Setting a value keeps it as " +
+                             settingsFile() + ".bad and starts again from the defaults.\n";
+    const test::CliResult get = runCli({"settings", "get", "Com"});
+    EXPECT_EQ(get.code, 0);
+    EXPECT_EQ(get.out, "ttyUSB0\n");
+    EXPECT_EQ(get.err, said);
+    const test::CliResult list = runCli({"settings", "list"});
+    EXPECT_EQ(list.err, said);
+
+    const test::CliResult set = runCli({"settings", "set", "Com", "ttyS3"});
+    EXPECT_EQ(set.code, 0) << set.err;
+    EXPECT_EQ(set.err, "nimbrel-cli settings: the settings file " + settingsFile() +
+                           " could not be read (it is not in the settings format); it is kept "
+                           "as " +
+                           settingsFile() +
+                           ".bad and the other settings are back at their "
+                           "defaults.\n");
+    std::string kept, now;
+    ASSERT_TRUE(readFile(settingsFile() + ".bad", kept));
+    EXPECT_EQ(kept, garbage);
+    ASSERT_TRUE(readFile(settingsFile(), now));
+    EXPECT_EQ(now, "[General]\nCom=ttyS3\n");
+    const test::CliResult after = runCli({"settings", "get", "Com"});
+    EXPECT_EQ(after.out, "ttyS3\n");
+    EXPECT_EQ(after.err, "");
 }
 
 TEST_F(SettingsCommandTest, HelpEverywhere) {

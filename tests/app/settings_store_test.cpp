@@ -117,6 +117,31 @@ TEST_F(SettingsStoreTest, ValuesEditedByHandAreReadAtTheNextCall) {
     EXPECT_EQ(store.GetApplicationLook(), 210);
 }
 
+// The window's writes to a settings file that is not in the settings format succeed
+// without a word: the file is kept beside itself as .bad and the store starts from the
+// defaults, instead of rewriting the unreadable text as keys and failing.
+TEST_F(SettingsStoreTest, AnUnreadableFileIsKeptAsideAndTheStoreStartsFromTheDefaults) {
+    // Not the size of the file written just before: Qt would take a file of the same size
+    // and time stamp (which the file system keeps to a few milliseconds) for the one it
+    // has parsed already.
+    const std::string garbage = "[broken\nCom=ttyS9\n\x89PNG\r\n\x1a\n";
+    store.SetBaudRate(9600);  // creates the folders
+    ASSERT_TRUE(writeFile(settingsFile(), garbage));
+    EXPECT_TRUE(store.locationUnreadable());
+    EXPECT_EQ(store.GetComPort(), u"ttyUSB0");
+    EXPECT_EQ(store.GetBaudRate(), 115200u);
+
+    EXPECT_TRUE(store.SetLog1Path(u"/opt/defs/LOG1.h"));
+    EXPECT_FALSE(store.locationUnreadable());
+    EXPECT_EQ(store.GetLog1Path(), u"/opt/defs/LOG1.h");
+    EXPECT_EQ(store.GetComPort(), u"ttyUSB0");
+    std::string kept, now;
+    ASSERT_TRUE(readFile(settingsFile() + ".bad", kept));
+    EXPECT_EQ(kept, garbage);
+    ASSERT_TRUE(readFile(settingsFile(), now));
+    EXPECT_EQ(now, "[General]\nLog1Path=/opt/defs/LOG1.h\n");
+}
+
 TEST_F(SettingsStoreTest, ReadsOnAnotherThreadWhileTheGuiThreadWrites) {
     std::atomic<bool> done{false};
     std::atomic<int> bad{0};

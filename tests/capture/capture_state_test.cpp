@@ -143,7 +143,7 @@ TEST(CaptureState, ADrainingPrintThreadKeepsTheViewUntilItEnds) {
     ASSERT_TRUE(waitUntil([&] { return core.capture.drainFinished(); }));
     EXPECT_EQ(c.lines.written(), 2000);
     EXPECT_EQ(core.capture.phase(), Phase::Idle);
-    EXPECT_EQ(runRawDataReplay(core, replay, stopReplay), ReplayOutcome::Done);
+    EXPECT_EQ(runRawDataReplay(core, replay, stopReplay), ReplayOutcome::NoRecords);
     ASSERT_EQ(c.pty.open(), 0);
     EXPECT_EQ(c.com.start(kDefinitions, c.pty.slavePath(), 115200),
               ComCapture::StartResult::Started);

@@ -125,6 +125,31 @@ TEST(CaptureCommand, ARawDataFileThatCannotBeWrittenFailsTheCapture) {
     EXPECT_EQ(r.err.find("Raw data file: "), std::string::npos) << r.err;
 }
 
+// A file-size limit (ulimit -f) fails the raw data file as a full disk does, in words,
+// instead of killing the capture with SIGXFSZ.
+TEST(CaptureCommand, AFileSizeLimitFailsTheRawDataFileInWords) {
+    test::TempDir home;
+    PseudoTerminal pty;
+    ASSERT_EQ(pty.open(), 0);
+    ASSERT_EQ(pty.holdSlave(), 0);
+    test::Bytes stream;
+    for (int i = 0; i < 30; ++i) {
+        stream =
+            test::operator+(stream, test::buildRecord({.layout = 0, .colour = 1, .index = 112}));
+    }
+    ASSERT_EQ(::write(pty.masterFd(), stream.data(), stream.size()),
+              static_cast<ssize_t>(stream.size()));
+    const auto r = test::runCliWithFileSizeLimit(
+        {"capture", "--com", pty.slavePath(), "--save-raw", "--duration", "2", "--defs",
+         std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h"},
+        100, {"NIMBREL_HOME=" + home.path()});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30) << "the records are still shown";
+    EXPECT_NE(r.err.find("records could not be written (error 0x1b: File too large)."),
+              std::string::npos)
+        << r.err;
+}
+
 TEST(CaptureCommand, WithoutComItUsesTheStoredPortAndBaudRateAndSaysWhichPortItOpened) {
     test::TempDir home;
     const std::vector<std::string> env{"NIMBREL_HOME=" + home.path(),

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "support/cli_run.h"
+#include "support/lonely_fifo.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"
 
@@ -184,18 +190,182 @@ TEST(ReplayCommand, SummaryWarningsAndOffsetsOfUnknownLayouts) {
               std::string::npos)
         << noisy.err;
     EXPECT_NE(noisy.err.find("unknown layouts 1."), std::string::npos) << noisy.err;
+}
 
-    // A file without a single record says so; an empty one is not a mistake worth a warning.
-    const std::string text = raw.dir.file("notes.txt");
+// Raw data files that hold no record say so; what is no regular file (a device, a FIFO,
+// which is not waited for) is refused in words.
+TEST(ReplayCommand, FilesWithoutRecordsAndFilesThatAreNotRegular) {
+    test::TempDir dir;
+    const std::string text = dir.file("notes.txt");
     std::ofstream(text) << "just some text\n";
-    const auto notRaw = runCli({"replay", "--defs", kDefs, text});
-    EXPECT_EQ(notRaw.code, 0);
-    EXPECT_NE(notRaw.err.find("nimbrel-cli: no records found: is this a raw data file?"),
-              std::string::npos);
-    const std::string empty = raw.dir.file("empty.log");
+    const std::string empty = dir.file("empty.log");
     std::ofstream{empty};
-    EXPECT_EQ(runCli({"replay", "--defs", kDefs, empty}).err.find("no records found"),
-              std::string::npos);
+    test::LonelyFifo fifo(dir.file("fifo.log"));
+    struct Case {
+        std::string path;
+        int code;
+        std::string said;
+    };
+    const Case cases[] = {
+        {text, 0, "nimbrel-cli: no records found: is this a raw data file?\n"},
+        {empty, 0, "nimbrel-cli: no records found: the file is empty\n"},
+        {"/dev/zero", 1,
+         "[R] Fail to read raw data file \"/dev/zero\": not a regular file\nnimbrel-cli: cannot "
+         "read /dev/zero: not a regular file (replay takes one raw data file, such as "
+         "RawData_*.log)\n"},
+        {fifo.path(), 1, "nimbrel-cli: cannot read " + fifo.path() + ": not a regular file"},
+    };
+    for (const Case& c : cases) {
+        const auto run = runCli({"replay", "--defs", kDefs, "--color", "never", c.path});
+        EXPECT_EQ(run.code, c.code) << c.path;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(fifo.releasedAReader()) << "the replay waited for a writer";
+}
+
+// -o onto an input (the raw data file, the definition file, or a link to either) would
+// destroy it while it is read: a usage error naming both, and both stay as they were.
+TEST(ReplayCommand, OutputOntoAnInputIsRefused) {
+    RawFile raw(20);
+    const std::string defs = raw.dir.file("LOG1.h");
+    { std::ofstream(defs, std::ios::binary) << std::ifstream(kDefs, std::ios::binary).rdbuf(); }
+    ASSERT_EQ(::symlink(raw.path.c_str(), raw.dir.file("raw-link.log").c_str()), 0);
+    ASSERT_EQ(::link(raw.path.c_str(), raw.dir.file("raw-hard.log").c_str()), 0);
+    ASSERT_EQ(::symlink(defs.c_str(), raw.dir.file("defs-link.h").c_str()), 0);
+    const test::Bytes rawBefore = test::readFileBytes(raw.path);
+    const test::Bytes defsBefore = test::readFileBytes(defs);
+    struct Case {
+        std::string output;
+        std::string said;
+    };
+    const Case cases[] = {
+        {raw.path, "is the raw data file " + raw.path},
+        {raw.dir.file("raw-link.log"), "is the raw data file " + raw.path},
+        {raw.dir.file("raw-hard.log"), "is the raw data file " + raw.path},
+        {defs, "is the definition file " + defs},
+        {raw.dir.file("defs-link.h"), "is the definition file " + defs},
+    };
+    for (const Case& c : cases) {
+        const auto run = runCli({"replay", "--defs", defs, "-o", c.output, raw.path});
+        EXPECT_EQ(run.code, 2) << c.output;
+        EXPECT_NE(run.err.find("nimbrel-cli replay: -o " + c.output + " " + c.said),
+                  std::string::npos)
+            << run.err;
+    }
+    EXPECT_EQ(test::readFileBytes(raw.path), rawBefore);
+    EXPECT_EQ(test::readFileBytes(defs), defsBefore);
+}
+
+// A definition file that defines nothing loads with a yellow line (the exit status stays
+// as it was); a FIFO nothing writes to is refused in words; a pipe that a shell's "<(cat
+// LOG1.h)" gives works.
+TEST(ReplayCommand, DefinitionFilesWithoutDefinitionsFifosAndPipes) {
+    RawFile raw(5);
+    const std::string empty = raw.dir.file("empty.h");
+    std::ofstream{empty};
+    test::LonelyFifo fifo(raw.dir.file("fifo.h"));
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const test::Bytes log1 = test::readFileBytes(kDefs);
+    ASSERT_EQ(::write(pipeFds[1], log1.data(), log1.size()), static_cast<ssize_t>(log1.size()));
+    ::close(pipeFds[1]);
+    const std::string pipePath = "/dev/fd/" + std::to_string(pipeFds[0]);
+    struct Case {
+        std::string defs;
+        int code;
+        std::string said;
+        std::size_t lines;
+    };
+    const Case cases[] = {
+        {empty, 0, "[Y] No message definitions found in " + empty + "\n", 5},
+        {fifo.path(), 1,
+         "[R] \"" + fifo.path() +
+             "\" is a FIFO without a writer.\nnimbrel-cli: cannot read the "
+             "definition file " +
+             fifo.path() + ": it is a FIFO that nothing writes to",
+         0},
+        {pipePath, 0, "Replay: records formatted 5,", 5},
+    };
+    for (const Case& c : cases) {
+        const auto run = runCli({"replay", "--defs", c.defs, "--color", "never", raw.path});
+        EXPECT_EQ(run.code, c.code) << c.defs;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+        EXPECT_EQ(countLines(run.out), c.lines) << c.defs;
+    }
+    ::close(pipeFds[0]);
+    EXPECT_FALSE(fifo.releasedAReader()) << "the loader waited for a writer";
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// -o replaces the file only with a complete output: a file-size limit (as a full disk)
+// fails in words and leaves the old file, two replays at once leave one whole output,
+// and nothing is left beside it.
+TEST(ReplayCommand, OutputFileIsReplacedOnlyByAWholeOutput) {
+    RawFile first(600);
+    const std::string second = first.dir.file("second.log");
+    ASSERT_EQ(runCli({"simulate", "--raw-file", second, "--records", "900", "--seed", "4"}).code,
+              0);
+    const std::string out = first.dir.file("out.txt");
+    std::ofstream(out) << "old lines\n";
+    ::chmod(out.c_str(), 0640);
+    const std::vector<std::string> before = filesIn(first.dir.path());
+
+    // A limit far below the output: the program is not killed by SIGXFSZ.
+    const auto limited =
+        test::runCliWithFileSizeLimit({"replay", "--defs", kDefs, "-o", out, first.path}, 4096);
+    EXPECT_EQ(limited.code, 1);
+    EXPECT_NE(limited.err.find("nimbrel-cli: cannot write the decoded lines to " + out +
+                               ": File too large (" + out + " is left as it was)"),
+              std::string::npos)
+        << limited.err;
+    std::ifstream oldIn(out);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(oldIn), {}), "old lines\n");
+    EXPECT_EQ(filesIn(first.dir.path()), before);
+
+    const std::string wantFirst = runCli({"replay", "--defs", kDefs, first.path}).out;
+    const std::string wantSecond = runCli({"replay", "--defs", kDefs, second}).out;
+    test::CliResult a, b;
+    std::thread other([&] { b = runCli({"replay", "--defs", kDefs, "-o", out, second}); });
+    a = runCli({"replay", "--defs", kDefs, "-o", out, first.path});
+    other.join();
+    EXPECT_EQ(a.code, 0) << a.err;
+    EXPECT_EQ(b.code, 0) << b.err;
+    std::ifstream in(out);
+    const std::string got(std::istreambuf_iterator<char>(in), {});
+    EXPECT_TRUE(got == wantFirst || got == wantSecond) << got.size() << " bytes";
+    EXPECT_EQ(filesIn(first.dir.path()), before);
+    struct stat st {};
+    ::stat(out.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// Ctrl-C or SIGTERM during a replay to a file leaves the old file, and nothing beside it.
+TEST(ReplayCommand, AnInterruptedReplayLeavesTheOutputFileAsItWas) {
+    RawFile raw(1000000);
+    const std::string out = raw.dir.file("out.txt");
+    std::ofstream(out) << "old lines\n";
+    const std::vector<std::string> before = filesIn(raw.dir.path());
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        // Sent once the new file beside the output exists.
+        const auto run = test::runCliAndSignal(
+            {"replay", "--defs", kDefs, "-o", out, raw.path},
+            [&] { return filesIn(raw.dir.path()).size() > before.size(); }, signal);
+        EXPECT_EQ(run.code, 1) << run.err;
+        EXPECT_NE(run.err.find("nimbrel-cli: replay interrupted (" + out + " is left as it was)"),
+                  std::string::npos)
+            << run.err;
+        std::ifstream in(out);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old lines\n");
+        EXPECT_EQ(filesIn(raw.dir.path()), before);
+    }
 }
 
 TEST(Cli, VersionAndExitStatusInEveryHelp) {

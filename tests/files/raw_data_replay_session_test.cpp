@@ -7,6 +7,7 @@
 
 #include "capture/view_core.h"
 #include "pipeline/memory_log_view.h"
+#include "support/lonely_fifo.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"
 
@@ -100,9 +101,22 @@ TEST(RawDataReplaySession, EmptyFileMissingFileAndAViewInUse) {
     Session s;
     s.writeRaw({});
     s.chooseRange({});
-    EXPECT_EQ(s.run(), ReplayOutcome::Done);
+    EXPECT_EQ(s.run(), ReplayOutcome::NoRecords);
     EXPECT_EQ(s.rangeAsked, 1);
     EXPECT_FALSE(s.view.hasText());  // the empty stream leaves the view empty
+
+    // Neither a device nor a FIFO is a raw data file: the scan reads blocks at offsets and
+    // needs the file's size. A FIFO is not waited for.
+    test::LonelyFifo fifo(s.dir.file("fifo.log"));
+    for (const std::string& path : {std::string("/dev/zero"), fifo.path()}) {
+        s.view.clear();
+        s.options.rawFile = path;
+        EXPECT_EQ(s.run(), ReplayOutcome::Unreadable) << path;
+        EXPECT_EQ(s.view.plainText(), u"[R] Fail to read raw data file \"" +
+                                          std::u16string(path.begin(), path.end()) +
+                                          u"\": not a regular file\n");
+    }
+    EXPECT_FALSE(fifo.releasedAReader()) << "the replay waited for a writer";
 
     s.options.rawFile = s.dir.file("missing.log");
     EXPECT_EQ(s.run(), ReplayOutcome::Missing);

@@ -94,6 +94,42 @@ TEST(RawDataReplay, NoiseTruncatedLastRecordBadLayoutAndInnerSyncPairs) {
     EXPECT_EQ(withOffsets.view.plainText(), u"");
 }
 
+// Records the scan must not lose where a raw data file's stamps and trailers meet sync
+// pairs, as live framing keeps them: after a candidate that is no record, the next pair is
+// looked for from its second byte; a record with A5 A5 among its parameters stands when a
+// trailer and then the next entry follow it.
+TEST(RawDataReplay, RecordsBehindAStampEndingInA5AndAfterATrailerStand) {
+    const Bytes one = buildRecord({.layout = 4, .colour = 1, .index = 1, .params = {5}});
+    const Bytes inner = buildRecord({.layout = 4, .colour = 1, .index = 1, .params = {0xA5A5}});
+    const Bytes two = buildRecord({.layout = 0, .colour = 2, .index = 2});
+    Bytes stampEndingInA5 = kStamp;
+    stampEndingInA5.back() = 0xA5;  // with the sync pair behind it: A5 A5 A5
+    const Bytes trailer{0x0A, 0, 0, 0};
+    struct Case {
+        const char* name;
+        Bytes file;
+        std::vector<std::u16string> texts;  // the message texts shown, in order
+    };
+    const Case cases[] = {
+        {"a stamp ending in A5 before a record",
+         entry(one) + stampEndingInA5 + two + entry(one),
+         {u"one 5", u"two", u"one 5"}},
+        {"inner A5 A5, then the trailer and the next entry",
+         entry(inner) + trailer + entry(two),
+         {u"one 42405", u"two"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Replay r;
+        const ReplayScanResult result = r.run(c.file);
+        std::vector<std::u16string> texts;
+        for (const std::u16string& line : r.out.lines)
+            texts.push_back(line.substr(line.rfind(u"] ") + 2));
+        EXPECT_EQ(texts, c.texts);
+        EXPECT_EQ(result.records, c.texts.size());
+    }
+}
+
 TEST(RawDataReplay, CountsUndefinedIndicesAndParameterErrors) {
     Replay r;
     const Bytes undefinedPlain = buildRecord({.layout = 0, .index = 9});

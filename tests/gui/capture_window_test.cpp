@@ -3,10 +3,13 @@
 // stopping a running capture, and the console's reasons when a capture cannot start.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QTest>
+#include <QToolBar>
 #include <cstdlib>
 
 #include "capture/view_core.h"
+#include "gui/capture_status.h"
 #include "gui/command_table.h"
 #include "gui/demo_controller.h"
 #include "gui/main_frame.h"
@@ -120,6 +123,66 @@ TEST_F(CaptureWindowTest, ACaptureThatCannotStartSaysWhyInTheConsole) {
                                 "/no-devices/BtFilter: No such file or directory"))
         << after.join(u'\n').toStdString();
     ::unsetenv("NIMBREL_DEVICE_DIR");
+}
+
+// Debug > Stop Capture (and its toolbar button) ends the COM route as New does, but
+// keeps the text and starts nothing; the status bar says what the window does meanwhile.
+TEST_F(CaptureWindowTest, StopCaptureKeepsTheTextAndTheStatusBarFollowsTheCapture) {
+    copyDefinitions();
+    DemoController sim;
+    useSimulator(sim);
+    startApp();
+    CaptureStatusPanes& panes = *frame().statusPanes();
+    panes.refresh();
+    EXPECT_EQ(panes.statePane()->text(), "Idle");
+    EXPECT_FALSE(panes.rawDataPane()->isVisible());
+
+    run(cmd::AutoGenerateRawData);
+    run(cmd::DebugWithCom);
+    ASSERT_TRUE(waitFor([&] { return capturing() && recordLines() > 20; }));
+    panes.refresh();
+    EXPECT_EQ(panes.statePane()->text(), QStringLiteral("COM ") + sim.portPath());
+    run(cmd::Pause);
+    panes.refresh();
+    EXPECT_EQ(panes.statePane()->text(), QStringLiteral("COM ") + sim.portPath() + " - Paused");
+    run(cmd::Pause);
+    // The counters: records per second over the last interval, lines, the raw data file.
+    QTest::qWait(600);
+    panes.refresh();
+    EXPECT_NE(panes.ratePane()->text(), "0 records/s");
+    EXPECT_TRUE(panes.ratePane()->text().endsWith(" records/s"));
+    EXPECT_TRUE(panes.linesPane()->text().endsWith(" lines"));
+    EXPECT_TRUE(panes.noisePane()->text().endsWith(" noise bytes"));
+    EXPECT_TRUE(panes.rawDataPane()->isVisible());
+    EXPECT_TRUE(panes.rawDataPane()->text().startsWith("Raw data "));
+
+    // The toolbar button is the command.
+    QAction* stop = nullptr;
+    for (QAction* a : frame().toolBar()->actions()) {
+        if (a->data().toInt() == cmd::StopCapture) stop = a;
+    }
+    ASSERT_NE(stop, nullptr);
+    frame().refreshCommandStates();
+    ASSERT_TRUE(stop->isEnabled());
+    stop->trigger();
+    EXPECT_FALSE(capturing());
+    EXPECT_FALSE(view().core().capture.captureThreadRunning());
+    const int kept = recordLines();
+    EXPECT_GT(kept, 20);
+    QTest::qWait(300);
+    EXPECT_EQ(recordLines(), kept);
+    EXPECT_EQ(viewLines().filter(QStringLiteral("!!!Important")).size(), 1);
+    EXPECT_EQ(frame().windowTitle(), QStringLiteral("DebugVia") + sim.portPath());
+    panes.refresh();
+    EXPECT_EQ(panes.statePane()->text(), "Idle");
+    EXPECT_EQ(panes.ratePane()->text(), "0 records/s");
+    EXPECT_FALSE(panes.rawDataPane()->isVisible());
+    frame().refreshCommandStates();
+    EXPECT_FALSE(stop->isEnabled());
+
+    // The route can be started again.
+    run(cmd::DebugWithCom);
+    ASSERT_TRUE(waitFor([&] { return recordLines() > kept + 10; }));
 }
 
 }  // namespace

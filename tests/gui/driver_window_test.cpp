@@ -3,12 +3,14 @@
 // resume, and the close of the window stopping the driver's logging.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QSet>
 #include <QTest>
 #include <cstdlib>
 
 #include "app/power_listener.h"
 #include "capture/view_core.h"
+#include "gui/capture_status.h"
 #include "gui/command_table.h"
 #include "gui/main_frame.h"
 #include "gui/nimbrel_view.h"
@@ -149,6 +151,53 @@ TEST_F(DriverWindowTest, ArrivalWhileIdleRunsTheStartAndEndStepsOnlyAndNeverUnde
     QTest::qWait(100);
     EXPECT_EQ(sim.lines().size(), requestsBeforeReplayArrival);
     view().core().capture.endReplay();
+}
+
+// Debug > Stop Capture on either driver route: the driver's logging goes off and its
+// device is closed, the lines stay, nothing starts again, and the state pane follows.
+TEST_F(DriverWindowTest, StopCaptureEndsEitherDriverRouteAndStartsNothing) {
+    struct Route {
+        sim::DriverKind kind;
+        int command;
+        const char* state;
+    };
+    const Route routes[] = {{sim::DriverKind::Filter, cmd::DebugWithFilterDriver, "Filter driver"},
+                            {sim::DriverKind::Uart, cmd::DebugWithUartDriver, "UART driver"}};
+    for (const Route& route : routes) {
+        SCOPED_TRACE(route.state);
+        RunningDriver sim(
+            {.kind = route.kind, .recordsPerSecond = 200, .seed = 7, .radioDir = radios.path()});
+        ASSERT_TRUE(waitFor([] { return EnumerateLocalRadios() == 1; }));
+        startApp();
+        CaptureStatusPanes& panes = *frame().statusPanes();
+        panes.refresh();
+        EXPECT_EQ(panes.statePane()->text(), "Idle");
+        run(route.command);
+        ASSERT_TRUE(waitFor([&] { return recordLines() >= 10; }));
+        panes.refresh();
+        EXPECT_EQ(panes.statePane()->text(), route.state);
+        frame().refreshCommandStates();
+        EXPECT_TRUE(menuAction(QStringLiteral("Debug/Stop Capture"))->isEnabled());
+
+        const std::size_t requestsBefore = sim.lines().size();
+        menuAction(QStringLiteral("Debug/Stop Capture"))->trigger();
+        EXPECT_FALSE(view().core().capture.viewInUse());
+        EXPECT_FALSE(threadRunning());
+        const int off = sim.waitForLine("set-log off", requestsBefore);
+        ASSERT_GE(off, 0);
+        EXPECT_GT(sim.waitForLine("set-log stop", static_cast<std::size_t>(off)), off);
+        const int kept = recordLines();
+        EXPECT_GE(kept, 10);
+        QTest::qWait(300);
+        EXPECT_EQ(recordLines(), kept);
+        EXPECT_EQ(viewLines().filter(QStringLiteral("!!!Important")).size(), 1)
+            << "the start-up sequence ran again";
+        panes.refresh();
+        EXPECT_EQ(panes.statePane()->text(), "Idle");
+        frame().refreshCommandStates();
+        EXPECT_FALSE(menuAction(QStringLiteral("Debug/Stop Capture"))->isEnabled());
+        stopApp();
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,14 +26,19 @@
 #include "gui/queued_log_view.h"
 #include "gui/recent_files.h"
 #include "pipeline/color_tag.h"
+#include "pipeline/definition_file_choice.h"
 #include "pipeline/settings_store.h"
 #include "sim/raw_file_writer.h"
+#include "support/capture_file_reader.h"
 #include "support/cli_run.h"
+#include "support/lonely_fifo.h"
+#include "support/record_builder.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {
 namespace {
 
+using gui::cmd::ExportHciPackets;
 using gui::cmd::FileOpen;
 using gui::cmd::FilePrint;
 using gui::cmd::FileSave;
@@ -53,7 +59,10 @@ protected:
             openRequests.push_back(r);
             return openAnswer;
         });
-        gui::setSaveFileHook([this](const gui::SaveFileRequest&) { return saveAnswer; });
+        gui::setSaveFileHook([this](const gui::SaveFileRequest& r) {
+            saveRequests.push_back(r);
+            return saveAnswer;
+        });
         gui::setCaptionBoxHook([this](const QString& caption, const QString& text,
                                       QMessageBox::StandardButtons buttons,
                                       QMessageBox::Icon icon) {
@@ -110,6 +119,7 @@ protected:
     }
 
     std::vector<gui::OpenFileRequest> openRequests;
+    std::vector<gui::SaveFileRequest> saveRequests;
     QString openAnswer;
     QString saveAnswer;
     QStringList captionBoxes;
@@ -202,14 +212,17 @@ TEST_F(FileMenuTest, OpenRefusalsCancelMissingUnreadableAndAFailedSave) {
 }
 
 TEST_F(FileMenuTest, OpenInPlaceRefusesAFifoNotesCutLinesAndCancels) {
-    // Only regular files are read.
-    const std::string fifo = scratchFolder() + "/pipe.log";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    openAnswer = QString::fromStdString(fifo);
-    run(FileOpen);
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(viewLines().back(),
-              "[R] Fail to read text log \"" + openAnswer + "\": not a regular file");
+    // Only regular files are read: a device or a FIFO is refused in words, at once.
+    test::LonelyFifo fifo(scratchFolder() + "/pipe.log");
+    for (const QString& path : {QStringLiteral("/dev/zero"), QString::fromStdString(fifo.path())}) {
+        openAnswer = path;
+        run(FileOpen);
+        ASSERT_TRUE(waitIdle());
+        EXPECT_EQ(viewLines().back(),
+                  "[R] Fail to read text log \"" + path + "\": not a regular file");
+        EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kRed));
+    }
+    EXPECT_FALSE(fifo.releasedAReader()) << "the open waited for a writer";
 
     // A line longer than 1 MiB is shown cut, and one yellow line says so.
     std::u16string text = u"[G] before\r\n[R] " + std::u16string((1u << 20) + 10, u'x') + u"\r\n";
@@ -299,6 +312,39 @@ TEST_F(FileMenuTest, AStoreWithoutRoomHoldsTheQueueBackAndSaysWhyInRed) {
     ASSERT_TRUE(waitFor([&] { return sent.load() > waiting; }, 3000));
     queue.shutDown();
     producer.join();
+}
+
+// A text log without a single line break (a sparse file of zeros) is shown in lines of
+// 1 MiB of text, and one yellow line says so.
+TEST_F(FileMenuTest, ALogWithoutLineBreaksIsShownInLinesOfAMebibyte) {
+    const std::string zeros = scratchFolder() + "/zeros.log";
+    {
+        QFile file(QString::fromStdString(zeros));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize((qint64{64} << 20) + 6));  // 32 Mi + 3 characters, no break
+    }
+    openAnswer = QString::fromStdString(zeros);
+    run(FileOpen);
+    ASSERT_TRUE(waitIdle(20000));
+    const QStringList lines = viewLines();
+    ASSERT_EQ(lines.size(), 34);
+    for (int i = 0; i < 32; ++i) ASSERT_EQ(lines[i].size(), qsizetype{1} << 20) << "line " << i;
+    EXPECT_EQ(lines[32].size(), 3);
+    EXPECT_EQ(lines[33], "[Y] 1 lines of \"" + openAnswer +
+                             "\" are longer than 1048576 characters: each is shown cut into lines "
+                             "of that length.");
+    EXPECT_EQ(lineColour(33), qcolour(kYellow));
+    ASSERT_TRUE(frame().grab().save(screenshotPath("nimbrel-long-lines.png")));
+}
+
+// A definition file without a single definition is used, and a yellow line says so.
+TEST_F(FileMenuTest, ADefinitionFileWithoutDefinitionsIsNamedInYellow) {
+    ASSERT_TRUE(writeFile(programHome() + "/LOG1.h", "\x89PNG\r\n\x1a\n"));
+    openAnswer.clear();  // the replay's file dialog is cancelled
+    run(OpenRawData);
+    EXPECT_EQ(viewLines().back(), "[Y] No message definitions found in " +
+                                      QString::fromStdU16String(DefinitionFilePath::get()));
+    EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kYellow));
 }
 
 TEST_F(FileMenuTest, ReplayIntoTheViewEqualsTheCommandLineWithAndWithoutDecoding) {
@@ -661,6 +707,56 @@ TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
             coloured += viewShot.pixelColor(x, y).saturation() > 100;
     }
     EXPECT_GT(coloured, 200) << "coloured lines after reopening";
+}
+
+// File > Export HCI Packets...: the last capture's raw data file and a btsnoop file beside it
+// are proposed; the export runs on the worker and its summary shows in green, with as many
+// packets as the command line exports from the same file.
+TEST_F(FileMenuTest, ExportHciPacketsProposesTheCapturesFileAndReportsInTheView) {
+    const std::string raw = rawFile(1500);
+    view().core().hub.rawDataFile.setName(raw);  // as the last capture left it
+    openAnswer = QString::fromStdString(raw);
+    saveAnswer = scratch("hci.btsnoop");
+    // Through the menu bar, as a user chooses it.
+    QMenuBar* bar = frame().menuBar();
+    QAction* fileMenu = bar->actions().front();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(fileMenu).center());
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        return menu != nullptr;
+    }));
+    QAction* item = nullptr;
+    for (QAction* a : menu->actions()) {
+        if (a->text() == "&Export HCI Packets...") item = a;
+    }
+    ASSERT_NE(item, nullptr);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    ASSERT_TRUE(waitIdle());
+    ASSERT_FALSE(openRequests.empty());
+    EXPECT_EQ(openRequests.back().fileName, "capture.log");
+    EXPECT_EQ(openRequests.back().folder, QString::fromStdString(scratchFolder()));
+    ASSERT_FALSE(saveRequests.empty());
+    EXPECT_EQ(saveRequests.back().proposed, scratch("capture.btsnoop"));
+
+    const CaptureFile file = readBtsnoop(readFileBytes(saveAnswer.toStdString()));
+    EXPECT_TRUE(file.valid);
+    const CliResult cli = runCli({"export", "--btsnoop", scratchFolder() + "/cli.btsnoop", "--defs",
+                                  programHome() + "/LOG1.h", raw});
+    ASSERT_EQ(cli.code, 0) << cli.err;
+    EXPECT_EQ(readFileBytes(saveAnswer.toStdString()),
+              readFileBytes(scratchFolder() + "/cli.btsnoop"));
+    const QString summary = viewLines().back();
+    EXPECT_TRUE(
+        summary.startsWith(QStringLiteral("[G] Exported %1 HCI packets").arg(file.packets.size())))
+        << summary.toStdString();
+    EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kGreen));
+
+    saveAnswer = scratch("no/such/folder/hci.btsnoop");
+    run(ExportHciPackets);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(viewLines().back(),
+              "[R] Fail to write \"" + saveAnswer + "\": No such file or directory");
 }
 
 }  // namespace

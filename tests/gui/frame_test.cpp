@@ -162,7 +162,8 @@ TEST_F(FrameTest, StatusBarAndToolbar) {
     for (QAction* a : frame().toolBar()->actions())
         tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(tools, (QStringList{"&New", "&Open...", "&Save", "-", "Cu&t", "&Copy", "&Paste", "-",
-                                  "&Print...", "&About Nimbrel...", "Customize..."}));
+                                  "&Print...", "&About Nimbrel...", "-", "&Stop Capture",
+                                  "Customize..."}));
     EXPECT_EQ(frame().toolBar()->windowTitle(), "Standard");
     EXPECT_EQ(frame().toolBar()->allowedAreas(), Qt::AllToolBarAreas);
     for (QAction* a : toolbarCommands(frame().toolBar())) {

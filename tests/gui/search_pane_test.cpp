@@ -14,18 +14,14 @@
 #include <QToolButton>
 
 #include "gui/highlight_rules.h"
+#include "gui/search_line_set.h"
 #include "gui/search_results_list.h"
+#include "gui/shown_lines.h"
 #include "pipeline/settings_store.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {
 namespace {
-
-class FixedMarks : public gui::MarkedLines {
-public:
-    std::vector<std::int64_t> markedLines() const override { return lines; }
-    std::vector<std::int64_t> lines;
-};
 
 class SearchPaneTest : public WindowTest {
 protected:
@@ -124,14 +120,17 @@ TEST_F(SearchPaneTest, FollowsNewLinesListsMarksAndDrawsHitsInTheView) {
         waitFor([&] { return pane().search().complete() && pane().search().matches(398); }));
     EXPECT_EQ(pane().search().hits()->count(), 57);
 
-    // Marked lines are listed among the hits.
-    FixedMarks marks;
-    marks.lines = {2, 5};
-    pane().setMarkedLines(&marks);
-    EXPECT_EQ(pane().results().rowCount(), 59);
+    // The view's marks are listed among the hits; the filter and the overview strip get
+    // the hits while a search is set.
+    view().marks().toggle(2);
+    view().marks().toggle(5);
+    ASSERT_TRUE(waitFor([&] { return pane().results().rowCount() == 59; }));
     EXPECT_EQ(pane().results().lineAt(0), 2);
     EXPECT_EQ(pane().results().lineAt(1), 5);
-    pane().setMarkedLines(nullptr);
+    EXPECT_EQ(view().shownLines().searchSet(), frame().searchLines());
+    EXPECT_TRUE(frame().searchLines()->contains(398));
+    EXPECT_TRUE(frame().searchLines()->anyIn(390, 399));
+    EXPECT_FALSE(frame().searchLines()->anyIn(392, 398));
 
     // The hits and a highlight rule show in the view.
     frame().highlighter()->setRules({{"\\[G\\]", true, true, QColor(120, 0, 90), true}});
@@ -152,6 +151,10 @@ TEST_F(SearchPaneTest, FollowsNewLinesListsMarksAndDrawsHitsInTheView) {
     }
     EXPECT_TRUE(hitShown);
     EXPECT_TRUE(ruleShown);
+
+    // No search, no search lines for the filter.
+    pane().searchFor({"", false, false, false});
+    EXPECT_EQ(view().shownLines().searchSet(), nullptr);
 
     // The pane stays open at the next start, with the window's layout.
     stopApp();

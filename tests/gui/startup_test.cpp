@@ -10,6 +10,7 @@
 #include "gui/nimbrel_view.h"
 #include "pipeline/definition_file_choice.h"
 #include "pipeline/settings_store.h"
+#include "support/lonely_fifo.h"
 #include "window_test_support.h"
 
 namespace nimbrel::test {
@@ -146,6 +147,25 @@ TEST_F(StartupTest, AutoGetLogStartsTheFilterRouteAndBothSettingsGiveTheViewInUs
     ASSERT_EQ(boxes->boxes().size(), 1u);
     EXPECT_EQ(boxes->boxes()[0].text, "Error!The view is being used.");
     EXPECT_LT(findLine(QStringLiteral("[R] Enable Uart Log fail")), 0);
+}
+
+// A stored Log1Path that names a FIFO nothing writes to does not hang the start-up's
+// capture in open(): the loader refuses it in red and the window comes up.
+TEST_F(StartupTest, AStoredLog1PathThatIsAFifoWithoutAWriterIsRefusedInRed) {
+    ::setenv("NIMBREL_DEVICE_DIR", (scratchFolder() + "/no-devices").c_str(), 1);
+    LonelyFifo fifo(scratchFolder() + "/fifo.h");
+    const QString path = QString::fromStdString(fifo.path());
+    SettingsStore().SetLog1Path(path.toStdU16String());
+    SettingsStore().SetAutoGetLogForUart(1);
+    startApp();
+    const QString refused = QStringLiteral("[R] \"%1\" is a FIFO without a writer.").arg(path);
+    ASSERT_TRUE(waitFor([&] { return findLine(refused) >= 0; }))
+        << viewLines().join(u'\n').toStdString();
+    EXPECT_EQ(findLine(QStringLiteral("[R] Open message definition file \"%1\" failed!").arg(path)),
+              findLine(refused) - 1);
+    EXPECT_EQ(colourOf(findLine(refused)), kRed);
+    EXPECT_FALSE(fifo.releasedAReader()) << "the start-up waited for a writer";
+    ASSERT_TRUE(frame().grab().save(screenshotPath("nimbrel-fifo-log1path.png")));
 }
 
 }  // namespace

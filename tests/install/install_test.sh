@@ -47,4 +47,16 @@ cp "$root/share/nimbrel/LOG1.h" "$work/mine/"
 env HOME="$work/home2" NIMBREL_HOME="$work/mine" "$cli" replay "$work/raw.log" >/dev/null 2>&1 ||
   fail "replay with NIMBREL_HOME"
 [ ! -e "$work/home2/.local/share/nimbrel" ] || fail "NIMBREL_HOME did not override the per-user folder"
+# Wireshark's system-wide extcap folder holds a relative link to nimbrel-cli, under whose
+# name the program answers Wireshark; the personal link of scripts/install-extcap.sh too.
+extcap="$(find "$root/lib" -path '*/wireshark/extcap/nimbrel-extcap' | head -n 1)"
+[ -L "$extcap" ] || fail "no nimbrel-extcap link in Wireshark's extcap folder"
+[ "$(readlink -f "$extcap")" = "$(readlink -f "$cli")" ] || fail "nimbrel-extcap does not lead to nimbrel-cli"
+case "$(readlink "$extcap")" in /*) fail "the extcap link is absolute" ;; esac
+"$extcap" --extcap-interfaces | grep -q "interface {value=nimbrel-com}" || fail "nimbrel-extcap --extcap-interfaces"
+env -u XDG_CONFIG_HOME HOME="$work/home3" "$(dirname "$0")/../../scripts/install-extcap.sh" "$cli" >/dev/null ||
+  fail "install-extcap.sh"
+personal="$(find "$work/home3" -path '*/wireshark/extcap/nimbrel-extcap' | head -n 1)"
+[ -n "$personal" ] && [ "$(readlink "$personal")" = "$cli" ] ||
+  fail "install-extcap.sh did not link a personal extcap folder"
 echo "installed layout and program folder ok"

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -22,6 +24,9 @@
 #include "pipeline/memory_log_view.h"
 #include "pipeline/string_filter.h"
 #include "support/resident_memory.h"
+#ifndef _WIN32
+#include "support/lonely_fifo.h"
+#endif
 
 namespace nimbrel {
 namespace {
@@ -227,6 +232,65 @@ TEST(MessageDefinitionTable, LoadFromFileAndFailedLoadKeepsTheTable) {
     expectEntry(table, 1, kUndefined);
 }
 
+// Files that hold no definition at all load (the table of "isn't defined" texts), and a
+// yellow line after the loader's own lines says so; a FIFO nothing writes to is refused
+// at once instead of waited for (FIFOs are POSIX's).
+TEST(MessageDefinitionTable, FilesWithoutDefinitionsAndFifosWithoutAWriter) {
+    struct Case {
+        const char* name;
+        std::string bytes;  // empty name: the FIFO
+        bool loads;
+        std::u16string secondLine;  // after the path; empty: no line at all
+    };
+    std::string utf16;
+    for (const char c : "#define A 1 //\"one\"\n"s) utf16 += std::string{c, '\0'};
+    const Case cases[] = {
+        {"empty", "", true, u"[Y] No message definitions found in "},
+        {"picture", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s, true,
+         u"[Y] No message definitions found in "},
+        {"utf-16", "\xff\xfe"s + utf16, true, u"[Y] No message definitions found in "},
+        {"one definition", "#define A 1 //\"one\"\n", true, u""},
+#ifndef _WIN32
+        {"fifo", "", false, u""},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryLogView view;
+        StringFilter filter;
+        LogConsole console(view, filter);
+        MessageDefinitionTable table;
+        table.loadFromText("#define A 1 //\"kept\"\n");
+        TempFile file(c.bytes);
+        std::string path = file.path();
+#ifndef _WIN32
+        std::optional<test::LonelyFifo> fifo;
+        if (!c.loads) {
+            fifo.emplace(file.path() + ".fifo");
+            path = fifo->path();
+        }
+#endif
+        const std::u16string widePath(path.begin(), path.end());
+        EXPECT_EQ(table.load(path, console), c.loads);
+        if (!c.loads) {
+#ifndef _WIN32
+            EXPECT_FALSE(fifo->releasedAReader()) << "the loader waited for a writer";
+#endif
+            EXPECT_EQ(view.plainText(), u"[R] Open message definition file \"" + widePath +
+                                            u"\" failed!\n[R] \"" + widePath +
+                                            u"\" is a FIFO without a writer.\n");
+            expectEntry(table, 1, {u"kept", 0, 0});
+        } else if (c.secondLine.empty()) {
+            EXPECT_EQ(view.plainText(), u"");
+        } else {
+            EXPECT_EQ(view.plainText(), c.secondLine + widePath + u"\n");
+            ASSERT_EQ(view.lines().size(), 1u);
+            EXPECT_EQ(view.lines()[0].colour, (Rgb{255, 255, 0}));
+            expectEntry(table, 1, kUndefined);
+        }
+    }
+}
+
 // FIFOs, pipes as /dev/fd/N and resident memory are POSIX's.
 #ifndef _WIN32
 long peakResidentKiB() {
@@ -249,6 +313,10 @@ TEST(MessageDefinitionTable, EndlessOrHugeSourcesAreRefusedAndKeepTheTable) {
     const std::string fifo = good.path() + ".fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const auto oldPipeHandler = std::signal(SIGPIPE, SIG_IGN);
+    // A reader that reads nothing lets the writer in before the load looks: a FIFO whose
+    // writer has not come yet is refused, not waited for.
+    const int holder = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
     std::atomic<std::uint64_t> written{0};
     std::thread writer([&fifo, &written] {
         const int fd = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
@@ -268,6 +336,7 @@ TEST(MessageDefinitionTable, EndlessOrHugeSourcesAreRefusedAndKeepTheTable) {
         ::close(fd);
     }
 
+    while (written.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const long peakBefore = peakResidentKiB();
     for (const std::string& path : {fifo, std::string("/dev/zero"), huge}) {
         view.clear();
@@ -287,6 +356,7 @@ TEST(MessageDefinitionTable, EndlessOrHugeSourcesAreRefusedAndKeepTheTable) {
         EXPECT_LT(peakResidentKiB() - peakBefore,
                   3 * static_cast<long>(kDefinitionFileSizeLimit >> 10));
     }
+    ::close(holder);
     writer.join();
     // The writer ran into the closed end soon after the limit: nothing read past it.
     EXPECT_GT(written.load(), kDefinitionFileSizeLimit);

@@ -1,103 +1,27 @@
 // nimbrel-cli simulate, run as a separate process.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <poll.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 #include "platform/serial_port.h"
 #include "sim/log_generator.h"
 #include "sim/raw_file_writer.h"
-
-extern char** environ;
-
+#include "support/child_process.h"
 #include "support/sim_stream.h"
 
 namespace nimbrel::sim {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// A running nimbrel-cli whose stdout we read.
-class CliProcess {
-public:
-    explicit CliProcess(std::vector<std::string> args) {
-        args.insert(args.begin(), NIMBREL_CLI_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int fds[2];
-        if (::pipe(fds) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        out_ = fds[0];
-    }
-    ~CliProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) ::close(out_);
-    }
-
-    bool started() const { return pid_ > 0; }
-
-    // One line of stdout, waiting up to timeoutMs.
-    std::string readLine(int timeoutMs) {
-        std::string line;
-        const auto start = Clock::now();
-        while (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() <
-               timeoutMs) {
-            pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            char c;
-            if (::read(out_, &c, 1) != 1) break;
-            if (c == '\n') return line;
-            line += c;
-        }
-        return line;
-    }
-
-    void signal(int sig) { ::kill(pid_, sig); }
-
-    // Exit code, or -1 when the process did not end within timeoutMs or died of a signal.
-    int wait(int timeoutMs) {
-        const auto start = Clock::now();
-        while (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() <
-               timeoutMs) {
-            int status = 0;
-            const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            ::poll(nullptr, 0, 10);
-        }
-        return -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-};
+using test::ChildProcess;
 
 int runCli(std::vector<std::string> args) {
-    CliProcess p(std::move(args));
+    ChildProcess p(std::move(args));
     if (!p.started()) return -1;
     return p.wait(20000);
 }
@@ -138,7 +62,7 @@ TEST(SimulateCommand, ExitCodes) {
 }
 
 TEST(SimulateCommand, StreamsToANewPseudoTerminalUntilInterrupted) {
-    CliProcess sim({"simulate", "--serial", "--rate", "0", "--seed", "5"});
+    ChildProcess sim({"simulate", "--serial", "--rate", "0", "--seed", "5"});
     ASSERT_TRUE(sim.started());
     const std::string path = sim.readLine(5000);
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << "got '" << path << "'";
@@ -168,7 +92,7 @@ TEST(SimulateCommand, StreamsToANewPseudoTerminalUntilInterrupted) {
 }
 
 TEST(SimulateCommand, LimitedStreamEndsAfterTheReaderTookEverything) {
-    CliProcess sim({"simulate", "--serial", "--rate", "500", "--records", "60", "--seed", "6"});
+    ChildProcess sim({"simulate", "--serial", "--rate", "500", "--records", "60", "--seed", "6"});
     ASSERT_TRUE(sim.started());
     const std::string path = sim.readLine(5000);
     ASSERT_FALSE(path.empty());

@@ -5,8 +5,11 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,16 +24,22 @@ std::string slurp(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Starts nimbrel-cli with stdout and stderr in the given files; its pid, or -1.
-pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::string>& env,
-               const std::string& outPath, const std::string& errPath) {
-    std::vector<std::string> argvText{NIMBREL_CLI_PATH};
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argvText) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
+// The program's arguments and environment, as execve takes them.
+struct Invocation {
+    std::vector<std::string> argvText;
     std::vector<std::string> envText;
+    std::vector<char*> argv;
+    std::vector<char*> envp;
+};
+
+void describe(Invocation& call, const std::vector<std::string>& args,
+              const std::vector<std::string>& env) {
+    call.argvText.push_back(NIMBREL_CLI_PATH);
+    call.argvText.insert(call.argvText.end(), args.begin(), args.end());
+    for (std::string& a : call.argvText) call.argv.push_back(a.data());
+    call.argv.push_back(nullptr);
+
+    std::vector<std::string>& envText = call.envText;
     for (char** e = environ; *e; ++e) {
         const std::string entry(*e);
         const std::string name = entry.substr(0, entry.find('='));
@@ -40,9 +49,17 @@ pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::stri
         if (!replaced) envText.push_back(entry);
     }
     envText.insert(envText.end(), env.begin(), env.end());
-    std::vector<char*> envp;
-    for (std::string& e : envText) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    for (std::string& e : envText) call.envp.push_back(e.data());
+    call.envp.push_back(nullptr);
+}
+
+// Starts nimbrel-cli with stdout and stderr in the given files; its pid, or -1.
+pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               const std::string& outPath, const std::string& errPath) {
+    Invocation call;
+    describe(call, args, env);
+    std::vector<char*>& argv = call.argv;
+    std::vector<char*>& envp = call.envp;
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -78,7 +95,8 @@ void CliProcess::signal(int sig) {
     if (pid_ > 0) ::kill(pid_, sig);
 }
 
-CliResult CliProcess::wait(std::chrono::milliseconds limit) {
+CliResult CliProcess::wait(std::chrono::milliseconds limit,
+                           const std::function<void()>& whileRunning) {
     CliResult result;
     if (pid_ <= 0) return result;
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -94,7 +112,8 @@ CliResult CliProcess::wait(std::chrono::milliseconds limit) {
             status = -1;
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (whileRunning) whileRunning();
+        std::this_thread::sleep_for(std::chrono::milliseconds(whileRunning ? 1 : 2));
     }
     pid_ = -1;
     if (status != -1 && WIFEXITED(status)) result.code = WEXITSTATUS(status);
@@ -104,5 +123,74 @@ CliResult CliProcess::wait(std::chrono::milliseconds limit) {
 }
 
 std::string CliProcess::errSoFar() const { return slurp(dir_.file("err")); }
+
+CliResult runCliAndSignal(const std::vector<std::string>& args, const std::function<bool()>& ready,
+                          int signal, const std::vector<std::string>& env) {
+    CliProcess process(args, env);
+    bool sent = false;
+    return process.wait(std::chrono::hours(1), [&] {
+        if (!sent && ready()) {
+            process.signal(signal);
+            sent = true;
+        }
+    });
+}
+
+CliResult runCliWithFileSizeLimit(const std::vector<std::string>& args, std::uint64_t limitBytes,
+                                  const std::vector<std::string>& env) {
+    Invocation call;
+    describe(call, args, env);
+    int out[2], err[2];
+    CliResult result;
+    if (::pipe2(out, O_CLOEXEC) != 0) return result;
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return result;
+    }
+    const rlimit limit{static_cast<rlim_t>(limitBytes), static_cast<rlim_t>(limitBytes)};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        const int in = ::open("/dev/null", O_RDONLY);
+        ::dup2(in, STDIN_FILENO);
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err[1], STDERR_FILENO);
+        ::signal(SIGXFSZ, SIG_DFL);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::execve(call.argv[0], call.argv.data(), call.envp.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    if (pid < 0) {
+        ::close(out[0]);
+        ::close(err[0]);
+        return result;
+    }
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* texts[2] = {&result.out, &result.err};
+    int open = 2;
+    while (open > 0) {
+        if (::poll(fds, 2, -1) < 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                texts[i]->append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+    }
+    if (WIFEXITED(status)) result.code = WEXITSTATUS(status);
+    return result;
+}
 
 }  // namespace nimbrel::test

@@ -121,4 +121,10 @@ Bytes readFileBytes(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
+void writeFileBytes(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
 }  // namespace nimbrel::test

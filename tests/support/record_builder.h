@@ -59,5 +59,6 @@ Bytes randomRecord(std::mt19937& rng, std::size_t maxLength = 300);
 std::vector<Bytes> recordsOfRawDataFile(const Bytes& file, const std::vector<Bytes>& expected);
 
 Bytes readFileBytes(const std::string& path);
+void writeFileBytes(const std::string& path, const Bytes& bytes);
 
 }  // namespace nimbrel::test
