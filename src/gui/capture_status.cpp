@@ -84,6 +84,9 @@ CaptureStatusPanes::CaptureStatusPanes(CNimbrelView& view, QStatusBar& bar)
     connect(&view_, &LogTextView::textChanged, this, &CaptureStatusPanes::refreshDelta);
     refreshDelta();
     connect(&view_, &LogTextView::shownLinesChanged, this, &CaptureStatusPanes::refreshLines);
+    // The count follows the text at once, not only at the next tick (textChanged comes once
+    // per batch of lines, not per line).
+    connect(&view_, &LogTextView::textChanged, this, &CaptureStatusPanes::refreshLines);
     timer_.setInterval(500);
     connect(&timer_, &QTimer::timeout, this, &CaptureStatusPanes::refresh);
     timer_.start();

@@ -43,6 +43,8 @@ TEST_F(FiltersWindowTest, GreyAndDecodedLinesHiddenByTheMenuWithMarksAndTheCount
         if (i % 50 == 10)
             view().appendText(QStringLiteral("[G] console line %1\n").arg(i), QColor(0, 255, 0));
     }
+    // The count follows the text without waiting for the panes' timer.
+    EXPECT_EQ(frame().statusPanes()->linesPane()->text(), QStringLiteral("508 lines"));
     frame().refreshCommandStates();
     QAction* grey = menuAction(QStringLiteral("View/Filter/[D] and Untagged Lines"));
     QAction* decoded = menuAction(QStringLiteral("View/Filter/Decoded Lines"));
