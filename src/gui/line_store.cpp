@@ -681,15 +681,18 @@ PieceSwap LineStore::rewriteLines(
         at = line + 1;
     }
     textBytes_ = bytesBefore;
-    swapPieces(swap.before, swap.after);
+    swapPieces(swap.before, swap.after, swap.firstChanged);
     return swap;
 }
 
-void LineStore::swapPieces(const std::vector<LinePiece>& from, const std::vector<LinePiece>& to) {
+void LineStore::swapPieces(const std::vector<LinePiece>& from, const std::vector<LinePiece>& to,
+                           std::int64_t firstChanged) {
     const std::int64_t n = std::min(countOf(from), pieceLines_);
     textBytes_ -= std::min(textBytes_, piecesBytes(from));
     textBytes_ += piecesBytes(to);
     splice(0, n, to);
+    if (listener_.rewritten && firstChanged < n)
+        listener_.rewritten(firstChanged, n - firstChanged);
 }
 
 // ---- Files opened in place -------------------------------------------------------------------

@@ -136,7 +136,8 @@ public:
                            const std::function<void(std::int64_t line, QString& text,
                                                     std::vector<ColourRun>& runs)>& rewrite);
     // The first lines, which `from` covers, become `to` (undo and redo of a rewrite).
-    void swapPieces(const std::vector<LinePiece>& from, const std::vector<LinePiece>& to);
+    void swapPieces(const std::vector<LinePiece>& from, const std::vector<LinePiece>& to,
+                    std::int64_t firstChanged = 0);
 
     // Clamps a position to the text.
     TextPos clamp(TextPos p) const;
@@ -147,6 +148,9 @@ public:
     struct EditListener {
         std::function<void(TextPos from, TextPos to, TextPos end)> replaced;
         std::function<void()> cleared;
+        // Whole lines [first, first + count) were rewritten in place (Replace All, and its
+        // undo and redo): the numbering is unchanged, the lines' text and looks may not be.
+        std::function<void(std::int64_t first, std::int64_t count)> rewritten;
     };
     void setEditListener(EditListener listener) { listener_ = std::move(listener); }
 

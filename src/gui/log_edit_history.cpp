@@ -68,7 +68,7 @@ std::pair<TextPos, TextPos> LogEditHistory::undo(LineStore& store) {
     // Later edits first: each one's positions hold once the ones after it are undone.
     for (auto e = step.rbegin(); e != step.rend(); ++e) {
         if (e->swap) {
-            store.swapPieces(e->swap->after, e->swap->before);
+            store.swapPieces(e->swap->after, e->swap->before, e->swap->firstChanged);
             end = e->from;
         } else {
             end = store.replace(e->from, e->inserted.endFrom(e->from), e->removed);
@@ -87,7 +87,7 @@ std::pair<TextPos, TextPos> LogEditHistory::redo(LineStore& store) {
     TextPos end;
     for (const Edit& e : step) {
         if (e.swap) {
-            store.swapPieces(e.swap->before, e.swap->after);
+            store.swapPieces(e.swap->before, e.swap->after, e.swap->firstChanged);
             end = e.from;
         } else {
             end = store.replace(e.from, e.removed.endFrom(e.from), e.inserted);

@@ -102,6 +102,10 @@ LogTextView::LogTextView(QWidget* parent, LineStore::Options storeOptions)
                                  m_marks.clear();
                                  m_redLines->reset();
                                  m_shown->cleared();
+                             },
+                             [this](std::int64_t first, std::int64_t count) {
+                                 m_redLines->invalidateFrom(first);
+                                 m_shown->rewritten(first, count);
                              }});
     connect(m_shown, &ShownLines::changed, this, &LogTextView::afterShownChanged);
     m_markMargin = new MarkMargin(*this);

@@ -121,6 +121,14 @@ void ShownLines::replaced(TextPos from, TextPos to, TextPos end) {
     emit changed();
 }
 
+void ShownLines::rewritten(qint64 first, qint64 count) {
+    if (!active_ || first >= map_.size()) return;
+    count = std::min(count, map_.size() - first);
+    classify(first, count, bits_);
+    map_.splice(first, count, bits_);
+    emit changed();
+}
+
 void ShownLines::cleared() {
     map_.clear();
     revealed_ = -1;

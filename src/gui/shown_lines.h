@@ -56,6 +56,8 @@ public:
 
     // Calls from the view: the store's edits, its clearing and appends.
     void replaced(TextPos from, TextPos to, TextPos end);
+    // Lines rewritten in place (Replace All): looked at again, the numbering unchanged.
+    void rewritten(qint64 first, qint64 count);
     void cleared();
     void appended();
     // Classifies up to `budgetMs` milliseconds' worth of lines now (the timer's step).

@@ -175,6 +175,18 @@ TEST_F(FilteredViewTest, TheFilterFollowsTypingCutAndUndoAboveItAndAppendsAtTheE
     expectRowsMatchTheText("undone");
     EXPECT_EQ(view->lineText(0), "R line 0");
 
+    // Replace All rewrites lines in place: red records that gain a leading tab count as
+    // decoded lines and go; its undo brings them back, its redo takes them again.
+    EXPECT_EQ(view->replaceAll(QStringLiteral("R line"), QStringLiteral("\tR line"), true, false),
+              50);
+    expectRowsMatchTheText("replaced");
+    view->undo();
+    expectRowsMatchTheText("replace undone");
+    view->redo();
+    expectRowsMatchTheText("replace redone");
+    view->undo();
+    expectRowsMatchTheText("replace undone again");
+
     // Appends are filtered as they arrive and the view keeps following the end.
     view->setSelection(view->store().endPos(), view->store().endPos());
     ASSERT_TRUE(view->followsEnd());
