@@ -547,23 +547,10 @@ TextPos LineStore::replace(TextPos from, TextPos to, const Excerpt& excerpt) {
 
 void LineStore::lineColours(std::int64_t first, std::int64_t count,
                             std::vector<Colour>& out) const {
+    thread_local std::vector<LineLook> looks;
+    lineLooks(first, count, looks);
     out.clear();
-    first = std::max<std::int64_t>(first, 0);
-    const std::int64_t end = std::min(first + count, lineCount());
-    std::int64_t line = first;
-    while (line < end && line < pieceLines_) {
-        const auto it = std::upper_bound(starts_.begin(), starts_.end(), line);
-        const std::size_t i = static_cast<std::size_t>(it - starts_.begin()) - 1;
-        const LinePiece& p = pieces_[i];
-        const std::int64_t offset = line - starts_[i];
-        const std::int64_t n = std::min(p.count - offset, end - line);
-        const LineBlocks& blocks = p.source == LinePiece::Stored ? stored_ : opened_;
-        blocks.forEach(p.first + offset, n, [&](std::int64_t id, const LineLocation& loc) {
-            out.push_back(sourceColour(Where{p.source, id, false}, loc));
-        });
-        line += n;
-    }
-    if (line < end) out.push_back(tailRuns_.empty() ? tailColour_ : tailRuns_.front().colour);
+    for (const LineLook& look : looks) out.push_back(look.colour);
 }
 
 void LineStore::lineLooks(std::int64_t first, std::int64_t count,
