@@ -24,6 +24,7 @@
 #include "sim/serial_streamer.h"
 #include "support/record_builder.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace nimbrel {
 namespace {
@@ -33,15 +34,7 @@ using Phase = CaptureState::Phase;
 
 const std::string kDefinitions = std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h";
 
-template <class F>
-bool waitUntil(F done, std::chrono::milliseconds limit = 30s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
+constexpr test::WaitUntil waitUntil{30s};
 
 // A view that cannot keep up: every line waits until the gate opens.
 class GatedLines : public LineOutput {

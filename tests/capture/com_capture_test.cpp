@@ -23,6 +23,7 @@
 #include "support/record_builder.h"
 #include "support/sim_stream.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace nimbrel {
 namespace {
@@ -54,15 +55,7 @@ struct Route {
     void write(const Bytes& b) {
         ASSERT_EQ(::write(pty.masterFd(), b.data(), b.size()), static_cast<ssize_t>(b.size()));
     }
-    template <class F>
-    static bool waitUntil(F done, std::chrono::milliseconds limit = 10s) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(2ms);
-        }
-        return true;
-    }
+    static constexpr test::WaitUntil waitUntil{10s};
     std::u16string text() const { return view.plainText(); }
 };
 

@@ -26,6 +26,7 @@
 #include "support/running_driver.h"
 #include "support/sim_stream.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 #include "support/window_events.h"
 
 namespace nimbrel {
@@ -37,15 +38,7 @@ using test::Bytes;
 
 const std::string kDefinitions = std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h";
 
-template <class F>
-bool waitUntil(F done, std::chrono::milliseconds limit = 20s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
+constexpr test::WaitUntil waitUntil{20s};
 
 using Lines = test::CollectingLines;
 

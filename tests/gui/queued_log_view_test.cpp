@@ -17,6 +17,7 @@
 #include "pipeline/message_definition_table.h"
 #include "pipeline/record_formatter.h"
 #include "support/record_builder.h"
+#include "support/wait_until.h"
 
 namespace nimbrel::gui {
 namespace {
@@ -153,9 +154,7 @@ TEST(QueuedLogView, DestroyingTheWidgetReleasesAWaitingProducerAndDropsWhatFollo
     Producer producer(capture, kProducerLines);
 
     // This thread does not drain: the producer fills the queue and waits.
-    const auto until = std::chrono::steady_clock::now() + 20s;
-    while (view.queuedLines() < 100 && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(1ms);
+    test::waitUntil([&] { return view.queuedLines() >= 100; }, 20s);
     ASSERT_EQ(view.queuedLines(), 100u);
     std::this_thread::sleep_for(20ms);
     EXPECT_LT(producer.made.load(), 102);

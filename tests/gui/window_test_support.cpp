@@ -1,7 +1,6 @@
 #include "window_test_support.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -13,6 +12,7 @@
 #include "gui/nimbrel_view.h"
 #include "log_view_test_app.h"
 #include "platform/serial_port.h"
+#include "support/wait_until.h"
 
 namespace nimbrel::test {
 
@@ -125,13 +125,7 @@ QStringList WindowTest::viewLines() const {
 }
 
 bool WindowTest::waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QTest::qWait(10);
-    }
-    return true;
+    return waitUntil(done, std::chrono::milliseconds(timeoutMs), [] { QTest::qWait(10); });
 }
 
 }  // namespace nimbrel::test

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace nimbrel {
 namespace {
@@ -27,14 +28,12 @@ struct Events {
         seen.push_back(std::move(e));
     }
     bool waitFor(std::size_t count) {
-        for (int i = 0; i < 200; ++i) {
-            {
+        return test::waitUntil(
+            [&] {
                 std::lock_guard lock(mutex);
-                if (seen.size() >= count) return true;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
+                return seen.size() >= count;
+            },
+            2s);
     }
     std::vector<std::string> get() {
         std::lock_guard lock(mutex);
