@@ -1,6 +1,6 @@
 // The requests the filter-driver and UART-driver routes make of their drivers: open the
 // device, switch logging on, off or stop it, and fetch log data. Both drivers share one
-// request procedure and one reply layout (capture/driver_codes.h); they differ in device
+// request procedure and one reply layout (platform/driver_codes.h); they differ in device
 // and control codes.
 #pragma once
 
@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <span>
 
-#include "capture/driver_codes.h"
 #include "platform/control_device.h"
+#include "platform/driver_codes.h"
 
 namespace nimbrel {
 

@@ -14,8 +14,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "capture/driver_codes.h"
 #include "platform/device_bridge_protocol.h"
+#include "platform/driver_codes.h"
 #include "platform/program_folder.h"
 #include "sim/log_generator.h"
 

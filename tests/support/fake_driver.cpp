@@ -13,9 +13,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "capture/driver_codes.h"
 #include "platform/device_bridge.h"
 #include "platform/device_bridge_protocol.h"
+#include "platform/driver_codes.h"
 
 namespace nimbrel::test {
 namespace {
