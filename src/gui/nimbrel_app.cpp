@@ -4,7 +4,6 @@
 #include <QSessionManager>
 #include <cstring>
 
-#include "app/power_listener.h"
 #include "gui/about_dlg.h"
 #include "gui/app_icon.h"
 #include "gui/command_table.h"
@@ -15,6 +14,7 @@
 #include "gui/nimbrel_doc.h"
 #include "gui/nimbrel_view.h"
 #include "pipeline/definition_file_choice.h"
+#include "power/power_listener.h"
 
 namespace nimbrel::gui {
 

@@ -1,5 +1,5 @@
 // Suspend and resume signals through a private D-Bus daemon.
-#include "app/power_listener.h"
+#include "power/power_listener.h"
 
 #include <gtest/gtest.h>
 

@@ -8,13 +8,13 @@
 #include <QTest>
 #include <cstdlib>
 
-#include "app/power_listener.h"
 #include "capture/view_core.h"
 #include "gui/capture_status.h"
 #include "gui/command_table.h"
 #include "gui/main_frame.h"
 #include "gui/nimbrel_view.h"
 #include "platform/radio_watcher.h"
+#include "power/power_listener.h"
 #include "support/running_driver.h"
 #include "support/temp_dir.h"
 #include "window_test_support.h"

@@ -16,7 +16,6 @@
 #include <sys/stat.h>
 #include <thread>
 
-#include "app/power_listener.h"
 #include "files/text_log_file.h"
 #include "gui/file_commands.h"
 #include "gui/file_dialogs.h"
@@ -28,6 +27,7 @@
 #include "pipeline/color_tag.h"
 #include "pipeline/definition_file_choice.h"
 #include "pipeline/settings_store.h"
+#include "power/power_listener.h"
 #include "sim/raw_file_writer.h"
 #include "support/capture_file_reader.h"
 #include "support/cli_run.h"

@@ -1,4 +1,4 @@
-#include "app/power_listener.h"
+#include "power/power_listener.h"
 
 #include <QDBusConnection>
 
