@@ -1,7 +1,7 @@
 // Every command of the window as data: its identifier, where it sits in the menus, its
-// text with the '&' mnemonic (and, after a tab, the shortcut the menu shows), which object
-// handles it, the mark it can show and the rule that enables it. The menus, the context
-// menu, the toolbar and the accelerators are all built from these tables.
+// text with the '&' mnemonic (and, after a tab, the shortcut the menu shows), the mark it can show
+// and the rule that enables it. The menus, the context menu, the toolbar and the accelerators are
+// all built from these tables.
 #pragma once
 
 #include <span>
@@ -101,10 +101,6 @@ inline constexpr int PrevPane = 57681;
 inline constexpr int Escape = 32768;  // bound to Esc, handled by nobody
 }  // namespace cmd
 
-// The class whose handlers receive the command; the view is asked first, then the frame,
-// then the application.
-enum class Owner { View, Frame, App };
-
 // What the menu item shows.
 enum class Mark { None, Check, Radio };
 
@@ -145,7 +141,6 @@ struct CommandSpec {
     const char* menu;
     // Text with its '&' mnemonic; after a tab, the shortcut the menu shows.
     const char* text;
-    Owner owner;
     Mark mark;
     MarkSource markSource;
     EnableRule enable;
