@@ -85,9 +85,9 @@ export_matches() {
     --defs "$(win_path "$root/data/LOG1.h")" "$(win_path "$raw")" 2>"$work/windows.err" || return 1
   [ -s "$work/linux.btsnoop" ] && cmp "$work/linux.btsnoop" "$work/windows.btsnoop"
 }
-for spec in 1:200 7:5000 42:20000; do
-  seed="${spec%%:*}"
-  records="${spec##*:}"
+for run in 1:200 7:5000 42:20000; do
+  seed="${run%%:*}"
+  records="${run##*:}"
   raw="$work/raw_$seed.log"
   "$linux_cli" simulate --raw-file "$raw" --records "$records" --seed "$seed"
   check "simulate --raw-file seed $seed writes the same file on Windows" bash -c \
