@@ -90,21 +90,6 @@ SerialOpenResult SerialPort::open(std::string_view portName, std::uint32_t baudR
     return {};
 }
 
-bool SerialPort::isOpen() const {
-    std::lock_guard lock(mutex_);
-    return device_.isOpen() && !closing_;
-}
-
-std::string SerialPort::path() const {
-    std::lock_guard lock(mutex_);
-    return device_.isOpen() ? path_ : std::string();
-}
-
-FileHandle::Native SerialPort::nativeHandle() const {
-    std::lock_guard lock(mutex_);
-    return closing_ ? FileHandle::kInvalid : device_.native();
-}
-
 bool SerialPort::enter(FileHandle::Native& device, FileHandle::Native& wake) {
     std::lock_guard lock(mutex_);
     if (!device_.isOpen() || closing_) return false;
@@ -112,11 +97,6 @@ bool SerialPort::enter(FileHandle::Native& device, FileHandle::Native& wake) {
     device = device_.native();
     wake = wake_.native();
     return true;
-}
-
-void SerialPort::leave() {
-    std::lock_guard lock(mutex_);
-    if (--users_ == 0) idle_.notify_all();
 }
 
 bool SerialPort::close() {
