@@ -33,7 +33,7 @@ protected:
         ASSERT_EQ(sim.start(400), 0);
         SettingsStore().SetComPort(sim.portPath().toStdU16String());
     }
-    int recordLines() const { return viewLines().filter(QStringLiteral("[COM]")).size(); }
+    int recordLines() const { return static_cast<int>(viewLines().filter(QStringLiteral("[COM]")).size()); }
     bool capturing() const { return view().core().capture.viewInUse(); }
 };
 

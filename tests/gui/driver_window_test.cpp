@@ -33,7 +33,7 @@ protected:
         ASSERT_TRUE(readFile(std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h", log1));
         ASSERT_TRUE(writeFile(programHome() + "/LOG1.h", log1));
     }
-    int recordLines() const { return viewLines().filter(QStringLiteral("[FIL] ")).size(); }
+    int recordLines() const { return static_cast<int>(viewLines().filter(QStringLiteral("[FIL] ")).size()); }
     bool threadRunning() const { return view().core().capture.captureThreadRunning(); }
 
     TempDir radios;

@@ -143,8 +143,8 @@ TEST_F(FileMenuTest, SaveThenOpenGivesTheSameLinesColoursAndCaption) {
     run(FileSave);
     std::string bytes;
     ASSERT_TRUE(readFile(saveAnswer.toStdString(), bytes));
-    const QString text =
-        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()),
+                                            static_cast<qsizetype>(bytes.size() / 2));
     EXPECT_EQ(text, before.join("\r\n") + "\r\n");  // UTF-16LE, CR LF per line, no mark
     EXPECT_FALSE(text.startsWith(QChar(0xFEFF)));
 
