@@ -1,0 +1,109 @@
+// The main window: menu bar, the toolbar "Standard", the status bar with its message pane
+// and the CAP, NUM and SCRL panes, the visual style, the window title and the close
+// request. Commands are offered to the view first, then to the frame, then to the
+// application.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+
+#include "gui/window/application_look.h"
+
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace nimbrel::gui {
+
+class CNimbrelDoc;
+class CNimbrelView;
+class CaptureStatusPanes;
+class CommandActions;
+class KeyboardIndicators;
+class SearchLineSet;
+class SearchPane;
+class ViewHighlighter;
+
+inline constexpr char kCloseQuestion[] = "Save this document and Quit?";
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CNimbrelDoc& doc, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CNimbrelView* view() const { return m_view; }
+    CommandActions* actions() const { return m_actions; }
+    QToolBar* toolBar() const { return m_wndToolBar; }
+    QLabel* messagePane() const { return m_messagePane; }
+    KeyboardIndicators* indicators() const { return m_indicators; }
+    // The search pane under the view; its search() is what other parts ask about hits.
+    SearchPane* searchPane() const { return m_searchPane; }
+    ViewHighlighter* highlighter() const { return m_highlighter; }
+    SearchLineSet* searchLines() const { return m_searchLines; }
+    CaptureStatusPanes* statusPanes() const { return m_statusPanes; }
+
+    // Runs a command as if chosen from a menu: the view, the frame, then the application.
+    bool routeCommand(int id);
+    // The application's own commands (New, About, ...).
+    void setApplicationHandler(std::function<bool(int)> handler) {
+        m_appHandler = std::move(handler);
+    }
+
+    // Application Look 210-218 (any other value: the 2007 look, scheme unchanged).
+    void OnApplicationLook(int id);
+    int currentLook() const { return m_nAppLook; }
+    LookChoice currentLookChoice() const { return m_look; }
+
+    // Log-off or shut-down: nothing is asked and nothing is saved; the window closes.
+    void OnQueryEndSession();
+
+    // Applies the states of every command now (menus also do it when they open).
+    void refreshCommandStates();
+
+    // Toolbars of the user's own (at most 10), made in the Customize dialog.
+    QToolBar* addUserToolbar();
+    bool isUserToolbar(const QToolBar* bar) const;
+    void removeUserToolbar(QToolBar* bar);
+    void OnToolbarCustomize();
+    // View > Search Pane: shows the pane with the keyboard in its text box, or hides it
+    // when the keyboard is already there.
+    void OnViewSearchPane();
+    // View > Highlight Rules.
+    void OnViewHighlightRules();
+
+    // The right-click menu of the bars: the toolbars, and Customize...
+    QMenu* createPopupMenu() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateTitle();
+    void scheduleRefresh();
+    void fillToolbarsMenu();
+    void restoreLayout();
+    void restoreToolbarContents();
+    void saveLayout() const;
+    bool onFrameCommand(int id);
+
+    CNimbrelDoc& m_doc;
+    CNimbrelView* m_view;
+    CommandActions* m_actions;
+    QToolBar* m_wndToolBar;
+    QLabel* m_messagePane;
+    KeyboardIndicators* m_indicators;
+    SearchPane* m_searchPane;
+    SearchLineSet* m_searchLines;
+    ViewHighlighter* m_highlighter;
+    CaptureStatusPanes* m_statusPanes;
+    QString m_caption;  // set by capture starts, replaces the document's title
+    int m_nAppLook;
+    LookChoice m_look;
+    bool m_sessionEnding = false;
+    std::function<bool(int)> m_appHandler;
+    QTimer m_refreshTimer;
+};
+
+}  // namespace nimbrel::gui
