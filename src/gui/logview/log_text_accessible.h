@@ -7,16 +7,16 @@
 
 #include "gui/logview/line_store.h"
 
+class QAbstractScrollArea;
+
 namespace nimbrel::gui {
 
-class LogTextView;
+class VisibleRows;
 
 class LogTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
-    explicit LogTextAccessible(LogTextView* view);
-
-    // Registers the factory that gives every LogTextView this interface.
-    static void install();
+    // `rows` are the rows of `widget`, and live as long as it does.
+    LogTextAccessible(QAbstractScrollArea* widget, VisibleRows& rows);
 
     QAccessible::State state() const override;
     QString text(QAccessible::Text t) const override;
@@ -37,11 +37,13 @@ public:
     QString attributes(int offset, int* startOffset, int* endOffset) const override;
 
 private:
-    LogTextView* view() const;
+    QAbstractScrollArea* area() const;
     QString visibleText() const;
     // Offsets count the visible rows' characters, one for each line break.
     int offsetOf(TextPos p) const;  // clamped to the visible rows
     TextPos posOf(int offset) const;
+
+    VisibleRows& rows_;
 };
 
 }  // namespace nimbrel::gui

@@ -19,6 +19,7 @@
 #include "gui/logview/overview_strip.h"
 #include "gui/logview/shown_lines.h"
 #include "gui/logview/view_font.h"
+#include "gui/logview/visible_rows.h"
 
 namespace nimbrel::gui {
 
@@ -31,11 +32,54 @@ bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
 }  // namespace
 
+class LogTextView::Rows final : public VisibleRows {
+public:
+    explicit Rows(LogTextView& view) : v_(view) {}
+
+    qint64 rowCount() const override { return v_.rowCount(); }
+    qint64 firstVisibleRow() const override { return v_.firstVisibleRow(); }
+    int visibleLineCount() const override { return v_.visibleLineCount(); }
+    int rowHeight() const override { return v_.rowHeight(); }
+    qint64 lineOfRow(qint64 row) const override { return v_.lineOfRow(row); }
+    qint64 rowOfLine(qint64 line) const override { return v_.rowOfLine(line); }
+    qint64 firstVisibleLine() const override { return v_.firstVisibleLine(); }
+    qint64 lineCount() const override { return v_.lineCount(); }
+    const LineStore& store() const override { return v_.store(); }
+    const ShownLines& shownLines() const override { return v_.shownLines(); }
+    LineMarks& marks() override { return v_.marks(); }
+    qreal xOfColumn(const QString& line, int column) const override {
+        return v_.xOfColumn(line, column);
+    }
+    TextPos posAt(const QPoint& viewportPoint) const override { return v_.posAt(viewportPoint); }
+    TextPos caret() const override { return v_.caret(); }
+    TextPos anchor() const override { return v_.anchor(); }
+    bool hasSelection() const override { return v_.hasSelection(); }
+    void setSelection(TextPos anchor, TextPos caret) override { v_.setSelection(anchor, caret); }
+    void goToLine(qint64 line) override { v_.goToLine(line); }
+
+private:
+    LogTextView& v_;
+};
+
+QAccessibleInterface* LogTextView::accessibleFor(const QString& className, QObject* object) {
+    if (className == QLatin1String("nimbrel::gui::LogTextView") && object &&
+        object->isWidgetType()) {
+        auto* view = static_cast<LogTextView*>(object);
+        return new LogTextAccessible(view, *view->m_rows);
+    }
+    return nullptr;
+}
+
 LogTextView::LogTextView(QWidget* parent, LineStore::Options storeOptions)
     : QAbstractScrollArea(parent),
       m_store(std::move(storeOptions)),
-      m_history(std::make_unique<LogEditHistory>()) {
-    LogTextAccessible::install();
+      m_history(std::make_unique<LogEditHistory>()),
+      m_rows(std::make_unique<Rows>(*this)) {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(accessibleFor);
+        return true;
+    }();
+    (void)accessibleInstalled;
     m_font = viewFont();
     setFont(m_font);
     viewport()->setFont(m_font);
@@ -108,8 +152,8 @@ LogTextView::LogTextView(QWidget* parent, LineStore::Options storeOptions)
                                  m_shown->rewritten(first, count);
                              }});
     connect(m_shown, &ShownLines::changed, this, &LogTextView::afterShownChanged);
-    m_markMargin = new MarkMargin(*this);
-    m_overview = new OverviewStrip(*this);
+    m_markMargin = new MarkMargin(this, *m_rows);
+    m_overview = new OverviewStrip(this, *m_rows);
     m_overview->setRedLines(m_redLines);
     m_overview->setMarks(&m_marks);
     setViewportMargins(MarkMargin::kWidth, 0, OverviewStrip::kWidth, 0);

@@ -19,6 +19,7 @@
 #include "gui/logview/line_marks.h"
 #include "gui/logview/line_store.h"
 
+class QAccessibleInterface;
 class QPrinter;
 
 namespace nimbrel::gui {
@@ -183,7 +184,10 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    friend class LogTextAccessible;
+    // The rows as the side parts (mark margin, overview strip, accessibility) see them.
+    class Rows;
+    // What assistive technology sees of a LogTextView (registered with the first view).
+    static QAccessibleInterface* accessibleFor(const QString& className, QObject* object);
 
     // Geometry.
     int lineHeight() const { return m_lineHeight; }
@@ -219,6 +223,7 @@ private:
     LineMarks m_marks;
     LineStore m_store;
     std::unique_ptr<LogEditHistory> m_history;
+    std::unique_ptr<Rows> m_rows;
     ColourLineSummary* m_redLines = nullptr;
     ShownLines* m_shown = nullptr;
     void afterShownChanged();

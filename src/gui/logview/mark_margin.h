@@ -6,20 +6,21 @@
 
 namespace nimbrel::gui {
 
-class LogTextView;
+class VisibleRows;
 
 class MarkMargin : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kWidth = 12;
-    explicit MarkMargin(LogTextView& view);
+    // A child of the text widget, beside its rows.
+    MarkMargin(QWidget* widget, VisibleRows& rows);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    LogTextView& view_;
+    VisibleRows& rows_;
 };
 
 }  // namespace nimbrel::gui

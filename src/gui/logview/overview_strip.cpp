@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "gui/logview/line_set.h"
-#include "gui/logview/log_text_view.h"
 #include "gui/logview/shown_lines.h"
+#include "gui/logview/visible_rows.h"
 
 namespace nimbrel::gui {
 namespace {
@@ -20,7 +20,7 @@ const QColor kOnScreen(255, 255, 255, 40);
 
 }  // namespace
 
-OverviewStrip::OverviewStrip(LogTextView& view) : QWidget(&view), view_(view) {
+OverviewStrip::OverviewStrip(QWidget* widget, VisibleRows& rows) : QWidget(widget), rows_(rows) {
     setObjectName(QStringLiteral("overviewStrip"));
     setToolTip(QStringLiteral("Red lines, search hits and marks along the whole text"));
 }
@@ -55,19 +55,19 @@ void OverviewStrip::setSearchHits(LineSet* set) {
 }
 
 qint64 OverviewStrip::lineAtY(int y) const {
-    const qint64 rows = view_.rowCount();
+    const qint64 rows = rows_.rowCount();
     const int h = std::max(1, height());
-    return view_.lineOfRow(std::clamp<qint64>(rows * std::clamp(y, 0, h - 1) / h, 0, rows - 1));
+    return rows_.lineOfRow(std::clamp<qint64>(rows * std::clamp(y, 0, h - 1) / h, 0, rows - 1));
 }
 
 void OverviewStrip::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), kStripBackground);
     // The strip stands for the view's rows: with a filter on, the shown lines.
-    const qint64 lines = view_.rowCount();
+    const qint64 lines = rows_.rowCount();
     const int h = height();
     if (lines <= 1 || h <= 0) return;
-    const ShownLines& shown = view_.shownLines();
+    const ShownLines& shown = rows_.shownLines();
     // The red lines only while the filter shows them.
     LineSet* red = shown.filter().shows(LineTag::Red) ? red_.data() : nullptr;
     // Pixel row y stands for rows [lines * y / h, lines * (y + 1) / h), at least one row:
@@ -75,8 +75,8 @@ void OverviewStrip::paintEvent(QPaintEvent*) {
     auto linesOf = [&](int y, qint64& first, qint64& last) {
         const qint64 r0 = lines * y / h;
         const qint64 r1 = std::max(r0 + 1, lines * (y + 1) / h);
-        first = view_.lineOfRow(r0);
-        last = view_.lineOfRow(r1 - 1) + 1;
+        first = rows_.lineOfRow(r0);
+        last = rows_.lineOfRow(r1 - 1) + 1;
     };
     const int w = width();
     qint64 first = 0, last = 0;
@@ -92,14 +92,14 @@ void OverviewStrip::paintEvent(QPaintEvent*) {
             if (marks_->anyIn(first, last)) p.fillRect(0, std::max(0, y - 1), w, 2, kMark);
         }
     }
-    const qint64 top = view_.firstVisibleRow();
-    const qint64 page = view_.visibleLineCount();
+    const qint64 top = rows_.firstVisibleRow();
+    const qint64 page = rows_.visibleLineCount();
     const int y1 = static_cast<int>(top * h / lines);
     const int y2 = std::max(y1 + 2, static_cast<int>(std::min(lines, top + page) * h / lines));
     p.fillRect(0, y1, w, y2 - y1, kOnScreen);
 }
 
-void OverviewStrip::jumpTo(int y) { view_.goToLine(lineAtY(y)); }
+void OverviewStrip::jumpTo(int y) { rows_.goToLine(lineAtY(y)); }
 
 void OverviewStrip::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) jumpTo(event->position().toPoint().y());

@@ -9,13 +9,14 @@
 namespace nimbrel::gui {
 
 class LineSet;
-class LogTextView;
+class VisibleRows;
 
 class OverviewStrip : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kWidth = 14;
-    explicit OverviewStrip(LogTextView& view);
+    // A child of the text widget, beside its rows.
+    OverviewStrip(QWidget* widget, VisibleRows& rows);
 
     // The sets drawn; any may be null. Each one's change repaints the strip (at most a
     // few times a second).
@@ -34,7 +35,7 @@ private:
     void watch(LineSet* set);
     void jumpTo(int y);
 
-    LogTextView& view_;
+    VisibleRows& rows_;
     QPointer<LineSet> red_;
     QPointer<LineSet> marks_;
     QPointer<LineSet> hits_;
