@@ -121,7 +121,7 @@ void CaptureStatusPanes::refresh() {
     facts.phase = core.capture.phase();
     facts.route = core.capture.m_threadId();
     facts.paused = core.formatter.paused();
-    facts.comPort = view_.comPortShown();
+    facts.comPort = serialDevicePath(view_.comPortShown());
     facts.replaying = files.busyWith() == FileCommands::Work::Replay;
     facts.openingTextLog = files.busyWith() == FileCommands::Work::TextLog;
     facts.percent = files.percent();

@@ -22,12 +22,11 @@
 #include "files/hci_export.h"
 #include "files/raw_data_replay.h"
 #include "files/text_log_file.h"
+#include "gui/logview/log_text_view.h"
 #include "gui/logview/shown_lines.h"
 #include "gui/window/file_dialogs.h"
 #include "gui/window/filepos_select_dlg.h"
 #include "gui/window/message_box.h"
-#include "gui/window/nimbrel_doc.h"
-#include "gui/window/nimbrel_view.h"
 #include "gui/window/recent_files.h"
 #include "pipeline/definition_file_choice.h"
 #include "pipeline/message_definition_table.h"
@@ -49,7 +48,8 @@ QString folderOf(const std::u16string& stored) {
 
 }  // namespace
 
-FileCommands::FileCommands(CNimbrelView& view) : QObject(&view), m_view(view) {
+FileCommands::FileCommands(FileCommandsHost& host)
+    : QObject(&host.textView()), m_host(host), m_view(host.textView()) {
     m_progressTimer.setInterval(100);
     connect(&m_progressTimer, &QTimer::timeout, this, [this] {
         if (m_work == Work::TextLog) m_percent.store(m_view.openPercent());
@@ -71,11 +71,11 @@ FileCommands::~FileCommands() {
 // --- text logs ---
 
 void FileCommands::OnOpenLogFile() {
-    if (m_view.core().capture.viewInUse()) {
+    if (m_host.core().capture.viewInUse()) {
         showMessageBox(&m_view, viewInUseText());
         return;
     }
-    if (!m_view.SaveModified()) return;
+    if (!m_host.saveModified()) return;
     g_textLogOpened.store(true);
     const QString chosen = askOpenFileName(
         &m_view, {QStringLiteral("Open"), folderOf(SettingsStore().GetLogFilePath()), QString(),
@@ -85,7 +85,7 @@ void FileCommands::OnOpenLogFile() {
 }
 
 bool FileCommands::openTextLogFile(const QString& path) {
-    ViewCore& core = m_view.core();
+    ViewCore& core = m_host.core();
     if (!core.capture.claimReplay()) {
         showMessageBox(&m_view, viewInUseText());
         return false;
@@ -112,17 +112,17 @@ bool FileCommands::openTextLogFile(const QString& path) {
     if (const auto strings = stringFilter().strings()) filter = *strings;
     m_view.openInPlace(std::make_shared<SharedFd>(static_cast<int>(source.file.release())),
                        source.size, std::move(filter));
-    m_view.GetDocument().setModifiedFlag(false);
-    emit m_view.commandStatesChanged();
+    m_host.clearModifiedFlag();
+    m_host.commandStatesChanged();
     return true;
 }
 
 void FileCommands::textLogIndexed(const TextLogIndexer::Outcome& outcome) {
     if (m_work != Work::TextLog) return;
-    ViewCore& core = m_view.core();
+    ViewCore& core = m_host.core();
     const std::u16string shown = m_openedPath.toStdU16String();
     // Once the whole file is shown, the view holds just what the file holds.
-    if (!m_stop.load() && !outcome.shrank && outcome.readError == 0) m_view.setDocumentUnmodified();
+    if (!m_stop.load() && !outcome.shrank && outcome.readError == 0) m_host.setDocumentUnmodified();
     if (outcome.cutLines > 0) {
         core.console.print(
             u"[Y] %d lines of \"%s\" are longer than 1048576 characters: each is shown cut "
@@ -138,7 +138,7 @@ void FileCommands::textLogIndexed(const TextLogIndexer::Outcome& outcome) {
     core.capture.endReplay();
     m_work = Work::None;
     showProgress(false);
-    emit m_view.commandStatesChanged();
+    m_host.commandStatesChanged();
     emit workFinished();
 }
 
@@ -146,7 +146,7 @@ bool FileCommands::OnSaveLogFile() {
     const QString path = askSaveFileName(
         &m_view, {QStringLiteral("Save As"), QString::fromLatin1(kLogFileFilter), {}});
     if (path.isEmpty()) return false;
-    m_view.showQueuedText();
+    m_host.showQueuedText();
     const int error = saveTextLog(m_view.store().snapshot(), localPath(path), true);
     if (error != 0) {
         showMessageBox(&m_view, QStringLiteral("Cannot save \"%1\": %2.")
@@ -154,7 +154,7 @@ bool FileCommands::OnSaveLogFile() {
         return false;
     }
     RecentFileList().add(path);
-    m_view.GetDocument().setModifiedFlag(false);
+    m_host.clearModifiedFlag();
     return true;
 }
 
@@ -162,7 +162,7 @@ bool FileCommands::OnExportShownLines() {
     const QString path = askSaveFileName(
         &m_view, {QStringLiteral("Export Shown Lines"), QString::fromLatin1(kLogFileFilter), {}});
     if (path.isEmpty()) return false;
-    m_view.showQueuedText();
+    m_host.showQueuedText();
     // Lines the filter has not looked at yet are looked at first: all of them count.
     m_view.shownLines().catchUp(INT_MAX);
     // The writer reads a copy of the shown-line map, taken with the snapshot.
@@ -212,12 +212,12 @@ int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const st
 // --- raw data replay ---
 
 void FileCommands::OnOpenRawData() {
-    ViewCore& core = m_view.core();
+    ViewCore& core = m_host.core();
     if (core.capture.viewInUse()) {
         showMessageBox(&m_view, viewInUseText());
         return;
     }
-    if (!m_view.SaveModified()) return;
+    if (!m_host.saveModified()) return;
     // Loaded here, before the file is chosen, and not again by the replay.
     core.reloadDefinitions(utf16ToUtf8(DefinitionFilePath::get()));
     if (!core.definitions.loaded()) return;  // the loader has said why
@@ -265,7 +265,7 @@ void FileCommands::OnExportHciPackets() {
         showMessageBox(&m_view, viewInUseText());
         return;
     }
-    ViewCore& core = m_view.core();
+    ViewCore& core = m_host.core();
     // The raw data file the current (or last) capture writes, when there is one.
     const QString current = QString::fromStdString(core.hub.rawDataFile.name());
     const bool haveCurrent = !current.isEmpty() && QFileInfo(current).isFile();
@@ -362,7 +362,7 @@ ReplayMethod FileCommands::askMethod() {
     const bool asked = runOnGuiThread([this, answer] {
         if (m_stop.load()) return;
         // The caption, the emptied view and RawDataPath are in place before the question.
-        m_view.showQueuedText();
+        m_host.showQueuedText();
         const QMessageBox::StandardButton button = askWithCaption(
             &m_view, QStringLiteral("Select"), QStringLiteral("Use new method to parse raw data?"),
             QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning);
@@ -389,7 +389,7 @@ ReplayRangeChoice FileCommands::askRange() {
 
 void FileCommands::reportCancelledReplay(ReplayMethod method) {
     static constexpr std::u16string_view kCancelled = u"[Y]Analyze raw file cancelled at %d %%";
-    LogConsole& console = m_view.core().console;
+    LogConsole& console = m_host.core().console;
     const int percent = m_percent.load();
     if (method == ReplayMethod::ToTextFile) {
         // The progress line gives way to where the scan stopped; the part written so far
@@ -402,7 +402,7 @@ void FileCommands::reportCancelledReplay(ReplayMethod method) {
 }
 
 void FileCommands::showStatus(const QString& text) {
-    postToGui([this, text] { emit m_view.statusMessageRequested(text); });
+    postToGui([this, text] { m_host.showStatusText(text); });
 }
 
 // --- the worker ---
@@ -416,14 +416,14 @@ void FileCommands::startWork(Work work, std::function<void()> body) {
         body();
         postToGui([this] { finishWork(); });
     });
-    emit m_view.commandStatesChanged();
+    m_host.commandStatesChanged();
 }
 
 void FileCommands::finishWork() {
     if (m_worker.joinable()) m_worker.join();
     m_work = Work::None;
     showProgress(false);
-    emit m_view.commandStatesChanged();
+    m_host.commandStatesChanged();
     emit workFinished();
 }
 
@@ -477,7 +477,7 @@ void FileCommands::showProgress(bool on) {
     }
 }
 
-void FileCommands::setCaption(const QString& caption) { emit m_view.captionRequested(caption); }
+void FileCommands::setCaption(const QString& caption) { m_host.setCaption(caption); }
 
 // --- printing ---
 
@@ -523,11 +523,11 @@ void FileCommands::fillRecentMenu() {
         QAction* a = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(files[i]));
         const QString file = files[i];
         connect(a, &QAction::triggered, this, [this, file] {
-            if (m_view.core().capture.viewInUse()) {
+            if (m_host.core().capture.viewInUse()) {
                 showMessageBox(&m_view, viewInUseText());
                 return;
             }
-            if (!m_view.SaveModified()) return;
+            if (!m_host.saveModified()) return;
             openTextLogFile(file);
         });
     }

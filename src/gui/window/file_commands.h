@@ -26,14 +26,42 @@ class QAction;
 class QMenu;
 class QPrinter;
 
+namespace nimbrel {
+class ViewCore;
+}
+
 namespace nimbrel::gui {
 
-class CNimbrelView;
+class LogTextView;
+
+// What the file commands need of the view that owns them: its text widget and capture core,
+// the document's modified state, and the window's caption, menus and status bar.
+class FileCommandsHost {
+public:
+    // The text the commands load, save and print; the parent of their dialogs.
+    virtual LogTextView& textView() = 0;
+    virtual ViewCore& core() = 0;
+    // Shows everything that other threads have queued for the view.
+    virtual void showQueuedText() = 0;
+    // Before the text is replaced: asks to save a modified document. False: the command stops.
+    virtual bool saveModified() = 0;
+    // The text was just saved, or a text log starts to replace it.
+    virtual void clearModifiedFlag() = 0;
+    // The text shows exactly what a file holds (queued text shown first).
+    virtual void setDocumentUnmodified() = 0;
+    // Something that menus show may have changed.
+    virtual void commandStatesChanged() = 0;
+    virtual void setCaption(const QString& caption) = 0;
+    virtual void showStatusText(const QString& text) = 0;
+
+protected:
+    ~FileCommandsHost() = default;
+};
 
 class FileCommands : public QObject {
     Q_OBJECT
 public:
-    explicit FileCommands(CNimbrelView& view);
+    explicit FileCommands(FileCommandsHost& host);
     // Cancels any work and waits for the worker.
     ~FileCommands() override;
 
@@ -112,7 +140,8 @@ private:
     void showStatus(const QString& text);
     void setCaption(const QString& caption);
 
-    CNimbrelView& m_view;
+    FileCommandsHost& m_host;
+    LogTextView& m_view;
     std::thread m_worker;
     Work m_work = Work::None;
     std::atomic<bool> m_stop{false};

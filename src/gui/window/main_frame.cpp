@@ -240,6 +240,8 @@ constexpr int kMaxUserToolbars = 10;
 const QString kUserToolbarPrefix = QStringLiteral("userToolbar");
 }  // namespace
 
+QList<QToolBar*> CMainFrame::toolbars() const { return findChildren<QToolBar*>(); }
+
 QToolBar* CMainFrame::addUserToolbar() {
     for (int n = 1; n <= kMaxUserToolbars; ++n) {
         const QString name = kUserToolbarPrefix + QString::number(n);
@@ -266,7 +268,7 @@ void CMainFrame::removeUserToolbar(QToolBar* bar) {
 }
 
 void CMainFrame::OnToolbarCustomize() {
-    CToolbarCustomizeDlg dlg(*this, this);
+    CToolbarCustomizeDlg dlg(*this, *m_actions, this);
     dlg.exec();
     saveLayout();
 }

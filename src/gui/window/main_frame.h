@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "gui/window/application_look.h"
+#include "gui/window/toolbar_customize_dlg.h"
 
 class QLabel;
 class QMenu;
@@ -27,7 +28,7 @@ class ViewHighlighter;
 
 inline constexpr char kCloseQuestion[] = "Save this document and Quit?";
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public EditableToolbars {
     Q_OBJECT
 public:
     explicit CMainFrame(CNimbrelDoc& doc, QWidget* parent = nullptr);
@@ -63,9 +64,11 @@ public:
     void refreshCommandStates();
 
     // Toolbars of the user's own (at most 10), made in the Customize dialog.
-    QToolBar* addUserToolbar();
-    bool isUserToolbar(const QToolBar* bar) const;
-    void removeUserToolbar(QToolBar* bar);
+    QToolBar* addUserToolbar() override;
+    bool isUserToolbar(const QToolBar* bar) const override;
+    void removeUserToolbar(QToolBar* bar) override;
+    // Every toolbar of the window.
+    QList<QToolBar*> toolbars() const override;
     void OnToolbarCustomize();
     // View > Search Pane: shows the pane with the keyboard in its text box, or hides it
     // when the keyboard is already there.

@@ -9,7 +9,6 @@
 #include "capture/capture_shutdown.h"
 #include "capture/inbox_sender.h"
 #include "gui/logview/shown_lines.h"
-#include "gui/window/capture_status.h"
 #include "gui/window/com_dlg.h"
 #include "gui/window/file_commands.h"
 #include "gui/window/go_to_line_dlg.h"
@@ -69,6 +68,24 @@ private:
 
 }  // namespace
 
+class CNimbrelView::FileHost final : public FileCommandsHost {
+public:
+    explicit FileHost(CNimbrelView& view) : v_(view) {}
+
+    LogTextView& textView() override { return v_; }
+    ViewCore& core() override { return v_.m_core; }
+    void showQueuedText() override { v_.showQueuedText(); }
+    bool saveModified() override { return v_.SaveModified(); }
+    void clearModifiedFlag() override { v_.m_doc.setModifiedFlag(false); }
+    void setDocumentUnmodified() override { v_.setDocumentUnmodified(); }
+    void commandStatesChanged() override { emit v_.commandStatesChanged(); }
+    void setCaption(const QString& caption) override { emit v_.captionRequested(caption); }
+    void showStatusText(const QString& text) override { emit v_.statusMessageRequested(text); }
+
+private:
+    CNimbrelView& v_;
+};
+
 CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
     : LogTextView(parent),
       m_doc(doc),
@@ -76,7 +93,8 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
       m_core(m_logView, programFolder()),
       m_com(m_core, storedPrintRawData),
       m_driver(std::make_unique<DriverCapture>(m_core, RadioRelay::callbacks())),
-      m_files(std::make_unique<FileCommands>(*this)) {
+      m_fileHost(std::make_unique<FileHost>(*this)),
+      m_files(std::make_unique<FileCommands>(*m_fileHost)) {
     setObjectName(QStringLiteral("nimbrelView"));
     trace("CNimbrelView::CNimbrelView()+++++\n");
     const SettingsStore settings;
@@ -393,7 +411,7 @@ void CNimbrelView::OnDebugWithCom() {
 
 void CNimbrelView::startComCapture(const QString& port, std::uint32_t baudRate) {
     const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
-    m_comPortShown = serialDevicePath(port);
+    m_comPortShown = port;
     if (m_com.start(definitions, port.toStdString(), baudRate) ==
         ComCapture::StartResult::ViewInUse) {
         showMessageBox(this, viewInUseText());

@@ -70,7 +70,7 @@ public:
     // Stops every capture thread and the print thread, waiting up to `limit` for each; what
     // waits in the ring is shown and recorded first.
     void stopAllCaptures(std::chrono::milliseconds limit);
-    // The device the COM route reads ("/dev/ttyUSB0"), for the status bar.
+    // The port the COM route reads, as given ("ttyUSB0"); the status bar shows its device.
     QString comPortShown() const { return m_comPortShown; }
 
     // Command handlers.
@@ -137,12 +137,15 @@ private:
     // Runs `action` now, or once a replay or text-log load has ended.
     void whenFilesIdle(std::function<void()> action);
     void applyLineFilter(const LineFilter& filter);
+    // What the file commands see of the view.
+    class FileHost;
 
     CNimbrelDoc& m_doc;
     QueuedLogView m_logView;
     ViewCore m_core;
     ComCapture m_com;
     std::unique_ptr<DriverCapture> m_driver;
+    std::unique_ptr<FileHost> m_fileHost;
     std::unique_ptr<FileCommands> m_files;
     QMenu* m_contextMenu = nullptr;
     QHash<int, std::function<void()>> m_handlers;

@@ -12,7 +12,6 @@
 
 #include "gui/window/command_actions.h"
 #include "gui/window/command_table.h"
-#include "gui/window/main_frame.h"
 #include "gui/window/toolbar_customize_button.h"
 
 namespace nimbrel::gui {
@@ -25,8 +24,9 @@ QString plainLabel(const QString& text) {
 
 }  // namespace
 
-CToolbarCustomizeDlg::CToolbarCustomizeDlg(CMainFrame& frame, QWidget* parent)
-    : QDialog(parent), frame_(frame) {
+CToolbarCustomizeDlg::CToolbarCustomizeDlg(EditableToolbars& toolbars, CommandActions& actions,
+                                           QWidget* parent)
+    : QDialog(parent), toolbarSet_(toolbars), actions_(actions) {
     setWindowTitle(QStringLiteral("Customize"));
     setObjectName(QStringLiteral("toolbarCustomizeDialog"));
     toolbars_ = new QComboBox(this);
@@ -39,7 +39,7 @@ CToolbarCustomizeDlg::CToolbarCustomizeDlg(CMainFrame& frame, QWidget* parent)
         if (!*cmdRow.menu || cmdRow.id == cmd::ViewToolbars) continue;
         auto* item = new QListWidgetItem(plainLabel(menuLabel(cmdRow.text)), commands_);
         item->setData(Qt::UserRole, cmdRow.id);
-        item->setIcon(frame.actions()->action(cmdRow.id)->icon());
+        item->setIcon(actions_.action(cmdRow.id)->icon());
     }
     auto* add = new QPushButton(QStringLiteral("Add >>"), this);
     auto* separator = new QPushButton(QStringLiteral("Separator"), this);
@@ -78,13 +78,17 @@ CToolbarCustomizeDlg::CToolbarCustomizeDlg(CMainFrame& frame, QWidget* parent)
 }
 
 QToolBar* CToolbarCustomizeDlg::currentToolbar() const {
-    return frame_.findChild<QToolBar*>(toolbars_->currentData().toString());
+    const QString name = toolbars_->currentData().toString();
+    for (QToolBar* bar : toolbarSet_.toolbars()) {
+        if (bar->objectName() == name) return bar;
+    }
+    return nullptr;
 }
 
 void CToolbarCustomizeDlg::fillToolbars(QToolBar* select) {
     QSignalBlocker block(toolbars_);
     toolbars_->clear();
-    for (QToolBar* bar : frame_.findChildren<QToolBar*>()) {
+    for (QToolBar* bar : toolbarSet_.toolbars()) {
         toolbars_->addItem(bar->windowTitle(), bar->objectName());
         if (bar == select) toolbars_->setCurrentIndex(toolbars_->count() - 1);
     }
@@ -94,7 +98,7 @@ void CToolbarCustomizeDlg::fillToolbars(QToolBar* select) {
 void CToolbarCustomizeDlg::fillButtons() {
     buttons_->clear();
     QToolBar* bar = currentToolbar();
-    delete_->setEnabled(bar && frame_.isUserToolbar(bar));
+    delete_->setEnabled(bar && toolbarSet_.isUserToolbar(bar));
     if (!bar) return;
     for (QAction* a : toolbarCommands(bar)) {
         buttons_->addItem(a->isSeparator() ? QStringLiteral("----") : plainLabel(a->text()));
@@ -105,7 +109,7 @@ void CToolbarCustomizeDlg::OnAddCommand() {
     QToolBar* bar = currentToolbar();
     QListWidgetItem* item = commands_->currentItem();
     if (!bar || !item) return;
-    QAction* a = frame_.actions()->action(item->data(Qt::UserRole).toInt());
+    QAction* a = actions_.action(item->data(Qt::UserRole).toInt());
     const QList<QAction*> commands = toolbarCommands(bar);
     if (commands.contains(a)) return;  // one button per command
     const int row = buttons_->currentRow();
@@ -131,13 +135,13 @@ void CToolbarCustomizeDlg::OnRemove() {
 }
 
 void CToolbarCustomizeDlg::OnNewToolbar() {
-    if (QToolBar* bar = frame_.addUserToolbar()) fillToolbars(bar);
+    if (QToolBar* bar = toolbarSet_.addUserToolbar()) fillToolbars(bar);
 }
 
 void CToolbarCustomizeDlg::OnDeleteToolbar() {
     QToolBar* bar = currentToolbar();
-    if (!bar || !frame_.isUserToolbar(bar)) return;
-    frame_.removeUserToolbar(bar);
+    if (!bar || !toolbarSet_.isUserToolbar(bar)) return;
+    toolbarSet_.removeUserToolbar(bar);
     fillToolbars();
 }
 

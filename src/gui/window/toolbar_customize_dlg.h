@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 
 class QComboBox;
 class QListWidget;
@@ -12,12 +13,29 @@ class QToolBar;
 
 namespace nimbrel::gui {
 
-class CMainFrame;
+class CommandActions;
+
+// The toolbars the dialog edits: the window's own and those of the user's own.
+class EditableToolbars {
+public:
+    // Every toolbar, in the order the dialog lists them.
+    virtual QList<QToolBar*> toolbars() const = 0;
+    // Only the user's own can be deleted.
+    virtual bool isUserToolbar(const QToolBar* bar) const = 0;
+    // Null when no more can be made.
+    virtual QToolBar* addUserToolbar() = 0;
+    virtual void removeUserToolbar(QToolBar* bar) = 0;
+
+protected:
+    ~EditableToolbars() = default;
+};
 
 class CToolbarCustomizeDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CToolbarCustomizeDlg(CMainFrame& frame, QWidget* parent = nullptr);
+    // `actions` are the commands that can be put on a toolbar.
+    CToolbarCustomizeDlg(EditableToolbars& toolbars, CommandActions& actions,
+                         QWidget* parent = nullptr);
 
     QComboBox* toolbarCombo() const { return toolbars_; }
     QListWidget* commandList() const { return commands_; }
@@ -38,7 +56,8 @@ private:
     void fillToolbars(QToolBar* select = nullptr);
     void fillButtons();
 
-    CMainFrame& frame_;
+    EditableToolbars& toolbarSet_;
+    CommandActions& actions_;
     QComboBox* toolbars_;
     QListWidget* commands_;
     QListWidget* buttons_;
