@@ -9,7 +9,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "pipeline/line_output.h"
 #include "pipeline/memory_log_view.h"
 #include "pipeline/print_thread.h"
@@ -45,7 +45,7 @@ void BM_DrainAtStop(benchmark::State& state) {
         state.PauseTiming();
         MemoryLogView view;
         DiscardLines out;
-        ViewCore core(view, folder);
+        CaptureSession core(view, folder);
         core.reloadDefinitions(std::string(NIMBREL_DATA_DIR) + "/LOG1.h");
         core.formatter.setLineOutput(&out);
         core.hub.m_bAutoSaveRawData = saveRaw;

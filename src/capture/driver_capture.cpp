@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <thread>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/driver_requests.h"
 #include "capture/failure_words.h"
 #include "capture/radio_handle.h"
-#include "capture/view_core.h"
 #include "platform/local_time.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -48,7 +48,7 @@ std::u16string_view driverCaption(CaptureRoute route) {
     return route == CaptureRoute::Uart ? u"DebugViaUartDriver" : u"DebugViaFilterDriver";
 }
 
-CaptureRoute onSystemResume(ViewCore& core) {
+CaptureRoute onSystemResume(CaptureSession& core) {
     WaitForAllThreadExit(core, std::chrono::milliseconds(2000));
     switch (core.capture.m_threadId()) {
     case CaptureRoute::Filter: trace("FILTER_THREAD_ID\n"); return CaptureRoute::Filter;
@@ -57,7 +57,7 @@ CaptureRoute onSystemResume(ViewCore& core) {
     }
 }
 
-DriverCapture::DriverCapture(ViewCore& core, RadioCallbacks windowNotifications)
+DriverCapture::DriverCapture(CaptureSession& core, RadioCallbacks windowNotifications)
     : core_(core), windowNotifications_(std::move(windowNotifications)) {}
 
 DriverCapture::~DriverCapture() {

@@ -115,7 +115,7 @@ void CaptureStatusPanes::refreshLines() {
 }
 
 void CaptureStatusPanes::refresh() {
-    const ViewCore& core = view_.core();
+    const CaptureSession& core = view_.core();
     const FileCommands& files = view_.files();
     CaptureStateFacts facts;
     facts.phase = core.capture.phase();

@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "files/hci_export.h"
 #include "files/raw_data_replay.h"
 #include "files/text_log_file.h"
@@ -85,7 +85,7 @@ void FileCommands::OnOpenLogFile() {
 }
 
 bool FileCommands::openTextLogFile(const QString& path) {
-    ViewCore& core = m_view.core();
+    CaptureSession& core = m_view.core();
     if (!core.capture.claimReplay()) {
         showMessageBox(&m_view, viewInUseText());
         return false;
@@ -119,7 +119,7 @@ bool FileCommands::openTextLogFile(const QString& path) {
 
 void FileCommands::textLogIndexed(const TextLogIndexer::Outcome& outcome) {
     if (m_work != Work::TextLog) return;
-    ViewCore& core = m_view.core();
+    CaptureSession& core = m_view.core();
     const std::u16string shown = m_openedPath.toStdU16String();
     // Once the whole file is shown, the view holds just what the file holds.
     if (!m_stop.load() && !outcome.shrank && outcome.readError == 0) m_view.setDocumentUnmodified();
@@ -212,7 +212,7 @@ int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const st
 // --- raw data replay ---
 
 void FileCommands::OnOpenRawData() {
-    ViewCore& core = m_view.core();
+    CaptureSession& core = m_view.core();
     if (core.capture.viewInUse()) {
         showMessageBox(&m_view, viewInUseText());
         return;
@@ -265,7 +265,7 @@ void FileCommands::OnExportHciPackets() {
         showMessageBox(&m_view, viewInUseText());
         return;
     }
-    ViewCore& core = m_view.core();
+    CaptureSession& core = m_view.core();
     // The raw data file the current (or last) capture writes, when there is one.
     const QString current = QString::fromStdString(core.hub.rawDataFile.name());
     const bool haveCurrent = !current.isEmpty() && QFileInfo(current).isFile();

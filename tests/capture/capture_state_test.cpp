@@ -12,10 +12,10 @@
 #include <mutex>
 #include <thread>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
 #include "capture/com_port.h"
-#include "capture/view_core.h"
 #include "files/raw_data_replay_session.h"
 #include "pipeline/line_output.h"
 #include "pipeline/memory_log_view.h"
@@ -71,7 +71,7 @@ private:
 struct Capture {
     test::TempDir dir;
     MemoryLogView view;
-    std::unique_ptr<ViewCore> core = std::make_unique<ViewCore>(view, dir.path());
+    std::unique_ptr<CaptureSession> core = std::make_unique<CaptureSession>(view, dir.path());
     ComCapture com{*core, [] { return 0u; }};
     PseudoTerminal pty;
     GatedLines lines;
@@ -102,7 +102,7 @@ struct Capture {
 
 TEST(CaptureState, ADrainingPrintThreadKeepsTheViewUntilItEnds) {
     Capture c;
-    ViewCore& core = *c.core;
+    CaptureSession& core = *c.core;
     EXPECT_EQ(core.capture.phase(), Phase::Idle);
     c.captureHeldRecords(2000);
     EXPECT_EQ(core.capture.phase(), Phase::ComActive);
@@ -144,7 +144,7 @@ TEST(CaptureState, ADrainingPrintThreadKeepsTheViewUntilItEnds) {
 
 TEST(CaptureState, AWaitThatGivesUpOnThePrintThreadLeavesTheViewInUse) {
     Capture c;
-    ViewCore& core = *c.core;
+    CaptureSession& core = *c.core;
     c.captureHeldRecords(50);
     WaitForAllThreadExit(core, 50ms);
     EXPECT_FALSE(core.capture.captureThreadRunning());
@@ -184,7 +184,7 @@ TEST(CaptureState, DestroyingTheViewJoinsAPrintThreadThatOutlivedTheWait) {
 TEST(CaptureState, RadioArrivalsRestartOneThreadAtATimeAndNeverUnderAReplay) {
     test::TempDir dir;
     MemoryLogView view;
-    ViewCore core(view, dir.path());
+    CaptureSession core(view, dir.path());
     ASSERT_TRUE(core.capture.claimRoute(CaptureRoute::Uart));
     EXPECT_EQ(core.toggles.m_threadId.load(), CaptureRoute::Uart);
 

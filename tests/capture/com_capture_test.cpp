@@ -9,10 +9,10 @@
 #include <thread>
 #include <unistd.h>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/com_port.h"
 #include "capture/inbox_sender.h"
-#include "capture/view_core.h"
 #include "pipeline/line_output.h"
 #include "pipeline/memory_log_view.h"
 #include "platform/pseudo_terminal.h"
@@ -39,7 +39,7 @@ const std::string kDefinitions = std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h";
 struct Route {
     test::TempDir dir;
     MemoryLogView view;
-    ViewCore core{view, dir.path()};
+    CaptureSession core{view, dir.path()};
     std::atomic<std::uint32_t> printRawData{0};
     ComCapture com{core, [this] { return printRawData.load(); }};
     PseudoTerminal pty;

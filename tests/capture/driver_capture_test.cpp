@@ -11,12 +11,12 @@
 #include <random>
 #include <thread>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
 #include "capture/com_port.h"
 #include "capture/driver_requests.h"
 #include "capture/radio_handle.h"
-#include "capture/view_core.h"
 #include "pipeline/line_output.h"
 #include "pipeline/memory_log_view.h"
 #include "platform/pseudo_terminal.h"
@@ -65,7 +65,7 @@ struct Rig {
     test::TempDir dir;
     test::TempDir radios;
     MemoryLogView view;
-    ViewCore core{view, dir.path()};
+    CaptureSession core{view, dir.path()};
     DriverCapture driver{core, WindowEvents::callbacks()};
     Lines out;
 

@@ -15,7 +15,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "gui/about_dlg.h"
 #include "gui/com_dlg.h"
 #include "gui/command_table.h"

@@ -128,7 +128,7 @@ protected:
 };
 
 TEST_F(FileMenuTest, SaveThenOpenGivesTheSameLinesColoursAndCaption) {
-    ViewCore& core = view().core();
+    CaptureSession& core = view().core();
     core.console.print(u"[G] green line");
     core.console.print(u"03:04:05.000  [COM] [R] [00001] [000] [000] [00001] HCI_Reset");
     core.console.printText(u"\tOpcode: 0x0c03 %s %d");

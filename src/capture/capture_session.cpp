@@ -1,4 +1,4 @@
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 
 #include "capture/capture_shutdown.h"
 
@@ -9,7 +9,7 @@ StringFilter& stringFilter() {
     return filter;
 }
 
-ViewCore::ViewCore(LogView& v, std::string folder)
+CaptureSession::CaptureSession(LogView& v, std::string folder)
     : view(v),
       console(v, stringFilter()),
       formatter(definitions, console, toggles),
@@ -18,19 +18,19 @@ ViewCore::ViewCore(LogView& v, std::string folder)
       capture(hub, toggles.m_threadId),
       programFolder(std::move(folder)) {}
 
-ViewCore::~ViewCore() { WaitForAllThreadExit(*this, closeWait); }
+CaptureSession::~CaptureSession() { WaitForAllThreadExit(*this, closeWait); }
 
-bool ViewCore::reloadDefinitions(const std::string& path) {
+bool CaptureSession::reloadDefinitions(const std::string& path) {
     bool loaded = false;
     if (!capture.whileNoThreadRuns([&] { loaded = definitions.load(path, console); })) return false;
     return loaded;
 }
 
-bool ViewCore::setLineOutput(LineOutput* output) {
+bool CaptureSession::setLineOutput(LineOutput* output) {
     return capture.whileNoThreadRuns([&] { formatter.setLineOutput(output); });
 }
 
-bool ViewCore::setRecordTap(RecordSink* tap) {
+bool CaptureSession::setRecordTap(RecordSink* tap) {
     return capture.whileNoThreadRuns([&] { emitter.setTap(tap); });
 }
 

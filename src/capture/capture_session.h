@@ -1,6 +1,7 @@
-// The non-GUI state and logic of the log view, grouped by concern: what the console and
-// the formatter need, the capture hub, and the capture routes' shared state. The GUI's
-// view owns one; the command line and the tests use it directly.
+// One capture session: everything a capture, a replay and the console share, grouped by
+// concern (what the console and the formatter need, the capture hub, the capture routes'
+// shared state). The window's view holds one, the command line holds one, and each passes
+// it to what needs it; nothing of it is process-wide.
 #pragma once
 
 #include <chrono>
@@ -22,14 +23,14 @@ class LogView;
 // The process-wide list of strings whose lines are not shown.
 StringFilter& stringFilter();
 
-class ViewCore {
+class CaptureSession {
 public:
-    ViewCore(LogView& view, std::string programFolder);
-    ViewCore(const ViewCore&) = delete;
-    ViewCore& operator=(const ViewCore&) = delete;
+    CaptureSession(LogView& view, std::string programFolder);
+    CaptureSession(const CaptureSession&) = delete;
+    CaptureSession& operator=(const CaptureSession&) = delete;
     // WaitForAllThreadExit(closeWait); a thread that outlives the wait is joined before
     // anything it uses is destroyed.
-    ~ViewCore();
+    ~CaptureSession();
 
     // Loads the definition file into the table. Refused (false, nothing loaded) while a
     // capture or print thread runs: they read the table. Otherwise the loader's result.
