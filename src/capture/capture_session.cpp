@@ -4,14 +4,9 @@
 
 namespace nimbrel {
 
-StringFilter& stringFilter() {
-    static StringFilter filter;
-    return filter;
-}
-
 CaptureSession::CaptureSession(LogView& v, std::string folder)
     : view(v),
-      console(v, stringFilter()),
+      console(v, stringFilter),
       formatter(definitions, console, toggles),
       hub(folder),
       emitter(formatter, definitions, hub.rawDataFile, hub.m_bAutoSaveRawData),

@@ -4,24 +4,25 @@
 // it to what needs it; nothing of it is process-wide.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <string>
 
 #include "capture/capture_state.h"
+#include "capture/radio_handle.h"
 #include "pipeline/capture_hub.h"
+#include "pipeline/definition_file_choice.h"
 #include "pipeline/formatter_state.h"
 #include "pipeline/log_console.h"
 #include "pipeline/message_definition_table.h"
 #include "pipeline/record_emitter.h"
 #include "pipeline/record_formatter.h"
+#include "pipeline/string_filter.h"
 
 namespace nimbrel {
 
 class LineOutput;
 class LogView;
-
-// The process-wide list of strings whose lines are not shown.
-StringFilter& stringFilter();
 
 class CaptureSession {
 public:
@@ -42,18 +43,34 @@ public:
     // (false) while a capture or print thread runs.
     bool setRecordTap(RecordSink* tap);
 
+    // File > Open was used: set before its dialog shows, whether or not a file is then
+    // opened, and never cleared. The lines of an opened file each become one line of the
+    // view, whatever their line end, and later console messages keep their own line breaks.
+    void markTextLogOpened() { textLogOpened_.store(true); }
+    bool textLogOpened() const { return textLogOpened_.load(); }
+
     LogView& view;
+    // The strings whose lines are not shown; starts empty, only the filter dialog's OK
+    // changes it.
+    StringFilter stringFilter;
     LogConsole console;
+    // The definition file in use, read at each capture start and replay.
+    DefinitionFilePath definitionFile;
     MessageDefinitionTable definitions;  // loaded only through reloadDefinitions
     FormatterToggles toggles;
     RecordFormatter formatter;
     CaptureHub hub;
     RecordEmitter emitter;
+    // The filter-driver route's hold on the radio.
+    RadioHandle radio;
     // Declared last: destroyed first, joining the threads that use everything above.
     CaptureState capture;
     const std::string programFolder;
     // How long the destruction waits for the threads before it joins them.
     std::chrono::milliseconds closeWait{5000};
+
+private:
+    std::atomic<bool> textLogOpened_{false};
 };
 
 // The message every refused command shows while a capture route is active.

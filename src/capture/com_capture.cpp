@@ -67,9 +67,9 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     hub.allocateRing();
     hub.counters.reset();
 
-    setComPortNameForFiles(port);
-    hub.rawDataFile.setName(
-        RawDataFile::comRouteName(core_.programFolder, localTimeNow(), comPortNameForFiles()));
+    hub.rawDataFile.setComPortName(port);
+    hub.rawDataFile.setName(RawDataFile::comRouteName(core_.programFolder, localTimeNow(),
+                                                      hub.rawDataFile.comPortName()));
     if (hub.m_bAutoSaveRawData.load()) hub.rawDataFile.prepare(core_.console);
     hub.startPrintThreadIfIdle(core_.emitter);
 

@@ -127,7 +127,7 @@ void DriverCapture::onDeviceRemovalComplete() { trace("==========> Bluetooth Dev
 void DriverCapture::prepareWindowClose() {
     // Bounded: a driver that does not answer the stop form has its device closed after
     // kDriverStopWait, which also ends a read the capture thread waits for.
-    CloseRadioHandle();
+    core_.radio.CloseRadioHandle();
     DisableFilterLog();
 }
 
@@ -194,15 +194,15 @@ bool DriverCapture::captureLog(CaptureRoute route) {
 }
 
 void DriverCapture::FilterCaptureThread() {
-    if (RegisterRadioInterfaceNotification() == 0) {
+    if (core_.radio.RegisterRadioInterfaceNotification() == 0) {
         core_.console.print(u"[G] Register Bluetooth interface notification success", {});
     } else {
         core_.console.print(u"[R] Register Bluetooth interface notification fail", {});
     }
-    const std::uint32_t handle = OpenRadioInterface();
+    const std::uint32_t handle = core_.radio.OpenRadioInterface();
     core_.console.print(u"[G] notification handle: 0x%x", {handle});
     if (handle != kInvalidRadioHandle) {
-        if (RegisterRadioHandleNotification() == 0) {
+        if (core_.radio.RegisterRadioHandleNotification() == 0) {
             core_.console.print(u"[G] Register Bluetooth device notification success", {});
         } else {
             core_.console.print(u"[G] Register Bluetooth device notification fail", {});
@@ -210,12 +210,12 @@ void DriverCapture::FilterCaptureThread() {
     }
 
     captureLog(CaptureRoute::Filter);
-    CloseRadioHandle();
+    core_.radio.CloseRadioHandle();
 
-    if (UnregisterRadioHandleNotification()) {
+    if (core_.radio.UnregisterRadioHandleNotification()) {
         core_.console.print(u"[G] Unregister Bluetooth device notification success", {});
     }
-    if (UnregisterRadioInterfaceNotification()) {
+    if (core_.radio.UnregisterRadioInterfaceNotification()) {
         core_.console.print(u"[G] Unregister Bluetooth interface notification success", {});
     }
 }

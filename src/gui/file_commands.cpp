@@ -76,7 +76,7 @@ void FileCommands::OnOpenLogFile() {
         return;
     }
     if (!m_view.SaveModified()) return;
-    g_textLogOpened.store(true);
+    m_view.core().markTextLogOpened();
     const QString chosen = askOpenFileName(
         &m_view, {QStringLiteral("Open"), folderOf(SettingsStore().GetLogFilePath()), QString(),
                   QString::fromLatin1(kLogFileFilter)});
@@ -90,7 +90,7 @@ bool FileCommands::openTextLogFile(const QString& path) {
         showMessageBox(&m_view, viewInUseText());
         return false;
     }
-    g_textLogOpened.store(true);
+    core.markTextLogOpened();
     const QString absolute = QFileInfo(path).absoluteFilePath();
     TextLogSource source;
     if (openTextLogSource(core.console, localPath(absolute), source) != TextLogOpenOutcome::Done) {
@@ -109,7 +109,7 @@ bool FileCommands::openTextLogFile(const QString& path) {
     showProgress(true);
     core.view.clear();  // and whatever was still queued for the view
     std::vector<std::u16string> filter;
-    if (const auto strings = stringFilter().strings()) filter = *strings;
+    if (const auto strings = core.stringFilter.strings()) filter = *strings;
     m_view.openInPlace(std::make_shared<SharedFd>(static_cast<int>(source.file.release())),
                        source.size, std::move(filter));
     m_view.GetDocument().setModifiedFlag(false);
@@ -219,7 +219,7 @@ void FileCommands::OnOpenRawData() {
     }
     if (!m_view.SaveModified()) return;
     // Loaded here, before the file is chosen, and not again by the replay.
-    core.reloadDefinitions(utf16ToUtf8(DefinitionFilePath::get()));
+    core.reloadDefinitions(utf16ToUtf8(core.definitionFile.get()));
     if (!core.definitions.loaded()) return;  // the loader has said why
 
     const QString chosen = askOpenFileName(
@@ -284,7 +284,7 @@ void FileCommands::OnExportHciPackets() {
     if (out.isEmpty()) return;
 
     // The replay's rules: the definition file in use, and the leading word of Ember+Flint.
-    const std::string definitionFile = utf16ToUtf8(DefinitionFilePath::get());
+    const std::string definitionFile = utf16ToUtf8(core.definitionFile.get());
     const bool skipFirstWord = core.toggles.m_bEmberType.load() && core.toggles.m_bFlintType.load();
     startWork(Work::Export, [this, &core, definitionFile, skipFirstWord, raw, out] {
         MessageDefinitionTable definitions;

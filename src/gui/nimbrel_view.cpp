@@ -247,7 +247,7 @@ void CNimbrelView::OnInitialUpdate() {
     const SettingsStore settings;
     // Printed from this thread, these lines reach the widget before the call returns.
     m_printingStartupLines = true;
-    chooseStartupDefinitionFile(settings, m_core.console);
+    chooseStartupDefinitionFile(m_core.definitionFile, settings, m_core.console);
     m_printingStartupLines = false;
     if (settings.IniAutoGetLog()) {
         trace("look1.1 \n");
@@ -315,7 +315,7 @@ void CNimbrelView::startDriverRoute(CaptureRoute route) {
         showMessageBox(this, viewInUseText());
         return;
     }
-    const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
+    const std::string definitions = utf16ToUtf8(m_core.definitionFile.get());
     const DriverCapture::StartResult result = route == CaptureRoute::Uart
                                                   ? m_driver->OnDebugWithUartDriver(definitions)
                                                   : m_driver->OnDebugWithFilterDriver(definitions);
@@ -392,7 +392,7 @@ void CNimbrelView::OnDebugWithCom() {
 }
 
 void CNimbrelView::startComCapture(const QString& port, std::uint32_t baudRate) {
-    const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
+    const std::string definitions = utf16ToUtf8(m_core.definitionFile.get());
     m_comPortShown = serialDevicePath(port);
     if (m_com.start(definitions, port.toStdString(), baudRate) ==
         ComCapture::StartResult::ViewInUse) {
@@ -416,23 +416,25 @@ void CNimbrelView::OnComSetting() {
 
 void CNimbrelView::OnLog1Path() {
     const SettingsStore settings;
-    const Log1PathDialogStart start = beginLog1PathChoice(settings, m_core.console);
+    const Log1PathDialogStart start =
+        beginLog1PathChoice(m_core.definitionFile, settings, m_core.console);
     const QString chosen =
         askOpenFileName(nullptr, {QStringLiteral("Open"), QString::fromStdU16String(start.folder),
                                   QString::fromStdU16String(start.fileName),
                                   QStringLiteral("Message Definition File (*)")});
     if (chosen.isEmpty()) return;
-    adoptChosenDefinitionFile(chosen.toStdU16String(), settings, m_core.console);
+    adoptChosenDefinitionFile(m_core.definitionFile, chosen.toStdU16String(), settings,
+                              m_core.console);
 }
 
 void CNimbrelView::OnAddStringFilter() {
-    CStrFilterDlg dlg(stringFilter(), this);
+    CStrFilterDlg dlg(m_core.stringFilter, this);
     dlg.exec();
 }
 
 void CNimbrelView::OnIcType(int id) {
-    const int icType =
-        chooseIcTypeDefinitionFile(static_cast<MenuCommand>(id), SettingsStore(), m_core.console);
+    const int icType = chooseIcTypeDefinitionFile(
+        m_core.definitionFile, static_cast<MenuCommand>(id), SettingsStore(), m_core.console);
     if (icType >= 0) m_nIcType = icType;
 }
 

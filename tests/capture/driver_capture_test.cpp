@@ -203,7 +203,7 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
                       r.core.capture.phase() == CaptureState::Phase::Draining,
                   true);
         EXPECT_TRUE(r.core.capture.viewInUse());
-        EXPECT_FALSE(radioHandleValid());
+        EXPECT_FALSE(r.core.radio.valid());
         const int stopLine = sim.waitForLine("set-log stop");
         EXPECT_GE(stopLine, 0);
         EXPECT_FALSE(route == CaptureRoute::Filter ? filterDriver().isOpen()
@@ -253,7 +253,7 @@ TEST(DriverCapture, ShutdownAndCloseRequestSendOffThenStop) {
     // thread keeps pausing in 100 ms steps without requests.
     r.driver.prepareWindowClose();
     EXPECT_FALSE(filterDriver().isOpen());
-    EXPECT_FALSE(radioHandleValid());
+    EXPECT_FALSE(r.core.radio.valid());
     const int stop = sim.waitForLine("set-log stop");
     ASSERT_GE(stop, 0);
     std::this_thread::sleep_for(300ms);

@@ -41,7 +41,7 @@ TEST_F(StartupTest, FirstLaunchAdoptsLog1hAndStoresItWithoutCapturing) {
     startApp();
     const QString log1 = program("LOG1.h");
     EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLog1Path()), log1);
-    EXPECT_EQ(QString::fromStdU16String(DefinitionFilePath::get()), log1);
+    EXPECT_EQ(QString::fromStdU16String(view().core().definitionFile.get()), log1);
     ASSERT_TRUE(waitFor([&] { return view().lineCount() >= 2; }));
     const qint64 g = findLine(QStringLiteral("[G] set log1.h = \"%1\"").arg(log1));
     const qint64 y = findLine(QStringLiteral("[Y] !!!Important, please check log1.h!!!"));
@@ -67,7 +67,8 @@ TEST_F(StartupTest, AStoredPathToAnExistingFileIsKept) {
     ASSERT_TRUE(writeFile(mine, "#define A 1 //\"a\"\n"));
     SettingsStore().SetLog1Path(QString::fromStdString(mine).toStdU16String());
     startApp();
-    EXPECT_EQ(QString::fromStdU16String(DefinitionFilePath::get()), QString::fromStdString(mine));
+    EXPECT_EQ(QString::fromStdU16String(view().core().definitionFile.get()),
+              QString::fromStdString(mine));
 }
 
 TEST_F(StartupTest, IcTypeWithAMissingFileIsReportedAndAdoptedAllTheSame) {
@@ -119,7 +120,7 @@ TEST_F(StartupTest, Log1PathAdoptsAnExistingFileAndRefusesAMissingOne) {
     answer = QString::fromStdString(mine);
     run(cmd::Log1Path);
     EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLog1Path()), answer);
-    EXPECT_EQ(QString::fromStdU16String(DefinitionFilePath::get()), answer);
+    EXPECT_EQ(QString::fromStdU16String(view().core().definitionFile.get()), answer);
     setOpenFileHook(nullptr);
 }
 

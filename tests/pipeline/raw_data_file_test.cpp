@@ -29,9 +29,10 @@ TEST(RawDataFile, NamesOfBothRoutes) {
               joinPath("/data", "RawData_20260307_090504_ttyUSB0.log"));
     EXPECT_EQ(RawDataFile::driverRouteName("/data", t),
               joinPath("/data", "RawData_20260307_090504.log"));
-    setComPortNameForFiles("/dev/pts/7");  // only the last path element goes into names
-    EXPECT_EQ(comPortNameForFiles(), "7");
-    setComPortNameForFiles("0");
+    RawDataFile file("/data");
+    EXPECT_EQ(file.comPortName(), "0");
+    file.setComPortName("/dev/pts/7");  // only the last path element goes into names
+    EXPECT_EQ(file.comPortName(), "7");
 }
 
 TEST(RawDataFile, StampAndRecordBytesWithTrailerOnlyAfterTheLastOfAWindow) {
