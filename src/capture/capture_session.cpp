@@ -9,8 +9,8 @@ CaptureSession::CaptureSession(LogView& v, std::string folder)
       console(v, stringFilter),
       formatter(definitions, console, toggles),
       hub(folder),
-      emitter(formatter, definitions, hub.rawDataFile, hub.m_bAutoSaveRawData),
-      capture(hub, toggles.m_threadId),
+      emitter(formatter, definitions, hub),
+      capture(hub, toggles),
       programFolder(std::move(folder)) {}
 
 CaptureSession::~CaptureSession() { WaitForAllThreadExit(*this, closeWait); }

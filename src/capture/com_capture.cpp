@@ -70,7 +70,7 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     hub.rawDataFile.setComPortName(port);
     hub.rawDataFile.setName(RawDataFile::comRouteName(core_.programFolder, localTimeNow(),
                                                       hub.rawDataFile.comPortName()));
-    if (hub.m_bAutoSaveRawData.load()) hub.rawDataFile.prepare(core_.console);
+    if (hub.autoSaveRawData()) hub.rawDataFile.prepare(core_.console);
     hub.startPrintThreadIfIdle(core_.emitter);
 
     std::uint8_t buffer[kSerialReadMax];

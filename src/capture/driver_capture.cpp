@@ -162,11 +162,11 @@ bool DriverCapture::captureLog(CaptureRoute route) {
     CaptureHub& hub = core_.hub;
     hub.allocateRing();
     // A thread restarted by a radio arrival continues the raw data file (and the counts).
-    if (!state.m_deviceOn.load()) {
+    if (!state.deviceOn()) {
         hub.counters.reset();
         hub.rawDataFile.setName(RawDataFile::driverRouteName(core_.programFolder, localTimeNow()));
     }
-    if (hub.m_bAutoSaveRawData.load()) hub.rawDataFile.prepare(core_.console);
+    if (hub.autoSaveRawData()) hub.rawDataFile.prepare(core_.console);
     hub.startPrintThreadIfIdle(core_.emitter);
 
     ReadLogReply reply;

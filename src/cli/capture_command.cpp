@@ -186,9 +186,9 @@ void printSummary(const CaptureCounters& c, const char* how) {
                  "Capture ended%s: %llu records framed, %llu bytes skipped as noise, %llu bytes "
                  "lost to a ring "
                  "overrun.\n",
-                 how, static_cast<unsigned long long>(c.recordsFramed.load()),
-                 static_cast<unsigned long long>(c.noiseBytes.load()),
-                 static_cast<unsigned long long>(c.overrunBytes.load()));
+                 how, static_cast<unsigned long long>(c.recordsFramed()),
+                 static_cast<unsigned long long>(c.noiseBytes()),
+                 static_cast<unsigned long long>(c.overrunBytes()));
 }
 
 // The summary's last line: the raw data file, or why there is none or why it is
@@ -303,8 +303,8 @@ int runCapture(int argc, char** argv) {
     TerminalView view(stderr, useColour(o.decode.colour, stderr));
     SharedStdout out(useColour(o.decode.colour, stdout));
     CaptureSession core(view, o.saveRawFolder.empty() ? programFolder() : o.saveRawFolder);
-    core.toggles.m_bAutoParseLog = o.decode.parse;
-    core.hub.m_bAutoSaveRawData = o.saveRaw;
+    core.toggles.setAutoParseLog(o.decode.parse);
+    core.hub.setAutoSaveRawData(o.saveRaw);
     core.setLineOutput(&out);
     if (isDriverRoute(o.route)) return captureFromDriver(o, core, out);
 

@@ -285,7 +285,7 @@ void FileCommands::OnExportHciPackets() {
 
     // The replay's rules: the definition file in use, and the leading word of Ember+Flint.
     const std::string definitionFile = utf16ToUtf8(core.definitionFile.get());
-    const bool skipFirstWord = core.toggles.m_bEmberType.load() && core.toggles.m_bFlintType.load();
+    const bool skipFirstWord = core.toggles.emberType() && core.toggles.flintType();
     startWork(Work::Export, [this, &core, definitionFile, skipFirstWord, raw, out] {
         MessageDefinitionTable definitions;
         if (!definitions.load(definitionFile, core.console)) return;

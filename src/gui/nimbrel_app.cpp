@@ -90,7 +90,7 @@ bool CNimbrelApp::startDemo(double rate) {
         return false;
     }
     CNimbrelView* v = view();
-    v->core().toggles.m_bAutoParseLog.store(true);
+    v->core().toggles.setAutoParseLog(true);
     // The demo's definitions are those beside the program, whatever file was chosen before.
     const std::u16string demoDefinitions = defaultDefinitionFile();
     if (definitionFileExists(demoDefinitions)) v->core().definitionFile.set(demoDefinitions);

@@ -80,7 +80,7 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
     setObjectName(QStringLiteral("nimbrelView"));
     trace("CNimbrelView::CNimbrelView()+++++\n");
     const SettingsStore settings;
-    m_core.hub.m_bAutoSaveRawData.store(settings.IniAutoSaveRawData());
+    m_core.hub.setAutoSaveRawData(settings.IniAutoSaveRawData());
     m_autoStart = initialAutoStartToggles(settings);
     {
         const std::u16string filter = settings.GetLineFilter();
@@ -202,9 +202,9 @@ bool CNimbrelView::ruleHolds(EnableRule rule) const {
 bool CNimbrelView::marked(const CommandSpec& cmdRow) const {
     const FormatterToggles& t = m_core.toggles;
     switch (cmdRow.markSource) {
-    case MarkSource::AutoParseLog: return t.m_bAutoParseLog.load();
-    case MarkSource::AutoFixTimeStamp: return t.m_bAutoFixTimeStamp.load();
-    case MarkSource::AutoSaveRawData: return m_core.hub.m_bAutoSaveRawData.load();
+    case MarkSource::AutoParseLog: return t.autoParseLog();
+    case MarkSource::AutoFixTimeStamp: return t.autoFixTimeStamp();
+    case MarkSource::AutoSaveRawData: return m_core.hub.autoSaveRawData();
     case MarkSource::AutoGetLog: return m_autoStart.m_bAutoGetLog;
     case MarkSource::AutoGetLogForUart: return m_autoStart.m_bAutoGetLogForUart;
     case MarkSource::IcType:
@@ -438,21 +438,21 @@ void CNimbrelView::OnIcType(int id) {
     if (icType >= 0) m_nIcType = icType;
 }
 
-void CNimbrelView::OnIcEmber() { m_core.toggles.m_bEmberType.store(true); }
-void CNimbrelView::OnIcFlint() { m_core.toggles.m_bFlintType.store(true); }
+void CNimbrelView::OnIcEmber() { m_core.toggles.setEmberType(true); }
+void CNimbrelView::OnIcFlint() { m_core.toggles.setFlintType(true); }
 
 void CNimbrelView::OnAutoParseLog() {
-    m_core.toggles.m_bAutoParseLog.store(!m_core.toggles.m_bAutoParseLog.load());
+    m_core.toggles.setAutoParseLog(!m_core.toggles.autoParseLog());
 }
 
 void CNimbrelView::OnAutoFixTimeStamp() {
-    m_core.toggles.m_bAutoFixTimeStamp.store(!m_core.toggles.m_bAutoFixTimeStamp.load());
+    m_core.toggles.setAutoFixTimeStamp(!m_core.toggles.autoFixTimeStamp());
 }
 
 void CNimbrelView::OnAutoGenerateRawData() {
     CaptureHub& hub = m_core.hub;
-    const bool old = hub.m_bAutoSaveRawData.load();
-    hub.m_bAutoSaveRawData.store(!old);
+    const bool old = hub.autoSaveRawData();
+    hub.setAutoSaveRawData(!old);
     const CaptureRoute route = m_core.capture.m_threadId();
     if (route == CaptureRoute::Com || (route == CaptureRoute::Filter && !old)) {
         m_core.console.print(u"[G] Write Log to File(%s)", {utf8ToUtf16(hub.rawDataFile.name())});

@@ -164,7 +164,7 @@ TEST(CaptureState, AWaitThatGivesUpOnThePrintThreadLeavesTheViewInUse) {
 TEST(CaptureState, DestroyingTheViewJoinsAPrintThreadThatOutlivedTheWait) {
     Capture c;
     c.core->closeWait = 50ms;
-    c.core->hub.m_bAutoSaveRawData = true;  // each record also goes to the raw data file
+    c.core->hub.setAutoSaveRawData(true);  // each record also goes to the raw data file
     c.captureHeldRecords(20);
     const std::string rawFile = c.core->hub.rawDataFile.name();
 
@@ -186,7 +186,7 @@ TEST(CaptureState, RadioArrivalsRestartOneThreadAtATimeAndNeverUnderAReplay) {
     MemoryLogView view;
     CaptureSession core(view, dir.path());
     ASSERT_TRUE(core.capture.claimRoute(CaptureRoute::Uart));
-    EXPECT_EQ(core.toggles.m_threadId.load(), CaptureRoute::Uart);
+    EXPECT_EQ(core.toggles.threadId(), CaptureRoute::Uart);
 
     std::atomic<bool> release{false};
     auto body = [&] {
@@ -205,7 +205,7 @@ TEST(CaptureState, RadioArrivalsRestartOneThreadAtATimeAndNeverUnderAReplay) {
 
     release = false;
     EXPECT_TRUE(core.capture.restartArmedRoute(body));  // the radio is back
-    EXPECT_TRUE(core.capture.m_deviceOn.load());
+    EXPECT_TRUE(core.capture.deviceOn());
     EXPECT_FALSE(core.capture.stopRequested());
     EXPECT_EQ(core.capture.phase(), Phase::DriverRunning);
 
@@ -232,7 +232,7 @@ TEST(CaptureState, RadioArrivalsRestartOneThreadAtATimeAndNeverUnderAReplay) {
     EXPECT_FALSE(core.capture.claimRoute(CaptureRoute::Com));
     core.capture.endReplay();
     ASSERT_TRUE(core.capture.claimRoute(CaptureRoute::Filter));
-    EXPECT_FALSE(core.capture.m_deviceOn.load()) << "a Debug command starts a new raw data file";
+    EXPECT_FALSE(core.capture.deviceOn()) << "a Debug command starts a new raw data file";
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ TEST(CaptureStop, FileNewAndTheCloseRequestShowAndRecordEveryDeliveredRecord) {
         test::CollectingLines out;
         MemoryLogView view;
         CaptureSession core(view, home.path());
-        core.hub.m_bAutoSaveRawData = true;
+        core.hub.setAutoSaveRawData(true);
         core.setLineOutput(&out);
         ComCapture com(core, nullptr);
         DriverCapture driver(core, test::WindowEvents::callbacks());

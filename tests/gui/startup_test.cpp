@@ -88,11 +88,11 @@ TEST_F(StartupTest, EmberAndFlintAreBothNeededForTheParameterShift) {
     startApp();
     const FormatterToggles& t = view().core().toggles;
     run(cmd::IcEmber);
-    EXPECT_TRUE(t.m_bEmberType && !t.m_bFlintType);
+    EXPECT_TRUE(t.emberType() && !t.flintType());
     run(cmd::IcFlint);
-    EXPECT_TRUE(t.m_bEmberType && t.m_bFlintType);
+    EXPECT_TRUE(t.emberType() && t.flintType());
     run(cmd::IcEmber);  // never cleared
-    EXPECT_TRUE(t.m_bEmberType && t.m_bFlintType);
+    EXPECT_TRUE(t.emberType() && t.flintType());
 }
 
 TEST_F(StartupTest, Log1PathAdoptsAnExistingFileAndRefusesAMissingOne) {
@@ -128,7 +128,7 @@ TEST_F(StartupTest, AutoGenerateRawDataWithoutCaptureOnlyStoresTheSetting) {
     startApp();
     const qint64 before = view().lineCount();
     run(cmd::AutoGenerateRawData);
-    EXPECT_TRUE(view().core().hub.m_bAutoSaveRawData.load());
+    EXPECT_TRUE(view().core().hub.autoSaveRawData());
     EXPECT_EQ(SettingsStore().storedValue(u"AutoSaveRawData"), std::u16string(u"1"));
     QTest::qWait(50);
     EXPECT_EQ(view().lineCount(), before);

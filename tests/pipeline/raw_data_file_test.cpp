@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
+#include "pipeline/capture_hub.h"
 #include "pipeline/log_console.h"
 #include "pipeline/memory_log_view.h"
 #include "pipeline/message_definition_table.h"
@@ -113,18 +114,17 @@ TEST(RawDataFile, SwitchesToANewFileAfter50MiBOnlyOnALastOfWindowRecord) {
 
 TEST(RawDataFile, NothingIsWrittenWithSavingOff) {
     test::TempDir dir;
-    RawDataFile file(dir.path());
-    file.setName(dir.file("raw.log"));
+    CaptureHub hub(dir.path());
+    hub.rawDataFile.setName(dir.file("raw.log"));
     test::CollectingSink display;
     MessageDefinitionTable definitions;
-    std::atomic<bool> saving{false};
-    RecordEmitter emitter(display, definitions, file, saving);
+    RecordEmitter emitter(display, definitions, hub);
     const Bytes r = buildRecord({.layout = 0});
     emitter.onRecord(refOf(r), true);
     EXPECT_FALSE(std::filesystem::exists(dir.file("raw.log")));
     EXPECT_TRUE(display.records().empty());  // no definitions loaded: not shown either
     definitions.loadFromText("");
-    saving = true;
+    hub.setAutoSaveRawData(true);
     emitter.onRecord(refOf(r), true);
     EXPECT_EQ(display.records().size(), 1u);
     EXPECT_EQ(test::readFileBytes(dir.file("raw.log")).size(), 9 + r.size() + 4);
