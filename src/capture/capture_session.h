@@ -1,7 +1,8 @@
 // One capture session: everything a capture, a replay and the console share, grouped by
 // concern (what the console and the formatter need, the capture hub, the capture routes'
 // shared state). The window's view holds one, the command line holds one, and each passes
-// it to what needs it; nothing of it is process-wide.
+// it to what needs it. Only what the machine has once stays process-wide: the driver
+// devices and the radio watcher.
 #pragma once
 
 #include <atomic>
