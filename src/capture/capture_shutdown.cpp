@@ -1,13 +1,13 @@
 #include "capture/capture_shutdown.h"
 
+#include "capture/capture_session.h"
 #include "capture/com_port.h"
 #include "capture/driver_requests.h"
-#include "capture/view_core.h"
 #include "platform/trace.h"
 
 namespace nimbrel {
 
-void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit) {
+void WaitForAllThreadExit(CaptureSession& core, std::chrono::milliseconds limit) {
     trace("WaitForAllThreadExit+++++\n");
     CaptureState& state = core.capture;
     state.requestStop();

@@ -7,9 +7,9 @@
 
 namespace nimbrel {
 
-class ViewCore;
+class CaptureSession;
 
 // Waits up to `limit` for each thread.
-void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit);
+void WaitForAllThreadExit(CaptureSession& core, std::chrono::milliseconds limit);
 
 }  // namespace nimbrel

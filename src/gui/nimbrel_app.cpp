@@ -94,10 +94,10 @@ bool CNimbrelApp::startDemo(double rate) {
         return false;
     }
     CNimbrelView* v = view();
-    v->core().toggles.m_bAutoParseLog.store(true);
+    v->core().toggles.setAutoParseLog(true);
     // The demo's definitions are those beside the program, whatever file was chosen before.
     const std::u16string demoDefinitions = defaultDefinitionFile();
-    if (definitionFileExists(demoDefinitions)) DefinitionFilePath::set(demoDefinitions);
+    if (definitionFileExists(demoDefinitions)) v->core().definitionFile.set(demoDefinitions);
     v->core().console.print(u"[B] Demo: a simulated controller streams its log on %s",
                             {m_demo->portPath().toStdU16String()});
     v->startComCapture(m_demo->portPath(), 115200);

@@ -81,7 +81,7 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
     setObjectName(QStringLiteral("nimbrelView"));
     trace("CNimbrelView::CNimbrelView()+++++\n");
     const SettingsStore settings;
-    m_core.hub.m_bAutoSaveRawData.store(settings.IniAutoSaveRawData());
+    m_core.hub.setAutoSaveRawData(settings.IniAutoSaveRawData());
     m_autoStart = initialAutoStartToggles(settings);
     {
         const std::u16string filter = settings.GetLineFilter();
@@ -199,9 +199,9 @@ bool CNimbrelView::ruleHolds(EnableRule rule) const {
 bool CNimbrelView::marked(const CommandSpec& cmdRow) const {
     const FormatterToggles& t = m_core.toggles;
     switch (cmdRow.markSource) {
-    case MarkSource::AutoParseLog: return t.m_bAutoParseLog.load();
-    case MarkSource::AutoFixTimeStamp: return t.m_bAutoFixTimeStamp.load();
-    case MarkSource::AutoSaveRawData: return m_core.hub.m_bAutoSaveRawData.load();
+    case MarkSource::AutoParseLog: return t.autoParseLog();
+    case MarkSource::AutoFixTimeStamp: return t.autoFixTimeStamp();
+    case MarkSource::AutoSaveRawData: return m_core.hub.autoSaveRawData();
     case MarkSource::AutoGetLog: return m_autoStart.m_bAutoGetLog;
     case MarkSource::AutoGetLogForUart: return m_autoStart.m_bAutoGetLogForUart;
     case MarkSource::IcType:
@@ -244,7 +244,7 @@ void CNimbrelView::OnInitialUpdate() {
     const SettingsStore settings;
     // Printed from this thread, these lines reach the widget before the call returns.
     m_printingStartupLines = true;
-    chooseStartupDefinitionFile(settings, m_core.console);
+    chooseStartupDefinitionFile(m_core.definitionFile, settings, m_core.console);
     m_printingStartupLines = false;
     if (settings.IniAutoGetLog()) {
         trace("look1.1 \n");
@@ -312,7 +312,7 @@ void CNimbrelView::startDriverRoute(CaptureRoute route) {
         showMessageBox(this, viewInUseText());
         return;
     }
-    const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
+    const std::string definitions = utf16ToUtf8(m_core.definitionFile.get());
     const DriverCapture::StartResult result = route == CaptureRoute::Uart
                                                   ? m_driver->OnDebugWithUartDriver(definitions)
                                                   : m_driver->OnDebugWithFilterDriver(definitions);
@@ -389,7 +389,7 @@ void CNimbrelView::OnDebugWithCom() {
 }
 
 void CNimbrelView::startComCapture(const QString& port, std::uint32_t baudRate) {
-    const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
+    const std::string definitions = utf16ToUtf8(m_core.definitionFile.get());
     m_comPortShown = serialDevicePath(port);
     if (m_com.start(definitions, port.toStdString(), baudRate) ==
         ComCapture::StartResult::ViewInUse) {
@@ -413,40 +413,43 @@ void CNimbrelView::OnComSetting() {
 
 void CNimbrelView::OnLog1Path() {
     const SettingsStore settings;
-    const Log1PathDialogStart start = beginLog1PathChoice(settings, m_core.console);
+    const Log1PathDialogStart start =
+        beginLog1PathChoice(m_core.definitionFile, settings, m_core.console);
     const QString chosen =
         askOpenFileName(nullptr, {QStringLiteral("Open"), QString::fromStdU16String(start.folder),
                                   QString::fromStdU16String(start.fileName),
                                   QStringLiteral("Message Definition File (*)")});
     if (chosen.isEmpty()) return;
-    adoptChosenDefinitionFile(chosen.toStdU16String(), settings, m_core.console);
+    adoptChosenDefinitionFile(m_core.definitionFile, chosen.toStdU16String(), settings,
+                              m_core.console);
 }
 
 void CNimbrelView::OnAddStringFilter() {
-    CStrFilterDlg dlg(stringFilter(), this);
+    CStrFilterDlg dlg(m_core.stringFilter, this);
     dlg.exec();
 }
 
 void CNimbrelView::OnIcType(MenuCommand command) {
-    const int icType = chooseIcTypeDefinitionFile(command, SettingsStore(), m_core.console);
+    const int icType =
+        chooseIcTypeDefinitionFile(m_core.definitionFile, command, SettingsStore(), m_core.console);
     if (icType >= 0) m_nIcType = icType;
 }
 
-void CNimbrelView::OnIcEmber() { m_core.toggles.m_bEmberType.store(true); }
-void CNimbrelView::OnIcFlint() { m_core.toggles.m_bFlintType.store(true); }
+void CNimbrelView::OnIcEmber() { m_core.toggles.setEmberType(true); }
+void CNimbrelView::OnIcFlint() { m_core.toggles.setFlintType(true); }
 
 void CNimbrelView::OnAutoParseLog() {
-    m_core.toggles.m_bAutoParseLog.store(!m_core.toggles.m_bAutoParseLog.load());
+    m_core.toggles.setAutoParseLog(!m_core.toggles.autoParseLog());
 }
 
 void CNimbrelView::OnAutoFixTimeStamp() {
-    m_core.toggles.m_bAutoFixTimeStamp.store(!m_core.toggles.m_bAutoFixTimeStamp.load());
+    m_core.toggles.setAutoFixTimeStamp(!m_core.toggles.autoFixTimeStamp());
 }
 
 void CNimbrelView::OnAutoGenerateRawData() {
     CaptureHub& hub = m_core.hub;
-    const bool old = hub.m_bAutoSaveRawData.load();
-    hub.m_bAutoSaveRawData.store(!old);
+    const bool old = hub.autoSaveRawData();
+    hub.setAutoSaveRawData(!old);
     const CaptureRoute route = m_core.capture.m_threadId();
     if (route == CaptureRoute::Com || (route == CaptureRoute::Filter && !old)) {
         m_core.console.print(u"[G] Write Log to File(%s)", {utf8ToUtf16(hub.rawDataFile.name())});

@@ -31,8 +31,8 @@ void RecordFormatter::clear() {
     m_lineNumber = 1;
 }
 
-void RecordFormatter::setPaused(bool paused) { toggles_.m_bPaused.store(paused); }
-bool RecordFormatter::paused() const { return toggles_.m_bPaused.load(); }
+void RecordFormatter::setPaused(bool paused) { toggles_.setPaused(paused); }
+bool RecordFormatter::paused() const { return toggles_.paused(); }
 bool RecordFormatter::clearEnabled() const { return console_.view().hasText(); }
 std::u16string_view RecordFormatter::pauseMenuText() const {
     return paused() ? u"Continue"sv : u"Pause"sv;
@@ -55,7 +55,7 @@ void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* sta
     if (parameterError) ++counts_.parameterErrors;
     if (undefinedIndex) ++counts_.undefinedIndices;
 
-    if (toggles_.m_bPaused.load(std::memory_order_relaxed)) {
+    if (toggles_.paused(std::memory_order_relaxed)) {
         m_pendingText.append(line);
         m_pendingText.push_back(u'\n');
         ++m_lineNumber;

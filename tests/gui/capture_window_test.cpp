@@ -8,7 +8,7 @@
 #include <QToolBar>
 #include <cstdlib>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "gui/capture_status.h"
 #include "gui/command_table.h"
 #include "gui/demo_controller.h"

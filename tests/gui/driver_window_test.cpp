@@ -8,7 +8,7 @@
 #include <QTest>
 #include <cstdlib>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "gui/capture_status.h"
 #include "gui/command_table.h"
 #include "gui/main_frame.h"
