@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <cassert>
 #include <cstring>
 
 #include "gui/about_dlg.h"
@@ -63,7 +64,9 @@ bool CNimbrelApp::InitInstance(const AppOptions& options) {
     commands.bind(MenuCommand::FileNew, [this] { OnFileNew(); });
     commands.bind(MenuCommand::AppAbout, [this] { OnAppAbout(); });
     // Every command now has its handler, from the view, the frame or here.
-    commands.check();
+    // A row without its one handler is a programming error: a debug build stops here.
+    [[maybe_unused]] const bool everyCommandBound = commands.check();
+    assert(everyCommandBound && "every command of the table has exactly one handler");
     // A log-off or shut-down closes the window without a question and saves nothing.
     connect(&m_app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
         if (m_frame) m_frame->OnQueryEndSession();
