@@ -175,6 +175,7 @@ public:
                 text.clear();
                 int count = 0;
                 const Rgb colour = maker.make(n, text, count);
+                view.waitForRoom();
                 view.append(text, colour);
                 made_.fetch_add(static_cast<std::uint64_t>(count), std::memory_order_relaxed);
             }
@@ -216,7 +217,6 @@ public:
     void clear() override {}
     bool hasText() const override { return true; }
     bool exists() const override { return true; }
-    std::u16string plainText() const override { return {}; }
     bool empty() {
         std::lock_guard lock(mutex_);
         return pending_.empty();
