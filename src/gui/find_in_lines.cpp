@@ -1,5 +1,6 @@
 #include "gui/find_in_lines.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace nimbrel::gui {
@@ -108,6 +109,24 @@ int FindInLines::matchInLine(std::int64_t line, int from, bool forward) const {
         return matchAscii(bytes, static_cast<int>(n), from, forward);
     }
     return matchText(store_.lineText(line), from, forward);
+}
+
+int FindInLines::matchInLine(const LineSnapshot& snapshot, std::int64_t line, int from,
+                             bool forward, std::string& scratch) const {
+    if (needle_.isEmpty()) return -1;
+    scratch.clear();
+    if (!snapshot.appendUtf8(line, scratch)) return -1;
+    const bool ascii = std::all_of(scratch.begin(), scratch.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        if (asciiNeedle_.empty()) return -1;
+        if (scratch.size() < asciiNeedle_.size()) return -1;
+        return matchAscii(scratch.data(), static_cast<int>(scratch.size()), from, forward);
+    }
+    // Columns count UTF-16 units: such a line is matched in those.
+    std::u16string units;
+    if (!snapshot.appendUtf16(line, units)) return -1;
+    return matchText(QString::fromStdU16String(units), from, forward);
 }
 
 }  // namespace nimbrel::gui

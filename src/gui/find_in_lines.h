@@ -16,6 +16,10 @@ public:
     // The column of the first match in `line` that starts at or after `from` (forward), or
     // the last match that ends at or before `from` (backward); -1 when there is none.
     int matchInLine(std::int64_t line, int from, bool forward) const;
+    // The same for a line of a snapshot (any thread); `scratch` is room for its text. -1
+    // also when the line cannot be read.
+    int matchInLine(const LineSnapshot& snapshot, std::int64_t line, int from, bool forward,
+                    std::string& scratch) const;
     int length() const { return static_cast<int>(needle_.size()); }
     bool valid() const { return !needle_.isEmpty(); }
 
