@@ -39,6 +39,8 @@
 
 namespace {
 
+double seconds(const QElapsedTimer& clock) { return static_cast<double>(clock.elapsed()) / 1000.0; }
+
 using nimbrel::LogView;
 using nimbrel::Rgb;
 
@@ -126,7 +128,7 @@ public:
     static double threadCpuMs() {
         timespec ts{};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+        return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
     }
     void stop() { timer_.stop(); }
     qint64 worst() const { return worst_; }
@@ -320,13 +322,13 @@ Result measureOurs(std::uint64_t lines, StallMeter& meter) {
         runUntil([&] { return producer.done() && queue.isDrained(); }, INT64_MAX);
         r.lines = static_cast<std::uint64_t>(view.lineCount());
     }
-    r.linesPerSecond = r.lines / (clock.elapsed() / 1000.0);
+    r.linesPerSecond = static_cast<double>(r.lines) / seconds(clock);
     std::printf(
         "  log view: %llu lines in %.1f s; stall while appending %lld ms (ending at %.1f s, %lld "
         "lines held, "
         "%.0f ms of it on the GUI thread's CPU)\n",
-        static_cast<unsigned long long>(r.lines), clock.elapsed() / 1000.0,
-        static_cast<long long>(meter.worst()), meter.worstAt() / 1000.0,
+        static_cast<unsigned long long>(r.lines), seconds(clock),
+        static_cast<long long>(meter.worst()), static_cast<double>(meter.worstAt()) / 1000.0,
         static_cast<long long>(meter.worstSize()), meter.worstCpu());
 
     userOperations(
@@ -352,7 +354,8 @@ Result measureOurs(std::uint64_t lines, StallMeter& meter) {
         "  log view: store %.1f MB for %.1f MB of UTF-8 text: %.1f bytes/line, %.1f beyond the "
         "text "
         "(goal at most 24)\n",
-        store.memoryBytes() / 1e6, store.textBytes() / 1e6, r.bytesPerLine,
+        static_cast<double>(store.memoryBytes()) / 1e6,
+        static_cast<double>(store.textBytes()) / 1e6, r.bytesPerLine,
         (static_cast<double>(store.memoryBytes()) - static_cast<double>(store.textBytes())) /
             static_cast<double>(r.lines));
     return r;
@@ -382,9 +385,9 @@ Result measurePlainTextEdit(std::uint64_t lines, StallMeter& meter) {
         }
         runUntil([&] { return queue.empty(); }, INT64_MAX);
         r.lines = static_cast<std::uint64_t>(edit.document()->blockCount() - 1);
-        r.linesPerSecond = r.lines / (clock.elapsed() / 1000.0);
+        r.linesPerSecond = static_cast<double>(r.lines) / seconds(clock);
         std::printf("  QPlainTextEdit: %llu lines in %.1f s%s; stall while appending %lld ms\n",
-                    static_cast<unsigned long long>(r.lines), clock.elapsed() / 1000.0,
+                    static_cast<unsigned long long>(r.lines), seconds(clock),
                     r.cutShort ? " (stopped at two minutes)" : "",
                     static_cast<long long>(meter.worst()));
         r.bytesPerLine =

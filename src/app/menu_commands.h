@@ -1,6 +1,7 @@
-// The command numbers of the main menu, the view's context menu and the frame. Menu
-// entries, toolbar buttons and the handlers that take a number (the IC Type commands,
-// Application Look) share them. No Qt here, so that any layer above the core can use it.
+// The commands of the window, each declared once here with its number: the main menu, the
+// view's context menu, the toolbar and the keys all name them, and their handlers are bound
+// to them. The numbers are also what stored toolbar layouts and Application Look keep. No Qt
+// here, so that any layer above the core can use it.
 #pragma once
 
 namespace nimbrel {
@@ -29,6 +30,10 @@ enum class MenuCommand : int {
     EditFind = 57636,
     EditFindNext = 57640,
     EditReplace = 57641,
+    GoToLine = 32801,
+    ToggleMark = 32802,
+    NextMark = 32803,
+    PreviousMark = 32804,
     InsertNewObject = 57856,
     EditLinks = 57857,
     ObjectProperties = 57860,
@@ -36,16 +41,34 @@ enum class MenuCommand : int {
     // View
     ViewToolbars = 59392,
     ViewStatusBar = 59393,
-    ApplicationLookFirst = 210,
-    ApplicationLookDefault = 214,
-    ApplicationLookLast = 218,
-    ToolbarCustomize = 126,
     ViewSearchPane = 32790,
     ViewHighlightRules = 32791,
+    // View > Filter: the kinds of line shown
+    FilterRed = 32805,
+    FilterYellow = 32806,
+    FilterGreen = 32807,
+    FilterBlue = 32808,
+    FilterWhite = 32809,
+    FilterGrey = 32810,
+    FilterDecoded = 32811,
+    FilterSearchOnly = 32812,
+    FilterShowAll = 32813,
+    ExportShownLines = 32814,
+    // View > Application Look: the numbers are the stored look, in this order
+    LookWindows2000 = 210,
+    LookOfficeXp = 211,
+    LookWindowsXp = 212,
+    LookOffice2003 = 213,
+    LookVs2005 = 214,
+    LookBlue = 215,
+    LookBlack = 216,
+    LookSilver = 217,
+    LookAqua = 218,
     // Debug
     DebugWithFilterDriver = 1006,
     DebugWithCom = 1007,
     DebugWithUartDriver = 32772,
+    StopCapture = 32800,
     // Setting
     ComSetting = 1008,
     Log1Path = 1009,
@@ -68,6 +91,11 @@ enum class MenuCommand : int {
     // Context menu of the view
     EditClear = 57632,
     Pause = 1017,
+    // The frame's commands without a menu entry
+    ToolbarCustomize = 126,
+    NextPane = 57680,
+    PrevPane = 57681,
+    Escape = 32768,  // bound to Esc so that the key does nothing
 };
 
 constexpr int commandNumber(MenuCommand command) { return static_cast<int>(command); }

@@ -23,7 +23,8 @@ void ProgressLine::update(int percent) {
     const int filled = barWidth * percent / 100;
     std::string line = "\r" + label;
     if (barWidth > 0)
-        line += "[" + std::string(filled, '#') + std::string(barWidth - filled, '-') + "]";
+        line += "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                std::string(static_cast<std::size_t>(barWidth - filled), '-') + "]";
     char tail[16];
     std::snprintf(tail, sizeof tail, " %3d %%", percent);
     line += tail;

@@ -82,10 +82,11 @@ int runSerialPort(const SimulateOptions& o) {
     }
     const StopSignals signals;
     sim::LogGenerator generator(o.seed);
-    const sim::StreamResult r = sim::streamRecords(port.nativeHandle(), generator, so, g_stop);
+    const int fd = static_cast<int>(port.nativeHandle());
+    const sim::StreamResult r = sim::streamRecords(fd, generator, so, g_stop);
     if (r.end == sim::StreamEnd::Finished) {
         // Let the last bytes leave the UART before the port closes.
-        while (::tcdrain(port.nativeHandle()) != 0 && errno == EINTR && !g_stop.load()) {
+        while (::tcdrain(fd) != 0 && errno == EINTR && !g_stop.load()) {
         }
     }
     return reportStream(r, serialDevicePath(o.port));

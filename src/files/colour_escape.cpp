@@ -14,9 +14,9 @@ int distance(Rgb a, int r, int g, int b) {
 
 constexpr std::array<int, 6> kCubeLevels{0, 95, 135, 175, 215, 255};
 
-int nearestCubeStep(int value) {
-    int best = 0;
-    for (int i = 1; i < 6; ++i) {
+std::size_t nearestCubeStep(int value) {
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < kCubeLevels.size(); ++i) {
         if (std::abs(kCubeLevels[i] - value) < std::abs(kCubeLevels[best] - value)) best = i;
     }
     return best;
@@ -45,9 +45,9 @@ constexpr std::array<Rgb, 16> kBasic{{
 }  // namespace
 
 std::uint8_t nearestPalette256(Rgb colour) {
-    const int r = nearestCubeStep(colour.r), g = nearestCubeStep(colour.g),
-              b = nearestCubeStep(colour.b);
-    const int cube = 16 + 36 * r + 6 * g + b;
+    const std::size_t r = nearestCubeStep(colour.r), g = nearestCubeStep(colour.g),
+                      b = nearestCubeStep(colour.b);
+    const std::size_t cube = 16 + 36 * r + 6 * g + b;
     const int cubeDistance = distance(colour, kCubeLevels[r], kCubeLevels[g], kCubeLevels[b]);
     // Grey ramp 232..255: 8, 18, ..., 238.
     const int average = (colour.r + colour.g + colour.b) / 3;
@@ -59,14 +59,15 @@ std::uint8_t nearestPalette256(Rgb colour) {
 }
 
 int nearestBasicColourCode(Rgb colour) {
-    int best = 0;
-    for (int i = 1; i < 16; ++i) {
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < kBasic.size(); ++i) {
         if (distance(colour, kBasic[i].r, kBasic[i].g, kBasic[i].b) <
             distance(colour, kBasic[best].r, kBasic[best].g, kBasic[best].b)) {
             best = i;
         }
     }
-    return best < 8 ? 30 + best : 90 + best - 8;
+    const int code = static_cast<int>(best);
+    return code < 8 ? 30 + code : 90 + code - 8;
 }
 
 void appendColourEscape(std::string& out, Rgb colour, ColourDepth depth) {

@@ -138,7 +138,7 @@ void CaptureStatusPanes::refresh() {
                            facts.phase == CaptureState::Phase::DriverRunning ||
                            facts.phase == CaptureState::Phase::Draining;
     const auto rate =
-        seconds > 0 && capturing ? static_cast<std::uint64_t>(framed / seconds + 0.5) : 0;
+        seconds > 0 && capturing ? static_cast<std::uint64_t>(static_cast<double>(framed) / seconds + 0.5) : 0;
     rate_->setText(QStringLiteral("%1 records/s").arg(grouped(rate)));
     lastRecords_ = records;
     lastTime_ = now;

@@ -19,24 +19,22 @@ CommandActions::CommandActions(QWidget* owner) : QObject(owner), owner_(owner) {
     auto* looks = new QActionGroup(this);
     looks->setExclusive(true);
     for (const CommandSpec& cmdRow : commandTable()) {
+        const int id = commandNumber(cmdRow.id);
         auto* a = new QAction(menuLabel(cmdRow.text), owner);
-        a->setObjectName(QStringLiteral("command%1").arg(cmdRow.id));
-        a->setData(cmdRow.id);
+        a->setObjectName(QStringLiteral("command%1").arg(id));
+        a->setData(id);
         a->setStatusTip(QString::fromUtf8(cmdRow.hint));
         a->setCheckable(cmdRow.mark != Mark::None);
         if (cmdRow.markSource == MarkSource::ApplicationLook) looks->addAction(a);
         a->setEnabled(cmdRow.enable != EnableRule::Never && cmdRow.enable != EnableRule::NotYet);
-        const int id = cmdRow.id;
-        connect(a, &QAction::triggered, this, [this, id] { emit triggered(id); });
-        actions_.insert(cmdRow.id, a);
-    }
-    QHash<int, QList<QKeySequence>> keys;
-    for (const Accelerator& acc : acceleratorTable()) {
-        keys[acc.id].append(
-            QKeySequence(QString::fromLatin1(acc.keys), QKeySequence::PortableText));
-    }
-    for (auto it = keys.cbegin(); it != keys.cend(); ++it) {
-        if (QAction* a = actions_.value(it.key())) a->setShortcuts(it.value());
+        QList<QKeySequence> keys;
+        for (const std::string& key : commandKeys(cmdRow)) {
+            keys.append(QKeySequence(QString::fromStdString(key), QKeySequence::PortableText));
+        }
+        if (!keys.isEmpty()) a->setShortcuts(keys);
+        const MenuCommand command = cmdRow.id;
+        connect(a, &QAction::triggered, this, [this, command] { emit triggered(command); });
+        actions_.insert(id, a);
     }
     // Keys work while the window is active, whether or not the item is in a visible menu.
     owner->addActions(actions_.values());
@@ -60,37 +58,31 @@ void CommandActions::buildMenuBar(QMenuBar* bar) {
             parent = m;
         }
         if (cmdRow.separatorBefore) parent->addSeparator();
-        parent->addAction(actions_.value(cmdRow.id));
+        parent->addAction(action(cmdRow.id));
     }
 }
 
 QMenu* CommandActions::buildContextMenu(QWidget* parent) const {
     auto* m = new QMenu(parent);
     m->setObjectName(QStringLiteral("contextMenu:Edit"));
-    for (const int id : contextMenuCommands()) {
-        if (id == 0) {
-            m->addSeparator();
-        } else {
-            m->addAction(actions_.value(id));
-        }
+    for (const CommandSpec* cmdRow : contextMenuCommands()) {
+        if (cmdRow->contextMenu.separatorBefore) m->addSeparator();
+        m->addAction(action(cmdRow->id));
     }
     connect(m, &QMenu::aboutToShow, this, &CommandActions::aboutToShowMenu);
     return m;
 }
 
 void CommandActions::fillStandardToolbar(QToolBar* toolbar) const {
-    for (const int id : standardToolbarCommands()) {
-        if (id == 0) {
-            toolbar->addSeparator();
-        } else {
-            toolbar->addAction(actions_.value(id));
-        }
+    for (const CommandSpec* cmdRow : standardToolbarCommands()) {
+        if (cmdRow->toolbar.separatorBefore) toolbar->addSeparator();
+        toolbar->addAction(action(cmdRow->id));
     }
 }
 
 void CommandActions::refresh(const StateSource& source) {
     for (const CommandSpec& cmdRow : commandTable()) {
-        QAction* a = actions_.value(cmdRow.id);
+        QAction* a = action(cmdRow.id);
         a->setEnabled(source.ruleHolds(cmdRow.enable));
         if (cmdRow.mark != Mark::None) a->setChecked(source.marked(cmdRow));
         const QString text = source.textFor ? source.textFor(cmdRow.id) : QString();

@@ -1,6 +1,6 @@
 // One QAction per command of the command table, with its text, shortcuts, status-bar
 // prompt and mark; the menu bar, the view's context menu and the toolbar are built from
-// the tables and share these actions. Choosing any of them emits triggered(id).
+// the table and share these actions. Choosing any of them emits triggered(command).
 #pragma once
 
 #include <QHash>
@@ -27,7 +27,7 @@ public:
     // keys work anywhere in the window.
     explicit CommandActions(QWidget* owner);
 
-    QAction* action(int id) const { return actions_.value(id); }
+    QAction* action(MenuCommand command) const { return actions_.value(commandNumber(command)); }
 
     // Fills a menu bar from the command table; submenus are created along each path.
     void buildMenuBar(QMenuBar* bar);
@@ -43,19 +43,19 @@ public:
         std::function<bool(EnableRule)> ruleHolds;
         std::function<bool(const CommandSpec&)> marked;
         // A text that replaces the table's (for example "Continue" for Pause), or empty.
-        std::function<QString(int id)> textFor;
+        std::function<QString(MenuCommand command)> textFor;
     };
     // Applies the enabled, checked and text states now.
     void refresh(const StateSource& source);
 
 signals:
-    void triggered(int id);
+    void triggered(MenuCommand command);
     // A menu is about to open: its items' states should be refreshed first.
     void aboutToShowMenu();
 
 private:
     QWidget* owner_;
-    QHash<int, QAction*> actions_;
+    QHash<int, QAction*> actions_;  // by command number
     QHash<QString, QMenu*> menus_;
 };
 

@@ -110,8 +110,8 @@ bool FileCommands::openTextLogFile(const QString& path) {
     core.view.clear();  // and whatever was still queued for the view
     std::vector<std::u16string> filter;
     if (const auto strings = stringFilter().strings()) filter = *strings;
-    m_view.openInPlace(std::make_shared<SharedFd>(static_cast<int>(source.file.release())),
-                       source.size, std::move(filter));
+    m_view.openInPlace(std::make_shared<FileHandle>(std::move(source.file)), source.size,
+                       std::move(filter));
     m_view.GetDocument().setModifiedFlag(false);
     emit m_view.commandStatesChanged();
     return true;

@@ -12,7 +12,7 @@ const FileReadCache::Entry* FileReadCache::block(std::uint64_t index) {
         return &entries_.back();
     }
     Entry e{index, 0, std::unique_ptr<char[]>(new char[kBlockBytes])};
-    e.bytes = preadFully(fd_->get(), e.data.get(), kBlockBytes, index * kBlockBytes);
+    e.bytes = fd_->readFullyAt(index * kBlockBytes, e.data.get(), kBlockBytes);
     if (entries_.size() >= capacity_) entries_.erase(entries_.begin());
     entries_.push_back(std::move(e));
     return &entries_.back();
@@ -28,7 +28,7 @@ const char* FileReadCache::bytesAt(std::uint64_t offset, std::size_t n) {
     }
     // A line across blocks (or longer than one) is read on its own.
     scratch_.resize(n);
-    if (preadFully(fd_->get(), scratch_.data(), n, offset) != n) return nullptr;
+    if (fd_->readFullyAt(offset, scratch_.data(), n) != n) return nullptr;
     return scratch_.data();
 }
 

@@ -17,13 +17,13 @@ class FileReadCache {
 public:
     static constexpr std::size_t kBlockBytes = std::size_t(1) << 20;
 
-    FileReadCache(std::shared_ptr<SharedFd> fd, std::size_t blocks = 16)
+    FileReadCache(std::shared_ptr<const FileHandle> fd, std::size_t blocks = 16)
         : fd_(std::move(fd)), capacity_(blocks) {}
 
     // The bytes [offset, offset + n), or null when the file no longer holds them all
     // (it became shorter); valid until the next call.
     const char* bytesAt(std::uint64_t offset, std::size_t n);
-    const std::shared_ptr<SharedFd>& fd() const { return fd_; }
+    const std::shared_ptr<const FileHandle>& fd() const { return fd_; }
     std::size_t memoryBytes() const { return entries_.size() * kBlockBytes + scratch_.capacity(); }
 
 private:
@@ -34,7 +34,7 @@ private:
     };
     const Entry* block(std::uint64_t index);
 
-    std::shared_ptr<SharedFd> fd_;
+    std::shared_ptr<const FileHandle> fd_;
     std::size_t capacity_;
     std::vector<Entry> entries_;  // least recently used first
     std::string scratch_;

@@ -684,7 +684,7 @@ void LineStore::swapPieces(const std::vector<LinePiece>& from, const std::vector
 
 // ---- Files opened in place -------------------------------------------------------------------
 
-void LineStore::openInPlace(std::shared_ptr<SharedFd> fd, std::uint64_t size,
+void LineStore::openInPlace(std::shared_ptr<const FileHandle> fd, std::uint64_t size,
                             std::vector<std::u16string> filter, Colour defaultColour) {
     TextLogIndexer::Options o;
     o.fd = std::move(fd);
@@ -881,8 +881,7 @@ bool LineSnapshot::readUtf8Lines(std::int64_t first, std::int64_t count, std::st
             const std::uint64_t to = locations.back().offset + locations.back().length;
             units.resize(static_cast<std::size_t>(to - from));
             const std::size_t bytes = units.size() * 2;
-            if (preadFully(openedFd_->get(), reinterpret_cast<char*>(units.data()), bytes,
-                           from * 2) != bytes) {
+            if (openedFd_->readFullyAt(from * 2, units.data(), bytes) != bytes) {
                 return false;
             }
             for (const LineLocation& loc : locations) {
@@ -913,8 +912,7 @@ bool LineSnapshot::appendUtf16(std::int64_t line, std::u16string& out) const {
         const std::size_t at = out.size();
         out.resize(at + loc.length);
         const std::size_t bytes = std::size_t(loc.length) * 2;
-        return preadFully(openedFd_->get(), reinterpret_cast<char*>(out.data() + at), bytes,
-                          loc.offset * 2) == bytes;
+        return openedFd_->readFullyAt(loc.offset * 2, out.data() + at, bytes) == bytes;
     }
     std::string bytes;
     if (!appendUtf8(line, bytes)) return false;
@@ -957,8 +955,7 @@ bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& 
             const std::size_t n =
                 static_cast<std::size_t>(std::min<std::uint64_t>(runEnd - at, kPiece));
             out.resize(n);
-            if (preadFully(openedFd_->get(), reinterpret_cast<char*>(out.data()), n * 2, at * 2) !=
-                n * 2) {
+            if (openedFd_->readFullyAt(at * 2, out.data(), n * 2) != n * 2) {
                 return false;
             }
             at += n;
@@ -1005,8 +1002,7 @@ bool LineSnapshot::writeTextLog(const std::function<bool(std::u16string_view)>& 
             if (!ok) return;
             out.resize(loc.length);
             const std::size_t n = std::size_t(loc.length) * 2;
-            ok = preadFully(openedFd_->get(), reinterpret_cast<char*>(out.data()), n,
-                            loc.offset * 2) == n;
+            ok = openedFd_->readFullyAt(loc.offset * 2, out.data(), n) == n;
             out += u"\r\n";
         });
         ok = ok && flushRun();

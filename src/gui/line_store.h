@@ -183,7 +183,7 @@ public:
     // Empties the store and indexes the file (UTF-16LE, `size` bytes) on worker threads;
     // lines whose trimmed text holds a `filter` string are left out. `defaultColour` is
     // the colour of lines without a tag.
-    void openInPlace(std::shared_ptr<SharedFd> fd, std::uint64_t size,
+    void openInPlace(std::shared_ptr<const FileHandle> fd, std::uint64_t size,
                      std::vector<std::u16string> filter, Colour defaultColour);
     // The same with the indexer's options given (tests: small slabs, a short line limit).
     void openInPlace(TextLogIndexer::Options options, Colour defaultColour);
@@ -246,7 +246,7 @@ private:
     bool indexerDone_ = false;
     TextLogIndexer::Outcome openedOutcome_;
     LineBlocks opened_;
-    std::shared_ptr<SharedFd> openedFd_;
+    std::shared_ptr<const FileHandle> openedFd_;
     std::unique_ptr<FileReadCache> openedCache_;
     Colour openedPalette_[TextLogIndexer::kColourCodes] = {};
     bool openedChanged_ = false;
@@ -307,7 +307,7 @@ private:
     LineBlocks stored_;
     LineBlocks opened_;
     SpilledText::Reader text_;
-    std::shared_ptr<SharedFd> openedFd_;
+    std::shared_ptr<const FileHandle> openedFd_;
     std::u16string tail_;
 };
 

@@ -172,7 +172,7 @@ bool LogTextView::canTakeText() {
     return false;
 }
 
-void LogTextView::openInPlace(std::shared_ptr<SharedFd> fd, std::uint64_t size,
+void LogTextView::openInPlace(std::shared_ptr<const FileHandle> fd, std::uint64_t size,
                               std::vector<std::u16string> filter) {
     clear();
     m_store.openInPlace(std::move(fd), size, std::move(filter), colourValue(defaultTextColour()));
@@ -285,8 +285,8 @@ void LogTextView::notifyAccessibleText() {
 bool LogTextView::hasSelection() const { return m_anchor != m_caret; }
 
 bool LogTextView::canPaste() const {
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    return data && data->hasText();
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    return mime && mime->hasText();
 }
 
 bool LogTextView::canUndo() const { return m_history->canUndo(); }
@@ -350,10 +350,10 @@ void LogTextView::cut() {
 }
 
 void LogTextView::paste() {
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     // Only plain text is pasted; a picture or anything else leaves the view untouched.
-    if (!data || !data->hasText()) return;
-    replaceSelection(data->text(), false);
+    if (!mime || !mime->hasText()) return;
+    replaceSelection(mime->text(), false);
 }
 
 void LogTextView::selectAll() { setSelection(TextPos{}, m_store.endPos()); }

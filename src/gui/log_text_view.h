@@ -49,7 +49,7 @@ public:
     // Shows a UTF-16LE text log in place of the text: its lines are indexed on worker
     // threads and read from the file when shown (see LineStore::openInPlace). The view
     // fills as the indexing goes on; openFinished() follows its end.
-    void openInPlace(std::shared_ptr<SharedFd> fd, std::uint64_t size,
+    void openInPlace(std::shared_ptr<const FileHandle> fd, std::uint64_t size,
                      std::vector<std::u16string> filter);
     bool opening() const { return m_store.opening(); }
     int openPercent() const { return m_store.openedPercent(); }

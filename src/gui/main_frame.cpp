@@ -66,9 +66,9 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     m_actions->buildMenuBar(menuBar());
     menuBar()->setObjectName(QStringLiteral("menuBar"));
     m_view->setContextMenu(m_actions->buildContextMenu(m_view));
-    m_view->files().attachRecentFileMenu(m_actions->action(cmd::FileMru));
-    for (const int id : standardToolbarCommands()) {
-        if (id != 0) m_actions->action(id)->setIcon(commandIcon(id));
+    m_view->files().attachRecentFileMenu(m_actions->action(MenuCommand::RecentFile));
+    for (const CommandSpec* cmdRow : standardToolbarCommands()) {
+        m_actions->action(cmdRow->id)->setIcon(commandIcon(cmdRow->id));
     }
 
     m_wndToolBar = new QToolBar(QStringLiteral("Standard"), this);
@@ -77,11 +77,11 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     m_wndToolBar->setMovable(true);
     m_wndToolBar->setIconSize(QSize(16, 16));
     m_actions->fillStandardToolbar(m_wndToolBar);
-    addCustomizeButton(m_wndToolBar, m_actions->action(cmd::ToolbarCustomize));
+    addCustomizeButton(m_wndToolBar, m_actions->action(MenuCommand::ToolbarCustomize));
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
     auto* toolbarsMenu = new QMenu(this);
-    m_actions->action(cmd::ViewToolbars)->setMenu(toolbarsMenu);
+    m_actions->action(MenuCommand::ViewToolbars)->setMenu(toolbarsMenu);
     connect(toolbarsMenu, &QMenu::aboutToShow, this, &CMainFrame::fillToolbarsMenu);
 
     m_messagePane = new QLabel(QStringLiteral("Ready"), this);
@@ -109,6 +109,8 @@ CMainFrame::CMainFrame(CNimbrelDoc& doc, QWidget* parent)
     };
     connect(&m_searchPane->search(), &SearchHits::hitsChanged, this, giveSearch);
 
+    m_view->bindCommands(m_commands);
+    bindFrameCommands();
     connect(m_actions, &CommandActions::triggered, this, &CMainFrame::routeCommand);
     connect(m_actions, &CommandActions::aboutToShowMenu, this, &CMainFrame::refreshCommandStates);
     connect(m_view, &CNimbrelView::commandStatesChanged, this, &CMainFrame::scheduleRefresh);
@@ -144,28 +146,34 @@ CMainFrame::~CMainFrame() {
     delete m_searchPane;
 }
 
-bool CMainFrame::routeCommand(int id) {
-    bool handled =
-        m_view->onCommand(id) || onFrameCommand(id) || (m_appHandler && m_appHandler(id));
+bool CMainFrame::routeCommand(MenuCommand command) {
+    const bool handled = m_commands.run(command);
     refreshCommandStates();
     return handled;
 }
 
-bool CMainFrame::onFrameCommand(int id) {
-    if (id >= cmd::LookWindows2000 && id <= cmd::LookAqua) {
-        OnApplicationLook(id);
-        return true;
+void CMainFrame::bindFrameCommands() {
+    using C = MenuCommand;
+    CommandRegistry& c = m_commands;
+    c.bind(C::AppExit, [this] { close(); });
+    c.bind(C::ViewStatusBar, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+    c.bind(C::NextPane, [this] { focusNextChild(); });
+    c.bind(C::PrevPane, [this] { focusPreviousChild(); });
+    c.bind(C::ToolbarCustomize, [this] { OnToolbarCustomize(); });
+    c.bind(C::ViewSearchPane, [this] { OnViewSearchPane(); });
+    c.bind(C::ViewHighlightRules, [this] { OnViewHighlightRules(); });
+    for (const CommandSpec& cmdRow : commandTable()) {
+        if (cmdRow.markSource != MarkSource::ApplicationLook) continue;
+        const int look = commandNumber(cmdRow.id);
+        c.bind(cmdRow.id, [this, look] { OnApplicationLook(look); });
     }
-    switch (id) {
-    case cmd::AppExit: close(); return true;
-    case cmd::ViewStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); return true;
-    case cmd::NextPane: focusNextChild(); return true;
-    case cmd::PrevPane: focusPreviousChild(); return true;
-    case cmd::Escape: return true;  // bound to Esc so that the key does nothing
-    case cmd::ToolbarCustomize: OnToolbarCustomize(); return true;
-    case cmd::ViewSearchPane: OnViewSearchPane(); return true;
-    case cmd::ViewHighlightRules: OnViewHighlightRules(); return true;
-    default: return false;
+    // Commands whose item does its work itself or cannot be chosen: Esc is bound so that the
+    // key does nothing, the toolbar and recent-file items open their submenus, and embedded
+    // objects are not offered (their items stay greyed).
+    for (const C command :
+         {C::Escape, C::ViewToolbars, C::RecentFile, C::EditPasteSpecial, C::InsertNewObject,
+          C::EditLinks, C::ObjectProperties, C::ObjectVerbFirst}) {
+        c.bind(command, [] {});
     }
 }
 
@@ -198,13 +206,13 @@ void CMainFrame::refreshCommandStates() {
     source.ruleHolds = [this](EnableRule rule) { return m_view->ruleHolds(rule); };
     source.marked = [this](const CommandSpec& cmdRow) {
         switch (cmdRow.markSource) {
-        case MarkSource::ApplicationLook: return cmdRow.id == m_nAppLook;
+        case MarkSource::ApplicationLook: return commandNumber(cmdRow.id) == m_nAppLook;
         case MarkSource::StatusBar: return !statusBar()->isHidden();
         case MarkSource::SearchPane: return !m_searchPane->isHidden();
         default: return m_view->marked(cmdRow);
         }
     };
-    source.textFor = [this](int id) { return m_view->commandText(id); };
+    source.textFor = [this](MenuCommand command) { return m_view->commandText(command); };
     m_actions->refresh(source);
 }
 
@@ -224,14 +232,14 @@ void CMainFrame::fillToolbarsMenu() {
     menu->clear();
     for (QToolBar* bar : findChildren<QToolBar*>()) menu->addAction(bar->toggleViewAction());
     menu->addSeparator();
-    menu->addAction(m_actions->action(cmd::ToolbarCustomize));
+    menu->addAction(m_actions->action(MenuCommand::ToolbarCustomize));
 }
 
 QMenu* CMainFrame::createPopupMenu() {
     QMenu* menu = QMainWindow::createPopupMenu();
     if (!menu) menu = new QMenu(this);
     menu->addSeparator();
-    menu->addAction(m_actions->action(cmd::ToolbarCustomize));
+    menu->addAction(m_actions->action(MenuCommand::ToolbarCustomize));
     return menu;
 }
 
@@ -248,7 +256,7 @@ QToolBar* CMainFrame::addUserToolbar() {
         bar->setObjectName(name);
         bar->setAllowedAreas(Qt::AllToolBarAreas);
         bar->setIconSize(m_wndToolBar->iconSize());
-        addCustomizeButton(bar, m_actions->action(cmd::ToolbarCustomize));
+        addCustomizeButton(bar, m_actions->action(MenuCommand::ToolbarCustomize));
         addToolBar(Qt::TopToolBarArea, bar);
         return bar;
     }
@@ -315,7 +323,7 @@ void CMainFrame::restoreToolbarContents() {
         bar->setObjectName(name);
         bar->setAllowedAreas(Qt::AllToolBarAreas);
         bar->setIconSize(m_wndToolBar->iconSize());
-        addCustomizeButton(bar, m_actions->action(cmd::ToolbarCustomize));
+        addCustomizeButton(bar, m_actions->action(MenuCommand::ToolbarCustomize));
         addToolBar(Qt::TopToolBarArea, bar);
     }
     for (QToolBar* bar : findChildren<QToolBar*>()) {
@@ -328,9 +336,8 @@ void CMainFrame::restoreToolbarContents() {
             const int id = item.toInt();
             if (id == 0) {
                 bar->insertSeparator(end);
-            } else if (QAction* a = m_actions->action(id);
-                       a && findCommand(id) && *findCommand(id)->menu) {
-                bar->insertAction(end, a);
+            } else if (const CommandSpec* cmdRow = findCommandNumber(id); cmdRow && *cmdRow->menu) {
+                bar->insertAction(end, m_actions->action(cmdRow->id));
             }
         }
     }

@@ -1,14 +1,14 @@
 // The main window: menu bar, the toolbar "Standard", the status bar with its message pane
 // and the CAP, NUM and SCRL panes, the visual style, the window title and the close
-// request. Commands are offered to the view first, then to the frame, then to the
-// application.
+// request. It holds the window's command registry: the view, the frame and the application
+// bind their commands' handlers to it.
 #pragma once
 
 #include <QMainWindow>
 #include <QTimer>
-#include <functional>
 
 #include "gui/application_look.h"
+#include "gui/command_registry.h"
 
 class QLabel;
 class QMenu;
@@ -44,12 +44,11 @@ public:
     SearchLineSet* searchLines() const { return m_searchLines; }
     CaptureStatusPanes* statusPanes() const { return m_statusPanes; }
 
-    // Runs a command as if chosen from a menu: the view, the frame, then the application.
-    bool routeCommand(int id);
-    // The application's own commands (New, About, ...).
-    void setApplicationHandler(std::function<bool(int)> handler) {
-        m_appHandler = std::move(handler);
-    }
+    // The handlers of every command of the window.
+    CommandRegistry& commands() { return m_commands; }
+    // Runs a command as if chosen from a menu, then applies the command states; false when
+    // the command has no handler.
+    bool routeCommand(MenuCommand command);
 
     // Application Look 210-218 (any other value: the 2007 look, scheme unchanged).
     void OnApplicationLook(int id);
@@ -86,10 +85,11 @@ private:
     void restoreLayout();
     void restoreToolbarContents();
     void saveLayout() const;
-    bool onFrameCommand(int id);
+    void bindFrameCommands();
 
     CNimbrelDoc& m_doc;
     CNimbrelView* m_view;
+    CommandRegistry m_commands;
     CommandActions* m_actions;
     QToolBar* m_wndToolBar;
     QLabel* m_messagePane;
@@ -102,7 +102,6 @@ private:
     int m_nAppLook;
     LookChoice m_look;
     bool m_sessionEnding = false;
-    std::function<bool(int)> m_appHandler;
     QTimer m_refreshTimer;
 };
 

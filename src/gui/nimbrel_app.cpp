@@ -59,7 +59,11 @@ CNimbrelView* CNimbrelApp::view() const { return m_frame ? m_frame->view() : nul
 bool CNimbrelApp::InitInstance(const AppOptions& options) {
     m_doc = std::make_unique<CNimbrelDoc>();
     m_frame = std::make_unique<CMainFrame>(*m_doc);
-    m_frame->setApplicationHandler([this](int id) { return onCommand(id); });
+    CommandRegistry& commands = m_frame->commands();
+    commands.bind(MenuCommand::FileNew, [this] { OnFileNew(); });
+    commands.bind(MenuCommand::AppAbout, [this] { OnAppAbout(); });
+    // Every command now has its handler, from the view, the frame or here.
+    commands.check();
     // A log-off or shut-down closes the window without a question and saves nothing.
     connect(&m_app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
         if (m_frame) m_frame->OnQueryEndSession();
@@ -98,14 +102,6 @@ bool CNimbrelApp::startDemo(double rate) {
                             {m_demo->portPath().toStdU16String()});
     v->startComCapture(m_demo->portPath(), 115200);
     return true;
-}
-
-bool CNimbrelApp::onCommand(int id) {
-    switch (id) {
-    case cmd::FileNew: OnFileNew(); return true;
-    case cmd::AppAbout: OnAppAbout(); return true;
-    default: return false;
-    }
 }
 
 void CNimbrelApp::OnFileNew() {

@@ -49,7 +49,6 @@ public:
     void OnAppAbout();
 
 private:
-    bool onCommand(int id);
     bool startDemo(double rate);
 
     QApplication& m_app;

@@ -10,6 +10,7 @@
 #include "capture/inbox_sender.h"
 #include "gui/capture_status.h"
 #include "gui/com_dlg.h"
+#include "gui/command_registry.h"
 #include "gui/file_commands.h"
 #include "gui/go_to_line_dlg.h"
 #include "gui/line_time.h"
@@ -87,7 +88,6 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
         setLineFilter(LineFilter::fromText(std::string(filter.begin(), filter.end())));
     }
     RadioRelay::get().attach(this);
-    addHandlers();
     setSaveAsHandler([this] { return m_files->OnSaveLogFile(); });
     connect(this, &LogTextView::contextMenuRequested, this, &CNimbrelView::OnContextMenu);
     connect(this, &LogTextView::userEdited, this, [this] { m_doc.setModifiedFlag(true); });
@@ -114,68 +114,65 @@ CNimbrelView::~CNimbrelView() {
     m_driver.reset();
 }
 
-void CNimbrelView::addHandlers() {
-    m_handlers = {
-        {cmd::DebugWithFilterDriver, [this] { OnDebugWithFilterDriver(); }},
-        {cmd::DebugWithCom, [this] { OnDebugWithCom(); }},
-        {cmd::DebugWithUartDriver, [this] { OnDebugWithUartDriver(); }},
-        {cmd::StopCapture, [this] { OnDebugStopCapture(); }},
-        {cmd::ComSetting, [this] { OnComSetting(); }},
-        {cmd::Log1Path, [this] { OnLog1Path(); }},
-        {cmd::AddStringFilter, [this] { OnAddStringFilter(); }},
-        {cmd::IcAmber, [this] { OnIcType(cmd::IcAmber); }},
-        {cmd::IcBasalt, [this] { OnIcType(cmd::IcBasalt); }},
-        {cmd::IcCobalt, [this] { OnIcType(cmd::IcCobalt); }},
-        {cmd::IcDolomite, [this] { OnIcType(cmd::IcDolomite); }},
-        {cmd::IcEmber, [this] { OnIcEmber(); }},
-        {cmd::IcFlint, [this] { OnIcFlint(); }},
-        {cmd::AutoParseLog, [this] { OnAutoParseLog(); }},
-        {cmd::AutoGenerateRawData, [this] { OnAutoGenerateRawData(); }},
-        {cmd::AutoCatchLogUsb, [this] { OnAutoCatchLogUsb(); }},
-        {cmd::AutoCatchLogUart, [this] { OnAutoCatchLogUart(); }},
-        {cmd::AutoFixTimeStamp, [this] { OnAutoFixTimeStamp(); }},
-        {cmd::UartInBox, [this] { OnUartInBox(); }},
-        {cmd::EditClear, [this] { OnEditClear(); }},
-        {cmd::Pause, [this] { OnPause(); }},
-        {cmd::EditPaste, [this] { OnEditPaste(); }},
-        {cmd::GoToLine, [this] { OnGoToLine(); }},
-        {cmd::ToggleMark, [this] { OnToggleMark(); }},
-        {cmd::NextMark, [this] { OnNextMark(); }},
-        {cmd::PreviousMark, [this] { OnPreviousMark(); }},
-        {cmd::FilterRed, [this] { OnFilterKind(LineTag::Red); }},
-        {cmd::FilterYellow, [this] { OnFilterKind(LineTag::Yellow); }},
-        {cmd::FilterGreen, [this] { OnFilterKind(LineTag::Green); }},
-        {cmd::FilterBlue, [this] { OnFilterKind(LineTag::Blue); }},
-        {cmd::FilterWhite, [this] { OnFilterKind(LineTag::White); }},
-        {cmd::FilterGrey, [this] { OnFilterKind(LineTag::Grey); }},
-        {cmd::FilterDecoded, [this] { OnFilterKind(LineTag::Decoded); }},
-        {cmd::FilterSearchOnly, [this] { OnFilterSearchOnly(); }},
-        {cmd::FilterShowAll, [this] { OnFilterShowAll(); }},
-        {cmd::ExportShownLines, [this] { OnExportShownLines(); }},
-        {cmd::EditCut, [this] { cut(); }},
-        {cmd::EditCopy, [this] { copy(); }},
-        {cmd::EditUndo, [this] { undo(); }},
-        {cmd::EditSelectAll, [this] { selectAll(); }},
-        {cmd::EditFind, [this] { showFindDialog(); }},
-        {cmd::EditFindNext, [this] { findNext(); }},
-        {cmd::EditReplace, [this] { showReplaceDialog(); }},
-        {cmd::FileSaveAs, [this] { OnFileSaveAs(); }},
-        {cmd::FileSave, [this] { OnFileSaveAs(); }},
-        {cmd::FileOpen, [this] { m_files->OnOpenLogFile(); }},
-        {cmd::OpenRawData, [this] { m_files->OnOpenRawData(); }},
-        {cmd::ExportHciPackets, [this] { m_files->OnExportHciPackets(); }},
-        {cmd::FilePrint, [this] { m_files->OnFilePrint(); }},
-        {cmd::FilePrintPreview, [this] { m_files->OnFilePrintPreview(); }},
-        {cmd::FilePrintSetup, [this] { m_files->OnFilePrintSetup(); }},
+void CNimbrelView::bindCommands(CommandRegistry& commands) {
+    using C = MenuCommand;
+    const auto bind = [this, &commands](MenuCommand command, auto handler) {
+        commands.bind(command, [this, handler] {
+            handler();
+            emit commandStatesChanged();
+        });
     };
-}
-
-bool CNimbrelView::onCommand(int id) {
-    const auto it = m_handlers.constFind(id);
-    if (it == m_handlers.cend()) return false;
-    it.value()();
-    emit commandStatesChanged();
-    return true;
+    bind(C::DebugWithFilterDriver, [this] { OnDebugWithFilterDriver(); });
+    bind(C::DebugWithCom, [this] { OnDebugWithCom(); });
+    bind(C::DebugWithUartDriver, [this] { OnDebugWithUartDriver(); });
+    bind(C::StopCapture, [this] { OnDebugStopCapture(); });
+    bind(C::ComSetting, [this] { OnComSetting(); });
+    bind(C::Log1Path, [this] { OnLog1Path(); });
+    bind(C::AddStringFilter, [this] { OnAddStringFilter(); });
+    bind(C::IcTypeAmber, [this] { OnIcType(C::IcTypeAmber); });
+    bind(C::IcTypeBasalt, [this] { OnIcType(C::IcTypeBasalt); });
+    bind(C::IcTypeCobalt, [this] { OnIcType(C::IcTypeCobalt); });
+    bind(C::IcTypeDolomite, [this] { OnIcType(C::IcTypeDolomite); });
+    bind(C::IcTypeEmber, [this] { OnIcEmber(); });
+    bind(C::IcTypeFlint, [this] { OnIcFlint(); });
+    bind(C::AutoParseLog, [this] { OnAutoParseLog(); });
+    bind(C::AutoGenerateRawData, [this] { OnAutoGenerateRawData(); });
+    bind(C::AutoCatchLogUsb, [this] { OnAutoCatchLogUsb(); });
+    bind(C::AutoCatchLogUart, [this] { OnAutoCatchLogUart(); });
+    bind(C::AutoFixTimeStamp, [this] { OnAutoFixTimeStamp(); });
+    bind(C::UartInBox, [this] { OnUartInBox(); });
+    bind(C::EditClear, [this] { OnEditClear(); });
+    bind(C::Pause, [this] { OnPause(); });
+    bind(C::EditPaste, [this] { OnEditPaste(); });
+    bind(C::GoToLine, [this] { OnGoToLine(); });
+    bind(C::ToggleMark, [this] { OnToggleMark(); });
+    bind(C::NextMark, [this] { OnNextMark(); });
+    bind(C::PreviousMark, [this] { OnPreviousMark(); });
+    bind(C::FilterRed, [this] { OnFilterKind(LineTag::Red); });
+    bind(C::FilterYellow, [this] { OnFilterKind(LineTag::Yellow); });
+    bind(C::FilterGreen, [this] { OnFilterKind(LineTag::Green); });
+    bind(C::FilterBlue, [this] { OnFilterKind(LineTag::Blue); });
+    bind(C::FilterWhite, [this] { OnFilterKind(LineTag::White); });
+    bind(C::FilterGrey, [this] { OnFilterKind(LineTag::Grey); });
+    bind(C::FilterDecoded, [this] { OnFilterKind(LineTag::Decoded); });
+    bind(C::FilterSearchOnly, [this] { OnFilterSearchOnly(); });
+    bind(C::FilterShowAll, [this] { OnFilterShowAll(); });
+    bind(C::ExportShownLines, [this] { OnExportShownLines(); });
+    bind(C::EditCut, [this] { cut(); });
+    bind(C::EditCopy, [this] { copy(); });
+    bind(C::EditUndo, [this] { undo(); });
+    bind(C::EditSelectAll, [this] { selectAll(); });
+    bind(C::EditFind, [this] { showFindDialog(); });
+    bind(C::EditFindNext, [this] { findNext(); });
+    bind(C::EditReplace, [this] { showReplaceDialog(); });
+    bind(C::FileSaveAs, [this] { OnFileSaveAs(); });
+    bind(C::FileSave, [this] { OnFileSaveAs(); });
+    bind(C::FileOpen, [this] { m_files->OnOpenLogFile(); });
+    bind(C::OpenRawData, [this] { m_files->OnOpenRawData(); });
+    bind(C::ExportHciPackets, [this] { m_files->OnExportHciPackets(); });
+    bind(C::FilePrint, [this] { m_files->OnFilePrint(); });
+    bind(C::FilePrintPreview, [this] { m_files->OnFilePrintPreview(); });
+    bind(C::FilePrintSetup, [this] { m_files->OnFilePrintSetup(); });
 }
 
 bool CNimbrelView::ruleHolds(EnableRule rule) const {
@@ -209,20 +206,20 @@ bool CNimbrelView::marked(const CommandSpec& cmdRow) const {
     case MarkSource::AutoGetLogForUart: return m_autoStart.m_bAutoGetLogForUart;
     case MarkSource::IcType:
         for (const IcTypeFile& chip : kIcTypeFiles) {
-            if (commandNumber(chip.command) == cmdRow.id) return chip.icType == m_nIcType;
+            if (chip.command == cmdRow.id) return chip.icType == m_nIcType;
         }
         return false;
     case MarkSource::LineFilter: {
         const LineFilter& f = lineFilter();
         switch (cmdRow.id) {
-        case cmd::FilterRed: return f.shows(LineTag::Red);
-        case cmd::FilterYellow: return f.shows(LineTag::Yellow);
-        case cmd::FilterGreen: return f.shows(LineTag::Green);
-        case cmd::FilterBlue: return f.shows(LineTag::Blue);
-        case cmd::FilterWhite: return f.shows(LineTag::White);
-        case cmd::FilterGrey: return f.shows(LineTag::Grey);
-        case cmd::FilterDecoded: return f.shows(LineTag::Decoded);
-        case cmd::FilterSearchOnly: return f.onlySearch;
+        case MenuCommand::FilterRed: return f.shows(LineTag::Red);
+        case MenuCommand::FilterYellow: return f.shows(LineTag::Yellow);
+        case MenuCommand::FilterGreen: return f.shows(LineTag::Green);
+        case MenuCommand::FilterBlue: return f.shows(LineTag::Blue);
+        case MenuCommand::FilterWhite: return f.shows(LineTag::White);
+        case MenuCommand::FilterGrey: return f.shows(LineTag::Grey);
+        case MenuCommand::FilterDecoded: return f.shows(LineTag::Decoded);
+        case MenuCommand::FilterSearchOnly: return f.onlySearch;
         default: return false;
         }
     }
@@ -230,8 +227,8 @@ bool CNimbrelView::marked(const CommandSpec& cmdRow) const {
     }
 }
 
-QString CNimbrelView::commandText(int id) const {
-    if (id == cmd::Pause)
+QString CNimbrelView::commandText(MenuCommand command) const {
+    if (command == MenuCommand::Pause)
         return QString::fromStdU16String(std::u16string(m_core.formatter.pauseMenuText()));
     return {};
 }
@@ -423,9 +420,8 @@ void CNimbrelView::OnAddStringFilter() {
     dlg.exec();
 }
 
-void CNimbrelView::OnIcType(int id) {
-    const int icType =
-        chooseIcTypeDefinitionFile(static_cast<MenuCommand>(id), SettingsStore(), m_core.console);
+void CNimbrelView::OnIcType(MenuCommand command) {
+    const int icType = chooseIcTypeDefinitionFile(command, SettingsStore(), m_core.console);
     if (icType >= 0) m_nIcType = icType;
 }
 

@@ -3,7 +3,6 @@
 // the core prints into this widget through a queue that any thread may fill.
 #pragma once
 
-#include <QHash>
 #include <QString>
 #include <chrono>
 #include <functional>
@@ -24,6 +23,7 @@ namespace nimbrel::gui {
 
 class CNimbrelDoc;
 class CommandActions;
+class CommandRegistry;
 class FileCommands;
 
 class CNimbrelView : public LogTextView {
@@ -41,12 +41,13 @@ public:
 
     // Shows everything that other threads have queued for the view.
     void showQueuedText() { m_logView.drainNow(); }
-    // Runs the command if the view handles it; false otherwise.
-    bool onCommand(int id);
+    // Binds the handlers of the view's commands; after each one the command states may
+    // have changed.
+    void bindCommands(CommandRegistry& commands);
     // Command states for the menus.
     bool ruleHolds(EnableRule rule) const;
     bool marked(const CommandSpec& cmdRow) const;
-    QString commandText(int id) const;
+    QString commandText(MenuCommand command) const;
     // The context menu is built by the frame from the command table.
     void setContextMenu(QMenu* menu) { m_contextMenu = menu; }
 
@@ -90,7 +91,7 @@ public:
     void OnComSetting();
     void OnLog1Path();
     void OnAddStringFilter();
-    void OnIcType(int id);
+    void OnIcType(MenuCommand command);
     void OnIcEmber();
     void OnIcFlint();
     void OnAutoParseLog();
@@ -131,7 +132,6 @@ signals:
     void statusMessageRequested(const QString& text);
 
 private:
-    void addHandlers();
     void startDriverRoute(CaptureRoute route);
     void restartDriverRoute(CaptureRoute route);
     // Runs `action` now, or once a replay or text-log load has ended.
@@ -145,7 +145,6 @@ private:
     std::unique_ptr<DriverCapture> m_driver;
     std::unique_ptr<FileCommands> m_files;
     QMenu* m_contextMenu = nullptr;
-    QHash<int, std::function<void()>> m_handlers;
     std::function<bool()> m_saveAsHandler;
     // Lines the start-up sequence prints itself leave the document unmodified.
     bool m_printingStartupLines = false;

@@ -1,77 +1,12 @@
 #include "gui/spilled_text.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace nimbrel::gui {
-
-namespace {
-
-// Creates the folder and its parents.
-void makeFolders(const std::string& path) {
-    for (std::size_t at = 1; at <= path.size(); ++at) {
-        if (at == path.size() || path[at] == '/') ::mkdir(path.substr(0, at).c_str(), 0700);
-    }
-}
-
-// A scratch file in `folder` without a name: O_TMPFILE where the file system has it,
-// else a named file unlinked at once. The descriptor, or -errno.
-int createScratchFile(const std::string& folder) {
-    makeFolders(folder);
-#ifdef O_TMPFILE
-    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) return fd;
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return -errno;
-#endif
-    std::string name = folder + "/view-text.XXXXXX";
-    const int named = ::mkostemp(name.data(), O_CLOEXEC);
-    if (named < 0) return -errno;
-    ::unlink(name.c_str());
-    return named;
-}
-
-bool writeFully(int fd, const char* data, std::size_t n, std::uint64_t offset, int& error) {
-    while (n > 0) {
-        const ssize_t w = ::pwrite(fd, data, n, static_cast<off_t>(offset));
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            error = errno;
-            return false;
-        }
-        if (w == 0) {
-            error = ENOSPC;
-            return false;
-        }
-        data += w;
-        n -= static_cast<std::size_t>(w);
-        offset += static_cast<std::uint64_t>(w);
-    }
-    return true;
-}
-
-}  // namespace
-
-SharedFd::~SharedFd() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-std::size_t preadFully(int fd, char* out, std::size_t n, std::uint64_t offset) {
-    std::size_t done = 0;
-    while (done < n) {
-        const ssize_t r = ::pread(fd, out + done, n - done, static_cast<off_t>(offset + done));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        done += static_cast<std::size_t>(r);
-    }
-    return done;
-}
 
 std::string scratchFolder() {
     if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/')
@@ -128,15 +63,15 @@ void SpilledText::sealOpenChunk() {
     const std::size_t index = chunks_.size() - 1;
     if (!triedFile_) {
         triedFile_ = true;
-        const int fd = createScratchFile(folder_);
-        if (fd < 0) {
+        auto file = std::make_shared<FileHandle>();
+        if (const int err = createScratchFile(folder_, *file); err != 0) {
             memoryOnly_ = true;
             event_ = Event::KeptInMemory;
-            eventError_ = -fd;
+            eventError_ = err;
         } else {
             // A file-size limit must fail the write, not end the process.
             std::signal(SIGXFSZ, SIG_IGN);
-            fd_ = std::make_shared<SharedFd>(fd);
+            fd_ = std::move(file);
             startWriter();
         }
     }
@@ -154,7 +89,7 @@ void SpilledText::startWriter() {
 }
 
 void SpilledText::writerLoop() {
-    const int fd = fd_->get();
+    FileHandle& file = *fd_;
     const std::size_t chunkBytes = chunkBytes_;
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -163,9 +98,9 @@ void SpilledText::writerLoop() {
         Job job = std::move(jobs_.front());
         jobs_.erase(jobs_.begin());
         lock.unlock();
-        int error = 0;
-        const bool ok = writeFully(fd, job.data.get(), chunkBytes,
-                                   static_cast<std::uint64_t>(job.index) * chunkBytes, error);
+        const int error = file.writeAllAt(static_cast<std::uint64_t>(job.index) * chunkBytes,
+                                          job.data.get(), chunkBytes);
+        const bool ok = error == 0;
         job.data.reset();
         lock.lock();
         if (ok) {
@@ -225,7 +160,7 @@ const char* SpilledText::chunkData(std::size_t index) {
         const std::size_t want = static_cast<std::size_t>(
             std::min<std::uint64_t>(chunkBytes_, size_ - std::uint64_t(index) * chunkBytes_));
         if (!fd_ ||
-            preadFully(fd_->get(), data.get(), want, std::uint64_t(index) * chunkBytes_) != want) {
+            fd_->readFullyAt(std::uint64_t(index) * chunkBytes_, data.get(), want) != want) {
             return nullptr;
         }
         c.data = std::move(data);
@@ -310,7 +245,7 @@ bool SpilledText::Reader::read(std::uint64_t offset, std::size_t n, char* out) c
         const std::size_t take = std::min(n, chunkBytes_ - at);
         if (const auto& data = chunks_[index]) {
             std::memcpy(out, data.get() + at, take);
-        } else if (!fd_ || preadFully(fd_->get(), out, take, offset) != take) {
+        } else if (!fd_ || fd_->readFullyAt(offset, out, take) != take) {
             return false;
         }
         out += take;

@@ -19,23 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/file_handle.h"
+
 namespace nimbrel::gui {
-
-// An open file descriptor shared by the text and the snapshots that read it.
-class SharedFd {
-public:
-    explicit SharedFd(int fd) : fd_(fd) {}
-    ~SharedFd();
-    SharedFd(const SharedFd&) = delete;
-    SharedFd& operator=(const SharedFd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Reads `n` bytes at `offset` with pread, retrying short reads; the bytes read.
-std::size_t preadFully(int fd, char* out, std::size_t n, std::uint64_t offset);
 
 // The user's cache folder for scratch files: $XDG_CACHE_HOME/nimbrel, else
 // ~/.cache/nimbrel.
@@ -93,7 +79,7 @@ public:
 
     private:
         friend class SpilledText;
-        std::shared_ptr<SharedFd> fd_;
+        std::shared_ptr<const FileHandle> fd_;
         std::vector<std::shared_ptr<const char[]>> chunks_;  // null: read from fd_
         std::uint64_t size_ = 0;
         std::size_t chunkBytes_ = 1;
@@ -132,7 +118,7 @@ private:
     std::vector<std::size_t> cache_;  // read-back chunks, least recently used first
     std::string scratch_;             // a line that crosses chunks
 
-    std::shared_ptr<SharedFd> fd_;
+    std::shared_ptr<FileHandle> fd_;
     std::thread writer_;
     std::mutex mutex_;
     std::condition_variable wake_;

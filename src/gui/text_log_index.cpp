@@ -46,8 +46,8 @@ void toNative(char16_t* units, std::size_t n) {
 constexpr std::size_t kReadPieceUnits = std::size_t(1) << 20;
 
 // Reads units [first, first + n) of the file; the units read.
-std::size_t readUnits(int fd, std::uint64_t first, std::size_t n, char16_t* out) {
-    const std::size_t bytes = preadFully(fd, reinterpret_cast<char*>(out), n * 2, first * 2);
+std::size_t readUnits(const FileHandle& file, std::uint64_t first, std::size_t n, char16_t* out) {
+    const std::size_t bytes = file.readFullyAt(first * 2, out, n * 2);
     toNative(out, bytes / 2);
     return bytes / 2;
 }
@@ -160,7 +160,7 @@ TextLogIndexer::TextLogIndexer(Options options)
     if (options_.threads == 0 && totalUnits_ <= kFirstSlabUnits) threads = 1;
     // A leading byte-order mark is no part of the first line.
     char16_t first = 0;
-    if (totalUnits_ > 0 && readUnits(options_.fd->get(), 0, 1, &first) == 1 && first == 0xFEFF)
+    if (totalUnits_ > 0 && readUnits(*options_.fd, 0, 1, &first) == 1 && first == 0xFEFF)
         carryStart_ = 1;
     if (totalUnits_ == 0) {
         ended_ = true;
@@ -241,7 +241,7 @@ void TextLogIndexer::scan(std::uint64_t index, Slab& slab, std::vector<char16_t>
         }
         const std::size_t piece = std::min<std::size_t>(buffer.size() - got, kReadPieceUnits);
         const std::size_t read =
-            readUnits(options_.fd->get(), readFrom + got, piece, buffer.data() + got);
+            readUnits(*options_.fd, readFrom + got, piece, buffer.data() + got);
         got += read;
         if (read < piece) break;
     }
@@ -331,8 +331,7 @@ void TextLogIndexer::mergeReady() {
         // limit waits to be read.
         while (reached > carryStart_ && reached - carryStart_ > options_.lineLimit + 1) {
             std::vector<char16_t> text(options_.lineLimit + 1);
-            const std::size_t got =
-                readUnits(options_.fd->get(), carryStart_, text.size(), text.data());
+            const std::size_t got = readUnits(*options_.fd, carryStart_, text.size(), text.data());
             if (got != text.size()) break;
             std::size_t take = options_.lineLimit;
             if (text[take - 1] >= 0xD800 && text[take - 1] <= 0xDBFF && text[take] >= 0xDC00 &&
@@ -364,7 +363,7 @@ void TextLogIndexer::mergeReady() {
 void TextLogIndexer::emitLine(std::uint64_t start, std::uint64_t end, std::uint32_t lineEnd) {
     const std::size_t n = static_cast<std::size_t>(end - start);
     std::vector<char16_t> text(n);
-    const std::size_t got = n ? readUnits(options_.fd->get(), start, n, text.data()) : 0;
+    const std::size_t got = n ? readUnits(*options_.fd, start, n, text.data()) : 0;
     if (got != n) {
         outcome_.shrank = true;
         return;

@@ -30,7 +30,7 @@ public:
     static constexpr int kColourCodes = 6;
 
     struct Options {
-        std::shared_ptr<SharedFd> fd;
+        std::shared_ptr<const FileHandle> fd;
         std::uint64_t size = 0;  // bytes, as the file had when it was opened
         std::vector<std::u16string> filter;
         std::size_t lineLimit = std::size_t(1) << 20;      // UTF-16 units

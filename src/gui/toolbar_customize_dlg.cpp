@@ -36,9 +36,9 @@ CToolbarCustomizeDlg::CToolbarCustomizeDlg(CMainFrame& frame, QWidget* parent)
     buttons_ = new QListWidget(this);
     buttons_->setObjectName(QStringLiteral("buttons"));
     for (const CommandSpec& cmdRow : commandTable()) {
-        if (!*cmdRow.menu || cmdRow.id == cmd::ViewToolbars) continue;
+        if (!*cmdRow.menu || cmdRow.id == MenuCommand::ViewToolbars) continue;
         auto* item = new QListWidgetItem(plainLabel(menuLabel(cmdRow.text)), commands_);
-        item->setData(Qt::UserRole, cmdRow.id);
+        item->setData(Qt::UserRole, commandNumber(cmdRow.id));
         item->setIcon(frame.actions()->action(cmdRow.id)->icon());
     }
     auto* add = new QPushButton(QStringLiteral("Add >>"), this);
@@ -105,7 +105,9 @@ void CToolbarCustomizeDlg::OnAddCommand() {
     QToolBar* bar = currentToolbar();
     QListWidgetItem* item = commands_->currentItem();
     if (!bar || !item) return;
-    QAction* a = frame_.actions()->action(item->data(Qt::UserRole).toInt());
+    const CommandSpec* cmdRow = findCommandNumber(item->data(Qt::UserRole).toInt());
+    if (!cmdRow) return;
+    QAction* a = frame_.actions()->action(cmdRow->id);
     const QList<QAction*> commands = toolbarCommands(bar);
     if (commands.contains(a)) return;  // one button per command
     const int row = buttons_->currentRow();

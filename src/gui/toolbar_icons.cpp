@@ -5,22 +5,21 @@
 #include <QPixmap>
 
 #include "gui/app_icon.h"
-#include "gui/command_table.h"
 
 namespace nimbrel::gui {
 namespace {
 
-const char* themeName(int id) {
-    switch (id) {
-    case cmd::FileNew: return "document-new";
-    case cmd::FileOpen: return "document-open";
-    case cmd::FileSave: return "document-save";
-    case cmd::EditCut: return "edit-cut";
-    case cmd::EditCopy: return "edit-copy";
-    case cmd::EditPaste: return "edit-paste";
-    case cmd::FilePrint: return "document-print";
-    case cmd::AppAbout: return "help-about";
-    case cmd::StopCapture: return "process-stop";
+const char* themeName(MenuCommand command) {
+    switch (command) {
+    case MenuCommand::FileNew: return "document-new";
+    case MenuCommand::FileOpen: return "document-open";
+    case MenuCommand::FileSave: return "document-save";
+    case MenuCommand::EditCut: return "edit-cut";
+    case MenuCommand::EditCopy: return "edit-copy";
+    case MenuCommand::EditPaste: return "edit-paste";
+    case MenuCommand::FilePrint: return "document-print";
+    case MenuCommand::AppAbout: return "help-about";
+    case MenuCommand::StopCapture: return "process-stop";
     default: return nullptr;
     }
 }
@@ -37,20 +36,20 @@ void page(QPainter& p, qreal x, qreal y, qreal w, qreal h) {
     p.drawPath(path);
 }
 
-void drawGlyph(QPainter& p, int id) {
+void drawGlyph(QPainter& p, MenuCommand command) {
     const QPen outline(QColor(40, 40, 40), 1);
     p.setPen(outline);
-    switch (id) {
-    case cmd::FileNew:
+    switch (command) {
+    case MenuCommand::FileNew:
         p.setBrush(Qt::white);
         page(p, 3.5, 1.5, 9, 13);
         break;
-    case cmd::FileOpen:
+    case MenuCommand::FileOpen:
         p.setBrush(QColor(240, 200, 80));
         p.drawRect(QRectF(1.5, 4.5, 13, 9));
         p.drawRect(QRectF(1.5, 3.5, 5, 1));
         break;
-    case cmd::FileSave:
+    case MenuCommand::FileSave:
         p.setBrush(QColor(60, 90, 170));
         p.drawRect(QRectF(1.5, 1.5, 13, 13));
         p.setBrush(Qt::white);
@@ -58,19 +57,19 @@ void drawGlyph(QPainter& p, int id) {
         p.setBrush(QColor(200, 200, 200));
         p.drawRect(QRectF(4.5, 9.5, 7, 5));
         break;
-    case cmd::EditCut:
+    case MenuCommand::EditCut:
         p.setBrush(Qt::NoBrush);
         p.drawLine(QPointF(5, 1.5), QPointF(10.5, 10));
         p.drawLine(QPointF(11, 1.5), QPointF(5.5, 10));
         p.drawEllipse(QPointF(4.5, 12), 2.5, 2.5);
         p.drawEllipse(QPointF(11.5, 12), 2.5, 2.5);
         break;
-    case cmd::EditCopy:
+    case MenuCommand::EditCopy:
         p.setBrush(Qt::white);
         page(p, 1.5, 1.5, 8, 10);
         page(p, 6.5, 4.5, 8, 10);
         break;
-    case cmd::EditPaste:
+    case MenuCommand::EditPaste:
         p.setBrush(QColor(190, 140, 70));
         p.drawRect(QRectF(1.5, 2.5, 10, 12));
         p.setBrush(QColor(200, 200, 200));
@@ -78,7 +77,7 @@ void drawGlyph(QPainter& p, int id) {
         p.setBrush(Qt::white);
         page(p, 7.5, 6.5, 7, 8);
         break;
-    case cmd::FilePrint:
+    case MenuCommand::FilePrint:
         p.setBrush(Qt::white);
         p.drawRect(QRectF(4.5, 1.5, 7, 5));
         p.setBrush(QColor(170, 170, 170));
@@ -86,7 +85,7 @@ void drawGlyph(QPainter& p, int id) {
         p.setBrush(Qt::white);
         p.drawRect(QRectF(4.5, 10.5, 7, 4));
         break;
-    case cmd::StopCapture:
+    case MenuCommand::StopCapture:
         p.setBrush(QColor(200, 40, 40));
         p.drawRect(QRectF(3.5, 3.5, 9, 9));
         break;
@@ -96,9 +95,9 @@ void drawGlyph(QPainter& p, int id) {
 
 }  // namespace
 
-QIcon builtInCommandIcon(int id) {
-    if (id == cmd::AppAbout) return appIcon();
-    if (!themeName(id)) return {};
+QIcon builtInCommandIcon(MenuCommand command) {
+    if (command == MenuCommand::AppAbout) return appIcon();
+    if (!themeName(command)) return {};
     QIcon icon;
     for (const int size : {16, 24, 32}) {
         QPixmap pm(size, size);
@@ -106,17 +105,17 @@ QIcon builtInCommandIcon(int id) {
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(size / 16.0, size / 16.0);
-        drawGlyph(p, id);
+        drawGlyph(p, command);
         p.end();
         icon.addPixmap(pm);
     }
     return icon;
 }
 
-QIcon commandIcon(int id) {
-    const char* name = themeName(id);
+QIcon commandIcon(MenuCommand command) {
+    const char* name = themeName(command);
     if (!name) return {};
-    return QIcon::fromTheme(QString::fromLatin1(name), builtInCommandIcon(id));
+    return QIcon::fromTheme(QString::fromLatin1(name), builtInCommandIcon(command));
 }
 
 }  // namespace nimbrel::gui

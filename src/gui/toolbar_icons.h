@@ -4,11 +4,13 @@
 
 #include <QIcon>
 
+#include "app/menu_commands.h"
+
 namespace nimbrel::gui {
 
 // The icon of a command, or a null icon for commands without one.
-QIcon commandIcon(int id);
+QIcon commandIcon(MenuCommand command);
 // The drawn icon alone (what is shown when the theme has none).
-QIcon builtInCommandIcon(int id);
+QIcon builtInCommandIcon(MenuCommand command);
 
 }  // namespace nimbrel::gui

@@ -52,6 +52,11 @@ public:
     // Up to `size` bytes from `offset`, leaving the current position alone where the
     // platform allows.
     IoResult readAt(std::uint64_t offset, void* buffer, std::size_t size);
+    // `size` bytes from `offset`, fewer only where the file ends or a read fails: the bytes
+    // read. The current position is left alone, so several threads may read at once.
+    std::size_t readFullyAt(std::uint64_t offset, void* buffer, std::size_t size) const;
+    // Every byte at `offset`, or the errno value (ENOSPC when the device takes no more).
+    int writeAllAt(std::uint64_t offset, const void* data, std::size_t size);
     // The file will be read from start to end (a larger read-ahead where the platform
     // takes the hint).
     void adviseSequential();
@@ -109,6 +114,10 @@ int removeFile(const std::string& path);
 // name of its own, and the permissions of the file it replaces (the usual ones when there
 // is none yet). 0 and the open file and its path, or the errno value.
 int createReplacementFile(const std::string& target, FileHandle& file, std::string& tempPath);
+// A scratch file for reading and writing in `folder` (made, with its parents, when
+// missing) that has no name or loses it at once, so it vanishes when it is closed, even
+// when the program ends abruptly. 0 and the open file, or the errno value.
+int createScratchFile(const std::string& folder, FileHandle& file);
 // Renames `from` to `to`, replacing a file of that name; 0 or the errno value.
 int replaceFile(const std::string& from, const std::string& to);
 // Renames `from` to `to` unless a file of that name exists (EEXIST); 0 or the errno value.

@@ -73,6 +73,37 @@ IoResult FileHandle::readAt(std::uint64_t offset, void* buffer, std::size_t size
     }
 }
 
+std::size_t FileHandle::readFullyAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+    if (!isOpen()) return 0;
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n =
+            ::pread(fdOf(native_), out + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+int FileHandle::writeAllAt(std::uint64_t offset, const void* data, std::size_t size) {
+    if (!isOpen()) return EBADF;
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fdOf(native_), bytes, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return ENOSPC;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return 0;
+}
+
 void FileHandle::adviseSequential() {
     if (isOpen()) ::posix_fadvise(fdOf(native_), 0, 0, POSIX_FADV_SEQUENTIAL);
 }
@@ -186,6 +217,27 @@ bool sameFile(const std::string& a, const std::string& b) {
     }, second{};
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+int createScratchFile(const std::string& folder, FileHandle& file) {
+    for (std::size_t at = 1; at <= folder.size(); ++at) {
+        if (at == folder.size() || folder[at] == '/') ::mkdir(folder.substr(0, at).c_str(), 0700);
+    }
+    // O_TMPFILE where the file system has it, else a named file unlinked at once.
+#ifdef O_TMPFILE
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        file = FileHandle(fd);
+        return 0;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
+#endif
+    std::string name = folder + "/view-text.XXXXXX";
+    const int named = ::mkostemp(name.data(), O_CLOEXEC);
+    if (named < 0) return errno;
+    ::unlink(name.c_str());
+    file = FileHandle(named);
+    return 0;
 }
 
 }  // namespace nimbrel

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cerrno>
 #include <utility>
 #include <windows.h>
@@ -89,6 +90,45 @@ IoResult FileHandle::readAt(std::uint64_t offset, void* buffer, std::size_t size
         return {0, win::errnoFromWin32(code)};
     }
     return {got, 0};
+}
+
+std::size_t FileHandle::readFullyAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+    if (!isOpen()) return 0;
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const std::uint64_t at = offset + done;
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(at);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        const std::size_t left = size - done;
+        DWORD got = 0;
+        if (!::ReadFile(handleOf(native_), out + done,
+                        static_cast<DWORD>(left < kMostPerCall ? left : kMostPerCall), &got,
+                        &where) ||
+            got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+int FileHandle::writeAllAt(std::uint64_t offset, const void* data, std::size_t size) {
+    if (!isOpen()) return EBADF;
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(offset);
+        where.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD put = 0;
+        const DWORD want = static_cast<DWORD>(size < kMostPerCall ? size : kMostPerCall);
+        if (!::WriteFile(handleOf(native_), bytes, want, &put, &where)) return win::lastErrno();
+        if (put == 0) return ENOSPC;
+        bytes += put;
+        size -= put;
+        offset += put;
+    }
+    return 0;
 }
 
 // Windows reads ahead on its own for a file read from start to end.
@@ -228,6 +268,32 @@ bool sameFile(const std::string& a, const std::string& b) {
            first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
            first.nFileIndexHigh == second.nFileIndexHigh &&
            first.nFileIndexLow == second.nFileIndexLow;
+}
+
+int createScratchFile(const std::string& folder, FileHandle& file) {
+    const std::wstring wide = win::widen(folder);
+    for (std::size_t at = 1; at <= wide.size(); ++at) {
+        if (at == wide.size() || wide[at] == L'\\' || wide[at] == L'/')
+            ::CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
+    }
+    // The system deletes the file when its last handle closes, also after a crash.
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring name = wide + L"\\view-text-" +
+                                  std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(counter++);
+        const HANDLE h = ::CreateFileW(
+            name.c_str(), GENERIC_READ | GENERIC_WRITE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            file = FileHandle(reinterpret_cast<FileHandle::Native>(h));
+            return 0;
+        }
+        const int err = win::lastErrno();
+        if (err != EEXIST) return err;
+    }
+    return EEXIST;
 }
 
 }  // namespace nimbrel

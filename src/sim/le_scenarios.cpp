@@ -144,7 +144,7 @@ void scenarioLeConnectionEvents(ScenarioContext& c) {
         Extra e;
         e.word = ++l->eventCounter;
         c.emit(Msg::LeConnEvent, {l->handle, r.below(37)}, e);
-        c.wait(l->interval * 5 / 4);
+        c.wait(static_cast<std::uint32_t>(l->interval) * 5 / 4);
     }
 }
 

@@ -209,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"FirstOccurrenceWins", "[setting]\nAutoGetLog=1\nAutoGetLog=0\n", true, false},
         IniCase{"Utf8Bom", "\xEF\xBB\xBF[setting]\nAutoGetLog=1\n", true, false},
         IniCase{"Utf16", utf16le(u"[setting]\r\nAutoSaveRawData=1\r\n"), false, true}),
-    [](const ::testing::TestParamInfo<IniCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<IniCase>& c) { return std::string(c.param.name); });
 
 TEST_F(SettingsStoreTest, AMissingFwconfigCountsAsOff) {
     ASSERT_FALSE(fileExists(fwconfig()));

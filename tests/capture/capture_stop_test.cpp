@@ -53,7 +53,9 @@ TEST(CaptureStop, FileNewAndTheCloseRequestShowAndRecordEveryDeliveredRecord) {
     const Bytes stream = test::simulatedStream(19, kRecords);
     std::vector<Bytes> chunks;
     for (std::size_t at = 0; at < stream.size(); at += 89)
-        chunks.emplace_back(stream.begin() + at, stream.begin() + std::min(at + 89, stream.size()));
+        chunks.emplace_back(
+            stream.begin() + static_cast<std::ptrdiff_t>(at),
+            stream.begin() + static_cast<std::ptrdiff_t>(std::min(at + 89, stream.size())));
 
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "route " << static_cast<int>(c.route) << ", ending "

@@ -36,7 +36,9 @@ enum class Ending { Duration, Sigint, Sigterm, SourceGone, RadioGoneThenSigint }
 std::vector<Bytes> chunksOf(const Bytes& stream) {
     std::vector<Bytes> chunks;
     for (std::size_t at = 0; at < stream.size(); at += 97)
-        chunks.emplace_back(stream.begin() + at, stream.begin() + std::min(at + 97, stream.size()));
+        chunks.emplace_back(
+            stream.begin() + static_cast<std::ptrdiff_t>(at),
+            stream.begin() + static_cast<std::ptrdiff_t>(std::min(at + 97, stream.size())));
     return chunks;
 }
 

@@ -27,7 +27,7 @@ std::size_t countLinesStartingWith(const std::string& text,
     std::istringstream in(text);
     std::size_t n = 0;
     for (std::string line; std::getline(in, line);) {
-        for (const char* head : heads) n += line.rfind(head, 0) == 0 ? 1 : 0;
+        for (const char* head : heads) n += line.rfind(head, 0) == 0 ? 1u : 0u;
     }
     return n;
 }

@@ -33,7 +33,7 @@ protected:
         ASSERT_EQ(sim.start(400), 0);
         SettingsStore().SetComPort(sim.portPath().toStdU16String());
     }
-    int recordLines() const { return viewLines().filter(QStringLiteral("[COM]")).size(); }
+    int recordLines() const { return static_cast<int>(viewLines().filter(QStringLiteral("[COM]")).size()); }
     bool capturing() const { return view().core().capture.viewInUse(); }
 };
 
@@ -42,8 +42,8 @@ TEST_F(CaptureWindowTest, WithComShowsColouredRecordsUntilTheFarSideCloses) {
     auto sim = std::make_unique<DemoController>();
     useSimulator(*sim);
     startApp();
-    run(cmd::AutoParseLog);
-    run(cmd::DebugWithCom);
+    run(MenuCommand::AutoParseLog);
+    run(MenuCommand::DebugWithCom);
     ASSERT_TRUE(waitFor([&] { return recordLines() >= 40; }))
         << viewLines().join(u'\n').toStdString();
     EXPECT_EQ(frame().windowTitle(), QStringLiteral("DebugVia") + sim->portPath());
@@ -58,13 +58,13 @@ TEST_F(CaptureWindowTest, WithComShowsColouredRecordsUntilTheFarSideCloses) {
     EXPECT_TRUE(colours.contains(QColor(0, 255, 0).rgb()));
 
     // Auto Generate Raw Data during a COM capture names the raw data file, on and off.
-    run(cmd::AutoGenerateRawData);
-    run(cmd::AutoGenerateRawData);
+    run(MenuCommand::AutoGenerateRawData);
+    run(MenuCommand::AutoGenerateRawData);
     ASSERT_TRUE(waitFor(
         [&] { return viewLines().filter(QStringLiteral("[G] Write Log to File(")).size() == 2; }));
 
     // A second With Com while capturing is refused.
-    run(cmd::DebugWithCom);
+    run(MenuCommand::DebugWithCom);
     ASSERT_EQ(boxes->boxes().size(), 1u);
     EXPECT_EQ(boxes->boxes()[0].text, "Error!The view is being used.");
 
@@ -75,7 +75,7 @@ TEST_F(CaptureWindowTest, WithComShowsColouredRecordsUntilTheFarSideCloses) {
     sim = std::make_unique<DemoController>();
     useSimulator(*sim);
     const int before = recordLines();
-    run(cmd::DebugWithCom);
+    run(MenuCommand::DebugWithCom);
     ASSERT_TRUE(waitFor([&] { return recordLines() >= before + 20; }));
     EXPECT_EQ(boxes->boxes().size(), 1u);
 }
@@ -85,9 +85,9 @@ TEST_F(CaptureWindowTest, NewStopsARunningCapture) {
     DemoController sim;
     useSimulator(sim);
     startApp();
-    run(cmd::DebugWithCom);
+    run(MenuCommand::DebugWithCom);
     ASSERT_TRUE(waitFor([&] { return capturing() && recordLines() > 0; }));
-    run(cmd::FileNew);
+    run(MenuCommand::FileNew);
     EXPECT_FALSE(capturing());
     EXPECT_FALSE(view().core().capture.captureThreadRunning());
     EXPECT_EQ(frame().windowTitle(), "Untitled - Nimbrel");
@@ -104,7 +104,7 @@ TEST_F(CaptureWindowTest, ACaptureThatCannotStartSaysWhyInTheConsole) {
     ::setenv("NIMBREL_DEVICE_DIR", (programHome() + "/no-devices").c_str(), 1);
     SettingsStore().SetComPort(u"ttyNOPE9");
     startApp();
-    run(cmd::DebugWithCom);
+    run(MenuCommand::DebugWithCom);
     ASSERT_TRUE(waitFor([&] {
         return viewLines().contains("[R] Step 1, Fail to open ttyNOPE9: GetLastError=0x2");
     }));
@@ -114,8 +114,8 @@ TEST_F(CaptureWindowTest, ACaptureThatCannotStartSaysWhyInTheConsole) {
               "[R] Cannot open /dev/ttyNOPE9: No such file or directory (is the adapter plugged "
               "in?)");
 
-    run(cmd::FileNew);
-    run(cmd::DebugWithFilterDriver);
+    run(MenuCommand::FileNew);
+    run(MenuCommand::DebugWithFilterDriver);
     ASSERT_TRUE(waitFor([&] { return viewLines().contains("[R] Enable Filter Log fail"); }));
     const QStringList after = viewLines();
     EXPECT_TRUE(after.value(after.indexOf("[R] Enable Filter Log fail") + 1)
@@ -137,15 +137,15 @@ TEST_F(CaptureWindowTest, StopCaptureKeepsTheTextAndTheStatusBarFollowsTheCaptur
     EXPECT_EQ(panes.statePane()->text(), "Idle");
     EXPECT_FALSE(panes.rawDataPane()->isVisible());
 
-    run(cmd::AutoGenerateRawData);
-    run(cmd::DebugWithCom);
+    run(MenuCommand::AutoGenerateRawData);
+    run(MenuCommand::DebugWithCom);
     ASSERT_TRUE(waitFor([&] { return capturing() && recordLines() > 20; }));
     panes.refresh();
     EXPECT_EQ(panes.statePane()->text(), QStringLiteral("COM ") + sim.portPath());
-    run(cmd::Pause);
+    run(MenuCommand::Pause);
     panes.refresh();
     EXPECT_EQ(panes.statePane()->text(), QStringLiteral("COM ") + sim.portPath() + " - Paused");
-    run(cmd::Pause);
+    run(MenuCommand::Pause);
     // The counters: records per second over the last interval, lines, the raw data file.
     QTest::qWait(600);
     panes.refresh();
@@ -159,7 +159,7 @@ TEST_F(CaptureWindowTest, StopCaptureKeepsTheTextAndTheStatusBarFollowsTheCaptur
     // The toolbar button is the command.
     QAction* stop = nullptr;
     for (QAction* a : frame().toolBar()->actions()) {
-        if (a->data().toInt() == cmd::StopCapture) stop = a;
+        if (a->data().toInt() == commandNumber(MenuCommand::StopCapture)) stop = a;
     }
     ASSERT_NE(stop, nullptr);
     frame().refreshCommandStates();
@@ -181,7 +181,7 @@ TEST_F(CaptureWindowTest, StopCaptureKeepsTheTextAndTheStatusBarFollowsTheCaptur
     EXPECT_FALSE(stop->isEnabled());
 
     // The route can be started again.
-    run(cmd::DebugWithCom);
+    run(MenuCommand::DebugWithCom);
     ASSERT_TRUE(waitFor([&] { return recordLines() > kept + 10; }));
 }
 

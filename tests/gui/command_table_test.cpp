@@ -29,14 +29,14 @@ protected:
         WindowTest::SetUp();
         startApp();
     }
-    QAction* action(int id) const {
-        return frame().findChild<QAction*>(QStringLiteral("command%1").arg(id));
+    QAction* action(MenuCommand id) const {
+        return frame().findChild<QAction*>(QStringLiteral("command%1").arg(commandNumber(id)));
     }
-    bool enabled(int id) const {
+    bool enabled(MenuCommand id) const {
         frame().refreshCommandStates();
         return action(id)->isEnabled();
     }
-    bool checked(int id) const {
+    bool checked(MenuCommand id) const {
         frame().refreshCommandStates();
         return action(id)->isChecked();
     }
@@ -68,101 +68,106 @@ TEST_F(CommandTableTest, EveryMenuItemSitsAtItsPathWithItsTextAndKeys) {
         }
     }
     // The second keys of the accelerator table, and the key-only commands.
-    const std::pair<int, QKeySequence> extra[] = {
-        {cmd::EditUndo, QKeySequence(Qt::ALT | Qt::Key_Backspace)},
-        {cmd::EditCut, QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
-        {cmd::EditCopy, QKeySequence(Qt::CTRL | Qt::Key_Insert)},
-        {cmd::EditPaste, QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
-        {cmd::NextPane, QKeySequence(Qt::Key_F6)},
-        {cmd::PrevPane, QKeySequence(Qt::SHIFT | Qt::Key_F6)},
-        {cmd::Escape, QKeySequence(Qt::Key_Escape)},
+    const std::pair<MenuCommand, QKeySequence> extra[] = {
+        {MenuCommand::EditUndo, QKeySequence(Qt::ALT | Qt::Key_Backspace)},
+        {MenuCommand::EditCut, QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+        {MenuCommand::EditCopy, QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+        {MenuCommand::EditPaste, QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
+        {MenuCommand::NextPane, QKeySequence(Qt::Key_F6)},
+        {MenuCommand::PrevPane, QKeySequence(Qt::SHIFT | Qt::Key_F6)},
+        {MenuCommand::Escape, QKeySequence(Qt::Key_Escape)},
     };
     for (const auto& [id, key] : extra) EXPECT_TRUE(action(id)->shortcuts().contains(key)) << id;
     // None of the system's own commands has a key.
-    for (const int id :
-         {cmd::DebugWithCom, cmd::ComSetting, cmd::AutoParseLog, cmd::UartInBox, cmd::Pause}) {
+    for (const MenuCommand id :
+         {MenuCommand::DebugWithCom, MenuCommand::ComSetting, MenuCommand::AutoParseLog,
+          MenuCommand::UartInBox, MenuCommand::Pause}) {
         EXPECT_TRUE(action(id)->shortcuts().isEmpty()) << id;
     }
 }
 
 TEST_F(CommandTableTest, StatesOfAnEmptyViewWithNoCapture) {
     QApplication::clipboard()->clear();
-    run(cmd::EditClear);  // the start-up lines
+    run(MenuCommand::EditClear);  // the start-up lines
     ASSERT_TRUE(waitFor([&] { return !view().hasText(); }));
-    for (const int id :
-         {cmd::EditUndo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::EditClear}) {
+    for (const MenuCommand id : {MenuCommand::EditUndo, MenuCommand::EditCut, MenuCommand::EditCopy,
+                                 MenuCommand::EditPaste, MenuCommand::EditClear}) {
         EXPECT_FALSE(enabled(id)) << id;
     }
     // Embedded objects are not available; "Amber" is always greyed.
-    for (const int id : {cmd::EditPasteSpecial, cmd::InsertObject, cmd::EditLinks,
-                         cmd::ObjectProperties, cmd::ObjectVerbs, cmd::IcAmber}) {
+    for (const MenuCommand id :
+         {MenuCommand::EditPasteSpecial, MenuCommand::InsertNewObject, MenuCommand::EditLinks,
+          MenuCommand::ObjectProperties, MenuCommand::ObjectVerbFirst, MenuCommand::IcTypeAmber}) {
         EXPECT_FALSE(enabled(id)) << id;
     }
-    for (const int id :
-         {cmd::FileNew, cmd::AppExit, cmd::DebugWithCom, cmd::DebugWithFilterDriver,
-          cmd::DebugWithUartDriver, cmd::ComSetting, cmd::Log1Path, cmd::AddStringFilter,
-          cmd::IcBasalt, cmd::IcEmber, cmd::UartInBox, cmd::AppAbout, cmd::Pause}) {
+    for (const MenuCommand id :
+         {MenuCommand::FileNew, MenuCommand::AppExit, MenuCommand::DebugWithCom,
+          MenuCommand::DebugWithFilterDriver, MenuCommand::DebugWithUartDriver,
+          MenuCommand::ComSetting, MenuCommand::Log1Path, MenuCommand::AddStringFilter,
+          MenuCommand::IcTypeBasalt, MenuCommand::IcTypeEmber, MenuCommand::UartInBox,
+          MenuCommand::AppAbout, MenuCommand::Pause}) {
         EXPECT_TRUE(enabled(id)) << id;
     }
-    EXPECT_TRUE(checked(cmd::AutoFixTimeStamp));
-    EXPECT_FALSE(checked(cmd::AutoParseLog));
-    EXPECT_FALSE(checked(cmd::AutoGenerateRawData));
-    for (const int id : {cmd::IcAmber, cmd::IcBasalt, cmd::IcCobalt, cmd::IcDolomite})
+    EXPECT_TRUE(checked(MenuCommand::AutoFixTimeStamp));
+    EXPECT_FALSE(checked(MenuCommand::AutoParseLog));
+    EXPECT_FALSE(checked(MenuCommand::AutoGenerateRawData));
+    for (const MenuCommand id : {MenuCommand::IcTypeAmber, MenuCommand::IcTypeBasalt,
+                                 MenuCommand::IcTypeCobalt, MenuCommand::IcTypeDolomite})
         EXPECT_FALSE(checked(id));
-    EXPECT_TRUE(checked(cmd::LookVs2005));
-    EXPECT_FALSE(checked(cmd::LookBlue));
-    EXPECT_TRUE(checked(cmd::ViewStatusBar));
-    EXPECT_EQ(action(cmd::Pause)->text(), "Pause");
+    EXPECT_TRUE(checked(MenuCommand::LookVs2005));
+    EXPECT_FALSE(checked(MenuCommand::LookBlue));
+    EXPECT_TRUE(checked(MenuCommand::ViewStatusBar));
+    EXPECT_EQ(action(MenuCommand::Pause)->text(), "Pause");
 }
 
 TEST_F(CommandTableTest, MarksFollowTheToggles) {
-    run(cmd::AutoParseLog);
-    EXPECT_TRUE(checked(cmd::AutoParseLog));
-    run(cmd::AutoFixTimeStamp);
-    EXPECT_FALSE(checked(cmd::AutoFixTimeStamp));
-    run(cmd::IcCobalt);
-    EXPECT_TRUE(checked(cmd::IcCobalt));
-    run(cmd::IcDolomite);
-    EXPECT_FALSE(checked(cmd::IcCobalt));
-    EXPECT_TRUE(checked(cmd::IcDolomite));
+    run(MenuCommand::AutoParseLog);
+    EXPECT_TRUE(checked(MenuCommand::AutoParseLog));
+    run(MenuCommand::AutoFixTimeStamp);
+    EXPECT_FALSE(checked(MenuCommand::AutoFixTimeStamp));
+    run(MenuCommand::IcTypeCobalt);
+    EXPECT_TRUE(checked(MenuCommand::IcTypeCobalt));
+    run(MenuCommand::IcTypeDolomite);
+    EXPECT_FALSE(checked(MenuCommand::IcTypeCobalt));
+    EXPECT_TRUE(checked(MenuCommand::IcTypeDolomite));
     // Ember and Flint show no mark.
-    run(cmd::IcEmber);
-    EXPECT_FALSE(action(cmd::IcEmber)->isCheckable());
-    run(cmd::LookSilver);
-    EXPECT_TRUE(checked(cmd::LookSilver));
-    EXPECT_FALSE(checked(cmd::LookVs2005));
-    run(cmd::ViewStatusBar);
-    EXPECT_FALSE(checked(cmd::ViewStatusBar));
+    run(MenuCommand::IcTypeEmber);
+    EXPECT_FALSE(action(MenuCommand::IcTypeEmber)->isCheckable());
+    run(MenuCommand::LookSilver);
+    EXPECT_TRUE(checked(MenuCommand::LookSilver));
+    EXPECT_FALSE(checked(MenuCommand::LookVs2005));
+    run(MenuCommand::ViewStatusBar);
+    EXPECT_FALSE(checked(MenuCommand::ViewStatusBar));
     // The two auto-start toggles exclude each other when one is switched on.
-    run(cmd::AutoCatchLogUsb);
-    EXPECT_TRUE(checked(cmd::AutoCatchLogUsb));
-    run(cmd::AutoCatchLogUart);
-    EXPECT_TRUE(checked(cmd::AutoCatchLogUart));
-    EXPECT_FALSE(checked(cmd::AutoCatchLogUsb));
+    run(MenuCommand::AutoCatchLogUsb);
+    EXPECT_TRUE(checked(MenuCommand::AutoCatchLogUsb));
+    run(MenuCommand::AutoCatchLogUart);
+    EXPECT_TRUE(checked(MenuCommand::AutoCatchLogUart));
+    EXPECT_FALSE(checked(MenuCommand::AutoCatchLogUsb));
     EXPECT_TRUE(fileExists(configHome() + "/autostart/nimbrel.desktop"));
-    run(cmd::AutoCatchLogUart);
-    EXPECT_FALSE(checked(cmd::AutoCatchLogUart));
+    run(MenuCommand::AutoCatchLogUart);
+    EXPECT_FALSE(checked(MenuCommand::AutoCatchLogUart));
     EXPECT_FALSE(fileExists(configHome() + "/autostart/nimbrel.desktop"));
-    run(cmd::Pause);
+    run(MenuCommand::Pause);
     frame().refreshCommandStates();
-    EXPECT_EQ(action(cmd::Pause)->text(), "Continue");
-    run(cmd::Pause);
+    EXPECT_EQ(action(MenuCommand::Pause)->text(), "Continue");
+    run(MenuCommand::Pause);
     frame().refreshCommandStates();
-    EXPECT_EQ(action(cmd::Pause)->text(), "Pause");
+    EXPECT_EQ(action(MenuCommand::Pause)->text(), "Pause");
 }
 
 TEST_F(CommandTableTest, TextInTheViewEnablesClearAndSelectAllAndTheClipboardEnablesPaste) {
     ASSERT_TRUE(view().hasText());  // the start-up lines
-    EXPECT_TRUE(enabled(cmd::EditClear));
-    EXPECT_TRUE(enabled(cmd::EditSelectAll));
-    run(cmd::EditClear);
+    EXPECT_TRUE(enabled(MenuCommand::EditClear));
+    EXPECT_TRUE(enabled(MenuCommand::EditSelectAll));
+    run(MenuCommand::EditClear);
     ASSERT_TRUE(waitFor([&] { return !view().hasText(); }));
-    EXPECT_FALSE(enabled(cmd::EditClear));
-    EXPECT_FALSE(enabled(cmd::EditSelectAll));
+    EXPECT_FALSE(enabled(MenuCommand::EditClear));
+    EXPECT_FALSE(enabled(MenuCommand::EditSelectAll));
     QApplication::clipboard()->setText(QStringLiteral("pasted"));
-    EXPECT_TRUE(enabled(cmd::EditPaste));
+    EXPECT_TRUE(enabled(MenuCommand::EditPaste));
     QApplication::clipboard()->clear();
-    EXPECT_FALSE(enabled(cmd::EditPaste));
+    EXPECT_FALSE(enabled(MenuCommand::EditPaste));
 }
 
 TEST_F(CommandTableTest, RightClickShowsTheEditMenuAndPauseReadsContinueAfterward) {

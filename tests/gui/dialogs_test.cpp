@@ -87,7 +87,7 @@ TEST_F(DialogsTest, StringFilterFromTheMenuReplacesTheProcessFilter) {
         add(*dlg, "look1");
         dlg->accept();
     });
-    run(cmd::AddStringFilter);
+    run(MenuCommand::AddStringFilter);
     EXPECT_EQ(*stringFilter().strings(), StringFilter::List{u"look1"});
     // A filtered status message is not shown.
     const qint64 before = view().lineCount();
@@ -114,7 +114,7 @@ TEST_F(DialogsTest, ComSettingRefusesABadRateAndStoresOnOkOnly) {
     SettingsStore store;
     // Cancel stores nothing.
     whenModalShown([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
-    run(cmd::ComSetting);
+    run(MenuCommand::ComSetting);
     EXPECT_FALSE(store.storedValue(u"Com").has_value());
 
     whenModalShown([this](QWidget* w) {
@@ -139,7 +139,7 @@ TEST_F(DialogsTest, ComSettingRefusesABadRateAndStoresOnOkOnly) {
         QTest::keyClicks(dlg->baudEdit(), "921600");
         QTest::keyClick(dlg, Qt::Key_Return);
     });
-    run(cmd::ComSetting);
+    run(MenuCommand::ComSetting);
     EXPECT_EQ(store.GetComPort(), u"ttyACM3");
     EXPECT_EQ(store.GetBaudRate(), 921600u);
 }
@@ -162,7 +162,7 @@ TEST_F(DialogsTest, ComSettingShowsTheStoredPortSoThatOkKeepsIt) {
             QTest::keyClicks(dlg->baudEdit(), "9600");
             QTest::keyClick(dlg, Qt::Key_Return);
         });
-        run(cmd::ComSetting);
+        run(MenuCommand::ComSetting);
         EXPECT_EQ(shown, name);
         EXPECT_EQ(store.GetComPort(), stored);
         EXPECT_EQ(store.GetBaudRate(), 9600u);
@@ -179,13 +179,13 @@ TEST_F(DialogsTest, AboutShowsTheVersion) {
         text = w->findChild<QLabel*>("versionText")->text();
         qobject_cast<QDialog*>(w)->accept();
     });
-    run(cmd::AppAbout);
+    run(MenuCommand::AppAbout);
     EXPECT_EQ(text, "Nimbrel, Version 1.1.17.0");
 }
 
 TEST_F(DialogsTest, UartInBoxWithoutTheComRouteSaysSoAndOpensNothing) {
     startApp();
-    run(cmd::UartInBox);
+    run(MenuCommand::UartInBox);
     ASSERT_TRUE(waitFor([&] { return viewLines().contains("[R] Com port doesn't open "); }));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
@@ -209,7 +209,7 @@ TEST_F(DialogsTest, UartInBoxSendsEightBytesOnTheCapturesPortEachTimeExecuteIsPr
     ASSERT_EQ(pty.open(), 0);
     SettingsStore().SetComPort(QString::fromStdString(pty.slavePath()).toStdU16String());
     startApp();
-    run(cmd::DebugWithCom);
+    run(MenuCommand::DebugWithCom);
     ASSERT_TRUE(waitFor([&] { return view().core().capture.viewInUse(); }));
     EXPECT_EQ(frame().windowTitle(),
               QStringLiteral("DebugVia") + QString::fromStdString(pty.slavePath()));
@@ -224,7 +224,7 @@ TEST_F(DialogsTest, UartInBoxSendsEightBytesOnTheCapturesPortEachTimeExecuteIsPr
         EXPECT_TRUE(dlg->isVisible());
         QTest::mouseClick(dlg->exitButton(), Qt::LeftButton);
     });
-    run(cmd::UartInBox);
+    run(MenuCommand::UartInBox);
     const QByteArray one("\x1F\xA5\x07\xFF\x00\x00\x00\xFF", 8);
     EXPECT_EQ(readMaster(pty.masterFd(), 16), one + one);
     EXPECT_TRUE(viewLines().contains("[B] Start Uart In Box"));
@@ -238,7 +238,7 @@ TEST_F(DialogsTest, UartInBoxExecuteConfirmsASendOrReportsWhyItFailed) {
     ASSERT_EQ(pty.open(), 0);
     SettingsStore().SetComPort(QString::fromStdString(pty.slavePath()).toStdU16String());
     startApp();
-    run(cmd::DebugWithCom);
+    run(MenuCommand::DebugWithCom);
     const QString opened = "[D] [" + QString::fromStdString(pty.slavePath()) + "]";
     ASSERT_TRUE(waitFor([&] { return viewLines().contains(opened); }));
 
@@ -291,7 +291,7 @@ TEST_F(DialogsTest, UartInBoxExecuteConfirmsASendOrReportsWhyItFailed) {
             QTest::qWait(20);
             QTest::mouseClick(dlg->exitButton(), Qt::LeftButton);
         });
-        run(cmd::UartInBox);
+        run(MenuCommand::UartInBox);
         EXPECT_EQ(frame().statusBar()->currentMessage(), c.status);
         QStringList expected = before;
         if (!c.redLine.isEmpty()) expected << c.redLine;

@@ -33,7 +33,7 @@ protected:
         ASSERT_TRUE(readFile(std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h", log1));
         ASSERT_TRUE(writeFile(programHome() + "/LOG1.h", log1));
     }
-    int recordLines() const { return viewLines().filter(QStringLiteral("[FIL] ")).size(); }
+    int recordLines() const { return static_cast<int>(viewLines().filter(QStringLiteral("[FIL] ")).size()); }
     bool threadRunning() const { return view().core().capture.captureThreadRunning(); }
 
     TempDir radios;
@@ -64,7 +64,7 @@ TEST_F(DriverWindowTest,
     EXPECT_GE(colours.size(), 3) << "record lines in fewer than three colours";
 
     // Another Debug command is refused while the route runs.
-    run(cmd::DebugWithUartDriver);
+    run(MenuCommand::DebugWithUartDriver);
     ASSERT_EQ(boxes->boxes().size(), 1u);
     EXPECT_EQ(boxes->boxes()[0].text, "Error!The view is being used.");
 
@@ -123,9 +123,9 @@ TEST_F(DriverWindowTest, ArrivalWhileIdleRunsTheStartAndEndStepsOnlyAndNeverUnde
                        .radioDir = radios.path()});
     ASSERT_TRUE(waitFor([] { return EnumerateLocalRadios() == 1; }));
     startApp();
-    run(cmd::DebugWithFilterDriver);
+    run(MenuCommand::DebugWithFilterDriver);
     ASSERT_TRUE(waitFor([&] { return recordLines() >= 10; }));
-    run(cmd::FileNew);  // stops the route; the route last started stays the filter driver
+    run(MenuCommand::FileNew);  // stops the route; the route last started stays the filter driver
     ASSERT_FALSE(view().core().capture.viewInUse());
     const std::size_t requestsAfterNew = sim.lines().size();
 
@@ -158,11 +158,12 @@ TEST_F(DriverWindowTest, ArrivalWhileIdleRunsTheStartAndEndStepsOnlyAndNeverUnde
 TEST_F(DriverWindowTest, StopCaptureEndsEitherDriverRouteAndStartsNothing) {
     struct Route {
         sim::DriverKind kind;
-        int command;
+        MenuCommand command;
         const char* state;
     };
-    const Route routes[] = {{sim::DriverKind::Filter, cmd::DebugWithFilterDriver, "Filter driver"},
-                            {sim::DriverKind::Uart, cmd::DebugWithUartDriver, "UART driver"}};
+    const Route routes[] = {
+        {sim::DriverKind::Filter, MenuCommand::DebugWithFilterDriver, "Filter driver"},
+        {sim::DriverKind::Uart, MenuCommand::DebugWithUartDriver, "UART driver"}};
     for (const Route& route : routes) {
         SCOPED_TRACE(route.state);
         RunningDriver sim(

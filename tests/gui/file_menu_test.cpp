@@ -38,12 +38,12 @@
 namespace nimbrel::test {
 namespace {
 
-using gui::cmd::ExportHciPackets;
-using gui::cmd::FileOpen;
-using gui::cmd::FilePrint;
-using gui::cmd::FileSave;
-using gui::cmd::FileSaveAs;
-using gui::cmd::OpenRawData;
+using MenuCommand::ExportHciPackets;
+using MenuCommand::FileOpen;
+using MenuCommand::FilePrint;
+using MenuCommand::FileSave;
+using MenuCommand::FileSaveAs;
+using MenuCommand::OpenRawData;
 
 QColor qcolour(Rgb c) { return QColor(c.r, c.g, c.b); }
 
@@ -143,8 +143,8 @@ TEST_F(FileMenuTest, SaveThenOpenGivesTheSameLinesColoursAndCaption) {
     run(FileSave);
     std::string bytes;
     ASSERT_TRUE(readFile(saveAnswer.toStdString(), bytes));
-    const QString text =
-        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()),
+                                            static_cast<qsizetype>(bytes.size() / 2));
     EXPECT_EQ(text, before.join("\r\n") + "\r\n");  // UTF-16LE, CR LF per line, no mark
     EXPECT_FALSE(text.startsWith(QChar(0xFEFF)));
 
@@ -261,7 +261,7 @@ TEST_F(FileMenuTest, OpenInPlaceRefusesAFifoNotesCutLinesAndCancels) {
     run(FileOpen);
     EXPECT_TRUE(files().busy());
     QTest::mouseClick(files().cancelButton(), Qt::LeftButton);
-    run(gui::cmd::DebugWithCom);  // refused until the indexing has stopped
+    run(MenuCommand::DebugWithCom);  // refused until the indexing has stopped
     EXPECT_EQ(boxes->boxes().back().text, "Error!The view is being used.");
     ASSERT_TRUE(waitIdle());
     EXPECT_LT(view().lineCount(), 1000000);
@@ -271,7 +271,7 @@ TEST_F(FileMenuTest, OpenInPlaceRefusesAFifoNotesCutLinesAndCancels) {
     // Clear while the log is indexed lets it go and ends the work.
     run(FileOpen);
     ASSERT_TRUE(waitFor([&] { return view().hasText(); }));
-    run(gui::cmd::EditClear);
+    run(MenuCommand::EditClear);
     EXPECT_FALSE(files().busy());
     EXPECT_FALSE(view().core().capture.viewInUse());
     EXPECT_FALSE(view().hasText());
@@ -352,8 +352,8 @@ TEST_F(FileMenuTest, ReplayIntoTheViewEqualsTheCommandLineWithAndWithoutDecoding
     const std::string raw = rawFile(400);
     for (const bool parse : {false, true}) {
         SCOPED_TRACE(parse ? "Auto Parse Log" : "plain");
-        if (parse) run(gui::cmd::AutoParseLog);
-        run(gui::cmd::EditClear);  // line numbers from 1, as on the command line
+        if (parse) run(MenuCommand::AutoParseLog);
+        run(MenuCommand::EditClear);  // line numbers from 1, as on the command line
         openAnswer = QString::fromStdString(raw);
         newMethod = false;
         run(OpenRawData);
@@ -424,7 +424,7 @@ TEST_F(FileMenuTest, CancelledReplaySaysWhereItStoppedAndLeavesNoPartialTextFile
     run(OpenRawData);
     ASSERT_TRUE(files().progressBar() && files().progressBar()->isVisible());
     ASSERT_TRUE(waitFor([&] { return view().lineCount() > 100; }));
-    run(gui::cmd::DebugWithCom);  // refused while the replay runs
+    run(MenuCommand::DebugWithCom);  // refused while the replay runs
     EXPECT_EQ(boxes->boxes().back().text, "Error!The view is being used.");
     QTest::mouseClick(files().cancelButton(), Qt::LeftButton);
     ASSERT_TRUE(waitIdle());
@@ -528,13 +528,13 @@ TEST_F(FileMenuTest, OpenRawDataAsksForTheMethodAfterTheFileIsTakenAndLoadsDefin
 TEST_F(FileMenuTest, NewOpenAndOpenRawDataOfferToSaveTextThatReachedTheView) {
     using QMessageBox::Cancel, QMessageBox::No, QMessageBox::Yes;
     const QString saved = scratch("offered.log");
-    run(gui::cmd::FileNew);  // only the start-up lines: nothing to ask
+    run(MenuCommand::FileNew);  // only the start-up lines: nothing to ask
     EXPECT_TRUE(boxes->boxes().empty());
     EXPECT_FALSE(app->document()->isModified());
 
-    for (const int id : {gui::cmd::FileNew, FileOpen, OpenRawData}) {
+    for (const MenuCommand id : {MenuCommand::FileNew, FileOpen, OpenRawData}) {
         SCOPED_TRACE(id);
-        const QString line = QStringLiteral("[G] from a capture %1").arg(id);
+        const QString line = QStringLiteral("[G] from a capture %1").arg(commandNumber(id));
         std::thread([&] { view().core().console.print(line.toStdU16String()); }).join();
         ASSERT_TRUE(waitFor([&] { return viewLines().contains(line); }));
         EXPECT_TRUE(app->document()->isModified());
@@ -557,7 +557,7 @@ TEST_F(FileMenuTest, NewOpenAndOpenRawDataOfferToSaveTextThatReachedTheView) {
         run(id);
         EXPECT_TRUE(QFile::exists(saved));
         EXPECT_FALSE(app->document()->isModified());
-        if (id == gui::cmd::FileNew) {
+        if (id == MenuCommand::FileNew) {
             EXPECT_FALSE(viewLines().contains(line));
         } else {
             EXPECT_EQ(openRequests.size(), dialogs + 1);
@@ -570,7 +570,7 @@ TEST_F(FileMenuTest, NewOpenAndOpenRawDataOfferToSaveTextThatReachedTheView) {
     ASSERT_TRUE(waitIdle());
     EXPECT_FALSE(app->document()->isModified());
     const std::size_t before = boxes->boxes().size();
-    run(gui::cmd::FileNew);
+    run(MenuCommand::FileNew);
     EXPECT_EQ(boxes->boxes().size(), before);
 }
 
@@ -584,7 +584,7 @@ TEST_F(FileMenuTest, SuspendAndResumeLeaveTheViewWithARunningLoadOrReplay) {
         power->onPrepareForSleep(true);
         power->onPrepareForSleep(false);
         EXPECT_TRUE(view().core().capture.viewInUse());
-        run(gui::cmd::DebugWithCom);
+        run(MenuCommand::DebugWithCom);
         EXPECT_EQ(boxes->boxes().back().text, "Error!The view is being used.");
     };
 
@@ -684,7 +684,7 @@ namespace {
 TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
     const std::string raw = rawFile(300);
     frame().resize(1100, 620);
-    run(gui::cmd::AutoParseLog);
+    run(MenuCommand::AutoParseLog);
     openAnswer = QString::fromStdString(raw);
     newMethod = false;
     run(OpenRawData);
@@ -694,7 +694,7 @@ TEST_F(FileMenuTest, ScreenshotsAfterAReplayAndAfterOpeningTheSavedLog) {
 
     saveAnswer = scratch("replayed.log");
     run(FileSaveAs);
-    run(gui::cmd::EditClear);
+    run(MenuCommand::EditClear);
     openAnswer = saveAnswer;
     run(FileOpen);
     ASSERT_TRUE(waitIdle());

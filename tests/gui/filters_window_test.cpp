@@ -24,7 +24,7 @@ class FiltersWindowTest : public WindowTest {};
 TEST_F(FiltersWindowTest, GreyAndDecodedLinesHiddenByTheMenuWithMarksAndTheCount) {
     startApp();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame()));
-    run(cmd::EditClear);
+    run(MenuCommand::EditClear);
     ASSERT_TRUE(waitFor([&] { return !view().hasText(); }));
     // Records with a decoded line under every fourth, a red one now and then, a console line.
     for (int i = 0; i < 400; ++i) {
@@ -88,7 +88,7 @@ TEST_F(FiltersWindowTest, GreyAndDecodedLinesHiddenByTheMenuWithMarksAndTheCount
     const QImage shot = frame().grab().toImage();
     ASSERT_TRUE(shot.save(screenshotPath("marks-and-filters.png")));
 
-    run(cmd::FilterShowAll);
+    run(MenuCommand::FilterShowAll);
     EXPECT_FALSE(view().filterActive());
     EXPECT_EQ(view().rowCount(), view().store().lineCount());
     EXPECT_TRUE(view().marks().contains(marked));

@@ -40,15 +40,15 @@ class FrameTest : public WindowTest {};
 TEST_F(FrameTest, ApplicationLookSurvivesARestart) {
     startApp();
     EXPECT_EQ(frame().currentLook(), 214);
-    run(cmd::LookWindowsXp);
+    run(MenuCommand::LookWindowsXp);
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor("#ece9d8"));
     stopApp();
     startApp();
     EXPECT_EQ(frame().currentLook(), 212);
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor("#ece9d8"));
-    run(cmd::LookWindows2000);
+    run(MenuCommand::LookWindows2000);
     EXPECT_EQ(QApplication::style()->name().toLower(), "windows");
-    run(cmd::LookBlack);
+    run(MenuCommand::LookBlack);
     EXPECT_EQ(QApplication::style()->name().toLower(), "fusion");
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor("#535353"));
 }
@@ -59,13 +59,14 @@ TEST_F(FrameTest, AStoredLookOutsideTheRangeGivesThe2007LookAndKeepsTheScheme) {
     EXPECT_EQ(frame().currentLook(), 300);
     EXPECT_TRUE(frame().currentLookChoice().is2007);
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor("#bfdbff"));  // blue
-    run(cmd::LookAqua);
+    run(MenuCommand::LookAqua);
     frame().OnApplicationLook(300);
     EXPECT_TRUE(frame().currentLookChoice().is2007);
     EXPECT_EQ(frame().currentLookChoice().scheme, Scheme2007::Aqua);
     // No look shows the radio mark.
     frame().refreshCommandStates();
-    for (int id = cmd::LookWindows2000; id <= cmd::LookAqua; ++id) {
+    for (int id = commandNumber(MenuCommand::LookWindows2000);
+         id <= commandNumber(MenuCommand::LookAqua); ++id) {
         EXPECT_FALSE(frame().findChild<QAction*>(QStringLiteral("command%1").arg(id))->isChecked())
             << id;
     }
@@ -98,7 +99,7 @@ TEST_F(FrameTest, CloseQuestionClosesOnlyWhenNoOrASaveAsThatSaved) {
         saveAnswer = c.saveAs;
         boxes->setAnswer(c.answer);
         const std::size_t before = boxes->boxes().size();
-        run(cmd::AppExit);
+        run(MenuCommand::AppExit);
         ASSERT_GT(boxes->boxes().size(), before);
         const RecordedBox& question = boxes->boxes()[before];
         EXPECT_EQ(question.text, "Save this document and Quit?");
@@ -131,8 +132,8 @@ TEST_F(FrameTest, TheViewHasTheKeyboardAtStartAndAfterEveryDialog) {
         EXPECT_EQ(view().caret().line, 0);
     };
     keysReachTheView();
-    for (const int id :
-         {cmd::ComSetting, cmd::AddStringFilter, cmd::AppAbout, cmd::ToolbarCustomize}) {
+    for (const MenuCommand id : {MenuCommand::ComSetting, MenuCommand::AddStringFilter,
+                                 MenuCommand::AppAbout, MenuCommand::ToolbarCustomize}) {
         SCOPED_TRACE(id);
         whenModalShown([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
         run(id);
@@ -223,7 +224,7 @@ TEST_F(FrameTest, CustomizedToolbarsAndUserToolbarsSurviveARestart) {
         EXPECT_EQ(dlg->buttonList()->count(), 3);
         dlg->accept();
     });
-    run(cmd::ToolbarCustomize);
+    run(MenuCommand::ToolbarCustomize);
     stopApp();
 
     startApp();

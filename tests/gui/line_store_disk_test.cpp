@@ -272,7 +272,7 @@ TEST(LineStoreOnDisk, ResidentMemoryGrowsByTheIndexAloneWhileLinesArrive) {
     // At most 4 bytes a line of index, and the chunks that wait for the writer or sit in
     // the cache (48 + 24 MiB at most).
     EXPECT_LT(growth, std::uint64_t(kLines) * 4 + (std::uint64_t(72) << 20))
-        << growth / 1e6 << " MB";
+        << static_cast<double>(growth) / 1e6 << " MB";
     EXPECT_LT(s.memoryBytes(), s.textBytes() / 2);
     EXPECT_EQ(s.lineCount(), 100000 + kLines + 1);
     EXPECT_EQ(s.lineText(100000 + kLines - 1), line.chopped(1));

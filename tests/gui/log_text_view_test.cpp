@@ -51,7 +51,8 @@ protected:
         const qreal w = fm.horizontalAdvance(QLatin1Char('0'));
         return QPoint(
             2 + static_cast<int>(w * column + w / 2) - view->horizontalScrollBar()->value(),
-            static_cast<int>((line - view->firstVisibleLine()) * fm.height() + fm.height() / 2));
+            static_cast<int>(static_cast<qreal>(line - view->firstVisibleLine()) * fm.height() +
+                             fm.height() / 2));
     }
     void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) {
         QTest::keyClick(view.get(), Qt::Key(k), m);

@@ -54,7 +54,7 @@ protected:
         WindowTest::SetUp();
         startApp();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&frame()));
-        run(cmd::EditClear);
+        run(MenuCommand::EditClear);
         ASSERT_TRUE(waitFor([&] { return !view().hasText(); }));
         for (int i = 0; i < 400; ++i) {
             QColor colour;
@@ -153,7 +153,7 @@ TEST_F(MarksWindowTest, MarksGoToLineAndTheTimeBetweenLinesByKeysAndMouse) {
         red = stripShot.pixelColor(2, y) == QColor(255, 0, 0);
     EXPECT_TRUE(red) << "no red line in the overview strip";
 
-    run(cmd::EditClear);
+    run(MenuCommand::EditClear);
     ASSERT_TRUE(waitFor([&] { return view().marks().empty(); }));
     frame().refreshCommandStates();
     EXPECT_FALSE(menuAction(QStringLiteral("Edit/Next Mark"))->isEnabled());

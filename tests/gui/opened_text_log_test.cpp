@@ -86,7 +86,7 @@ TextLogIndexer::Outcome openAndWait(LineStore& s, const std::string& path,
     EXPECT_GE(fd, 0);
     struct stat st {};
     ::fstat(fd, &st);
-    o.fd = std::make_shared<SharedFd>(fd);
+    o.fd = std::make_shared<FileHandle>(fd);
     o.size = size ? size : static_cast<std::uint64_t>(st.st_size);
     s.openInPlace(std::move(o), kGrey);
     while (s.opening()) {
@@ -177,7 +177,7 @@ TEST(OpenedTextLog, AFileThatShrinksOrGrowsKeepsWhatWasReadAndSaysSo) {
     test::TempDir dir;
     std::u16string text;
     for (int i = 0; i < 1000; ++i)
-        text += u"[G] line " + std::u16string(1, u'0' + i % 10) + u"\r\n";
+        text += u"[G] line " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u"\r\n";
     writeBytes(dir.file("log.log"), utf16le(text));
 
     // Shorter than when it was opened, before the indexing reached its end.

@@ -104,7 +104,7 @@ TEST_F(SearchPaneTest, FollowsNewLinesListsMarksAndDrawsHitsInTheView) {
     startApp();
     view().clear();
     fill(0, 200);
-    frame().routeCommand(gui::cmd::ViewSearchPane);
+    frame().routeCommand(MenuCommand::ViewSearchPane);
     pane().searchFor({"channel 37", false, false, false});
     ASSERT_TRUE(searched("29 hits")) << count().toStdString();
 
@@ -160,8 +160,8 @@ TEST_F(SearchPaneTest, FollowsNewLinesListsMarksAndDrawsHitsInTheView) {
     stopApp();
     startApp();
     EXPECT_TRUE(pane().isVisible());
-    frame().routeCommand(gui::cmd::ViewSearchPane);  // the keyboard goes to the pane
-    frame().routeCommand(gui::cmd::ViewSearchPane);  // and the pane away
+    frame().routeCommand(MenuCommand::ViewSearchPane);  // the keyboard goes to the pane
+    frame().routeCommand(MenuCommand::ViewSearchPane);  // and the pane away
     EXPECT_FALSE(pane().isVisible());
 }
 

@@ -72,7 +72,7 @@ TEST_F(StartupTest, AStoredPathToAnExistingFileIsKept) {
 
 TEST_F(StartupTest, IcTypeWithAMissingFileIsReportedAndAdoptedAllTheSame) {
     startApp();
-    run(cmd::IcBasalt);
+    run(MenuCommand::IcTypeBasalt);
     const QString basalt = program("log_basalt.h");
     ASSERT_TRUE(waitFor([&] {
         return findLine(QStringLiteral("[R] File \"%1\" doesn't exist.").arg(basalt)) >= 0;
@@ -86,11 +86,11 @@ TEST_F(StartupTest, IcTypeWithAMissingFileIsReportedAndAdoptedAllTheSame) {
 TEST_F(StartupTest, EmberAndFlintAreBothNeededForTheParameterShift) {
     startApp();
     const FormatterToggles& t = view().core().toggles;
-    run(cmd::IcEmber);
+    run(MenuCommand::IcTypeEmber);
     EXPECT_TRUE(t.m_bEmberType && !t.m_bFlintType);
-    run(cmd::IcFlint);
+    run(MenuCommand::IcTypeFlint);
     EXPECT_TRUE(t.m_bEmberType && t.m_bFlintType);
-    run(cmd::IcEmber);  // never cleared
+    run(MenuCommand::IcTypeEmber);  // never cleared
     EXPECT_TRUE(t.m_bEmberType && t.m_bFlintType);
 }
 
@@ -106,7 +106,7 @@ TEST_F(StartupTest, Log1PathAdoptsAnExistingFileAndRefusesAMissingOne) {
         lastLineAtDialog = viewLines().back();
         return answer;
     });
-    run(cmd::Log1Path);
+    run(MenuCommand::Log1Path);
     // Before the dialog only the file in use is named, without the reminder to check it.
     EXPECT_EQ(lastLineAtDialog, "[G] set log1.h = \"" + program("LOG1.h") + "\"");
     EXPECT_EQ(seen.fileName, "LOG1.h");
@@ -117,7 +117,7 @@ TEST_F(StartupTest, Log1PathAdoptsAnExistingFileAndRefusesAMissingOne) {
     EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLog1Path()), program("LOG1.h"));
 
     answer = QString::fromStdString(mine);
-    run(cmd::Log1Path);
+    run(MenuCommand::Log1Path);
     EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLog1Path()), answer);
     EXPECT_EQ(QString::fromStdU16String(DefinitionFilePath::get()), answer);
     setOpenFileHook(nullptr);
@@ -126,7 +126,7 @@ TEST_F(StartupTest, Log1PathAdoptsAnExistingFileAndRefusesAMissingOne) {
 TEST_F(StartupTest, AutoGenerateRawDataWithoutCaptureOnlyStoresTheSetting) {
     startApp();
     const qint64 before = view().lineCount();
-    run(cmd::AutoGenerateRawData);
+    run(MenuCommand::AutoGenerateRawData);
     EXPECT_TRUE(view().core().hub.m_bAutoSaveRawData.load());
     EXPECT_EQ(SettingsStore().storedValue(u"AutoSaveRawData"), std::u16string(u"1"));
     QTest::qWait(50);

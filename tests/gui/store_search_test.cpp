@@ -163,7 +163,7 @@ TEST(StoreSearch, FindsWhatANaiveSearchFindsInATextLogOpenedInPlace) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     LineStore store(LineStore::Options{dir.path(), {}});
-    store.openInPlace(std::make_shared<SharedFd>(fd), text.size() * 2, {}, 0x808080);
+    store.openInPlace(std::make_shared<FileHandle>(fd), text.size() * 2, {}, 0x808080);
     while (store.opening()) {
         store.pollOpened();
         ::usleep(1000);

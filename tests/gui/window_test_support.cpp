@@ -110,7 +110,8 @@ QAction* WindowTest::menuAction(const QString& path) const {
     return found;
 }
 
-void WindowTest::run(int id) const {
+void WindowTest::run(MenuCommand command) const {
+    const int id = commandNumber(command);
     QAction* a = frame().findChild<QAction*>(QStringLiteral("command%1").arg(id));
     ASSERT_NE(a, nullptr) << id;
     frame().refreshCommandStates();

@@ -9,8 +9,10 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <vector>
 
+#include "app/menu_commands.h"
 #include "gui/main_frame.h"
 #include "gui/nimbrel_app.h"
 #include "gui/nimbrel_doc.h"
@@ -19,6 +21,13 @@
 
 class QApplication;
 class QWidget;
+
+namespace nimbrel {
+// Test messages name a command by its number.
+inline std::ostream& operator<<(std::ostream& out, MenuCommand command) {
+    return out << commandNumber(command);
+}
+}  // namespace nimbrel
 
 namespace nimbrel::test {
 
@@ -66,8 +75,8 @@ protected:
     gui::CNimbrelView& view() const;
     // The action at a menu path such as "Setting/IC Type/Basalt" (mnemonics ignored).
     QAction* menuAction(const QString& path) const;
-    // Triggers the command with this id from its action.
-    void run(int id) const;
+    // Triggers the command from its action.
+    void run(MenuCommand command) const;
     // All lines of the view.
     QStringList viewLines() const;
     // Waits until `done` holds, processing events; false after the time-out.

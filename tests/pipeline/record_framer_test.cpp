@@ -131,7 +131,7 @@ TEST(RecordFramer, IncompleteRecordIsKeptUntilTheRestArrives) {
     const Bytes whole = kRecA + kRecB;
     for (std::size_t cut = 1; cut < kRecA.size(); ++cut) {
         CollectingSink sink;
-        const Bytes head = noise(4) + Bytes(kRecA.begin(), kRecA.begin() + cut);
+        const Bytes head = noise(4) + Bytes(kRecA.begin(), kRecA.begin() + static_cast<std::ptrdiff_t>(cut));
         // Flushed: only the noise before the sync is consumed.
         EXPECT_EQ(frame(head, true, sink).consumed, 4u) << cut;
         // Streaming with the sync not at the start: same.

@@ -96,7 +96,8 @@ private:
 };
 
 FakeDriver::Reply echo(std::uint32_t, const Bytes& input, std::uint32_t outputSize) {
-    Bytes out(input.begin(), input.begin() + std::min<std::size_t>(input.size(), outputSize));
+    Bytes out(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(
+                                                 std::min<std::size_t>(input.size(), outputSize)));
     return {true, false, 0, static_cast<std::uint32_t>(out.size()), out};
 }
 
@@ -191,7 +192,7 @@ TEST(DeviceBridge, RequestsFromManyThreadsAreAnsweredInOrder) {
     std::vector<int> next(kThreads, 0);
     for (const std::uint32_t code : served) {
         const int t = static_cast<int>(code) / kRequests;
-        EXPECT_EQ(static_cast<int>(code) % kRequests, next[t]++);
+        EXPECT_EQ(static_cast<int>(code) % kRequests, next[static_cast<std::size_t>(t)]++);
     }
 }
 

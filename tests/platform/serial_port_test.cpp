@@ -87,7 +87,7 @@ TEST(SerialPortOpen, BaudRatesStandardAndOtherwise) {
         SerialPort port;
         ASSERT_TRUE(port.open(pty.slavePath(), 921600).ok());
         termios t{};
-        ASSERT_EQ(::tcgetattr(port.nativeHandle(), &t), 0);
+        ASSERT_EQ(::tcgetattr(static_cast<int>(port.nativeHandle()), &t), 0);
         EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B921600));
         EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
         EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
