@@ -70,12 +70,12 @@ bool LogTextView::find(const QString& text, bool matchCase, bool wholeWord, bool
             const quint64 generation = m_generation;
             m_textWork->start([=, this, snapshot = m_store.snapshot()](
                                   const std::atomic<bool>& cancelled) -> std::function<void()> {
-                std::string scratch;
+                SnapshotWindow window(*snapshot);
                 for (qint64 w = k + 1; w <= lines; ++w) {
-                    if (cancelled.load(std::memory_order_relaxed)) return {};
+                    if (w % kClockEvery == 0 && cancelled.load(std::memory_order_relaxed))
+                        return {};
                     const qint64 l = lineAt(w);
-                    const int found =
-                        search.matchInLine(*snapshot, l, forward ? 0 : INT_MAX, forward, scratch);
+                    const int found = search.matchInLine(window, l, forward ? 0 : INT_MAX, forward);
                     if (accepted(w, found)) {
                         return [this, generation, l, found, length = search.length()] {
                             if (m_generation != generation) return void(emit findFinished(false));
@@ -141,12 +141,11 @@ int LogTextView::replaceAll(const QString& text, const QString& with, bool match
             m_textWork->start(
                 [=, this, hits = std::move(hitLines), snapshot = m_store.snapshot()](
                     const std::atomic<bool>& cancelled) mutable -> std::function<void()> {
-                    std::string scratch;
+                    SnapshotWindow window(*snapshot);
                     for (qint64 l = line + 1; l < lines; ++l) {
                         if (l % kClockEvery == 0 && cancelled.load(std::memory_order_relaxed))
                             return {};
-                        if (search.matchInLine(*snapshot, l, 0, true, scratch) >= 0)
-                            hits.push_back(l);
+                        if (search.matchInLine(window, l, 0, true) >= 0) hits.push_back(l);
                     }
                     return [this, generation, hits = std::move(hits), text, with, matchCase,
                             wholeWord] {
@@ -290,15 +289,9 @@ void LogTextView::copy() {
     const quint64 generation = m_generation;
     m_textWork->start([=, this, keep = m_shown->keeper(), snapshot = m_store.snapshot()](
                           const std::atomic<bool>& cancelled) -> std::function<void()> {
-        std::u16string units;
+        SnapshotWindow window(*snapshot);
         std::optional<QString> text = gatherLines(
-            from, to, keep,
-            [&](qint64 l, QString& out) {
-                units.clear();
-                if (!snapshot->appendUtf16(l, units)) return false;
-                out = QString::fromStdU16String(units);
-                return true;
-            },
+            from, to, keep, [&](qint64 l, QString& out) { return window.text(l, true, out); },
             cancelled);
         if (cancelled.load()) return {};
         return [this, generation, text = std::move(text)] {
