@@ -48,8 +48,8 @@ std::u16string_view driverCaption(CaptureRoute route) {
     return route == CaptureRoute::Uart ? u"DebugViaUartDriver" : u"DebugViaFilterDriver";
 }
 
-CaptureRoute onSystemResume(CaptureSession& core) {
-    WaitForAllThreadExit(core, std::chrono::milliseconds(2000));
+CaptureRoute onSystemResume(CaptureSession& core, const std::function<void()>& whileWaiting) {
+    WaitForAllThreadExit(core, std::chrono::milliseconds(2000), whileWaiting);
     switch (core.capture.m_threadId()) {
     case CaptureRoute::Filter: trace("FILTER_THREAD_ID\n"); return CaptureRoute::Filter;
     case CaptureRoute::Uart: trace("UART_THREAD_ID\n"); return CaptureRoute::Uart;

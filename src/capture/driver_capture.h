@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -35,7 +36,8 @@ std::u16string_view driverCaption(CaptureRoute route);
 // The system resumed: every capture stopped (WaitForAllThreadExit, 2000 ms), then the
 // route whose Debug command is to run again after kResumeRestartPause (a driver route; it
 // starts with a new raw data file), or CaptureRoute::None (a COM route stays stopped).
-CaptureRoute onSystemResume(CaptureSession& core);
+// `whileWaiting` runs during the waits as WaitForAllThreadExit's does.
+CaptureRoute onSystemResume(CaptureSession& core, const std::function<void()>& whileWaiting = {});
 inline constexpr std::chrono::milliseconds kResumeRestartPause{3000};
 
 class DriverCapture {

@@ -18,6 +18,7 @@
 #include "gui/mark_margin.h"
 #include "gui/overview_strip.h"
 #include "gui/shown_lines.h"
+#include "gui/text_worker.h"
 #include "gui/view_font.h"
 
 namespace nimbrel::gui {
@@ -35,6 +36,7 @@ LogTextView::LogTextView(QWidget* parent, LineStore::Options storeOptions)
     : QAbstractScrollArea(parent),
       m_store(std::move(storeOptions)),
       m_history(std::make_unique<LogEditHistory>()) {
+    m_textWork = std::make_unique<TextWorker>();
     LogTextAccessible::install();
     m_font = viewFont();
     setFont(m_font);

@@ -285,11 +285,8 @@ void CNimbrelView::setDocumentUnmodified() {
 }
 
 void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
-    {
-        // The print thread may be waiting for room in the view's queue.
-        QueuedLogView::GuiThreadBlocked blocked(m_logView);
-        WaitForAllThreadExit(m_core, limit);
-    }
+    // The ending threads may wait for room in the view's queue: it is emptied meanwhile.
+    WaitForAllThreadExit(m_core, limit, [this] { m_logView.drainNow(); });
     emit commandStatesChanged();
 }
 
@@ -349,11 +346,7 @@ void CNimbrelView::onSystemResume() {
     // The resume ends a replay's scan, as it stops the print thread; a text-log load goes
     // on. Either keeps the view until its worker has ended.
     if (m_files->busyWith() == FileCommands::Work::Replay) m_files->cancel();
-    CaptureRoute route = CaptureRoute::None;
-    {
-        QueuedLogView::GuiThreadBlocked blocked(m_logView);
-        route = nimbrel::onSystemResume(m_core);
-    }
+    const CaptureRoute route = nimbrel::onSystemResume(m_core, [this] { m_logView.drainNow(); });
     emit commandStatesChanged();
     if (!isDriverRoute(route)) return;
     QTimer::singleShot(kResumeRestartPause, this, [this, route] {
@@ -480,11 +473,7 @@ void CNimbrelView::OnUartInBox() {
 
 // --- context menu ---
 
-void CNimbrelView::OnEditClear() {
-    // The print thread holds the formatter's lock while it waits for room in the queue.
-    QueuedLogView::GuiThreadBlocked blocked(m_logView);
-    m_core.formatter.clear();
-}
+void CNimbrelView::OnEditClear() { m_core.formatter.clear(); }
 
 void CNimbrelView::OnPause() { m_core.formatter.setPaused(!m_core.formatter.paused()); }
 

@@ -49,6 +49,9 @@ FormatCounts RecordFormatter::counts() const {
 }
 
 void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* stamp) {
+    // Room in the view first, before the lock that Clear and the menus take on the GUI
+    // thread: under it the line is only built and handed over, which never waits.
+    console_.view().waitForRoom();
     std::lock_guard lock(mutex_);
     const auto [line, colour, parameterError, undefinedIndex] =
         composer_.compose(record, stamp, m_lineNumber);
@@ -84,7 +87,8 @@ void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* sta
 }
 
 // Shows the lines held back while paused, each through the console so that it takes the
-// colour of the tag it carries.
+// colour of the tag it carries. They go past a bounded view's limit at once (they are in
+// memory already): nothing waits under the lock.
 void RecordFormatter::flushPendingLocked() {
     std::u16string pending;
     pending.swap(m_pendingText);
@@ -92,7 +96,7 @@ void RecordFormatter::flushPendingLocked() {
     while (!rest.empty()) {
         const auto nl = rest.find(u'\n');
         const std::u16string_view piece = rest.substr(0, nl);
-        console_.printText(piece);
+        console_.printTextWithoutWaiting(piece);
         rest = nl == std::u16string_view::npos ? std::u16string_view{} : rest.substr(nl + 1);
     }
 }

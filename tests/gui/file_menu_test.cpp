@@ -87,7 +87,7 @@ protected:
     // Waits for the worker, then shows what it queued for the view.
     bool waitIdle(int ms = 20000) const {
         const bool idle = waitFor([&] { return !files().busy(); }, ms);
-        view().core().view.plainText();
+        view().showQueuedText();
         return idle;
     }
     QList<QColor> colours() const {
@@ -288,6 +288,7 @@ TEST_F(FileMenuTest, AStoreWithoutRoomHoldsTheQueueBackAndSaysWhyInRed) {
     std::atomic<int> sent{0};
     std::thread producer([&] {
         for (int i = 0; i < 20000 && queue.exists(); ++i) {
+            queue.waitForRoom();
             queue.append(u"[G] a line that waits for room in the view\n", kGreen);
             sent.store(i + 1);
         }
