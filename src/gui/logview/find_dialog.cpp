@@ -72,6 +72,8 @@ FindDialog::FindDialog(LogTextView* view) : QDialog(view), view_(view) {
     connect(replaceAll_, &QPushButton::clicked, this, &FindDialog::onReplaceAll);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(findEdit_, &QLineEdit::textChanged, this, &FindDialog::updateButtons);
+    connect(view_, &LogTextView::findFinished, this, &FindDialog::onFound);
+    connect(view_, &LogTextView::replaceAllFinished, this, &FindDialog::onReplaced);
 }
 
 void FindDialog::showFor(Mode mode, const QString& text, bool matchCase, bool wholeWord,
@@ -107,24 +109,35 @@ void FindDialog::updateButtons() {
     replaceAll_->setEnabled(any);
 }
 
+// The outcome comes with the view's signals, at once or when a long search has ended.
 void FindDialog::onFindNext() {
     const bool forward = mode_ == Mode::Replace || down_->isChecked();
-    const bool found =
-        view_->find(findEdit_->text(), matchCase_->isChecked(), wholeWord_->isChecked(), forward);
-    status_->setText(found ? QString() : tr("Cannot find \"%1\".").arg(findEdit_->text()));
+    searched_ = findEdit_->text();
+    status_->clear();
+    view_->find(searched_, matchCase_->isChecked(), wholeWord_->isChecked(), forward);
 }
 
 void FindDialog::onReplace() {
-    const bool found = view_->replaceNext(findEdit_->text(), replaceEdit_->text(),
-                                          matchCase_->isChecked(), wholeWord_->isChecked());
-    status_->setText(found ? QString() : tr("Cannot find \"%1\".").arg(findEdit_->text()));
+    searched_ = findEdit_->text();
+    status_->clear();
+    view_->replaceNext(searched_, replaceEdit_->text(), matchCase_->isChecked(),
+                       wholeWord_->isChecked());
 }
 
 void FindDialog::onReplaceAll() {
-    const int n = view_->replaceAll(findEdit_->text(), replaceEdit_->text(),
-                                    matchCase_->isChecked(), wholeWord_->isChecked());
-    status_->setText(n > 0 ? tr("%n occurrence(s) replaced.", nullptr, n)
-                           : tr("Cannot find \"%1\".").arg(findEdit_->text()));
+    searched_ = findEdit_->text();
+    status_->clear();
+    view_->replaceAll(searched_, replaceEdit_->text(), matchCase_->isChecked(),
+                      wholeWord_->isChecked());
+}
+
+void FindDialog::onFound(bool found) {
+    status_->setText(found ? QString() : tr("Cannot find \"%1\".").arg(searched_));
+}
+
+void FindDialog::onReplaced(int count) {
+    status_->setText(count > 0 ? tr("%n occurrence(s) replaced.", nullptr, count)
+                               : tr("Cannot find \"%1\".").arg(searched_));
 }
 
 }  // namespace nimbrel::gui

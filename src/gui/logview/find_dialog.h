@@ -37,11 +37,14 @@ public:
 
 private:
     void onFindNext();
+    void onFound(bool found);
+    void onReplaced(int count);
     void onReplace();
     void onReplaceAll();
     void updateButtons();
 
     LogTextView* view_;
+    QString searched_;  // the text of the last find or replace
     Mode mode_ = Mode::Find;
     QLineEdit* findEdit_;
     QLineEdit* replaceEdit_;

@@ -1,5 +1,6 @@
 #include "gui/logview/find_in_lines.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace nimbrel::gui {
@@ -108,6 +109,56 @@ int FindInLines::matchInLine(std::int64_t line, int from, bool forward) const {
         return matchAscii(bytes, static_cast<int>(n), from, forward);
     }
     return matchText(store_.lineText(line), from, forward);
+}
+
+bool SnapshotWindow::utf8(std::int64_t line, bool forward, std::string_view& text) {
+    if (line < first_ || line >= first_ + count_) {
+        const std::int64_t total = snapshot_.lineCount();
+        if (line < 0 || line >= total) return false;
+        first_ = forward ? line : std::max<std::int64_t>(0, line - kLines + 1);
+        count_ = std::min(kLines, total - first_);
+        if (!snapshot_.readUtf8Lines(first_, count_, text_, starts_)) {
+            count_ = 0;
+            return false;
+        }
+    }
+    const auto k = static_cast<std::size_t>(line - first_);
+    text = std::string_view(text_).substr(starts_[k], starts_[k + 1] - starts_[k]);
+    return true;
+}
+
+bool SnapshotWindow::text(std::int64_t line, bool forward, QString& out, bool* ascii) {
+    std::string_view bytes;
+    if (!utf8(line, forward, bytes)) return false;
+    const bool plain = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) *ascii = plain;
+    if (plain) {
+        out = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        return true;
+    }
+    // Columns count UTF-16 units: such a line is read back as the store holds it.
+    std::u16string units;
+    if (!snapshot_.appendUtf16(line, units)) return false;
+    out = QString::fromStdU16String(units);
+    return true;
+}
+
+int FindInLines::matchInLine(SnapshotWindow& window, std::int64_t line, int from,
+                             bool forward) const {
+    if (needle_.isEmpty()) return -1;
+    std::string_view bytes;
+    if (!window.utf8(line, forward, bytes)) return -1;
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        if (asciiNeedle_.empty()) return -1;
+        if (bytes.size() < asciiNeedle_.size()) return -1;
+        return matchAscii(bytes.data(), static_cast<int>(bytes.size()), from, forward);
+    }
+    QString text;
+    if (!window.text(line, forward, text)) return -1;
+    return matchText(text, from, forward);
 }
 
 }  // namespace nimbrel::gui

@@ -18,6 +18,7 @@
 #include "gui/logview/mark_margin.h"
 #include "gui/logview/overview_strip.h"
 #include "gui/logview/shown_lines.h"
+#include "gui/logview/text_worker.h"
 #include "gui/logview/view_font.h"
 #include "gui/logview/visible_rows.h"
 
@@ -80,6 +81,7 @@ LogTextView::LogTextView(QWidget* parent, LineStore::Options storeOptions)
         return true;
     }();
     (void)accessibleInstalled;
+    m_textWork = std::make_unique<TextWorker>();
     m_font = viewFont();
     setFont(m_font);
     viewport()->setFont(m_font);

@@ -30,6 +30,8 @@ class LogEditHistory;
 class MarkMargin;
 class OverviewStrip;
 class ShownLines;
+class FindInLines;
+class TextWorker;
 
 class LogTextView : public QAbstractScrollArea {
     Q_OBJECT
@@ -138,11 +140,14 @@ public slots:
     void showFindDialog();
     void findNext();
     void showReplaceDialog();
-    // Selects the next match from the caret; wraps around at the end of the text.
+    // Selects the next match from the caret; wraps around at the end of the text. True
+    // when a match is selected at once; a long search goes on on the worker. Either way
+    // findFinished() tells the outcome.
     bool find(const QString& text, bool matchCase, bool wholeWord, bool forward);
-    // Replaces the selection when it matches, then finds the next match.
+    // Replaces the selection when it matches, then finds the next match (as find()).
     bool replaceNext(const QString& text, const QString& with, bool matchCase, bool wholeWord);
-    // Replaces every match; returns how many.
+    // Replaces every match; returns how many, or -1 while the search for them goes on on
+    // the worker. Either way replaceAllFinished() tells the count.
     int replaceAll(const QString& text, const QString& with, bool matchCase, bool wholeWord);
     void print(QPrinter* printer) const;  // readable colours on white, half-inch margins
     void printPreview();
@@ -163,6 +168,10 @@ signals:
     void hiddenLineRevealed(qint64 line);
     // The file opened in place is indexed (or the indexing was stopped).
     void openFinished(const TextLogIndexer::Outcome& outcome);
+    // A find, a replace-all or a copy has ended (a long one on the worker).
+    void findFinished(bool found);
+    void replaceAllFinished(int count);
+    void copyFinished();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -241,9 +250,13 @@ private:
     bool m_followEnd = true;
     int m_batchDepth = 0;
     bool m_batchDirty = false;
-    // Counts clears, replacements and user edits: a long find or copy that lets the
-    // event loop run in between stops when the text it works on changed under it.
+    // Counts clears, replacements and user edits: the result of a long find, copy or
+    // replace-all search is dropped when the text it worked on changed meanwhile.
     quint64 m_generation = 0;
+    std::unique_ptr<TextWorker> m_textWork;
+    void showFound(qint64 line, int at, int length);
+    int replaceHitLines(const FindInLines& search, const QString& with,
+                        const std::vector<std::int64_t>& hitLines);
     QTimer m_openPoll;  // takes the lines of a file opened in place as they are indexed
 
     QFont m_font;

@@ -1,7 +1,6 @@
 #include "gui/logview/queued_log_view.h"
 
 #include <QColor>
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
@@ -47,9 +46,9 @@ QueuedLogView::QueuedLogView(LogTextView& widget, std::size_t capacityLines)
 
 QueuedLogView::~QueuedLogView() {
     shutDown();
-    // A producer released by shutDown() may still be on its way out of append().
+    // A producer released by shutDown() may still be on its way out of waitForRoom().
     std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return producersInside_ == 0; });
+    idle_.wait(lock, [this] { return producersWaiting_ == 0; });
 }
 
 bool QueuedLogView::onGuiThread() const { return QThread::currentThread() == guiThread_; }
@@ -62,7 +61,6 @@ void QueuedLogView::shutDown() {
         pending_.reset();
     }
     room_.notify_all();
-    textReady_.notify_all();
     if (onGuiThread() && timer_) {
         timer_->stop();
         more_->stop();
@@ -83,24 +81,27 @@ void QueuedLogView::append(std::u16string_view text, Rgb colour) {
         return;
     }
     {
-        std::unique_lock lock(mutex_);
-        ++producersInside_;
-        room_.wait(lock,
-                   [this] { return shutDown_ || guiBlocked_ > 0 || pending_.lines < capacity_; });
-        if (!shutDown_) {
-            Batch& b = pending_;
-            // Consecutive appends in one colour travel as one item.
-            if (!b.items.empty() && b.items.back().kind == Kind::Append &&
-                b.items.back().colour == colour) {
-                b.items.back().length += text.size();
-            } else {
-                b.items.push_back({Kind::Append, b.text.size(), text.size(), colour});
-            }
-            b.text.append(text);
-            b.lines += std::max<std::size_t>(1, lineBreaks(text));
+        std::lock_guard lock(mutex_);
+        if (shutDown_) return;
+        Batch& b = pending_;
+        // Consecutive appends in one colour travel as one item.
+        if (!b.items.empty() && b.items.back().kind == Kind::Append &&
+            b.items.back().colour == colour) {
+            b.items.back().length += text.size();
+        } else {
+            b.items.push_back({Kind::Append, b.text.size(), text.size(), colour});
         }
-        if (--producersInside_ == 0 && shutDown_) idle_.notify_all();
+        b.text.append(text);
+        b.lines += std::max<std::size_t>(1, lineBreaks(text));
     }
+}
+
+void QueuedLogView::waitForRoom() {
+    if (onGuiThread()) return;
+    std::unique_lock lock(mutex_);
+    ++producersWaiting_;
+    room_.wait(lock, [this] { return shutDown_ || pending_.lines < capacity_; });
+    if (--producersWaiting_ == 0 && shutDown_) idle_.notify_all();
 }
 
 void QueuedLogView::dropQueued() {
@@ -172,41 +173,6 @@ bool QueuedLogView::hasText() const {
     return widgetHasText_.load();
 }
 
-std::u16string QueuedLogView::plainText() const {
-    auto* self = const_cast<QueuedLogView*>(this);
-    if (onGuiThread()) return self->readWidgetText();
-    // Another thread asks the GUI thread, which answers at its next drain. Only standard
-    // locks pass the text across, so the hand-over is as visible to the tools that check
-    // threads as the rest of the queue.
-    std::unique_lock lock(mutex_);
-    if (shutDown_) return {};
-    const std::uint64_t ticket = ++self->textRequests_;
-    self->textReady_.wait(lock, [&] { return shutDown_ || textAnswered_ >= ticket; });
-    return shutDown_ && textAnswered_ < ticket ? std::u16string() : textAnswer_;
-}
-
-std::u16string QueuedLogView::readWidgetText() {
-    drainNow();
-    if (!widget_) return {};
-    const QString text = widget_->plainText();
-    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<std::size_t>(text.size()));
-}
-
-void QueuedLogView::answerTextRequests() {
-    {
-        std::lock_guard lock(mutex_);
-        if (textAnswered_ >= textRequests_) return;
-    }
-    std::u16string text = readWidgetText();
-    {
-        std::lock_guard lock(mutex_);
-        textAnswer_ = std::move(text);
-        textAnswered_ = textRequests_;
-    }
-    textReady_.notify_all();
-}
-
 std::size_t QueuedLogView::queuedLines() const {
     std::lock_guard lock(mutex_);
     return pending_.lines;
@@ -236,7 +202,6 @@ void QueuedLogView::drainNow() {
 }
 
 void QueuedLogView::drainSome() {
-    answerTextRequests();
     bool done = applyDraining(kDrainBudgetMs);
     if (done && swapIn()) done = applyDraining(kDrainBudgetMs);
     // The rest follows at the event loop's next pass over its timers, after the other
@@ -298,19 +263,6 @@ bool QueuedLogView::applyDraining(qint64 budgetMs) {
     draining_.reset();
     drainItem_ = drainOffset_ = 0;
     return true;
-}
-
-QueuedLogView::GuiThreadBlocked::GuiThreadBlocked(QueuedLogView& view) : view_(view) {
-    {
-        std::lock_guard lock(view_.mutex_);
-        ++view_.guiBlocked_;
-    }
-    view_.room_.notify_all();
-}
-
-QueuedLogView::GuiThreadBlocked::~GuiThreadBlocked() {
-    std::lock_guard lock(view_.mutex_);
-    --view_.guiBlocked_;
 }
 
 }  // namespace nimbrel::gui

@@ -1,7 +1,8 @@
 // The core's LogView on a LogTextView, for any thread. Text from other threads goes into
 // a bounded queue that the GUI thread drains in batches a few dozen times per second; a
-// producer that finds the queue full waits for room (nothing is dropped). On the GUI
-// thread every call acts at once, after what is queued.
+// producer waits for room in waitForRoom, before it takes any lock of its own, and never
+// inside append (nothing is dropped, and a producer that holds a lock never waits for the
+// GUI thread). On the GUI thread every call acts at once, after what is queued.
 #pragma once
 
 #include <QObject>
@@ -26,6 +27,9 @@ class QueuedLogView : public nimbrel::LogView {
 public:
     explicit QueuedLogView(LogTextView& widget, std::size_t capacityLines = 65536);
     ~QueuedLogView() override;  // exists() false from here; waiting producers released
+    // Another thread waits while the queue holds its bound of lines or more; the GUI
+    // thread, which empties it, never waits.
+    void waitForRoom() override;
     QueuedLogView(const QueuedLogView&) = delete;
     QueuedLogView& operator=(const QueuedLogView&) = delete;
 
@@ -34,8 +38,6 @@ public:
     void clear() override;
     bool hasText() const override;
     bool exists() const override;
-    // From another thread this waits for the GUI thread's next drain.
-    std::u16string plainText() const override;
 
     // exists() turns false, queued text is dropped and waiting producers are released.
     // Called by itself when the widget is destroyed.
@@ -51,22 +53,6 @@ public:
     // GUI thread: nothing waits in the queue and no batch is half shown.
     bool isDrained() const;
     std::size_t capacityLines() const { return capacity_; }
-
-    // Hold one on the GUI thread around a call that waits for the print thread: the
-    // formatter's Clear (the print thread holds the formatter's lock while it appends)
-    // and the capture shutdown (it waits for the print thread to end). Meanwhile
-    // producers do not wait for queue room, so a print thread never waits for a GUI
-    // thread that waits for it. The queue may grow past its bound for that moment.
-    class GuiThreadBlocked {
-    public:
-        explicit GuiThreadBlocked(QueuedLogView& view);
-        ~GuiThreadBlocked();
-        GuiThreadBlocked(const GuiThreadBlocked&) = delete;
-        GuiThreadBlocked& operator=(const GuiThreadBlocked&) = delete;
-
-    private:
-        QueuedLogView& view_;
-    };
 
 private:
     enum class Kind { Append, ReplaceAll, Clear };
@@ -94,8 +80,6 @@ private:
     bool applyDraining(qint64 budgetMs);
     bool swapIn();
     void dropQueued();  // GUI thread: a clear or replacement makes the queued text moot
-    std::u16string readWidgetText();
-    void answerTextRequests();
 
     QPointer<LogTextView> widget_;
     QThread* guiThread_;
@@ -112,14 +96,8 @@ private:
     std::size_t drainItem_ = 0;  // GUI thread: progress through draining_
     std::size_t drainOffset_ = 0;
     bool heldBack_ = false;  // GUI thread: the widget took no more text at the last drain
-    int guiBlocked_ = 0;
-    int producersInside_ = 0;
+    int producersWaiting_ = 0;
     bool shutDown_ = false;
-    // plainText() from other threads: requests and the GUI thread's answer.
-    std::condition_variable textReady_;
-    std::uint64_t textRequests_ = 0;
-    std::uint64_t textAnswered_ = 0;
-    std::u16string textAnswer_;
     std::atomic<bool> exists_{true};
     std::atomic<bool> widgetHasText_{false};
 };

@@ -90,7 +90,7 @@ CaptureStatusPanes::CaptureStatusPanes(CNimbrelView& view, QStatusBar& bar)
     timer_.setInterval(500);
     connect(&timer_, &QTimer::timeout, this, &CaptureStatusPanes::refresh);
     timer_.start();
-    lastRecords_ = view_.core().hub.counters.recordsFramed.load(std::memory_order_relaxed);
+    lastRecords_ = view_.core().hub.counters.recordsFramed(std::memory_order_relaxed);
     refresh();
 }
 
@@ -115,7 +115,7 @@ void CaptureStatusPanes::refreshLines() {
 }
 
 void CaptureStatusPanes::refresh() {
-    const ViewCore& core = view_.core();
+    const CaptureSession& core = view_.core();
     const FileCommands& files = view_.files();
     CaptureStateFacts facts;
     facts.phase = core.capture.phase();
@@ -131,7 +131,7 @@ void CaptureStatusPanes::refresh() {
 
     // Records per second over the last interval; a new capture starts its count afresh.
     const auto now = std::chrono::steady_clock::now();
-    const std::uint64_t records = core.hub.counters.recordsFramed.load(std::memory_order_relaxed);
+    const std::uint64_t records = core.hub.counters.recordsFramed(std::memory_order_relaxed);
     const double seconds = std::chrono::duration<double>(now - lastTime_).count();
     const std::uint64_t framed = records >= lastRecords_ ? records - lastRecords_ : records;
     const bool capturing = facts.phase == CaptureState::Phase::ComActive ||
@@ -144,12 +144,11 @@ void CaptureStatusPanes::refresh() {
     lastRecords_ = records;
     lastTime_ = now;
 
-    noise_->setText(
-        QStringLiteral("%1 noise bytes")
-            .arg(grouped(core.hub.counters.noiseBytes.load(std::memory_order_relaxed))));
+    noise_->setText(QStringLiteral("%1 noise bytes")
+                        .arg(grouped(core.hub.counters.noiseBytes(std::memory_order_relaxed))));
 
     // The raw data file shows while a capture writes one.
-    const bool writing = capturing && core.hub.m_bAutoSaveRawData.load();
+    const bool writing = capturing && core.hub.autoSaveRawData();
     const QString name = writing ? QString::fromStdString(core.hub.rawDataFile.name()) : QString();
     const QFileInfo info(name);
     rawData_->setVisible(writing && !name.isEmpty());

@@ -1,6 +1,5 @@
 #include "gui/window/command_registry.h"
 
-#include <cassert>
 #include <cstddef>
 #include <string_view>
 
@@ -77,7 +76,6 @@ std::vector<std::string> CommandRegistry::problems() const {
 bool CommandRegistry::check() const {
     const std::vector<std::string> found = problems();
     for (const std::string& problem : found) trace("CommandRegistry: %s\n", problem.c_str());
-    assert(found.empty() && "every command of the table has exactly one handler");
     return found.empty();
 }
 

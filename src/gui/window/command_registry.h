@@ -32,8 +32,7 @@ public:
     // What is wrong with the bindings, one line each: rows without a handler, refused
     // second handlers, commands outside the table. Empty when every row has exactly one.
     std::vector<std::string> problems() const;
-    // The start-up check: traces every problem, and asserts in a debug build. True when
-    // there is none.
+    // The start-up check: traces every problem. True when there is none.
     bool check() const;
 
 private:

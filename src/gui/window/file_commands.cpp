@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "files/hci_export.h"
 #include "files/raw_data_replay.h"
 #include "files/text_log_file.h"
@@ -76,7 +76,7 @@ void FileCommands::OnOpenLogFile() {
         return;
     }
     if (!m_host.saveModified()) return;
-    g_textLogOpened.store(true);
+    m_host.core().markTextLogOpened();
     const QString chosen = askOpenFileName(
         &m_view, {QStringLiteral("Open"), folderOf(SettingsStore().GetLogFilePath()), QString(),
                   QString::fromLatin1(kLogFileFilter)});
@@ -85,12 +85,12 @@ void FileCommands::OnOpenLogFile() {
 }
 
 bool FileCommands::openTextLogFile(const QString& path) {
-    ViewCore& core = m_host.core();
+    CaptureSession& core = m_host.core();
     if (!core.capture.claimReplay()) {
         showMessageBox(&m_view, viewInUseText());
         return false;
     }
-    g_textLogOpened.store(true);
+    core.markTextLogOpened();
     const QString absolute = QFileInfo(path).absoluteFilePath();
     TextLogSource source;
     if (openTextLogSource(core.console, localPath(absolute), source) != TextLogOpenOutcome::Done) {
@@ -109,7 +109,7 @@ bool FileCommands::openTextLogFile(const QString& path) {
     showProgress(true);
     core.view.clear();  // and whatever was still queued for the view
     std::vector<std::u16string> filter;
-    if (const auto strings = stringFilter().strings()) filter = *strings;
+    if (const auto strings = core.stringFilter.strings()) filter = *strings;
     m_view.openInPlace(std::make_shared<FileHandle>(std::move(source.file)), source.size,
                        std::move(filter));
     m_host.clearModifiedFlag();
@@ -119,7 +119,7 @@ bool FileCommands::openTextLogFile(const QString& path) {
 
 void FileCommands::textLogIndexed(const TextLogIndexer::Outcome& outcome) {
     if (m_work != Work::TextLog) return;
-    ViewCore& core = m_host.core();
+    CaptureSession& core = m_host.core();
     const std::u16string shown = m_openedPath.toStdU16String();
     // Once the whole file is shown, the view holds just what the file holds.
     if (!m_stop.load() && !outcome.shrank && outcome.readError == 0) m_host.setDocumentUnmodified();
@@ -212,14 +212,14 @@ int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const st
 // --- raw data replay ---
 
 void FileCommands::OnOpenRawData() {
-    ViewCore& core = m_host.core();
+    CaptureSession& core = m_host.core();
     if (core.capture.viewInUse()) {
         showMessageBox(&m_view, viewInUseText());
         return;
     }
     if (!m_host.saveModified()) return;
     // Loaded here, before the file is chosen, and not again by the replay.
-    core.reloadDefinitions(utf16ToUtf8(DefinitionFilePath::get()));
+    core.reloadDefinitions(utf16ToUtf8(core.definitionFile.get()));
     if (!core.definitions.loaded()) return;  // the loader has said why
 
     const QString chosen = askOpenFileName(
@@ -265,7 +265,7 @@ void FileCommands::OnExportHciPackets() {
         showMessageBox(&m_view, viewInUseText());
         return;
     }
-    ViewCore& core = m_host.core();
+    CaptureSession& core = m_host.core();
     // The raw data file the current (or last) capture writes, when there is one.
     const QString current = QString::fromStdString(core.hub.rawDataFile.name());
     const bool haveCurrent = !current.isEmpty() && QFileInfo(current).isFile();
@@ -284,8 +284,8 @@ void FileCommands::OnExportHciPackets() {
     if (out.isEmpty()) return;
 
     // The replay's rules: the definition file in use, and the leading word of Ember+Flint.
-    const std::string definitionFile = utf16ToUtf8(DefinitionFilePath::get());
-    const bool skipFirstWord = core.toggles.m_bEmberType.load() && core.toggles.m_bFlintType.load();
+    const std::string definitionFile = utf16ToUtf8(core.definitionFile.get());
+    const bool skipFirstWord = core.toggles.emberType() && core.toggles.flintType();
     startWork(Work::Export, [this, &core, definitionFile, skipFirstWord, raw, out] {
         MessageDefinitionTable definitions;
         if (!definitions.load(definitionFile, core.console)) return;

@@ -27,7 +27,7 @@ class QMenu;
 class QPrinter;
 
 namespace nimbrel {
-class ViewCore;
+class CaptureSession;
 }
 
 namespace nimbrel::gui {
@@ -40,7 +40,7 @@ class FileCommandsHost {
 public:
     // The text the commands load, save and print; the parent of their dialogs.
     virtual LogTextView& textView() = 0;
-    virtual ViewCore& core() = 0;
+    virtual CaptureSession& core() = 0;
     // Shows everything that other threads have queued for the view.
     virtual void showQueuedText() = 0;
     // Before the text is replaced: asks to save a modified document. False: the command stops.

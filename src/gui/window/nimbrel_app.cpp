@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <cassert>
 #include <cstring>
 
 #include "gui/window/about_dlg.h"
@@ -63,7 +64,9 @@ bool CNimbrelApp::InitInstance(const AppOptions& options) {
     commands.bind(MenuCommand::FileNew, [this] { OnFileNew(); });
     commands.bind(MenuCommand::AppAbout, [this] { OnAppAbout(); });
     // Every command now has its handler, from the view, the frame or here.
-    commands.check();
+    // A row without its one handler is a programming error: a debug build stops here.
+    [[maybe_unused]] const bool everyCommandBound = commands.check();
+    assert(everyCommandBound && "every command of the table has exactly one handler");
     // A log-off or shut-down closes the window without a question and saves nothing.
     connect(&m_app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
         if (m_frame) m_frame->OnQueryEndSession();
@@ -94,10 +97,10 @@ bool CNimbrelApp::startDemo(double rate) {
         return false;
     }
     CNimbrelView* v = view();
-    v->core().toggles.m_bAutoParseLog.store(true);
+    v->core().toggles.setAutoParseLog(true);
     // The demo's definitions are those beside the program, whatever file was chosen before.
     const std::u16string demoDefinitions = defaultDefinitionFile();
-    if (definitionFileExists(demoDefinitions)) DefinitionFilePath::set(demoDefinitions);
+    if (definitionFileExists(demoDefinitions)) v->core().definitionFile.set(demoDefinitions);
     v->core().console.print(u"[B] Demo: a simulated controller streams its log on %s",
                             {m_demo->portPath().toStdU16String()});
     v->startComCapture(m_demo->portPath(), 115200);

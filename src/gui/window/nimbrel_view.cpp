@@ -74,7 +74,7 @@ public:
     explicit FileHost(CNimbrelView& view) : v_(view) {}
 
     LogTextView& textView() override { return v_; }
-    ViewCore& core() override { return v_.m_core; }
+    CaptureSession& core() override { return v_.m_core; }
     void showQueuedText() override { v_.showQueuedText(); }
     bool saveModified() override { return v_.SaveModified(); }
     void clearModifiedFlag() override { v_.m_doc.setModifiedFlag(false); }
@@ -99,7 +99,7 @@ CNimbrelView::CNimbrelView(CNimbrelDoc& doc, QWidget* parent)
     setObjectName(QStringLiteral("nimbrelView"));
     trace("CNimbrelView::CNimbrelView()+++++\n");
     const SettingsStore settings;
-    m_core.hub.m_bAutoSaveRawData.store(settings.IniAutoSaveRawData());
+    m_core.hub.setAutoSaveRawData(settings.IniAutoSaveRawData());
     m_autoStart = initialAutoStartToggles(settings);
     {
         const std::u16string filter = settings.GetLineFilter();
@@ -217,9 +217,9 @@ bool CNimbrelView::ruleHolds(EnableRule rule) const {
 bool CNimbrelView::marked(const CommandSpec& cmdRow) const {
     const FormatterToggles& t = m_core.toggles;
     switch (cmdRow.markSource) {
-    case MarkSource::AutoParseLog: return t.m_bAutoParseLog.load();
-    case MarkSource::AutoFixTimeStamp: return t.m_bAutoFixTimeStamp.load();
-    case MarkSource::AutoSaveRawData: return m_core.hub.m_bAutoSaveRawData.load();
+    case MarkSource::AutoParseLog: return t.autoParseLog();
+    case MarkSource::AutoFixTimeStamp: return t.autoFixTimeStamp();
+    case MarkSource::AutoSaveRawData: return m_core.hub.autoSaveRawData();
     case MarkSource::AutoGetLog: return m_autoStart.m_bAutoGetLog;
     case MarkSource::AutoGetLogForUart: return m_autoStart.m_bAutoGetLogForUart;
     case MarkSource::IcType:
@@ -262,7 +262,7 @@ void CNimbrelView::OnInitialUpdate() {
     const SettingsStore settings;
     // Printed from this thread, these lines reach the widget before the call returns.
     m_printingStartupLines = true;
-    chooseStartupDefinitionFile(settings, m_core.console);
+    chooseStartupDefinitionFile(m_core.definitionFile, settings, m_core.console);
     m_printingStartupLines = false;
     if (settings.IniAutoGetLog()) {
         trace("look1.1 \n");
@@ -303,11 +303,8 @@ void CNimbrelView::setDocumentUnmodified() {
 }
 
 void CNimbrelView::stopAllCaptures(std::chrono::milliseconds limit) {
-    {
-        // The print thread may be waiting for room in the view's queue.
-        QueuedLogView::GuiThreadBlocked blocked(m_logView);
-        WaitForAllThreadExit(m_core, limit);
-    }
+    // The ending threads may wait for room in the view's queue: it is emptied meanwhile.
+    WaitForAllThreadExit(m_core, limit, [this] { m_logView.drainNow(); });
     emit commandStatesChanged();
 }
 
@@ -330,7 +327,7 @@ void CNimbrelView::startDriverRoute(CaptureRoute route) {
         showMessageBox(this, viewInUseText());
         return;
     }
-    const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
+    const std::string definitions = utf16ToUtf8(m_core.definitionFile.get());
     const DriverCapture::StartResult result = route == CaptureRoute::Uart
                                                   ? m_driver->OnDebugWithUartDriver(definitions)
                                                   : m_driver->OnDebugWithFilterDriver(definitions);
@@ -367,11 +364,7 @@ void CNimbrelView::onSystemResume() {
     // The resume ends a replay's scan, as it stops the print thread; a text-log load goes
     // on. Either keeps the view until its worker has ended.
     if (m_files->busyWith() == FileCommands::Work::Replay) m_files->cancel();
-    CaptureRoute route = CaptureRoute::None;
-    {
-        QueuedLogView::GuiThreadBlocked blocked(m_logView);
-        route = nimbrel::onSystemResume(m_core);
-    }
+    const CaptureRoute route = nimbrel::onSystemResume(m_core, [this] { m_logView.drainNow(); });
     emit commandStatesChanged();
     if (!isDriverRoute(route)) return;
     QTimer::singleShot(kResumeRestartPause, this, [this, route] {
@@ -407,7 +400,7 @@ void CNimbrelView::OnDebugWithCom() {
 }
 
 void CNimbrelView::startComCapture(const QString& port, std::uint32_t baudRate) {
-    const std::string definitions = utf16ToUtf8(DefinitionFilePath::get());
+    const std::string definitions = utf16ToUtf8(m_core.definitionFile.get());
     m_comPortShown = port;
     if (m_com.start(definitions, port.toStdString(), baudRate) ==
         ComCapture::StartResult::ViewInUse) {
@@ -431,40 +424,43 @@ void CNimbrelView::OnComSetting() {
 
 void CNimbrelView::OnLog1Path() {
     const SettingsStore settings;
-    const Log1PathDialogStart start = beginLog1PathChoice(settings, m_core.console);
+    const Log1PathDialogStart start =
+        beginLog1PathChoice(m_core.definitionFile, settings, m_core.console);
     const QString chosen =
         askOpenFileName(nullptr, {QStringLiteral("Open"), QString::fromStdU16String(start.folder),
                                   QString::fromStdU16String(start.fileName),
                                   QStringLiteral("Message Definition File (*)")});
     if (chosen.isEmpty()) return;
-    adoptChosenDefinitionFile(chosen.toStdU16String(), settings, m_core.console);
+    adoptChosenDefinitionFile(m_core.definitionFile, chosen.toStdU16String(), settings,
+                              m_core.console);
 }
 
 void CNimbrelView::OnAddStringFilter() {
-    CStrFilterDlg dlg(stringFilter(), this);
+    CStrFilterDlg dlg(m_core.stringFilter, this);
     dlg.exec();
 }
 
 void CNimbrelView::OnIcType(MenuCommand command) {
-    const int icType = chooseIcTypeDefinitionFile(command, SettingsStore(), m_core.console);
+    const int icType =
+        chooseIcTypeDefinitionFile(m_core.definitionFile, command, SettingsStore(), m_core.console);
     if (icType >= 0) m_nIcType = icType;
 }
 
-void CNimbrelView::OnIcEmber() { m_core.toggles.m_bEmberType.store(true); }
-void CNimbrelView::OnIcFlint() { m_core.toggles.m_bFlintType.store(true); }
+void CNimbrelView::OnIcEmber() { m_core.toggles.setEmberType(true); }
+void CNimbrelView::OnIcFlint() { m_core.toggles.setFlintType(true); }
 
 void CNimbrelView::OnAutoParseLog() {
-    m_core.toggles.m_bAutoParseLog.store(!m_core.toggles.m_bAutoParseLog.load());
+    m_core.toggles.setAutoParseLog(!m_core.toggles.autoParseLog());
 }
 
 void CNimbrelView::OnAutoFixTimeStamp() {
-    m_core.toggles.m_bAutoFixTimeStamp.store(!m_core.toggles.m_bAutoFixTimeStamp.load());
+    m_core.toggles.setAutoFixTimeStamp(!m_core.toggles.autoFixTimeStamp());
 }
 
 void CNimbrelView::OnAutoGenerateRawData() {
     CaptureHub& hub = m_core.hub;
-    const bool old = hub.m_bAutoSaveRawData.load();
-    hub.m_bAutoSaveRawData.store(!old);
+    const bool old = hub.autoSaveRawData();
+    hub.setAutoSaveRawData(!old);
     const CaptureRoute route = m_core.capture.m_threadId();
     if (route == CaptureRoute::Com || (route == CaptureRoute::Filter && !old)) {
         m_core.console.print(u"[G] Write Log to File(%s)", {utf8ToUtf16(hub.rawDataFile.name())});
@@ -495,11 +491,7 @@ void CNimbrelView::OnUartInBox() {
 
 // --- context menu ---
 
-void CNimbrelView::OnEditClear() {
-    // The print thread holds the formatter's lock while it waits for room in the queue.
-    QueuedLogView::GuiThreadBlocked blocked(m_logView);
-    m_core.formatter.clear();
-}
+void CNimbrelView::OnEditClear() { m_core.formatter.clear(); }
 
 void CNimbrelView::OnPause() { m_core.formatter.setPaused(!m_core.formatter.paused()); }
 

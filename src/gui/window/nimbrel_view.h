@@ -1,5 +1,5 @@
 // The view: the log text widget, the non-GUI state it owns (definitions, formatter, capture
-// hub and routes, in a ViewCore) and nearly every command of the window. The console of
+// hub and routes, in a CaptureSession) and nearly every command of the window. The console of
 // the core prints into this widget through a queue that any thread may fill.
 #pragma once
 
@@ -10,9 +10,9 @@
 #include <string>
 
 #include "app/auto_start.h"
+#include "capture/capture_session.h"
 #include "capture/com_capture.h"
 #include "capture/driver_capture.h"
-#include "capture/view_core.h"
 #include "gui/logview/log_text_view.h"
 #include "gui/logview/queued_log_view.h"
 #include "gui/window/command_table.h"
@@ -33,11 +33,11 @@ public:
     ~CNimbrelView() override;
 
     CNimbrelDoc& GetDocument() const { return m_doc; }
-    ViewCore& core() { return m_core; }
+    CaptureSession& core() { return m_core; }
     // The File menu's text logs, raw data replay, printing and recent files.
     FileCommands& files() { return *m_files; }
     const FileCommands& files() const { return *m_files; }
-    const ViewCore& core() const { return m_core; }
+    const CaptureSession& core() const { return m_core; }
 
     // Shows everything that other threads have queued for the view.
     void showQueuedText() { m_logView.drainNow(); }
@@ -142,7 +142,7 @@ private:
 
     CNimbrelDoc& m_doc;
     QueuedLogView m_logView;
-    ViewCore m_core;
+    CaptureSession m_core;
     ComCapture m_com;
     std::unique_ptr<DriverCapture> m_driver;
     std::unique_ptr<FileHost> m_fileHost;

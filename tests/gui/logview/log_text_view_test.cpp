@@ -372,6 +372,60 @@ TEST_F(LogTextViewTest, ReplaceAndReplaceAllUndoAsTheUserExpects) {
     EXPECT_EQ(view->plainText(), "err here\nno err, err\nfine\n");
 }
 
+// Finds, copies and replace-alls over millions of lines go on on the worker: the GUI thread
+// takes lines meanwhile, the outcome comes with a signal, and an edit or a clear in between
+// drops it.
+TEST_F(LogTextViewTest, LongFindCopyAndReplaceAllGoOnOnTheWorker) {
+    constexpr int kLines = 2'000'000;
+    const QString thousand = QStringLiteral("plain grey text\n").repeated(1000);
+    const auto fill = [&] {
+        view->beginAppendBatch();
+        for (int i = 0; i < kLines / 1000; ++i)
+            view->appendText(thousand, LogTextView::defaultTextColour());
+        view->appendText(u"the needle line\n", QColor(255, 0, 0));
+        view->endAppendBatch();
+        view->setSelection({0, 0}, {0, 0});
+    };
+    fill();
+    QSignalSpy found(view.get(), &LogTextView::findFinished);
+    EXPECT_FALSE(view->find(QStringLiteral("NEEDLE"), false, false, true));
+    view->appendText(u"arrived while searching\n", LogTextView::defaultTextColour());
+    ASSERT_TRUE(found.wait(30000));
+    EXPECT_TRUE(found.at(0).at(0).toBool());
+    EXPECT_EQ(view->anchor(), (TextPos{kLines, 4}));
+    EXPECT_EQ(view->selectedText(), "needle");
+
+    // Cleared while the worker searches: nothing is selected.
+    found.clear();
+    view->setSelection({0, 0}, {0, 0});
+    EXPECT_FALSE(view->find(QStringLiteral("needle"), true, false, true));
+    view->clear();
+    ASSERT_TRUE(found.wait(30000));
+    EXPECT_FALSE(found.at(0).at(0).toBool());
+    EXPECT_FALSE(view->hasSelection());
+
+    // A long selection is copied as it was when the copy started.
+    fill();
+    QSignalSpy copied(view.get(), &LogTextView::copyFinished);
+    view->setSelection({kLines - 30000, 6}, {kLines, 10});
+    view->copy();
+    view->appendText(u"not copied\n", LogTextView::defaultTextColour());
+    ASSERT_TRUE(copied.wait(30000));
+    const QString text = QGuiApplication::clipboard()->text();
+    EXPECT_EQ(text.count(u'\n'), 30000);
+    EXPECT_TRUE(text.startsWith("grey text\nplain grey text\n"));
+    EXPECT_TRUE(text.endsWith("plain grey text\nthe needle"));
+
+    // Replace All: the search on the worker, the edit on the GUI thread, one undo step.
+    QSignalSpy replaced(view.get(), &LogTextView::replaceAllFinished);
+    EXPECT_EQ(view->replaceAll(QStringLiteral("needle"), QStringLiteral("pin"), true, false), -1);
+    ASSERT_TRUE(replaced.wait(30000));
+    EXPECT_EQ(replaced.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(view->lineText(kLines), "the pin line");
+    view->undo();
+    EXPECT_EQ(view->lineText(kLines), "the needle line");
+}
+
 TEST_F(LogTextViewTest, PrintsToPdfWithTheTextOnIt) {
     for (int i = 0; i < 150; ++i)
         view->appendText(QStringLiteral("QZJX printed %1\n").arg(i), QColor(255, 255, 0));

@@ -1,6 +1,6 @@
 // The log view fed from another thread: a producer that runs the real record formatter
-// (which holds its lock while it appends) against Clear, Pause, the capture shutdown and
-// the destruction of the widget on the GUI thread.
+// (which waits for room in the queue before it takes its lock) against Clear, Pause, the
+// capture shutdown and the destruction of the widget on the GUI thread.
 #include "gui/logview/queued_log_view.h"
 
 #include <gtest/gtest.h>
@@ -95,8 +95,7 @@ TEST(QueuedLogView, ClearPauseAndCloseAgainstAProducerThatWaitsForRoom) {
     auto* widget = new LogTextView;
     widget->resize(800, 400);
     widget->show();
-    // A small queue: the producer waits for room most of the time, holding the
-    // formatter's lock while it waits.
+    // A small queue: the producer waits for room most of the time.
     QueuedLogView view(*widget, 64);
     Capture capture(view);
     Producer producer(capture, kProducerLines);
@@ -105,12 +104,9 @@ TEST(QueuedLogView, ClearPauseAndCloseAgainstAProducerThatWaitsForRoom) {
     view.drainNow();
     EXPECT_TRUE(numberedWithoutGaps(*widget));
 
-    // Clear takes the formatter's lock, which the producer holds while it waits for the
-    // queue that this thread drains.
-    {
-        QueuedLogView::GuiThreadBlocked blocked(view);
-        capture.formatter.clear();
-    }
+    // Clear takes the formatter's lock while the producer waits for the queue that this
+    // thread drains.
+    capture.formatter.clear();
     EXPECT_LT(widget->lineCount(), 100);  // only what arrived since
     ASSERT_TRUE(QTest::qWaitFor([&] { return widget->lineCount() >= 3000; }, 20000));
 
@@ -125,18 +121,18 @@ TEST(QueuedLogView, ClearPauseAndCloseAgainstAProducerThatWaitsForRoom) {
     capture.formatter.setPaused(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return widget->lineCount() >= whilePaused + 3000; }, 20000));
 
-    // A second clear, then the capture shutdown: the GUI thread waits for the print
-    // thread to end while the print thread may be waiting for room.
-    {
-        QueuedLogView::GuiThreadBlocked blocked(view);
-        capture.formatter.clear();
-    }
+    // A second clear, then the capture shutdown: the GUI thread empties the queue while it
+    // waits for the print thread to end, as the window's stop does.
+    capture.formatter.clear();
     ASSERT_TRUE(QTest::qWaitFor([&] { return widget->lineCount() >= 2000; }, 20000));
-    {
-        QueuedLogView::GuiThreadBlocked blocked(view);
-        producer.quit.store(true);
-        producer.join();
-    }
+    producer.quit.store(true);
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            view.drainNow();
+            return producer.done.load();
+        },
+        20s));
+    producer.join();
     view.drainNow();
     EXPECT_TRUE(numberedWithoutGaps(*widget));
     // Every line made since the last clear is in the view (the formatter numbers them).
@@ -144,6 +140,69 @@ TEST(QueuedLogView, ClearPauseAndCloseAgainstAProducerThatWaitsForRoom) {
 
     delete widget;
     EXPECT_FALSE(view.exists());
+}
+
+// The queue is full and the GUI thread does not empty it: a producer waits for room. The
+// formatter's lock stays free meanwhile, so Clear, the menus' queries and a change of the
+// line output end at once, on another thread as on the GUI thread; after Clear the lines
+// start again at 00001, with none of the earlier ones after them.
+TEST(QueuedLogView, AFullQueueLeavesTheFormattersLockFree) {
+    test::logViewTestApp();
+    auto* widget = new LogTextView;
+    QueuedLogView view(*widget, 50);
+    Capture capture(view);
+    Producer producer(capture, kProducerLines);
+    ASSERT_TRUE(test::waitUntil([&] { return view.queuedLines() >= 50; }, 20s));
+
+    std::atomic<bool> finished{false};
+    std::thread menus([&] {
+        capture.formatter.clear();
+        (void)capture.formatter.lineNumber();
+        (void)capture.formatter.counts();
+        (void)capture.formatter.clearEnabled();
+        capture.formatter.setLineOutput(nullptr);
+        capture.formatter.resetLastStamp();
+        finished.store(true);
+    });
+    const bool endedWhileFull = test::waitUntil([&] { return finished.load(); }, 3s);
+    EXPECT_TRUE(endedWhileFull) << "the formatter's lock was held while waiting for room";
+    // Released either way, so that a failure does not hang the suite.
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            view.drainNow();
+            return finished.load();
+        },
+        20s));
+    menus.join();
+    if (!endedWhileFull) {
+        producer.quit.store(true);
+        test::waitUntil(
+            [&] {
+                view.drainNow();
+                return producer.done.load();
+            },
+            20s);
+        delete widget;
+        return;
+    }
+
+    // The same on the GUI thread, with the queue full again.
+    ASSERT_TRUE(test::waitUntil([&] { return view.queuedLines() >= 50; }, 20s));
+    capture.formatter.clear();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widget->lineCount() >= 2000; }, 20000));
+    producer.quit.store(true);
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            view.drainNow();
+            return producer.done.load();
+        },
+        20s));
+    producer.join();
+    view.drainNow();
+    EXPECT_TRUE(numberedWithoutGaps(*widget));
+    EXPECT_EQ(widget->lineCount(), capture.formatter.lineNumber() - 1);
+    delete widget;
 }
 
 TEST(QueuedLogView, DestroyingTheWidgetReleasesAWaitingProducerAndDropsWhatFollows) {
@@ -181,19 +240,12 @@ TEST(QueuedLogView, CallsOnTheGuiThreadActAtOnceAfterWhatIsQueued) {
     EXPECT_EQ(widget.plainText(), "from a thread\nfrom the GUI\n");
     EXPECT_EQ(widget.lineRuns(0)[0].colour, QColor(255, 0, 0));
 
-    // A replacement or a clear from a thread drops what was queued before it; a thread
-    // that reads the text waits for the GUI thread.
-    std::atomic<bool> read{false};
-    std::u16string seen;
-    std::thread reader([&] {
+    // A replacement or a clear from a thread drops what was queued before it.
+    std::thread([&] {
         view.append(u"dropped\n", Rgb{});
         view.replaceAll(u"progress 50%\n", Rgb{0, 0, 255});
-        seen = view.plainText();
-        read.store(true);
-    });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return read.load(); }, 5000));
-    reader.join();
-    EXPECT_EQ(seen, u"progress 50%\n");
+    }).join();
+    view.drainNow();
     EXPECT_EQ(widget.plainText(), "progress 50%\n");
     std::thread([&] { view.clear(); }).join();
     EXPECT_FALSE(view.hasText());

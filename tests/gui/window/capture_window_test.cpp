@@ -8,7 +8,7 @@
 #include <QToolBar>
 #include <cstdlib>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "gui/window/capture_status.h"
 #include "gui/window/command_table.h"
 #include "gui/window/demo_controller.h"

@@ -15,7 +15,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "gui/window/about_dlg.h"
 #include "gui/window/com_dlg.h"
 #include "gui/window/command_table.h"
@@ -78,9 +78,8 @@ TEST_F(DialogsTest, StringFilterAddDeleteOkAndCancel) {
     EXPECT_FALSE(filter.matches(u"hci"));
 }
 
-TEST_F(DialogsTest, StringFilterFromTheMenuReplacesTheProcessFilter) {
+TEST_F(DialogsTest, StringFilterFromTheMenuReplacesTheViewsFilter) {
     startApp();
-    stringFilter().replaceAll({});
     whenModalShown([](QWidget* w) {
         auto* dlg = qobject_cast<CStrFilterDlg*>(w);
         ASSERT_NE(dlg, nullptr);
@@ -88,13 +87,12 @@ TEST_F(DialogsTest, StringFilterFromTheMenuReplacesTheProcessFilter) {
         dlg->accept();
     });
     run(MenuCommand::AddStringFilter);
-    EXPECT_EQ(*stringFilter().strings(), StringFilter::List{u"look1"});
+    EXPECT_EQ(*view().core().stringFilter.strings(), StringFilter::List{u"look1"});
     // A filtered status message is not shown.
     const qint64 before = view().lineCount();
     view().core().console.print(u"[G] set look1 here");
     QTest::qWait(50);
     EXPECT_EQ(view().lineCount(), before);
-    stringFilter().replaceAll({});
 }
 
 TEST_F(DialogsTest, BaudRateMustBeAPositiveInteger) {

@@ -87,7 +87,7 @@ protected:
     // Waits for the worker, then shows what it queued for the view.
     bool waitIdle(int ms = 20000) const {
         const bool idle = waitFor([&] { return !files().busy(); }, ms);
-        view().core().view.plainText();
+        view().showQueuedText();
         return idle;
     }
     QList<QColor> colours() const {
@@ -128,7 +128,7 @@ protected:
 };
 
 TEST_F(FileMenuTest, SaveThenOpenGivesTheSameLinesColoursAndCaption) {
-    ViewCore& core = view().core();
+    CaptureSession& core = view().core();
     core.console.print(u"[G] green line");
     core.console.print(u"03:04:05.000  [COM] [R] [00001] [000] [000] [00001] HCI_Reset");
     core.console.printText(u"\tOpcode: 0x0c03 %s %d");
@@ -149,10 +149,10 @@ TEST_F(FileMenuTest, SaveThenOpenGivesTheSameLinesColoursAndCaption) {
     EXPECT_FALSE(text.startsWith(QChar(0xFEFF)));
 
     core.console.print(u"[Y] something else");
-    g_textLogOpened.store(false);
+    EXPECT_FALSE(core.textLogOpened());
     openAnswer = saveAnswer;
     run(FileOpen);
-    EXPECT_TRUE(g_textLogOpened.load());
+    EXPECT_TRUE(core.textLogOpened());
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(viewLines().join("\n").toStdString(), before.join("\n").toStdString());
     EXPECT_EQ(colours(), coloursBefore);
@@ -176,10 +176,10 @@ TEST_F(FileMenuTest, SaveThenOpenGivesTheSameLinesColoursAndCaption) {
 }
 
 TEST_F(FileMenuTest, OpenRefusalsCancelMissingUnreadableAndAFailedSave) {
-    g_textLogOpened.store(false);
+    EXPECT_FALSE(view().core().textLogOpened());
     openAnswer.clear();
     run(FileOpen);  // cancelled: the flag is set all the same
-    EXPECT_TRUE(g_textLogOpened.load());
+    EXPECT_TRUE(view().core().textLogOpened());
     EXPECT_FALSE(files().busy());
 
     ASSERT_TRUE(
@@ -288,6 +288,7 @@ TEST_F(FileMenuTest, AStoreWithoutRoomHoldsTheQueueBackAndSaysWhyInRed) {
     std::atomic<int> sent{0};
     std::thread producer([&] {
         for (int i = 0; i < 20000 && queue.exists(); ++i) {
+            queue.waitForRoom();
             queue.append(u"[G] a line that waits for room in the view\n", kGreen);
             sent.store(i + 1);
         }
@@ -342,8 +343,9 @@ TEST_F(FileMenuTest, ADefinitionFileWithoutDefinitionsIsNamedInYellow) {
     ASSERT_TRUE(writeFile(programHome() + "/LOG1.h", "\x89PNG\r\n\x1a\n"));
     openAnswer.clear();  // the replay's file dialog is cancelled
     run(OpenRawData);
-    EXPECT_EQ(viewLines().back(), "[Y] No message definitions found in " +
-                                      QString::fromStdU16String(DefinitionFilePath::get()));
+    EXPECT_EQ(viewLines().back(),
+              "[Y] No message definitions found in " +
+                  QString::fromStdU16String(view().core().definitionFile.get()));
     EXPECT_EQ(lineColour(view().lineCount() - 1), qcolour(kYellow));
 }
 

@@ -41,7 +41,7 @@ TEST_F(StartupTest, FirstLaunchAdoptsLog1hAndStoresItWithoutCapturing) {
     startApp();
     const QString log1 = program("LOG1.h");
     EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLog1Path()), log1);
-    EXPECT_EQ(QString::fromStdU16String(DefinitionFilePath::get()), log1);
+    EXPECT_EQ(QString::fromStdU16String(view().core().definitionFile.get()), log1);
     ASSERT_TRUE(waitFor([&] { return view().lineCount() >= 2; }));
     const qint64 g = findLine(QStringLiteral("[G] set log1.h = \"%1\"").arg(log1));
     const qint64 y = findLine(QStringLiteral("[Y] !!!Important, please check log1.h!!!"));
@@ -67,7 +67,8 @@ TEST_F(StartupTest, AStoredPathToAnExistingFileIsKept) {
     ASSERT_TRUE(writeFile(mine, "#define A 1 //\"a\"\n"));
     SettingsStore().SetLog1Path(QString::fromStdString(mine).toStdU16String());
     startApp();
-    EXPECT_EQ(QString::fromStdU16String(DefinitionFilePath::get()), QString::fromStdString(mine));
+    EXPECT_EQ(QString::fromStdU16String(view().core().definitionFile.get()),
+              QString::fromStdString(mine));
 }
 
 TEST_F(StartupTest, IcTypeWithAMissingFileIsReportedAndAdoptedAllTheSame) {
@@ -87,11 +88,11 @@ TEST_F(StartupTest, EmberAndFlintAreBothNeededForTheParameterShift) {
     startApp();
     const FormatterToggles& t = view().core().toggles;
     run(MenuCommand::IcTypeEmber);
-    EXPECT_TRUE(t.m_bEmberType && !t.m_bFlintType);
+    EXPECT_TRUE(t.emberType() && !t.flintType());
     run(MenuCommand::IcTypeFlint);
-    EXPECT_TRUE(t.m_bEmberType && t.m_bFlintType);
+    EXPECT_TRUE(t.emberType() && t.flintType());
     run(MenuCommand::IcTypeEmber);  // never cleared
-    EXPECT_TRUE(t.m_bEmberType && t.m_bFlintType);
+    EXPECT_TRUE(t.emberType() && t.flintType());
 }
 
 TEST_F(StartupTest, Log1PathAdoptsAnExistingFileAndRefusesAMissingOne) {
@@ -119,7 +120,7 @@ TEST_F(StartupTest, Log1PathAdoptsAnExistingFileAndRefusesAMissingOne) {
     answer = QString::fromStdString(mine);
     run(MenuCommand::Log1Path);
     EXPECT_EQ(QString::fromStdU16String(SettingsStore().GetLog1Path()), answer);
-    EXPECT_EQ(QString::fromStdU16String(DefinitionFilePath::get()), answer);
+    EXPECT_EQ(QString::fromStdU16String(view().core().definitionFile.get()), answer);
     setOpenFileHook(nullptr);
 }
 
@@ -127,7 +128,7 @@ TEST_F(StartupTest, AutoGenerateRawDataWithoutCaptureOnlyStoresTheSetting) {
     startApp();
     const qint64 before = view().lineCount();
     run(MenuCommand::AutoGenerateRawData);
-    EXPECT_TRUE(view().core().hub.m_bAutoSaveRawData.load());
+    EXPECT_TRUE(view().core().hub.autoSaveRawData());
     EXPECT_EQ(SettingsStore().storedValue(u"AutoSaveRawData"), std::u16string(u"1"));
     QTest::qWait(50);
     EXPECT_EQ(view().lineCount(), before);
