@@ -1,8 +1,7 @@
 #include "gui/file_commands.h"
 
 #include <QAction>
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -13,7 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
-#include <chrono>
+#include <QTimer>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -179,8 +178,10 @@ bool FileCommands::OnExportShownLines() {
 int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const std::string& path,
                               bool sync, std::function<bool(std::int64_t)> keep) {
     // The text goes out on a worker thread from a snapshot, so that lines may keep
-    // arriving; the window repaints meanwhile but takes no input.
-    std::atomic<bool> done{false};
+    // arriving. The caller needs the outcome before it goes on (a close waits for its
+    // save), so the GUI thread waits in an event loop of its own that the worker's queued
+    // completion ends: the window repaints meanwhile but takes no input.
+    QEventLoop waiting;
     int error = 0;
     std::thread writer([&] {
         TextLogWriter out;
@@ -191,19 +192,17 @@ int FileCommands::saveTextLog(std::shared_ptr<const LineSnapshot> text, const st
             if (error == 0 && !read) error = EIO;
             if (error == 0) error = out.commit(sync);
         }
-        done.store(true);
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    QElapsedTimer clock;
-    clock.start();
     bool waitCursor = false;
-    while (!done.load()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        if (!waitCursor && clock.elapsed() > 100) {
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-            waitCursor = true;
-        }
-    }
+    QTimer slow;
+    slow.setSingleShot(true);
+    connect(&slow, &QTimer::timeout, &waiting, [&waitCursor] {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        waitCursor = true;
+    });
+    slow.start(100);
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
     if (waitCursor) QGuiApplication::restoreOverrideCursor();
     writer.join();
     return error;
@@ -446,8 +445,13 @@ bool FileCommands::confirmClose(bool ask) {
             return false;
     }
     cancel();
-    // The worker may wait for room in the view's queue: keep the event loop going.
-    while (busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // The worker may wait for room in the view's queue, and its end comes as a queued
+    // call: the GUI thread waits in an event loop of its own until the work has finished.
+    if (busy()) {
+        QEventLoop waiting;
+        connect(this, &FileCommands::workFinished, &waiting, &QEventLoop::quit);
+        waiting.exec();
+    }
     return true;
 }
 
