@@ -33,8 +33,8 @@
 #include <unistd.h>
 
 #include "bench_process.h"
-#include "gui/log_text_view.h"
-#include "gui/queued_log_view.h"
+#include "gui/logview/log_text_view.h"
+#include "gui/logview/queued_log_view.h"
 #include "pipeline/color_tag.h"
 
 namespace {
