@@ -19,11 +19,11 @@
 #include <unistd.h>
 
 #include "bench_process.h"
-#include "gui/file_commands.h"
-#include "gui/main_frame.h"
-#include "gui/nimbrel_app.h"
-#include "gui/nimbrel_view.h"
-#include "gui/queued_log_view.h"
+#include "gui/logview/queued_log_view.h"
+#include "gui/window/file_commands.h"
+#include "gui/window/main_frame.h"
+#include "gui/window/nimbrel_app.h"
+#include "gui/window/nimbrel_view.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -33,8 +33,8 @@
 #include <unistd.h>
 
 #include "bench_process.h"
-#include "gui/log_text_view.h"
-#include "gui/queued_log_view.h"
+#include "gui/logview/log_text_view.h"
+#include "gui/logview/queued_log_view.h"
 #include "pipeline/color_tag.h"
 
 namespace {
@@ -177,6 +177,7 @@ public:
                 text.clear();
                 int count = 0;
                 const Rgb colour = maker.make(n, text, count);
+                view.waitForRoom();
                 view.append(text, colour);
                 made_.fetch_add(static_cast<std::uint64_t>(count), std::memory_order_relaxed);
             }
@@ -218,7 +219,6 @@ public:
     void clear() override {}
     bool hasText() const override { return true; }
     bool exists() const override { return true; }
-    std::u16string plainText() const override { return {}; }
     bool empty() {
         std::lock_guard lock(mutex_);
         return pending_.empty();
@@ -337,10 +337,26 @@ Result measureOurs(std::uint64_t lines, StallMeter& meter) {
             const qint64 last = view.store().lineCount() - 1;
             view.setSelection({std::max<qint64>(0, last - 100000), 0}, view.store().endPos());
         },
-        [&] { view.copy(); },
         [&] {
-            // Upwards from the end: every line is searched.
-            const bool found = view.find(QString::fromUtf16(kFirstLineMark), true, false, false);
+            // A long copy ends on the worker: the step lasts until the clipboard has it.
+            bool copied = false;
+            const QMetaObject::Connection c = QObject::connect(
+                &view, &nimbrel::gui::LogTextView::copyFinished, [&] { copied = true; });
+            view.copy();
+            runUntil([&] { return copied; }, INT64_MAX);
+            QObject::disconnect(c);
+        },
+        [&] {
+            // Upwards from the end: every line is searched, most of them on the worker.
+            bool ended = false, found = false;
+            const QMetaObject::Connection c =
+                QObject::connect(&view, &nimbrel::gui::LogTextView::findFinished, [&](bool f) {
+                    ended = true;
+                    found = f;
+                });
+            view.find(QString::fromUtf16(kFirstLineMark), true, false, false);
+            runUntil([&] { return ended; }, INT64_MAX);
+            QObject::disconnect(c);
             std::printf("  log view: first line's mark %s at line %lld\n",
                         found ? "found" : "NOT FOUND", static_cast<long long>(view.caret().line));
         },

@@ -24,11 +24,11 @@
 #include <thread>
 
 #include "bench_process.h"
-#include "gui/log_search.h"
-#include "gui/log_text_view.h"
-#include "gui/search_pane.h"
-#include "gui/search_results_list.h"
-#include "gui/store_search.h"
+#include "gui/logview/log_search.h"
+#include "gui/logview/log_text_view.h"
+#include "gui/logview/store_search.h"
+#include "gui/window/search_pane.h"
+#include "gui/window/search_results_list.h"
 
 using namespace nimbrel::gui;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "pipeline/line_output.h"
 #include "pipeline/memory_log_view.h"
 #include "pipeline/print_thread.h"
@@ -45,14 +45,14 @@ void BM_DrainAtStop(benchmark::State& state) {
         state.PauseTiming();
         MemoryLogView view;
         DiscardLines out;
-        ViewCore core(view, folder);
+        CaptureSession core(view, folder);
         core.reloadDefinitions(std::string(NIMBREL_DATA_DIR) + "/LOG1.h");
         core.formatter.setLineOutput(&out);
-        core.hub.m_bAutoSaveRawData = saveRaw;
+        core.hub.setAutoSaveRawData(saveRaw);
         core.hub.rawDataFile.setName(folder + "/RawData_bench.log");
         core.hub.allocateRing();
         core.hub.ring.append(stream.data(), static_cast<std::uint32_t>(stream.size()));
-        core.hub.m_printThreadQuit = true;  // the stop's request
+        core.hub.setPrintThreadQuit(true);  // the stop's request
         PrintThread thread(core.hub, core.emitter, [](unsigned) {});
         state.ResumeTiming();
 
@@ -60,7 +60,7 @@ void BM_DrainAtStop(benchmark::State& state) {
         benchmark::DoNotOptimize(more);
 
         state.PauseTiming();
-        if (core.hub.counters.recordsFramed.load() != records) state.SkipWithError("records lost");
+        if (core.hub.counters.recordsFramed() != records) state.SkipWithError("records lost");
         std::filesystem::remove(folder + "/RawData_bench.log");
         state.ResumeTiming();
     }

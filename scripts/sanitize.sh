@@ -89,7 +89,7 @@ run_thread() {
   # capture, the log view's cross-thread queue).
   local available targets=()
   available="$(ninja -C "$build" -t targets all)"
-  for t in test_pipeline test_capture test_platform test_files test_sim test_cli test_gui; do
+  for t in test_pipeline test_capture test_platform test_files test_sim test_cli test_logview test_gui; do
     grep -q "^$t:" <<<"$available" && targets+=("$t")
   done
   "${tsan_wrap[@]}" cmake --build "$build" -j "$jobs" --target "${targets[@]}" || return 1
@@ -98,7 +98,7 @@ run_thread() {
     echo "-- $t"
     local options="$TSAN_OPTIONS"
     # Qt is not built with ThreadSanitizer; see the suppressions file.
-    [ "$t" = test_gui ] && options="$options:suppressions=$root/tests/gui/tsan.supp"
+    [ "$t" = test_gui ] || [ "$t" = test_logview ] && options="$options:suppressions=$root/tests/gui/tsan.supp"
     TSAN_OPTIONS="$options" "${tsan_wrap[@]}" "$build/bin/$t" --gtest_brief=1 || failed+=("$t")
   done
   timings+=("thread: $((SECONDS - start)) s")

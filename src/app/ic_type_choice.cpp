@@ -5,14 +5,14 @@
 
 namespace nimbrel {
 
-int chooseIcTypeDefinitionFile(MenuCommand command, const Log1PathStore& store,
-                               LogConsole& console) {
+int chooseIcTypeDefinitionFile(DefinitionFilePath& inUse, MenuCommand command,
+                               const Log1PathStore& store, LogConsole& console) {
     for (const IcTypeFile& chip : kIcTypeFiles) {
         if (chip.command != command) continue;
         const std::u16string path = programFolderFile(chip.fileName);
         if (!definitionFileExists(path))
             console.print(u"[R] File \"%s\" doesn't exist.", {std::u16string_view(path)});
-        adoptDefinitionFile(path, console, "look2");
+        adoptDefinitionFile(inUse, path, console, "look2");
         store.SetLog1Path(path);
         return chip.icType;
     }

@@ -5,6 +5,7 @@
 
 namespace nimbrel {
 
+class DefinitionFilePath;
 class LogConsole;
 class Log1PathStore;
 
@@ -23,7 +24,7 @@ inline constexpr IcTypeFile kIcTypeFiles[] = {
 // IC Type commands Amber to Dolomite: adopts the chip's file from the program folder (a
 // missing file is reported in red and adopted all the same) and remembers it. Returns the
 // new m_nIcType, or -1 without doing anything for any other command.
-int chooseIcTypeDefinitionFile(MenuCommand command, const Log1PathStore& store,
-                               LogConsole& console);
+int chooseIcTypeDefinitionFile(DefinitionFilePath& inUse, MenuCommand command,
+                               const Log1PathStore& store, LogConsole& console);
 
 }  // namespace nimbrel

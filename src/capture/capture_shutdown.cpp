@@ -1,13 +1,37 @@
 #include "capture/capture_shutdown.h"
 
+#include <algorithm>
+
+#include "capture/capture_session.h"
 #include "capture/com_port.h"
 #include "capture/driver_requests.h"
-#include "capture/view_core.h"
 #include "platform/trace.h"
 
 namespace nimbrel {
 
-void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit) {
+namespace {
+
+// Waits up to `limit` with `wait` (true once the thread has ended), in short steps with
+// `whileWaiting` between them when one is given.
+bool waitInSteps(const std::function<bool(std::chrono::milliseconds)>& wait,
+                 std::chrono::milliseconds limit, const std::function<void()>& whileWaiting) {
+    if (!whileWaiting) return wait(limit);
+    constexpr std::chrono::milliseconds kStep{5};
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        whileWaiting();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left <= std::chrono::milliseconds::zero())
+            return wait(std::chrono::milliseconds::zero());
+        if (wait(std::min(left, kStep))) return true;
+    }
+}
+
+}  // namespace
+
+void WaitForAllThreadExit(CaptureSession& core, std::chrono::milliseconds limit,
+                          const std::function<void()>& whileWaiting) {
     trace("WaitForAllThreadExit+++++\n");
     CaptureState& state = core.capture;
     state.requestStop();
@@ -23,10 +47,18 @@ void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit) {
     case CaptureRoute::Uart: uartDriver().stopLogging(); break;
     case CaptureRoute::None: break;
     }
-    const bool captureEnded = state.waitForCaptureThread(limit);
+    const bool captureEnded = waitInSteps(
+        [&](std::chrono::milliseconds step) { return state.waitForCaptureThread(step); }, limit,
+        whileWaiting);
     // Told to stop after the writer has ended, the print thread shows and records what the
-    // ring still holds, then ends.
-    const bool printEnded = state.waitForPrintThread(limit);
+    // ring still holds, then ends. While a capture thread that outlived its wait still runs,
+    // the print thread is only told to stop.
+    const bool printEnded =
+        state.captureThreadRunning()
+            ? state.waitForPrintThread(limit)
+            : waitInSteps(
+                  [&](std::chrono::milliseconds step) { return state.waitForPrintThread(step); },
+                  limit, whileWaiting);
 
     // The ring goes only when no thread can touch it any more; otherwise it stays until a
     // later shutdown finds both threads ended.

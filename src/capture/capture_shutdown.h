@@ -4,12 +4,16 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 namespace nimbrel {
 
-class ViewCore;
+class CaptureSession;
 
-// Waits up to `limit` for each thread.
-void WaitForAllThreadExit(ViewCore& core, std::chrono::milliseconds limit);
+// Waits up to `limit` for each thread. `whileWaiting`, when given, runs every few
+// milliseconds of the waits: the GUI thread empties the view's queue there, which the
+// ending threads may wait on for room.
+void WaitForAllThreadExit(CaptureSession& core, std::chrono::milliseconds limit,
+                          const std::function<void()>& whileWaiting = {});
 
 }  // namespace nimbrel

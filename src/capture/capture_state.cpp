@@ -1,16 +1,19 @@
 #include "capture/capture_state.h"
 
 #include "pipeline/capture_hub.h"
+#include "pipeline/formatter_state.h"
 
 namespace nimbrel {
 
-CaptureState::CaptureState(CaptureHub& hub, std::atomic<CaptureRoute>& routeLastStarted)
-    : hub_(hub), routeLastStarted_(routeLastStarted) {}
+CaptureState::CaptureState(CaptureHub& hub, FormatterToggles& toggles)
+    : hub_(hub), toggles_(toggles) {}
+
+CaptureRoute CaptureState::m_threadId() const { return toggles_.threadId(); }
 
 CaptureState::~CaptureState() {
-    hub_.m_writeThreadQuit.store(true);
+    hub_.setWriteThreadQuit(true);
     m_captureThread.join();
-    hub_.m_printThreadQuit.store(true);
+    hub_.setPrintThreadQuit(true);
     hub_.m_printThread.join();
 }
 
@@ -24,7 +27,7 @@ CaptureState::Phase CaptureState::phaseLocked() const {
     switch (m_viewInUse) {
     case Holder::Replay: return Phase::Replaying;
     case Holder::Route:
-        if (isDriverRoute(routeLastStarted_.load()))
+        if (isDriverRoute(toggles_.threadId()))
             return capturing ? Phase::DriverRunning : Phase::DriverArmed;
         if (capturing) return Phase::ComActive;
         break;
@@ -43,11 +46,11 @@ bool CaptureState::claimRoute(CaptureRoute route) {
     std::lock_guard lock(mutex_);
     if (route == CaptureRoute::None || !idleLocked()) return false;
     m_viewInUse = Holder::Route;
-    routeLastStarted_.store(route);
+    toggles_.setThreadId(route);
     if (isDriverRoute(route)) m_deviceOn.store(false);
     // Cleared here rather than in the thread, so that a stop request raised before the
     // thread has opened its device is not lost.
-    hub_.m_writeThreadQuit.store(false);
+    hub_.setWriteThreadQuit(false);
     return true;
 }
 
@@ -59,7 +62,7 @@ void CaptureState::startCaptureThread(std::function<void()> body) {
 
 bool CaptureState::restartArmedRoute(std::function<void()> body) {
     std::lock_guard lock(mutex_);
-    if (!isDriverRoute(routeLastStarted_.load())) return false;
+    if (!isDriverRoute(toggles_.threadId())) return false;
     const bool armed = m_viewInUse == Holder::Route && !m_captureThread.running();
     // With nothing holding the view, the thread runs with its stop request up: it goes
     // through its start-up and end steps and ends. A replay or a text-log load holding
@@ -69,7 +72,7 @@ bool CaptureState::restartArmedRoute(std::function<void()> body) {
     // Marked running before the stop request changes, so that a print thread still
     // draining the previous thread's bytes never takes the new writer for an ended one.
     hub_.writerStarted();
-    hub_.m_writeThreadQuit.store(!armed);
+    hub_.setWriteThreadQuit(!armed);
     m_captureThread.start(std::move(body));
     return true;
 }
@@ -86,22 +89,22 @@ void CaptureState::endReplay() {
     if (m_viewInUse == Holder::Replay) m_viewInUse = Holder::None;
 }
 
-bool CaptureState::stopRequested() const { return hub_.m_writeThreadQuit.load(); }
+bool CaptureState::stopRequested() const { return hub_.writeThreadQuit(); }
 
-void CaptureState::sourceGone() { hub_.m_writeThreadQuit.store(true); }
+void CaptureState::sourceGone() { hub_.setWriteThreadQuit(true); }
 
 void CaptureState::captureThreadEnded() {
     std::lock_guard lock(mutex_);
     // The writer has stopped: the print thread frames what it appended and ends.
-    hub_.m_writeThreadQuit.store(true);
+    hub_.setWriteThreadQuit(true);
     hub_.writerEnded();
-    if (m_viewInUse == Holder::Route && !isDriverRoute(routeLastStarted_.load()))
+    if (m_viewInUse == Holder::Route && !isDriverRoute(toggles_.threadId()))
         m_viewInUse = Holder::None;
 }
 
 void CaptureState::requestStop() {
     stopRequests_.fetch_add(1);
-    hub_.m_writeThreadQuit.store(true);
+    hub_.setWriteThreadQuit(true);
 }
 
 bool CaptureState::waitForCaptureThread(std::chrono::milliseconds limit) {
@@ -113,11 +116,11 @@ bool CaptureState::waitForPrintThread(std::chrono::milliseconds limit) {
     // A capture thread that outlived its wait may be starting the print thread right now:
     // then the print thread is only told to stop, and not waited for here.
     if (m_captureThread.running()) {
-        hub_.m_printThreadQuit.store(true);
+        hub_.setPrintThreadQuit(true);
         return false;
     }
     // Told to stop, it frames everything the ring still holds, then ends.
-    hub_.m_printThreadQuit.store(true);
+    hub_.setPrintThreadQuit(true);
     return hub_.m_printThread.waitFor(limit);
 }
 

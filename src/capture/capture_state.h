@@ -47,14 +47,15 @@
 namespace nimbrel {
 
 class CaptureHub;
+class FormatterToggles;
 
 class CaptureState {
 public:
     enum class Phase { Idle, ComActive, DriverRunning, DriverArmed, Draining, Replaying };
 
-    // `routeLastStarted` is the view's m_threadId (kept with the formatter's toggles, which
-    // tag every line with it); only this class writes it.
-    CaptureState(CaptureHub& hub, std::atomic<CaptureRoute>& routeLastStarted);
+    // The route last started is the view's m_threadId, kept with the formatter's toggles
+    // (which tag every line with it); only this class writes it.
+    CaptureState(CaptureHub& hub, FormatterToggles& toggles);
     CaptureState(const CaptureState&) = delete;
     CaptureState& operator=(const CaptureState&) = delete;
     // Stops and joins the capture and print threads without a bound: nothing they use may
@@ -124,14 +125,14 @@ public:
     // they are.
     bool threadsRunning() const;
     bool captureThreadRunning() const { return m_captureThread.running(); }
-    CaptureRoute m_threadId() const { return routeLastStarted_.load(); }
+    CaptureRoute m_threadId() const;
 
     // Runs `change` only while no capture or print thread runs; false when refused. The
     // definition reload and the line output swap go through here.
     bool whileNoThreadRuns(const std::function<void()>& change);
 
     // A radio arrival restarted a driver capture (it keeps the raw data file name).
-    std::atomic<bool> m_deviceOn{false};
+    bool deviceOn() const { return m_deviceOn.load(); }
 
 private:
     enum class Holder { None, Route, Replay };
@@ -139,7 +140,8 @@ private:
     bool idleLocked() const;
 
     CaptureHub& hub_;
-    std::atomic<CaptureRoute>& routeLastStarted_;
+    FormatterToggles& toggles_;
+    std::atomic<bool> m_deviceOn{false};
     mutable std::mutex mutex_;
     Holder m_viewInUse = Holder::None;  // guarded by mutex_
     WorkerThread m_captureThread;

@@ -3,9 +3,9 @@
 #include <chrono>
 #include <thread>
 
+#include "capture/capture_session.h"
 #include "capture/com_port.h"
 #include "capture/failure_words.h"
-#include "capture/view_core.h"
 #include "platform/local_time.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -32,7 +32,7 @@ void reportPortOpenFailure(LogConsole& console, const std::string& port,
                   {utf8ToUtf16(serialOpenFailureText(result.error, serialDevicePath(port)))});
 }
 
-ComCapture::ComCapture(ViewCore& core, std::function<std::uint32_t()> printRawData)
+ComCapture::ComCapture(CaptureSession& core, std::function<std::uint32_t()> printRawData)
     : core_(core), printRawData_(std::move(printRawData)) {}
 
 ComCapture::StartResult ComCapture::start(const std::string& definitionFile,
@@ -67,10 +67,10 @@ void ComCapture::threadMain(std::string port, std::uint32_t baudRate) {
     hub.allocateRing();
     hub.counters.reset();
 
-    setComPortNameForFiles(port);
-    hub.rawDataFile.setName(
-        RawDataFile::comRouteName(core_.programFolder, localTimeNow(), comPortNameForFiles()));
-    if (hub.m_bAutoSaveRawData.load()) hub.rawDataFile.prepare(core_.console);
+    hub.rawDataFile.setComPortName(port);
+    hub.rawDataFile.setName(RawDataFile::comRouteName(core_.programFolder, localTimeNow(),
+                                                      hub.rawDataFile.comPortName()));
+    if (hub.autoSaveRawData()) hub.rawDataFile.prepare(core_.console);
     hub.startPrintThreadIfIdle(core_.emitter);
 
     std::uint8_t buffer[kSerialReadMax];

@@ -13,7 +13,7 @@
 namespace nimbrel {
 
 class LogConsole;
-class ViewCore;
+class CaptureSession;
 
 // Reports a port that could not be opened or configured, naming the step that failed:
 // "[R] Step 1, Fail to open %s: GetLastError=0x%x", "[R] Step 2, Fail to open %s"
@@ -25,7 +25,7 @@ void reportPortOpenFailure(LogConsole& console, const std::string& port,
 class ComCapture {
 public:
     // `printRawData` reads the PrintRawData setting; 1 echoes every chunk as text.
-    ComCapture(ViewCore& core, std::function<std::uint32_t()> printRawData);
+    ComCapture(CaptureSession& core, std::function<std::uint32_t()> printRawData);
 
     enum class StartResult { Started, ViewInUse };
     // With Com without its dialogs: refuses while a route is active (the caller shows
@@ -46,7 +46,7 @@ private:
     void threadMain(std::string port, std::uint32_t baudRate);
     void echoChunk(const std::uint8_t* bytes, std::size_t n);
 
-    ViewCore& core_;
+    CaptureSession& core_;
     std::function<std::uint32_t()> printRawData_;
     std::atomic<bool> openFailed_{false};
     std::atomic<int> openError_{0};

@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <thread>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/driver_requests.h"
 #include "capture/failure_words.h"
 #include "capture/radio_handle.h"
-#include "capture/view_core.h"
 #include "platform/local_time.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -48,8 +48,8 @@ std::u16string_view driverCaption(CaptureRoute route) {
     return route == CaptureRoute::Uart ? u"DebugViaUartDriver" : u"DebugViaFilterDriver";
 }
 
-CaptureRoute onSystemResume(ViewCore& core) {
-    WaitForAllThreadExit(core, std::chrono::milliseconds(2000));
+CaptureRoute onSystemResume(CaptureSession& core, const std::function<void()>& whileWaiting) {
+    WaitForAllThreadExit(core, std::chrono::milliseconds(2000), whileWaiting);
     switch (core.capture.m_threadId()) {
     case CaptureRoute::Filter: trace("FILTER_THREAD_ID\n"); return CaptureRoute::Filter;
     case CaptureRoute::Uart: trace("UART_THREAD_ID\n"); return CaptureRoute::Uart;
@@ -57,7 +57,7 @@ CaptureRoute onSystemResume(ViewCore& core) {
     }
 }
 
-DriverCapture::DriverCapture(ViewCore& core, RadioCallbacks windowNotifications)
+DriverCapture::DriverCapture(CaptureSession& core, RadioCallbacks windowNotifications)
     : core_(core), windowNotifications_(std::move(windowNotifications)) {}
 
 DriverCapture::~DriverCapture() {
@@ -127,7 +127,7 @@ void DriverCapture::onDeviceRemovalComplete() { trace("==========> Bluetooth Dev
 void DriverCapture::prepareWindowClose() {
     // Bounded: a driver that does not answer the stop form has its device closed after
     // kDriverStopWait, which also ends a read the capture thread waits for.
-    CloseRadioHandle();
+    core_.radio.CloseRadioHandle();
     DisableFilterLog();
 }
 
@@ -162,11 +162,11 @@ bool DriverCapture::captureLog(CaptureRoute route) {
     CaptureHub& hub = core_.hub;
     hub.allocateRing();
     // A thread restarted by a radio arrival continues the raw data file (and the counts).
-    if (!state.m_deviceOn.load()) {
+    if (!state.deviceOn()) {
         hub.counters.reset();
         hub.rawDataFile.setName(RawDataFile::driverRouteName(core_.programFolder, localTimeNow()));
     }
-    if (hub.m_bAutoSaveRawData.load()) hub.rawDataFile.prepare(core_.console);
+    if (hub.autoSaveRawData()) hub.rawDataFile.prepare(core_.console);
     hub.startPrintThreadIfIdle(core_.emitter);
 
     ReadLogReply reply;
@@ -194,15 +194,15 @@ bool DriverCapture::captureLog(CaptureRoute route) {
 }
 
 void DriverCapture::FilterCaptureThread() {
-    if (RegisterRadioInterfaceNotification() == 0) {
+    if (core_.radio.RegisterRadioInterfaceNotification() == 0) {
         core_.console.print(u"[G] Register Bluetooth interface notification success", {});
     } else {
         core_.console.print(u"[R] Register Bluetooth interface notification fail", {});
     }
-    const std::uint32_t handle = OpenRadioInterface();
+    const std::uint32_t handle = core_.radio.OpenRadioInterface();
     core_.console.print(u"[G] notification handle: 0x%x", {handle});
     if (handle != kInvalidRadioHandle) {
-        if (RegisterRadioHandleNotification() == 0) {
+        if (core_.radio.RegisterRadioHandleNotification() == 0) {
             core_.console.print(u"[G] Register Bluetooth device notification success", {});
         } else {
             core_.console.print(u"[G] Register Bluetooth device notification fail", {});
@@ -210,12 +210,12 @@ void DriverCapture::FilterCaptureThread() {
     }
 
     captureLog(CaptureRoute::Filter);
-    CloseRadioHandle();
+    core_.radio.CloseRadioHandle();
 
-    if (UnregisterRadioHandleNotification()) {
+    if (core_.radio.UnregisterRadioHandleNotification()) {
         core_.console.print(u"[G] Unregister Bluetooth device notification success", {});
     }
-    if (UnregisterRadioInterfaceNotification()) {
+    if (core_.radio.UnregisterRadioInterfaceNotification()) {
         core_.console.print(u"[G] Unregister Bluetooth interface notification success", {});
     }
 }

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,7 +25,7 @@
 namespace nimbrel {
 
 class DriverDevice;
-class ViewCore;
+class CaptureSession;
 
 // The device of a driver route.
 DriverDevice& driverDevice(CaptureRoute route);
@@ -35,7 +36,8 @@ std::u16string_view driverCaption(CaptureRoute route);
 // The system resumed: every capture stopped (WaitForAllThreadExit, 2000 ms), then the
 // route whose Debug command is to run again after kResumeRestartPause (a driver route; it
 // starts with a new raw data file), or CaptureRoute::None (a COM route stays stopped).
-CaptureRoute onSystemResume(ViewCore& core);
+// `whileWaiting` runs during the waits as WaitForAllThreadExit's does.
+CaptureRoute onSystemResume(CaptureSession& core, const std::function<void()>& whileWaiting = {});
 inline constexpr std::chrono::milliseconds kResumeRestartPause{3000};
 
 class DriverCapture {
@@ -45,7 +47,7 @@ public:
     // registered once per process, by the first Debug command of a driver route, and are
     // called on the watcher's thread for the rest of the process: what they reach must
     // live as long (post to the GUI thread through an object that lives as long).
-    DriverCapture(ViewCore& core, RadioCallbacks windowNotifications);
+    DriverCapture(CaptureSession& core, RadioCallbacks windowNotifications);
     // Stops a capture thread of a driver route that still runs: it uses this object.
     ~DriverCapture();
     DriverCapture(const DriverCapture&) = delete;
@@ -88,7 +90,7 @@ private:
     // when logging could not be enabled.
     bool captureLog(CaptureRoute route);
 
-    ViewCore& core_;
+    CaptureSession& core_;
     RadioCallbacks windowNotifications_;
     std::atomic<bool> enableFailed_{false};
     // The first read that failed on a fault of the device bridge's protocol was reported.

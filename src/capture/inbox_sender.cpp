@@ -5,8 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "capture/capture_session.h"
 #include "capture/com_port.h"
-#include "capture/view_core.h"
 #include "pipeline/log_console.h"
 #include "pipeline/text_trim.h"
 #include "platform/text.h"
@@ -53,7 +53,7 @@ InBoxMessage buildInBoxMessage(const std::array<std::u16string_view, 8>& texts) 
     return message;
 }
 
-bool openInBox(ViewCore& core) {
+bool openInBox(CaptureSession& core) {
     if (core.capture.m_threadId() != CaptureRoute::Com) {
         core.console.print(u"[R] Com port doesn't open ");
         return false;

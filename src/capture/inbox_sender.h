@@ -10,7 +10,7 @@
 namespace nimbrel {
 
 class LogConsole;
-class ViewCore;
+class CaptureSession;
 
 using InBoxMessage = std::array<std::uint8_t, 8>;
 
@@ -21,7 +21,7 @@ InBoxMessage buildInBoxMessage(const std::array<std::u16string_view, 8>& texts);
 
 // Uart In Box: true when the dialog may open (the route last started is the COM route),
 // with its console line either way.
-bool openInBox(ViewCore& core);
+bool openInBox(CaptureSession& core);
 
 // Execute: one 8-byte write to the open COM port. Returns 0 when all eight bytes were
 // written; EBADF when no port is open (nothing is written); otherwise the errno value of

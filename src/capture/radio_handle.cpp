@@ -6,75 +6,86 @@
 #include "platform/radio_watcher.h"
 
 namespace nimbrel {
-namespace {
 
-std::mutex g_mutex;
-std::string g_radioHandle;       // the radio entry; empty when invalid
-int g_radioInterfaceNotify = 0;  // subscription ids; 0 when not registered
-int g_radioHandleNotify = 0;
+struct RadioHandle::State {
+    std::mutex mutex;
+    std::string g_radioHandle;       // the radio entry; empty when invalid
+    int g_radioInterfaceNotify = 0;  // subscription ids; 0 when not registered
+    int g_radioHandleNotify = 0;
 
-}  // namespace
+    // The removal of `entry`: when it is the radio behind the handle, DisableFilterLog and
+    // the handle closed. Never vetoes anything.
+    void RadioHandleCallback(const std::string& entry) {
+        std::lock_guard lock(mutex);
+        if (g_radioHandle.empty() || entry != g_radioHandle) return;
+        // A removal is under way: logging stops and the driver device closes, which ends a
+        // pending read; the capture loop then pauses until the radio count drops to 0.
+        DisableFilterLog();
+        g_radioHandle.clear();
+    }
+};
 
-int RegisterRadioInterfaceNotification() {
+RadioHandle::RadioHandle() : state_(std::make_shared<State>()) {}
+
+RadioHandle::~RadioHandle() {
+    UnregisterRadioHandleNotification();
+    UnregisterRadioInterfaceNotification();
+}
+
+int RadioHandle::RegisterRadioInterfaceNotification() {
     const int id = subscribeRadioChanges({});
     if (id == 0) return -1;
-    std::lock_guard lock(g_mutex);
+    std::lock_guard lock(state_->mutex);
     // A registration left by an earlier thread is replaced.
-    if (g_radioInterfaceNotify != 0) unsubscribeRadioChanges(g_radioInterfaceNotify);
-    g_radioInterfaceNotify = id;
+    if (state_->g_radioInterfaceNotify != 0)
+        unsubscribeRadioChanges(state_->g_radioInterfaceNotify);
+    state_->g_radioInterfaceNotify = id;
     return 0;
 }
 
-std::uint32_t OpenRadioInterface() {
+std::uint32_t RadioHandle::OpenRadioInterface() {
     const std::set<std::string> radios = listRadios(radioClassDirectory());
-    std::lock_guard lock(g_mutex);
-    g_radioHandle = radios.empty() ? std::string() : *radios.rbegin();
-    return g_radioHandle.empty() ? kInvalidRadioHandle : radioEntryNumber(g_radioHandle);
+    std::lock_guard lock(state_->mutex);
+    std::string& handle = state_->g_radioHandle;
+    handle = radios.empty() ? std::string() : *radios.rbegin();
+    return handle.empty() ? kInvalidRadioHandle : radioEntryNumber(handle);
 }
 
-int RegisterRadioHandleNotification() {
+int RadioHandle::RegisterRadioHandleNotification() {
     {
-        std::lock_guard lock(g_mutex);
-        if (g_radioHandle.empty()) return -1;
+        std::lock_guard lock(state_->mutex);
+        if (state_->g_radioHandle.empty()) return -1;
     }
-    const int id = subscribeRadioChanges({{}, RadioHandleCallback});
+    const int id = subscribeRadioChanges(
+        {{}, [state = state_](const std::string& entry) { state->RadioHandleCallback(entry); }});
     if (id == 0) return -1;
-    std::lock_guard lock(g_mutex);
-    if (g_radioHandleNotify != 0) unsubscribeRadioChanges(g_radioHandleNotify);
-    g_radioHandleNotify = id;
+    std::lock_guard lock(state_->mutex);
+    if (state_->g_radioHandleNotify != 0) unsubscribeRadioChanges(state_->g_radioHandleNotify);
+    state_->g_radioHandleNotify = id;
     return 0;
 }
 
-void RadioHandleCallback(const std::string& entry) {
-    std::lock_guard lock(g_mutex);
-    if (g_radioHandle.empty() || entry != g_radioHandle) return;
-    // A removal is under way: logging stops and the driver device closes, which ends a
-    // pending read; the capture loop then pauses until the radio count drops to 0.
-    DisableFilterLog();
-    g_radioHandle.clear();
+void RadioHandle::CloseRadioHandle() {
+    std::lock_guard lock(state_->mutex);
+    state_->g_radioHandle.clear();
 }
 
-void CloseRadioHandle() {
-    std::lock_guard lock(g_mutex);
-    g_radioHandle.clear();
+bool RadioHandle::valid() const {
+    std::lock_guard lock(state_->mutex);
+    return !state_->g_radioHandle.empty();
 }
 
-bool radioHandleValid() {
-    std::lock_guard lock(g_mutex);
-    return !g_radioHandle.empty();
-}
-
-bool UnregisterRadioHandleNotification() {
-    std::lock_guard lock(g_mutex);
-    const int id = g_radioHandleNotify;
-    g_radioHandleNotify = 0;
+bool RadioHandle::UnregisterRadioHandleNotification() {
+    std::lock_guard lock(state_->mutex);
+    const int id = state_->g_radioHandleNotify;
+    state_->g_radioHandleNotify = 0;
     return id != 0 && unsubscribeRadioChanges(id);
 }
 
-bool UnregisterRadioInterfaceNotification() {
-    std::lock_guard lock(g_mutex);
-    const int id = g_radioInterfaceNotify;
-    g_radioInterfaceNotify = 0;
+bool RadioHandle::UnregisterRadioInterfaceNotification() {
+    std::lock_guard lock(state_->mutex);
+    const int id = state_->g_radioInterfaceNotify;
+    state_->g_radioInterfaceNotify = 0;
     return id != 0 && unsubscribeRadioChanges(id);
 }
 

@@ -13,12 +13,12 @@
 #include <utility>
 #include <vector>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
 #include "capture/driver_capture.h"
 #include "capture/driver_requests.h"
 #include "capture/failure_words.h"
-#include "capture/view_core.h"
 #include "cli/arg_parser.h"
 #include "cli/colour_depth.h"
 #include "cli/commands.h"
@@ -186,9 +186,9 @@ void printSummary(const CaptureCounters& c, const char* how) {
                  "Capture ended%s: %llu records framed, %llu bytes skipped as noise, %llu bytes "
                  "lost to a ring "
                  "overrun.\n",
-                 how, static_cast<unsigned long long>(c.recordsFramed.load()),
-                 static_cast<unsigned long long>(c.noiseBytes.load()),
-                 static_cast<unsigned long long>(c.overrunBytes.load()));
+                 how, static_cast<unsigned long long>(c.recordsFramed()),
+                 static_cast<unsigned long long>(c.noiseBytes()),
+                 static_cast<unsigned long long>(c.overrunBytes()));
 }
 
 // The summary's last line: the raw data file, or why there is none or why it is
@@ -216,7 +216,7 @@ int reportRawDataFile(const RawDataFile& file) {
 
 // With Filter Driver / With Uart Driver: the route stays armed across radio removals until
 // the command is stopped; a radio arrival restarts it (the UART route after its pause).
-int captureFromDriver(const Options& o, ViewCore& core, SharedStdout& out) {
+int captureFromDriver(const Options& o, CaptureSession& core, SharedStdout& out) {
     const bool uart = o.route == CaptureRoute::Uart;
     std::fprintf(stderr, "Capturing through the %s driver at %s.\n", uart ? "UART bus" : "filter",
                  controlDevicePath(uart ? kUartDeviceName : kFilterDeviceName).c_str());
@@ -302,9 +302,9 @@ int runCapture(int argc, char** argv) {
 
     TerminalView view(stderr, useColour(o.decode.colour, stderr));
     SharedStdout out(useColour(o.decode.colour, stdout));
-    ViewCore core(view, o.saveRawFolder.empty() ? programFolder() : o.saveRawFolder);
-    core.toggles.m_bAutoParseLog = o.decode.parse;
-    core.hub.m_bAutoSaveRawData = o.saveRaw;
+    CaptureSession core(view, o.saveRawFolder.empty() ? programFolder() : o.saveRawFolder);
+    core.toggles.setAutoParseLog(o.decode.parse);
+    core.hub.setAutoSaveRawData(o.saveRaw);
     core.setLineOutput(&out);
     if (isDriverRoute(o.route)) return captureFromDriver(o, core, out);
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <thread>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
 #include "capture/driver_capture.h"
 #include "capture/driver_requests.h"
 #include "capture/failure_words.h"
-#include "capture/view_core.h"
 #include "cli/arg_parser.h"
 #include "cli/commands.h"
 #include "cli/default_definitions.h"
@@ -183,8 +183,8 @@ struct CaptureEnd {
     bool enableFailed = false;
 };
 
-CaptureEnd runCom(const Options& o, ViewCore& core, const OutputFile& fifo, const HciPcapTap& tap,
-                  ComCapture& com) {
+CaptureEnd runCom(const Options& o, CaptureSession& core, const OutputFile& fifo,
+                  const HciPcapTap& tap, ComCapture& com) {
     const std::string port = o.port.empty() ? storedComPort() : o.port;
     const auto baud = static_cast<std::uint32_t>(o.baud != 0 ? o.baud : storedBaudRate());
     com.start(o.defs.empty() ? defaultDefinitionFile() : o.defs, port, baud);
@@ -195,7 +195,7 @@ CaptureEnd runCom(const Options& o, ViewCore& core, const OutputFile& fifo, cons
     return {com.deviceGone(), false};
 }
 
-CaptureEnd runDriver(const Options& o, ViewCore& core, const OutputFile& fifo,
+CaptureEnd runDriver(const Options& o, CaptureSession& core, const OutputFile& fifo,
                      const HciPcapTap& tap, CaptureRoute route) {
     DriverCapture driver(core, {[](const std::string&) { g_radioArrivals.fetch_add(1); }, {}});
     const std::string defs = o.defs.empty() ? defaultDefinitionFile() : o.defs;
@@ -251,7 +251,7 @@ int capture(const Options& o, const ExtcapInterface& interface) {
     }
 
     MemoryLogView console;
-    ViewCore core(console, programFolder());
+    CaptureSession core(console, programFolder());
     DiscardedLines lines;
     core.setLineOutput(&lines);
     HciPcapTap tap(core.definitions, o.emberFlint, writer);

@@ -160,10 +160,10 @@ int runReplay(int argc, char** argv) {
     }
 
     FormatterToggles toggles;
-    toggles.m_bAutoParseLog = o.decode.parse;
-    toggles.m_bAutoFixTimeStamp = o.fixTimestamp;
-    toggles.m_bEmberType = o.emberFlint;
-    toggles.m_bFlintType = o.emberFlint;
+    toggles.setAutoParseLog(o.decode.parse);
+    toggles.setAutoFixTimeStamp(o.fixTimestamp);
+    toggles.setEmberType(o.emberFlint);
+    toggles.setFlintType(o.emberFlint);
     RecordFormatter formatter(definitions, console, toggles);
     formatter.setLineOutput(&writer);
     formatter.resetLastStamp();

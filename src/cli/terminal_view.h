@@ -27,7 +27,6 @@ public:
     void clear() override {}
     bool hasText() const override;
     bool exists() const override { return true; }
-    std::u16string plainText() const override { return {}; }
 
 private:
     std::FILE* stream_;

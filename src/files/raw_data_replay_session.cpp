@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "files/raw_data_replay.h"
 #include "files/text_line_writer.h"
 #include "platform/text.h"
@@ -16,7 +16,7 @@ constexpr std::u16string_view kProgress = u"[R]Analyze raw file to %d %%, please
 // meanwhile. Lines go back to the view at the end on every way out.
 class ViewClaim {
 public:
-    ViewClaim(ViewCore& core, bool alreadyClaimed)
+    ViewClaim(CaptureSession& core, bool alreadyClaimed)
         : core_(core), claimed_(alreadyClaimed || core.capture.claimReplay()) {}
     ~ViewClaim() {
         if (!claimed_) return;
@@ -26,13 +26,13 @@ public:
     bool claimed() const { return claimed_; }
 
 private:
-    ViewCore& core_;
+    CaptureSession& core_;
     bool claimed_ = false;
 };
 
 }  // namespace
 
-ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options,
+ReplayOutcome runRawDataReplay(CaptureSession& core, const ReplaySessionOptions& options,
                                std::atomic<bool>& stop) {
     ViewClaim claim(core, options.viewClaimed);
     if (!claim.claimed()) return ReplayOutcome::ViewInUse;

@@ -12,7 +12,7 @@
 
 namespace nimbrel {
 
-class ViewCore;
+class CaptureSession;
 
 struct ReplayRangeChoice {
     int startPercent = 0;
@@ -59,7 +59,7 @@ struct ReplaySessionOptions {
     std::function<void(const ReplayScanResult& scan, ReplayMethod method)> scanned;
 };
 
-ReplayOutcome runRawDataReplay(ViewCore& core, const ReplaySessionOptions& options,
+ReplayOutcome runRawDataReplay(CaptureSession& core, const ReplaySessionOptions& options,
                                std::atomic<bool>& stop);
 
 }  // namespace nimbrel

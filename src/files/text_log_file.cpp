@@ -13,8 +13,6 @@
 
 namespace nimbrel {
 
-std::atomic<bool> g_textLogOpened{false};
-
 namespace {
 
 constexpr std::size_t kChunkBytes = 1 << 20;

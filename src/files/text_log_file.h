@@ -15,11 +15,6 @@ namespace nimbrel {
 
 class LogConsole;
 
-// Set by File > Open before its dialog is shown (even when it is then cancelled) and
-// never cleared. The lines of an opened file each become one line of the view, whatever
-// their line end, and later console messages keep their own line breaks.
-extern std::atomic<bool> g_textLogOpened;
-
 struct TextLogReadResult {
     int error = 0;  // errno of a failed open or read, else 0
     std::uint64_t lines = 0;

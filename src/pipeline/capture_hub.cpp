@@ -30,8 +30,7 @@ namespace nimbrel {
 
 void CaptureHub::waitForRoom(std::uint32_t n) {
     while (!m_writeThreadQuit.load() && !m_printThreadQuit.load()) {
-        const std::uint64_t ahead =
-            ring.writePosition() + n - counters.readPosition.load(std::memory_order_acquire);
+        const std::uint64_t ahead = ring.writePosition() + n - counters.readPosition();
         if (ahead <= static_cast<std::uint64_t>(kOverrunThreshold)) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -12,9 +12,6 @@
 namespace nimbrel {
 namespace {
 
-std::mutex g_pathMutex;
-std::u16string g_definitionFilePath;  // guarded by g_pathMutex
-
 void printChoice(LogConsole& console, std::u16string_view path) {
     console.print(u"[G] set log1.h = \"%s\"", {path});
     console.print(u"[Y] !!!Important, please check log1.h!!!");
@@ -26,21 +23,22 @@ std::u16string programFolderFile(std::u16string_view fileName) {
     return utf8ToUtf16(joinPath(programFolder(), utf16ToUtf8(fileName)));
 }
 
-void adoptDefinitionFile(std::u16string_view path, LogConsole& console, const char* traceText) {
-    DefinitionFilePath::set(path);
+void adoptDefinitionFile(DefinitionFilePath& inUse, std::u16string_view path, LogConsole& console,
+                         const char* traceText) {
+    inUse.set(path);
     trace("%s", traceText);
     printChoice(console, path);
 }
 
-std::u16string DefinitionFilePath::get() {
-    std::lock_guard lock(g_pathMutex);
-    return g_definitionFilePath;
+std::u16string DefinitionFilePath::get() const {
+    std::lock_guard lock(mutex_);
+    return path_;
 }
 
 void DefinitionFilePath::set(std::u16string_view path) {
     std::u16string copy(path);
-    std::lock_guard lock(g_pathMutex);
-    g_definitionFilePath.swap(copy);
+    std::lock_guard lock(mutex_);
+    path_.swap(copy);
 }
 
 std::u16string defaultDefinitionFile() { return programFolderFile(u"LOG1.h"); }
@@ -56,24 +54,26 @@ std::u16string preferredDefinitionFile(std::u16string_view log1Path) {
     return defaultDefinitionFile();
 }
 
-void chooseStartupDefinitionFile(const Log1PathStore& store, LogConsole& console) {
+void chooseStartupDefinitionFile(DefinitionFilePath& inUse, const Log1PathStore& store,
+                                 LogConsole& console) {
     const std::u16string stored = store.GetLog1Path();
     if (definitionFileExists(stored)) {
-        DefinitionFilePath::set(stored);
+        inUse.set(stored);
     } else {
         const std::u16string fallback = defaultDefinitionFile();
-        DefinitionFilePath::set(fallback);
+        inUse.set(fallback);
         store.SetLog1Path(fallback);
     }
     trace("look1\n");
-    printChoice(console, DefinitionFilePath::get());
+    printChoice(console, inUse.get());
 }
 
-Log1PathDialogStart beginLog1PathChoice(const Log1PathStore& store, LogConsole& console) {
+Log1PathDialogStart beginLog1PathChoice(const DefinitionFilePath& inUse, const Log1PathStore& store,
+                                        LogConsole& console) {
     trace("look3");
     // Shows the file in use before the user picks another one; the reminder to check the
     // file belongs to a choice, and follows only once one is made.
-    console.print(u"[G] set log1.h = \"%s\"", {DefinitionFilePath::get()});
+    console.print(u"[G] set log1.h = \"%s\"", {inUse.get()});
     Log1PathDialogStart start{{}, u"LOG1.h"};
     const std::u16string stored = store.GetLog1Path();
     if (const auto slash = stored.rfind(u'/'); slash != std::u16string::npos) {
@@ -82,13 +82,13 @@ Log1PathDialogStart beginLog1PathChoice(const Log1PathStore& store, LogConsole& 
     return start;
 }
 
-bool adoptChosenDefinitionFile(std::u16string_view chosenPath, const Log1PathStore& store,
-                               LogConsole& console) {
+bool adoptChosenDefinitionFile(DefinitionFilePath& inUse, std::u16string_view chosenPath,
+                               const Log1PathStore& store, LogConsole& console) {
     if (!definitionFileExists(chosenPath)) {
         console.print(u"[R] File \"%s\" doesn't exist.", {chosenPath});
         return false;
     }
-    adoptDefinitionFile(chosenPath, console, "look4");
+    adoptDefinitionFile(inUse, chosenPath, console, "look4");
     store.SetLog1Path(chosenPath);
     return true;
 }

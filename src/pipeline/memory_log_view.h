@@ -21,7 +21,8 @@ public:
     void clear() override;
     bool hasText() const override;
     bool exists() const override;
-    std::u16string plainText() const override;
+    // The whole text, as a test reads it back.
+    std::u16string plainText() const;
 
     // Coloured runs in order (adjacent appends are kept apart).
     std::vector<Run> runs() const;

@@ -21,10 +21,10 @@ std::uint32_t PrintThread::frame(std::uint32_t length, bool flushed, bool settle
     const FrameOutcome outcome = RecordFramer::frameOne(window_, length, flushed, sink_, settled);
     rs.readPosition += outcome.consumed;
     // Release: a producer that waits for room acquires it before overwriting what was read.
-    hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
-    if (outcome.emitted) hub_.counters.recordsFramed.fetch_add(1, std::memory_order_relaxed);
+    hub_.counters.publishReadPosition(rs.readPosition);
+    if (outcome.emitted) hub_.counters.addRecordFramed();
     const std::uint32_t noise = outcome.consumed - (outcome.emitted ? outcome.recordLength : 0);
-    if (noise) hub_.counters.noiseBytes.fetch_add(noise, std::memory_order_relaxed);
+    if (noise) hub_.counters.addNoise(noise);
     return outcome.consumed;
 }
 
@@ -40,10 +40,10 @@ void PrintThread::skipOverrun(std::uint64_t snapshot) {
                                      ? snapshot - kOverrunThreshold
                                      : lapStart;
     if (resume > rs.readPosition) {
-        hub_.counters.overrunBytes.fetch_add(resume - rs.readPosition, std::memory_order_relaxed);
+        hub_.counters.addOverrun(resume - rs.readPosition);
     }
     rs.readPosition = resume;
-    hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
+    hub_.counters.publishReadPosition(rs.readPosition);
 }
 
 bool PrintThread::isOverrun(std::int64_t waiting) {
@@ -75,9 +75,9 @@ void PrintThread::drainToEnd() {
         // be completed any more is given up.
         if (frame(static_cast<std::uint32_t>(waiting), true, true) == 0) {
             trace("//unfinished record dropped at capture end\n");
-            hub_.counters.noiseBytes.fetch_add(end - rs.readPosition, std::memory_order_relaxed);
+            hub_.counters.addNoise(end - rs.readPosition);
             rs.readPosition = end;
-            hub_.counters.readPosition.store(rs.readPosition, std::memory_order_release);
+            hub_.counters.publishReadPosition(rs.readPosition);
         }
     }
 }
@@ -131,7 +131,7 @@ bool PrintThread::pass() {
 
     // Told to stop, or the capture thread has ended: whatever it appended is all there is
     // (its last bytes may have come during this pass's sleep), and all of it is framed.
-    if (hub_.m_printThreadQuit.load() || hub_.writerDone()) {
+    if (hub_.printThreadQuit() || hub_.writerDone()) {
         drainToEnd();
         return false;
     }
@@ -143,11 +143,11 @@ int PrintThread::run() {
         while (pass()) {
         }
         // Told to stop: stop.
-        if (hub_.m_printThreadQuit.exchange(true)) break;
+        if (hub_.exchangePrintThreadQuit(true)) break;
         // Ended by itself because the writer ended. A capture that started between that
         // decision and now saw this thread still running and started none: unless somebody
         // else claimed the flag since, carry on (with what the new writer appends).
-        if (!hub_.m_writeThreadQuit.load() && hub_.m_printThreadQuit.exchange(false)) continue;
+        if (!hub_.writeThreadQuit() && hub_.exchangePrintThreadQuit(false)) continue;
         break;
     }
     trace("Print THread Exit\n");

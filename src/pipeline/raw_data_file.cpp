@@ -12,9 +12,6 @@
 namespace nimbrel {
 namespace {
 
-std::mutex g_portMutex;
-std::string g_comPortName = "0";  // guarded by g_portMutex
-
 std::string stampedName(const std::string& folder, const LocalTime& t, const char* suffix) {
     char buffer[96];
     std::snprintf(buffer, sizeof buffer, "RawData_%04d%02d%02d_%02d%02d%02d%s", t.year, t.month,
@@ -31,17 +28,6 @@ RawStamp makeRawStamp(const LocalTime& t) {
             static_cast<std::uint16_t>(t.millisecond)};
 }
 
-void setComPortNameForFiles(std::string_view port) {
-    port = pathFileName(port);
-    std::lock_guard lock(g_portMutex);
-    g_comPortName.assign(port);
-}
-
-std::string comPortNameForFiles() {
-    std::lock_guard lock(g_portMutex);
-    return g_comPortName;
-}
-
 std::string RawDataFile::comRouteName(const std::string& folder, const LocalTime& t,
                                       const std::string& port) {
     return stampedName(folder, t, ("_" + port + ".log").c_str());
@@ -54,6 +40,17 @@ std::string RawDataFile::driverRouteName(const std::string& folder, const LocalT
 void RawDataFile::setName(std::string name) {
     std::lock_guard lock(mutex_);
     name_ = std::move(name);
+}
+
+void RawDataFile::setComPortName(std::string_view port) {
+    port = pathFileName(port);
+    std::lock_guard lock(mutex_);
+    comPortName_.assign(port);
+}
+
+std::string RawDataFile::comPortName() const {
+    std::lock_guard lock(mutex_);
+    return comPortName_;
 }
 
 std::string RawDataFile::name() const {
@@ -91,7 +88,7 @@ void RawDataFile::appendRecord(const RecordRef& record, bool lastInWindow) {
         std::uint64_t size = 0;
         if (file.size(size) == 0 && size >= kRawDataSwitchSize) {
             file.close();
-            path = comRouteName(folder_, localTimeNow(), comPortNameForFiles());
+            path = comRouteName(folder_, localTimeNow(), comPortName());
             setName(path);
             if (const int err = file.open(path, FileMode::Append); err != 0) return entryLost(err);
         }

@@ -59,11 +59,6 @@ struct RawStamp {
 };
 RawStamp makeRawStamp(const LocalTime& t);
 
-// The process-wide COM port name used in raw data file names: "0" until the first COM
-// capture stores its port. Only the last path element of a device path is kept.
-void setComPortNameForFiles(std::string_view port);
-std::string comPortNameForFiles();
-
 class RawDataFile {
 public:
     // "<folder>/RawData_YYYYMMDD_hhmmss_<port>.log"
@@ -77,6 +72,12 @@ public:
 
     void setName(std::string name);
     std::string name() const;
+
+    // The COM port name used in raw data file names, also by the file switched to after
+    // 50 MiB on any route: "0" until the first COM capture stores its port. Only the last
+    // path element of a device path is kept.
+    void setComPortName(std::string_view port);
+    std::string comPortName() const;
 
     // At capture start, when saving is on: creates the file if missing (keeping its
     // contents) and reports it on the console. Starts the failure count afresh. False when
@@ -95,8 +96,10 @@ public:
 
 private:
     std::string folder_;
-    mutable std::mutex mutex_;  // guards name_ (read by the GUI, switched by the print thread)
+    // Guards name_ (read by the GUI, switched by the print thread) and comPortName_.
+    mutable std::mutex mutex_;
     std::string name_;
+    std::string comPortName_ = "0";
     std::atomic<std::uint64_t> entriesLost_{0};
     std::atomic<int> lastError_{0};
 

@@ -1,7 +1,7 @@
 #include "pipeline/record_emitter.h"
 
+#include "pipeline/capture_hub.h"
 #include "pipeline/message_definition_table.h"
-#include "pipeline/raw_data_file.h"
 
 namespace nimbrel {
 
@@ -10,8 +10,8 @@ void RecordEmitter::onRecord(const RecordRef& record, bool lastInWindow) {
         display_.onRecord(record, lastInWindow);
         if (tap_) tap_->onRecord(record, lastInWindow);
     }
-    if (autoSaveRawData_.load(std::memory_order_relaxed))
-        rawDataFile_.appendRecord(record, lastInWindow);
+    if (hub_.autoSaveRawData(std::memory_order_relaxed))
+        hub_.rawDataFile.appendRecord(record, lastInWindow);
 }
 
 }  // namespace nimbrel

@@ -3,23 +3,18 @@
 // capture's packets), and then, with raw data saving on, recorded with a stamp.
 #pragma once
 
-#include <atomic>
-
 #include "pipeline/record_framer.h"
 
 namespace nimbrel {
 
+class CaptureHub;
 class MessageDefinitionTable;
-class RawDataFile;
 
 class RecordEmitter : public RecordSink {
 public:
-    RecordEmitter(RecordSink& display, const MessageDefinitionTable& definitions,
-                  RawDataFile& rawDataFile, const std::atomic<bool>& autoSaveRawData)
-        : display_(display),
-          definitions_(definitions),
-          rawDataFile_(rawDataFile),
-          autoSaveRawData_(autoSaveRawData) {}
+    // Records go to the hub's raw data file while the hub's raw data saving is on.
+    RecordEmitter(RecordSink& display, const MessageDefinitionTable& definitions, CaptureHub& hub)
+        : display_(display), definitions_(definitions), hub_(hub) {}
 
     void onRecord(const RecordRef& record, bool lastInWindow) override;
     // Only while no print thread runs (the print thread reads it without a lock);
@@ -29,8 +24,7 @@ public:
 private:
     RecordSink& display_;
     const MessageDefinitionTable& definitions_;
-    RawDataFile& rawDataFile_;
-    const std::atomic<bool>& autoSaveRawData_;
+    CaptureHub& hub_;
     RecordSink* tap_ = nullptr;
 };
 

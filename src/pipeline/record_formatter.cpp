@@ -31,8 +31,8 @@ void RecordFormatter::clear() {
     m_lineNumber = 1;
 }
 
-void RecordFormatter::setPaused(bool paused) { toggles_.m_bPaused.store(paused); }
-bool RecordFormatter::paused() const { return toggles_.m_bPaused.load(); }
+void RecordFormatter::setPaused(bool paused) { toggles_.setPaused(paused); }
+bool RecordFormatter::paused() const { return toggles_.paused(); }
 bool RecordFormatter::clearEnabled() const { return console_.view().hasText(); }
 std::u16string_view RecordFormatter::pauseMenuText() const {
     return paused() ? u"Continue"sv : u"Pause"sv;
@@ -49,13 +49,16 @@ FormatCounts RecordFormatter::counts() const {
 }
 
 void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* stamp) {
+    // Room in the view first, before the lock that Clear and the menus take on the GUI
+    // thread: under it the line is only built and handed over, which never waits.
+    console_.view().waitForRoom();
     std::lock_guard lock(mutex_);
     const auto [line, colour, parameterError, undefinedIndex] =
         composer_.compose(record, stamp, m_lineNumber);
     if (parameterError) ++counts_.parameterErrors;
     if (undefinedIndex) ++counts_.undefinedIndices;
 
-    if (toggles_.m_bPaused.load(std::memory_order_relaxed)) {
+    if (toggles_.paused(std::memory_order_relaxed)) {
         m_pendingText.append(line);
         m_pendingText.push_back(u'\n');
         ++m_lineNumber;
@@ -84,7 +87,8 @@ void RecordFormatter::formatAndShow(const RecordRef& record, const RawStamp* sta
 }
 
 // Shows the lines held back while paused, each through the console so that it takes the
-// colour of the tag it carries.
+// colour of the tag it carries. They go past a bounded view's limit at once (they are in
+// memory already): nothing waits under the lock.
 void RecordFormatter::flushPendingLocked() {
     std::u16string pending;
     pending.swap(m_pendingText);
@@ -92,7 +96,7 @@ void RecordFormatter::flushPendingLocked() {
     while (!rest.empty()) {
         const auto nl = rest.find(u'\n');
         const std::u16string_view piece = rest.substr(0, nl);
-        console_.printText(piece);
+        console_.printTextWithoutWaiting(piece);
         rest = nl == std::u16string_view::npos ? std::u16string_view{} : rest.substr(nl + 1);
     }
 }

@@ -209,13 +209,12 @@ void RecordLineComposer::appendBody(const RecordRef& record, const MessageEntry&
 
     decoded_.clear();
     const DecoderRow* decoder = decoderFor(index);
-    if (matched && decoder && toggles_.m_bAutoParseLog.load(std::memory_order_relaxed)) {
+    if (matched && decoder && toggles_.autoParseLog(std::memory_order_relaxed)) {
         decoded = true;
         if (layout.paramWidth == 4) {
             std::uint32_t words[255];
-            const bool skipFirst = decoder->hci &&
-                                   toggles_.m_bEmberType.load(std::memory_order_relaxed) &&
-                                   toggles_.m_bFlintType.load(std::memory_order_relaxed);
+            const bool skipFirst = decoder->hci && toggles_.emberType(std::memory_order_relaxed) &&
+                                   toggles_.flintType(std::memory_order_relaxed);
             decoder->decode(decoded_, decoderWords(record, skipFirst, words));
         } else if (layout.paramWidth == 1) {
             decoded_.append(u"paraWide is 1 not 4");
@@ -238,7 +237,7 @@ ComposedLine RecordLineComposer::compose(const RecordRef& record, const RawStamp
     const MessageEntry e = definitions_.entry(record.messageIndex());
     const bool matched = fitsDefinition(record, e);
 
-    const CaptureRoute threadId = toggles_.m_threadId.load(std::memory_order_relaxed);
+    const CaptureRoute threadId = toggles_.threadId(std::memory_order_relaxed);
     const ColourTag& tag = matched ? kColourTags[record.colourCode()] : kErrorTag;
 
     // The fixed-width head goes through a stack buffer: one append per line.
@@ -248,7 +247,7 @@ ComposedLine RecordLineComposer::compose(const RecordRef& record, const RawStamp
         head.time(now.hour, now.minute, now.second, now.millisecond);
     } else {
         const RawStamp* shown = stamp;
-        if (toggles_.m_bAutoFixTimeStamp.load(std::memory_order_relaxed)) {
+        if (toggles_.autoFixTimeStamp(std::memory_order_relaxed)) {
             if (isPlausibleStamp(*stamp)) {
                 m_lastStamp = *stamp;
             } else {

@@ -23,11 +23,6 @@ using test::programHome;
 
 class DefinitionFileChoiceTest : public test::SettingsWorldTest {
 protected:
-    void SetUp() override {
-        SettingsWorldTest::SetUp();
-        DefinitionFilePath::set(u"");
-    }
-
     static std::u16string inHome(const char* name) {
         return utf8ToUtf16(programHome() + "/" + name);
     }
@@ -50,6 +45,7 @@ protected:
     }
 
     SettingsStore store;
+    DefinitionFilePath inUse;
     MemoryLogView view;
     StringFilter filter;
     LogConsole console{view, filter};
@@ -57,8 +53,8 @@ protected:
 
 TEST_F(DefinitionFileChoiceTest, FirstLaunchFallsBackToLog1InTheProgramFolderAndStoresIt) {
     const std::u16string log1 = inHome("LOG1.h");  // not there: not checked at start-up
-    chooseStartupDefinitionFile(store, console);
-    EXPECT_EQ(DefinitionFilePath::get(), log1);
+    chooseStartupDefinitionFile(inUse, store, console);
+    EXPECT_EQ(inUse.get(), log1);
     EXPECT_EQ(store.GetLog1Path(), log1);
     EXPECT_EQ(lines(), (std::vector<std::u16string>{setLine(log1), kCheckLine}));
     const auto runs = view.lines();
@@ -70,8 +66,8 @@ TEST_F(DefinitionFileChoiceTest, FirstLaunchFallsBackToLog1InTheProgramFolderAnd
 TEST_F(DefinitionFileChoiceTest, StartUpKeepsAStoredFileThatExists) {
     const std::u16string mine = makeFile(programHome() + "/my defs/chip v2.h");
     store.SetLog1Path(mine);
-    chooseStartupDefinitionFile(store, console);
-    EXPECT_EQ(DefinitionFilePath::get(), mine);
+    chooseStartupDefinitionFile(inUse, store, console);
+    EXPECT_EQ(inUse.get(), mine);
     EXPECT_EQ(store.GetLog1Path(), mine);
     EXPECT_EQ(lines(), (std::vector<std::u16string>{setLine(mine), kCheckLine}));
     EXPECT_EQ(storedDefinitionFile(), mine);
@@ -84,16 +80,16 @@ TEST_F(DefinitionFileChoiceTest, StartUpFallsBackWhenTheStoredFileIsGoneOrAFolde
         EXPECT_EQ(storedDefinitionFile(), log1);
         EXPECT_EQ(store.GetLog1Path(), stored) << "asking what the GUI would choose stores nothing";
 
-        chooseStartupDefinitionFile(store, console);
-        EXPECT_EQ(DefinitionFilePath::get(), log1);
+        chooseStartupDefinitionFile(inUse, store, console);
+        EXPECT_EQ(inUse.get(), log1);
         EXPECT_EQ(store.GetLog1Path(), log1) << "the stale path is overwritten";
     }
 }
 
 TEST_F(DefinitionFileChoiceTest, IcTypeAdoptsAMissingChipFileAfterSayingSo) {
     const std::u16string basalt = inHome("log_basalt.h");
-    EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeBasalt, store, console), 1);
-    EXPECT_EQ(DefinitionFilePath::get(), basalt);
+    EXPECT_EQ(chooseIcTypeDefinitionFile(inUse, MenuCommand::IcTypeBasalt, store, console), 1);
+    EXPECT_EQ(inUse.get(), basalt);
     EXPECT_EQ(store.GetLog1Path(), basalt);
     EXPECT_EQ(lines(),
               (std::vector<std::u16string>{missingLine(basalt), setLine(basalt), kCheckLine}));
@@ -102,52 +98,53 @@ TEST_F(DefinitionFileChoiceTest, IcTypeAdoptsAMissingChipFileAfterSayingSo) {
 
 TEST_F(DefinitionFileChoiceTest, IcTypeWithAnExistingFileAndUnknownCommands) {
     const std::u16string dolomite = makeFile(programHome() + "/log_dolomite.h");
-    EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeDolomite, store, console), 3);
-    EXPECT_EQ(DefinitionFilePath::get(), dolomite);
+    EXPECT_EQ(chooseIcTypeDefinitionFile(inUse, MenuCommand::IcTypeDolomite, store, console), 3);
+    EXPECT_EQ(inUse.get(), dolomite);
     EXPECT_EQ(store.GetLog1Path(), dolomite);
     EXPECT_EQ(lines(), (std::vector<std::u16string>{setLine(dolomite), kCheckLine}));
 
     view.clear();
-    EXPECT_EQ(chooseIcTypeDefinitionFile(static_cast<MenuCommand>(1015), store, console), -1);
-    EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeEmber, store, console), -1);
-    EXPECT_EQ(DefinitionFilePath::get(), dolomite);
+    EXPECT_EQ(chooseIcTypeDefinitionFile(inUse, static_cast<MenuCommand>(1015), store, console),
+              -1);
+    EXPECT_EQ(chooseIcTypeDefinitionFile(inUse, MenuCommand::IcTypeEmber, store, console), -1);
+    EXPECT_EQ(inUse.get(), dolomite);
     EXPECT_TRUE(lines().empty());
 
-    EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeAmber, store, console), 0);
-    EXPECT_EQ(DefinitionFilePath::get(), inHome("log_amber.h"));
-    EXPECT_EQ(chooseIcTypeDefinitionFile(MenuCommand::IcTypeCobalt, store, console), 2);
-    EXPECT_EQ(DefinitionFilePath::get(), inHome("log_cobalt.h"));
+    EXPECT_EQ(chooseIcTypeDefinitionFile(inUse, MenuCommand::IcTypeAmber, store, console), 0);
+    EXPECT_EQ(inUse.get(), inHome("log_amber.h"));
+    EXPECT_EQ(chooseIcTypeDefinitionFile(inUse, MenuCommand::IcTypeCobalt, store, console), 2);
+    EXPECT_EQ(inUse.get(), inHome("log_cobalt.h"));
 }
 
 TEST_F(DefinitionFileChoiceTest, Log1PathDialogStartsInTheFolderOfTheStoredFile) {
-    DefinitionFilePath::set(u"/in/use/LOG1.h");
+    inUse.set(u"/in/use/LOG1.h");
     store.SetLog1Path(u"/opt/nimbrel defs/LOG1.h");
-    const Log1PathDialogStart start = beginLog1PathChoice(store, console);
+    const Log1PathDialogStart start = beginLog1PathChoice(inUse, store, console);
     EXPECT_EQ(start.folder, u"/opt/nimbrel defs");
     EXPECT_EQ(start.fileName, u"LOG1.h");
     // Only the file in use: the reminder to check it follows a choice, not the dialog.
     EXPECT_EQ(lines(), (std::vector<std::u16string>{setLine(u"/in/use/LOG1.h")}));
 
     store.SetLog1Path(u"");
-    EXPECT_EQ(beginLog1PathChoice(store, console).folder, u"");
+    EXPECT_EQ(beginLog1PathChoice(inUse, store, console).folder, u"");
     store.SetLog1Path(u"/LOG1.h");
-    EXPECT_EQ(beginLog1PathChoice(store, console).folder, u"/");
+    EXPECT_EQ(beginLog1PathChoice(inUse, store, console).folder, u"/");
 }
 
 TEST_F(DefinitionFileChoiceTest, Log1PathRefusesAMissingFileAndAdoptsAnExistingOne) {
-    DefinitionFilePath::set(u"/in/use/LOG1.h");
+    inUse.set(u"/in/use/LOG1.h");
     store.SetLog1Path(u"/in/use/LOG1.h");
     const std::u16string gone = inHome("gone.h");
-    EXPECT_FALSE(adoptChosenDefinitionFile(gone, store, console));
-    EXPECT_EQ(DefinitionFilePath::get(), u"/in/use/LOG1.h");
+    EXPECT_FALSE(adoptChosenDefinitionFile(inUse, gone, store, console));
+    EXPECT_EQ(inUse.get(), u"/in/use/LOG1.h");
     EXPECT_EQ(store.GetLog1Path(), u"/in/use/LOG1.h");
     EXPECT_EQ(lines(), (std::vector<std::u16string>{missingLine(gone)}));
 
     view.clear();
     // Characters that mean something to printf are shown as they stand.
     const std::u16string odd = makeFile(programHome() + "/100%s %d %n/defs.h");
-    EXPECT_TRUE(adoptChosenDefinitionFile(odd, store, console));
-    EXPECT_EQ(DefinitionFilePath::get(), odd);
+    EXPECT_TRUE(adoptChosenDefinitionFile(inUse, odd, store, console));
+    EXPECT_EQ(inUse.get(), odd);
     EXPECT_EQ(store.GetLog1Path(), odd);
     EXPECT_EQ(lines(), (std::vector<std::u16string>{setLine(odd), kCheckLine}));
 }
@@ -161,20 +158,20 @@ TEST_F(DefinitionFileChoiceTest, TheDefaultFileNeedsNoSettings) {
 TEST(DefinitionFilePathTest, IsReadWholeWhileAnotherThreadChangesIt) {
     const std::u16string a(300, u'a');
     const std::u16string b = u"/short/b.h";
-    DefinitionFilePath::set(a);
+    DefinitionFilePath inUse;
+    inUse.set(a);
     std::atomic<bool> done{false};
     std::atomic<int> torn{0};
     std::thread reader([&] {
         while (!done.load()) {
-            const std::u16string seen = DefinitionFilePath::get();
+            const std::u16string seen = inUse.get();
             if (seen != a && seen != b) ++torn;
         }
     });
-    for (int i = 0; i < 20000; ++i) DefinitionFilePath::set(i % 2 ? a : b);
+    for (int i = 0; i < 20000; ++i) inUse.set(i % 2 ? a : b);
     done = true;
     reader.join();
     EXPECT_EQ(torn.load(), 0);
-    DefinitionFilePath::set(u"");
 }
 
 }  // namespace

@@ -12,10 +12,10 @@
 #include <mutex>
 #include <thread>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
 #include "capture/com_port.h"
-#include "capture/view_core.h"
 #include "files/raw_data_replay_session.h"
 #include "pipeline/line_output.h"
 #include "pipeline/memory_log_view.h"
@@ -71,7 +71,7 @@ private:
 struct Capture {
     test::TempDir dir;
     MemoryLogView view;
-    std::unique_ptr<ViewCore> core = std::make_unique<ViewCore>(view, dir.path());
+    std::unique_ptr<CaptureSession> core = std::make_unique<CaptureSession>(view, dir.path());
     ComCapture com{*core, [] { return 0u; }};
     PseudoTerminal pty;
     GatedLines lines;
@@ -102,7 +102,7 @@ struct Capture {
 
 TEST(CaptureState, ADrainingPrintThreadKeepsTheViewUntilItEnds) {
     Capture c;
-    ViewCore& core = *c.core;
+    CaptureSession& core = *c.core;
     EXPECT_EQ(core.capture.phase(), Phase::Idle);
     c.captureHeldRecords(2000);
     EXPECT_EQ(core.capture.phase(), Phase::ComActive);
@@ -144,7 +144,7 @@ TEST(CaptureState, ADrainingPrintThreadKeepsTheViewUntilItEnds) {
 
 TEST(CaptureState, AWaitThatGivesUpOnThePrintThreadLeavesTheViewInUse) {
     Capture c;
-    ViewCore& core = *c.core;
+    CaptureSession& core = *c.core;
     c.captureHeldRecords(50);
     WaitForAllThreadExit(core, 50ms);
     EXPECT_FALSE(core.capture.captureThreadRunning());
@@ -164,7 +164,7 @@ TEST(CaptureState, AWaitThatGivesUpOnThePrintThreadLeavesTheViewInUse) {
 TEST(CaptureState, DestroyingTheViewJoinsAPrintThreadThatOutlivedTheWait) {
     Capture c;
     c.core->closeWait = 50ms;
-    c.core->hub.m_bAutoSaveRawData = true;  // each record also goes to the raw data file
+    c.core->hub.setAutoSaveRawData(true);  // each record also goes to the raw data file
     c.captureHeldRecords(20);
     const std::string rawFile = c.core->hub.rawDataFile.name();
 
@@ -184,9 +184,9 @@ TEST(CaptureState, DestroyingTheViewJoinsAPrintThreadThatOutlivedTheWait) {
 TEST(CaptureState, RadioArrivalsRestartOneThreadAtATimeAndNeverUnderAReplay) {
     test::TempDir dir;
     MemoryLogView view;
-    ViewCore core(view, dir.path());
+    CaptureSession core(view, dir.path());
     ASSERT_TRUE(core.capture.claimRoute(CaptureRoute::Uart));
-    EXPECT_EQ(core.toggles.m_threadId.load(), CaptureRoute::Uart);
+    EXPECT_EQ(core.toggles.threadId(), CaptureRoute::Uart);
 
     std::atomic<bool> release{false};
     auto body = [&] {
@@ -205,7 +205,7 @@ TEST(CaptureState, RadioArrivalsRestartOneThreadAtATimeAndNeverUnderAReplay) {
 
     release = false;
     EXPECT_TRUE(core.capture.restartArmedRoute(body));  // the radio is back
-    EXPECT_TRUE(core.capture.m_deviceOn.load());
+    EXPECT_TRUE(core.capture.deviceOn());
     EXPECT_FALSE(core.capture.stopRequested());
     EXPECT_EQ(core.capture.phase(), Phase::DriverRunning);
 
@@ -232,7 +232,7 @@ TEST(CaptureState, RadioArrivalsRestartOneThreadAtATimeAndNeverUnderAReplay) {
     EXPECT_FALSE(core.capture.claimRoute(CaptureRoute::Com));
     core.capture.endReplay();
     ASSERT_TRUE(core.capture.claimRoute(CaptureRoute::Filter));
-    EXPECT_FALSE(core.capture.m_deviceOn.load()) << "a Debug command starts a new raw data file";
+    EXPECT_FALSE(core.capture.deviceOn()) << "a Debug command starts a new raw data file";
 }
 
 }  // namespace

@@ -10,12 +10,12 @@
 #include <thread>
 #include <unistd.h>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
 #include "capture/com_port.h"
 #include "capture/driver_capture.h"
 #include "capture/driver_requests.h"
-#include "capture/view_core.h"
 #include "pipeline/memory_log_view.h"
 #include "platform/pseudo_terminal.h"
 #include "support/collecting_lines.h"
@@ -64,8 +64,8 @@ TEST(CaptureStop, FileNewAndTheCloseRequestShowAndRecordEveryDeliveredRecord) {
         ::setenv("NIMBREL_BT_CLASS_DIR", radios.path().c_str(), 1);
         test::CollectingLines out;
         MemoryLogView view;
-        ViewCore core(view, home.path());
-        core.hub.m_bAutoSaveRawData = true;
+        CaptureSession core(view, home.path());
+        core.hub.setAutoSaveRawData(true);
         core.setLineOutput(&out);
         ComCapture com(core, nullptr);
         DriverCapture driver(core, test::WindowEvents::callbacks());
@@ -121,7 +121,7 @@ TEST(CaptureStop, EveryWayOfStoppingEndsAReadTheDriverNeverAnswers) {
             test::TempDir home, radios;
             ::setenv("NIMBREL_BT_CLASS_DIR", radios.path().c_str(), 1);
             MemoryLogView view;
-            ViewCore core(view, home.path());
+            CaptureSession core(view, home.path());
             DriverCapture driver(core, test::WindowEvents::callbacks());
             FakeDriver fake({.kind = route == CaptureRoute::Uart ? sim::DriverKind::Uart
                                                                  : sim::DriverKind::Filter,

@@ -9,10 +9,10 @@
 #include <thread>
 #include <unistd.h>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/com_port.h"
 #include "capture/inbox_sender.h"
-#include "capture/view_core.h"
 #include "pipeline/line_output.h"
 #include "pipeline/memory_log_view.h"
 #include "platform/pseudo_terminal.h"
@@ -39,7 +39,7 @@ const std::string kDefinitions = std::string(NIMBREL_TEST_DATA_DIR) + "/LOG1.h";
 struct Route {
     test::TempDir dir;
     MemoryLogView view;
-    ViewCore core{view, dir.path()};
+    CaptureSession core{view, dir.path()};
     std::atomic<std::uint32_t> printRawData{0};
     ComCapture com{core, [this] { return printRawData.load(); }};
     PseudoTerminal pty;
@@ -74,7 +74,7 @@ TEST(ComCapture, RecordsArriveAsLinesAndAVanishedPortEndsTheCaptureForANewOne) {
         stream.insert(stream.end(), rec.bytes.begin(), rec.bytes.end());
     }
     r.write(stream);
-    ASSERT_TRUE(Route::waitUntil([&] { return r.core.hub.counters.recordsFramed.load() == 40; }));
+    ASSERT_TRUE(Route::waitUntil([&] { return r.core.hub.counters.recordsFramed() == 40; }));
     ASSERT_TRUE(Route::waitUntil([&] { return r.text().find(u"[COM] ") != std::u16string::npos; }));
     EXPECT_NE(r.text().find(u"firmware start"), std::u16string::npos);
 
@@ -90,7 +90,7 @@ TEST(ComCapture, RecordsArriveAsLinesAndAVanishedPortEndsTheCaptureForANewOne) {
     ASSERT_EQ(r.pty.open(), 0);
     r.start();
     r.write(Bytes(gen.next().bytes) + Bytes(gen.next().bytes));
-    ASSERT_TRUE(Route::waitUntil([&] { return r.core.hub.counters.recordsFramed.load() >= 2; }));
+    ASSERT_TRUE(Route::waitUntil([&] { return r.core.hub.counters.recordsFramed() >= 2; }));
 }
 
 TEST(ComCapture, MissingPortIsReportedWithItsErrorCode) {
@@ -110,7 +110,7 @@ TEST(ComCapture, MissingPortIsReportedWithItsErrorCode) {
 
 TEST(ComCapture, EchoShowsReceivedBytesLiterallyAndWritesATextChunk) {
     Route r;
-    r.core.hub.m_bAutoSaveRawData = false;
+    r.core.hub.setAutoSaveRawData(false);
     r.printRawData = 1;
     r.start();
     r.write(Bytes{'1', '0', '0', '%', 'd', ' ', '%', 's'});
@@ -168,7 +168,7 @@ TEST(ComCapture, HundredThousandRecordsAsFastAsThePortTakesThemLoseNothing) {
     Route r;
     Lines out;
     r.core.formatter.setLineOutput(&out);
-    r.core.hub.m_bAutoSaveRawData = true;
+    r.core.hub.setAutoSaveRawData(true);
     r.start();
     constexpr std::uint64_t kRecords = 100000;
     const std::vector<Bytes> sent = test::simulatedRecords(77, kRecords);
@@ -178,13 +178,13 @@ TEST(ComCapture, HundredThousandRecordsAsFastAsThePortTakesThemLoseNothing) {
     ASSERT_EQ(result.records, kRecords);
     // Closing the controller's side discards what the capture has not read yet, so wait
     // for the last record first; then the port going away ends the capture.
-    EXPECT_TRUE(Route::waitUntil(
-        [&] { return r.core.hub.counters.recordsFramed.load() >= kRecords; }, 120s));
+    EXPECT_TRUE(
+        Route::waitUntil([&] { return r.core.hub.counters.recordsFramed() >= kRecords; }, 120s));
     r.pty.closeMaster();
     ASSERT_TRUE(Route::waitUntil([&] { return !r.core.hub.m_printThread.running(); }, 120s));
-    EXPECT_EQ(r.core.hub.counters.overrunBytes.load(), 0u);
-    EXPECT_EQ(r.core.hub.counters.noiseBytes.load(), 0u);
-    EXPECT_EQ(r.core.hub.counters.recordsFramed.load(), kRecords);
+    EXPECT_EQ(r.core.hub.counters.overrunBytes(), 0u);
+    EXPECT_EQ(r.core.hub.counters.noiseBytes(), 0u);
+    EXPECT_EQ(r.core.hub.counters.recordsFramed(), kRecords);
     ASSERT_EQ(out.size(), kRecords);
     for (std::uint64_t i = 0; i < kRecords; i += 9973) {
         EXPECT_NE(out.lines[i].find(u"[COM] "), std::u16string::npos) << i;

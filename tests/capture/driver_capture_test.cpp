@@ -11,12 +11,12 @@
 #include <random>
 #include <thread>
 
+#include "capture/capture_session.h"
 #include "capture/capture_shutdown.h"
 #include "capture/com_capture.h"
 #include "capture/com_port.h"
 #include "capture/driver_requests.h"
 #include "capture/radio_handle.h"
-#include "capture/view_core.h"
 #include "pipeline/line_output.h"
 #include "pipeline/memory_log_view.h"
 #include "platform/pseudo_terminal.h"
@@ -65,7 +65,7 @@ struct Rig {
     test::TempDir dir;
     test::TempDir radios;
     MemoryLogView view;
-    ViewCore core{view, dir.path()};
+    CaptureSession core{view, dir.path()};
     DriverCapture driver{core, WindowEvents::callbacks()};
     Lines out;
 
@@ -100,16 +100,16 @@ TEST(DriverCapture, BothRoutesDeliverEveryRecordOnceThroughRandomReplySizes) {
                                  .randomReplySizes = true,
                                  .radioDir = r.radios.path()});
         ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
-        r.core.hub.m_bAutoSaveRawData = true;
+        r.core.hub.setAutoSaveRawData(true);
         ASSERT_EQ(r.start(route), DriverCapture::StartResult::Started);
         EXPECT_EQ(r.core.capture.m_threadId(), route);
         ASSERT_TRUE(
-            waitUntil([&] { return r.core.hub.counters.recordsFramed.load() >= kRecords; }, 120s));
+            waitUntil([&] { return r.core.hub.counters.recordsFramed() >= kRecords; }, 120s));
         WaitForAllThreadExit(r.core, 5000ms);
 
-        EXPECT_EQ(r.core.hub.counters.recordsFramed.load(), kRecords);
-        EXPECT_EQ(r.core.hub.counters.noiseBytes.load(), 0u);
-        EXPECT_EQ(r.core.hub.counters.overrunBytes.load(), 0u);
+        EXPECT_EQ(r.core.hub.counters.recordsFramed(), kRecords);
+        EXPECT_EQ(r.core.hub.counters.noiseBytes(), 0u);
+        EXPECT_EQ(r.core.hub.counters.overrunBytes(), 0u);
         ASSERT_EQ(r.out.size(), kRecords);
         EXPECT_NE(r.out.lines.front().find(u"[FIL] "), std::u16string::npos);
         const std::string rawName = r.core.hub.rawDataFile.name();
@@ -175,7 +175,7 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
     for (const CaptureRoute route : {CaptureRoute::Filter, CaptureRoute::Uart}) {
         SCOPED_TRACE(static_cast<int>(route));
         Rig r;
-        r.core.hub.m_bAutoSaveRawData = true;
+        r.core.hub.setAutoSaveRawData(true);
         test::RunningDriver sim({.kind = kindOf(route),
                                  .recordsPerSecond = 2000,
                                  .seed = 4,
@@ -186,7 +186,7 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
                                  .radioOnAfterS = 2.1});
         ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
         ASSERT_EQ(r.start(route), DriverCapture::StartResult::Started);
-        ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > 200; }));
+        ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed() > 200; }));
         if (route == CaptureRoute::Filter) {
             EXPECT_TRUE(r.shows(u"[G] notification handle: 0x0\n"));
             EXPECT_TRUE(r.shows(u"[G] Register Bluetooth device notification success\n"));
@@ -203,7 +203,7 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
                       r.core.capture.phase() == CaptureState::Phase::Draining,
                   true);
         EXPECT_TRUE(r.core.capture.viewInUse());
-        EXPECT_FALSE(radioHandleValid());
+        EXPECT_FALSE(r.core.radio.valid());
         const int stopLine = sim.waitForLine("set-log stop");
         EXPECT_GE(stopLine, 0);
         EXPECT_FALSE(route == CaptureRoute::Filter ? filterDriver().isOpen()
@@ -211,7 +211,7 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
         if (route == CaptureRoute::Filter) {
             EXPECT_TRUE(r.shows(u"[G] Unregister Bluetooth device notification success\n"));
         }
-        const std::uint64_t before = r.core.hub.counters.recordsFramed.load();
+        const std::uint64_t before = r.core.hub.counters.recordsFramed();
 
         // It comes back: the route's thread starts again (the UART route asks for a pause
         // first) and writes on into the same raw data file.
@@ -223,15 +223,14 @@ TEST(DriverCapture, RadioRemovalEndsTheThreadAndItsArrivalContinuesTheSameRawDat
         ASSERT_TRUE(r.driver.restartAfterArrival());
         EXPECT_FALSE(r.driver.restartAfterArrival())
             << "a second arrival while a thread runs starts nothing";
-        EXPECT_TRUE(r.core.capture.m_deviceOn.load());
+        EXPECT_TRUE(r.core.capture.deviceOn());
         ASSERT_GE(sim.waitForLine("set-log on", static_cast<std::size_t>(stopLine)), 0);
-        ASSERT_TRUE(
-            waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > before + 200; }));
+        ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed() > before + 200; }));
         EXPECT_EQ(r.core.hub.rawDataFile.name(), rawName);
         EXPECT_EQ(r.driver.threadsStarted(), 2);
         WaitForAllThreadExit(r.core, 5000ms);
-        EXPECT_EQ(r.core.hub.counters.noiseBytes.load(), 0u);
-        EXPECT_EQ(r.core.hub.counters.overrunBytes.load(), 0u);
+        EXPECT_EQ(r.core.hub.counters.noiseBytes(), 0u);
+        EXPECT_EQ(r.core.hub.counters.overrunBytes(), 0u);
     }
     const std::string t = traces.get();
     for (const char* line :
@@ -247,13 +246,13 @@ TEST(DriverCapture, ShutdownAndCloseRequestSendOffThenStop) {
         {.kind = DriverKind::Filter, .recordsPerSecond = 500, .radioDir = r.radios.path()});
     ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
     ASSERT_EQ(r.start(CaptureRoute::Filter), DriverCapture::StartResult::Started);
-    ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > 20; }));
+    ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed() > 20; }));
 
     // The close request: logging stopped and the device closed before the question; the
     // thread keeps pausing in 100 ms steps without requests.
     r.driver.prepareWindowClose();
     EXPECT_FALSE(filterDriver().isOpen());
-    EXPECT_FALSE(radioHandleValid());
+    EXPECT_FALSE(r.core.radio.valid());
     const int stop = sim.waitForLine("set-log stop");
     ASSERT_GE(stop, 0);
     std::this_thread::sleep_for(300ms);
@@ -276,12 +275,12 @@ TEST(DriverCapture, ShutdownAndCloseRequestSendOffThenStop) {
 TEST(DriverCapture, ResumeRestartsADriverRouteWithANewRawDataFileAndLeavesComStopped) {
     Traces traces;
     Rig r;
-    r.core.hub.m_bAutoSaveRawData = true;
+    r.core.hub.setAutoSaveRawData(true);
     test::RunningDriver sim(
         {.kind = DriverKind::Filter, .recordsPerSecond = 500, .radioDir = r.radios.path()});
     ASSERT_TRUE(waitUntil([&] { return EnumerateLocalRadios() == 1; }));
     ASSERT_EQ(r.start(CaptureRoute::Filter), DriverCapture::StartResult::Started);
-    ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed.load() > 10; }));
+    ASSERT_TRUE(waitUntil([&] { return r.core.hub.counters.recordsFramed() > 10; }));
     const std::string before = r.core.hub.rawDataFile.name();
 
     EXPECT_EQ(onSystemResume(r.core), CaptureRoute::Filter);
@@ -289,7 +288,7 @@ TEST(DriverCapture, ResumeRestartsADriverRouteWithANewRawDataFileAndLeavesComSto
     EXPECT_FALSE(r.core.capture.threadsRunning());
     std::this_thread::sleep_for(1100ms);  // raw data file names change by the second
     ASSERT_EQ(r.start(CaptureRoute::Filter), DriverCapture::StartResult::Started);
-    EXPECT_FALSE(r.core.capture.m_deviceOn.load());
+    EXPECT_FALSE(r.core.capture.deviceOn());
     EXPECT_TRUE(waitUntil([&] { return r.core.hub.rawDataFile.name() != before; }));
 
     // A COM route: the port is closed and nothing is to restart.

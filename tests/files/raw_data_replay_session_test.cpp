@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "capture/view_core.h"
+#include "capture/capture_session.h"
 #include "pipeline/memory_log_view.h"
 #include "support/lonely_fifo.h"
 #include "support/record_builder.h"
@@ -20,7 +20,7 @@ using test::operator+;
 struct Session {
     test::TempDir dir;
     MemoryLogView view;
-    ViewCore core{view, dir.path()};
+    CaptureSession core{view, dir.path()};
     std::atomic<bool> stop{false};
     ReplaySessionOptions options;
     int rangeAsked = 0;

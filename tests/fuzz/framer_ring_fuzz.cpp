@@ -91,8 +91,8 @@ struct Reader {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CaptureHub hub("/nonexistent");
     hub.allocateRing();
-    hub.m_writeThreadQuit = false;
-    hub.m_printThreadQuit = false;
+    hub.setWriteThreadQuit(false);
+    hub.setPrintThreadQuit(false);
 
     std::vector<std::uint8_t> stream;  // everything appended, by absolute position
     CheckingSink sink(stream, hub.readState);
@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The capture stops; the print thread drains what is left and ends. Every pass either
     // consumes bytes or counts towards the flush and the drop of an unfinished tail, so the
     // number of passes is bounded by the bytes waiting.
-    hub.m_writeThreadQuit = true;
+    hub.setWriteThreadQuit(true);
     const std::uint64_t waiting = stream.size() - hub.readState.readPosition;
     const std::uint64_t bound = 4 * waiting + 1000;
     std::uint64_t count = 0;
@@ -146,10 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (rs.nonZeroSeen) {
         FUZZ_CHECK(rs.readPosition == stream.size());
         const CaptureCounters& c = hub.counters;
-        FUZZ_CHECK(c.recordsFramed.load() == sink.records);
-        FUZZ_CHECK(c.readPosition.load() == rs.readPosition);
-        FUZZ_CHECK(sink.recordBytes + c.noiseBytes.load() + c.overrunBytes.load() ==
-                   rs.readPosition);
+        FUZZ_CHECK(c.recordsFramed() == sink.records);
+        FUZZ_CHECK(c.readPosition() == rs.readPosition);
+        FUZZ_CHECK(sink.recordBytes + c.noiseBytes() + c.overrunBytes() == rs.readPosition);
     } else {
         // Nothing but zero bytes was captured: never framed.
         FUZZ_CHECK(sink.records == 0);

@@ -80,14 +80,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (state & 0x40) filter.replaceAll({u"[R]"});
     LogConsole console(view, filter);
     FormatterToggles toggles;
-    toggles.m_bAutoParseLog = true;
-    toggles.m_bEmberType = (state & 0x01) != 0;
-    toggles.m_bFlintType = (state & 0x02) != 0;
-    toggles.m_bAutoFixTimeStamp = (state & 0x04) != 0;
+    toggles.setAutoParseLog(true);
+    toggles.setEmberType((state & 0x01) != 0);
+    toggles.setFlintType((state & 0x02) != 0);
+    toggles.setAutoFixTimeStamp((state & 0x04) != 0);
     static constexpr CaptureRoute kRoutes[4] = {CaptureRoute::None, CaptureRoute::Com,
                                                 CaptureRoute::Filter, CaptureRoute::Uart};
-    toggles.m_threadId = kRoutes[(state >> 3) & 3];
-    toggles.m_bPaused = (state & 0x20) != 0;
+    toggles.setThreadId(kRoutes[(state >> 3) & 3]);
+    toggles.setPaused((state & 0x20) != 0);
 
     RecordFormatter formatter(definitions, console, toggles);
     DiscardingOutput output;

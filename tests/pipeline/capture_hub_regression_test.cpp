@@ -22,7 +22,7 @@ TEST(CaptureHubRegression, ProducerWaitingForRoomLapsTheRingWithoutLossOrRace) {
     CaptureHub hub("/nonexistent");
     CollectingSink sink;
     hub.allocateRing();
-    hub.m_writeThreadQuit = false;
+    hub.setWriteThreadQuit(false);
     hub.startPrintThreadIfIdle(sink);
 
     // Records of 497 bytes: one streaming window holds a record and the next sync pair.
@@ -45,10 +45,10 @@ TEST(CaptureHubRegression, ProducerWaitingForRoomLapsTheRingWithoutLossOrRace) {
         }
     });
     producer.join();
-    hub.m_writeThreadQuit = true;
+    hub.setWriteThreadQuit(true);
     ASSERT_TRUE(hub.m_printThread.waitFor(std::chrono::seconds(120)));
 
-    EXPECT_EQ(hub.counters.overrunBytes.load(), 0u);
+    EXPECT_EQ(hub.counters.overrunBytes(), 0u);
     EXPECT_EQ(hub.readState.readPosition, stream.size());
     EXPECT_TRUE(sink.records() == records);
 }

@@ -49,8 +49,8 @@ std::vector<Bytes> frameInChunks(const Bytes& stream, const std::function<std::s
     CollectingSink sink;
     PrintThread thread(hub, sink, [](unsigned) {});
     hub.allocateRing();
-    hub.m_printThreadQuit = false;
-    hub.m_writeThreadQuit = false;
+    hub.setPrintThreadQuit(false);
+    hub.setWriteThreadQuit(false);
     std::size_t pos = 0;
     while (pos < stream.size()) {
         const std::size_t n = std::min(nextChunk(), stream.size() - pos);
@@ -63,7 +63,7 @@ std::vector<Bytes> frameInChunks(const Bytes& stream, const std::function<std::s
         while (hub.ring.writePosition() - hub.readState.readPosition > BigBuffer::kSize / 2)
             thread.pass();
     }
-    hub.m_writeThreadQuit = true;
+    hub.setWriteThreadQuit(true);
     int guard = 0;
     while (thread.pass()) {
         if (++guard > 1000000) {
@@ -71,7 +71,7 @@ std::vector<Bytes> frameInChunks(const Bytes& stream, const std::function<std::s
             break;
         }
     }
-    EXPECT_EQ(hub.counters.overrunBytes.load(), 0u);
+    EXPECT_EQ(hub.counters.overrunBytes(), 0u);
     return sink.records();
 }
 
@@ -182,8 +182,8 @@ TEST(CaptureStreamProperty, CutRecordsNeverHoldBackOrLoseTheRecordsBehindThem) {
     CollectingSink sink;
     PrintThread thread(hub, sink, [](unsigned) {});
     hub.allocateRing();
-    hub.m_printThreadQuit = false;
-    hub.m_writeThreadQuit = false;
+    hub.setPrintThreadQuit(false);
+    hub.setWriteThreadQuit(false);
     std::size_t pos = 0;
     std::size_t nextIntact = 0;
     std::size_t longPauses = 0;
@@ -206,7 +206,7 @@ TEST(CaptureStreamProperty, CutRecordsNeverHoldBackOrLoseTheRecordsBehindThem) {
             int guard = 0;
             while (hub.readState.readPosition != hub.ring.writePosition() && ++guard < 5000)
                 thread.pass();
-            ASSERT_EQ(hub.counters.recordsFramed.load(), nextIntact)
+            ASSERT_EQ(hub.counters.recordsFramed(), nextIntact)
                 << "at stream offset " << pos << ", first difference at record "
                 << firstDifference(sink.records(), s.intact);
             ++longPauses;
@@ -219,7 +219,7 @@ TEST(CaptureStreamProperty, CutRecordsNeverHoldBackOrLoseTheRecordsBehindThem) {
             thread.pass();
     }
     EXPECT_GT(longPauses, 100u);
-    hub.m_writeThreadQuit = true;
+    hub.setWriteThreadQuit(true);
     int guard = 0;
     while (thread.pass()) ASSERT_LT(++guard, 100000);
     const auto framed = sink.records();
@@ -249,9 +249,9 @@ TEST(CaptureStreamProperty, CutRecordsWithAProducerThreadAreShownBeforeTheStop) 
     CollectingSink display;
     MessageDefinitionTable definitions;
     definitions.loadFromText("");
-    RecordEmitter emitter(display, definitions, hub.rawDataFile, hub.m_bAutoSaveRawData);
+    RecordEmitter emitter(display, definitions, hub);
     hub.allocateRing();
-    hub.m_writeThreadQuit = false;
+    hub.setWriteThreadQuit(false);
     hub.startPrintThreadIfIdle(emitter);
 
     std::thread producer([&] {
@@ -263,8 +263,7 @@ TEST(CaptureStreamProperty, CutRecordsWithAProducerThreadAreShownBeforeTheStop) 
             while (pos + n < s.bytes.size() &&
                    (s.ambiguousEnd[pos + n] || s.innerPairTail[pos + n]))
                 ++n;
-            while (hub.ring.writePosition() - hub.counters.readPosition.load() >
-                   BigBuffer::kSize / 2) {
+            while (hub.ring.writePosition() - hub.counters.readPosition() > BigBuffer::kSize / 2) {
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
             hub.ring.append(s.bytes.data() + pos, static_cast<std::uint32_t>(n));
@@ -277,15 +276,15 @@ TEST(CaptureStreamProperty, CutRecordsWithAProducerThreadAreShownBeforeTheStop) 
     });
     producer.join();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (hub.counters.recordsFramed.load() < s.intact.size() &&
+    while (hub.counters.recordsFramed() < s.intact.size() &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    EXPECT_EQ(hub.counters.recordsFramed.load(), s.intact.size())
+    EXPECT_EQ(hub.counters.recordsFramed(), s.intact.size())
         << "records still held back before the stop";
-    hub.m_writeThreadQuit = true;
+    hub.setWriteThreadQuit(true);
     ASSERT_TRUE(hub.m_printThread.waitFor(std::chrono::seconds(60)));
-    EXPECT_EQ(hub.counters.overrunBytes.load(), 0u);
+    EXPECT_EQ(hub.counters.overrunBytes(), 0u);
     const auto framed = display.records();
     ASSERT_EQ(framed.size(), s.intact.size());
     EXPECT_TRUE(framed == s.intact);
@@ -299,13 +298,13 @@ TEST(CaptureStreamProperty, ProducerThreadAndRealPrintThreadLoseNothing) {
     CollectingSink display;
     MessageDefinitionTable definitions;
     definitions.loadFromText("");
-    RecordEmitter emitter(display, definitions, hub.rawDataFile, hub.m_bAutoSaveRawData);
-    hub.m_bAutoSaveRawData = true;
+    RecordEmitter emitter(display, definitions, hub);
+    hub.setAutoSaveRawData(true);
     hub.rawDataFile.setName(dir.file("raw.log"));
     hub.allocateRing();
-    hub.m_writeThreadQuit = false;
+    hub.setWriteThreadQuit(false);
     hub.startPrintThreadIfIdle(emitter);
-    EXPECT_FALSE(hub.m_printThreadQuit.load());
+    EXPECT_FALSE(hub.printThreadQuit());
 
     std::thread producer([&] {
         std::mt19937 rng(99);
@@ -314,8 +313,7 @@ TEST(CaptureStreamProperty, ProducerThreadAndRealPrintThreadLoseNothing) {
             const std::size_t n = std::min(std::uniform_int_distribution<std::size_t>(1, 600)(rng),
                                            s.bytes.size() - pos);
             // A real device is far slower than the ring; keep well clear of an overrun.
-            while (hub.ring.writePosition() - hub.counters.readPosition.load() >
-                   BigBuffer::kSize / 2) {
+            while (hub.ring.writePosition() - hub.counters.readPosition() > BigBuffer::kSize / 2) {
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
             hub.ring.append(s.bytes.data() + pos, static_cast<std::uint32_t>(n));
@@ -327,12 +325,12 @@ TEST(CaptureStreamProperty, ProducerThreadAndRealPrintThreadLoseNothing) {
         }
     });
     producer.join();
-    hub.m_writeThreadQuit = true;
+    hub.setWriteThreadQuit(true);
     ASSERT_TRUE(hub.m_printThread.waitFor(std::chrono::seconds(120)));
-    EXPECT_TRUE(hub.m_printThreadQuit.load());
+    EXPECT_TRUE(hub.printThreadQuit());
 
-    EXPECT_EQ(hub.counters.overrunBytes.load(), 0u);
-    EXPECT_EQ(hub.counters.recordsFramed.load(), s.records.size());
+    EXPECT_EQ(hub.counters.overrunBytes(), 0u);
+    EXPECT_EQ(hub.counters.recordsFramed(), s.records.size());
     const auto framed = display.records();
     ASSERT_EQ(framed.size(), s.records.size());
     EXPECT_TRUE(framed == s.records);

@@ -19,14 +19,14 @@ struct Ring {
 
     Ring() {
         hub.allocateRing();
-        hub.m_printThreadQuit = false;
-        hub.m_writeThreadQuit = false;
+        hub.setPrintThreadQuit(false);
+        hub.setWriteThreadQuit(false);
     }
     void append(const Bytes& b) { hub.ring.append(b.data(), static_cast<std::uint32_t>(b.size())); }
     // Runs the print thread to its end after the capture stopped; false when it did not
     // end within `bound` passes.
     bool drain(int bound) {
-        hub.m_writeThreadQuit = true;
+        hub.setWriteThreadQuit(true);
         for (int i = 0; i < bound; ++i) {
             if (!thread.pass()) return true;
         }
@@ -54,9 +54,8 @@ TEST(PrintThreadRegression, ReaderFarBehindInTheProducersFirstLapCatchesUpAndEnd
     const std::vector<Bytes> records = r.sink.records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0], last);
-    EXPECT_EQ(
-        r.hub.counters.overrunBytes.load(),
-        first.size() + filler.size() + last.size() - static_cast<std::uint64_t>(kOverrunThreshold));
+    EXPECT_EQ(r.hub.counters.overrunBytes(), first.size() + filler.size() + last.size() -
+                                                 static_cast<std::uint64_t>(kOverrunThreshold));
 }
 
 // The same overrun while the reader is already in the producer's lap: skipping back to the
@@ -94,7 +93,7 @@ TEST(PrintThreadRegression, OverrunLateInTheReadersOwnLapNeverFramesARecordTwice
     ASSERT_TRUE(r.drain(20000));
     EXPECT_EQ(r.sink.records().size(), framed);
     const CaptureCounters& c = r.hub.counters;
-    EXPECT_EQ(framed * record.size() + c.noiseBytes.load() + c.overrunBytes.load(),
+    EXPECT_EQ(framed * record.size() + c.noiseBytes() + c.overrunBytes(),
               r.hub.readState.readPosition);
 }
 

@@ -22,8 +22,8 @@ struct Harness {
 
     Harness() {
         hub.allocateRing();
-        hub.m_printThreadQuit = false;
-        hub.m_writeThreadQuit = false;
+        hub.setPrintThreadQuit(false);
+        hub.setWriteThreadQuit(false);
     }
     void append(const Bytes& b) { hub.ring.append(b.data(), static_cast<std::uint32_t>(b.size())); }
     void passes(int n) {
@@ -60,7 +60,7 @@ TEST(PrintThread, AllZeroRingIsOnlyReportedAndZerosAreNeverFramed) {
     h.passes(5);
     EXPECT_EQ(h.sleeps, (std::vector<unsigned>(5, 1)));
     EXPECT_EQ(h.hub.readState.readPosition, 0u);
-    h.hub.m_writeThreadQuit = true;
+    h.hub.setWriteThreadQuit(true);
     EXPECT_FALSE(h.thread.pass());  // empty ring and the writer stopped: the thread ends
     EXPECT_TRUE(h.sink.records().empty());
 }
@@ -113,7 +113,7 @@ TEST(PrintThread, ProducerLappingTheReaderMakesItSkipToTheLapStart) {
     h.append(Bytes(100, 0x22));  // 4,194,404 waiting: more than the threshold
     h.passes(1);
     EXPECT_EQ(h.hub.readState.readPosition, BigBuffer::kSize);
-    EXPECT_EQ(h.hub.counters.overrunBytes.load(), BigBuffer::kSize);
+    EXPECT_EQ(h.hub.counters.overrunBytes(), BigBuffer::kSize);
     EXPECT_TRUE(h.sink.records().empty());
     // 4,189,185 waiting is already an overrun; 4,189,184 is not.
     Harness g;
@@ -128,13 +128,13 @@ TEST(PrintThread, ProducerLappingTheReaderMakesItSkipToTheLapStart) {
     // Still in the first lap: the lap start is no closer, so the reader resumes at the
     // threshold.
     EXPECT_EQ(k.hub.readState.readPosition, 1u);
-    EXPECT_EQ(k.hub.counters.overrunBytes.load(), 1u);
+    EXPECT_EQ(k.hub.counters.overrunBytes(), 1u);
 }
 
 TEST(PrintThread, EndsWhenNothingWaitsAndTheWriterStopped) {
     Harness h;
     h.append(recordOfSize(20, 1) + recordOfSize(20, 2));
-    h.hub.m_writeThreadQuit = true;
+    h.hub.setWriteThreadQuit(true);
     int passes = 0;
     while (h.thread.pass()) ASSERT_LT(++passes, 100);
     EXPECT_EQ(h.sink.records().size(), 2u);
@@ -150,13 +150,13 @@ TEST(PrintThread, BytesThatArriveWhileThePassSleepsAreFramedBeforeTheThreadEnds)
     PrintThread thread{hub, sink, [&](unsigned ms) {
                            if (ms != 100) return;
                            hub.ring.append(last.data(), static_cast<std::uint32_t>(last.size()));
-                           hub.m_writeThreadQuit = true;
+                           hub.setWriteThreadQuit(true);
                        }};
     hub.allocateRing();
     const Bytes first = recordOfSize(20, 1);
     hub.ring.append(first.data(), static_cast<std::uint32_t>(first.size()));
-    hub.m_printThreadQuit = false;
-    hub.m_writeThreadQuit = false;
+    hub.setPrintThreadQuit(false);
+    hub.setWriteThreadQuit(false);
     int passes = 0;
     while (thread.pass()) ASSERT_LT(++passes, 100);
     EXPECT_EQ(sink.records(), (std::vector<Bytes>{first, last}));
@@ -167,7 +167,7 @@ TEST(PrintThread, UnfinishedTailIsDroppedOnceTheWriterStopped) {
     Harness h;
     const Bytes r = recordOfSize(40, 1);
     h.append(r + Bytes(r.begin(), r.begin() + 15));
-    h.hub.m_writeThreadQuit = true;
+    h.hub.setWriteThreadQuit(true);
     int passes = 0;
     while (h.thread.pass()) ASSERT_LT(++passes, 200);
     EXPECT_EQ(h.sink.records(), std::vector<Bytes>{r});
@@ -189,7 +189,7 @@ TEST(PrintThread, CutRecordIsGivenUpOnceTheStreamSettlesAndTheRecordsBehindItAre
     h.passes(kSettledAfterQuietPasses);
     EXPECT_EQ(h.sink.records(), (std::vector<Bytes>{first, second, third}));
     EXPECT_EQ(h.hub.readState.readPosition, h.hub.ring.writePosition());
-    h.hub.m_writeThreadQuit = true;
+    h.hub.setWriteThreadQuit(true);
     int passes = 0;
     while (h.thread.pass()) ASSERT_LT(++passes, 100);
     EXPECT_EQ(h.sink.records().size(), 3u);
@@ -243,13 +243,13 @@ TEST(PrintThread, StopRequestFramesEverythingWaitingBeforeTheThreadEnds) {
     }
     const Bytes cut = recordOfSize(60, 999);
     h.append(stream + Bytes(cut.begin(), cut.begin() + 11));
-    h.hub.m_printThreadQuit = true;
+    h.hub.setPrintThreadQuit(true);
     EXPECT_FALSE(h.thread.pass());
     EXPECT_EQ(h.sink.records(), records);
     EXPECT_EQ(h.hub.readState.readPosition, h.hub.ring.writePosition());
-    EXPECT_EQ(h.hub.counters.noiseBytes.load(), 11u);
+    EXPECT_EQ(h.hub.counters.noiseBytes(), 11u);
     EXPECT_EQ(h.thread.run(), 0);
-    EXPECT_TRUE(h.hub.m_printThreadQuit.load());
+    EXPECT_TRUE(h.hub.printThreadQuit());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
+#include "pipeline/capture_hub.h"
 #include "pipeline/log_console.h"
 #include "pipeline/memory_log_view.h"
 #include "pipeline/message_definition_table.h"
@@ -29,9 +30,10 @@ TEST(RawDataFile, NamesOfBothRoutes) {
               joinPath("/data", "RawData_20260307_090504_ttyUSB0.log"));
     EXPECT_EQ(RawDataFile::driverRouteName("/data", t),
               joinPath("/data", "RawData_20260307_090504.log"));
-    setComPortNameForFiles("/dev/pts/7");  // only the last path element goes into names
-    EXPECT_EQ(comPortNameForFiles(), "7");
-    setComPortNameForFiles("0");
+    RawDataFile file("/data");
+    EXPECT_EQ(file.comPortName(), "0");
+    file.setComPortName("/dev/pts/7");  // only the last path element goes into names
+    EXPECT_EQ(file.comPortName(), "7");
 }
 
 TEST(RawDataFile, StampAndRecordBytesWithTrailerOnlyAfterTheLastOfAWindow) {
@@ -112,18 +114,17 @@ TEST(RawDataFile, SwitchesToANewFileAfter50MiBOnlyOnALastOfWindowRecord) {
 
 TEST(RawDataFile, NothingIsWrittenWithSavingOff) {
     test::TempDir dir;
-    RawDataFile file(dir.path());
-    file.setName(dir.file("raw.log"));
+    CaptureHub hub(dir.path());
+    hub.rawDataFile.setName(dir.file("raw.log"));
     test::CollectingSink display;
     MessageDefinitionTable definitions;
-    std::atomic<bool> saving{false};
-    RecordEmitter emitter(display, definitions, file, saving);
+    RecordEmitter emitter(display, definitions, hub);
     const Bytes r = buildRecord({.layout = 0});
     emitter.onRecord(refOf(r), true);
     EXPECT_FALSE(std::filesystem::exists(dir.file("raw.log")));
     EXPECT_TRUE(display.records().empty());  // no definitions loaded: not shown either
     definitions.loadFromText("");
-    saving = true;
+    hub.setAutoSaveRawData(true);
     emitter.onRecord(refOf(r), true);
     EXPECT_EQ(display.records().size(), 1u);
     EXPECT_EQ(test::readFileBytes(dir.file("raw.log")).size(), 9 + r.size() + 4);

@@ -37,7 +37,7 @@ TEST(RecordFormatterDecoders, DecodedPacketFollowsTheLineOnlyWithAutoParseLog) {
     const Bytes reset = wide(1355, {0x0C03, 0});
     EXPECT_EQ(rig.show(reset),
               u"01:02:03.004  [FIL] [G] [00001] [000] [000] [00000] HCI command c03 len 0\n");
-    rig.toggles.m_bAutoParseLog = true;
+    rig.toggles.setAutoParseLog(true);
     EXPECT_EQ(rig.show(reset),
               u"01:02:03.004  [FIL] [G] [00002] [000] [000] [00000] HCI command c03 len 0\n"
               u"HCI_CMD: Reset Command, opcode: 0x0C03 , len: 00 \n\t No parameters\n");
@@ -55,7 +55,7 @@ TEST(RecordFormatterDecoders, DecodedPacketFollowsTheLineOnlyWithAutoParseLog) {
 
 TEST(RecordFormatterDecoders, ByteParametersAndMismatchesNeverReachTheDecoders) {
     Rig rig;
-    rig.toggles.m_bAutoParseLog = true;
+    rig.toggles.setAutoParseLog(true);
     // A "%s" definition with byte parameters: the decoder is not given them.
     const std::u16string text =
         rig.show(buildRecord({.layout = 8, .colour = 1, .index = 3093, .params = {'h', 'i'}}));
@@ -69,12 +69,12 @@ TEST(RecordFormatterDecoders, ByteParametersAndMismatchesNeverReachTheDecoders) 
 
 TEST(RecordFormatterDecoders, EmberAndFlintTogetherSkipTheFirstWordOfHciRecords) {
     Rig rig;
-    rig.toggles.m_bAutoParseLog = true;
-    rig.toggles.m_bEmberType = true;
+    rig.toggles.setAutoParseLog(true);
+    rig.toggles.setEmberType(true);
     const Bytes shifted = wide(1355, {0xDEAD, 0x0C03, 0});
     EXPECT_EQ(rig.show(shifted).find(u"Reset Command"),
               std::u16string::npos);  // Ember alone: no shift
-    rig.toggles.m_bFlintType = true;
+    rig.toggles.setFlintType(true);
     EXPECT_NE(rig.show(shifted).find(u"HCI_CMD: Reset Command, opcode: 0x0C03"),
               std::u16string::npos);
     // LMP records are never shifted.

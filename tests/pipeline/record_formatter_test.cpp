@@ -43,7 +43,7 @@ Bytes record(unsigned layout, unsigned colour, std::uint16_t index,
 
 TEST(RecordFormatter, WorkedExample) {
     Fixture f;
-    f.toggles.m_threadId = CaptureRoute::Com;
+    f.toggles.setThreadId(CaptureRoute::Com);
     for (int i = 1; i < 42; ++i) f.show(record(0, 1, 41));
     f.view.clear();
     const Bytes r{0xA5, 0xA5, 0x28, 0x5A, 0x39, 0x05, 0x07, 0x00, 0x02,
@@ -71,7 +71,7 @@ TEST(RecordFormatter, ColoursRouteTagsAndHeaderNumbers) {
     EXPECT_EQ(lines[0].text,
               u"12:34:56.789  [FIL] [D] [00001] [000] [000] [00000] plain text  \\n");
     f.view.clear();
-    f.toggles.m_threadId = CaptureRoute::Filter;
+    f.toggles.setThreadId(CaptureRoute::Filter);
     f.show(buildRecord(
         {.layout = 3, .colour = 1, .index = 41, .info = 255, .extraByte = 9, .extraWord = 65535}));
     EXPECT_EQ(f.lines().at(0).text,
@@ -106,7 +106,7 @@ TEST(RecordFormatter, ParameterErrorDumps) {
               u"[0]0x44332211 [1]0x55");
     // With a COM route the error line carries the route tag too.
     f.view.clear();
-    f.toggles.m_threadId = CaptureRoute::Com;
+    f.toggles.setThreadId(CaptureRoute::Com);
     f.show(record(0, 1, 1337));
     EXPECT_NE(f.lines().at(0).text.find(u"[COM] [R] [00006]"), std::u16string::npos);
 }
@@ -147,7 +147,7 @@ TEST(RecordFormatter, StampRepairAndLiveTime) {
     f.show(record(0, 1, 41), {2026, 3, 4, 10, 59, 59, 999});
     f.show(record(0, 1, 41), {0x0900, 3, 4, 10, 59, 59, 0});  // year above 2303
     f.show(record(0, 1, 41), {2026, 0, 4, 1, 2, 3, 0});       // month 0
-    f.toggles.m_bAutoFixTimeStamp = false;
+    f.toggles.setAutoFixTimeStamp(false);
     f.show(record(0, 1, 41), {2026, 0, 4, 30, 2, 3, 0});  // shown as it stands
     const auto lines = f.lines();
     EXPECT_TRUE(lines[0].text.starts_with(u"10:59:59.999  "));
