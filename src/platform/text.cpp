@@ -1,6 +1,8 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace nimbrel {
@@ -60,8 +62,26 @@ std::string utf16ToUtf8(std::u16string_view in) {
 std::size_t encodeUtf8(char* out, std::u16string_view in) {
     char* const start = out;
     std::size_t i = 0;
-    // Plain ASCII is narrowed a fixed-size block at a time, which the compiler vectorises
-    // without a scalar epilogue; a block holding anything else goes the general way.
+#if defined(__GNUC__)
+    // Plain ASCII is narrowed 16 units at a time in vector registers; a block holding
+    // anything else goes the general way below. (The byte loop this replaces ran at a
+    // speed that depended on where the heap put the input and the output.)
+    using Units = std::uint16_t __attribute__((vector_size(32)));
+    using Bytes = std::uint8_t __attribute__((vector_size(16)));
+    while (i + 16 <= in.size()) {
+        Units units;
+        std::memcpy(&units, in.data() + i, sizeof units);
+        const Units high = units & static_cast<std::uint16_t>(0xFF80);
+        std::uint64_t words[4];
+        std::memcpy(words, &high, sizeof words);
+        if ((words[0] | words[1] | words[2] | words[3]) != 0) break;
+        const Bytes narrowed = __builtin_convertvector(units, Bytes);
+        std::memcpy(out, &narrowed, sizeof narrowed);
+        out += 16;
+        i += 16;
+    }
+#endif
+    // ASCII that is left, a few units at a time, which the compiler vectorises.
     auto narrowBlocks = [&](auto blockSize) {
         constexpr std::size_t kBlock = decltype(blockSize)::value;
         while (i + kBlock <= in.size()) {
@@ -77,8 +97,7 @@ std::size_t encodeUtf8(char* out, std::u16string_view in) {
         }
         return true;
     };
-    if (narrowBlocks(std::integral_constant<std::size_t, 64>{}))
-        narrowBlocks(std::integral_constant<std::size_t, 8>{});
+    narrowBlocks(std::integral_constant<std::size_t, 8>{});
     for (; i < in.size(); ++i) {
         char32_t c = in[i];
         if (c < 0x80) {

@@ -8,14 +8,18 @@ namespace nimbrel {
 namespace {
 
 TEST(Text, Utf8RoundTripsAcrossTheAsciiBlocksAndTheGeneralPath) {
-    // Lengths around the 64- and 8-unit blocks, with a non-ASCII unit at every position.
-    for (std::size_t length : {0u, 1u, 7u, 8u, 9u, 63u, 64u, 65u, 130u, 300u}) {
-        for (std::size_t at = 0; at <= length; at += 7) {
-            std::u16string text(length, u'a');
-            if (at < length) text[at] = u'\u00e9';
-            const std::string utf8 = utf16ToUtf8(text);
-            EXPECT_EQ(utf8.size(), length + (at < length ? 1 : 0)) << length << " " << at;
-            EXPECT_EQ(utf8ToUtf16(utf8), text) << length << " " << at;
+    // Lengths around the 16- and 8-unit blocks, with a unit just past ASCII, or one that
+    // only its high byte tells from ASCII, at every position.
+    for (const char16_t other : {u'\u00e9', u'\u0080', u'\u0100', u'\u4e2d'}) {
+        for (std::size_t length : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 32u, 33u, 64u, 65u, 300u}) {
+            for (std::size_t at = 0; at <= length; at += length > 65 ? 7 : 1) {
+                std::u16string text(length, u'a');
+                if (at < length) text[at] = other;
+                const std::string utf8 = utf16ToUtf8(text);
+                const std::size_t extra = at < length ? (other < 0x800 ? 1 : 2) : 0;
+                EXPECT_EQ(utf8.size(), length + extra) << length << " " << at;
+                EXPECT_EQ(utf8ToUtf16(utf8), text) << length << " " << at;
+            }
         }
     }
     const std::u16string mixed = u"x\u00e9\u4e2d\U0001F600y";
