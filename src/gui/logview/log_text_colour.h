@@ -16,6 +16,9 @@ inline Colour colourValue(const QColor& c) {
 
 inline QColor colourOf(Colour v) { return QColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF); }
 
+// The background of selected text, and of the current row of lists that go with the view.
+inline const QColor kSelectionBackground(38, 79, 120);
+
 // The colour a screen colour prints in on white paper: dark enough to read (relative
 // contrast to white of at least 4.5), same hue.
 QColor printColour(const QColor& screen);

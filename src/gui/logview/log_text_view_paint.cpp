@@ -15,7 +15,6 @@ namespace nimbrel::gui {
 
 namespace {
 
-const QColor kSelectionBackground(38, 79, 120);
 const QColor kCaretColour(220, 220, 220);
 const QColor kMarkedLineBackground(20, 40, 80);
 constexpr int kLeftMargin = 2;

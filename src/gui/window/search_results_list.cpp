@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "gui/logview/log_text_colour.h"
 #include "gui/logview/log_text_view.h"
 #include "gui/logview/view_font.h"
 
@@ -13,7 +14,6 @@ namespace nimbrel::gui {
 
 namespace {
 
-const QColor kCurrentBackground(38, 79, 120);
 const QColor kNumberColour(110, 110, 110);
 const QColor kMarkColour(80, 160, 255);
 constexpr int kMargin = 4;
@@ -120,7 +120,7 @@ void SearchResultsList::paintEvent(QPaintEvent*) {
     for (std::int64_t row = first; row < last && line >= 0; ++row) {
         const int y = static_cast<int>((row - first) * rowHeight_);
         if (row == current_)
-            painter.fillRect(QRect(0, y, viewport()->width(), rowHeight_), kCurrentBackground);
+            painter.fillRect(QRect(0, y, viewport()->width(), rowHeight_), kSelectionBackground);
         const bool marked = std::binary_search(marks_.begin(), marks_.end(), line);
         painter.setPen(marked ? kMarkColour : kNumberColour);
         painter.drawText(QPoint(kMargin, y + ascent_),

@@ -15,6 +15,7 @@
 
 #include "gui/logview/line_store.h"
 #include "gui/logview/log_edit_history.h"
+#include "log_view_test_app.h"
 #include "support/resident_memory.h"
 #include "support/temp_dir.h"
 
@@ -76,18 +77,6 @@ TEST(LineStoreOnDisk, RandomAppendsEditsUndoAndRedoMatchAModelWithColours) {
             t += alphabet[static_cast<std::size_t>(pick(int(alphabet.size())))];
         return t;
     };
-    auto normalised = [](const std::u16string& t) {
-        std::u16string out;
-        for (std::size_t i = 0; i < t.size(); ++i) {
-            if (t[i] == u'\r') {
-                out += u'\n';
-                if (i + 1 < t.size() && t[i + 1] == u'\n') ++i;
-            } else {
-                out += t[i];
-            }
-        }
-        return out;
-    };
     auto offsetOf = [&](TextPos p) {
         std::size_t off = 0;
         for (std::int64_t l = 0; l < p.line; ++l) off = model.text.find(u'\n', off) + 1;
@@ -117,14 +106,14 @@ TEST(LineStoreOnDisk, RandomAppendsEditsUndoAndRedoMatchAModelWithColours) {
             std::u16string t = randomText(kind == 0 ? 300 : 8);  // now and then a long one
             if (!t.empty() && t.back() == u'\r') t.back() = u'y';
             s.append(QStringView(t.data(), qsizetype(t.size())), colour);
-            const std::u16string n = normalised(t);
+            const std::u16string n = test::withLfBreaks(t);
             put(model.text.size(), model.text.size(), n, colour);
             h.clear();
             base = model;
         } else if (kind <= 8) {
             TextPos a = randomPos(), b = randomPos();
             if (b < a) std::swap(a, b);
-            const std::u16string t = normalised(randomText(5));
+            const std::u16string t = test::withLfBreaks(randomText(5));
             TextFragment f{QString::fromStdU16String(t), {}};
             if (!t.empty()) f.runs.push_back({0, int(t.size()), colour});
             h.apply(s, a, b, f, kind == 3);

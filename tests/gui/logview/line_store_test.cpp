@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "gui/logview/log_edit_history.h"
+#include "log_view_test_app.h"
 #include "support/temp_dir.h"
 
 namespace nimbrel::gui {
@@ -162,18 +163,6 @@ TEST(LineStore, RandomEditsMatchAPlainStringModel) {
             std::uniform_int_distribution<std::int64_t>(0, s.lineCount() - 1)(rng);
         return TextPos{line, std::uniform_int_distribution<int>(0, s.lineLength(line))(rng)};
     };
-    auto normalised = [](std::u16string t) {
-        std::u16string out;
-        for (std::size_t i = 0; i < t.size(); ++i) {
-            if (t[i] == u'\r') {
-                out += u'\n';
-                if (i + 1 < t.size() && t[i + 1] == u'\n') ++i;
-            } else {
-                out += t[i];
-            }
-        }
-        return out;
-    };
 
     for (int step = 0; step < 100000; ++step) {
         const int kind = std::uniform_int_distribution<int>(0, 9)(rng);
@@ -181,13 +170,13 @@ TEST(LineStore, RandomEditsMatchAPlainStringModel) {
             std::u16string t = randomText(6);
             if (!t.empty() && t.back() == u'\r') t.back() = u'y';
             s.append(QStringView(t.data(), qsizetype(t.size())), kRed);
-            model += normalised(t);
+            model += test::withLfBreaks(t);
             h.clear();
             base = model;
         } else if (kind <= 6) {
             TextPos a = randomPos(), b = randomPos();
             if (b < a) std::swap(a, b);
-            const std::u16string t = normalised(randomText(4));
+            const std::u16string t = test::withLfBreaks(randomText(4));
             const TextFragment f{
                 QString::fromStdU16String(t),
                 t.empty() ? std::vector<ColourRun>{} : runs({{0, int(t.size()), kGreen}})};

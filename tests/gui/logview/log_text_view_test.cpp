@@ -33,12 +33,8 @@ namespace {
 class LogTextViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::logViewTestApp();
-        view = std::make_unique<LogTextView>();
-        view->resize(640, 300);
-        view->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-        view->setFocus();
+        test::showFocusedLogView(view);
+        if (HasFatalFailure()) return;
     }
     void addLines(int from, int to, QColor colour = QColor(128, 128, 128)) {
         for (int i = from; i < to; ++i)

@@ -73,6 +73,20 @@ private:
     std::thread thread_;
 };
 
+// Stops the producer while the GUI thread empties the queue, as the window's capture stop
+// does, then shows what is left.
+void stopWhileDraining(Producer& producer, QueuedLogView& view) {
+    producer.quit.store(true);
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            view.drainNow();
+            return producer.done.load();
+        },
+        20s));
+    producer.join();
+    view.drainNow();
+}
+
 // The numbers in the view's "[NNNNN]" column run 1, 2, 3, ... without a gap.
 ::testing::AssertionResult numberedWithoutGaps(const LogTextView& view) {
     static const QRegularExpression number(
@@ -125,15 +139,7 @@ TEST(QueuedLogView, ClearPauseAndCloseAgainstAProducerThatWaitsForRoom) {
     // waits for the print thread to end, as the window's stop does.
     capture.formatter.clear();
     ASSERT_TRUE(QTest::qWaitFor([&] { return widget->lineCount() >= 2000; }, 20000));
-    producer.quit.store(true);
-    ASSERT_TRUE(test::waitUntil(
-        [&] {
-            view.drainNow();
-            return producer.done.load();
-        },
-        20s));
-    producer.join();
-    view.drainNow();
+    stopWhileDraining(producer, view);
     EXPECT_TRUE(numberedWithoutGaps(*widget));
     // Every line made since the last clear is in the view (the formatter numbers them).
     EXPECT_EQ(widget->lineCount(), capture.formatter.lineNumber() - 1);
@@ -191,15 +197,7 @@ TEST(QueuedLogView, AFullQueueLeavesTheFormattersLockFree) {
     capture.formatter.clear();
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return widget->lineCount() >= 2000; }, 20000));
-    producer.quit.store(true);
-    ASSERT_TRUE(test::waitUntil(
-        [&] {
-            view.drainNow();
-            return producer.done.load();
-        },
-        20s));
-    producer.join();
-    view.drainNow();
+    stopWhileDraining(producer, view);
     EXPECT_TRUE(numberedWithoutGaps(*widget));
     EXPECT_EQ(widget->lineCount(), capture.formatter.lineNumber() - 1);
     delete widget;

@@ -21,12 +21,8 @@ namespace {
 class LineMarksTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::logViewTestApp();
-        view = std::make_unique<LogTextView>();
-        view->resize(640, 300);
-        view->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-        view->setFocus();
+        test::showFocusedLogView(view);
+        if (HasFatalFailure()) return;
         for (int i = 0; i < 20; ++i)
             view->appendText(QStringLiteral("line %1\n").arg(i), QColor(128, 128, 128));
     }
